@@ -1,0 +1,432 @@
+#include "platform/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+
+#include "platform/last_error.h"
+#include "platform/path.h"
+
+LocalTime ToLocalTime(FileTime time) {
+  time_t t = static_cast<time_t>(time.seconds);
+  struct tm fields {};
+  localtime_r(&t, &fields);
+  LocalTime local;
+  local.year = fields.tm_year + 1900;
+  local.month = fields.tm_mon + 1;
+  local.day = fields.tm_mday;
+  local.hour = fields.tm_hour;
+  local.minute = fields.tm_min;
+  local.second = fields.tm_sec;
+  local.milliseconds = time.nanoseconds / 1000000;
+  return local;
+}
+
+namespace {
+
+bool Fail(int err) {
+  SetLastErrorFromErrno(err);
+  return false;
+}
+
+DWORD AttributesOf(const struct stat& st) {
+  DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY
+                                         : FILE_ATTRIBUTE_ARCHIVE;
+  if ((st.st_mode & S_IWUSR) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
+  return attributes;
+}
+
+FindData FindDataOf(std::string name, const struct stat& st) {
+  FindData data;
+  data.name = std::move(name);
+  data.attributes = AttributesOf(st);
+  data.size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
+  data.last_write.seconds = st.st_mtim.tv_sec;
+  data.last_write.nanoseconds = static_cast<int32_t>(st.st_mtim.tv_nsec);
+  return data;
+}
+
+std::string Fold(std::string s) {
+  for (char& c : s) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 'A' && u <= 'Z') c = static_cast<char>(u + 32);
+    if (u >= 0xC0 && u <= 0xDE && u != 0xD7) c = static_cast<char>(u + 32);
+  }
+  return s;
+}
+
+class PosixFile final : public File {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  bool Read(void* buffer, DWORD n, DWORD* done) override {
+    *done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (*done < n) {
+      ssize_t r = ::read(fd_, out + *done, n - *done);
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        return Fail(errno);
+      }
+      if (r == 0) break;
+      *done += static_cast<DWORD>(r);
+    }
+    return true;
+  }
+
+  bool Write(const void* buffer, DWORD n, DWORD* done) override {
+    *done = 0;
+    const auto* in = static_cast<const char*>(buffer);
+    while (*done < n) {
+      ssize_t w = ::write(fd_, in + *done, n - *done);
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        return Fail(errno);
+      }
+      *done += static_cast<DWORD>(w);
+    }
+    return true;
+  }
+
+  bool Seek(int64_t offset, SeekOrigin origin, uint64_t* position) override {
+    int whence = origin == SeekOrigin::kBegin     ? SEEK_SET
+                 : origin == SeekOrigin::kCurrent ? SEEK_CUR
+                                                  : SEEK_END;
+    off_t at = ::lseek(fd_, static_cast<off_t>(offset), whence);
+    if (at < 0) return Fail(errno);
+    if (position != nullptr) *position = static_cast<uint64_t>(at);
+    return true;
+  }
+
+  bool Size(uint64_t* size) override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return Fail(errno);
+    *size = static_cast<uint64_t>(st.st_size);
+    return true;
+  }
+
+  bool Truncate() override {
+    off_t at = ::lseek(fd_, 0, SEEK_CUR);
+    if (at < 0 || ::ftruncate(fd_, at) != 0) return Fail(errno);
+    return true;
+  }
+
+  bool Close() override {
+    if (fd_ < 0) return true;
+    int rc = ::close(fd_);
+    fd_ = -1;
+    if (rc != 0) return Fail(errno);
+    return true;
+  }
+
+ private:
+  int fd_;
+};
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  std::unique_ptr<File> Open(const std::string& path, DWORD access,
+                             Disposition disposition) override {
+    std::string native = NativePath(path);
+    struct stat st {};
+    bool exists = ::stat(native.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return nullptr;
+    }
+    bool write = (access & GENERIC_WRITE) != 0;
+    // A read-only file refuses writers, whoever runs the process.
+    if (exists && write && (st.st_mode & S_IWUSR) == 0) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return nullptr;
+    }
+    int flags = O_CLOEXEC;
+    flags |= write ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
+    switch (disposition) {
+      case Disposition::kCreateNew:
+        flags |= O_CREAT | O_EXCL;
+        break;
+      case Disposition::kCreateAlways:
+        flags |= O_CREAT | O_TRUNC;
+        break;
+      case Disposition::kOpenExisting:
+        break;
+      case Disposition::kOpenAlways:
+        flags |= O_CREAT;
+        break;
+      case Disposition::kTruncateExisting:
+        flags |= O_TRUNC;
+        break;
+    }
+    if ((flags & (O_CREAT | O_TRUNC)) && !write) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    int fd = ::open(native.c_str(), flags, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) {
+        SetLastError(ERROR_FILE_EXISTS);
+      } else if (errno == ENOENT && disposition != Disposition::kOpenExisting &&
+                 disposition != Disposition::kTruncateExisting) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+      } else {
+        SetLastErrorFromErrno(errno);
+      }
+      return nullptr;
+    }
+    return std::make_unique<PosixFile>(fd);
+  }
+
+  bool CopyFile(const std::string& from, const std::string& to,
+                bool fail_if_exists) override {
+    std::string src_path = NativePath(from);
+    int src = ::open(src_path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (src < 0) return Fail(errno);
+    struct stat st {};
+    if (::fstat(src, &st) != 0 || S_ISDIR(st.st_mode)) {
+      ::close(src);
+      SetLastError(ERROR_ACCESS_DENIED);
+      return false;
+    }
+    std::string dst_path = NativePath(to);
+    struct stat dst_st {};
+    if (::stat(dst_path.c_str(), &dst_st) == 0) {
+      if (fail_if_exists) {
+        ::close(src);
+        SetLastError(ERROR_FILE_EXISTS);
+        return false;
+      }
+      if (S_ISDIR(dst_st.st_mode) || (dst_st.st_mode & S_IWUSR) == 0) {
+        ::close(src);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+      }
+    }
+    int dst = ::open(dst_path.c_str(),
+                     O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC |
+                         (fail_if_exists ? O_EXCL : 0),
+                     0666);
+    if (dst < 0) {
+      int err = errno;
+      ::close(src);
+      return Fail(err);
+    }
+    bool ok = CopyBytes(src, dst);
+    int err = errno;
+    if (ok) {
+      // The copy keeps the source's last-write time, as the platform's does.
+      struct timespec times[2] = {st.st_atim, st.st_mtim};
+      ::futimens(dst, times);
+    }
+    ::close(src);
+    if (::close(dst) != 0 && ok) {
+      ok = false;
+      err = errno;
+    }
+    if (!ok) {
+      ::unlink(dst_path.c_str());
+      return Fail(err);
+    }
+    return true;
+  }
+
+  bool DeleteFile(const std::string& path) override {
+    std::string native = NativePath(path);
+    struct stat st {};
+    if (::lstat(native.c_str(), &st) != 0) return Fail(errno);
+    if (S_ISDIR(st.st_mode) || (st.st_mode & S_IWUSR) == 0) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return false;
+    }
+    if (::unlink(native.c_str()) != 0) return Fail(errno);
+    return true;
+  }
+
+  bool MoveFile(const std::string& from, const std::string& to,
+                bool replace) override {
+    std::string src = NativePath(from);
+    std::string dst = NativePath(to);
+    struct stat st {};
+    if (!replace && ::lstat(dst.c_str(), &st) == 0) {
+      SetLastError(ERROR_ALREADY_EXISTS);
+      return false;
+    }
+    if (::rename(src.c_str(), dst.c_str()) != 0) return Fail(errno);
+    return true;
+  }
+
+  bool CreateDirectory(const std::string& path) override {
+    if (::mkdir(NativePath(path).c_str(), 0777) != 0) return Fail(errno);
+    return true;
+  }
+
+  bool RemoveDirectory(const std::string& path) override {
+    if (::rmdir(NativePath(path).c_str()) != 0) return Fail(errno);
+    return true;
+  }
+
+  DWORD GetFileAttributes(const std::string& path) override {
+    struct stat st {};
+    if (::stat(NativePath(path).c_str(), &st) != 0) {
+      SetLastErrorFromErrno(errno);
+      return INVALID_FILE_ATTRIBUTES;
+    }
+    return AttributesOf(st);
+  }
+
+  bool SetFileAttributes(const std::string& path, DWORD attributes) override {
+    std::string native = NativePath(path);
+    struct stat st {};
+    if (::stat(native.c_str(), &st) != 0) return Fail(errno);
+    mode_t mode = st.st_mode & 07777;
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+      mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
+    } else {
+      mode |= S_IWUSR;
+    }
+    if (::chmod(native.c_str(), mode) != 0) return Fail(errno);
+    return true;
+  }
+
+  bool Find(const std::string& pattern,
+            std::vector<FindData>* matches) override {
+    matches->clear();
+    std::string native = NativePath(pattern);
+    size_t slash = native.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : native.substr(0, slash);
+    if (folder.empty()) folder = "/";
+    std::string name_pattern =
+        NameFromNative(slash == std::string::npos ? native : native.substr(slash + 1));
+    if (name_pattern.empty()) {
+      // A path ending in a separator names no entry.
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return false;
+    }
+    bool wild = name_pattern.find_first_of("*?") != std::string::npos;
+    struct stat st {};
+    if (!wild && ::stat(native.c_str(), &st) == 0) {
+      matches->push_back(FindDataOf(name_pattern, st));
+      return true;
+    }
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+      SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
+                                                      : Win32ErrorFromErrno(errno));
+      return false;
+    }
+    bool root = folder == "/";
+    std::vector<FindData> found;
+    std::vector<FindData> dots;
+    while (struct dirent* entry = ::readdir(dir)) {
+      std::string raw = entry->d_name;
+      bool dot = raw == "." || raw == "..";
+      if (dot && root) continue;
+      std::string name = NameFromNative(raw);
+      if (!WildcardMatch(name_pattern, name)) continue;
+      std::string full = folder == "/" ? "/" + raw : folder + "/" + raw;
+      if (::stat(full.c_str(), &st) != 0) continue;  // vanished or dangling
+      (dot ? dots : found).push_back(FindDataOf(std::move(name), st));
+    }
+    ::closedir(dir);
+    std::sort(dots.begin(), dots.end(),
+              [](const FindData& a, const FindData& b) { return a.name < b.name; });
+    std::stable_sort(found.begin(), found.end(),
+                     [](const FindData& a, const FindData& b) {
+                       std::string fa = Fold(a.name), fb = Fold(b.name);
+                       return fa != fb ? fa < fb : a.name < b.name;
+                     });
+    *matches = std::move(dots);
+    for (auto& f : found) matches->push_back(std::move(f));
+    if (matches->empty()) {
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  static bool CopyBytes(int src, int dst) {
+    for (;;) {
+      ssize_t n = ::copy_file_range(src, nullptr, dst, nullptr, 1 << 30, 0);
+      if (n > 0) continue;
+      if (n == 0) return true;
+      if (errno == EINTR) continue;
+      if (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
+          errno == EOPNOTSUPP) {
+        break;  // fall back to plain reads and writes
+      }
+      return false;
+    }
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+      ssize_t r = ::read(src, buffer.data(), buffer.size());
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      if (r == 0) return true;
+      for (ssize_t off = 0; off < r;) {
+        ssize_t w = ::write(dst, buffer.data() + off, static_cast<size_t>(r - off));
+        if (w < 0) {
+          if (errno == EINTR) continue;
+          return false;
+        }
+        off += w;
+      }
+    }
+  }
+};
+
+FileSystem* g_current = nullptr;
+
+}  // namespace
+
+FileSystem* RealFileSystem() {
+  static PosixFileSystem* real = new PosixFileSystem();
+  return real;
+}
+
+FileSystem* GetFileSystem() {
+  return g_current != nullptr ? g_current : RealFileSystem();
+}
+
+ScopedFileSystem::ScopedFileSystem(FileSystem* fs) : previous_(g_current) {
+  g_current = fs;
+}
+
+ScopedFileSystem::~ScopedFileSystem() { g_current = previous_; }
+
+bool ReadWholeFile(const std::string& path, std::string* contents) {
+  contents->clear();
+  auto file = GetFileSystem()->Open(path, GENERIC_READ, Disposition::kOpenExisting);
+  if (!file) return false;
+  char buffer[65536];
+  for (;;) {
+    DWORD done = 0;
+    if (!file->Read(buffer, sizeof buffer, &done)) return false;
+    if (done == 0) break;
+    contents->append(buffer, done);
+  }
+  return true;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& contents) {
+  auto file = GetFileSystem()->Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
+  if (!file) return false;
+  size_t at = 0;
+  while (at < contents.size()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(contents.size() - at, 1u << 30));
+    DWORD done = 0;
+    if (!file->Write(contents.data() + at, chunk, &done)) return false;
+    at += done;
+  }
+  return file->Close();
+}

@@ -1,0 +1,129 @@
+// The file-system interface through which every file and folder operation of
+// the system goes, in place of the Win32 file API.
+//
+// Paths are the system's own Windows-style paths in the process code page;
+// implementations translate them (see path.h). Every failing call sets the
+// per-thread last error to a Win32 code. Tests swap the current file system
+// for a fault-injecting one (fault_injecting_file_system.h).
+#ifndef TAVIRELLE_PLATFORM_FILE_SYSTEM_H_
+#define TAVIRELLE_PLATFORM_FILE_SYSTEM_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/types.h"
+
+inline constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
+inline constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x02;
+inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+inline constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
+inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+
+// Access rights of an open file.
+inline constexpr DWORD GENERIC_READ = 0x80000000;
+inline constexpr DWORD GENERIC_WRITE = 0x40000000;
+
+// What opening does when the file exists or not (CreateFile's disposition).
+enum class Disposition {
+  kCreateNew,         // fails when the file exists
+  kCreateAlways,      // creates, or truncates an existing file
+  kOpenExisting,      // fails when the file is missing
+  kOpenAlways,        // opens, or creates a missing file
+  kTruncateExisting,  // opens and truncates; fails when missing
+};
+
+enum class SeekOrigin { kBegin, kCurrent, kEnd };
+
+// A point in time as seconds and nanoseconds since 1970-01-01 UTC.
+struct FileTime {
+  int64_t seconds = 0;
+  int32_t nanoseconds = 0;
+};
+
+// Calendar fields of a FileTime in the local time zone.
+struct LocalTime {
+  int year = 0, month = 0, day = 0;
+  int hour = 0, minute = 0, second = 0, milliseconds = 0;
+};
+LocalTime ToLocalTime(FileTime time);
+
+// One entry found by FileSystem::Find.
+struct FindData {
+  std::string name;  // file name only, in the process code page
+  DWORD attributes = 0;
+  uint64_t size = 0;
+  FileTime last_write;
+  bool IsFolder() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+};
+
+class File {
+ public:
+  virtual ~File() = default;
+  // Reads up to `n` bytes; *done receives the count (0 at the end of file).
+  virtual bool Read(void* buffer, DWORD n, DWORD* done) = 0;
+  // Writes `n` bytes; *done receives how many were written before a failure.
+  virtual bool Write(const void* buffer, DWORD n, DWORD* done) = 0;
+  // Moves the file pointer; *position (optional) receives the new position.
+  virtual bool Seek(int64_t offset, SeekOrigin origin, uint64_t* position) = 0;
+  virtual bool Size(uint64_t* size) = 0;
+  // Ends the file at the current position.
+  virtual bool Truncate() = 0;
+  // Flushes and closes; a failure here means data may not have reached the
+  // medium. Destroying an open file closes it and ignores the outcome.
+  virtual bool Close() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Opens or creates a file with GENERIC_READ and/or GENERIC_WRITE access.
+  // Returns null on failure.
+  virtual std::unique_ptr<File> Open(const std::string& path, DWORD access,
+                                     Disposition disposition) = 0;
+  virtual bool CopyFile(const std::string& from, const std::string& to,
+                        bool fail_if_exists) = 0;
+  virtual bool DeleteFile(const std::string& path) = 0;
+  // Renames, replacing an existing target when `replace` is set.
+  virtual bool MoveFile(const std::string& from, const std::string& to,
+                        bool replace) = 0;
+  virtual bool CreateDirectory(const std::string& path) = 0;
+  virtual bool RemoveDirectory(const std::string& path) = 0;
+  // INVALID_FILE_ATTRIBUTES when the path does not exist.
+  virtual DWORD GetFileAttributes(const std::string& path) = 0;
+  virtual bool SetFileAttributes(const std::string& path, DWORD attributes) = 0;
+  // Lists the entries of the pattern's folder whose names match its last
+  // component ('*' and '?', ignoring case). "." and ".." come first (outside
+  // the root folder), then the other matches sorted by name ignoring case.
+  // Returns false with ERROR_FILE_NOT_FOUND (or ERROR_PATH_NOT_FOUND) when
+  // nothing matches.
+  virtual bool Find(const std::string& pattern,
+                    std::vector<FindData>* matches) = 0;
+};
+
+// The file system the system uses now: the real one unless a test swapped it.
+FileSystem* GetFileSystem();
+
+// The real file system of this machine.
+FileSystem* RealFileSystem();
+
+// Makes `fs` the current file system for the life of the guard.
+class ScopedFileSystem {
+ public:
+  explicit ScopedFileSystem(FileSystem* fs);
+  ~ScopedFileSystem();
+  ScopedFileSystem(const ScopedFileSystem&) = delete;
+  ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
+
+ private:
+  FileSystem* previous_;
+};
+
+// Whole-file conveniences used by tests and tools.
+bool ReadWholeFile(const std::string& path, std::string* contents);
+bool WriteWholeFile(const std::string& path, const std::string& contents);
+
+#endif  // TAVIRELLE_PLATFORM_FILE_SYSTEM_H_

@@ -1,0 +1,122 @@
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/fault_injecting_file_system.h"
+#include "platform/last_error.h"
+#include "testing/temp_dir.h"
+
+namespace {
+
+std::vector<std::string> Names(const std::vector<FindData>& found) {
+  std::vector<std::string> names;
+  for (const auto& f : found) names.push_back(f.name);
+  return names;
+}
+
+TEST(FileSystem, FindListsDotsFirstThenNamesIgnoringCase) {
+  TempDir dir;
+  for (const char* name : {"b.jpg", "A.jpg", "c.JPG", "d.txt"}) {
+    ASSERT_TRUE(WriteWholeFile(dir.Join(name), "x"));
+  }
+  ASSERT_TRUE(RealFileSystem()->CreateDirectory(dir.Join("Sub")));
+  std::vector<FindData> found;
+  ASSERT_TRUE(GetFileSystem()->Find(dir.Join("*.jpg"), &found));
+  EXPECT_EQ(Names(found), (std::vector<std::string>{"A.jpg", "b.jpg", "c.JPG"}));
+  ASSERT_TRUE(GetFileSystem()->Find(dir.Join("*"), &found));
+  EXPECT_EQ(Names(found), (std::vector<std::string>{".", "..", "A.jpg", "b.jpg",
+                                                    "c.JPG", "d.txt", "Sub"}));
+  EXPECT_TRUE(found[0].IsFolder());
+  // Windows-style separators reach the same folder.
+  std::string windows = dir.path();
+  for (char& c : windows) c = c == '/' ? '\\' : c;
+  ASSERT_TRUE(GetFileSystem()->Find("C:" + windows + "*.TXT", &found));
+  EXPECT_EQ(Names(found), (std::vector<std::string>{"d.txt"}));
+  SetLastError(0);
+  EXPECT_FALSE(GetFileSystem()->Find(dir.Join("*.none"), &found));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(FileSystem, ReadOnlyFilesRefuseWritersAndDeletion) {
+  TempDir dir;
+  std::string path = dir.Join("ro.txt");
+  ASSERT_TRUE(WriteWholeFile(path, "keep"));
+  FileSystem* fs = GetFileSystem();
+  ASSERT_TRUE(fs->SetFileAttributes(path, FILE_ATTRIBUTE_READONLY));
+  EXPECT_NE(fs->GetFileAttributes(path) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(fs->Open(path, GENERIC_WRITE, Disposition::kOpenExisting), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(fs->DeleteFile(path));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  ASSERT_TRUE(fs->SetFileAttributes(path, 0));
+  EXPECT_TRUE(fs->DeleteFile(path));
+  EXPECT_EQ(fs->GetFileAttributes(path), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(FaultInjectingFileSystem, DiskFullAfterNBytes) {
+  TempDir dir;
+  FaultInjectingFileSystem faulty;
+  ScopedFileSystem scope(&faulty);
+  faulty.SetDiskFullAfter(5);
+  auto file = GetFileSystem()->Open(dir.Join("f"), GENERIC_WRITE, Disposition::kCreateAlways);
+  ASSERT_NE(file, nullptr);
+  DWORD done = 0;
+  EXPECT_TRUE(file->Write("abc", 3, &done));
+  EXPECT_FALSE(file->Write("defg", 4, &done));
+  EXPECT_EQ(done, 2u);
+  EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+  EXPECT_TRUE(file->Close());
+  std::string contents;
+  ASSERT_TRUE(ReadWholeFile(dir.Join("f"), &contents));
+  EXPECT_EQ(contents, "abcde");
+}
+
+TEST(FaultInjectingFileSystem, WriteProtectedAndAccessDenied) {
+  TempDir dir;
+  ASSERT_TRUE(WriteWholeFile(dir.Join("in"), "data"));
+  FaultInjectingFileSystem faulty;
+  ScopedFileSystem scope(&faulty);
+  faulty.SetWriteProtected(true);
+  EXPECT_EQ(GetFileSystem()->Open(dir.Join("new"), GENERIC_WRITE, Disposition::kCreateAlways),
+            nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_WRITE_PROTECT);
+  EXPECT_FALSE(GetFileSystem()->DeleteFile(dir.Join("in")));
+  EXPECT_EQ(GetLastError(), ERROR_WRITE_PROTECT);
+  std::string contents;
+  EXPECT_TRUE(ReadWholeFile(dir.Join("in"), &contents));
+  faulty.Reset();
+  faulty.DenyAccess("in");
+  EXPECT_FALSE(ReadWholeFile(dir.Join("in"), &contents));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+}
+
+TEST(FaultInjectingFileSystem, ShortReadsAndNthOperation) {
+  TempDir dir;
+  ASSERT_TRUE(WriteWholeFile(dir.Join("in"), "0123456789"));
+  FaultInjectingFileSystem faulty;
+  ScopedFileSystem scope(&faulty);
+  faulty.SetShortReads(3);
+  auto file = GetFileSystem()->Open(dir.Join("in"), GENERIC_READ, Disposition::kOpenExisting);
+  ASSERT_NE(file, nullptr);
+  char buffer[10];
+  DWORD done = 0;
+  EXPECT_TRUE(file->Read(buffer, 10, &done));
+  EXPECT_EQ(done, 3u);
+  faulty.FailOperation(2, ERROR_NOT_READY);
+  EXPECT_TRUE(file->Read(buffer, 10, &done));
+  EXPECT_FALSE(file->Read(buffer, 10, &done));
+  EXPECT_EQ(GetLastError(), ERROR_NOT_READY);
+  EXPECT_TRUE(file->Read(buffer, 10, &done));
+}
+
+TEST(LastError, MapsErrnoToWin32Codes) {
+  EXPECT_EQ(Win32ErrorFromErrno(ENOSPC), ERROR_DISK_FULL);
+  EXPECT_EQ(Win32ErrorFromErrno(EROFS), ERROR_WRITE_PROTECT);
+  EXPECT_EQ(Win32ErrorFromErrno(EACCES), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Win32ErrorFromErrno(EPERM), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Win32ErrorFromErrno(ENOENT), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_DISK_FULL), static_cast<HRESULT>(0x80070070));
+}
+
+}  // namespace

@@ -1,0 +1,17 @@
+// Where the hosting process lives and the machine's special folders.
+#ifndef TAVIRELLE_PLATFORM_HOST_H_
+#define TAVIRELLE_PLATFORM_HOST_H_
+
+#include <string>
+
+inline constexpr int CSIDL_COMMON_APPDATA = 0x23;
+
+// Full path of the executable of the hosting process, in the process code
+// page; empty when it cannot be found.
+std::string HostExecutablePath();
+
+// The path of a special folder with a trailing slash, or empty when this
+// platform has no such folder. CSIDL_COMMON_APPDATA is "/var/lib/".
+std::string SpecialFolderPath(int csidl);
+
+#endif  // TAVIRELLE_PLATFORM_HOST_H_

@@ -1,0 +1,19 @@
+// The per-thread "last error" of the platform layer, in Win32 codes.
+//
+// Every platform call that fails sets it; callers that report platform errors
+// (the package writer, the automation boundary) read it back.
+#ifndef TAVIRELLE_PLATFORM_LAST_ERROR_H_
+#define TAVIRELLE_PLATFORM_LAST_ERROR_H_
+
+#include "platform/types.h"
+
+DWORD GetLastError();
+void SetLastError(DWORD code);
+
+// The Win32 code for an errno value (ENOSPC -> ERROR_DISK_FULL, ...).
+DWORD Win32ErrorFromErrno(int err);
+
+// Sets the last error from errno and returns it.
+DWORD SetLastErrorFromErrno(int err);
+
+#endif  // TAVIRELLE_PLATFORM_LAST_ERROR_H_

@@ -1,0 +1,41 @@
+// File and name utilities shared by the package and show-authoring code:
+// path text helpers, existence and size tests, folder creation, file saving,
+// file dates, GUID text, legal and unique file names.
+//
+// All texts are narrow strings in the process code page; paths are Windows
+// style (backslashes; a folder to be joined with a name ends with one).
+#ifndef TAVIRELLE_UTIL_FILE_UTILS_H_
+#define TAVIRELLE_UTIL_FILE_UTILS_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Path text (no file-system access).
+std::string& WithTrailingSeparator(std::string& path, bool backslash, bool add);
+std::string& WithoutTrailingSeparator(std::string& path);
+std::string FileNameOf(const std::string& path);
+std::string FolderOf(const std::string& path);
+std::string Extension(const std::string& path);
+std::string WithoutExtension(const std::string& path);
+
+// File system.
+bool PathExists(const std::string& path);
+uint32_t FileSizeOf(const std::string& path);  // 0xFFFFFFFF when unreadable
+bool SetReadOnly(const std::string& path, bool on);
+bool FolderExists(const std::string& path);
+bool CreateFolderPath(const std::string& path);
+bool EnsureFolderFor(const std::string& path);
+std::vector<std::string> FindFiles(const std::string& pattern);
+bool SaveTextToFile(const std::string& path, const std::string& text);
+bool SaveBytesToFile(const std::string& path, const void* bytes, uint32_t size);
+std::string FormatFileDate(const std::string& path, bool with_milliseconds);
+std::string SpecialFolderPath(int csidl);
+std::string MakerDataFolder();
+std::string HostFilePath();
+std::string HostFolder();
+std::string NewGuidText(bool with_braces);
+std::string MakeLegalName(const std::string& text);
+std::string MakeUniqueName(const std::string& path);
+
+#endif  // TAVIRELLE_UTIL_FILE_UTILS_H_
