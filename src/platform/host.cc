@@ -17,7 +17,7 @@ std::string HostExecutablePath() {
   return NameFromNative(std::string_view(buffer, static_cast<size_t>(n)));
 }
 
-std::string SpecialFolderPath(int csidl) {
+std::string PlatformSpecialFolder(int csidl) {
   if (csidl == CSIDL_COMMON_APPDATA) return "/var/lib/";
   return {};
 }

@@ -12,6 +12,6 @@ std::string HostExecutablePath();
 
 // The path of a special folder with a trailing slash, or empty when this
 // platform has no such folder. CSIDL_COMMON_APPDATA is "/var/lib/".
-std::string SpecialFolderPath(int csidl);
+std::string PlatformSpecialFolder(int csidl);
 
 #endif  // TAVIRELLE_PLATFORM_HOST_H_

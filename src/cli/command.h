@@ -1,0 +1,48 @@
+// The subcommands of the tavirelle command. Each *_command.cc file defines
+// its subcommands and registers them with TAVIRELLE_COMMAND.
+//
+// Contract of every subcommand: arguments and output are UTF-8; success exits
+// 0; a failure prints one line "tavirelle: CAUSE" on stderr and exits non-zero;
+// results are printed as "key: value" lines.
+#ifndef TAVIRELLE_CLI_COMMAND_H_
+#define TAVIRELLE_CLI_COMMAND_H_
+
+#include <string>
+#include <vector>
+
+struct Command {
+  const char* name;
+  const char* usage;    // arguments after the name, e.g. "PACKAGE [--out DIR]"
+  const char* summary;  // one line for --help
+  int (*run)(const std::vector<std::string>& args);  // args after the name
+};
+
+// Registers a command at start-up; the list is sorted by name.
+struct CommandRegistration {
+  explicit CommandRegistration(const Command& command);
+};
+const std::vector<Command>& Commands();
+
+#define TAVIRELLE_COMMAND_CONCAT2(a, b) a##b
+#define TAVIRELLE_COMMAND_CONCAT(a, b) TAVIRELLE_COMMAND_CONCAT2(a, b)
+#define TAVIRELLE_COMMAND(...)                                    \
+  static const CommandRegistration TAVIRELLE_COMMAND_CONCAT(      \
+      command_registration_, __LINE__)(Command{__VA_ARGS__})
+
+// Prints "tavirelle: message" on stderr and returns the exit code 1.
+int Fail(const std::string& message);
+// Prints the usage of `name` on stderr and returns the exit code 2.
+int UsageError(const char* name);
+
+// Simple option parsing: takes "--name VALUE" out of args; returns false
+// when absent. A present option without a value is a usage error (*bad set).
+bool TakeOption(std::vector<std::string>& args, const std::string& name,
+                std::string* value, bool* bad);
+// Takes a "--name" flag out of args.
+bool TakeFlag(std::vector<std::string>& args, const std::string& name);
+
+// Conversions between the command's UTF-8 and the process code page.
+std::string ToAnsi(const std::string& utf8);
+std::string ToUtf8(const std::string& ansi);
+
+#endif  // TAVIRELLE_CLI_COMMAND_H_

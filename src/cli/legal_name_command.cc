@@ -1,0 +1,18 @@
+// tavirelle legal-name TEXT
+#include <cstdio>
+
+#include "cli/command.h"
+#include "util/file_utils.h"
+
+namespace {
+
+int RunLegalName(const std::vector<std::string>& args) {
+  if (args.size() != 1) return UsageError("legal-name");
+  std::printf("%s\n", ToUtf8(MakeLegalName(ToAnsi(args[0]))).c_str());
+  return 0;
+}
+
+}  // namespace
+
+TAVIRELLE_COMMAND("legal-name", "TEXT",
+                  "prints TEXT made into a legal file name", RunLegalName);

@@ -1,0 +1,270 @@
+#include "util/file_utils.h"
+
+#include <climits>
+
+#include "platform/code_page.h"
+#include "platform/file_system.h"
+#include "platform/guid.h"
+#include "platform/host.h"
+#include "util/text.h"
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Position of the last separator, walking characters so that a trail byte
+// of a multi-byte character is never taken for one.
+size_t LastSeparator(const std::string& path) {
+  size_t found = std::string::npos;
+  for (const char* p = path.c_str(); *p != '\0'; p = CharNextA(p)) {
+    if (IsSeparator(*p)) found = static_cast<size_t>(p - path.c_str());
+  }
+  return found;
+}
+
+// Position of the last character (not byte) of a non-empty text.
+size_t LastCharacter(const std::string& text) {
+  const char* start = text.c_str();
+  return static_cast<size_t>(CharPrevA(start, start + text.size()) - start);
+}
+
+bool IsTrimmedSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+void Trim(std::string& text) {
+  size_t begin = 0;
+  while (begin < text.size() && IsTrimmedSpace(text[begin])) ++begin;
+  size_t end = text.size();
+  while (end > begin && IsTrimmedSpace(text[end - 1])) --end;
+  text = text.substr(begin, end - begin);
+}
+
+bool IsForbidden(char c) {
+  switch (c) {
+    case '\\': case '/': case ':': case '*': case '?': case '"':
+    case '<': case '>': case '|': case '\r': case '\n':
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string ReplaceForbidden(const std::string& text, const std::string& replacement) {
+  std::string out;
+  for (const char* p = text.c_str(); *p != '\0';) {
+    const char* next = CharNextA(p);
+    if (next - p == 1 && IsForbidden(*p)) {
+      out += replacement;
+    } else {
+      out.append(p, next);
+    }
+    p = next;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string& WithTrailingSeparator(std::string& path, bool backslash, bool add) {
+  if (path.empty()) {
+    if (add) path = backslash ? "\\" : "/";
+    return path;
+  }
+  bool ends_with_separator = IsSeparator(path[LastCharacter(path)]);
+  if (add && !ends_with_separator) {
+    path += backslash ? '\\' : '/';
+  } else if (!add && ends_with_separator) {
+    path.erase(LastCharacter(path));
+  }
+  return path;
+}
+
+std::string& WithoutTrailingSeparator(std::string& path) {
+  return WithTrailingSeparator(path, true, false);
+}
+
+std::string FileNameOf(const std::string& path) {
+  std::string trimmed = path;
+  WithoutTrailingSeparator(trimmed);
+  size_t separator = LastSeparator(trimmed);
+  return separator == std::string::npos ? trimmed : trimmed.substr(separator + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+  if (path.empty() || IsSeparator(path[LastCharacter(path)])) return path;
+  if (LastSeparator(path) == std::string::npos) return path;
+  return path.substr(0, path.size() - FileNameOf(path).size());
+}
+
+std::string Extension(const std::string& path) {
+  std::string name = FileNameOf(path);
+  size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return {};
+  std::string extension = name.substr(dot);
+  return LowerCase(extension);
+}
+
+std::string WithoutExtension(const std::string& path) {
+  return path.substr(0, path.size() - Extension(path).size());
+}
+
+bool PathExists(const std::string& path) {
+  std::vector<FindData> found;
+  return GetFileSystem()->Find(path, &found);
+}
+
+uint32_t FileSizeOf(const std::string& path) {
+  auto file = GetFileSystem()->Open(path, GENERIC_READ, Disposition::kOpenExisting);
+  uint64_t size = 0;
+  if (!file || !file->Size(&size)) return 0xFFFFFFFFu;
+  return static_cast<uint32_t>(size);
+}
+
+bool SetReadOnly(const std::string& path, bool on) {
+  DWORD attributes = GetFileSystem()->GetFileAttributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  attributes = on ? (attributes | FILE_ATTRIBUTE_READONLY)
+                  : (attributes & ~FILE_ATTRIBUTE_READONLY);
+  return GetFileSystem()->SetFileAttributes(path, attributes);
+}
+
+bool FolderExists(const std::string& path) {
+  if (path.empty()) return false;
+  std::string pattern = path;
+  WithTrailingSeparator(pattern, true, true);
+  pattern += "*.";
+  std::vector<FindData> found;
+  return GetFileSystem()->Find(pattern, &found) && !found.empty() &&
+         found.front().IsFolder();
+}
+
+bool CreateFolderPath(const std::string& path) {
+  std::string full = path;
+  WithTrailingSeparator(full, true, true);
+  // Both separators count here, so a path written with slashes works too.
+  for (const char* p = full.c_str(); *p != '\0'; p = CharNextA(p)) {
+    size_t at = static_cast<size_t>(p - full.c_str());
+    if (IsSeparator(*p) && at > 0) GetFileSystem()->CreateDirectory(full.substr(0, at));
+  }
+  return FolderExists(path);
+}
+
+bool EnsureFolderFor(const std::string& path) {
+  std::string folder = FolderOf(path);
+  if (FolderExists(folder)) return true;
+  return CreateFolderPath(folder);
+}
+
+std::vector<std::string> FindFiles(const std::string& pattern) {
+  std::vector<std::string> paths;
+  std::vector<FindData> found;
+  if (!GetFileSystem()->Find(pattern, &found)) return paths;
+  std::string folder = FolderOf(pattern);
+  WithTrailingSeparator(folder, true, true);
+  for (const FindData& entry : found) {
+    if (entry.name == "." || entry.name == ".." || entry.IsFolder()) continue;
+    paths.push_back(folder + entry.name);
+  }
+  return paths;
+}
+
+bool SaveTextToFile(const std::string& path, const std::string& text) {
+  auto file = GetFileSystem()->Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
+  if (!file) return false;
+  size_t at = 0;
+  while (at < text.size()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - at, 1u << 30));
+    DWORD done = 0;
+    bool ok = file->Write(text.data() + at, chunk, &done);
+    at += done;
+    if (!ok) return false;
+  }
+  return file->Close();
+}
+
+bool SaveBytesToFile(const std::string& path, const void* bytes, uint32_t size) {
+  auto file = GetFileSystem()->Open(path, GENERIC_READ | GENERIC_WRITE,
+                                    Disposition::kOpenAlways);
+  if (!file) return false;
+  DWORD done = 0;
+  bool ok = (size == 0 || file->Write(bytes, size, &done)) && done == size;
+  ok = file->Truncate() && ok;
+  return file->Close() && ok;
+}
+
+std::string FormatFileDate(const std::string& path, bool with_milliseconds) {
+  std::string trimmed = path;
+  WithoutTrailingSeparator(trimmed);
+  std::vector<FindData> found;
+  if (!GetFileSystem()->Find(trimmed, &found) || found.empty()) return {};
+  LocalTime t = ToLocalTime(found.front().last_write);
+  if (with_milliseconds) {
+    return FormatText("%4d:%02d:%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second, t.milliseconds);
+  }
+  return FormatText("%4d:%02d:%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                    t.minute, t.second);
+}
+
+std::string SpecialFolderPath(int csidl) {
+  std::string path = PlatformSpecialFolder(csidl);
+  if (path.empty()) return path;
+  return WithTrailingSeparator(path, true, true);
+}
+
+std::string MakerDataFolder() {
+  std::string folder = SpecialFolderPath(CSIDL_COMMON_APPDATA);
+  if (folder.empty()) return folder;
+  return folder + "Zelto\\";
+}
+
+std::string HostFilePath() {
+  std::string path = HostExecutablePath();
+  // The platform call fills a buffer of 2048 bytes, terminator included.
+  if (path.size() > 2047) path.resize(2047);
+  return path;
+}
+
+std::string HostFolder() { return FolderOf(HostFilePath()); }
+
+std::string NewGuidText(bool with_braces) {
+  GUID g{};
+  CoCreateGuid(&g);
+  std::string text = FormatText(
+      "{%08lX-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+      static_cast<unsigned long>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1],
+      g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+  UpperCase(text);
+  if (!with_braces) text = text.substr(1, text.size() - 2);
+  return text;
+}
+
+std::string MakeLegalName(const std::string& text) {
+  std::string replacement = " ";
+  std::string result;
+  for (;;) {
+    result = ReplaceForbidden(text, replacement);
+    Trim(result);
+    if (!result.empty() || replacement != " ") break;
+    replacement = "_";
+  }
+  size_t length = result.size();
+  while (!result.empty() && result[LastCharacter(result)] == '.') {
+    result.erase(LastCharacter(result));
+    Trim(result);
+  }
+  if (result.empty()) result.assign(length, '_');
+  return result;
+}
+
+std::string MakeUniqueName(const std::string& path) {
+  if (!PathExists(path)) return path;
+  std::string stem = WithoutExtension(path);
+  std::string extension = Extension(path);
+  for (int n = 2; n < INT_MAX; ++n) {
+    std::string candidate = FormatText("%s (%i)%s", stem.c_str(), n, extension.c_str());
+    if (!PathExists(candidate)) return candidate;
+  }
+  return {};
+}

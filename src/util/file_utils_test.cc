@@ -1,0 +1,163 @@
+#include "util/file_utils.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "platform/fault_injecting_file_system.h"
+#include "platform/file_system.h"
+#include "testing/temp_dir.h"
+#include "util/md5.h"
+
+namespace {
+
+TEST(PathText, SeparatorsNamesFoldersAndExtensions) {
+  std::string p = "C:\\a";
+  EXPECT_EQ(WithTrailingSeparator(p, true, true), "C:\\a\\");
+  EXPECT_EQ(WithTrailingSeparator(p, true, true), "C:\\a\\");  // not doubled
+  EXPECT_EQ(WithTrailingSeparator(p, false, false), "C:\\a");
+  std::string s = "x";
+  EXPECT_EQ(WithTrailingSeparator(s, false, true), "x/");
+  std::string empty;
+  EXPECT_EQ(WithTrailingSeparator(empty, true, true), "\\");
+  std::string empty2;
+  EXPECT_EQ(WithoutTrailingSeparator(empty2), "");
+
+  EXPECT_EQ(FileNameOf("C:\\a\\b.txt"), "b.txt");
+  EXPECT_EQ(FileNameOf("C:\\a\\b\\"), "b");
+  EXPECT_EQ(FileNameOf("x/y"), "y");
+  EXPECT_EQ(FileNameOf("plain"), "plain");
+  EXPECT_EQ(FileNameOf(""), "");
+  EXPECT_EQ(FolderOf("C:\\a\\b.txt"), "C:\\a\\");
+  EXPECT_EQ(FolderOf("file.txt"), "file.txt");
+  EXPECT_EQ(FolderOf("C:\\a\\"), "C:\\a\\");
+  EXPECT_EQ(FolderOf(""), "");
+  EXPECT_EQ(Extension("C:\\a.b\\Photo.JPG"), ".jpg");
+  EXPECT_EQ(Extension("C:\\a.b\\noext"), "");
+  EXPECT_EQ(WithoutExtension("My Show.ABC"), "My Show");
+}
+
+TEST(MakeLegalName, FollowsItsExamples) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"a/b", "a b"},     {"*?", "__"},         {"name.", "name"},
+      {"...", "___"},     {"", ""},             {"  :  ", "_"},
+      {"a.b..", "a.b"},   {"x . . ", "x"},      {"caf\xE9 <1>", "caf\xE9  1"},
+      {"\r\n", "__"},     {" . ", "_"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MakeLegalName(c.in), c.out) << c.in;
+}
+
+TEST(FileUtils, ExistenceSizesAndFolders) {
+  TempDir dir;
+  std::string root = dir.path();
+  EXPECT_FALSE(PathExists(root + "missing"));
+  EXPECT_EQ(FileSizeOf(root + "missing"), 0xFFFFFFFFu);
+  ASSERT_TRUE(SaveTextToFile(root + "a.txt", "hello"));
+  EXPECT_TRUE(PathExists(root + "a.txt"));
+  EXPECT_TRUE(PathExists(root + "*.TXT"));
+  EXPECT_EQ(FileSizeOf(root + "a.txt"), 5u);
+  EXPECT_FALSE(FolderExists(""));
+  EXPECT_FALSE(FolderExists(root + "a.txt"));
+
+  // Mixed separators all create levels.
+  std::string deep = root + "one\\two/three";
+  EXPECT_TRUE(CreateFolderPath(deep));
+  EXPECT_TRUE(FolderExists(deep));
+  EXPECT_TRUE(FolderExists(root + "one\\two\\"));
+  EXPECT_TRUE(EnsureFolderFor(root + "x\\y\\file.bin"));
+  EXPECT_TRUE(FolderExists(root + "x\\y"));
+}
+
+TEST(FileUtils, SaveBytesReplacesEarlierContent) {
+  TempDir dir;
+  std::string path = dir.Join("f.bin");
+  ASSERT_TRUE(SaveTextToFile(path, "a much longer earlier text"));
+  ASSERT_TRUE(SaveBytesToFile(path, "new", 3));
+  std::string contents;
+  ASSERT_TRUE(ReadWholeFile(path, &contents));
+  EXPECT_EQ(contents, "new");
+  EXPECT_FALSE(SaveBytesToFile(dir.Join("no\\such\\folder.bin"), "x", 1));
+}
+
+TEST(FileUtils, SavesReportDiskFullAndWriteProtection) {
+  TempDir dir;
+  FaultInjectingFileSystem faulty;
+  ScopedFileSystem scope(&faulty);
+  faulty.SetDiskFullAfter(3);
+  EXPECT_FALSE(SaveTextToFile(dir.Join("t"), "12345"));
+  EXPECT_FALSE(SaveBytesToFile(dir.Join("b"), "12345", 5));
+  faulty.Reset();
+  faulty.SetWriteProtected(true);
+  EXPECT_FALSE(SaveTextToFile(dir.Join("t2"), "1"));
+  EXPECT_FALSE(CreateFolderPath(dir.Join("sub")));
+}
+
+TEST(FileUtils, FindFilesSkipsFoldersAndSortsIgnoringCase) {
+  TempDir dir;
+  for (const char* name : {"b.jpg", "A.JPG", "c.jpg", "skip.txt"}) {
+    ASSERT_TRUE(SaveTextToFile(dir.Join(name), name));
+  }
+  ASSERT_TRUE(CreateFolderPath(dir.Join("folder.jpg")));
+  std::string windows = dir.path();
+  for (char& c : windows) c = c == '/' ? '\\' : c;
+  std::vector<std::string> found = FindFiles(windows + "*.jpg");
+  EXPECT_EQ(found, (std::vector<std::string>{windows + "A.JPG", windows + "b.jpg",
+                                             windows + "c.jpg"}));
+  EXPECT_TRUE(FindFiles(windows + "*.none").empty());
+}
+
+TEST(FileUtils, MakeUniqueNameCountsUpFromTwo) {
+  TempDir dir;
+  std::string show = dir.Join("My Show.ABC");
+  EXPECT_EQ(MakeUniqueName(show), show);
+  ASSERT_TRUE(SaveTextToFile(show, ""));
+  EXPECT_EQ(MakeUniqueName(show), dir.Join("My Show (2).abc"));
+  std::string plain = dir.Join("name");
+  ASSERT_TRUE(SaveTextToFile(plain, ""));
+  EXPECT_EQ(MakeUniqueName(plain), dir.Join("name (2)"));
+  for (int n = 2; n < 300; ++n) {
+    ASSERT_TRUE(SaveTextToFile(dir.Join("name (" + std::to_string(n) + ")"), ""));
+  }
+  EXPECT_EQ(MakeUniqueName(plain), dir.Join("name (300)"));
+}
+
+TEST(FileUtils, FileDatesAndGuids) {
+  TempDir dir;
+  ASSERT_TRUE(SaveTextToFile(dir.Join("f"), "x"));
+  std::string date = FormatFileDate(dir.Join("f"), false);
+  ASSERT_EQ(date.size(), 19u);
+  EXPECT_EQ(date[4], ':');
+  EXPECT_EQ(date[10], ' ');
+  EXPECT_EQ(FormatFileDate(dir.Join("f"), true).size(), 23u);
+  // A folder named with its trailing separator reports its own date.
+  EXPECT_EQ(FormatFileDate(dir.path(), false).size(), 19u);
+  EXPECT_EQ(FormatFileDate(dir.Join("missing"), false), "");
+
+  std::set<std::string> seen;
+  for (int i = 0; i < 50; ++i) {
+    std::string plain = NewGuidText(false);
+    ASSERT_EQ(plain.size(), 36u);
+    EXPECT_EQ(plain.find_first_of("abcdef{}"), std::string::npos);
+    EXPECT_TRUE(seen.insert(plain).second);
+  }
+  std::string braced = NewGuidText(true);
+  EXPECT_EQ(braced.size(), 38u);
+  EXPECT_EQ(braced.front(), '{');
+  EXPECT_EQ(MakerDataFolder(), "/var/lib/Zelto\\");
+  EXPECT_FALSE(HostFolder().empty());
+  EXPECT_EQ(HostFolder().back(), '/');
+}
+
+TEST(Md5, FileDigestEqualsBufferDigest) {
+  TempDir dir;
+  std::string data(1000003, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + i / 13);
+  ASSERT_TRUE(SaveTextToFile(dir.Join("big"), data));
+  EXPECT_EQ(Md5FileHex(dir.Join("big")), Md5BufferHex(data.data(), data.size()));
+  EXPECT_EQ(Md5FileHex(dir.Join("missing")), "");
+}
+
+}  // namespace
