@@ -8,6 +8,9 @@
 
 #include "platform/types.h"
 
+// C linkage: the module exports these under their platform names, so that
+// clients in other languages can allocate and free the strings they pass.
+extern "C" {
 BSTR SysAllocString(const OLECHAR* text);
 BSTR SysAllocStringLen(const OLECHAR* text, UINT length);
 BSTR SysAllocStringByteLen(const char* bytes, UINT length);
@@ -15,6 +18,7 @@ BOOL SysReAllocString(BSTR* target, const OLECHAR* text);
 void SysFreeString(BSTR text);
 UINT SysStringLen(BSTR text);
 UINT SysStringByteLen(BSTR text);
+}
 
 // The automation string's text in the process code page; a null string is
 // the empty text.
@@ -34,6 +38,8 @@ class ScopedBstr {
  public:
   ScopedBstr() = default;
   explicit ScopedBstr(BSTR text) : text_(text) {}
+  // Copies a text (string literals land here, not in the owning constructor).
+  explicit ScopedBstr(const OLECHAR* text) : ScopedBstr(std::u16string_view(text)) {}
   explicit ScopedBstr(std::u16string_view text);
   ~ScopedBstr() { SysFreeString(text_); }
   ScopedBstr(const ScopedBstr&) = delete;

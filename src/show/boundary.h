@@ -1,0 +1,41 @@
+// Helpers for the automation boundary of the show objects: texts in and out
+// as automation strings, out-pointer checks, and the rule that no C++
+// exception crosses an interface method.
+#ifndef TAVIRELLE_SHOW_BOUNDARY_H_
+#define TAVIRELLE_SHOW_BOUNDARY_H_
+
+#include <new>
+#include <string>
+
+#include "platform/bstr.h"
+#include "platform/types.h"
+
+// Runs `body` and turns any escaping exception into an HRESULT.
+template <typename Body>
+HRESULT Guarded(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_FAIL;
+  }
+}
+
+// Stores a new automation string holding `text` in *out.
+inline HRESULT ReturnText(const std::string& text, BSTR* out) {
+  if (out == nullptr) return E_POINTER;
+  BSTR value = BstrFromAnsi(text);
+  if (value == nullptr) return E_OUTOFMEMORY;
+  *out = value;
+  return S_OK;
+}
+
+template <typename T>
+HRESULT ReturnValue(T value, T* out) {
+  if (out == nullptr) return E_POINTER;
+  *out = value;
+  return S_OK;
+}
+
+#endif  // TAVIRELLE_SHOW_BOUNDARY_H_

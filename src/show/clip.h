@@ -1,0 +1,30 @@
+// CClip: one clip-art overlay on a photo (its file, position and size).
+#ifndef TAVIRELLE_SHOW_CLIP_H_
+#define TAVIRELLE_SHOW_CLIP_H_
+
+#include <string>
+
+#include "platform/com_object.h"
+#include "show/interfaces.h"
+
+class CClip : public DispatchObject<IClip> {
+ public:
+  CClip() = default;
+
+  HRESULT get_Path(BSTR* value) override;
+  HRESULT put_Path(BSTR value) override;
+  HRESULT get_xPos(FLOAT* value) override;
+  HRESULT put_xPos(FLOAT value) override;
+  HRESULT get_yPos(FLOAT* value) override;
+  HRESULT put_yPos(FLOAT value) override;
+  HRESULT get_scale(FLOAT* value) override;
+  HRESULT put_scale(FLOAT value) override;
+
+ private:
+  std::string path_;
+  FLOAT x_pos_ = 0;
+  FLOAT y_pos_ = 0;
+  FLOAT scale_ = 0;
+};
+
+#endif  // TAVIRELLE_SHOW_CLIP_H_

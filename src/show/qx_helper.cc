@@ -1,0 +1,142 @@
+#include "show/qx_helper.h"
+
+#include <algorithm>
+
+#include "platform/file_system.h"
+#include "show/boundary.h"
+#include "util/file_utils.h"
+
+std::string ThumbnailPathOf(const std::string& copy_path) {
+  size_t separator = copy_path.find_last_of("\\/");
+  size_t folder_length = separator == std::string::npos ? 0 : separator + 1;
+  return copy_path.substr(0, folder_length) + "__w133_h100_" +
+         copy_path.substr(folder_length);
+}
+
+CQXHelper::~CQXHelper() {
+  for (IPhotoDesc* photo : photos_) photo->Release();
+}
+
+HRESULT CQXHelper::PutText(std::string* field, BSTR value) {
+  return Guarded([&] {
+    *field = AnsiFromBstr(value);
+    show_changed_ = true;
+    return S_OK;
+  });
+}
+
+HRESULT CQXHelper::get_CreatBy(BSTR* value) {
+  return Guarded([&] { return ReturnText(creat_by_, value); });
+}
+HRESULT CQXHelper::put_CreatBy(BSTR value) { return PutText(&creat_by_, value); }
+HRESULT CQXHelper::get_Title(BSTR* value) {
+  return Guarded([&] { return ReturnText(title_, value); });
+}
+HRESULT CQXHelper::put_Title(BSTR value) { return PutText(&title_, value); }
+HRESULT CQXHelper::get_Starring(BSTR* value) {
+  return Guarded([&] { return ReturnText(starring_, value); });
+}
+HRESULT CQXHelper::put_Starring(BSTR value) { return PutText(&starring_, value); }
+HRESULT CQXHelper::get_StyleId(BSTR* value) {
+  return Guarded([&] { return ReturnText(style_id_, value); });
+}
+HRESULT CQXHelper::put_StyleId(BSTR value) { return PutText(&style_id_, value); }
+HRESULT CQXHelper::get_MusicPath(BSTR* value) {
+  return Guarded([&] { return ReturnText(music_path_, value); });
+}
+HRESULT CQXHelper::put_MusicPath(BSTR value) { return PutText(&music_path_, value); }
+
+HRESULT CQXHelper::get_OutputPath(BSTR* value) {
+  return Guarded([&] { return ReturnText(output_path_, value); });
+}
+
+HRESULT CQXHelper::put_OutputPath(BSTR value) {
+  return Guarded([&] {
+    output_path_ = AnsiFromBstr(value);
+    // The folder is made at once; whether that worked shows only when files
+    // are written into it later.
+    CreateFolderPath(output_path_);
+    return S_OK;
+  });
+}
+
+HRESULT CQXHelper::get_MUSIC_DEFAULT(BSTR* value) {
+  return Guarded([&] { return ReturnText(kMusicDefault, value); });
+}
+HRESULT CQXHelper::get_MUSIC_NONE(BSTR* value) {
+  return Guarded([&] { return ReturnText(kMusicNone, value); });
+}
+
+HRESULT CQXHelper::get_PhotoCount(LONG* value) {
+  return ReturnValue(static_cast<LONG>(photos_.size()), value);
+}
+
+HRESULT CQXHelper::GetPhoto(LONG index, IPhotoDesc** photo) {
+  if (photo == nullptr) return E_POINTER;
+  if (index < 0 || static_cast<size_t>(index) >= photos_.size()) return E_FAIL;
+  *photo = photos_[static_cast<size_t>(index)];
+  (*photo)->AddRef();
+  return S_OK;
+}
+
+void CQXHelper::AppendPhoto(IPhotoDesc* photo) {
+  photos_.push_back(photo);
+  photo->AddRef();
+}
+
+void CQXHelper::DeletePhotoFiles(IPhotoDesc* photo) const {
+  BSTR name = nullptr;
+  if (FAILED(photo->get__OnlineName(&name))) return;
+  std::string copy_path = output_path_ + AnsiFromBstr(name);
+  SysFreeString(name);
+  GetFileSystem()->DeleteFile(copy_path);
+  GetFileSystem()->DeleteFile(ThumbnailPathOf(copy_path));
+}
+
+HRESULT CQXHelper::RemovePhoto(LONG index) {
+  if (index < 0 || static_cast<size_t>(index) >= photos_.size()) return E_FAIL;
+  return Guarded([&] {
+    show_changed_ = true;
+    IPhotoDesc* photo = photos_[static_cast<size_t>(index)];
+    DeletePhotoFiles(photo);
+    photos_.erase(photos_.begin() + index);
+    photo->Release();
+    return S_OK;
+  });
+}
+
+HRESULT CQXHelper::ClearPhotos() {
+  return Guarded([&] {
+    show_changed_ = true;
+    std::vector<IPhotoDesc*> removed;
+    removed.swap(photos_);
+    for (IPhotoDesc* photo : removed) {
+      DeletePhotoFiles(photo);
+      photo->Release();
+    }
+    return S_OK;
+  });
+}
+
+HRESULT CQXHelper::MovePhoto(LONG old_index, LONG new_index) {
+  LONG count = static_cast<LONG>(photos_.size());
+  if (old_index < 0 || old_index >= count || new_index < 0 || new_index >= count) {
+    return E_FAIL;
+  }
+  if (old_index == new_index) return S_OK;
+  auto first = photos_.begin();
+  if (old_index < new_index) {
+    std::rotate(first + old_index, first + old_index + 1, first + new_index + 1);
+  } else {
+    std::rotate(first + new_index, first + old_index, first + old_index + 1);
+  }
+  show_changed_ = true;
+  return S_OK;
+}
+
+HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
+  (void)photo;
+  return E_NOTIMPL;
+}
+
+HRESULT CQXHelper::GenerateMetaXML() { return E_NOTIMPL; }

@@ -1,0 +1,76 @@
+// CQXHelper: the show being authored (texts, style, music, output folder and
+// the ordered photo list) behind IQXHelper.
+#ifndef TAVIRELLE_SHOW_QX_HELPER_H_
+#define TAVIRELLE_SHOW_QX_HELPER_H_
+
+#include <string>
+#include <vector>
+
+#include "platform/com_object.h"
+#include "show/interfaces.h"
+
+inline constexpr char kMusicDefault[] = "default_music";
+inline constexpr char kMusicNone[] = "none_music";
+
+class CQXHelper : public DispatchObject<IQXHelper> {
+ public:
+  CQXHelper() = default;
+  ~CQXHelper() override;
+
+  HRESULT get_CreatBy(BSTR* value) override;
+  HRESULT put_CreatBy(BSTR value) override;
+  HRESULT get_Title(BSTR* value) override;
+  HRESULT put_Title(BSTR value) override;
+  HRESULT get_Starring(BSTR* value) override;
+  HRESULT put_Starring(BSTR value) override;
+  HRESULT get_StyleId(BSTR* value) override;
+  HRESULT put_StyleId(BSTR value) override;
+  HRESULT get_MusicPath(BSTR* value) override;
+  HRESULT put_MusicPath(BSTR value) override;
+  HRESULT AddPhoto(IPhotoDesc* photo) override;
+  HRESULT RemovePhoto(LONG index) override;
+  HRESULT ClearPhotos() override;
+  HRESULT GetPhoto(LONG index, IPhotoDesc** photo) override;
+  HRESULT get_PhotoCount(LONG* value) override;
+  HRESULT MovePhoto(LONG old_index, LONG new_index) override;
+  HRESULT GenerateMetaXML() override;
+  HRESULT get_OutputPath(BSTR* value) override;
+  HRESULT put_OutputPath(BSTR value) override;
+  HRESULT get_MUSIC_DEFAULT(BSTR* value) override;
+  HRESULT get_MUSIC_NONE(BSTR* value) override;
+
+  // The show's state as the meta XML generator and photo import read it.
+  const std::string& title() const { return title_; }
+  const std::string& creat_by() const { return creat_by_; }
+  const std::string& starring() const { return starring_; }
+  const std::string& style_id() const { return style_id_; }
+  const std::string& music_path() const { return music_path_; }
+  const std::string& output_path() const { return output_path_; }
+  const std::vector<IPhotoDesc*>& photos() const { return photos_; }
+  bool show_changed() const { return show_changed_; }
+  void set_show_changed(bool changed) { show_changed_ = changed; }
+
+  // Appends a photo and takes one reference on it (the last step of
+  // AddPhoto).
+  void AppendPhoto(IPhotoDesc* photo);
+
+ private:
+  HRESULT PutText(std::string* field, BSTR value);
+  // Deletes the photo copy and the thumbnail of the photo; failures ignored.
+  void DeletePhotoFiles(IPhotoDesc* photo) const;
+
+  std::vector<IPhotoDesc*> photos_;  // one reference held on each
+  std::string title_;
+  std::string creat_by_;
+  std::string starring_;
+  std::string style_id_;
+  std::string music_path_;
+  bool show_changed_ = true;
+  std::string output_path_;
+};
+
+// Path of the thumbnail of the photo copy at `copy_path`: the copy's folder
+// (up to and including its last separator), "__w133_h100_", the copy's name.
+std::string ThumbnailPathOf(const std::string& copy_path);
+
+#endif  // TAVIRELLE_SHOW_QX_HELPER_H_

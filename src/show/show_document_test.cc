@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/bstr.h"
+#include "platform/file_system.h"
+#include "show/clip.h"
+#include "show/photo_desc.h"
+#include "show/qx_helper.h"
+#include "show/show_objects.h"
+#include "testing/temp_dir.h"
+#include "util/file_utils.h"
+
+namespace {
+
+// Reads the reference count without changing it.
+ULONG References(IUnknown* object) {
+  object->AddRef();
+  return object->Release();
+}
+
+std::string Text(HRESULT (IPhotoDesc::*getter)(BSTR*), IPhotoDesc* photo) {
+  ScopedBstr value;
+  EXPECT_EQ((photo->*getter)(value.Receive()), S_OK);
+  return value.Ansi();
+}
+
+CPhotoDesc* NamedPhoto(const std::string& online_name) {
+  auto* photo = new CPhotoDesc();
+  ScopedBstr name(BstrFromAnsi(online_name));
+  photo->put__OnlineName(name.get());
+  return photo;
+}
+
+std::string OnlineName(CQXHelper* show, LONG index) {
+  IPhotoDesc* photo = nullptr;
+  EXPECT_EQ(show->GetPhoto(index, &photo), S_OK);
+  std::string name = Text(&IPhotoDesc::get__OnlineName, photo);
+  photo->Release();
+  return name;
+}
+
+class ShowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { show_ = new CQXHelper(); }
+  void TearDown() override { show_->Release(); }
+
+  // Adds photos named A, B, C... to the show.
+  void AddPhotos(const std::string& names) {
+    for (char c : names) {
+      CPhotoDesc* photo = NamedPhoto(std::string(1, c));
+      show_->AppendPhoto(photo);
+      photo->Release();
+    }
+  }
+  std::string Order() {
+    LONG count = 0;
+    show_->get_PhotoCount(&count);
+    std::string order;
+    for (LONG i = 0; i < count; ++i) order += OnlineName(show_, i);
+    return order;
+  }
+
+  CQXHelper* show_ = nullptr;
+};
+
+TEST_F(ShowTest, NewShowIsEmptyAndChanged) {
+  LONG count = -1;
+  EXPECT_EQ(show_->get_PhotoCount(&count), S_OK);
+  EXPECT_EQ(count, 0);
+  ScopedBstr text;
+  EXPECT_EQ(show_->get_Title(text.Receive()), S_OK);
+  EXPECT_EQ(SysStringLen(text.get()), 0u);
+  EXPECT_EQ(show_->get_MUSIC_DEFAULT(text.Receive()), S_OK);
+  EXPECT_EQ(text.Ansi(), "default_music");
+  EXPECT_EQ(show_->get_MUSIC_NONE(text.Receive()), S_OK);
+  EXPECT_EQ(text.Ansi(), "none_music");
+  EXPECT_TRUE(show_->show_changed());
+}
+
+TEST_F(ShowTest, TextSettersStoreAndMarkTheShowChanged) {
+  using Put = HRESULT (CQXHelper::*)(BSTR);
+  using Get = HRESULT (CQXHelper::*)(BSTR*);
+  struct Property {
+    Put put;
+    Get get;
+  } properties[] = {
+      {&CQXHelper::put_Title, &CQXHelper::get_Title},
+      {&CQXHelper::put_CreatBy, &CQXHelper::get_CreatBy},
+      {&CQXHelper::put_Starring, &CQXHelper::get_Starring},
+      {&CQXHelper::put_StyleId, &CQXHelper::get_StyleId},
+      {&CQXHelper::put_MusicPath, &CQXHelper::get_MusicPath},
+  };
+  for (const auto& p : properties) {
+    show_->set_show_changed(false);
+    ScopedBstr in(u"Caf\u00E9 \u0416");
+    EXPECT_EQ((show_->*p.put)(in.get()), S_OK);
+    EXPECT_TRUE(show_->show_changed());
+    ScopedBstr out;
+    EXPECT_EQ((show_->*p.get)(out.Receive()), S_OK);
+    EXPECT_EQ(BstrView(out.get()), u"Caf\u00E9 ?");  // outside the code page
+    show_->set_show_changed(false);
+    EXPECT_EQ((show_->*p.put)(nullptr), S_OK);  // null stores the empty text
+    EXPECT_TRUE(show_->show_changed());
+    EXPECT_EQ((show_->*p.get)(out.Receive()), S_OK);
+    EXPECT_EQ(SysStringLen(out.get()), 0u);
+  }
+}
+
+TEST_F(ShowTest, OutputPathIsStoredUnchangedCreatedAndNotAChange) {
+  TempDir dir;
+  std::string folder = dir.Join("show\\sub\\");
+  show_->set_show_changed(false);
+  ScopedBstr in(BstrFromAnsi(folder));
+  EXPECT_EQ(show_->put_OutputPath(in.get()), S_OK);
+  EXPECT_FALSE(show_->show_changed());
+  EXPECT_TRUE(FolderExists(folder));
+  ScopedBstr out;
+  EXPECT_EQ(show_->get_OutputPath(out.Receive()), S_OK);
+  EXPECT_EQ(out.Ansi(), folder);
+  // A folder that cannot be made does not fail the call.
+  ScopedBstr bad(BstrFromAnsi(dir.Join("file\\x\\")));
+  ASSERT_TRUE(SaveTextToFile(dir.Join("file"), ""));
+  EXPECT_EQ(show_->put_OutputPath(bad.get()), S_OK);
+}
+
+TEST_F(ShowTest, NullOutPointersAndBadIndexes) {
+  EXPECT_EQ(show_->get_Title(nullptr), E_POINTER);
+  EXPECT_EQ(show_->get_PhotoCount(nullptr), E_POINTER);
+  EXPECT_EQ(show_->GetPhoto(0, nullptr), E_POINTER);
+  IPhotoDesc* photo = reinterpret_cast<IPhotoDesc*>(0x1);
+  EXPECT_EQ(show_->GetPhoto(0, &photo), E_FAIL);
+  EXPECT_EQ(photo, reinterpret_cast<IPhotoDesc*>(0x1));  // untouched
+  show_->set_show_changed(false);
+  EXPECT_EQ(show_->RemovePhoto(0), E_FAIL);
+  EXPECT_EQ(show_->MovePhoto(0, 0), E_FAIL);
+  EXPECT_FALSE(show_->show_changed());
+  AddPhotos("AB");
+  EXPECT_EQ(show_->GetPhoto(2, &photo), E_FAIL);
+  EXPECT_EQ(show_->GetPhoto(-1, &photo), E_FAIL);
+  EXPECT_EQ(show_->RemovePhoto(2), E_FAIL);
+  EXPECT_EQ(show_->RemovePhoto(-1), E_FAIL);
+}
+
+TEST_F(ShowTest, MovePhotoFollowsItsExamples) {
+  struct Case {
+    LONG from, to;
+    HRESULT result;
+    const char* order;
+    bool changed;
+  } cases[] = {
+      {0, 2, S_OK, "BCAD", true}, {3, 1, S_OK, "ADBC", true},
+      {1, 4, E_FAIL, "ABCD", false}, {-1, 0, E_FAIL, "ABCD", false},
+      {2, 2, S_OK, "ABCD", false}, {3, 0, S_OK, "DABC", true},
+      {0, 3, S_OK, "BCDA", true},
+  };
+  for (const auto& c : cases) {
+    CQXHelper* show = new CQXHelper();
+    std::swap(show, show_);
+    AddPhotos("ABCD");
+    show_->set_show_changed(false);
+    EXPECT_EQ(show_->MovePhoto(c.from, c.to), c.result);
+    EXPECT_EQ(Order(), c.order) << c.from << "->" << c.to;
+    EXPECT_EQ(show_->show_changed(), c.changed);
+    std::swap(show, show_);
+    show->Release();
+  }
+}
+
+TEST_F(ShowTest, PhotosAreReferencedOnceByTheShow) {
+  CPhotoDesc* photo = NamedPhoto("P");
+  EXPECT_EQ(References(photo), 1u);
+  show_->AppendPhoto(photo);
+  EXPECT_EQ(References(photo), 2u);
+  IPhotoDesc* fetched = nullptr;
+  ASSERT_EQ(show_->GetPhoto(0, &fetched), S_OK);
+  EXPECT_EQ(fetched, static_cast<IPhotoDesc*>(photo));
+  EXPECT_EQ(fetched->Release(), 2u);
+  show_->AppendPhoto(photo);  // the same photo twice holds two references
+  EXPECT_EQ(References(photo), 3u);
+  EXPECT_EQ(show_->RemovePhoto(0), S_OK);
+  EXPECT_EQ(References(photo), 2u);
+  EXPECT_EQ(show_->ClearPhotos(), S_OK);
+  EXPECT_EQ(photo->Release(), 0u);
+}
+
+TEST_F(ShowTest, RemovingPhotosDeletesTheirCopiesAndThumbnails) {
+  TempDir dir;
+  ScopedBstr folder(BstrFromAnsi(dir.path()));
+  show_->put_OutputPath(folder.get());
+  AddPhotos("ABC");
+  for (const char* name : {"A", "B", "C"}) {
+    ASSERT_TRUE(SaveTextToFile(dir.Join(name), "copy"));
+    ASSERT_TRUE(SaveTextToFile(dir.Join(std::string("__w133_h100_") + name), "thumb"));
+  }
+  ASSERT_TRUE(SaveTextToFile(dir.Join("unrelated"), "keep"));
+  show_->set_show_changed(false);
+  EXPECT_EQ(show_->RemovePhoto(1), S_OK);
+  EXPECT_TRUE(show_->show_changed());
+  EXPECT_EQ(Order(), "AC");
+  EXPECT_FALSE(PathExists(dir.Join("B")));
+  EXPECT_FALSE(PathExists(dir.Join("__w133_h100_B")));
+  EXPECT_TRUE(PathExists(dir.Join("A")));
+  // Files already gone do not stop the removal.
+  GetFileSystem()->DeleteFile(dir.Join("A"));
+  EXPECT_EQ(show_->RemovePhoto(0), S_OK);
+  EXPECT_FALSE(PathExists(dir.Join("__w133_h100_A")));
+  show_->set_show_changed(false);
+  EXPECT_EQ(show_->ClearPhotos(), S_OK);
+  EXPECT_TRUE(show_->show_changed());
+  EXPECT_FALSE(PathExists(dir.Join("C")));
+  EXPECT_FALSE(PathExists(dir.Join("__w133_h100_C")));
+  EXPECT_TRUE(PathExists(dir.Join("unrelated")));
+  show_->set_show_changed(false);
+  EXPECT_EQ(show_->ClearPhotos(), S_OK);  // empty list: only the flag
+  EXPECT_TRUE(show_->show_changed());
+}
+
+TEST(ThumbnailPath, SitsBesideTheCopy) {
+  EXPECT_EQ(ThumbnailPathOf("C:\\out\\X.jpg"), "C:\\out\\__w133_h100_X.jpg");
+  EXPECT_EQ(ThumbnailPathOf("/out/X.jpg"), "/out/__w133_h100_X.jpg");
+  EXPECT_EQ(ThumbnailPathOf("X.jpg"), "__w133_h100_X.jpg");
+}
+
+TEST(PhotoDesc, EverySetterMarksItChanged) {
+  CPhotoDesc* photo = new CPhotoDesc();
+  ScopedBstr text(u"x");
+  struct Step {
+    const char* name;
+    std::function<HRESULT()> call;
+  } steps[] = {
+      {"Path", [&] { return photo->put_Path(text.get()); }},
+      {"Orientation", [&] { return photo->put_Orientation(static_cast<PhotoOrientation>(5)); }},
+      {"OriginalName", [&] { return photo->put__OriginalName(text.get()); }},
+      {"OnlineName", [&] { return photo->put__OnlineName(nullptr); }},
+      {"Width", [&] { return photo->put__Width(0); }},
+      {"Height", [&] { return photo->put__Height(-3); }},
+      {"DateTaken", [&] { return photo->put__PhotoDateTaken(text.get()); }},
+      {"DisplayDate", [&] { return photo->put__DisplayDate(text.get()); }},
+      {"IsVideo", [&] { return photo->put__IsVideo(0); }},
+      {"ClearClip", [&] { return photo->ClearClip(); }},
+  };
+  for (auto& step : steps) {
+    ASSERT_EQ(photo->put__Changed(0), S_OK);
+    EXPECT_EQ(step.call(), S_OK) << step.name;
+    LONG changed = 0;
+    photo->get__Changed(&changed);
+    EXPECT_EQ(changed, 1) << step.name;
+  }
+  PhotoOrientation orientation = Degree0;
+  photo->get_Orientation(&orientation);
+  EXPECT_EQ(orientation, 5);  // stored unchecked
+  photo->put__Changed(7);
+  LONG changed = 0;
+  photo->get__Changed(&changed);
+  EXPECT_EQ(changed, 7);
+  photo->Release();
+}
+
+TEST(PhotoDesc, IsVideoIsTrueOnlyForExactlyOne) {
+  CPhotoDesc* photo = new CPhotoDesc();
+  for (auto [in, out] : {std::pair<LONG, LONG>{-1, 0}, {1, 1}, {2, 0}, {0, 0}}) {
+    photo->put__IsVideo(in);
+    LONG value = -5;
+    photo->get__IsVideo(&value);
+    EXPECT_EQ(value, out) << in;
+  }
+  photo->Release();
+}
+
+TEST(PhotoDesc, ClipsAreReferencedAndIndexed) {
+  CPhotoDesc* photo = new CPhotoDesc();
+  CClip* clip = new CClip();
+  IClip* out = reinterpret_cast<IClip*>(0x1);
+  EXPECT_EQ(photo->GetClip(0, &out), E_FAIL);
+  EXPECT_EQ(photo->GetClip(-1, &out), E_FAIL);
+  EXPECT_EQ(out, reinterpret_cast<IClip*>(0x1));
+  EXPECT_EQ(photo->GetClip(0, nullptr), E_POINTER);
+  photo->put__Changed(0);
+  EXPECT_EQ(photo->AddClip(nullptr), E_POINTER);
+  LONG changed = 0, count = 0;
+  photo->get__Changed(&changed);
+  EXPECT_EQ(changed, 0);
+  EXPECT_EQ(photo->AddClip(clip), S_OK);
+  EXPECT_EQ(photo->AddClip(clip), S_OK);
+  EXPECT_EQ(References(clip), 3u);
+  photo->get_ClipCount(&count);
+  EXPECT_EQ(count, 2);
+  ASSERT_EQ(photo->GetClip(1, &out), S_OK);
+  EXPECT_EQ(out, static_cast<IClip*>(clip));
+  out->Release();
+  // A clip carries no link back: changing it does not mark the photo.
+  photo->put__Changed(0);
+  clip->put_xPos(1.5f);
+  photo->get__Changed(&changed);
+  EXPECT_EQ(changed, 0);
+  EXPECT_EQ(photo->ClearClip(), S_OK);
+  EXPECT_EQ(References(clip), 1u);
+  photo->AddClip(clip);
+  photo->Release();  // releases its clips
+  FLOAT x = 0;
+  clip->get_xPos(&x);
+  EXPECT_EQ(x, 1.5f);
+  EXPECT_EQ(clip->Release(), 0u);
+}
+
+TEST(ShowObjects, CreateAnswersItsInterfacesAndCountsModuleLocks) {
+  LONG before = ModuleLockCount();
+  IQXHelper* show = nullptr;
+  ASSERT_EQ(CreateQXHelper(IQXHelper::kIid, reinterpret_cast<void**>(&show)), S_OK);
+  EXPECT_EQ(ModuleLockCount(), before + 1);
+  IDispatch* dispatch = nullptr;
+  EXPECT_EQ(show->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
+  EXPECT_EQ(dispatch->Release(), 1u);
+  void* other = reinterpret_cast<void*>(0x1);
+  EXPECT_EQ(show->QueryInterface(IClip::kIid, &other), E_NOINTERFACE);
+  EXPECT_EQ(other, nullptr);
+  EXPECT_EQ(show->Release(), 0u);
+  EXPECT_EQ(ModuleLockCount(), before);
+  void* clip = nullptr;
+  EXPECT_EQ(CreateClip(IPhotoDesc::kIid, &clip), E_NOINTERFACE);
+  EXPECT_EQ(ModuleLockCount(), before);
+  EXPECT_EQ(CreatePhotoDesc(IPhotoDesc::kIid, nullptr), E_POINTER);
+}
+
+}  // namespace

@@ -1,0 +1,13 @@
+// Creation of the show's automation objects, for the class objects of the
+// module and for in-process hosts such as the tavirelle command.
+#ifndef TAVIRELLE_SHOW_SHOW_OBJECTS_H_
+#define TAVIRELLE_SHOW_SHOW_OBJECTS_H_
+
+#include "platform/com.h"
+
+// Each creates a new object and returns its interface `riid` in *object.
+HRESULT CreateClip(REFIID riid, void** object);
+HRESULT CreatePhotoDesc(REFIID riid, void** object);
+HRESULT CreateQXHelper(REFIID riid, void** object);
+
+#endif  // TAVIRELLE_SHOW_SHOW_OBJECTS_H_
