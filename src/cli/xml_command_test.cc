@@ -1,0 +1,65 @@
+// Runs `tavirelle xml FILE` as a template author would.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+#include "platform/file_system.h"
+#include "testing/temp_dir.h"
+
+namespace {
+
+struct XmlRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+XmlRun RunXml(const TempDir& dir, const std::string& contents) {
+  const std::string input = dir.Join("input.xml");
+  const std::string out = dir.Join("out.txt");
+  const std::string err = dir.Join("err.txt");
+  EXPECT_TRUE(WriteWholeFile(input, contents));
+  std::string command = std::string(TAVIRELLE_COMMAND_PATH) + " xml '" + input + "' >'" + out +
+                        "' 2>'" + err + "'";
+  XmlRun run;
+  int status = std::system(command.c_str());
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  ReadWholeFile(out, &run.out);
+  ReadWholeFile(err, &run.err);
+  return run;
+}
+
+TEST(XmlCommandTest, WritesTheDocumentTextOfALoadedFile) {
+  TempDir dir;
+  XmlRun run = RunXml(dir, "<?xml version=\"1.0\"?>\n<qx a=\"1\"><b>caf\xC3\xA9 &amp; x</b></qx>");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<qx a=\"1\" >\n\t<b>caf&#xE9; &amp; x</b>\n</qx>");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(XmlCommandTest, TellsWhyAFileDoesNotLoad) {
+  TempDir dir;
+  XmlRun run = RunXml(dir, "<?xml version=\"1.0\" encoding=\"latin1\"?><r><a/x></r>");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "<?xml version=\"1.0\" encoding=\"latin1\" ?>");
+  EXPECT_EQ(run.err, "error: 1 at 45: Element must be closed.\n");
+
+  run = RunXml(dir, "just text");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>");
+  EXPECT_EQ(run.err, "error: no root element\n");
+}
+
+TEST(XmlCommandTest, AMissingFileIsAnError) {
+  TempDir dir;
+  std::string command = std::string(TAVIRELLE_COMMAND_PATH) + " xml '" + dir.Join("none.xml") +
+                        "' >/dev/null 2>&1";
+  int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+#include "xml/meta_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const std::string kMeta =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<qx>\n\t<show>\n"
+    "\t\t<title><![CDATA[Caf&#xE9;&#x21;]]></title>\n\t\t<createdby>A+B</createdby>\n"
+    "\t\t<icon>show_icon.jpg</icon>\n\t</show>\n</qx>";
+
+TEST(MetaTextTest, CutsOutElementsByName) {
+  std::string show = ExtractElementText(kMeta, "show");
+  EXPECT_EQ(show.find("\n\t\t<title>"), 0u);
+  EXPECT_EQ(ExtractElementText(show, "icon"), "show_icon.jpg");
+  EXPECT_EQ(StripCData(ExtractElementText(show, "title")), "Caf&#xE9;&#x21;");
+  EXPECT_EQ(DecodeUrlText(StripCData(ExtractElementText(show, "title"))), "Caf\xE9!");
+  EXPECT_EQ(DecodeUrlText(ExtractElementText(show, "createdby")), "A B");
+  EXPECT_EQ(ExtractElementText(show, "starring"), "");
+  EXPECT_EQ(ExtractElementText("<title>no end", "title"), "");
+  EXPECT_EQ(ExtractElementText("<title", "title"), "");
+}
+
+TEST(MetaTextTest, ANameAlsoMatchesLongerTagNames) {
+  // "title" finds the start tag "titles" first and runs to the next "</title>".
+  EXPECT_EQ(ExtractElementText("<titles>a</titles><title>b</title>", "title"),
+            "a</titles><title>b");
+}
+
+TEST(MetaTextTest, AnEmptyElementRunsToTheNextEndTagOfItsName) {
+  EXPECT_EQ(ExtractElementText("<icon/><x>1</x><icon>i.jpg</icon>", "icon"),
+            "<x>1</x><icon>i.jpg");
+  EXPECT_EQ(ExtractElementText("<icon/><x>1</x>", "icon"), "");
+}
+
+TEST(MetaTextTest, PositionIsAnInOutSearchStart) {
+  const std::string text = "<a>1</a><a>2</a>";
+  int32_t position = -1;
+  EXPECT_EQ(ExtractElementText(text, "a", &position), "1");
+  EXPECT_EQ(position, 0);
+  position = 1;
+  EXPECT_EQ(ExtractElementText(text, "a", &position), "2");
+  EXPECT_EQ(position, 8);
+  position = 9;
+  EXPECT_EQ(ExtractElementText(text, "a", &position), "");
+  EXPECT_EQ(position, -1);
+  position = 1000;
+  EXPECT_EQ(ExtractElementText(text, "a", &position), "");
+  EXPECT_EQ(position, -1);
+}
+
+TEST(MetaTextTest, StripCDataOnlyAtBothEnds) {
+  EXPECT_EQ(StripCData("<![CDATA[x]]>"), "x");
+  EXPECT_EQ(StripCData("![CDATA[x]]"), "x");
+  EXPECT_EQ(StripCData("<![CDATA[]]>"), "");
+  EXPECT_EQ(StripCData("<![CDATA[x"), "<![CDATA[x");
+  EXPECT_EQ(StripCData("<![CDATA[x]]"), "<![CDATA[x]]");
+  EXPECT_EQ(StripCData("<![cdata[x]]>"), "<![cdata[x]]>");
+  EXPECT_EQ(StripCData(" <![CDATA[x]]>"), " <![CDATA[x]]>");
+  EXPECT_EQ(StripCData("plain"), "plain");
+}
+
+TEST(MetaTextTest, DecodeUrlText) {
+  const struct {
+    const char* stored;
+    const char* text;
+  } cases[] = {
+      {"%41+b", "A b"},
+      {"%4a%4A", "JJ"},
+      {"50%", "50%"},
+      {"50%4", "50%4"},
+      {"%zz", "%zz"},
+      {"%00", "%00"},
+      {"%2B", "+"},  // one pass: the decoded "+" stays
+      {"a&nbsp;b", "a b"},
+      {"&apos;&quot;&lt;&gt;&frasl;", "'\"<>/"},
+      {"&amp;lt;", "<"},  // "&amp;" goes before "&lt;"
+      {"%26lt;", "<"},    // the form decoding goes before the entities
+      {"&amp;#x41;", "A"},  // numeric references come last
+      {"Caf&#xE9;&#x21;", "Caf\xE9!"},
+      {"&#233;&#00065;&#x20AC;&#x20ac;", "\xE9" "A\x80\x80"},
+      {"&#x4E2D;&#0;&#x0;&#65601;", "&#x4E2D;&#0;&#x0;&#65601;"},
+      {"&#x12345;&#123456;&#X41;&#x;&#;&#x41", "&#x12345;&#123456;&#X41;&#x;&#;&#x41"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DecodeUrlText(c.stored), c.text) << c.stored;
+}
+
+}  // namespace

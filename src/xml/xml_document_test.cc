@@ -1,0 +1,309 @@
+// The tree operations and the exact layout of the writer.
+#include "xml/xml_document.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>";
+
+TEST(XmlDocumentTest, ANewDocumentHoldsOnlyItsDeclaration) {
+  _tagXMLDocument document;
+  EXPECT_EQ(document.kind, XMLNodeKind::Document);
+  EXPECT_EQ(document.document, &document);
+  EXPECT_EQ(document.parent, nullptr);
+  ASSERT_EQ(document.ChildCount(), 1);
+  _tagXMLNode* declaration = document.ChildAt(0);
+  EXPECT_EQ(declaration->kind, XMLNodeKind::Declaration);
+  EXPECT_EQ(declaration->name, "xml");
+  ASSERT_EQ(declaration->attributes.size(), 2u);
+  EXPECT_EQ(declaration->attributes[0]->name, "version");
+  EXPECT_EQ(declaration->attributes[1]->name, "encoding");
+  EXPECT_EQ(document.DocumentText(), kDeclaration);
+  EXPECT_TRUE(document.DeclaresEncoding("UTF-8"));
+  EXPECT_FALSE(document.DeclaresEncoding("utf-8"));
+  EXPECT_FALSE(document.DeclaresEncoding(nullptr));
+}
+
+struct LayoutCase {
+  const char* name;
+  void (*build)(_tagXMLNode* root);
+  const char* expected;  // after the declaration
+};
+
+const LayoutCase kLayoutCases[] = {
+    {"EmptyElement", [](_tagXMLNode*) {}, "\n<r/>"},
+    {"EmptyWithAttributes",
+     [](_tagXMLNode* r) {
+       r->SetAttr("a", "1");
+       r->SetAttr("b", "");
+     },
+     "\n<r a=\"1\" b=\"\" />"},
+    {"TextOnly", [](_tagXMLNode* r) { r->SetText("hello"); }, "\n<r>hello</r>"},
+    {"TextWithAttribute",
+     [](_tagXMLNode* r) {
+       r->SetAttr("a", "1");
+       r->SetText("t");
+     },
+     "\n<r a=\"1\" >t</r>"},
+    {"WhitespaceOnlyValue", [](_tagXMLNode* r) { r->SetText(" \t\r\n"); }, "\n<r></r>"},
+    {"NestedChildren",
+     [](_tagXMLNode* r) {
+       r->AddChild("b", "x");
+       _tagXMLNode* c = r->AddChild("c");
+       c->AddChild("d");
+     },
+     "\n<r>\n\t<b>x</b>\n\t<c>\n\t\t<d/>\n\t</c>\n</r>"},
+    {"TextAfterChildren",
+     [](_tagXMLNode* r) {
+       r->SetText("tail");
+       _tagXMLNode* b = r->AddChild("b");
+       b->SetText("inner");
+       b->AddChild("c");
+     },
+     "\n<r>\n\t<b>\n\t\t<c/>\n\t\tinner\n\t</b>\n\ttail\n</r>"},
+    {"OnlyChildCData", [](_tagXMLNode* r) { r->SetText("a<b&", true); },
+     "\n<r><![CDATA[a<b&]]></r>"},
+    {"CommentAfterSibling",
+     [](_tagXMLNode* r) {
+       r->AddChild("b");
+       _tagXMLNode* comment = r->AddChild("#COMMENT", "note <&>");
+       comment->kind = XMLNodeKind::Comment;
+       _tagXMLNode* section = r->AddChild("#CDATA", "x");
+       section->kind = XMLNodeKind::CData;
+     },
+     "\n<r>\n\t<b/><!--note <&>--><![CDATA[x]]>\n</r>"},
+    {"CDataWithSibling",
+     [](_tagXMLNode* r) {
+       _tagXMLNode* section = r->AddChild("#CDATA", "x");
+       section->kind = XMLNodeKind::CData;
+       r->AddChild("b");
+     },
+     "\n<r><![CDATA[x]]>\n\t<b/>\n</r>"},
+    {"EscapedValues",
+     [](_tagXMLNode* r) {
+       r->SetAttr("v", "a<b>&\"'!\t");
+       r->SetText("x<y & z!");
+     },
+     "\n<r v=\"a&lt;b&gt;&amp;&quot;&apos;&#x21;&#x09;\" >x&lt;y &amp; z&#x21;</r>"},
+};
+
+class WriterLayoutTest : public testing::TestWithParam<LayoutCase> {};
+
+TEST_P(WriterLayoutTest, WritesTheExactText) {
+  _tagXMLDocument document;
+  _tagXMLNode* root = document.AddChild("r");
+  GetParam().build(root);
+  EXPECT_EQ(document.DocumentText(), std::string(kDeclaration) + GetParam().expected);
+  EXPECT_EQ(document.writeOptions.depth, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, WriterLayoutTest, testing::ValuesIn(kLayoutCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(XmlDocumentTest, WriterOptions) {
+  _tagXMLDocument document;
+  _tagXMLNode* root = document.AddChild("r");
+  root->SetAttr("a", "<1>");
+  root->AddChild("b", "x&y");
+  XMLWriteOptions options;
+  options.indent = false;
+  options.encodeEntities = false;
+  options.quote = '\'';
+  EXPECT_EQ(root->ToText(&options), "<r a='<1>' ><b>x&y</b></r>");
+  options.depth = 2;
+  options.indent = true;
+  EXPECT_EQ(root->ToText(&options), "\n\t\t<r a='<1>' >\n\t\t\t<b>x&y</b>\n\t\t</r>");
+  EXPECT_EQ(options.depth, 2);
+  // Without options a node of a document uses the document's.
+  EXPECT_EQ(root->ToText(nullptr), "\n<r a=\"&lt;1&gt;\" >\n\t<b>x&amp;y</b>\n</r>");
+}
+
+TEST(XmlDocumentTest, ANodeOfNoDocumentWrittenWithoutOptions) {
+  std::unique_ptr<_tagXMLNode> node = _tagXMLNode::NewElement("r", "a<b", false);
+  node->SetAttr("k", "v");
+  node->AddChild("c", "1");
+  EXPECT_EQ(node->ToText(nullptr), "<r ><c>1</c>a<b</r>");
+  EXPECT_EQ(node->attributes[0]->ToText(nullptr), "");
+}
+
+TEST(XmlDocumentTest, DocumentTextConvertsToUtf8OnlyWhenDeclared) {
+  _tagXMLDocument document;
+  _tagXMLNode* root = document.AddChild("r", "caf\xE9");
+  _tagXMLNode* comment = root->AddChild("#COMMENT", "\xE9");
+  comment->kind = XMLNodeKind::Comment;
+  // Text is escaped (ASCII); the comment body is converted.
+  EXPECT_EQ(document.DocumentText(),
+            std::string(kDeclaration) + "\n<r><!--\xC3\xA9-->\n\tcaf&#xE9;\n</r>");
+  document.SetEncoding("ISO-8859-1");
+  EXPECT_EQ(document.DocumentText(),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<r><!--\xE9-->\n\tcaf&#xE9;\n</r>");
+  document.SetEncoding("utf-8");
+  EXPECT_NE(document.DocumentText().find("<!--\xE9-->"), std::string::npos);
+}
+
+TEST(XmlDocumentTest, WritingTheSameCharacterTwiceLearnsOneEntry) {
+  _tagXMLDocument document;
+  _tagXMLNode* root = document.AddChild("r", "\xE9");
+  root->SetAttr("a", "\xE9\xE9");
+  size_t before = document.writeOptions.entities.size();
+  document.DocumentText();
+  EXPECT_EQ(document.writeOptions.entities.size(), before + 1);
+  EXPECT_EQ(document.parseOptions.entities.size(), before);
+}
+
+TEST(XmlDocumentTest, LookupsReturnTheFirstMatchOrNothing) {
+  _tagXMLDocument document;
+  _tagXMLNode* root = document.AddChild("r");
+  _tagXMLNode* first = root->AddChild("x", "1");
+  root->AddChild("x", "2");
+  EXPECT_EQ(root->FindChild("x"), first);
+  EXPECT_EQ(root->FindChild("X"), nullptr);
+  EXPECT_EQ(root->FindChild(static_cast<const char*>(nullptr)), nullptr);
+  EXPECT_EQ(root->ChildText("x"), "1");
+  EXPECT_EQ(root->ChildText("missing"), "");
+  EXPECT_EQ(root->ChildAt(-1), nullptr);
+  EXPECT_EQ(root->ChildAt(root->ChildCount()), nullptr);
+  EXPECT_EQ(root->ChildAt(1)->value, "2");
+  root->SetAttr("a", "1");
+  root->SetAttr("b", "2");
+  EXPECT_EQ(root->AttrText("b"), "2");
+  EXPECT_EQ(root->AttrText("c"), "");
+  EXPECT_EQ(root->FindAttr(static_cast<const char*>(nullptr)), nullptr);
+  EXPECT_EQ(first->parent, root);
+  EXPECT_EQ(first->document, &document);
+}
+
+TEST(XmlDocumentTest, SetAttrAndSetChildChangeInPlace) {
+  _tagXMLDocument document;
+  _tagXMLNode* root = document.AddChild("r");
+  _tagXMLAttr* a = root->SetAttr("a", "1");
+  EXPECT_EQ(root->SetAttr("a", "2"), a);
+  EXPECT_EQ(root->SetAttr("a", nullptr), a);
+  EXPECT_EQ(a->value, "2");
+  EXPECT_EQ(root->attributes.size(), 1u);
+  EXPECT_EQ(root->SetAttr("b", nullptr)->value, "");
+  EXPECT_EQ(a->parent, root);
+
+  _tagXMLNode* child = root->SetChild("c", "x");
+  EXPECT_EQ(root->SetChild("c", nullptr, false), child);
+  EXPECT_EQ(child->value, "x");
+  EXPECT_EQ(root->SetChild("c", "y"), child);
+  EXPECT_EQ(child->value, "y");
+  EXPECT_EQ(root->ChildCount(), 1);
+}
+
+TEST(XmlDocumentTest, SetTextAsCData) {
+  _tagXMLDocument document;
+  _tagXMLNode* root = document.AddChild("r");
+  _tagXMLNode* e = root->AddChild("e", "old");
+  e->SetText("x", true);
+  ASSERT_EQ(e->ChildCount(), 1);
+  EXPECT_EQ(e->ChildAt(0)->kind, XMLNodeKind::CData);
+  EXPECT_EQ(e->ChildAt(0)->name, "#CDATA");
+  EXPECT_EQ(e->value, "");
+  bool isCData = false;
+  EXPECT_EQ(e->Text(&isCData), "x");
+  EXPECT_TRUE(isCData);
+  e->SetText("y", true);  // the one CDATA child is reused
+  EXPECT_EQ(e->ChildCount(), 1);
+  EXPECT_EQ(e->Text(nullptr), "y");
+
+  _tagXMLNode* two = root->AddChild("two");
+  two->AddChild("a");
+  two->AddChild("b");
+  two->SetText("z", true);
+  EXPECT_EQ(two->value, "z");
+  EXPECT_EQ(two->ChildCount(), 2);
+  EXPECT_EQ(two->Text(&isCData), "z");
+  EXPECT_FALSE(isCData);
+
+  _tagXMLNode* one = root->AddChild("one");
+  one->AddChild("a");
+  one->SetText("w", true);  // one child of another kind: the own text
+  EXPECT_EQ(one->value, "w");
+  EXPECT_EQ(one->ChildCount(), 1);
+
+  // Text() prefers a sole CDATA child and empties the own value.
+  _tagXMLNode* mixed = root->AddChild("m", "own");
+  _tagXMLNode* section = mixed->AddChild("#CDATA", "body");
+  section->kind = XMLNodeKind::CData;
+  EXPECT_EQ(mixed->Text(), "body");
+  EXPECT_EQ(mixed->value, "");
+}
+
+TEST(XmlDocumentTest, InsertRemoveAndDetach) {
+  _tagXMLDocument document;
+  _tagXMLNode* root = document.AddChild("r");
+  root->AddChild("a");
+  root->AddChild("c");
+  _tagXMLNode* b = root->InsertChild(1, _tagXMLNode::NewElement("b", nullptr, false));
+  _tagXMLNode* z = root->InsertChild(99, _tagXMLNode::NewElement("z", nullptr, false));
+  ASSERT_EQ(root->ChildCount(), 4);
+  EXPECT_EQ(root->ChildAt(1), b);
+  EXPECT_EQ(root->ChildAt(3), z);
+  EXPECT_EQ(b->parent, root);
+  EXPECT_EQ(b->document, &document);
+
+  _tagXMLNode other;
+  EXPECT_FALSE(root->RemoveChild(&other));
+  EXPECT_FALSE(root->RemoveChild(nullptr));
+  EXPECT_TRUE(root->RemoveChild(b));
+  EXPECT_EQ(root->ChildCount(), 3);
+
+  _tagXMLAttr* a = root->SetAttr("a", "1");
+  root->SetAttr("b", "2");
+  std::unique_ptr<_tagXMLAttr> detached = root->DetachAttr(a);
+  ASSERT_EQ(detached.get(), a);
+  EXPECT_EQ(root->DetachAttr(a), nullptr);
+  EXPECT_FALSE(root->RemoveAttr(a));
+  EXPECT_TRUE(root->RemoveAttr(root->FindAttr("b")));
+  EXPECT_FALSE(root->RemoveAllAttrs());
+  EXPECT_TRUE(root->RemoveAllChildren());
+  EXPECT_FALSE(root->RemoveAllChildren());
+}
+
+TEST(XmlDocumentTest, AddCopyIsDeepAndSharesNothing) {
+  _tagXMLDocument source;
+  _tagXMLNode* image = source.AddChild("image");
+  image->SetAttr("file", "a.jpg");
+  _tagXMLNode* clips = image->AddChild("clips");
+  clips->AddChild("clip")->SetAttr("x", "1");
+  image->SetText("t");
+
+  _tagXMLDocument target;
+  _tagXMLNode* images = target.AddChild("images");
+  _tagXMLNode* copy = images->AddCopy(image);
+  EXPECT_EQ(copy->parent, images);
+  EXPECT_EQ(copy->document, &target);
+  EXPECT_EQ(copy->ChildAt(0)->ChildAt(0)->document, &target);
+  EXPECT_EQ(copy->ChildAt(0)->ChildAt(0)->parent, copy->ChildAt(0));
+  EXPECT_EQ(copy->attributes[0]->parent, copy);
+  EXPECT_EQ(copy->ToText(nullptr), image->ToText(nullptr));
+  image->SetAttr("file", "b.jpg");
+  clips->RemoveAllChildren();
+  EXPECT_EQ(copy->AttrText("file"), "a.jpg");
+  EXPECT_EQ(copy->ChildAt(0)->ChildCount(), 1);
+}
+
+TEST(XmlDocumentTest, DeclarationIsMadeOnlyInsideADocument) {
+  std::unique_ptr<_tagXMLNode> loose = _tagXMLNode::NewElement("r", nullptr, false);
+  EXPECT_EQ(loose->Declaration(), nullptr);
+  EXPECT_EQ(loose->ChildCount(), 0);
+
+  _tagXMLDocument document;
+  document.RemoveAllChildren();
+  EXPECT_EQ(document.DocumentText(), "");
+  _tagXMLNode* declaration = document.Declaration();
+  ASSERT_NE(declaration, nullptr);
+  EXPECT_EQ(document.DocumentText(), "<?xml version=\"1.0\" ?>");
+  EXPECT_EQ(document.Declaration(), declaration);
+  declaration->RemoveAllAttrs();
+  EXPECT_EQ(document.DocumentText(), "<?xml?>");
+  EXPECT_TRUE(document.SetEncoding(nullptr));
+  EXPECT_EQ(document.DocumentText(), "<?xml encoding=\"\" ?>");
+}
+
+}  // namespace
