@@ -151,6 +151,9 @@ bool CreateFolderPath(const std::string& path) {
 }
 
 bool EnsureFolderFor(const std::string& path) {
+  // A bare file name lies in the current folder. (FolderOf returns such a
+  // name unchanged, and making it a folder would block the file itself.)
+  if (LastSeparator(path) == std::string::npos) return true;
   std::string folder = FolderOf(path);
   if (FolderExists(folder)) return true;
   return CreateFolderPath(folder);

@@ -68,6 +68,9 @@ TEST(FileUtils, ExistenceSizesAndFolders) {
   EXPECT_TRUE(FolderExists(deep));
   EXPECT_TRUE(FolderExists(root + "one\\two\\"));
   EXPECT_TRUE(EnsureFolderFor(root + "x\\y\\file.bin"));
+  // A bare name needs no folder, and none named like the file is made.
+  EXPECT_TRUE(EnsureFolderFor("bare-name-of-a-test-file.bin"));
+  EXPECT_FALSE(PathExists("bare-name-of-a-test-file.bin"));
   EXPECT_TRUE(FolderExists(root + "x\\y"));
 }
 

@@ -1,0 +1,236 @@
+#include "imaging/photo_image.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "imaging/jpeg_io.h"
+#include "platform/bitmap.h"
+#include "util/file_utils.h"
+
+namespace {
+
+// A Huffman-coded JPEG spends at least one bit on every 8x8 block of its
+// first component, so a file of n bytes cannot hold more than 512 n pixels.
+// Headers that claim far more (twice the bound) come from damaged or hostile
+// files, which would otherwise make the decoder allocate and fill a huge
+// image from a few bytes.
+constexpr uint64_t kMaxPixelsPerJpegByte = 1024;
+
+// The power of two by which the decoder may reduce a width x height image
+// and still deliver at least the size that fits the box. Reductions beyond
+// 8 all mean 1/8 to the decoder.
+unsigned ReductionFor(uint32_t width, uint32_t height, uint32_t boxWidth,
+                      uint32_t boxHeight) {
+  const double rw = static_cast<double>(boxWidth) / width;
+  const double rh = static_cast<double>(boxHeight) / height;
+  const double r = rw < rh ? rw : rh;
+  const uint64_t fw = static_cast<uint64_t>(r * width);
+  const uint64_t fh = static_cast<uint64_t>(r * height);
+  unsigned d = 1;
+  // Bounded so that an empty box (fitted size 0) cannot loop for ever.
+  while (d < 16 && fw * d * 2 <= width && fh * d * 2 <= height) d *= 2;
+  return d;
+}
+
+// Decodes the JPEG in `file` into image->pixels. libjpeg errors longjmp back
+// into this function, so it holds nothing that needs destroying: the file
+// belongs to the caller and the pixels are a malloc block the image owns.
+bool DecodeJpeg(PhotoImage* image, File* file, uint64_t fileSize) {
+  jpeg_decompress_struct cinfo;
+  JpegErrorTrap trap;
+  cinfo.err = InitJpegErrorTrap(&trap);
+  if (setjmp(trap.jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  jpeg_create_decompress(&cinfo);
+  JpegFileSource(&cinfo, file);
+  jpeg_read_header(&cinfo, TRUE);
+  image->sourceWidth = cinfo.image_width;
+  image->sourceHeight = cinfo.image_height;
+  cinfo.out_color_space = JCS_RGB;
+  if (image->sourceWidth != image->targetWidth &&
+      image->sourceHeight != image->targetHeight) {
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = ReductionFor(image->sourceWidth, image->sourceHeight,
+                                     image->targetWidth, image->targetHeight);
+    cinfo.dct_method = JDCT_IFAST;
+    cinfo.do_fancy_upsampling = FALSE;
+    cinfo.do_block_smoothing = FALSE;
+    cinfo.dither_mode = JDITHER_NONE;
+    cinfo.two_pass_quantize = FALSE;
+  }
+  const uint64_t claimed = uint64_t{cinfo.image_width} * cinfo.image_height;
+  if (!cinfo.arith_code && claimed > kMaxPixelsPerJpegByte * fileSize) {
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  // The output size is known before the decoder allocates anything.
+  jpeg_calc_output_dimensions(&cinfo);
+  const uint64_t outputPixels =
+      uint64_t{cinfo.output_width} * cinfo.output_height;
+  if (cinfo.output_components != 3 || outputPixels > kMaxDecodedPixels) {
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  jpeg_start_decompress(&cinfo);
+  const uint32_t rowBytes = cinfo.output_width * cinfo.output_components;
+  image->pixelWidth = cinfo.output_width;
+  image->pixelHeight = cinfo.output_height;
+  image->pixelBytes = rowBytes * cinfo.output_height;
+  image->pixels = static_cast<uint8_t*>(std::malloc(image->pixelBytes));
+  if (image->pixels == nullptr) {
+    image->pixelBytes = 0;
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = image->pixels + uint64_t{cinfo.output_scanline} * rowBytes;
+    // The file source never suspends, so no progress means a broken stream.
+    if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) {
+      jpeg_destroy_decompress(&cinfo);
+      return false;
+    }
+  }
+  // Whatever follows the last row is of no interest: no finish call.
+  jpeg_destroy_decompress(&cinfo);
+  return true;
+}
+
+bool ReadJpegSize(File* file, int32_t* width, int32_t* height) {
+  jpeg_decompress_struct cinfo;
+  JpegErrorTrap trap;
+  cinfo.err = InitJpegErrorTrap(&trap);
+  if (setjmp(trap.jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  jpeg_create_decompress(&cinfo);
+  JpegFileSource(&cinfo, file);
+  jpeg_read_header(&cinfo, TRUE);
+  *width = static_cast<int32_t>(cinfo.image_width);
+  *height = static_cast<int32_t>(cinfo.image_height);
+  jpeg_destroy_decompress(&cinfo);
+  return true;
+}
+
+std::unique_ptr<File> OpenForReading(const std::string& path) {
+  return GetFileSystem()->Open(path, GENERIC_READ, Disposition::kOpenExisting);
+}
+
+}  // namespace
+
+PhotoImage::~PhotoImage() { Reset(); }
+
+void PhotoImage::Reset() {
+  ReleasePixels();
+  std::free(window);
+  window = nullptr;
+  windowEnd = nullptr;
+  windowPosition = 0;
+  windowFile.reset();
+  sourceWidth = sourceHeight = 0;
+  pixelWidth = pixelHeight = 0;
+  scaledWidth = scaledHeight = 0;
+  loaded = false;
+}
+
+void PhotoImage::ReleasePixels() {
+  std::free(pixels);
+  pixels = nullptr;
+  pixelBytes = 0;
+}
+
+bool PhotoImage::Load(const std::string& path) {
+  loaded = false;
+  ReleasePixels();
+  if (path.empty()) return false;
+
+  if (std::unique_ptr<File> file = OpenForReading(path)) {
+    uint64_t fileSize = 0;
+    if (file->Size(&fileSize)) loaded = DecodeJpeg(this, file.get(), fileSize);
+  }
+  if (loaded || Extension(path) != ".bmp") return loaded;
+
+  DibSection dib;
+  if (!LoadBitmapFile(path, &dib)) return false;
+  const uint32_t width = static_cast<uint32_t>(dib.width);
+  const uint32_t height = static_cast<uint32_t>(dib.height);
+  if (uint64_t{width} * height > kMaxDecodedPixels) return false;
+  // Only a count of exactly 16 or 256 brings the colour table into play;
+  // entries the file does not have stay black.
+  RgbQuad table[256] = {};
+  const bool hasTable = dib.colorsUsed == 256 || dib.colorsUsed == 16;
+  if (hasTable) {
+    const size_t n = dib.colorTable.size() < dib.colorsUsed
+                         ? dib.colorTable.size() : dib.colorsUsed;
+    if (n != 0) std::memcpy(table, dib.colorTable.data(), n * sizeof(RgbQuad));
+  }
+
+  ReleasePixels();
+  sourceWidth = pixelWidth = width;
+  sourceHeight = pixelHeight = height;
+  const uint32_t bytes = width * height * 3;
+  pixels = static_cast<uint8_t*>(std::malloc(bytes));
+  if (pixels == nullptr) return false;
+  pixelBytes = bytes;
+
+  uint8_t* out = pixels;
+  for (uint32_t y = 0; y < height; ++y) {
+    const uint8_t* row = dib.bits.data() + uint64_t{height - 1 - y} * dib.stride;
+    for (uint32_t x = 0; x < width; ++x, out += 3) {
+      switch (dib.bitsPerPixel) {
+        case 24:
+          out[0] = row[x * 3 + 2];
+          out[1] = row[x * 3 + 1];
+          out[2] = row[x * 3];
+          break;
+        case 8: {
+          const uint8_t index = row[x];
+          if (hasTable) {
+            out[0] = table[index].red;
+            out[1] = table[index].green;
+            out[2] = table[index].blue;
+          } else {
+            out[0] = out[1] = out[2] = index;
+          }
+          break;
+        }
+        case 4: {
+          const uint8_t index = (x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4;
+          // Without a table a 4-bit pixel has no colour: black.
+          out[0] = hasTable ? table[index].red : 0;
+          out[1] = hasTable ? table[index].green : 0;
+          out[2] = hasTable ? table[index].blue : 0;
+          break;
+        }
+        case 1: {
+          const bool set = (row[x / 8] >> (7 - x % 8)) & 1;
+          out[0] = out[1] = out[2] = set ? 255 : 0;
+          break;
+        }
+      }
+    }
+  }
+  loaded = true;
+  return loaded;
+}
+
+bool ReadImageSize(const std::string& path, int32_t* width, int32_t* height) {
+  *width = 0;
+  *height = 0;
+  bool found = false;
+  if (std::unique_ptr<File> file = OpenForReading(path)) {
+    found = ReadJpegSize(file.get(), width, height);
+  }
+  if (!found) {
+    int32_t w = 0, h = 0;
+    if (ReadBitmapFileSize(path, &w, &h)) {
+      *width = w;
+      *height = h;
+      found = true;
+    }
+  }
+  if (!found) *width = *height = 0;
+  return found;
+}

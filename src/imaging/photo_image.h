@@ -1,0 +1,106 @@
+// The image object that carries a photo through thumbnail making: decoding
+// (a JPEG reduced inside the decoder towards the thumbnail box, or a ".bmp"
+// bitmap), the EXIF metadata reader with its embedded preview, and the
+// scaling and JPEG writing of thumbnails.
+//
+// A PhotoImage lives on its user's stack for one operation: Reset, set the
+// target box, Load or MakeThumbnail or ReadPhotoMetadata, ReleasePixels.
+#ifndef TAVIRELLE_IMAGING_PHOTO_IMAGE_H_
+#define TAVIRELLE_IMAGING_PHOTO_IMAGE_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/file_system.h"
+
+// The largest decoded image Load accepts, in pixels (after the decoder's
+// reduction): its buffer of 3 bytes a pixel (384 MiB) still fits 32 bits.
+// Larger headers make Load fail rather than allocate.
+inline constexpr uint64_t kMaxDecodedPixels = uint64_t{1} << 27;
+
+// What the metadata reader found in a photo.
+struct PhotoMetadata {
+  std::string dateTaken;  // "2009:07:14 18:02:11" as stored, or empty
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+// The box and quality of a thumbnail.
+struct ThumbnailSettings {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  int32_t quality = 100;
+};
+
+class PhotoImage {
+ public:
+  PhotoImage() { Reset(); }
+  ~PhotoImage();
+  PhotoImage(const PhotoImage&) = delete;
+  PhotoImage& operator=(const PhotoImage&) = delete;
+
+  // Clears every size and the loaded flag; keeps the target box. Frees what
+  // the object still holds, so a reused object cannot leak.
+  void Reset();
+  // Frees the pixels.
+  void ReleasePixels();
+
+  // Decodes a JPEG (by content, whatever its name) or a bitmap whose name
+  // ends in ".bmp" into `pixels`; returns `loaded`.
+  bool Load(const std::string& path);
+
+  // Reads the capture date and pixel size from the EXIF block of the first
+  // APP1 segment and writes the embedded preview to `thumbnailPath`. Returns
+  // true when the preview was written and kept (its orientation matches the
+  // photo's).
+  bool ReadPhotoMetadata(const std::string& photoPath,
+                         const std::string& thumbnailPath, PhotoMetadata* info);
+
+  // Decodes `photoPath` for the box of `settings` and writes the thumbnail.
+  bool MakeThumbnail(const std::string& photoPath,
+                     const std::string& thumbnailPath,
+                     const ThumbnailSettings& settings);
+  // Writes the decoded pixels, scaled to the target box, as a JPEG.
+  bool SaveScaled(const std::string& path, int32_t quality);
+  // Scales the decoded pixels to the thumbnail size (height of the box,
+  // width following the aspect); sets scaledWidth/scaledHeight. Null when
+  // there is nothing to scale to or memory runs out.
+  std::unique_ptr<uint8_t[]> ScaleToTarget();
+  // Writes `width` x `height` RGB pixels (rows top-down, no gaps) as a
+  // baseline JPEG of the given quality.
+  static bool WriteJpeg(const std::string& path, const uint8_t* pixels,
+                        uint32_t width, uint32_t height, int32_t quality);
+
+  // Size as stored in the file.
+  uint32_t sourceWidth;
+  uint32_t sourceHeight;
+  // Decoded pixels: pixelHeight rows top to bottom, pixelWidth x 3 bytes
+  // (red, green, blue) each, no gaps. Allocated with malloc, owned here.
+  uint8_t* pixels = nullptr;
+  uint32_t pixelBytes;
+  uint32_t pixelWidth;
+  uint32_t pixelHeight;
+  bool loaded;
+  // Size made by ScaleToTarget.
+  uint32_t scaledWidth;
+  uint32_t scaledHeight;
+  // The thumbnail box; set by the user (or MakeThumbnail) before Load.
+  uint32_t targetWidth = 0;
+  uint32_t targetHeight = 0;
+
+  // The metadata reader's window onto the photo: `windowSize` bytes of
+  // buffer, valid up to `windowEnd`, holding the file bytes that start at
+  // `windowPosition`. Exists only during ReadPhotoMetadata.
+  static constexpr uint32_t windowSize = 2560;
+  uint8_t* window = nullptr;
+  uint8_t* windowEnd = nullptr;
+  uint64_t windowPosition = 0;
+  std::unique_ptr<File> windowFile;
+};
+
+// Writes the pixel size of a JPEG or bitmap file (any name) to the outputs;
+// both 0 and false when none is found.
+bool ReadImageSize(const std::string& path, int32_t* width, int32_t* height);
+
+#endif  // TAVIRELLE_IMAGING_PHOTO_IMAGE_H_

@@ -1,0 +1,343 @@
+#include "imaging/photo_image.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/fault_injecting_file_system.h"
+#include "platform/file_system.h"
+#include "testing/image_builder.h"
+#include "testing/temp_dir.h"
+
+namespace {
+
+using namespace testing_images;
+
+class PhotoImageTest : public ::testing::Test {
+ protected:
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const std::string path = dir_.Join(name);
+    EXPECT_TRUE(WriteWholeFile(path, bytes));
+    return path;
+  }
+  TempDir dir_;
+};
+
+struct Reduction {
+  uint32_t width, height;      // of the JPEG
+  uint32_t boxWidth, boxHeight;
+  uint32_t decodedWidth, decodedHeight;
+};
+
+class JpegReductionTest : public PhotoImageTest,
+                          public ::testing::WithParamInterface<Reduction> {};
+
+// The decoder reduces by the largest power of two that still leaves at
+// least the size that fits the box, and not at all when one side already
+// matches the box.
+TEST_P(JpegReductionTest, DecodesAtReducedSize) {
+  const Reduction& r = GetParam();
+  const std::string path = Write("photo.jpg", EncodeJpeg(r.width, r.height));
+  PhotoImage image;
+  image.targetWidth = r.boxWidth;
+  image.targetHeight = r.boxHeight;
+  ASSERT_TRUE(image.Load(path));
+  EXPECT_TRUE(image.loaded);
+  EXPECT_EQ(image.sourceWidth, r.width);
+  EXPECT_EQ(image.sourceHeight, r.height);
+  EXPECT_EQ(image.pixelWidth, r.decodedWidth);
+  EXPECT_EQ(image.pixelHeight, r.decodedHeight);
+  EXPECT_EQ(image.pixelBytes, r.decodedWidth * r.decodedHeight * 3);
+  ASSERT_NE(image.pixels, nullptr);
+  image.ReleasePixels();
+  EXPECT_EQ(image.pixels, nullptr);
+  EXPECT_EQ(image.pixelBytes, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, JpegReductionTest,
+    ::testing::Values(Reduction{3264, 2448, 133, 100, 408, 306},
+                      Reduction{2448, 3264, 133, 100, 306, 408},
+                      Reduction{3000, 2000, 133, 100, 375, 250},
+                      Reduction{4000, 1000, 133, 100, 500, 125},
+                      Reduction{10, 2000, 133, 100, 2, 250},
+                      Reduction{100, 75, 133, 100, 100, 75},   // box larger
+                      Reduction{133, 1000, 133, 100, 133, 1000},  // width fits
+                      Reduction{1200, 100, 133, 100, 1200, 100},  // height fits
+                      Reduction{532, 400, 133, 100, 133, 100},    // exactly 1/4
+                      Reduction{300, 200, 133, 100, 150, 100},    // 1/2
+                      Reduction{640, 480, 0, 0, 80, 60}));        // no box: 1/8
+
+// Rows come out top to bottom, each pixel red, green, blue.
+TEST_F(PhotoImageTest, JpegPixelsAreTopDownRgb) {
+  auto pixel = [](uint32_t, uint32_t y, uint8_t* rgb) {
+    rgb[0] = y < 32 ? 250 : 0;
+    rgb[1] = 0;
+    rgb[2] = y < 32 ? 0 : 250;
+  };
+  const std::string path = Write("p.jpg", EncodeJpeg(64, 64, pixel));
+  for (uint32_t box : {0u, 1000u}) {  // reduced and full size
+    PhotoImage image;
+    image.targetWidth = image.targetHeight = box;
+    ASSERT_TRUE(image.Load(path));
+    const uint8_t* top = image.pixels;
+    const uint8_t* bottom = image.pixels + image.pixelBytes - 3;
+    EXPECT_GT(top[0], 200);
+    EXPECT_LT(top[2], 50);
+    EXPECT_LT(bottom[0], 50);
+    EXPECT_GT(bottom[2], 200);
+  }
+}
+
+TEST_F(PhotoImageTest, GreyJpegDecodesAsRgbAndCmykFails) {
+  JpegOptions grey;
+  grey.color = JpegColor::kGrey;
+  PhotoImage image;
+  image.targetWidth = 16;  // full size
+  ASSERT_TRUE(image.Load(Write("g.jpg", EncodeJpeg(16, 16, GradientPixel, grey))));
+  EXPECT_EQ(image.pixelBytes, 16u * 16u * 3u);
+  EXPECT_EQ(image.pixels[30], image.pixels[31]);
+  EXPECT_EQ(image.pixels[31], image.pixels[32]);
+
+  JpegOptions cmyk;
+  cmyk.color = JpegColor::kCmyk;
+  EXPECT_FALSE(image.Load(Write("c.jpg", EncodeJpeg(16, 16, GradientPixel, cmyk))));
+  EXPECT_FALSE(image.loaded);
+}
+
+TEST_F(PhotoImageTest, ProgressiveJpegIsReducedToo) {
+  JpegOptions progressive;
+  progressive.progressive = true;
+  PhotoImage image;
+  image.targetWidth = 133;
+  image.targetHeight = 100;
+  ASSERT_TRUE(image.Load(Write("p.jpg", EncodeJpeg(1064, 800, GradientPixel, progressive))));
+  EXPECT_EQ(image.pixelWidth, 133u);
+  EXPECT_EQ(image.pixelHeight, 100u);
+}
+
+// A JPEG is known by its content, a bitmap only by its ".bmp" name.
+TEST_F(PhotoImageTest, ChoosesDecoderByContentThenName) {
+  BmpLayout bmp;
+  bmp.width = 120;
+  bmp.height = 150;
+  bmp.rows = StoredRows(120, 150, 24, [](uint32_t x, uint32_t) { return x; });
+  const std::string bitmap = BuildBmp(bmp);
+
+  PhotoImage image;
+  image.targetWidth = 133;
+  image.targetHeight = 100;
+  // A JPEG named .bmp: reduced, so libjpeg decoded it.
+  ASSERT_TRUE(image.Load(Write("jpeg.bmp", EncodeJpeg(3264, 2448))));
+  EXPECT_EQ(image.pixelWidth, 408u);
+
+  ASSERT_TRUE(image.Load(Write("upper.BMP", bitmap)));
+  EXPECT_EQ(image.pixelWidth, 120u);
+  EXPECT_EQ(image.pixelHeight, 150u);
+  EXPECT_EQ(image.sourceWidth, 120u);
+
+  const std::string dib = Write("bitmap.dib", bitmap);
+  EXPECT_FALSE(image.Load(dib));
+  EXPECT_FALSE(image.loaded);
+  EXPECT_EQ(image.pixels, nullptr);
+  int32_t w = -1, h = -1;
+  ASSERT_TRUE(ReadImageSize(dib, &w, &h));
+  EXPECT_EQ(w, 120);
+  EXPECT_EQ(h, 150);
+
+  EXPECT_FALSE(image.Load(Write("text.jpg", "not an image at all")));
+  EXPECT_FALSE(image.Load(dir_.Join("missing.jpg")));
+}
+
+TEST_F(PhotoImageTest, EmptyPathTouchesNoFile) {
+  FaultInjectingFileSystem fs;
+  ScopedFileSystem scope(&fs);
+  PhotoImage image;
+  EXPECT_FALSE(image.Load(""));
+  EXPECT_EQ(fs.operations(), 0u);
+}
+
+// The pixels of each bitmap form: 24 bits reversed to RGB, 8 bits through
+// the table (16 or 256 colours) or as grey, 4 bits through the table or
+// black, 1 bit white or black whatever the table says.
+TEST_F(PhotoImageTest, BitmapPixels) {
+  struct Case {
+    const char* name;
+    uint16_t bits;
+    uint32_t colorsUsed;
+    uint32_t stored;  // the value of every pixel of column 1
+    uint8_t rgb[3];
+  };
+  const Case cases[] = {
+      {"24", 24, 0, 0x102030, {0x10, 0x20, 0x30}},
+      {"24_count16_no_table", 24, 16, 0x102030, {0x10, 0x20, 0x30}},
+      {"8_grey", 8, 0, 77, {77, 77, 77}},
+      {"8_table256", 8, 256, 77, {77, 1, 2}},
+      {"8_table16", 8, 16, 7, {7, 1, 2}},
+      {"8_table16_beyond", 8, 16, 77, {0, 0, 0}},
+      {"4_table16", 4, 16, 9, {9, 1, 2}},
+      {"4_no_table", 4, 0, 9, {0, 0, 0}},
+      {"1_set", 1, 2, 1, {255, 255, 255}},
+      {"1_set_no_table", 1, 0, 1, {255, 255, 255}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BmpLayout bmp;
+    bmp.width = 33;  // odd sizes: padding and partial bytes
+    bmp.height = 3;
+    bmp.bitsPerPixel = c.bits;
+    bmp.colorsUsed = c.colorsUsed;
+    if (c.bits <= 8) {
+      bmp.table.resize(c.colorsUsed ? c.colorsUsed : 1u << c.bits);
+      for (size_t i = 0; i < bmp.table.size(); ++i) {
+        bmp.table[i] = BmpColor{2, 1, uint8_t(i), 0};
+      }
+    }
+    bmp.rows = StoredRows(33, 3, c.bits, [&](uint32_t x, uint32_t y) {
+      return x == 1 ? c.stored : (x == 32 && y == 0 ? 1u : 0u);
+    });
+    PhotoImage image;
+    ASSERT_TRUE(image.Load(Write("b.bmp", BuildBmp(bmp))));
+    ASSERT_EQ(image.pixelBytes, 33u * 3u * 3u);
+    for (uint32_t y = 0; y < 3; ++y) {
+      const uint8_t* p = image.pixels + (y * 33 + 1) * 3;
+      EXPECT_EQ(p[0], c.rgb[0]);
+      EXPECT_EQ(p[1], c.rgb[1]);
+      EXPECT_EQ(p[2], c.rgb[2]);
+    }
+    if (c.bits == 1) {
+      // Only the top row's last pixel is set: rows are not flipped and the
+      // 33rd pixel is bit 7 of the fifth byte.
+      EXPECT_EQ(image.pixels[32 * 3], 255);
+      EXPECT_EQ(image.pixels[(2 * 33 + 32) * 3], 0);
+    }
+  }
+}
+
+TEST_F(PhotoImageTest, BitmapRowOrderAndWideFormats) {
+  auto value = [](uint32_t x, uint32_t y) { return (y * 40 + x) << 8; };
+  for (int32_t height : {4, -4}) {
+    BmpLayout bmp;
+    bmp.width = 5;
+    bmp.height = height;
+    bmp.rows = StoredRows(5, height, 24, value);
+    PhotoImage image;
+    ASSERT_TRUE(image.Load(Write("r.bmp", BuildBmp(bmp))));
+    EXPECT_EQ(image.pixelHeight, 4u);
+    for (uint32_t y = 0; y < 4; ++y) {
+      EXPECT_EQ(image.pixels[(y * 5 + 2) * 3 + 1], y * 40 + 2);
+    }
+  }
+  BmpLayout wide;
+  wide.width = 2;
+  wide.height = 1;
+  wide.bitsPerPixel = 32;
+  wide.rows = StoredRows(2, 1, 32, [](uint32_t x, uint32_t) { return x ? 0x00ABCDEFu : 0u; });
+  PhotoImage image;
+  ASSERT_TRUE(image.Load(Write("w.bmp", BuildBmp(wide))));
+  EXPECT_EQ(image.pixels[3], 0xAB);
+  EXPECT_EQ(image.pixels[4], 0xCD);
+  EXPECT_EQ(image.pixels[5], 0xEF);
+
+  BmpLayout rle = wide;
+  rle.bitsPerPixel = 8;
+  rle.compression = 1;
+  EXPECT_FALSE(image.Load(Write("rle.bmp", BuildBmp(rle))));
+}
+
+// Sets the size in the SOF0 header of an encoded JPEG.
+std::string WithClaimedSize(std::string jpeg, uint16_t width, uint16_t height) {
+  const size_t sof = jpeg.find("\xFF\xC0");
+  EXPECT_NE(sof, std::string::npos);
+  jpeg[sof + 5] = char(height >> 8);
+  jpeg[sof + 6] = char(height & 0xFF);
+  jpeg[sof + 7] = char(width >> 8);
+  jpeg[sof + 8] = char(width & 0xFF);
+  return jpeg;
+}
+
+// Headers that claim more pixels than the file could encode, or more than
+// the decoded-size limit, fail before any pixel buffer exists.
+TEST_F(PhotoImageTest, OversizedJpegHeadersFail) {
+  const std::string small = EncodeJpeg(16, 16);
+  PhotoImage image;
+  image.targetWidth = 133;
+  image.targetHeight = 100;
+  EXPECT_FALSE(image.Load(Write("claim.jpg", WithClaimedSize(small, 65000, 65000))));
+  EXPECT_EQ(image.pixels, nullptr);
+  int32_t w = 0, h = 0;
+  EXPECT_TRUE(ReadImageSize(dir_.Join("claim.jpg"), &w, &h));  // only the size
+  EXPECT_EQ(w, 65000);
+
+  // Padded so the file could hold the image, decoded at full size because
+  // its width equals the box: beyond the decoded-size limit.
+  std::vector<std::string> padding(70, Segment(0xFE, std::string(65000, 'x')));
+  const std::string padded = WithSegments(WithClaimedSize(small, 60000, 60000), padding);
+  image.targetWidth = 60000;
+  EXPECT_FALSE(image.Load(Write("big.jpg", padded)));
+  EXPECT_EQ(image.pixels, nullptr);
+}
+
+// Segments larger than the reader's block are skipped, not read through.
+TEST_F(PhotoImageTest, SkipsLargeSegments) {
+  auto pixel = [](uint32_t, uint32_t, uint8_t* rgb) { rgb[0] = rgb[1] = rgb[2] = 200; };
+  std::vector<std::string> padding(4, Segment(0xE2, std::string(65000, 'p')));
+  const std::string path = Write("icc.jpg", WithSegments(EncodeJpeg(40, 30, pixel), padding));
+  PhotoImage image;
+  image.targetWidth = 40;
+  ASSERT_TRUE(image.Load(path));
+  EXPECT_EQ(image.pixelBytes, 40u * 30u * 3u);
+  EXPECT_NEAR(image.pixels[image.pixelBytes / 2], 200, 2);
+  int32_t w = 0, h = 0;
+  EXPECT_TRUE(ReadImageSize(path, &w, &h));
+  EXPECT_EQ(h, 30);
+}
+
+TEST_F(PhotoImageTest, TruncatedAndFailingReads) {
+  const std::string jpeg = EncodeJpeg(200, 150);
+  PhotoImage image;
+  // A cut-off stream still decodes (the rest is filled in), as photos cut
+  // short by a failed copy do.
+  EXPECT_TRUE(image.Load(Write("cut.jpg", jpeg.substr(0, jpeg.size() / 2))));
+  EXPECT_EQ(image.pixelWidth, 25u);
+
+  const std::string path = Write("ok.jpg", jpeg);
+  FaultInjectingFileSystem fs;
+  ScopedFileSystem scope(&fs);
+  fs.SetReadFailAfter(600);
+  EXPECT_FALSE(image.Load(path));
+  fs.Reset();
+  fs.SetShortReads(7);
+  EXPECT_TRUE(image.Load(path));
+  EXPECT_EQ(image.pixelWidth, 25u);
+}
+
+TEST_F(PhotoImageTest, ReadImageSize) {
+  BmpLayout bmp;
+  bmp.width = 9;
+  bmp.height = -4;
+  bmp.rows = StoredRows(9, -4, 24, [](uint32_t, uint32_t) { return 0; });
+  struct Case {
+    std::string name, bytes;
+    bool found;
+    int32_t width, height;
+  };
+  const Case cases[] = {
+      {"a.jpg", EncodeJpeg(321, 123), true, 321, 123},
+      {"a.dat", EncodeJpeg(5, 6), true, 5, 6},
+      {"b.any", BuildBmp(bmp), true, 9, 4},
+      {"c.jpg", "garbage", false, 0, 0},
+      {"d.jpg", "", false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int32_t w = -1, h = -1;
+    EXPECT_EQ(ReadImageSize(Write(c.name, c.bytes), &w, &h), c.found);
+    EXPECT_EQ(w, c.width);
+    EXPECT_EQ(h, c.height);
+  }
+  int32_t w = -1, h = -1;
+  EXPECT_FALSE(ReadImageSize(dir_.Join("missing.jpg"), &w, &h));
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(h, 0);
+}
+
+}  // namespace

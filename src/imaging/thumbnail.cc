@@ -1,0 +1,135 @@
+// Thumbnail making: the decoded photo scaled to a fixed height with the
+// two-pass scaler, and written as a baseline JPEG with the fast integer DCT.
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "imaging/photo_image.h"
+#include "imaging/two_pass_scale.h"
+#include "platform/file_system.h"
+#include "util/file_utils.h"
+// After the platform headers: libjpeg defines TRUE and FALSE as macros.
+#include "imaging/jpeg_io.h"
+
+namespace {
+
+// libjpeg cannot write a side longer than this.
+constexpr uint32_t kMaxJpegSide = JPEG_MAX_DIMENSION;
+
+// Compresses the pixels into the open file. libjpeg's fatal errors longjmp
+// back into this function, so it holds nothing that has a destructor: the
+// file belongs to the caller.
+bool Compress(File* file, const uint8_t* pixels, uint32_t width,
+              uint32_t height, int32_t quality) {
+  jpeg_compress_struct cinfo;
+  JpegErrorTrap trap;
+  cinfo.err = InitJpegErrorTrap(&trap);
+  if (setjmp(trap.jump)) {
+    jpeg_destroy_compress(&cinfo);
+    return false;
+  }
+  jpeg_create_compress(&cinfo);
+  JpegFileDestination(&cinfo, file);
+  cinfo.image_width = width;
+  cinfo.image_height = height;
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  cinfo.dct_method = JDCT_IFAST;
+  jpeg_start_compress(&cinfo, TRUE);
+  const size_t row = size_t{width} * 3;
+  while (cinfo.next_scanline < cinfo.image_height) {
+    // libjpeg takes non-const rows but only reads them.
+    JSAMPROW rows[1] = {
+        const_cast<JSAMPLE*>(pixels + cinfo.next_scanline * row)};
+    jpeg_write_scanlines(&cinfo, rows, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  return true;
+}
+
+}  // namespace
+
+bool PhotoImage::MakeThumbnail(const std::string& photoPath,
+                               const std::string& thumbnailPath,
+                               const ThumbnailSettings& settings) {
+  targetWidth = settings.width;
+  targetHeight = settings.height;
+  if (!Load(photoPath)) return false;
+  return SaveScaled(thumbnailPath, settings.quality);
+}
+
+bool PhotoImage::SaveScaled(const std::string& path, int32_t quality) {
+  if (pixels == nullptr) return false;
+  // Images smaller than the box both ways are written as they are, never
+  // enlarged.
+  if (pixelWidth < targetWidth && pixelHeight < targetHeight) {
+    return WriteJpeg(path, pixels, pixelWidth, pixelHeight, quality);
+  }
+  std::unique_ptr<uint8_t[]> scaled = ScaleToTarget();
+  if (!scaled) return false;
+  return WriteJpeg(path, scaled.get(), scaledWidth, scaledHeight, quality);
+}
+
+std::unique_ptr<uint8_t[]> PhotoImage::ScaleToTarget() {
+  if (pixels == nullptr || pixelWidth == 0 || pixelHeight == 0) return nullptr;
+  // Thumbnails have a fixed height and the width the picture's aspect gives
+  // it, so a panorama comes out wider than the box.
+  double aspect =
+      static_cast<double>(pixelWidth) / static_cast<double>(pixelHeight);
+  uint32_t width;
+  uint32_t height;
+  double boxAspect =
+      static_cast<double>(targetWidth) / static_cast<double>(targetHeight);
+  if (aspect == boxAspect) {
+    width = targetWidth;
+    height = targetHeight;
+  } else if (pixelHeight > targetHeight) {
+    double fitted = static_cast<double>(targetHeight) * aspect;
+    if (!(fitted < 4294967296.0)) return nullptr;
+    width = static_cast<uint32_t>(fitted);
+    height = targetHeight;
+  } else {
+    width = pixelWidth;
+    height = pixelHeight;
+  }
+  // A picture more than `targetHeight` times taller than wide has no
+  // thumbnail; nor has one that no JPEG could hold.
+  if (width == 0 || height == 0 || width > kMaxJpegSide ||
+      height > kMaxJpegSide ||
+      uint64_t{width} * height > kMaxDecodedPixels) {
+    return nullptr;
+  }
+  std::unique_ptr<uint8_t[]> buffer(
+      new (std::nothrow) uint8_t[size_t{width} * height * 3]);
+  if (!buffer) return nullptr;
+  C2PassScale<CHammingFilter> scaler;
+  if (scaler.Scale(pixels, pixelWidth, pixelHeight, buffer.get(), width,
+                   height) == nullptr) {
+    return nullptr;
+  }
+  scaledWidth = width;
+  scaledHeight = height;
+  return buffer;
+}
+
+bool PhotoImage::WriteJpeg(const std::string& path, const uint8_t* pixels,
+                           uint32_t width, uint32_t height, int32_t quality) {
+  if (path.empty() || pixels == nullptr) return false;
+  // A folder that cannot be made shows up as the open failing.
+  EnsureFolderFor(path);
+  std::unique_ptr<File> file =
+      GetFileSystem()->Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
+  if (!file) return false;
+  bool written = Compress(file.get(), pixels, width, height, quality);
+  bool closed = file->Close();
+  file.reset();
+  if (written && closed) return true;
+  // A cut-off thumbnail would be taken for a good one later; remove it.
+  GetFileSystem()->DeleteFile(path);
+  return false;
+}

@@ -1,0 +1,357 @@
+#include <gtest/gtest.h>
+
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "imaging/photo_image.h"
+#include "imaging/two_pass_scale.h"
+#include "platform/fault_injecting_file_system.h"
+#include "platform/file_system.h"
+#include "platform/last_error.h"
+#include "testing/image_builder.h"
+#include "testing/temp_dir.h"
+// After the platform headers: libjpeg defines TRUE and FALSE as macros.
+#include <jpeglib.h>
+
+namespace {
+
+using Pixels = std::vector<uint8_t>;
+
+struct Decoded {
+  bool ok = false;
+  uint32_t width = 0, height = 0;
+  int components = 0;
+  bool progressive = false;
+  Pixels pixels;
+};
+
+struct ThrowingError {
+  jpeg_error_mgr manager;
+  std::jmp_buf jump;
+};
+
+void JumpBack(j_common_ptr cinfo) {
+  std::longjmp(reinterpret_cast<ThrowingError*>(cinfo->err)->jump, 1);
+}
+
+// Decodes JPEG bytes at full size, independently of the code under test.
+void DecodeInto(const std::string& bytes, Decoded* out) {
+  jpeg_decompress_struct cinfo;
+  ThrowingError error;
+  cinfo.err = jpeg_std_error(&error.manager);
+  error.manager.error_exit = JumpBack;
+  if (setjmp(error.jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    out->ok = false;
+    return;
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()),
+               bytes.size());
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.out_color_space = JCS_RGB;
+  out->progressive = jpeg_has_multiple_scans(&cinfo);
+  jpeg_start_decompress(&cinfo);
+  out->width = cinfo.output_width;
+  out->height = cinfo.output_height;
+  out->components = cinfo.num_components;
+  out->pixels.resize(size_t(out->width) * out->height * 3);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = &out->pixels[size_t(cinfo.output_scanline) * out->width * 3];
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  out->ok = true;
+}
+
+Decoded DecodeFile(const std::string& path) {
+  Decoded decoded;
+  std::string bytes;
+  if (ReadWholeFile(path, &bytes)) DecodeInto(bytes, &decoded);
+  return decoded;
+}
+
+// A picture with a red left half and a blue right half over a soft vertical
+// gradient: channel order, orientation and scaling all show in it.
+void SplitPixel(uint32_t x, uint32_t y, uint32_t width, uint32_t height,
+                uint8_t* rgb) {
+  bool left = x < width / 2;
+  rgb[0] = left ? 220 : 20;
+  rgb[1] = uint8_t(40 + 100 * uint64_t{y} / height);
+  rgb[2] = left ? 20 : 220;
+}
+
+Pixels SplitPicture(uint32_t width, uint32_t height) {
+  Pixels pixels(size_t(width) * height * 3);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      SplitPixel(x, y, width, height, &pixels[(size_t(y) * width + x) * 3]);
+    }
+  }
+  return pixels;
+}
+
+// Puts a copy of `pixels` into the image as if Load had decoded it.
+void GiveDecoded(PhotoImage* image, const Pixels& pixels, uint32_t width,
+                 uint32_t height) {
+  image->ReleasePixels();
+  image->pixels = static_cast<uint8_t*>(std::malloc(pixels.size()));
+  std::memcpy(image->pixels, pixels.data(), pixels.size());
+  image->pixelBytes = static_cast<uint32_t>(pixels.size());
+  image->pixelWidth = width;
+  image->pixelHeight = height;
+  image->loaded = true;
+}
+
+class ThumbnailTest : public ::testing::Test {
+ protected:
+  // A camera-sized JPEG, or a 24-bit bitmap, of the split picture.
+  std::string WritePhoto(const std::string& name, uint32_t width,
+                         uint32_t height, bool bitmap = false) {
+    std::string path = dir_.Join(name);
+    std::string bytes;
+    if (bitmap) {
+      testing_images::BmpLayout layout;
+      layout.width = int32_t(width);
+      layout.height = int32_t(height);
+      layout.rows = testing_images::StoredRows(
+          layout.width, layout.height, 24, [&](uint32_t x, uint32_t y) {
+            uint8_t rgb[3];
+            SplitPixel(x, y, width, height, rgb);
+            return uint32_t(rgb[0]) << 16 | uint32_t(rgb[1]) << 8 | rgb[2];
+          });
+      bytes = testing_images::BuildBmp(layout);
+    } else {
+      bytes = testing_images::EncodeJpeg(
+          width, height, [&](uint32_t x, uint32_t y, uint8_t* rgb) {
+            SplitPixel(x, y, width, height, rgb);
+          });
+    }
+    EXPECT_TRUE(WriteWholeFile(path, bytes));
+    return path;
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(ThumbnailTest, WriteJpegIsBaselineAtTheGivenQuality) {
+  Pixels pixels = SplitPicture(40, 30);
+  for (int quality : {100, 75, 10}) {
+    SCOPED_TRACE(quality);
+    std::string path = dir_.Join("sub\\folder\\q" + std::to_string(quality) + ".jpg");
+    ASSERT_TRUE(PhotoImage::WriteJpeg(path, pixels.data(), 40, 30, quality));
+    Decoded decoded = DecodeFile(path);
+    ASSERT_TRUE(decoded.ok);
+    EXPECT_EQ(decoded.width, 40u);
+    EXPECT_EQ(decoded.height, 30u);
+    EXPECT_EQ(decoded.components, 3);
+    EXPECT_FALSE(decoded.progressive);
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(path, &bytes));
+    // Baseline frame header, not the extended or progressive ones.
+    EXPECT_NE(bytes.find("\xFF\xC0"), std::string::npos);
+    EXPECT_EQ(bytes.find("\xFF\xC2"), std::string::npos);
+    // The quantisation table follows the quality: at 100 every entry is 1.
+    size_t dqt = bytes.find("\xFF\xDB");
+    ASSERT_NE(dqt, std::string::npos);
+    int first_entry = static_cast<uint8_t>(bytes[dqt + 5]);
+    if (quality == 10) {
+      EXPECT_GT(first_entry, 40);
+    }
+    if (quality == 100) {
+      EXPECT_EQ(first_entry, 1);
+      // Colour is stored at half resolution, so the red/blue edge blurs.
+      for (size_t i = 0; i < pixels.size(); ++i) {
+        size_t x = i / 3 % 40;
+        if (x >= 18 && x < 22) continue;
+        ASSERT_NEAR(decoded.pixels[i], pixels[i], 8) << i;
+      }
+    }
+  }
+}
+
+TEST_F(ThumbnailTest, WriteJpegReplacesAnExistingFile) {
+  std::string path = dir_.Join("t.jpg");
+  ASSERT_TRUE(WriteWholeFile(path, std::string(100000, 'x')));
+  Pixels pixels = SplitPicture(8, 8);
+  ASSERT_TRUE(PhotoImage::WriteJpeg(path, pixels.data(), 8, 8, 100));
+  EXPECT_TRUE(DecodeFile(path).ok);
+}
+
+TEST_F(ThumbnailTest, WriteJpegFailures) {
+  Pixels pixels = SplitPicture(64, 64);
+  EXPECT_FALSE(PhotoImage::WriteJpeg("", pixels.data(), 64, 64, 100));
+  EXPECT_FALSE(PhotoImage::WriteJpeg(dir_.Join("n.jpg"), nullptr, 64, 64, 100));
+  // libjpeg refuses an empty image; the error comes back as false.
+  EXPECT_FALSE(PhotoImage::WriteJpeg(dir_.Join("e.jpg"), pixels.data(), 0, 64, 100));
+
+  FaultInjectingFileSystem faulty;
+  ScopedFileSystem scope(&faulty);
+  faulty.DenyAccess("denied");
+  EXPECT_FALSE(PhotoImage::WriteJpeg(dir_.Join("denied.jpg"), pixels.data(), 64, 64, 100));
+  faulty.Reset();
+  faulty.SetWriteProtected(true);
+  EXPECT_FALSE(PhotoImage::WriteJpeg(dir_.Join("ro.jpg"), pixels.data(), 64, 64, 100));
+  EXPECT_EQ(GetLastError(), 19u);  // ERROR_WRITE_PROTECT
+  faulty.Reset();
+  // The medium fills up in the middle of the data: no cut-off thumbnail is
+  // left behind to be mistaken for a whole one.
+  faulty.SetDiskFullAfter(300);
+  std::string full = dir_.Join("full.jpg");
+  EXPECT_FALSE(PhotoImage::WriteJpeg(full, pixels.data(), 64, 64, 100));
+  faulty.Reset();
+  EXPECT_EQ(GetFileSystem()->GetFileAttributes(full), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileSystem()->GetFileAttributes(dir_.Join("ro.jpg")),
+            INVALID_FILE_ATTRIBUTES);
+}
+
+// ScaleToTarget's size rule for the 133 x 100 box, on decoded sizes.
+struct SizeCase {
+  uint32_t width, height;          // decoded
+  uint32_t thumbWidth, thumbHeight;  // 0 x 0: no thumbnail
+};
+
+class ScaleToTargetTest : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(ScaleToTargetTest, FixedHeightWidthByAspect) {
+  const SizeCase& c = GetParam();
+  PhotoImage image;
+  image.targetWidth = 133;
+  image.targetHeight = 100;
+  Pixels source = SplitPicture(c.width, c.height);
+  GiveDecoded(&image, source, c.width, c.height);
+  std::unique_ptr<uint8_t[]> scaled = image.ScaleToTarget();
+  if (c.thumbWidth == 0) {
+    EXPECT_EQ(scaled, nullptr);
+    return;
+  }
+  ASSERT_NE(scaled, nullptr);
+  EXPECT_EQ(image.scaledWidth, c.thumbWidth);
+  EXPECT_EQ(image.scaledHeight, c.thumbHeight);
+  // The result is the scaler's, and the decoded picture is left alone.
+  Pixels expected(size_t(c.thumbWidth) * c.thumbHeight * 3);
+  C2PassScale<CHammingFilter> scaler;
+  scaler.Scale(source.data(), c.width, c.height, expected.data(), c.thumbWidth,
+               c.thumbHeight);
+  EXPECT_EQ(0, std::memcmp(scaled.get(), expected.data(), expected.size()));
+  EXPECT_EQ(0, std::memcmp(image.pixels, source.data(), source.size()));
+  image.ReleasePixels();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Box133x100, ScaleToTargetTest,
+    ::testing::Values(SizeCase{408, 306, 133, 100},  // 3264 x 2448 decoded
+                      SizeCase{306, 408, 75, 100},   // portrait
+                      SizeCase{375, 250, 150, 100},  // wider than the box
+                      SizeCase{500, 125, 400, 100},  // panorama
+                      SizeCase{120, 150, 80, 100},
+                      SizeCase{200, 90, 200, 90},    // no enlargement
+                      SizeCase{1330, 1000, 133, 100},  // the box's own aspect
+                      SizeCase{4, 3, 4, 3},
+                      SizeCase{2, 250, 0, 0}));  // 100 times taller than wide
+
+TEST_F(ThumbnailTest, SaveScaledKeepsSmallPicturesAsTheyAre) {
+  PhotoImage image;
+  image.targetWidth = 133;
+  image.targetHeight = 100;
+  Pixels small = SplitPicture(100, 75);
+  GiveDecoded(&image, small, 100, 75);
+  std::string path = dir_.Join("small.jpg");
+  ASSERT_TRUE(image.SaveScaled(path, 100));
+  Decoded decoded = DecodeFile(path);
+  EXPECT_EQ(decoded.width, 100u);
+  EXPECT_EQ(decoded.height, 75u);
+  image.ReleasePixels();
+  EXPECT_FALSE(image.SaveScaled(path, 100));  // nothing decoded
+}
+
+// MakeThumbnail from photos at camera sizes, through the decoder's reduction.
+struct PhotoCase {
+  uint32_t width, height;
+  uint32_t decodedWidth, decodedHeight;
+  uint32_t thumbWidth, thumbHeight;  // 0 x 0: fails, writes nothing
+  bool bitmap = false;
+};
+
+class MakeThumbnailTest : public ThumbnailTest,
+                          public ::testing::WithParamInterface<PhotoCase> {};
+
+TEST_P(MakeThumbnailTest, DecodesReducedAndWritesThumbnail) {
+  const PhotoCase& c = GetParam();
+  std::string photo = WritePhoto(c.bitmap ? "photo.BMP" : "photo.jpg", c.width,
+                                 c.height, c.bitmap);
+  std::string thumb = dir_.Join("out\\__w133_h100_photo.jpg");
+  ThumbnailSettings settings;
+  settings.width = 133;
+  settings.height = 100;
+  PhotoImage image;
+  bool made = image.MakeThumbnail(photo, thumb, settings);
+  EXPECT_EQ(image.pixelWidth, c.decodedWidth);
+  EXPECT_EQ(image.pixelHeight, c.decodedHeight);
+  image.ReleasePixels();
+  if (c.thumbWidth == 0) {
+    EXPECT_FALSE(made);
+    EXPECT_EQ(GetFileSystem()->GetFileAttributes(thumb), INVALID_FILE_ATTRIBUTES);
+    return;
+  }
+  ASSERT_TRUE(made);
+  Decoded decoded = DecodeFile(thumb);
+  ASSERT_TRUE(decoded.ok);
+  EXPECT_EQ(decoded.width, c.thumbWidth);
+  EXPECT_EQ(decoded.height, c.thumbHeight);
+  // Red stays on the left, blue on the right.
+  const uint8_t* left = &decoded.pixels[(decoded.height / 2 * decoded.width + 1) * 3];
+  const uint8_t* right =
+      &decoded.pixels[(decoded.height / 2 * decoded.width + decoded.width - 2) * 3];
+  EXPECT_GT(left[0], 180);
+  EXPECT_LT(left[2], 60);
+  EXPECT_LT(right[0], 60);
+  EXPECT_GT(right[2], 180);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Box133x100, MakeThumbnailTest,
+    ::testing::Values(PhotoCase{3264, 2448, 408, 306, 133, 100},
+                      PhotoCase{2448, 3264, 306, 408, 75, 100},
+                      PhotoCase{3000, 2000, 375, 250, 150, 100},
+                      PhotoCase{4000, 1000, 500, 125, 400, 100},
+                      PhotoCase{100, 75, 100, 75, 100, 75},
+                      PhotoCase{10, 2000, 2, 250, 0, 0},
+                      PhotoCase{120, 150, 120, 150, 80, 100, true},
+                      PhotoCase{200, 90, 200, 90, 200, 90, true},
+                      PhotoCase{1330, 1000, 1330, 1000, 133, 100, true}));
+
+TEST_F(ThumbnailTest, MakeThumbnailOfSomethingElseWritesNothing) {
+  std::string text = dir_.Join("notes.txt");
+  ASSERT_TRUE(WriteWholeFile(text, "not a picture"));
+  std::string thumb = dir_.Join("thumb.jpg");
+  ThumbnailSettings settings;
+  settings.width = 133;
+  settings.height = 100;
+  PhotoImage image;
+  EXPECT_FALSE(image.MakeThumbnail(text, thumb, settings));
+  EXPECT_FALSE(image.MakeThumbnail(dir_.Join("missing.jpg"), thumb, settings));
+  EXPECT_EQ(GetFileSystem()->GetFileAttributes(thumb), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(ThumbnailTest, MakeThumbnailReportsAnUnwritableTarget) {
+  std::string photo = WritePhoto("photo.jpg", 640, 480);
+  FaultInjectingFileSystem faulty;
+  ScopedFileSystem scope(&faulty);
+  faulty.DenyAccess("thumbs");
+  ThumbnailSettings settings;
+  settings.width = 133;
+  settings.height = 100;
+  PhotoImage image;
+  EXPECT_FALSE(image.MakeThumbnail(photo, dir_.Join("thumbs\\t.jpg"), settings));
+  EXPECT_TRUE(image.loaded);  // the photo itself was fine
+  image.ReleasePixels();
+}
+
+}  // namespace
