@@ -51,11 +51,13 @@ FindData FindDataOf(std::string name, const struct stat& st) {
   return data;
 }
 
+// Folds to upper case, as the original platform's folder order does: "_"
+// (between the two letter ranges) then sorts after every letter.
 std::string Fold(std::string s) {
   for (char& c : s) {
     unsigned char u = static_cast<unsigned char>(c);
-    if (u >= 'A' && u <= 'Z') c = static_cast<char>(u + 32);
-    if (u >= 0xC0 && u <= 0xDE && u != 0xD7) c = static_cast<char>(u + 32);
+    if (u >= 'a' && u <= 'z') c = static_cast<char>(u - 32);
+    if (u >= 0xE0 && u <= 0xFE && u != 0xF7) c = static_cast<char>(u - 32);
   }
   return s;
 }

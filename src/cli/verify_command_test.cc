@@ -1,0 +1,39 @@
+#include "cli/show_command_fixture.h"
+#include "testing/package_builder.h"
+
+namespace {
+
+TEST_F(ShowCommandTest, VerifyAcceptsAFreshlyPackedShow) {
+  std::string package = PackShow();
+  std::string before = Read(package);
+  CommandRun run = Tavirelle("verify " + Quoted(package));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "ok: 7 entries\n");
+  EXPECT_EQ(Read(package), before);
+}
+
+TEST_F(ShowCommandTest, VerifyNamesEveryBadEntry) {
+  PackageBuilder b;
+  b.Magic().DirectoryOffset();
+  uint32_t a = 0, c = 0, d = 0;
+  b.StoredFile("a.jpg", "A", &a).StoredFile("c.jpg", "C", &c).StoredFile("d.jpg", "D", &d);
+  b.DirectoryHead(5)
+      .Entry("a.jpg", a, 1, "7fc56270e7a70fa81a5935b72eacbe29")          // good
+      .Entry("b.jpg", a, 1, "00000000000000000000000000000000")          // wrong sum
+      .Entry("c.jpg", c + 1, 1, "0d61f8370cad1d412f80b84d143e1257")      // bad header
+      .Entry("d.jpg", d, 0xFFFFFFF0u, "f623e75af30e62bbd73d6df5b50bb7b5")  // too long
+      .Entry("a.jpg", a, 1, "7fc56270e7a70fa81a5935b72eacbe29");         // good again
+  b.PointAtDirectory();
+  std::string path = dir_.Join("p.pkg");
+  ASSERT_TRUE(b.WriteTo(path));
+  CommandRun run = Tavirelle("verify " + Quoted(path));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out,
+            "bad: b.jpg (checksum mismatch)\n"
+            "bad: c.jpg (damaged record)\n"
+            "bad: d.jpg (cut off)\n");
+  EXPECT_EQ(run.err, "tavirelle: " + path + ": 3 of 5 entries are damaged\n");
+  EXPECT_EQ(Read(path), b.bytes());
+}
+
+}  // namespace

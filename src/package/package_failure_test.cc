@@ -1,0 +1,321 @@
+// The package writer and the repair under failing media: every operation
+// failing in turn, a disk that fills up after N bytes, write protection and
+// denied access.
+#include <gtest/gtest.h>
+
+#include "package/show_package.h"
+#include "platform/fault_injecting_file_system.h"
+#include "platform/file_system.h"
+#include "platform/last_error.h"
+#include "testing/package_builder.h"
+#include "testing/temp_dir.h"
+#include "util/md5.h"
+
+namespace {
+
+bool Exists(const std::string& path) {
+  return RealFileSystem()->GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Contents(const std::string& path) {
+  std::string contents;
+  ScopedFileSystem real(RealFileSystem());
+  ReadWholeFile(path, &contents);
+  return contents;
+}
+
+class WriterFailure : public testing::Test {
+ protected:
+  void SetUp() override {
+    show_ = dir_.Join("show/");
+    ASSERT_TRUE(RealFileSystem()->CreateDirectory(show_));
+    ASSERT_TRUE(RealFileSystem()->CreateDirectory(dir_.Join("out")));
+    ASSERT_TRUE(WriteWholeFile(show_ + "meta.xml", "<qx>meta</qx>"));
+    ASSERT_TRUE(WriteWholeFile(show_ + "a.jpg", std::string(70000, 'a')));
+    ASSERT_TRUE(WriteWholeFile(show_ + "__w133_h100_a.jpg", "thumb"));
+    ASSERT_TRUE(WriteWholeFile(show_ + "tune.mp3", std::string(3000, 'm')));
+    std::string target = Target();
+    ShowPackage package;
+    ASSERT_TRUE(package.WritePackage(target, show_));
+    reference_ = Contents(target);
+    ASSERT_TRUE(RealFileSystem()->DeleteFile(target));
+  }
+  std::string Target() const { return dir_.Join("out/show.pkg"); }
+  // Nothing but a complete, correct package may be left in the out folder.
+  void ExpectCompleteOrNothing(bool written, const std::string& context) {
+    std::vector<FindData> found;
+    RealFileSystem()->Find(dir_.Join("out/*"), &found);
+    size_t files = 0;
+    for (const FindData& f : found) files += f.IsFolder() ? 0 : 1;
+    if (written) {
+      EXPECT_EQ(files, 1u) << context;
+      EXPECT_TRUE(Contents(Target()) == reference_) << context;
+    } else {
+      EXPECT_EQ(files, 0u) << context;
+    }
+  }
+
+  TempDir dir_;
+  std::string show_;
+  std::string reference_;
+};
+
+TEST_F(WriterFailure, EveryOperationFailingInTurnLeavesNoPartialPackage) {
+  FaultInjectingFileSystem faulty;
+  uint64_t total = 0;
+  {
+    ScopedFileSystem scope(&faulty);
+    std::string target = Target();
+    ShowPackage package;
+    ASSERT_TRUE(package.WritePackage(target, show_));
+    total = faulty.operations();
+  }
+  ASSERT_TRUE(RealFileSystem()->DeleteFile(Target()));
+  ASSERT_GT(total, 10u);
+  for (uint64_t n = 1; n <= total + 1; ++n) {
+    faulty.Reset();
+    faulty.FailOperation(n, ERROR_NOT_READY);
+    bool written;
+    ShowPackage package;
+    {
+      ScopedFileSystem scope(&faulty);
+      std::string target = Target();
+      written = package.WritePackage(target, show_);
+    }
+    ExpectCompleteOrNothing(written, "operation " + std::to_string(n));
+    if (!written) {
+      EXPECT_NE(package.WriteStatus(false), S_OK);
+    }
+    if (written) {
+      EXPECT_EQ(RealFileSystem()->GetFileAttributes(Target()) & FILE_ATTRIBUTE_READONLY, 0u);
+      RealFileSystem()->SetFileAttributes(Target(), 0);
+      RealFileSystem()->DeleteFile(Target());
+    }
+  }
+}
+
+TEST_F(WriterFailure, FullDiskAfterAnyNumberOfBytes) {
+  FaultInjectingFileSystem faulty;
+  // The 'L' record is written twice: first as "unfinished", last for real.
+  uint64_t needed = reference_.size() + 6;
+  for (uint64_t limit = 0; limit < needed; limit += limit < 200 || limit + 200 > needed ? 1 : 997) {
+    faulty.Reset();
+    faulty.SetDiskFullAfter(limit);
+    ShowPackage package;
+    bool written;
+    {
+      ScopedFileSystem scope(&faulty);
+      std::string target = Target();
+      written = package.WritePackage(target, show_);
+    }
+    ASSERT_FALSE(written) << limit;
+    EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070070)) << limit;
+    EXPECT_EQ(package.lastError(), 112);
+    EXPECT_EQ(package.lastErrorText(), "#write_error_disc_full");
+    ExpectCompleteOrNothing(false, "limit " + std::to_string(limit));
+  }
+  faulty.Reset();
+  faulty.SetDiskFullAfter(needed);
+  ShowPackage package;
+  ScopedFileSystem scope(&faulty);
+  std::string target = Target();
+  EXPECT_TRUE(package.WritePackage(target, show_)) << package.lastError();
+  EXPECT_TRUE(Contents(Target()) == reference_);
+}
+
+TEST_F(WriterFailure, WriteProtectedAndAccessDeniedGiveTheirStatus) {
+  FaultInjectingFileSystem faulty;
+  ScopedFileSystem scope(&faulty);
+  faulty.SetWriteProtected(true);
+  ShowPackage package;
+  std::string target = Target();
+  EXPECT_FALSE(package.WritePackage(target, show_));
+  EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070013));
+  EXPECT_EQ(package.lastErrorText(), "#write_error_write_protected");
+  EXPECT_FALSE(Exists(Target()));
+
+  faulty.Reset();
+  faulty.DenyAccess("show.pkg");
+  target = Target();
+  EXPECT_FALSE(package.WritePackage(target, show_));
+  EXPECT_EQ(package.WriteStatus(false), E_ACCESSDENIED);
+  EXPECT_EQ(package.lastErrorText(), "#write_access_denied");
+  EXPECT_FALSE(Exists(Target()));
+
+  // The codes stay until the next failure: a success does not clear them.
+  faulty.Reset();
+  target = Target();
+  EXPECT_TRUE(package.WritePackage(target, show_));
+  EXPECT_EQ(package.lastError(), 5);
+  EXPECT_EQ(package.WriteStatus(true), S_OK);
+}
+
+TEST_F(WriterFailure, WriteProtectionPartWayLeavesAnUnfinishedPackage) {
+  FaultInjectingFileSystem faulty;
+  ScopedFileSystem scope(&faulty);
+  // Some operation after the file was created fails as write-protected: the
+  // medium refuses both the rest of the package and its removal.
+  uint64_t before = 0;
+  {
+    std::string target = Target();
+    ShowPackage probe;
+    faulty.Reset();
+    ASSERT_TRUE(probe.WritePackage(target, show_));
+    before = faulty.operations();
+    ScopedFileSystem real(RealFileSystem());
+    ASSERT_TRUE(RealFileSystem()->DeleteFile(Target()));
+  }
+  bool leftBehind = false;
+  for (uint64_t n = 1; n <= before && !leftBehind; ++n) {
+    faulty.Reset();
+    faulty.FailOperation(n, ERROR_WRITE_PROTECT);
+    ShowPackage package;
+    std::string target = Target();
+    if (package.WritePackage(target, show_)) {
+      RealFileSystem()->DeleteFile(Target());
+      continue;
+    }
+    if (Exists(Target())) {
+      leftBehind = true;
+      EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070013));
+      faulty.Reset();
+      ShowPackage reader;
+      EXPECT_FALSE(reader.OpenPackage(Target(), false));
+      // Cut before the magic or before the directory: either way unusable.
+      EXPECT_TRUE(reader.openError() == PackageOpenError::kUnfinished ||
+                  reader.openError() == PackageOpenError::kNotPackage);
+    }
+  }
+  EXPECT_TRUE(leftBehind);
+}
+
+TEST_F(WriterFailure, SourceThatCannotBeReadFailsTheWholeWrite) {
+  FaultInjectingFileSystem faulty;
+  ScopedFileSystem scope(&faulty);
+  faulty.DenyAccess("tune.mp3");
+  ShowPackage package;
+  std::string target = Target();
+  EXPECT_FALSE(package.WritePackage(target, show_));
+  EXPECT_EQ(package.WriteStatus(false), E_ACCESSDENIED);
+  EXPECT_FALSE(Exists(Target()));
+
+  faulty.Reset();
+  faulty.SetReadFailAfter(40000);
+  target = Target();
+  EXPECT_FALSE(package.WritePackage(target, show_));
+  EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070015));
+  EXPECT_FALSE(Exists(Target()));
+}
+
+// --- The repair of a broken show description -----------------------------
+
+class RepairFailure : public testing::Test {
+ protected:
+  void SetUp() override {
+    usable_ = "<qx><show></show><images><image onlineFilename=\"a.jpg\"/></images></qx>";
+    PackageBuilder b;
+    b.Magic().DirectoryOffset();
+    uint32_t a = 0, m = 0, m1 = 0;
+    b.StoredFile("a.jpg", "A", &a).StoredFile("meta.xml", "broken", &m);
+    b.StoredFile("meta.xml.1", usable_, &m1);
+    b.DirectoryHead(3)
+        .Entry("a.jpg", a, 1, Md5BufferHex("A", 1))
+        .Entry("meta.xml", m, 6, Md5BufferHex("broken", 6))
+        .Entry("meta.xml.1", m1, static_cast<uint32_t>(usable_.size()),
+               Md5BufferHex(usable_.data(), usable_.size()));
+    b.PointAtDirectory();
+    original_ = b.bytes();
+    ASSERT_TRUE(b.WriteTo(Path()));
+    ShowPackage package;
+    ASSERT_TRUE(package.OpenPackage(Path(), true));
+    repaired_ = Contents(Path());
+    ASSERT_NE(repaired_, original_);
+  }
+  std::string Path() const { return dir_.Join("p"); }
+
+  // After a failed or successful repair the package opens, with either the
+  // previous directory or the repaired one, and its description is usable.
+  void ExpectOpensEitherWay(const std::string& context) {
+    ShowPackage reader;
+    ASSERT_TRUE(reader.OpenPackage(Path(), false)) << context;
+    size_t count = reader.entries().size();
+    EXPECT_TRUE(count == 3 || count == 4) << context;
+    if (count == 3) {
+      EXPECT_EQ(reader.entries()[1].name, "meta.xml") << context;
+      EXPECT_EQ(reader.ReadEntryText("meta.xml"), "broken") << context;
+    } else {
+      EXPECT_TRUE(Contents(Path()) == repaired_) << context;
+    }
+  }
+
+  TempDir dir_;
+  std::string usable_;
+  std::string original_;
+  std::string repaired_;
+};
+
+TEST_F(RepairFailure, EveryOperationFailingInTurnKeepsThePackageOpenable) {
+  FaultInjectingFileSystem faulty;
+  for (uint64_t n = 1;; ++n) {
+    ASSERT_TRUE(WriteWholeFile(Path(), original_));
+    ShowPackage package;
+    ASSERT_TRUE(package.OpenPackage(Path(), false));
+    faulty.Reset();
+    faulty.FailOperation(n, ERROR_NOT_READY);
+    std::string text;
+    uint64_t used = 0;
+    {
+      ScopedFileSystem scope(&faulty);
+      text = package.GetMetaText();
+      used = faulty.operations();
+    }
+    std::string context = "operation " + std::to_string(n);
+    ExpectOpensEitherWay(context);
+    if (package.IsOpen()) {
+      // What the object believes matches what the file says.
+      ShowPackage reader;
+      ASSERT_TRUE(reader.OpenPackage(Path(), false));
+      EXPECT_EQ(package.entries().size(), reader.entries().size()) << context << " of " << used;
+    }
+    if (n > used) break;
+  }
+}
+
+TEST_F(RepairFailure, FullDiskLeavesThePreviousDirectory) {
+  FaultInjectingFileSystem faulty;
+  uint64_t appended = repaired_.size() - original_.size();
+  // The last few limits would cut the six bytes of the 'L' record itself,
+  // which overwrite bytes already on the medium and cannot run out of room
+  // on a real disk.
+  for (uint64_t limit = 0; limit + 6 <= appended; ++limit) {
+    ASSERT_TRUE(WriteWholeFile(Path(), original_));
+    ShowPackage package;
+    ASSERT_TRUE(package.OpenPackage(Path(), false));
+    faulty.Reset();
+    faulty.SetDiskFullAfter(limit);
+    std::string text;
+    {
+      ScopedFileSystem scope(&faulty);
+      text = package.GetMetaText();
+    }
+    EXPECT_EQ(text, usable_);
+    EXPECT_TRUE(Contents(Path()) == original_) << limit;
+    ExpectOpensEitherWay("limit " + std::to_string(limit));
+  }
+}
+
+TEST_F(RepairFailure, ReadOnlyPackageIsClosedButUnchanged) {
+  ASSERT_TRUE(WriteWholeFile(Path(), original_));
+  FaultInjectingFileSystem faulty;
+  ScopedFileSystem scope(&faulty);
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(Path(), false));
+  faulty.SetWriteProtected(true);
+  EXPECT_EQ(package.GetMetaText(), usable_);
+  EXPECT_FALSE(package.IsOpen());
+  EXPECT_FALSE(package.OpenPackage(Path(), true));
+  EXPECT_EQ(package.openError(), PackageOpenError::kRepairFailed);
+  EXPECT_EQ(Contents(Path()), original_);
+}
+
+}  // namespace

@@ -1,0 +1,296 @@
+#include "package/record_format.h"
+
+#include <cstring>
+#include <memory>
+
+#include "util/md5.h"
+
+namespace {
+
+void PutU32(uint8_t* at, uint32_t value) {
+  at[0] = static_cast<uint8_t>(value);
+  at[1] = static_cast<uint8_t>(value >> 8);
+  at[2] = static_cast<uint8_t>(value >> 16);
+  at[3] = static_cast<uint8_t>(value >> 24);
+}
+
+uint32_t GetU32(const uint8_t* at) {
+  return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 |
+         uint32_t{at[3]} << 24;
+}
+
+// The smallest directory entry: four records with empty texts.
+constexpr uint64_t kSmallestEntry = 4 + 6 + 6 + 4;
+
+bool IsText(const uint8_t header[10], uint32_t got, uint8_t tag) {
+  return header[0] == tag && header[1] == kRecordText && got >= 4;
+}
+
+bool IsInt32(const uint8_t header[10], uint32_t got, uint8_t tag) {
+  return header[0] == tag && header[1] == kRecordInt32 && got == 6;
+}
+
+}  // namespace
+
+const char* DescribeOpenError(PackageOpenError error) {
+  switch (error) {
+    case PackageOpenError::kNone: return "open";
+    case PackageOpenError::kMissing: return "no such file";
+    case PackageOpenError::kUnreadable: return "cannot read the file";
+    case PackageOpenError::kNotPackage: return "not a package";
+    case PackageOpenError::kUnfinished: return "unfinished write";
+    case PackageOpenError::kEmptyDirectory: return "empty directory";
+    case PackageOpenError::kDamagedDirectory: return "damaged directory";
+    case PackageOpenError::kRepairFailed: return "show description repair failed";
+  }
+  return "unknown";
+}
+
+uint32_t RecordInt32(const uint8_t header[10]) { return GetU32(header + 2); }
+
+uint32_t ReadRecord(file_io& stream, uint8_t header[10], dynamic_buffer& payload) {
+  if (stream.read(header, 2) < 2) return 0;
+  switch (header[1]) {
+    case kRecordBlock: {
+      if (stream.read(header + 2, 4) < 4) return 2;
+      uint32_t length = GetU32(header + 2);
+      // A stated length past the end of the file is a damaged record: fail
+      // before the buffer grows to it.
+      if (length > stream.remaining() || length > 0xFFFFFFFFu - 6) return 0;
+      if (stream.read_into(payload, length) != length) return 0;
+      return 6 + length;
+    }
+    case kRecordText: {
+      if (stream.read(header + 2, 2) < 2) return 2;
+      uint32_t length = uint32_t{header[2]} | uint32_t{header[3]} << 8;
+      if (length > stream.remaining()) return 0;
+      if (stream.read_into(payload, length) != length) return 0;
+      static const uint8_t kZeros[3] = {0, 0, 0};
+      if (payload.write(kZeros, 3) != 3) return 0;
+      return 4 + length;
+    }
+    case kRecordInt32:
+      return stream.read(header + 2, 4) == 4 ? 6 : 2;
+    case kRecordInt64:
+      return stream.read(header + 2, 8) == 8 ? 10 : 2;
+    default:
+      return 2;
+  }
+}
+
+uint32_t WriteTextRecord(simple_io& stream, uint8_t tag, const std::string& text) {
+  uint32_t length = static_cast<uint32_t>(text.size()) & 0xFFFF;
+  uint8_t head[4] = {tag, kRecordText, static_cast<uint8_t>(length),
+                     static_cast<uint8_t>(length >> 8)};
+  uint32_t written = stream.write(head, 4);
+  written += stream.write(text.data(), length);
+  return written == 4 + length ? written : 0;
+}
+
+uint32_t WriteInt32Record(simple_io& stream, uint8_t tag, uint32_t value) {
+  uint8_t record[6] = {tag, kRecordInt32};
+  PutU32(record + 2, value);
+  return stream.write(record, 6) == 6 ? 6 : 0;
+}
+
+uint32_t WriteFileRecord(file_io& stream, uint8_t tag, const std::string& sourcePath,
+                         const std::string& storedName, std::string* md5,
+                         uint32_t* size, std::unique_ptr<uint8_t[]>* scratch) {
+  file_io source(sourcePath, false, false, false);
+  if (!source.is_open()) return 0;
+  uint64_t size64 = source.size64();
+  uint32_t nameLength = static_cast<uint32_t>(storedName.size()) & 0xFFFF;
+  uint64_t outer = uint64_t{4} + nameLength + 6 + size64;
+  if (outer > 0xFFFFFFFFu - 6) return 0;  // beyond what 32-bit offsets address
+  uint32_t dataSize = static_cast<uint32_t>(size64);
+
+  // The whole length is known before the first byte is copied, so the
+  // record is written front to back with no patching.
+  uint8_t head[6] = {tag, kRecordBlock};
+  PutU32(head + 2, static_cast<uint32_t>(outer));
+  stream.write(head, 6);
+  WriteTextRecord(stream, kTagStoredName, storedName);
+  uint8_t dataHead[6] = {kTagStoredFile, kRecordBlock};
+  PutU32(dataHead + 2, dataSize);
+  stream.write(dataHead, 6);
+
+  Md5Digest digest;
+  uint32_t copied = 0;
+  if (stream.count_only()) {
+    stream.write(nullptr, dataSize);
+    copied = dataSize;
+  } else if (dataSize != 0) {
+    uint32_t chunk = kCopyChunk;
+    std::unique_ptr<uint8_t[]> local;
+    std::unique_ptr<uint8_t[]>& buffer = scratch != nullptr ? *scratch : local;
+    if (!buffer) buffer.reset(new (std::nothrow) uint8_t[kCopyChunk]);
+    if (!buffer) return 0;
+    while (copied < dataSize) {
+      uint32_t want = dataSize - copied < chunk ? dataSize - copied : chunk;
+      uint32_t got = source.read(buffer.get(), want);
+      if (got != 0) {
+        digest.Update(buffer.get(), got);
+        if (stream.write(buffer.get(), got) != got) return 0;
+      }
+      copied += got;
+      if (got < want) break;
+    }
+  }
+  // A source that shrank or failed to read leaves a record whose header
+  // announces more than follows; the caller must not keep it.
+  if (copied != dataSize) return 0;
+  if (md5 != nullptr) *md5 = digest.FinishHex();
+  if (size != nullptr) *size = dataSize;
+  return static_cast<uint32_t>(outer) + 6;
+}
+
+uint32_t WriteMemoryRecord(simple_io& stream, uint8_t tag, const std::string& storedName,
+                           const void* data, uint32_t size) {
+  uint32_t nameLength = static_cast<uint32_t>(storedName.size()) & 0xFFFF;
+  uint64_t outer = uint64_t{4} + nameLength + 6 + size;
+  if (outer > 0xFFFFFFFFu - 6) return 0;
+  uint8_t head[6] = {tag, kRecordBlock};
+  PutU32(head + 2, static_cast<uint32_t>(outer));
+  uint32_t written = stream.write(head, 6);
+  written += WriteTextRecord(stream, kTagStoredName, storedName);
+  uint8_t dataHead[6] = {kTagStoredFile, kRecordBlock};
+  PutU32(dataHead + 2, size);
+  written += stream.write(dataHead, 6);
+  if (size != 0) written += stream.write(data, size);
+  return written == outer + 6 ? written : 0;
+}
+
+uint32_t WriteDirectoryRecords(file_io& stream, const std::vector<PackageEntry>& entries) {
+  bool ok = WriteTextRecord(stream, kTagDirectory, kDirectoryMarker) != 0 &&
+            WriteInt32Record(stream, kTagEntryCount,
+                             static_cast<uint32_t>(entries.size())) != 0;
+  uint64_t total = 4 + 6 + 6;
+  for (const PackageEntry& entry : entries) {
+    if (!ok) break;
+    ok = WriteTextRecord(stream, kTagEntryName, entry.name) != 0 &&
+         WriteInt32Record(stream, kTagEntryOffset, entry.offset) != 0 &&
+         WriteInt32Record(stream, kTagEntrySize, entry.size) != 0 &&
+         WriteTextRecord(stream, kTagEntryChecksum, entry.md5) != 0;
+    total += 4 + (entry.name.size() & 0xFFFF) + 6 + 6 + 4 + (entry.md5.size() & 0xFFFF);
+  }
+  if (!ok || total > 0xFFFFFFFFu) return 0;
+  return static_cast<uint32_t>(total);
+}
+
+uint32_t WriteDirectory(file_io& stream, const std::vector<PackageEntry>& entries) {
+  uint32_t directoryOffset = stream.tell();
+  if (directoryOffset == 0xFFFFFFFF) return 0;
+  uint32_t written = WriteDirectoryRecords(stream, entries);
+  // The 'L' record moves only once the whole new directory is in place, so
+  // a write that fails before leaves the previous directory in charge.
+  if (written == 0) return 0;
+  if (stream.seek(0) != 0) return 0;
+  uint8_t header[10] = {};
+  dynamic_buffer buffer(1024);
+  uint32_t got = ReadRecord(stream, header, buffer);
+  // A first record that cannot be read is a failed read, not a file of
+  // another kind: the directory just written would never be named.
+  if (got < 2 || (header[1] == kRecordText && got < 4)) return 0;
+  if (IsText(header, got, kTagMagic) && std::strcmp(buffer.text(), kPackageMagic) == 0) {
+    if (!WriteDirectoryOffset(stream, kDirectoryOffsetPosition, directoryOffset)) return 0;
+  }
+  return written;
+}
+
+bool WriteDirectoryOffset(file_io& stream, uint32_t position, uint32_t directoryOffset) {
+  if (stream.seek(position) != position) return false;
+  // One write, so that the record is never left half old and half new by a
+  // failure between two writes.
+  uint8_t record[6] = {kTagDirectoryOffset, kRecordInt32};
+  PutU32(record + 2, directoryOffset);
+  return stream.write(record, 6) == 6;
+}
+
+bool ReadDirectory(const std::string& path, std::vector<PackageEntry>& entries,
+                   PackageOpenError* why) {
+  PackageOpenError ignored;
+  PackageOpenError& reason = why != nullptr ? *why : ignored;
+  entries.clear();
+  reason = PackageOpenError::kUnreadable;
+  file_io stream(path, false, false, false);
+  if (!stream.is_open()) return false;
+
+  dynamic_buffer buffer(1024);
+  uint8_t header[10] = {};
+  reason = PackageOpenError::kNotPackage;
+  uint32_t got = ReadRecord(stream, header, buffer);
+  if (!IsText(header, got, kTagMagic) || std::strcmp(buffer.text(), kPackageMagic) != 0) {
+    return false;
+  }
+  reason = PackageOpenError::kDamagedDirectory;
+  got = ReadRecord(stream, header, buffer);
+  if (!IsInt32(header, got, kTagDirectoryOffset)) return false;
+  uint32_t directoryOffset = RecordInt32(header);
+  if (directoryOffset == kUnfinishedOffset) {
+    reason = PackageOpenError::kUnfinished;
+    return false;
+  }
+  if (stream.seek(directoryOffset) != directoryOffset) return false;
+  buffer.allocate(1024);
+  got = ReadRecord(stream, header, buffer);
+  if (!IsText(header, got, kTagDirectory) || std::strcmp(buffer.text(), kDirectoryMarker) != 0) {
+    return false;
+  }
+  got = ReadRecord(stream, header, buffer);
+  if (!IsInt32(header, got, kTagEntryCount)) return false;
+  int32_t count = static_cast<int32_t>(RecordInt32(header));
+  if (count <= 0) {
+    reason = PackageOpenError::kEmptyDirectory;
+    return false;
+  }
+  // A count that cannot fit in the rest of the file is refused before the
+  // loop, so a hostile count costs nothing.
+  if (uint64_t(count) * kSmallestEntry > stream.remaining()) return false;
+
+  entries.reserve(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) {
+    PackageEntry entry;
+    buffer.allocate(1024);
+    got = ReadRecord(stream, header, buffer);
+    if (!IsText(header, got, kTagEntryName)) return false;
+    entry.name = buffer.text();
+    got = ReadRecord(stream, header, buffer);
+    if (!IsInt32(header, got, kTagEntryOffset)) return false;
+    entry.offset = RecordInt32(header);
+    got = ReadRecord(stream, header, buffer);
+    if (!IsInt32(header, got, kTagEntrySize)) return false;
+    entry.size = RecordInt32(header);
+    buffer.allocate(1024);
+    got = ReadRecord(stream, header, buffer);
+    if (!IsText(header, got, kTagEntryChecksum)) return false;
+    entry.md5 = buffer.text();
+    entries.push_back(std::move(entry));
+  }
+  reason = PackageOpenError::kNone;
+  return true;
+}
+
+bool SeekStoredData(file_io& stream, uint32_t offset) {
+  if (stream.seek(offset) != offset) return false;
+  uint8_t head[6];
+  if (stream.read(head, 6) != 6 || head[0] != kTagStoredFile || head[1] != kRecordBlock) {
+    return false;
+  }
+  uint8_t header[10] = {};
+  dynamic_buffer name(1024);
+  uint32_t got = ReadRecord(stream, header, name);
+  if (!IsText(header, got, kTagStoredName)) return false;
+  if (stream.read(head, 6) != 6 || head[0] != kTagStoredFile || head[1] != kRecordBlock) {
+    return false;
+  }
+  return true;
+}
+
+std::string StoredEntryName(const std::string& relativePath) {
+  if (relativePath.compare(0, 2, "__") != 0) return relativePath;
+  std::string name = relativePath.substr(2);
+  for (char& c : name) {
+    if (c == '_') c = '\\';
+  }
+  return name;
+}

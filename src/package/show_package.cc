@@ -1,0 +1,266 @@
+#include "package/show_package.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "util/file_utils.h"
+#include "util/md5.h"
+#include "util/text.h"
+
+namespace {
+
+constexpr char kMetaName[] = "meta.xml";
+
+bool StartsWith(const std::string& text, const char* prefix) {
+  return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+void DropPrefix(std::string& text, const char* prefix) {
+  if (StartsWith(text, prefix)) text.erase(0, std::strlen(prefix));
+}
+
+// The decimal number that the text after the name's last dot starts with;
+// 0 when it starts with no digit. Saturates instead of overflowing.
+int64_t VersionNumber(const std::string& name) {
+  size_t dot = name.rfind('.');
+  int64_t number = 0;
+  if (dot == std::string::npos) return 0;
+  for (size_t i = dot + 1; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
+    number = number * 10 + (name[i] - '0');
+    if (number > INT32_MAX) return int64_t{INT32_MAX} + 1;
+  }
+  return number;
+}
+
+}  // namespace
+
+ShowPackage::ShowPackage() = default;
+ShowPackage::~ShowPackage() = default;
+
+const PackageEntry* ShowPackage::FindEntry(const std::string& name) const {
+  for (const PackageEntry& entry : entries_) {
+    if (entry.name == name) return &entry;
+  }
+  return nullptr;
+}
+
+bool ShowPackage::OpenPackage(const std::string& path, bool validateMeta) {
+  entries_.clear();
+  pending_.clear();
+  packageFile_.reset();
+  path_ = path;
+  openError_ = PackageOpenError::kMissing;
+  if (!PathExists(path)) return false;
+  if (!ReadDirectory(path, entries_, &openError_)) return false;
+  auto file = std::make_unique<file_io>(path, false, false, false);
+  if (!file->is_open()) {
+    openError_ = PackageOpenError::kUnreadable;
+    return false;
+  }
+  packageFile_ = std::move(file);
+  if (validateMeta) GetMetaText();
+  if (!IsOpen()) openError_ = PackageOpenError::kRepairFailed;
+  return IsOpen();
+}
+
+void ShowPackage::ClosePackage() { packageFile_.reset(); }
+
+bool ShowPackage::SeekPastStoredHeaders(const PackageEntry& entry) {
+  return packageFile_ && SeekStoredData(*packageFile_, entry.offset);
+}
+
+bool ShowPackage::ReadStoredData(const PackageEntry& entry, std::string* data) {
+  if (!SeekPastStoredHeaders(entry)) return false;
+  // A size past the end of the package is damage, not a reason to allocate.
+  if (entry.size > packageFile_->remaining()) return false;
+  data->resize(entry.size);
+  return packageFile_->read(data->data(), entry.size) == entry.size;
+}
+
+bool ShowPackage::ReadEntryHead(const PackageEntry& entry, uint32_t maxBytes,
+                                std::string* head) {
+  head->clear();
+  if (!SeekPastStoredHeaders(entry)) return false;
+  uint64_t wanted = std::min<uint64_t>({maxBytes, entry.size, packageFile_->remaining()});
+  head->resize(static_cast<size_t>(wanted));
+  uint32_t got = packageFile_->read(head->data(), static_cast<uint32_t>(wanted));
+  head->resize(got);
+  return true;
+}
+
+bool ShowPackage::ReadEntryExact(const std::string& name, bool thumbnail,
+                                 std::string* data) {
+  for (const PackageEntry& entry : pending_) {
+    if (entry.name == name) {
+      *data = entry.data;
+      return true;
+    }
+  }
+  bool read = false;
+  if (const PackageEntry* entry = FindEntry(name)) read = ReadStoredData(*entry, data);
+  if (read) return true;
+  data->clear();
+  if (thumbnail) {
+    std::string file = FileNameOf(name);
+    return ReadEntry("w120\\h90\\" + file, data) || ReadEntry(file, data);
+  }
+  // Nothing is deleted here: the name comes from the package, and a read
+  // must never touch files outside it.
+  return false;
+}
+
+bool ShowPackage::ReadEntry(const std::string& requested, std::string* data) {
+  data->clear();
+  if (!IsOpen()) return false;
+  std::string name = requested;
+  DropPrefix(name, "file:///");
+  std::replace(name.begin(), name.end(), '/', '\\');
+  DropPrefix(name, "c|\\");
+  DropPrefix(name, "C|\\");
+  DropPrefix(name, "c:\\\\");
+  DropPrefix(name, "c:\\");
+  if (Extension(name) == ".mp3") name = FileNameOf(name);
+  bool thumbnail = false;
+  static const char kShowCode[] = "\\SHOWCODE\\";
+  size_t at = name.find(kShowCode);
+  if (at != std::string::npos) {
+    std::string rest = name.substr(at + std::strlen(kShowCode));
+    if (StartsWith(rest, "w120\\h90\\") || StartsWith(rest, "w133\\h100\\")) {
+      name = rest;
+      thumbnail = true;
+    } else {
+      name = FileNameOf(name);
+    }
+  }
+  return ReadEntryExact(name, thumbnail, data);
+}
+
+std::string ShowPackage::ReadEntryText(const std::string& name) {
+  std::string data;
+  if (!ReadEntry(name, &data)) return std::string();
+  data.resize(std::strlen(data.c_str()));
+  return data;
+}
+
+bool ShowPackage::IsUsableMetaText(const std::string& text) const {
+  if (text.empty()) return false;
+  for (const char* frame : {"<qx>", "</qx>", "<show>", "</show>"}) {
+    if (text.find(frame) == std::string::npos) return false;
+  }
+  size_t images = text.find("<images>");
+  if (images == std::string::npos) return false;
+  size_t image = text.find("<image ", images);
+  if (image == std::string::npos) return false;
+  static const char kOnline[] = "onlineFilename=\"";
+  size_t online = text.find(kOnline, image);
+  if (online == std::string::npos) return false;
+  size_t start = online + std::strlen(kOnline);
+  size_t quote = text.find('"', start);
+  if (quote == std::string::npos) return false;
+  return FindEntry(text.substr(start, quote - start)) != nullptr;
+}
+
+std::string ShowPackage::GetMetaText() {
+  std::string text = ReadEntryText(kMetaName);
+  if (IsUsableMetaText(text) || entries_.empty()) return text;
+
+  // Only the numbered versions the directory lists can be read, so only they
+  // are tried, newest first: the same outcome as counting down from the
+  // highest number, bounded by the number of entries.
+  std::vector<int32_t> versions;
+  for (const PackageEntry& entry : entries_) {
+    if (!StartsWith(entry.name, kMetaName)) continue;
+    int64_t number = VersionNumber(entry.name);
+    if (number > INT32_MAX) continue;
+    auto version = static_cast<int32_t>(number);
+    if (entry.name == FormatText("meta.xml.%i", version)) versions.push_back(version);
+  }
+  std::sort(versions.begin(), versions.end(), std::greater<int32_t>());
+  versions.erase(std::unique(versions.begin(), versions.end()), versions.end());
+
+  for (int32_t version : versions) {
+    std::string candidate = ReadEntryText(FormatText("meta.xml.%i", version));
+    if (!IsUsableMetaText(candidate)) continue;
+    StorePending(kMetaName, candidate.data(), static_cast<uint32_t>(candidate.size()));
+    CommitPending();
+    return candidate;
+  }
+  return text;
+}
+
+void ShowPackage::StorePending(const std::string& name, const void* data, uint32_t size) {
+  PackageEntry* target = nullptr;
+  for (PackageEntry& entry : pending_) {
+    if (entry.name == name) target = &entry;
+  }
+  if (target == nullptr) {
+    pending_.emplace_back();
+    target = &pending_.back();
+  }
+  target->name = name;
+  target->size = size;
+  target->md5 = Md5BufferHex(data, size);
+  target->data.assign(static_cast<const char*>(data), size);
+}
+
+bool ShowPackage::CommitPending() {
+  if (!IsOpen()) return false;
+  packageFile_.reset();
+  file_io stream(path_, true, false, false);
+  if (!stream.is_open()) return false;
+
+  std::vector<PackageEntry> previous = entries_;
+  uint32_t oldEnd = stream.seek_end();
+  bool ok = oldEnd != 0xFFFFFFFF && !pending_.empty();
+  for (const PackageEntry& item : pending_) {
+    if (!ok) break;
+    // The current entry of this name keeps pointing at its old data under
+    // the next free version number.
+    PackageEntry* current = nullptr;
+    int64_t next = 0;
+    for (PackageEntry& entry : entries_) {
+      if (entry.name.compare(0, item.name.size(), item.name) != 0) continue;
+      std::string stem = WithoutExtension(entry.name);
+      if (Extension(stem).empty()) {
+        current = &entry;
+      } else if (!Extension(entry.name).empty()) {
+        next = std::max(next, VersionNumber(entry.name) + 1);
+      }
+    }
+    if (current != nullptr) {
+      current->name += FormatText(".%i", static_cast<int32_t>(std::min<int64_t>(next, INT32_MAX)));
+    }
+    PackageEntry added;
+    added.name = item.name;
+    added.offset = stream.tell();
+    added.size = item.size;
+    added.md5 = item.md5;
+    ok = added.offset != 0xFFFFFFFF &&
+         WriteMemoryRecord(stream, kTagStoredFile, item.name, item.data.data(),
+                           item.size) != 0;
+    entries_.push_back(std::move(added));
+  }
+  pending_.clear();
+  ok = ok && WriteDirectory(stream, entries_) != 0;
+  if (!ok) {
+    // The 'L' record still names the previous directory: drop what was
+    // appended so the file is as it was, and keep reading the old entries.
+    if (oldEnd != 0xFFFFFFFF && stream.seek(oldEnd) == oldEnd) stream.truncate();
+    entries_ = std::move(previous);
+  }
+  if (!stream.close() && ok) {
+    // The data may or may not have reached the medium: believe the file.
+    ok = false;
+    std::vector<PackageEntry> onDisk;
+    entries_ = ReadDirectory(path_, onDisk) ? std::move(onDisk) : std::move(previous);
+  }
+  auto file = std::make_unique<file_io>(path_, false, false, false);
+  if (file->is_open()) packageFile_ = std::move(file);
+  return ok;
+}
+
+bool ShowPackage::SaveEntryToFile(const std::string& name, const std::string& path) {
+  std::string data;
+  if (!ReadEntry(name, &data)) return false;
+  return SaveBytesToFile(path, data.data(), static_cast<uint32_t>(data.size()));
+}

@@ -1,0 +1,103 @@
+// ShowPackage: one open show package, read in place entry by entry, with the
+// fall-back to older numbered versions of a broken "meta.xml" and its repair,
+// and the writer that packs a show folder into a new package.
+#ifndef TAVIRELLE_PACKAGE_SHOW_PACKAGE_H_
+#define TAVIRELLE_PACKAGE_SHOW_PACKAGE_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "package/record_format.h"
+#include "package/streams.h"
+#include "platform/types.h"
+
+class ShowPackage {
+ public:
+  ShowPackage();
+  ~ShowPackage();
+  ShowPackage(const ShowPackage&) = delete;
+  ShowPackage& operator=(const ShowPackage&) = delete;
+
+  // --- Writing -------------------------------------------------------------
+
+  // Packs the top-level "*.swf", "*.mp3", "*.jpg" and "*.xml" files of
+  // `dataFolder` into a new package. When `exportFilename` exists a unique
+  // name is chosen and written back into it. On failure nothing is left
+  // behind (except on a write-protected medium) and lastError()/
+  // lastErrorText() describe the platform error when there was one.
+  bool WritePackage(std::string& exportFilename, const std::string& dataFolder);
+  int32_t lastError() const { return lastError_; }
+  const std::string& lastErrorText() const { return lastErrorText_; }
+  // The automation status of a WritePackage call that returned `written`:
+  // S_OK, E_FAIL, or 0x80070000 | lastError (0x80070070 disk full,
+  // 0x80070013 write protected, 0x80070005 access denied, ...).
+  HRESULT WriteStatus(bool written) const;
+
+  // --- Reading -------------------------------------------------------------
+
+  // Opens a package and reads its directory; with `validateMeta` the
+  // "meta.xml" entry is checked at once (and repaired when it is broken).
+  bool OpenPackage(const std::string& path, bool validateMeta);
+  void ClosePackage();
+  bool IsOpen() const { return packageFile_ != nullptr; }
+  // Why the last OpenPackage failed (kNone after a successful open).
+  PackageOpenError openError() const { return openError_; }
+  // The path of the package last opened.
+  const std::string& path() const { return path_; }
+
+  // The directory of the open package, in directory order.
+  const std::vector<PackageEntry>& entries() const { return entries_; }
+  const std::vector<PackageEntry>& pending() const { return pending_; }
+  // The first directory entry named exactly `name`, or null.
+  const PackageEntry* FindEntry(const std::string& name) const;
+
+  // Reads the entry that `name` denotes (after the name normalisation of
+  // show descriptions: "file:///", slashes, drive prefixes, ".mp3" names,
+  // "\SHOWCODE\" paths and thumbnail fall-backs). `data` receives the
+  // entry's bytes; data->c_str() is zero-terminated after them.
+  bool ReadEntry(const std::string& name, std::string* data);
+  // The entry as text: its bytes up to the first zero byte; empty when
+  // missing.
+  std::string ReadEntryText(const std::string& name);
+  // Reads the stored-file headers of `entry` and then at most `maxBytes` of
+  // its data (fewer when the data ends first). False when the headers are
+  // damaged or no package is open.
+  bool ReadEntryHead(const PackageEntry& entry, uint32_t maxBytes,
+                     std::string* head);
+
+  // Whether `text` is a usable show description for this package: it has
+  // the show's frame and its first image names an entry of the package.
+  bool IsUsableMetaText(const std::string& text) const;
+  // The current show description, falling back to the newest usable
+  // numbered version (and writing it back as "meta.xml") when the current
+  // one is unusable.
+  std::string GetMetaText();
+
+  // Queues an entry to be appended by CommitPending.
+  void StorePending(const std::string& name, const void* data, uint32_t size);
+  // Appends the queued entries and a new directory to the package. When
+  // this fails part-way the package still opens with its previous
+  // directory.
+  bool CommitPending();
+
+  // Saves the entry's bytes as the file `path` (no folder is created).
+  bool SaveEntryToFile(const std::string& name, const std::string& path);
+
+ private:
+  bool ReadEntryExact(const std::string& name, bool thumbnail,
+                      std::string* data);
+  bool ReadStoredData(const PackageEntry& entry, std::string* data);
+  bool SeekPastStoredHeaders(const PackageEntry& entry);
+
+  int32_t lastError_ = 0;
+  std::string lastErrorText_;
+  std::vector<PackageEntry> entries_;
+  std::vector<PackageEntry> pending_;
+  std::unique_ptr<file_io> packageFile_;
+  std::string path_;
+  PackageOpenError openError_ = PackageOpenError::kNone;
+};
+
+#endif  // TAVIRELLE_PACKAGE_SHOW_PACKAGE_H_

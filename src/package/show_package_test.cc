@@ -1,0 +1,378 @@
+#include "package/show_package.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "platform/file_system.h"
+#include "testing/package_builder.h"
+#include "testing/temp_dir.h"
+#include "util/md5.h"
+
+namespace {
+
+struct StoredItem {
+  std::string name;
+  std::string data;
+};
+
+// A well-formed package holding `items` in order, each entry's data being
+// what is stored.
+PackageBuilder BuildPackage(const std::vector<StoredItem>& items) {
+  PackageBuilder b;
+  b.Magic().DirectoryOffset();
+  std::vector<uint32_t> offsets;
+  for (const StoredItem& item : items) {
+    uint32_t at = 0;
+    b.StoredFile(item.name, item.data, &at);
+    offsets.push_back(at);
+  }
+  b.DirectoryHead(static_cast<uint32_t>(items.size()));
+  for (size_t i = 0; i < items.size(); ++i) {
+    b.Entry(items[i].name, offsets[i], static_cast<uint32_t>(items[i].data.size()),
+            Md5BufferHex(items[i].data.data(), items[i].data.size()));
+  }
+  return b.PointAtDirectory();
+}
+
+std::string Meta(const std::string& firstImage, bool complete = true) {
+  std::string text = "<qx><show><title>T</title></show><images><image onlineFilename=\"" +
+                     firstImage + "\"/></images>";
+  return complete ? text + "</qx>" : text;
+}
+
+struct Normalisation {
+  const char* requested;
+  std::vector<const char*> present;
+  const char* read;  // the entry expected to be read, or null
+};
+
+class ReadEntryNames : public testing::TestWithParam<Normalisation> {};
+
+TEST_P(ReadEntryNames, FindTheEntryTheShowMeans) {
+  const Normalisation& c = GetParam();
+  std::vector<StoredItem> items = {{"other.jpg", "other.jpg"}};
+  for (const char* name : c.present) items.push_back({name, name});
+  TempDir dir;
+  ASSERT_TRUE(BuildPackage(items).WriteTo(dir.Join("p")));
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  std::string data;
+  if (c.read == nullptr) {
+    EXPECT_FALSE(package.ReadEntry(c.requested, &data)) << c.requested;
+  } else {
+    ASSERT_TRUE(package.ReadEntry(c.requested, &data)) << c.requested;
+    EXPECT_EQ(data, c.read);
+    EXPECT_EQ(data.c_str()[data.size()], '\0');
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ReadEntryNames,
+    testing::Values(
+        Normalisation{"a.jpg", {"a.jpg"}, "a.jpg"},
+        Normalisation{"A.JPG", {"a.jpg"}, nullptr},
+        Normalisation{"file:///C:/show/w133/h100/x.jpg",
+                      {"C:\\show\\w133\\h100\\x.jpg", "w133\\h100\\x.jpg"},
+                      "C:\\show\\w133\\h100\\x.jpg"},
+        Normalisation{"file:///c:/show/a.jpg", {"show\\a.jpg"}, "show\\a.jpg"},
+        Normalisation{"c|/x/a.jpg", {"x\\a.jpg"}, "x\\a.jpg"},
+        Normalisation{"C|\\a.jpg", {"a.jpg"}, "a.jpg"},
+        Normalisation{"c:\\\\a.jpg", {"a.jpg"}, "a.jpg"},
+        Normalisation{"C:\\a.jpg", {"a.jpg"}, nullptr},
+        Normalisation{"music\\song.mp3", {"song.mp3"}, "song.mp3"},
+        Normalisation{"music/SONG.MP3", {"SONG.MP3"}, "SONG.MP3"},
+        Normalisation{"x\\SHOWCODE\\w133\\h100\\x.jpg",
+                      {"w133\\h100\\x.jpg", "w120\\h90\\x.jpg", "x.jpg"},
+                      "w133\\h100\\x.jpg"},
+        Normalisation{"x\\SHOWCODE\\w133\\h100\\x.jpg", {"w120\\h90\\x.jpg", "x.jpg"},
+                      "w120\\h90\\x.jpg"},
+        Normalisation{"x/SHOWCODE/w133/h100/x.jpg", {"x.jpg"}, "x.jpg"},
+        Normalisation{"x\\SHOWCODE\\w120\\h90\\x.jpg", {"x.jpg"}, "x.jpg"},
+        Normalisation{"x\\SHOWCODE\\photos\\p.jpg", {"p.jpg"}, "p.jpg"},
+        Normalisation{"w133\\h100\\x.jpg", {"x.jpg"}, nullptr}));
+
+TEST(ReadEntry, OnlyTheFirstOfTwoEqualNamesIsTried) {
+  TempDir dir;
+  PackageBuilder b = BuildPackage({{"a.jpg", "first"}, {"a.jpg", "second"}});
+  ASSERT_TRUE(b.WriteTo(dir.Join("p")));
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  std::string data;
+  ASSERT_TRUE(package.ReadEntry("a.jpg", &data));
+  EXPECT_EQ(data, "first");
+}
+
+TEST(ReadEntry, NeverDeletesTheFileANameDenotes) {
+  TempDir dir;
+  ASSERT_TRUE(BuildPackage({{"a.jpg", "a"}}).WriteTo(dir.Join("p")));
+  std::string victim = dir.Join("victim.txt");
+  ASSERT_TRUE(WriteWholeFile(victim, ""));
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  std::string data;
+  EXPECT_FALSE(package.ReadEntry(victim, &data));
+  EXPECT_NE(GetFileSystem()->GetFileAttributes(victim), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(ReadEntry, SizesAndHeadersThatLieFailOnlyThatEntry) {
+  TempDir dir;
+  PackageBuilder b;
+  b.Magic().DirectoryOffset();
+  uint32_t good = 0;
+  b.StoredFile("good.jpg", "good", &good);
+  b.DirectoryHead(4)
+      .Entry("good.jpg", good, 4, "")
+      .Entry("huge.jpg", good, 0xFFFFFFFF, "")
+      .Entry("misplaced.jpg", good + 1, 4, "")
+      .Entry("outside.jpg", 0xFFFFFF00u, 4, "");
+  b.PointAtDirectory();
+  ASSERT_TRUE(b.WriteTo(dir.Join("p")));
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  std::string data;
+  for (const char* name : {"huge.jpg", "misplaced.jpg", "outside.jpg"}) {
+    EXPECT_FALSE(package.ReadEntry(name, &data)) << name;
+    EXPECT_TRUE(data.empty());
+  }
+  EXPECT_TRUE(package.ReadEntry("good.jpg", &data));
+  EXPECT_EQ(data, "good");
+}
+
+TEST(ReadEntry, EntryStatedPastTheEndOfTheFileFails) {
+  TempDir dir;
+  PackageBuilder b;
+  b.Magic().DirectoryOffset().DirectoryHead(1);
+  uint32_t at = b.size() + 4 + 5 + 6 + 6 + 4;  // right after the directory
+  b.Entry("a.jpg", at, 1000, "").PointAtDirectory();
+  b.StoredFile("a.jpg", "short");
+  ASSERT_TRUE(b.WriteTo(dir.Join("p")));
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  std::string data;
+  EXPECT_FALSE(package.ReadEntry("a.jpg", &data));
+  std::string head;
+  ASSERT_TRUE(package.ReadEntryHead(package.entries()[0], 4000, &head));
+  EXPECT_EQ(head, "short");
+}
+
+TEST(ReadEntry, ClosedPackageReadsNothing) {
+  TempDir dir;
+  ASSERT_TRUE(BuildPackage({{"a.jpg", "a"}}).WriteTo(dir.Join("p")));
+  ShowPackage package;
+  std::string data;
+  EXPECT_FALSE(package.ReadEntry("a.jpg", &data));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  package.ClosePackage();
+  EXPECT_FALSE(package.IsOpen());
+  EXPECT_FALSE(package.ReadEntry("a.jpg", &data));
+  EXPECT_EQ(package.GetMetaText(), "");
+  EXPECT_FALSE(package.SaveEntryToFile("a.jpg", dir.Join("out")));
+}
+
+TEST(ReadEntry, PendingEntriesComeFirst) {
+  TempDir dir;
+  ASSERT_TRUE(BuildPackage({{"a.jpg", "old"}}).WriteTo(dir.Join("p")));
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  package.StorePending("a.jpg", "new", 3);
+  package.StorePending("a.jpg", "newer", 5);
+  ASSERT_EQ(package.pending().size(), 1u);
+  EXPECT_EQ(package.pending()[0].md5, Md5BufferHex("newer", 5));
+  EXPECT_EQ(package.ReadEntryText("a.jpg"), "newer");
+}
+
+TEST(ReadEntryText, StopsAtTheFirstZeroByte) {
+  TempDir dir;
+  ASSERT_TRUE(BuildPackage({{"a.xml", std::string("ab\0cd", 5)}}).WriteTo(dir.Join("p")));
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  EXPECT_EQ(package.ReadEntryText("a.xml"), "ab");
+  std::string data;
+  ASSERT_TRUE(package.ReadEntry("a.xml", &data));
+  EXPECT_EQ(data.size(), 5u);
+}
+
+TEST(SaveEntryToFile, WritesTheBytesAndCreatesNoFolder) {
+  TempDir dir;
+  ASSERT_TRUE(BuildPackage({{"a.jpg", "bytes"}}).WriteTo(dir.Join("p")));
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  EXPECT_TRUE(package.SaveEntryToFile("a.jpg", dir.Join("out.jpg")));
+  std::string contents;
+  ASSERT_TRUE(ReadWholeFile(dir.Join("out.jpg"), &contents));
+  EXPECT_EQ(contents, "bytes");
+  EXPECT_FALSE(package.SaveEntryToFile("a.jpg", dir.Join("missing/out.jpg")));
+  EXPECT_FALSE(package.SaveEntryToFile("b.jpg", dir.Join("b.jpg")));
+  EXPECT_EQ(GetFileSystem()->GetFileAttributes(dir.Join("b.jpg")), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(IsUsableMetaText, NeedsTheFrameAndAFirstImageThatIsAnEntry) {
+  TempDir dir;
+  ASSERT_TRUE(BuildPackage({{"a.jpg", "a"}}).WriteTo(dir.Join("p")));
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  EXPECT_TRUE(package.IsUsableMetaText(Meta("a.jpg")));
+  EXPECT_FALSE(package.IsUsableMetaText(""));
+  EXPECT_FALSE(package.IsUsableMetaText(Meta("a.jpg", false)));
+  EXPECT_FALSE(package.IsUsableMetaText(Meta("b.jpg")));
+  EXPECT_FALSE(package.IsUsableMetaText(Meta("A.JPG")));
+  EXPECT_FALSE(package.IsUsableMetaText(
+      "<qx><show></show><images><image onlineFilename=\"a.jpg</images></qx>"));
+  EXPECT_FALSE(package.IsUsableMetaText(
+      "<qx><show></show><image onlineFilename=\"a.jpg\"/><images></images></qx>"));
+  // The first image decides, even when a later one would do.
+  EXPECT_FALSE(package.IsUsableMetaText(
+      "<qx><show></show><images><image onlineFilename=\"x.jpg\"/>"
+      "<image onlineFilename=\"a.jpg\"/></images></qx>"));
+}
+
+class MetaFallback : public testing::Test {
+ protected:
+  void SetUp() override {
+    items_ = {{"a.jpg", "A"},
+              {"meta.xml", Meta("a.jpg", false)},
+              {"meta.xml.1", Meta("a.jpg") + "<!-- one -->"},
+              {"meta.xml.2", Meta("a.jpg") + "<!-- two -->"}};
+    original_ = BuildPackage(items_);
+    ASSERT_TRUE(original_.WriteTo(path()));
+  }
+  std::string path() const { return dir_.Join("show.pkg"); }
+  std::string Contents() const {
+    std::string contents;
+    ReadWholeFile(path(), &contents);
+    return contents;
+  }
+
+  TempDir dir_;
+  std::vector<StoredItem> items_;
+  PackageBuilder original_;
+};
+
+TEST_F(MetaFallback, RepairStoresTheNewestUsableVersionAsMetaXml) {
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(path(), false));
+  EXPECT_EQ(package.GetMetaText(), items_[3].data);
+
+  // The old text keeps its bytes under the next number, the usable one is
+  // appended as "meta.xml", a new directory follows and 'L' points at it.
+  PackageBuilder expected = original_;
+  uint32_t added = 0;
+  expected.StoredFile("meta.xml", items_[3].data, &added);
+  expected.DirectoryHead(5);
+  uint32_t offset = 24;
+  for (size_t i = 0; i < items_.size(); ++i) {
+    std::string name = i == 1 ? "meta.xml.3" : items_[i].name;
+    expected.Entry(name, offset, static_cast<uint32_t>(items_[i].data.size()),
+                   Md5BufferHex(items_[i].data.data(), items_[i].data.size()));
+    offset += static_cast<uint32_t>(6 + 4 + items_[i].name.size() + 6 + items_[i].data.size());
+  }
+  expected.Entry("meta.xml", added, static_cast<uint32_t>(items_[3].data.size()),
+                 Md5BufferHex(items_[3].data.data(), items_[3].data.size()));
+  expected.PointAtDirectory();
+  EXPECT_EQ(Contents(), expected.bytes());
+
+  // The package stays open and reads the repaired text; a second open finds
+  // nothing to repair.
+  EXPECT_TRUE(package.IsOpen());
+  EXPECT_EQ(package.ReadEntryText("meta.xml"), items_[3].data);
+  EXPECT_EQ(package.ReadEntryText("meta.xml.3"), items_[1].data);
+  ShowPackage again;
+  ASSERT_TRUE(again.OpenPackage(path(), true));
+  EXPECT_EQ(Contents(), expected.bytes());
+  EXPECT_EQ(again.entries().size(), 5u);
+}
+
+TEST_F(MetaFallback, OpeningWithValidationRepairsAtOnce) {
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(path(), true));
+  EXPECT_EQ(package.entries().back().name, "meta.xml");
+  EXPECT_EQ(package.entries()[1].name, "meta.xml.3");
+  EXPECT_NE(Contents(), original_.bytes());
+}
+
+TEST(MetaFallbackEdges, UnusableTextWithoutVersionsIsReturnedUnchanged) {
+  TempDir dir;
+  PackageBuilder b = BuildPackage({{"a.jpg", "A"}, {"meta.xml", Meta("a.jpg", false)}});
+  ASSERT_TRUE(b.WriteTo(dir.Join("p")));
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), true));
+  EXPECT_EQ(package.GetMetaText(), Meta("a.jpg", false));
+  std::string contents;
+  ASSERT_TRUE(ReadWholeFile(dir.Join("p"), &contents));
+  EXPECT_EQ(contents, b.bytes());
+}
+
+TEST(MetaFallbackEdges, OnlyListedVersionsAreTried) {
+  TempDir dir;
+  PackageBuilder b = BuildPackage({{"a.jpg", "A"},
+                                   {"meta.xml", "broken"},
+                                   {"meta.xml.2147483647", Meta("a.jpg")},
+                                   {"meta.xml.5", "also broken"}});
+  ASSERT_TRUE(b.WriteTo(dir.Join("p")));
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(package.GetMetaText(), Meta("a.jpg"));
+  // Counting down from two billion would take minutes, not this.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+TEST(MetaFallbackEdges, UnlistedNumbersAndOtherNamesAreNotVersions) {
+  TempDir dir;
+  PackageBuilder b = BuildPackage({{"a.jpg", "A"},
+                                   {"meta.xml", "broken"},
+                                   {"meta.xml.07", Meta("a.jpg")},
+                                   {"meta.xml.bak", Meta("a.jpg")}});
+  ASSERT_TRUE(b.WriteTo(dir.Join("p")));
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), true));
+  EXPECT_EQ(package.GetMetaText(), "broken");
+  std::string contents;
+  ASSERT_TRUE(ReadWholeFile(dir.Join("p"), &contents));
+  EXPECT_EQ(contents, b.bytes());
+}
+
+TEST(WritePackage, SameFolderTwiceGivesIdenticalBytesUnderAUniqueName) {
+  TempDir dir;
+  std::string show = dir.Join("show/");
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(show));
+  for (const char* name : {"b.jpg", "A.jpg", "__w133_h100_b.jpg", "meta.xml", "Song.MP3",
+                           "clip.swf", "c.JPG"}) {
+    ASSERT_TRUE(WriteWholeFile(show + name, std::string("data of ") + name));
+  }
+  ShowPackage package;
+  std::string first = dir.Join("Show.TVP");
+  std::string second = first;
+  ASSERT_TRUE(package.WritePackage(first, show));
+  ASSERT_TRUE(package.WritePackage(second, show));
+  EXPECT_EQ(first, dir.Join("Show.TVP"));
+  EXPECT_EQ(second, dir.Join("Show (2).tvp"));
+  std::string a, b;
+  ASSERT_TRUE(ReadWholeFile(first, &a));
+  ASSERT_TRUE(ReadWholeFile(second, &b));
+  EXPECT_EQ(a, b);
+
+  ASSERT_TRUE(package.OpenPackage(second, true));
+  std::vector<std::string> names;
+  for (const PackageEntry& e : package.entries()) names.push_back(e.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"clip.swf", "Song.MP3", "A.jpg", "b.jpg",
+                                             "c.JPG", "w133\\h100\\b.jpg", "meta.xml"}));
+  for (const PackageEntry& e : package.entries()) {
+    std::string data;
+    ASSERT_TRUE(package.ReadEntry(e.name, &data)) << e.name;
+    EXPECT_EQ(e.md5, Md5BufferHex(data.data(), data.size()));
+  }
+}
+
+TEST(WritePackage, EmptyFolderWritesAPackageThatDoesNotOpen) {
+  TempDir dir;
+  ShowPackage package;
+  std::string target = dir.Join("empty.pkg");
+  ASSERT_TRUE(package.WritePackage(target, dir.path()));
+  EXPECT_FALSE(package.OpenPackage(target, false));
+  EXPECT_EQ(package.openError(), PackageOpenError::kEmptyDirectory);
+  EXPECT_EQ(package.WriteStatus(true), S_OK);
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+// The byte streams that carry every byte the package code reads or writes:
+// the abstract stream simple_io, the file-backed file_io (over the platform
+// file system) and the growable memory block dynamic_buffer.
+//
+// Positions and sizes are 32-bit byte counts: packages are limited to what
+// 32-bit offsets address.
+#ifndef TAVIRELLE_PACKAGE_STREAMS_H_
+#define TAVIRELLE_PACKAGE_STREAMS_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class File;
+
+// Raised by a file_io built with throwOnError; the package writer catches it
+// and classifies the failure by the platform's last error.
+struct StreamError {
+  static constexpr int kOpenFailed = 1000;
+  static constexpr int kShortWrite = 1001;
+  int code;
+};
+
+class simple_io {
+ public:
+  virtual ~simple_io() = default;
+  // Moves up to n bytes from this stream into `target`.
+  virtual uint32_t read_into(simple_io& target, uint32_t n) = 0;
+  virtual uint32_t read(void* destination, uint32_t n) = 0;
+  virtual uint32_t write(const void* source, uint32_t n) = 0;
+  virtual uint32_t size() = 0;
+  // Room left for writing without growing.
+  virtual uint32_t free_space() = 0;
+  // Declares that n bytes were placed at write_pointer().
+  virtual void advance(uint32_t n) = 0;
+  // Where the next written bytes may be placed directly, or null.
+  virtual uint8_t* write_pointer() = 0;
+  // Makes size() at least n.
+  virtual bool reserve(uint32_t n) = 0;
+};
+
+class file_io final : public simple_io {
+ public:
+  // Opens `path` for reading (existing files only) or for reading and
+  // writing (created when missing, never truncated). In count-only mode no
+  // file is opened and transfers are only counted.
+  file_io(const std::string& path, bool forWriting, bool countOnly,
+          bool throwOnError);
+  ~file_io() override;
+  file_io(const file_io&) = delete;
+  file_io& operator=(const file_io&) = delete;
+
+  bool is_open() const { return countOnly_ || file_ != nullptr; }
+  bool count_only() const { return countOnly_; }
+  const std::string& path() const { return path_; }
+  uint32_t bytes_written() const { return bytes_written_; }
+  // Closes the file; false when the platform reports that the close failed
+  // (the written data may not have reached the medium).
+  bool close();
+  // Absolute position from the start; returns the new position, or
+  // 0xFFFFFFFF when the seek failed.
+  uint32_t seek(uint32_t pos);
+  uint32_t seek_end();
+  uint32_t tell();
+  // The file's full size and the bytes from the current position to its
+  // end, without 32-bit truncation (for checking stated lengths).
+  uint64_t size64();
+  uint64_t remaining();
+  // Ends the file at the current position.
+  bool truncate();
+
+  uint32_t read_into(simple_io& target, uint32_t n) override;
+  uint32_t read(void* destination, uint32_t n) override;
+  uint32_t write(const void* source, uint32_t n) override;
+  uint32_t size() override;
+  uint32_t free_space() override { return 0x0FFFFFFF; }
+  void advance(uint32_t) override {}
+  uint8_t* write_pointer() override { return nullptr; }
+  bool reserve(uint32_t) override { return true; }
+
+ private:
+  // Reading a directory or a stored file's headers takes many small reads;
+  // a file opened for reading serves them from one block.
+  static constexpr uint32_t kReadBlock = 64 * 1024;
+  bool RawRead(uint8_t* at, uint32_t n, uint32_t* total);
+  uint64_t BlockStart() const { return filePos_ - blockLength_; }
+
+  std::string path_;
+  std::unique_ptr<File> file_;
+  bool countOnly_;
+  uint32_t bytes_written_ = 0;
+  bool throwOnError_;
+  bool buffered_ = false;
+  std::unique_ptr<uint8_t[]> block_;
+  uint32_t blockLength_ = 0;
+  uint32_t blockPos_ = 0;
+  uint64_t filePos_ = 0;      // where the platform's file pointer stands
+  uint64_t knownSize_ = 0;    // size of a file opened for reading
+};
+
+class dynamic_buffer final : public simple_io {
+ public:
+  explicit dynamic_buffer(uint32_t initialCapacity);
+  ~dynamic_buffer() override;
+  dynamic_buffer(const dynamic_buffer&) = delete;
+  dynamic_buffer& operator=(const dynamic_buffer&) = delete;
+
+  // Makes sure a block of at least n bytes exists (keeping a large enough
+  // one) and resets both positions; false when no block exists.
+  bool allocate(uint32_t n);
+  uint8_t* data() { return data_; }
+  const char* text() const { return reinterpret_cast<const char*>(data_); }
+  uint32_t capacity() const { return capacity_; }
+  uint32_t write_position() const { return writePos_; }
+  uint32_t read_position() const { return readPos_; }
+
+  uint32_t read_into(simple_io& target, uint32_t n) override;
+  uint32_t read(void* destination, uint32_t n) override;
+  uint32_t write(const void* source, uint32_t n) override;
+  uint32_t size() override { return capacity_; }
+  uint32_t free_space() override { return capacity_ - writePos_; }
+  void advance(uint32_t n) override { writePos_ += n; }
+  uint8_t* write_pointer() override { return data_ ? data_ + writePos_ : nullptr; }
+  bool reserve(uint32_t n) override;
+
+ private:
+  uint8_t* data_ = nullptr;
+  uint32_t capacity_ = 0;
+  uint32_t writePos_ = 0;
+  uint32_t readPos_ = 0;
+};
+
+#endif  // TAVIRELLE_PACKAGE_STREAMS_H_
