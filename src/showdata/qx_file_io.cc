@@ -1,0 +1,170 @@
+#include "showdata/qx_file_io.h"
+
+#include <new>
+
+#include "package/show_info.h"
+#include "platform/bstr.h"
+#include "showdata/show_data.h"
+#include "util/file_utils.h"
+
+namespace {
+
+// Runs one method body; any exception becomes a status, since none may
+// reach the host.
+template <class Body>
+HRESULT Guarded(Body body) {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_FAIL;
+  }
+}
+
+// Stores a new automation string for `text` through `out`.
+HRESULT ReturnText(const std::string& text, BSTR* out) {
+  BSTR result = BstrFromAnsi(text);
+  if (result == nullptr) return E_OUTOFMEMORY;
+  *out = result;
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT CQXFileIO::OpenDotTavirelle(BSTR file_name,
+                                    LONG download_missing_common_assets) {
+  return Guarded([&]() -> HRESULT {
+    // The flag only asks for the description to be checked at once; this
+    // library fetches nothing.
+    bool opened = package_.OpenPackage(AnsiFromBstr(file_name),
+                                       download_missing_common_assets != 0);
+    return opened ? S_OK : E_FAIL;
+  });
+}
+
+HRESULT CQXFileIO::GenerateTavirelleData() {
+  return Guarded([&]() -> HRESULT {
+    return GenerateShowData(package_, output_path_) ? S_OK : E_FAIL;
+  });
+}
+
+HRESULT CQXFileIO::QuickGetShowInfo(BSTR* show_icon, BSTR* show_title) {
+  return Guarded([&]() -> HRESULT {
+    if (show_icon == nullptr || show_title == nullptr) return E_FAIL;
+    *show_icon = nullptr;
+    *show_title = nullptr;
+    if (!package_.IsOpen()) return E_FAIL;
+    ShowInfo info = QuickShowInfo(package_);
+    // The host shows the icon from its output folder; a name that would
+    // land outside that folder is not saved.
+    if (!info.icon.empty() && IsNameInsideFolder(info.icon)) {
+      package_.SaveEntryToFile(info.icon, output_path_ + info.icon);
+    }
+    BSTR icon = BstrFromAnsi(info.icon);
+    BSTR title = BstrFromAnsi(info.title);
+    if (icon == nullptr || title == nullptr) {
+      SysFreeString(icon);
+      SysFreeString(title);
+      return E_OUTOFMEMORY;
+    }
+    *show_icon = icon;
+    *show_title = title;
+    return S_OK;
+  });
+}
+
+HRESULT CQXFileIO::GetShowCode(BSTR* show_code) {
+  return Guarded([&]() -> HRESULT {
+    if (show_code == nullptr) return E_FAIL;
+    *show_code = nullptr;
+    if (!package_.IsOpen()) return E_FAIL;
+    return ReturnText(ReadShowCode(package_), show_code);
+  });
+}
+
+HRESULT CQXFileIO::GetServerModTime(BSTR* server_mod_time) {
+  return Guarded([&]() -> HRESULT {
+    if (server_mod_time == nullptr) return E_FAIL;
+    *server_mod_time = nullptr;
+    if (!package_.IsOpen()) return E_FAIL;
+    return ReturnText(ReadServerModTime(package_), server_mod_time);
+  });
+}
+
+HRESULT CQXFileIO::GetLocalModified(LONG* local_modified) {
+  return Guarded([&]() -> HRESULT {
+    if (local_modified == nullptr) return E_FAIL;
+    if (!package_.IsOpen()) return E_FAIL;
+    *local_modified = ReadLocalModified(package_) ? 1 : 0;
+    return S_OK;
+  });
+}
+
+HRESULT CQXFileIO::get_OutputPath(BSTR* value) {
+  return Guarded([&]() -> HRESULT {
+    if (value == nullptr) return E_POINTER;
+    *value = nullptr;
+    return ReturnText(output_path_, value);
+  });
+}
+
+HRESULT CQXFileIO::put_OutputPath(BSTR value) {
+  return Guarded([&]() -> HRESULT {
+    output_path_ = AnsiFromBstr(value);
+    return S_OK;
+  });
+}
+
+HRESULT CQXFileIO::CloseDotTavirelle() {
+  return Guarded([&]() -> HRESULT {
+    package_.ClosePackage();
+    return S_OK;
+  });
+}
+
+HRESULT CQXFileIO::WriteDotTavirelle(BSTR export_filename, BSTR data_folder,
+                                     BSTR* exact_filename) {
+  return Guarded([&]() -> HRESULT {
+    if (exact_filename == nullptr) return E_POINTER;
+    *exact_filename = nullptr;
+    std::string target = AnsiFromBstr(export_filename);
+    bool written = package_.WritePackage(target, AnsiFromBstr(data_folder));
+    HRESULT status = package_.WriteStatus(written);
+    if (status != S_OK) return status;
+    return ReturnText(target, exact_filename);
+  });
+}
+
+HRESULT CQXFileIO::GetMetaXml(BSTR* meta_xml) {
+  return Guarded([&]() -> HRESULT {
+    if (meta_xml == nullptr) return E_POINTER;
+    *meta_xml = nullptr;
+    if (!package_.IsOpen()) return E_FAIL;
+    std::string text = package_.GetMetaText();
+    if (text.empty()) return S_OK;
+    BSTR result = BstrFromUtf8(text);
+    if (result == nullptr) return E_OUTOFMEMORY;
+    *meta_xml = result;
+    return S_OK;
+  });
+}
+
+HRESULT CQXFileIO::Utils_MakeLegalName(BSTR source_name, BSTR* dest_name) {
+  return Guarded([&]() -> HRESULT {
+    if (dest_name == nullptr) return E_POINTER;
+    *dest_name = nullptr;
+    return ReturnText(MakeLegalName(AnsiFromBstr(source_name)), dest_name);
+  });
+}
+
+HRESULT CreateQXFileIO(REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  return Guarded([&]() -> HRESULT {
+    CQXFileIO* created = new CQXFileIO();
+    HRESULT status = created->QueryInterface(riid, object);
+    created->Release();
+    return status;
+  });
+}

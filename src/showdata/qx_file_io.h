@@ -1,0 +1,46 @@
+// CQXFileIO: the automation object behind IQXFileIO. It owns one show
+// package: packs show folders into packages, opens one package at a time,
+// answers questions about it and extracts its show into OutputPath.
+//
+// At this boundary texts arrive as automation strings (converted to the
+// process code page, a null string being the empty text) and leave as new
+// automation strings; no C++ exception gets out of a method.
+#ifndef TAVIRELLE_SHOWDATA_QX_FILE_IO_H_
+#define TAVIRELLE_SHOWDATA_QX_FILE_IO_H_
+
+#include <string>
+
+#include "package/show_package.h"
+#include "platform/com_object.h"
+#include "show/interfaces.h"
+
+class CQXFileIO : public DispatchObject<IQXFileIO> {
+ public:
+  // Starts with one reference, owned by the creator.
+  CQXFileIO() = default;
+
+  HRESULT OpenDotTavirelle(BSTR file_name, LONG download_missing_common_assets) override;
+  HRESULT GenerateTavirelleData() override;
+  HRESULT QuickGetShowInfo(BSTR* show_icon, BSTR* show_title) override;
+  HRESULT GetShowCode(BSTR* show_code) override;
+  HRESULT GetServerModTime(BSTR* server_mod_time) override;
+  HRESULT GetLocalModified(LONG* local_modified) override;
+  HRESULT get_OutputPath(BSTR* value) override;
+  HRESULT put_OutputPath(BSTR value) override;
+  HRESULT CloseDotTavirelle() override;
+  HRESULT WriteDotTavirelle(BSTR export_filename, BSTR data_folder,
+                            BSTR* exact_filename) override;
+  HRESULT GetMetaXml(BSTR* meta_xml) override;
+  HRESULT Utils_MakeLegalName(BSTR source_name, BSTR* dest_name) override;
+
+ private:
+  ~CQXFileIO() override = default;
+
+  ShowPackage package_;
+  std::string output_path_;
+};
+
+// Creates a CQXFileIO and returns its `riid` interface through `object`.
+HRESULT CreateQXFileIO(REFIID riid, void** object);
+
+#endif  // TAVIRELLE_SHOWDATA_QX_FILE_IO_H_

@@ -1,0 +1,221 @@
+#include "showdata/show_data.h"
+
+#include <cstring>
+
+#include "package/record_format.h"
+#include "package/show_package.h"
+#include "package/streams.h"
+#include "platform/file_system.h"
+#include "util/file_utils.h"
+
+std::string& StripLeadingSeparators(std::string& text) {
+  size_t n = 0;
+  while (n + 1 < text.size() && (text[n] == '\\' || text[n] == '/')) ++n;
+  text.erase(0, n);
+  return text;
+}
+
+size_t ReplaceChar(std::string& text, char from, char to) {
+  size_t count = 0;
+  for (char& c : text) {
+    if (c == from) {
+      c = to;
+      ++count;
+    }
+  }
+  return count;
+}
+
+std::vector<std::string> SplitText(const std::string& text,
+                                   const std::string& separators) {
+  std::vector<std::string> pieces;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of(separators, start);
+    if (end == std::string::npos) {
+      pieces.push_back(text.substr(start));
+      break;
+    }
+    pieces.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return pieces;
+}
+
+bool IsNameInsideFolder(const std::string& name) {
+  if (name.empty()) return true;
+  if (name[0] == '\\' || name[0] == '/') return false;
+  bool drive_letter = (name[0] >= 'A' && name[0] <= 'Z') ||
+                      (name[0] >= 'a' && name[0] <= 'z');
+  if (name.size() >= 2 && drive_letter && name[1] == ':') return false;
+  for (const std::string& part : SplitText(name, "\\/")) {
+    if (part == "..") return false;
+  }
+  return true;
+}
+
+ShowData::ShowData(const std::string& meta_text) {
+  document_.LoadText(meta_text.c_str());
+}
+
+std::vector<std::string> ShowData::CollectReferencedFiles() {
+  referenced_files_.clear();
+  seen_.clear();
+  AddReferencedFile("/qx/show/icon", nullptr, nullptr);
+  AddReferencedFilesForEach("/qx/images", "/image/onlineFilename", nullptr);
+  AddReferencedFilesForEach("/qx/images", "/image/audioCaption/file", nullptr);
+  AddReferencedFilesForEach("/qx/images", "/image/music/file", ".mp3");
+  return referenced_files_;
+}
+
+// The last component names a child element or, failing that, an attribute of
+// the element before it. A component missing in the middle makes the next one
+// be looked up among the top-level elements again; stored descriptions may
+// rely on that, so it stays.
+_tagXMLNode* ShowData::FindByPath(std::string path, _tagXMLNode* start_element,
+                                  std::string* attribute_value) {
+  StripLeadingSeparators(path);
+  std::vector<std::string> parts = SplitText(path, "/");
+  _tagXMLNode* current = start_element;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (current != nullptr) {
+      _tagXMLNode* child = current->FindChild(parts[i].c_str());
+      if (i + 1 == parts.size()) {
+        if (child != nullptr) return child;
+        if (attribute_value != nullptr) {
+          *attribute_value = current->AttrText(parts[i].c_str());
+        }
+        return nullptr;
+      }
+      current = child;
+    } else {
+      current = document_.FindChild(parts[i].c_str());
+    }
+  }
+  return nullptr;
+}
+
+bool ShowData::AddReferencedFile(std::string path, _tagXMLNode* start_element,
+                                 const char* extension) {
+  StripLeadingSeparators(path);
+  std::string attribute_value;
+  _tagXMLNode* element = FindByPath(path, start_element, &attribute_value);
+  std::string value = element != nullptr ? std::string(element->Text(nullptr))
+                                         : attribute_value;
+  if (value.empty()) return false;
+  StripLeadingSeparators(value);
+  ReplaceChar(value, '\\', '/');
+  if (extension != nullptr) {
+    std::string wanted = Extension(extension);
+    std::string found = Extension(value);
+    if (found.empty() || found != wanted) return false;
+  }
+  AddUnique(value);
+  return true;
+}
+
+int ShowData::AddReferencedFilesForEach(std::string list_path,
+                                        std::string item_path,
+                                        const char* extension) {
+  StripLeadingSeparators(list_path);
+  StripLeadingSeparators(item_path);
+  _tagXMLNode* list = FindByPath(list_path, nullptr, nullptr);
+  if (list == nullptr) return 0;
+  std::vector<std::string> pieces = SplitText(item_path, "/");
+  std::string first = pieces.empty() ? std::string() : pieces[0];
+  std::string rest = item_path.substr(first.size());
+  int count = 0;
+  for (int i = 0; i < list->ChildCount(); ++i) {
+    _tagXMLNode* child = list->ChildAt(i);
+    if (child == nullptr || child->name != first) continue;
+    if (AddReferencedFile(rest, child, extension)) ++count;
+  }
+  return count;
+}
+
+void ShowData::AddUnique(const std::string& name) {
+  if (seen_.insert(name).second) referenced_files_.push_back(name);
+}
+
+namespace {
+
+// Photos and music make up nearly all of a show, so they are copied from the
+// package file to their target in chunks rather than read whole into memory
+// first. Only names the package's own lookup takes literally qualify
+// (anything it would rewrite goes through SaveEntryToFile).
+class EntryCopier {
+ public:
+  explicit EntryCopier(ShowPackage& package)
+      : package_(package), source_(package.path(), false, false, false) {}
+
+  enum class Outcome { kNotApplicable, kCopied, kFailed };
+
+  Outcome Copy(const std::string& name, const std::string& path) {
+    const PackageEntry* entry = LiteralEntry(name);
+    if (entry == nullptr || !source_.is_open()) return Outcome::kNotApplicable;
+    // A damaged record or a size past the end of the package: the package's
+    // own reader decides what that gives.
+    if (!SeekStoredData(source_, entry->offset) || entry->size > source_.remaining()) {
+      return Outcome::kNotApplicable;
+    }
+    auto file = GetFileSystem()->Open(path, GENERIC_READ | GENERIC_WRITE,
+                                      Disposition::kOpenAlways);
+    if (!file) return Outcome::kFailed;
+    if (chunk_.empty()) chunk_.resize(kChunk);
+    bool ok = true;
+    for (uint32_t left = entry->size; ok && left > 0;) {
+      uint32_t n = left < kChunk ? left : kChunk;
+      DWORD done = 0;
+      ok = source_.read(chunk_.data(), n) == n && file->Write(chunk_.data(), n, &done) &&
+           done == n;
+      left -= n;
+    }
+    ok = file->Truncate() && ok;
+    ok = file->Close() && ok;
+    return ok ? Outcome::kCopied : Outcome::kFailed;
+  }
+
+ private:
+  static constexpr uint32_t kChunk = 1 << 20;
+
+  // The directory entry `name` denotes when the package's lookup would use
+  // it unchanged apart from separators; null otherwise.
+  const PackageEntry* LiteralEntry(const std::string& name) {
+    if (!package_.pending().empty()) return nullptr;
+    if (name.compare(0, 8, "file:///") == 0) return nullptr;
+    std::string lookup = name;
+    ReplaceChar(lookup, '/', '\\');
+    for (const char* rewritten : {"c|\\", "C|\\", "c:\\"}) {
+      if (lookup.compare(0, std::strlen(rewritten), rewritten) == 0) return nullptr;
+    }
+    if (Extension(lookup) == ".mp3" || lookup.find("\\SHOWCODE\\") != std::string::npos) {
+      return nullptr;
+    }
+    return package_.FindEntry(lookup);
+  }
+
+  ShowPackage& package_;
+  file_io source_;
+  std::vector<char> chunk_;
+};
+
+}  // namespace
+
+bool GenerateShowData(ShowPackage& package, const std::string& output_path) {
+  if (!package.IsOpen()) return false;
+  std::string meta_text = package.GetMetaText();
+  std::vector<std::string> files;
+  {
+    ShowData show(meta_text);
+    files = show.CollectReferencedFiles();
+  }
+  EntryCopier copier(package);
+  for (const std::string& name : files) {
+    if (!IsNameInsideFolder(name)) continue;
+    if (copier.Copy(name, output_path + name) == EntryCopier::Outcome::kNotApplicable) {
+      package.SaveEntryToFile(name, output_path + name);
+    }
+  }
+  SaveTextToFile(output_path + "meta.xml", meta_text);
+  return true;
+}
