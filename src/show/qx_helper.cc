@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "metaxml/meta_xml_generator.h"
 #include "platform/file_system.h"
 #include "show/boundary.h"
 #include "util/file_utils.h"
@@ -134,9 +135,9 @@ HRESULT CQXHelper::MovePhoto(LONG old_index, LONG new_index) {
   return S_OK;
 }
 
-HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
-  (void)photo;
-  return E_NOTIMPL;
+HRESULT CQXHelper::GenerateMetaXML() {
+  return Guarded([&] {
+    GenerateShowMetaXml(*this);
+    return S_OK;
+  });
 }
-
-HRESULT CQXHelper::GenerateMetaXML() { return E_NOTIMPL; }

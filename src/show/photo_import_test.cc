@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "imaging/photo_image.h"
+#include "platform/bstr.h"
+#include "platform/fault_injecting_file_system.h"
+#include "platform/file_system.h"
+#include "show/photo_desc.h"
+#include "show/qx_helper.h"
+#include "testing/image_builder.h"
+#include "testing/temp_dir.h"
+#include "util/file_utils.h"
+
+namespace {
+
+using namespace testing_images;
+
+std::string Text(IPhotoDesc* photo, HRESULT (IPhotoDesc::*getter)(BSTR*)) {
+  ScopedBstr value;
+  EXPECT_EQ((photo->*getter)(value.Receive()), S_OK);
+  return value.Ansi();
+}
+
+LONG Number(IPhotoDesc* photo, HRESULT (IPhotoDesc::*getter)(LONG*)) {
+  LONG value = -1;
+  EXPECT_EQ((photo->*getter)(&value), S_OK);
+  return value;
+}
+
+// A camera photo with a capture date and, when asked, an embedded preview.
+std::string CameraPhoto(uint32_t width, uint32_t height, uint32_t preview_width,
+                        uint32_t preview_height) {
+  ExifBuilder exif(true);
+  exif.ifd0.push_back(exif.Ascii(0x0132, "2021:05:06 07:08:09"));
+  exif.exif.push_back(exif.Short(0xA002, static_cast<uint16_t>(width)));
+  exif.exif.push_back(exif.Short(0xA003, static_cast<uint16_t>(height)));
+  if (preview_width != 0) exif.preview = EncodeJpeg(preview_width, preview_height);
+  return WithExif(EncodeJpeg(width, height), exif);
+}
+
+class PhotoImportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    show_ = new CQXHelper();
+    out_ = dir_.Join("out/");
+    ScopedBstr out(BstrFromAnsi(out_));
+    show_->put_OutputPath(out.get());
+  }
+  void TearDown() override { show_->Release(); }
+
+  // Adds the file at `path` through AddPhoto and returns its description,
+  // which lives on in the show (the test's own reference is given up).
+  CPhotoDesc* Import(const std::string& path, HRESULT expected = S_OK) {
+    auto* photo = new CPhotoDesc();
+    ScopedBstr source(BstrFromAnsi(path));
+    photo->put_Path(source.get());
+    photo->put__Changed(0);
+    EXPECT_EQ(show_->AddPhoto(photo), expected);
+    photo->Release();
+    return photo;
+  }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    EXPECT_TRUE(WriteWholeFile(dir_.Join(name), bytes));
+    return dir_.Join(name);
+  }
+  LONG Count() {
+    LONG count = -1;
+    show_->get_PhotoCount(&count);
+    return count;
+  }
+
+  TempDir dir_;
+  std::string out_;
+  CQXHelper* show_ = nullptr;
+};
+
+TEST_F(PhotoImportTest, CopiesUnderAGuidNameAndFillsTheDescription) {
+  std::string source = Write("holiday.jpg", CameraPhoto(640, 480, 0, 0));
+  show_->set_show_changed(false);
+  CPhotoDesc* photo = Import(source);
+  ASSERT_EQ(Count(), 1);
+  EXPECT_TRUE(show_->show_changed());
+  std::string online = Text(photo, &IPhotoDesc::get__OnlineName);
+  ASSERT_EQ(online.size(), 36u + 4u);
+  EXPECT_EQ(online.substr(36), ".jpg");
+  EXPECT_EQ(online.find_first_of("abcdef{}"), std::string::npos);
+  std::string copy, original;
+  ASSERT_TRUE(ReadWholeFile(out_ + online, &copy));
+  ASSERT_TRUE(ReadWholeFile(source, &original));
+  EXPECT_EQ(copy, original);
+  EXPECT_EQ(Text(photo, &IPhotoDesc::get__OriginalName), "holiday.jpg");
+  EXPECT_EQ(Text(photo, &IPhotoDesc::get__PhotoDateTaken), "2021:05:06 07:08:09");
+  EXPECT_EQ(Number(photo, &IPhotoDesc::get__Width), 640);
+  EXPECT_EQ(Number(photo, &IPhotoDesc::get__Height), 480);
+  EXPECT_EQ(Number(photo, &IPhotoDesc::get__IsVideo), 0);
+  EXPECT_EQ(Number(photo, &IPhotoDesc::get__Changed), 1);
+  // No preview: a thumbnail made for the 133 x 100 box.
+  int32_t width = 0, height = 0;
+  ASSERT_TRUE(ReadImageSize(out_ + "__w133_h100_" + online, &width, &height));
+  EXPECT_EQ(width, 133);
+  EXPECT_EQ(height, 100);
+}
+
+TEST_F(PhotoImportTest, AFittingPreviewBecomesTheThumbnailUnscaled) {
+  CPhotoDesc* landscape = Import(Write("a.jpg", CameraPhoto(640, 480, 160, 120)));
+  int32_t width = 0, height = 0;
+  std::string thumb = out_ + "__w133_h100_" + Text(landscape, &IPhotoDesc::get__OnlineName);
+  ASSERT_TRUE(ReadImageSize(thumb, &width, &height));
+  EXPECT_EQ(width, 160);  // the preview as stored, not rescaled
+  EXPECT_EQ(height, 120);
+  // A preview turned the other way is dropped and a thumbnail is made.
+  CPhotoDesc* portrait = Import(Write("b.jpg", CameraPhoto(480, 640, 160, 120)));
+  thumb = out_ + "__w133_h100_" + Text(portrait, &IPhotoDesc::get__OnlineName);
+  ASSERT_TRUE(ReadImageSize(thumb, &width, &height));
+  EXPECT_EQ(width, 75);
+  EXPECT_EQ(height, 100);
+}
+
+TEST_F(PhotoImportTest, BitmapsAreCopiedAsTheyAreUnderAJpgName) {
+  BmpLayout layout;
+  layout.width = 80;
+  layout.height = 100;
+  layout.rows = StoredRows(80, 100, 24, [](uint32_t x, uint32_t y) { return x * 3 + y; });
+  std::string bytes = BuildBmp(layout);
+  CPhotoDesc* photo = Import(Write("scan.BMP", bytes));
+  std::string online = Text(photo, &IPhotoDesc::get__OnlineName);
+  EXPECT_EQ(online.substr(online.size() - 4), ".jpg");
+  std::string copy;
+  ASSERT_TRUE(ReadWholeFile(out_ + online, &copy));
+  EXPECT_EQ(copy, bytes);
+  EXPECT_EQ(Number(photo, &IPhotoDesc::get__Width), 80);
+  EXPECT_EQ(Number(photo, &IPhotoDesc::get__Height), 100);
+  // Without a date in the file, the source file's time stands in.
+  EXPECT_EQ(Text(photo, &IPhotoDesc::get__PhotoDateTaken), FormatFileDate(dir_.Join("scan.BMP"), false));
+}
+
+TEST_F(PhotoImportTest, MissingSourcesAndNullDescriptions) {
+  show_->set_show_changed(false);
+  EXPECT_EQ(show_->AddPhoto(nullptr), E_FAIL);
+  EXPECT_FALSE(show_->show_changed());
+  auto* photo = new CPhotoDesc();
+  ScopedBstr source(BstrFromAnsi(dir_.Join("nowhere.jpg")));
+  photo->put_Path(source.get());
+  EXPECT_EQ(show_->AddPhoto(photo), S_OK);
+  EXPECT_EQ(Count(), 0);
+  EXPECT_TRUE(show_->show_changed());
+  EXPECT_EQ(Text(photo, &IPhotoDesc::get__OnlineName), "");
+  EXPECT_EQ(photo->Release(), 0u);  // the show took no reference
+  std::vector<FindData> found;
+  EXPECT_FALSE(GetFileSystem()->Find(out_ + "*.jpg", &found));
+}
+
+TEST_F(PhotoImportTest, AFailedCopyStillAddsThePhoto) {
+  std::string source = Write("p.jpg", CameraPhoto(320, 240, 0, 0));
+  FaultInjectingFileSystem faulty;
+  ScopedFileSystem scope(&faulty);
+  faulty.DenyAccess(out_);
+  CPhotoDesc* photo = Import(source);
+  EXPECT_EQ(Count(), 1);
+  EXPECT_EQ(Number(photo, &IPhotoDesc::get__Width), 0);
+  EXPECT_EQ(Number(photo, &IPhotoDesc::get__Height), 0);
+  EXPECT_EQ(Text(photo, &IPhotoDesc::get__PhotoDateTaken), FormatFileDate(source, false));
+  EXPECT_FALSE(PathExists(out_ + Text(photo, &IPhotoDesc::get__OnlineName)));
+}
+
+TEST_F(PhotoImportTest, TheSameDescriptionTwiceStandsTwice) {
+  auto* photo = new CPhotoDesc();
+  ScopedBstr source(BstrFromAnsi(Write("p.jpg", CameraPhoto(320, 240, 0, 0))));
+  photo->put_Path(source.get());
+  ASSERT_EQ(show_->AddPhoto(photo), S_OK);
+  std::string first = Text(photo, &IPhotoDesc::get__OnlineName);
+  ASSERT_EQ(show_->AddPhoto(photo), S_OK);
+  std::string second = Text(photo, &IPhotoDesc::get__OnlineName);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(Count(), 2);
+  EXPECT_TRUE(PathExists(out_ + first));  // the first copy stays
+  EXPECT_TRUE(PathExists(out_ + "__w133_h100_" + first));
+  photo->AddRef();
+  EXPECT_EQ(photo->Release(), 3u);
+  photo->Release();
+}
+
+}  // namespace
