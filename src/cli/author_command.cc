@@ -1,0 +1,140 @@
+// tavirelle author: one show authored through IQXHelper, as a host would.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "platform/bstr.h"
+#include "platform/console.h"
+#include "show/interfaces.h"
+#include "show/show_objects.h"
+#include "util/file_utils.h"
+
+namespace {
+
+// Draws "[#####.....] 12/40" on a terminal, redrawn in place.
+class ProgressBar {
+ public:
+  explicit ProgressBar(size_t total)
+      : total_(total), shown_(total >= 8 && StandardErrorIsTerminal()) {}
+  ~ProgressBar() {
+    if (shown_) std::fprintf(stderr, "\r%*s\r", 60, "");
+  }
+  void Update(size_t done) {
+    if (!shown_) return;
+    const size_t width = 40;
+    size_t filled = total_ == 0 ? width : done * width / total_;
+    std::string bar(filled, '#');
+    bar.append(width - filled, '.');
+    std::fprintf(stderr, "\r[%s] %zu/%zu", bar.c_str(), done, total_);
+    std::fflush(stderr);
+  }
+
+ private:
+  size_t total_;
+  bool shown_;
+};
+
+HRESULT PutText(IQXHelper* show, HRESULT (IQXHelper::*setter)(BSTR),
+                const std::string& utf8) {
+  ScopedBstr value(BstrFromUtf8(utf8));
+  return (show->*setter)(value.get());
+}
+
+std::string GetText(IPhotoDesc* photo, HRESULT (IPhotoDesc::*getter)(BSTR*)) {
+  ScopedBstr value;
+  (photo->*getter)(value.Receive());
+  return ToUtf8(value.Ansi());
+}
+
+int RunAuthor(const std::vector<std::string>& arguments) {
+  std::vector<std::string> args = arguments;
+  bool bad = false;
+  std::string out, title, created_by, starring, style, music, display_date, orientation_text;
+  bool has_out = TakeOption(args, "--out", &out, &bad);
+  TakeOption(args, "--title", &title, &bad);
+  TakeOption(args, "--created-by", &created_by, &bad);
+  TakeOption(args, "--starring", &starring, &bad);
+  TakeOption(args, "--style", &style, &bad);
+  TakeOption(args, "--music", &music, &bad);
+  TakeOption(args, "--display-date", &display_date, &bad);
+  bool has_orientation = TakeOption(args, "--orientation", &orientation_text, &bad);
+  if (bad || !has_out || args.empty()) return UsageError("author");
+  for (const auto& a : args) {
+    if (a.rfind("--", 0) == 0) return Fail("unknown option " + a);
+  }
+  LONG orientation = 0;
+  if (has_orientation) {
+    if (orientation_text.size() != 1 || orientation_text[0] < '0' || orientation_text[0] > '3') {
+      return Fail("--orientation must be 0, 1, 2 or 3");
+    }
+    orientation = orientation_text[0] - '0';
+  }
+  if (music == "default") music = "default_music";
+  if (music == "none") music = "none_music";
+  for (const auto& photo : args) {
+    if (!PathExists(ToAnsi(photo))) return Fail("no such photo: " + photo);
+  }
+
+  std::string folder = out;
+  if (folder.back() != '/' && folder.back() != '\\') folder += '/';
+  IQXHelper* show = nullptr;
+  if (FAILED(CreateQXHelper(IQXHelper::kIid, reinterpret_cast<void**>(&show)))) {
+    return Fail("cannot create the show object");
+  }
+  PutText(show, &IQXHelper::put_OutputPath, folder);
+  if (!FolderExists(ToAnsi(folder))) {
+    show->Release();
+    return Fail("cannot create the output folder " + out);
+  }
+  PutText(show, &IQXHelper::put_Title, title);
+  PutText(show, &IQXHelper::put_CreatBy, created_by);
+  PutText(show, &IQXHelper::put_Starring, starring);
+  PutText(show, &IQXHelper::put_StyleId, style);
+  PutText(show, &IQXHelper::put_MusicPath, music);
+
+  ProgressBar progress(args.size());
+  std::vector<std::string> lines;
+  for (size_t i = 0; i < args.size(); ++i) {
+    progress.Update(i);
+    IPhotoDesc* photo = nullptr;
+    if (FAILED(CreatePhotoDesc(IPhotoDesc::kIid, reinterpret_cast<void**>(&photo)))) {
+      show->Release();
+      return Fail("cannot create a photo object");
+    }
+    ScopedBstr path(BstrFromUtf8(args[i]));
+    ScopedBstr date(BstrFromUtf8(display_date));
+    photo->put_Path(path.get());
+    photo->put_Orientation(static_cast<PhotoOrientation>(orientation));
+    photo->put__DisplayDate(date.get());
+    HRESULT hr = show->AddPhoto(photo);
+    LONG width = 0, height = 0;
+    photo->get__Width(&width);
+    photo->get__Height(&height);
+    lines.push_back("photo: " + GetText(photo, &IPhotoDesc::get__OnlineName) + " " +
+                    std::to_string(width) + " " + std::to_string(height) + " " +
+                    GetText(photo, &IPhotoDesc::get__PhotoDateTaken));
+    photo->Release();
+    if (FAILED(hr)) {
+      show->Release();
+      return Fail("cannot add " + args[i]);
+    }
+  }
+  progress.Update(args.size());
+  std::string meta = ToAnsi(folder) + "meta.xml";
+  show->GenerateMetaXML();
+  show->Release();
+  for (const auto& line : lines) std::printf("%s\n", line.c_str());
+  if (!PathExists(meta)) {
+    return Fail("no meta.xml written: the style template was not found or did not load "
+                "(templates are looked up beside the tavirelle program)");
+  }
+  return 0;
+}
+
+}  // namespace
+
+TAVIRELLE_COMMAND("author",
+                  "--out DIR [--title T] [--created-by C] [--starring S] [--style ID] "
+                  "[--music PATH|default|none] [--display-date TEXT] [--orientation 0-3] PHOTO...",
+                  "authors a show in DIR: imports each PHOTO and writes meta.xml", RunAuthor);

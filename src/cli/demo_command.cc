@@ -1,0 +1,78 @@
+// tavirelle demo: the whole road on the bundled sample photos, each step
+// through the same command a user would type.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "platform/file_system.h"
+#include "util/file_utils.h"
+
+namespace {
+
+int RunStep(const char* what, const std::vector<std::string>& command) {
+  std::printf("\n== %s\n$ tavirelle", what);
+  for (const auto& word : command) {
+    bool quote = word.find_first_of(" &!") != std::string::npos;
+    std::printf(quote ? " '%s'" : " %s", word.c_str());
+  }
+  std::printf("\n");
+  std::fflush(stdout);
+  for (const Command& c : Commands()) {
+    if (command[0] != c.name) continue;
+    int status = c.run(std::vector<std::string>(command.begin() + 1, command.end()));
+    std::fflush(stdout);
+    return status;
+  }
+  return Fail(std::string("no command ") + command[0]);
+}
+
+int RunDemo(const std::vector<std::string>& args) {
+  if (args.size() > 1) return UsageError("demo");
+  std::string samples = HostFolder() + "sample-photos/";
+  std::vector<std::string> photos;
+  for (const char* pattern : {"*.jpg", "*.bmp"}) {
+    for (const auto& path : FindFiles(samples + pattern)) photos.push_back(ToUtf8(path));
+  }
+  if (photos.empty()) return Fail("no sample photos in " + ToUtf8(samples));
+
+  std::string dir = args.empty() ? ToUtf8(MakeUniqueName("tavirelle-demo")) : args[0];
+  std::vector<FindData> found;
+  if (GetFileSystem()->Find(ToAnsi(dir) + "/*", &found) && found.size() > 2) {
+    return Fail(dir + " is not empty; give the demo a new folder");
+  }
+  std::string show = dir + "/show";
+  std::string package = dir + "/Summer by the sea.tavirelle";
+  std::string extracted = dir + "/extracted";
+
+  std::vector<std::string> author = {"author", "--out", show, "--title", "Summer by the sea!",
+                                     "--created-by", "Tavirelle demo", "--starring",
+                                     "Sun, hills & a lighthouse", "--music", "default",
+                                     "--display-date", "June 2026"};
+  author.insert(author.end(), photos.begin(), photos.end());
+  struct Step {
+    const char* what;
+    std::vector<std::string> command;
+  } steps[] = {
+      {"Author a show: import each photo (copy, date, thumbnail) and write meta.xml",
+       author},
+      {"Pack the show folder into one package", {"pack", show, package}},
+      {"List the package's directory (name, offset, size, MD5)", {"list", package}},
+      {"Check every entry against its MD5", {"verify", package}},
+      {"Ask the package about its show", {"info", package}},
+      {"Extract the show for playback", {"extract", package, extracted}},
+  };
+  for (const auto& step : steps) {
+    int status = RunStep(step.what, step.command);
+    if (status != 0) return status;
+  }
+  std::printf("\ndemo: done; everything is in %s\n", dir.c_str());
+  return 0;
+}
+
+}  // namespace
+
+TAVIRELLE_COMMAND("demo", "[DIR]",
+                  "authors, packs, inspects, verifies and extracts a show made of the "
+                  "bundled sample photos, in DIR (a new folder)",
+                  RunDemo);
