@@ -37,25 +37,23 @@ DispatchProvider* GetDispatchProvider();
 // Implements IUnknown and IDispatch for one dual interface `Interface`,
 // which names its interface ID as `Interface::kIid`. Objects start with one
 // reference, owned by whoever created them.
+//
+// Every object can be aggregated: after SetOuterUnknown the object's
+// interfaces delegate IUnknown to the controlling outer object, and the outer
+// object holds the object through InnerUnknown(), whose QueryInterface,
+// AddRef and Release are the object's own.
 template <class Interface>
 class DispatchObject : public Interface {
  public:
   HRESULT QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == Interface::kIid) {
-      *object = static_cast<Interface*>(this);
-    } else if (!QueryOtherInterface(riid, object)) {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
+    if (outer_ != nullptr) return outer_->QueryInterface(riid, object);
+    return OwnQueryInterface(riid, object);
   }
-  ULONG AddRef() override { return ++references_; }
+  ULONG AddRef() override {
+    return outer_ != nullptr ? outer_->AddRef() : ++references_;
+  }
   ULONG Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
+    return outer_ != nullptr ? outer_->Release() : OwnRelease();
   }
 
   HRESULT GetTypeInfoCount(UINT* count) override {
@@ -87,6 +85,13 @@ class DispatchObject : public Interface {
                             lcid, flags, params, result, exception, arg_error);
   }
 
+  // Makes the object part of `outer`; call right after construction, before
+  // any interface of the object is handed out. `outer` is not referenced:
+  // it owns the object, not the other way round.
+  void SetOuterUnknown(IUnknown* outer) { outer_ = outer; }
+  // The non-delegating IUnknown that an outer object keeps.
+  IUnknown* InnerUnknown() { return &inner_; }
+
  protected:
   DispatchObject() { ModuleLock(); }
   virtual ~DispatchObject() { ModuleUnlock(); }
@@ -99,8 +104,52 @@ class DispatchObject : public Interface {
     return false;
   }
 
+  // The controlling unknown: the outer object when aggregated, else this.
+  IUnknown* ControllingUnknown() {
+    return outer_ != nullptr ? outer_ : static_cast<Interface*>(this);
+  }
+
  private:
+  class Inner final : public IUnknown {
+   public:
+    explicit Inner(DispatchObject* owner) : owner_(owner) {}
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+      if (object != nullptr && riid == IID_IUnknown) {
+        *object = this;
+        AddRef();
+        return S_OK;
+      }
+      return owner_->OwnQueryInterface(riid, object);
+    }
+    ULONG AddRef() override { return ++owner_->references_; }
+    ULONG Release() override { return owner_->OwnRelease(); }
+
+   private:
+    DispatchObject* owner_;
+  };
+
+  HRESULT OwnQueryInterface(REFIID riid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == Interface::kIid) {
+      *object = static_cast<Interface*>(this);
+    } else if (!QueryOtherInterface(riid, object)) {
+      return E_NOINTERFACE;
+    }
+    // Through the interface handed out: an aggregated object's interfaces
+    // keep the outer object alive.
+    static_cast<IUnknown*>(*object)->AddRef();
+    return S_OK;
+  }
+  ULONG OwnRelease() {
+    ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
   ULONG references_ = 1;
+  IUnknown* outer_ = nullptr;
+  Inner inner_{this};
 };
 
 #endif  // TAVIRELLE_PLATFORM_COM_OBJECT_H_

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/com_object.h"
+#include "platform/connection_point.h"
 #include "show/interfaces.h"
 
 inline constexpr char kMusicDefault[] = "default_music";
@@ -54,6 +55,12 @@ class CQXHelper : public DispatchObject<IQXHelper> {
   // AddPhoto).
   void AppendPhoto(IPhotoDesc* photo);
 
+ protected:
+  // The object is a connection-point container for _IQXHelperEvents.
+  bool QueryOtherInterface(REFIID riid, void** object) override {
+    return events_.QueryInterface(riid, object);
+  }
+
  private:
   HRESULT PutText(std::string* field, BSTR value);
   // Deletes the photo copy and the thumbnail of the photo; failures ignored.
@@ -67,6 +74,7 @@ class CQXHelper : public DispatchObject<IQXHelper> {
   std::string music_path_;
   bool show_changed_ = true;
   std::string output_path_;
+  ConnectionPointSource events_{static_cast<IQXHelper*>(this), DIID__IQXHelperEvents};
 };
 
 // Path of the thumbnail of the photo copy at `copy_path`: the copy's folder

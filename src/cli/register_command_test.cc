@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/file_system.h"
+#include "testing/temp_dir.h"
+
+namespace {
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+class RegisterCommandTest : public ::testing::Test {
+ protected:
+  Outcome Tavirelle(const std::string& arguments) {
+    const std::string out = dir_.Join("stdout.txt"), err = dir_.Join("stderr.txt");
+    // No registry in the environment: the command must honour --registry.
+    const std::string command = "env -u TAVIRELLE_REGISTRY -u XDG_DATA_HOME HOME=" +
+                                dir_.Join("home") + " " + std::string(TAVIRELLE_COMMAND_PATH) +
+                                " " + arguments + " >" + out + " 2>" + err;
+    Outcome run;
+    const int status = std::system(command.c_str());
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    ReadWholeFile(out, &run.out);
+    ReadWholeFile(err, &run.err);
+    return run;
+  }
+  std::string Hive(const std::string& name) {
+    std::string text;
+    ReadWholeFile(dir_.Join("reg/") + name + ".reg", &text);
+    return text;
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(RegisterCommandTest, RegistersTheSharedModuleAndUnregistersIt) {
+  Outcome run = Tavirelle("register --registry " + dir_.Join("reg"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("scope: machine\n"), std::string::npos);
+  size_t module = run.out.find("module: ");
+  ASSERT_NE(module, std::string::npos);
+  std::string path = run.out.substr(module + 8, run.out.find('\n', module) - module - 8);
+  EXPECT_NE(path.find("libTavirelleHelper.so"), std::string::npos) << path;
+  std::string machine = Hive("HKEY_LOCAL_MACHINE");
+  EXPECT_EQ(machine.rfind("Windows Registry Editor Version 5.00\n", 0), 0u);
+  EXPECT_NE(machine.find("[HKEY_LOCAL_MACHINE\\Software\\Classes\\TavirelleHelper.QXHelper]\n"
+                         "@=\"QXHelper Class\"\n"),
+            std::string::npos);
+  EXPECT_NE(machine.find("\\InprocServer32]\n@=\"" + path + "\"\n\"ThreadingModel\"=\"Apartment\""),
+            std::string::npos);
+
+  run = Tavirelle("unregister --registry " + dir_.Join("reg"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Hive("HKEY_LOCAL_MACHINE").find("TavirelleHelper.QXHelper"), std::string::npos);
+}
+
+TEST_F(RegisterCommandTest, PerUserRegistrationGoesToTheUsersHive) {
+  Outcome run = Tavirelle("register --user --registry " + dir_.Join("reg"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("scope: user\n"), std::string::npos);
+  EXPECT_NE(Hive("HKEY_CURRENT_USER").find("[HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\"
+                                           "{2080A7D9-1519-414A-A782-E5675D375030}]"),
+            std::string::npos);
+  EXPECT_EQ(Hive("HKEY_LOCAL_MACHINE"), "");
+  run = Tavirelle("unregister --user --registry " + dir_.Join("reg"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Hive("HKEY_CURRENT_USER").find("TavirelleHelper"), std::string::npos);
+}
+
+TEST_F(RegisterCommandTest, DefaultRegistryIsInTheUsersDataFolder) {
+  Outcome run = Tavirelle("register");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("registry: " + dir_.Join("home") + "/.local/share/tavirelle/registry/"),
+            std::string::npos)
+      << run.out;
+}
+
+TEST_F(RegisterCommandTest, FailuresAndMisuse) {
+  ASSERT_TRUE(WriteWholeFile(dir_.Join("reg"), "a file where the folder should be"));
+  Outcome run = Tavirelle("register --registry " + dir_.Join("reg"));
+  EXPECT_NE(run.status, 0);
+  EXPECT_NE(run.err.find("registration failed"), std::string::npos) << run.err;
+  EXPECT_EQ(Tavirelle("register --bogus").status, 2);
+  EXPECT_EQ(Tavirelle("unregister --registry").status, 2);
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+#include "shell/module.h"
+
+#include <new>
+
+#include "platform/com_object.h"
+#include "platform/dynamic_module.h"
+#include "platform/guid.h"
+#include "platform/last_error.h"
+#include "platform/registrar.h"
+#include "platform/registry.h"
+#include "shell/registration_scripts.h"
+#include "show/clip.h"
+#include "show/photo_desc.h"
+#include "show/qx_helper.h"
+#include "showdata/qx_file_io.h"
+
+template <class T>
+HRESULT CreateAggregatable(IUnknown* outer, REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  if (outer != nullptr && !(riid == IID_IUnknown)) return CLASS_E_NOAGGREGATION;
+  T* created = nullptr;
+  try {
+    created = new T();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_FAIL;
+  }
+  if (outer != nullptr) {
+    created->SetOuterUnknown(outer);
+    *object = created->InnerUnknown();  // the creation reference goes with it
+    return S_OK;
+  }
+  HRESULT hr = created->QueryInterface(riid, object);
+  created->Release();
+  return hr;
+}
+
+namespace {
+
+constexpr ObjectEntry kObjectMap[] = {
+    {&CLSID_QXHelper, "QXHelper", "QXHelper Class", kQXHelperScript,
+     &CreateAggregatable<CQXHelper>},
+    {&CLSID_PhotoDesc, "PhotoDesc", "PhotoDesc Class", kPhotoDescScript,
+     &CreateAggregatable<CPhotoDesc>},
+    {&CLSID_Clip, "Clip", "Clip Class", kClipScript, &CreateAggregatable<CClip>},
+    {&CLSID_QXFileIO, "QXFileIO", "QXFileIO Class", kQXFileIOScript,
+     &CreateAggregatable<CQXFileIO>},
+};
+static_assert(std::size(kObjectMap) == 4);
+
+// A class object. The module's cache holds one reference that does not lock
+// the module; every further reference (a host holding the factory) does.
+class ClassFactory final : public IClassFactory {
+ public:
+  explicit ClassFactory(CreatorFunction create) : create_(create) {}
+
+  HRESULT QueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+      *object = static_cast<IClassFactory*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG AddRef() override {
+    ULONG count = ++references_;
+    if (count == 2) ModuleLock();
+    return count;
+  }
+  ULONG Release() override {
+    ULONG count = --references_;
+    if (count == 1) ModuleUnlock();
+    if (count == 0) delete this;
+    return count;
+  }
+  HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    return create_(outer, riid, object);
+  }
+  HRESULT LockServer(BOOL lock) override {
+    if (lock) {
+      ModuleLock();
+    } else {
+      ModuleUnlock();
+    }
+    return S_OK;
+  }
+
+ private:
+  ~ClassFactory() = default;
+
+  CreatorFunction create_;
+  std::atomic<ULONG> references_{1};
+};
+
+HRESULT LastErrorResult() {
+  DWORD error = GetLastError();
+  return HRESULT_FROM_WIN32(error != 0 ? error : ERROR_INVALID_FUNCTION);
+}
+
+std::string FolderOfPath(const std::string& path) {
+  size_t cut = path.find_last_of("/\\");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+}  // namespace
+
+CTavirelleHelperModule& CTavirelleHelperModule::Instance() {
+  static CTavirelleHelperModule module;
+  return module;
+}
+
+CTavirelleHelperModule::~CTavirelleHelperModule() {
+  for (IClassFactory*& factory : factories_) SafeRelease(factory);
+}
+
+std::span<const ObjectEntry> CTavirelleHelperModule::ObjectMap() const { return kObjectMap; }
+
+HRESULT CTavirelleHelperModule::GetClassObject(REFCLSID clsid, REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  for (size_t i = 0; i < std::size(kObjectMap); ++i) {
+    if (!(*kObjectMap[i].clsid == clsid)) continue;
+    IClassFactory* factory = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (factories_[i] == nullptr) {
+        factories_[i] = new (std::nothrow) ClassFactory(kObjectMap[i].create);
+        if (factories_[i] == nullptr) return E_OUTOFMEMORY;
+      }
+      factory = factories_[i];
+    }
+    return factory->QueryInterface(riid, object);
+  }
+  return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+std::string CTavirelleHelperModule::ModulePath() {
+  return ModulePathOf(reinterpret_cast<const void*>(&CTavirelleHelperModule::Instance));
+}
+
+HRESULT CTavirelleHelperModule::RegisterServer() { return UpdateRegistry(true); }
+HRESULT CTavirelleHelperModule::UnregisterServer() { return UpdateRegistry(false); }
+
+HRESULT CTavirelleHelperModule::UpdateRegistry(bool do_register) {
+  std::string module_path = ModulePath();
+  if (module_path.empty()) return E_UNEXPECTED;
+  // All scripts change one in-memory copy, saved at the end in one step: a
+  // failure part-way leaves the stored registry as it was.
+  Registry registry;
+  if (!registry.Load()) return LastErrorResult();
+  Registrar registrar(&registry);
+  registrar.AddReplacement("APPID", GuidToString(APPID_TavirelleHelper));
+  registrar.AddReplacement("MODULE", module_path);
+  registrar.AddReplacement("MODULEDIR", FolderOfPath(module_path));
+  registrar.AddReplacement("LIBID", GuidToString(LIBID_TavirelleHelperLib));
+  if (per_user_) registrar.set_classes_root("HKEY_CURRENT_USER\\Software\\Classes");
+
+  HRESULT hr = S_OK;
+  if (do_register) {
+    hr = registrar.Register(kAppIdScript);
+    for (const ObjectEntry& entry : kObjectMap) {
+      if (SUCCEEDED(hr)) hr = registrar.Register(entry.script);
+    }
+    if (SUCCEEDED(hr)) hr = registrar.Register(kTypeLibraryScript);
+  } else {
+    for (const ObjectEntry& entry : kObjectMap) {
+      if (SUCCEEDED(hr)) hr = registrar.Unregister(entry.script);
+    }
+    if (SUCCEEDED(hr)) hr = registrar.Unregister(kTypeLibraryScript);
+    if (SUCCEEDED(hr)) hr = registrar.Unregister(kAppIdScript);
+  }
+  if (FAILED(hr)) return hr;
+  if (!registry.Save()) return LastErrorResult();
+  return S_OK;
+}
