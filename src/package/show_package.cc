@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/file_system.h"
 #include "util/file_utils.h"
 #include "util/md5.h"
 #include "util/text.h"
@@ -38,10 +39,14 @@ ShowPackage::ShowPackage() = default;
 ShowPackage::~ShowPackage() = default;
 
 const PackageEntry* ShowPackage::FindEntry(const std::string& name) const {
-  for (const PackageEntry& entry : entries_) {
-    if (entry.name == name) return &entry;
-  }
-  return nullptr;
+  auto found = index_.find(name);
+  return found == index_.end() ? nullptr : &entries_[found->second];
+}
+
+void ShowPackage::IndexEntries() {
+  index_.clear();
+  index_.reserve(entries_.size());
+  for (size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].name, i);
 }
 
 bool ShowPackage::OpenPackage(const std::string& path, bool validateMeta) {
@@ -51,7 +56,9 @@ bool ShowPackage::OpenPackage(const std::string& path, bool validateMeta) {
   path_ = path;
   openError_ = PackageOpenError::kMissing;
   if (!PathExists(path)) return false;
-  if (!ReadDirectory(path, entries_, &openError_)) return false;
+  bool read = ReadDirectory(path, entries_, &openError_);
+  IndexEntries();
+  if (!read) return false;
   auto file = std::make_unique<file_io>(path, false, false, false);
   if (!file->is_open()) {
     openError_ = PackageOpenError::kUnreadable;
@@ -69,14 +76,6 @@ bool ShowPackage::SeekPastStoredHeaders(const PackageEntry& entry) {
   return packageFile_ && SeekStoredData(*packageFile_, entry.offset);
 }
 
-bool ShowPackage::ReadStoredData(const PackageEntry& entry, std::string* data) {
-  if (!SeekPastStoredHeaders(entry)) return false;
-  // A size past the end of the package is damage, not a reason to allocate.
-  if (entry.size > packageFile_->remaining()) return false;
-  data->resize(entry.size);
-  return packageFile_->read(data->data(), entry.size) == entry.size;
-}
-
 bool ShowPackage::ReadEntryHead(const PackageEntry& entry, uint32_t maxBytes,
                                 std::string* head) {
   head->clear();
@@ -88,29 +87,98 @@ bool ShowPackage::ReadEntryHead(const PackageEntry& entry, uint32_t maxBytes,
   return true;
 }
 
-bool ShowPackage::ReadEntryExact(const std::string& name, bool thumbnail,
-                                 std::string* data) {
-  for (const PackageEntry& entry : pending_) {
-    if (entry.name == name) {
-      *data = entry.data;
-      return true;
+// Receives what a read found: the bytes of a pending entry, or `size` bytes
+// to be read from the package file, which stands at the entry's data.
+class ShowPackage::EntrySink {
+ public:
+  virtual ~EntrySink() = default;
+  virtual bool TakeBytes(const std::string& bytes) = 0;
+  virtual bool TakeStored(file_io& package, uint32_t size) = 0;
+  // An attempt failed; the next one (a thumbnail fall-back) starts afresh.
+  virtual void Discard() = 0;
+};
+
+// Collects the entry's bytes in a string.
+class ShowPackage::StringSink final : public EntrySink {
+ public:
+  explicit StringSink(std::string* data) : data_(data) { data_->clear(); }
+  bool TakeBytes(const std::string& bytes) override {
+    *data_ = bytes;
+    return true;
+  }
+  bool TakeStored(file_io& package, uint32_t size) override {
+    data_->resize(size);
+    return package.read(data_->data(), size) == size;
+  }
+  void Discard() override { data_->clear(); }
+
+ private:
+  std::string* data_;
+};
+
+// Writes the entry's bytes to a file, replacing its content, in blocks: the
+// photos and music that make up most of a show are never held whole.
+class ShowPackage::FileSink final : public EntrySink {
+ public:
+  explicit FileSink(const std::string& path) : path_(path) {}
+  bool TakeBytes(const std::string& bytes) override {
+    return SaveBytesToFile(path_, bytes.data(), static_cast<uint32_t>(bytes.size()));
+  }
+  bool TakeStored(file_io& package, uint32_t size) override {
+    auto file = GetFileSystem()->Open(path_, GENERIC_READ | GENERIC_WRITE,
+                                      Disposition::kOpenAlways);
+    if (!file) return false;
+    std::vector<char> block(std::min<uint32_t>(size, kBlock));
+    bool ok = true;
+    for (uint32_t left = size; ok && left > 0;) {
+      uint32_t n = std::min<uint32_t>(left, kBlock);
+      DWORD done = 0;
+      ok = package.read(block.data(), n) == n && file->Write(block.data(), n, &done) &&
+           done == n;
+      left -= n;
     }
+    ok = file->Truncate() && ok;
+    ok = file->Close() && ok;
+    // A copy cut short by a damaged package would pass for the whole file.
+    if (!ok) GetFileSystem()->DeleteFile(path_);
+    return ok;
+  }
+  void Discard() override {}
+
+ private:
+  static constexpr uint32_t kBlock = 1 << 20;
+  std::string path_;
+};
+
+bool ShowPackage::ReadEntryExact(const std::string& name, bool thumbnail,
+                                 EntrySink& sink) {
+  for (const PackageEntry& entry : pending_) {
+    if (entry.name == name) return sink.TakeBytes(entry.data);
   }
   bool read = false;
-  if (const PackageEntry* entry = FindEntry(name)) read = ReadStoredData(*entry, data);
+  const PackageEntry* entry = FindEntry(name);
+  // A size past the end of the package is damage, not a reason to allocate.
+  if (entry != nullptr && SeekPastStoredHeaders(*entry) &&
+      entry->size <= packageFile_->remaining()) {
+    read = sink.TakeStored(*packageFile_, entry->size);
+  }
   if (read) return true;
-  data->clear();
+  sink.Discard();
   if (thumbnail) {
     std::string file = FileNameOf(name);
-    return ReadEntry("w120\\h90\\" + file, data) || ReadEntry(file, data);
+    return ReadEntryInto("w120\\h90\\" + file, sink) || ReadEntryInto(file, sink);
   }
   // Nothing is deleted here: the name comes from the package, and a read
   // must never touch files outside it.
   return false;
 }
 
-bool ShowPackage::ReadEntry(const std::string& requested, std::string* data) {
-  data->clear();
+bool ShowPackage::ReadEntry(const std::string& name, std::string* data) {
+  StringSink sink(data);
+  return ReadEntryInto(name, sink);
+}
+
+bool ShowPackage::ReadEntryInto(const std::string& requested, EntrySink& sink) {
   if (!IsOpen()) return false;
   std::string name = requested;
   DropPrefix(name, "file:///");
@@ -132,7 +200,7 @@ bool ShowPackage::ReadEntry(const std::string& requested, std::string* data) {
       name = FileNameOf(name);
     }
   }
-  return ReadEntryExact(name, thumbnail, data);
+  return ReadEntryExact(name, thumbnail, sink);
 }
 
 std::string ShowPackage::ReadEntryText(const std::string& name) {
@@ -254,13 +322,13 @@ bool ShowPackage::CommitPending() {
     std::vector<PackageEntry> onDisk;
     entries_ = ReadDirectory(path_, onDisk) ? std::move(onDisk) : std::move(previous);
   }
+  IndexEntries();
   auto file = std::make_unique<file_io>(path_, false, false, false);
   if (file->is_open()) packageFile_ = std::move(file);
   return ok;
 }
 
 bool ShowPackage::SaveEntryToFile(const std::string& name, const std::string& path) {
-  std::string data;
-  if (!ReadEntry(name, &data)) return false;
-  return SaveBytesToFile(path, data.data(), static_cast<uint32_t>(data.size()));
+  FileSink sink(path);
+  return ReadEntryInto(name, sink);
 }

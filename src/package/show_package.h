@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "package/record_format.h"
@@ -82,18 +83,29 @@ class ShowPackage {
   // directory.
   bool CommitPending();
 
-  // Saves the entry's bytes as the file `path` (no folder is created).
+  // Saves the entry's bytes as the file `path` (no folder is created),
+  // copying them from the package in blocks rather than whole.
   bool SaveEntryToFile(const std::string& name, const std::string& path);
 
  private:
-  bool ReadEntryExact(const std::string& name, bool thumbnail,
-                      std::string* data);
-  bool ReadStoredData(const PackageEntry& entry, std::string* data);
+  class EntrySink;
+  class StringSink;
+  class FileSink;
+
+  // The lookup behind ReadEntry and SaveEntryToFile: normalises the name,
+  // finds the entry (with the thumbnail fall-backs) and hands its bytes to
+  // `sink`.
+  bool ReadEntryInto(const std::string& name, EntrySink& sink);
+  bool ReadEntryExact(const std::string& name, bool thumbnail, EntrySink& sink);
   bool SeekPastStoredHeaders(const PackageEntry& entry);
+  // Rebuilds the name index after the directory changed.
+  void IndexEntries();
 
   int32_t lastError_ = 0;
   std::string lastErrorText_;
   std::vector<PackageEntry> entries_;
+  // Position in entries_ of the first entry of each name.
+  std::unordered_map<std::string, size_t> index_;
   std::vector<PackageEntry> pending_;
   std::unique_ptr<file_io> packageFile_;
   std::string path_;

@@ -7,6 +7,7 @@
 #include "platform/file_system.h"
 #include "testing/package_builder.h"
 #include "testing/temp_dir.h"
+#include "util/file_utils.h"
 #include "util/md5.h"
 
 namespace {
@@ -205,6 +206,27 @@ TEST(SaveEntryToFile, WritesTheBytesAndCreatesNoFolder) {
   EXPECT_FALSE(package.SaveEntryToFile("a.jpg", dir.Join("missing/out.jpg")));
   EXPECT_FALSE(package.SaveEntryToFile("b.jpg", dir.Join("b.jpg")));
   EXPECT_EQ(GetFileSystem()->GetFileAttributes(dir.Join("b.jpg")), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(SaveEntryToFile, CopiesLargeEntriesInBlocksAndFollowsTheNameRules) {
+  TempDir dir;
+  std::string big(3 * 1024 * 1024 + 17, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 31 + i / 4099);
+  ASSERT_TRUE(BuildPackage({{"big.jpg", big}, {"w120\\h90\\t.jpg", "old thumb"},
+                            {"song.mp3", "music"}})
+                  .WriteTo(dir.Join("p")));
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(SaveTextToFile(dir.Join("out.jpg"), std::string(5 * 1024 * 1024, 'x')));
+  EXPECT_TRUE(package.SaveEntryToFile("file:///big.jpg", dir.Join("out.jpg")));
+  std::string contents;
+  ASSERT_TRUE(ReadWholeFile(dir.Join("out.jpg"), &contents));
+  EXPECT_TRUE(contents == big);  // the longer earlier content is cut off
+  // A thumbnail name falls back to the older thumbnail size, as reads do.
+  EXPECT_TRUE(package.SaveEntryToFile("x\\SHOWCODE\\w133\\h100\\t.jpg", dir.Join("t.jpg")));
+  ASSERT_TRUE(ReadWholeFile(dir.Join("t.jpg"), &contents));
+  EXPECT_EQ(contents, "old thumb");
+  EXPECT_TRUE(package.SaveEntryToFile("music\\song.mp3", dir.Join("s.mp3")));
 }
 
 TEST(IsUsableMetaText, NeedsTheFrameAndAFirstImageThatIsAnEntry) {

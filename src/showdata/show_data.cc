@@ -137,70 +137,6 @@ void ShowData::AddUnique(const std::string& name) {
   if (seen_.insert(name).second) referenced_files_.push_back(name);
 }
 
-namespace {
-
-// Photos and music make up nearly all of a show, so they are copied from the
-// package file to their target in chunks rather than read whole into memory
-// first. Only names the package's own lookup takes literally qualify
-// (anything it would rewrite goes through SaveEntryToFile).
-class EntryCopier {
- public:
-  explicit EntryCopier(ShowPackage& package)
-      : package_(package), source_(package.path(), false, false, false) {}
-
-  enum class Outcome { kNotApplicable, kCopied, kFailed };
-
-  Outcome Copy(const std::string& name, const std::string& path) {
-    const PackageEntry* entry = LiteralEntry(name);
-    if (entry == nullptr || !source_.is_open()) return Outcome::kNotApplicable;
-    // A damaged record or a size past the end of the package: the package's
-    // own reader decides what that gives.
-    if (!SeekStoredData(source_, entry->offset) || entry->size > source_.remaining()) {
-      return Outcome::kNotApplicable;
-    }
-    auto file = GetFileSystem()->Open(path, GENERIC_READ | GENERIC_WRITE,
-                                      Disposition::kOpenAlways);
-    if (!file) return Outcome::kFailed;
-    if (chunk_.empty()) chunk_.resize(kChunk);
-    bool ok = true;
-    for (uint32_t left = entry->size; ok && left > 0;) {
-      uint32_t n = left < kChunk ? left : kChunk;
-      DWORD done = 0;
-      ok = source_.read(chunk_.data(), n) == n && file->Write(chunk_.data(), n, &done) &&
-           done == n;
-      left -= n;
-    }
-    ok = file->Truncate() && ok;
-    ok = file->Close() && ok;
-    return ok ? Outcome::kCopied : Outcome::kFailed;
-  }
-
- private:
-  static constexpr uint32_t kChunk = 1 << 20;
-
-  // The directory entry `name` denotes when the package's lookup would use
-  // it unchanged apart from separators; null otherwise.
-  const PackageEntry* LiteralEntry(const std::string& name) {
-    if (!package_.pending().empty()) return nullptr;
-    if (name.compare(0, 8, "file:///") == 0) return nullptr;
-    std::string lookup = name;
-    ReplaceChar(lookup, '/', '\\');
-    for (const char* rewritten : {"c|\\", "C|\\", "c:\\"}) {
-      if (lookup.compare(0, std::strlen(rewritten), rewritten) == 0) return nullptr;
-    }
-    if (Extension(lookup) == ".mp3" || lookup.find("\\SHOWCODE\\") != std::string::npos) {
-      return nullptr;
-    }
-    return package_.FindEntry(lookup);
-  }
-
-  ShowPackage& package_;
-  file_io source_;
-  std::vector<char> chunk_;
-};
-
-}  // namespace
-
 bool GenerateShowData(ShowPackage& package, const std::string& output_path) {
   if (!package.IsOpen()) return false;
   std::string meta_text = package.GetMetaText();
@@ -209,12 +145,8 @@ bool GenerateShowData(ShowPackage& package, const std::string& output_path) {
     ShowData show(meta_text);
     files = show.CollectReferencedFiles();
   }
-  EntryCopier copier(package);
   for (const std::string& name : files) {
-    if (!IsNameInsideFolder(name)) continue;
-    if (copier.Copy(name, output_path + name) == EntryCopier::Outcome::kNotApplicable) {
-      package.SaveEntryToFile(name, output_path + name);
-    }
+    if (IsNameInsideFolder(name)) package.SaveEntryToFile(name, output_path + name);
   }
   SaveTextToFile(output_path + "meta.xml", meta_text);
   return true;
