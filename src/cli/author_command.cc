@@ -121,11 +121,14 @@ int RunAuthor(const std::vector<std::string>& arguments) {
     }
   }
   progress.Update(args.size());
+  // A meta.xml left from an earlier show must not pass for this one's.
   std::string meta = ToAnsi(folder) + "meta.xml";
+  std::string before = FormatFileDate(meta, true);
   show->GenerateMetaXML();
   show->Release();
   for (const auto& line : lines) std::printf("%s\n", line.c_str());
-  if (!PathExists(meta)) {
+  std::string after = FormatFileDate(meta, true);
+  if (after.empty() || after == before) {
     return Fail("no meta.xml written: the style template was not found or did not load "
                 "(templates are looked up beside the tavirelle program)");
   }

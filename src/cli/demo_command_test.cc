@@ -1,0 +1,23 @@
+#include "cli/show_command_fixture.h"
+
+namespace {
+
+using DemoCommandTest = ShowCommandTest;
+
+// The whole road on the sample photos the build puts beside the program.
+TEST_F(DemoCommandTest, RunsTheWholeRoadInANewFolder) {
+  std::string folder = dir_.Join("demo");
+  CommandRun run = Tavirelle("demo " + Quoted(folder));
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  for (const char* expected : {"$ tavirelle author", "written: ", "ok: 10 entries",
+                               "title: Summer by the sea!", "extracted: ", "demo: done"}) {
+    EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+  }
+  EXPECT_TRUE(Exists(folder + "/extracted/meta.xml"));
+  // A folder that already holds something is refused.
+  run = Tavirelle("demo " + Quoted(folder));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("not empty"), std::string::npos) << run.err;
+}
+
+}  // namespace
