@@ -227,7 +227,9 @@ TEST_F(MetaXmlTest, WritesNothingWithoutATemplateOrItsElements) {
   // A style the configuration does not name has no second fall-back when
   // base_meta.xml is missing beside the program.
   SetText(&CQXHelper::put_StyleId, "unknown");
-  if (!PathExists(HostFolder() + "base_meta.xml")) EXPECT_EQ(Generate(), "<none>");
+  if (!PathExists(HostFolder() + "base_meta.xml")) {
+    EXPECT_EQ(Generate(), "<none>");
+  }
 }
 
 TEST_F(MetaXmlTest, RunsOnlyAfterAChange) {

@@ -6,6 +6,7 @@
 #include "platform/file_system.h"
 #include "platform/guid.h"
 #include "platform/host.h"
+#include "platform/last_error.h"
 #include "util/text.h"
 
 namespace {
@@ -173,17 +174,34 @@ std::vector<std::string> FindFiles(const std::string& pattern) {
 }
 
 bool SaveTextToFile(const std::string& path, const std::string& text) {
-  auto file = GetFileSystem()->Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
+  FileSystem* fs = GetFileSystem();
+  DWORD attributes = fs->GetFileAttributes(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    SetLastError(ERROR_ACCESS_DENIED);  // as replacing a read-only file fails
+    return false;
+  }
+  // The text goes to a new file beside the target, which is then renamed over
+  // it: a write that fails part-way (a full disk) leaves the old file whole
+  // instead of truncated.
+  std::string temporary = path + ".~" + NewGuidText(false).substr(0, 8);
+  auto file = fs->Open(temporary, GENERIC_WRITE, Disposition::kCreateNew);
   if (!file) return false;
-  size_t at = 0;
-  while (at < text.size()) {
+  bool ok = true;
+  for (size_t at = 0; ok && at < text.size();) {
     DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - at, 1u << 30));
     DWORD done = 0;
-    bool ok = file->Write(text.data() + at, chunk, &done);
+    ok = file->Write(text.data() + at, chunk, &done);
     at += done;
-    if (!ok) return false;
   }
-  return file->Close();
+  ok = file->Close() && ok;
+  ok = ok && fs->MoveFile(temporary, path, true);
+  if (!ok) {
+    DWORD error = GetLastError();
+    fs->DeleteFile(temporary);
+    SetLastError(error);
+  }
+  return ok;
 }
 
 bool SaveBytesToFile(const std::string& path, const void* bytes, uint32_t size) {
