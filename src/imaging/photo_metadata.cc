@@ -219,8 +219,10 @@ void WalkExifBlock(ExifWalker& w, uint64_t fileSize, PhotoMetadata* info,
       }
       info->dateTaken.clear();
       if (readable) {
-        const uint8_t* nul = static_cast<const uint8_t*>(
-            std::memchr(value.data(), 0, value.size()));
+        // An empty value (count 0) has no buffer to search.
+        const uint8_t* nul = value.empty() ? nullptr
+                                           : static_cast<const uint8_t*>(
+                                                 std::memchr(value.data(), 0, value.size()));
         const size_t n = nul != nullptr ? nul - value.data() : value.size();
         info->dateTaken.assign(reinterpret_cast<const char*>(value.data()), n);
       }

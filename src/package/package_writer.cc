@@ -2,8 +2,8 @@
 #include <vector>
 
 #include "package/show_package.h"
-#include "platform/last_error.h"
 #include "platform/file_system.h"
+#include "platform/last_error.h"
 #include "util/file_utils.h"
 
 namespace {
@@ -49,8 +49,16 @@ bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& d
   DWORD sourceError = 0;
   bool written = false;
   try {
+    {
+      // Created exclusively: a file already at this name (one a failed
+      // existence check did not see) is never written over, nor removed as
+      // our partial package.
+      std::unique_ptr<File> fresh =
+          GetFileSystem()->Open(exportFilename, GENERIC_WRITE, Disposition::kCreateNew);
+      if (!fresh) throw StreamError{StreamError::kOpenFailed};
+      created = true;
+    }
     file_io stream(exportFilename, true, false, true);
-    created = true;
     // Read-only while incomplete, so that nothing else writes into it.
     SetReadOnly(exportFilename, true);
 

@@ -105,6 +105,11 @@ bool ReadHiveFile(const std::string& path, std::string* contents, bool* missing)
   *missing = false;
   FileSystem* fs = GetFileSystem();
   if (fs->GetFileAttributes(path) == INVALID_FILE_ATTRIBUTES) {
+    // Only a hive that is not there is empty: a look-up that failed for
+    // another reason must not become one, or the next save would replace
+    // the real hive with the few keys just written.
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return false;
     *missing = true;
     return true;
   }
@@ -365,10 +370,16 @@ bool RegistryHive::Parse(std::string_view utf8_text) {
       // Another type: keep its text, joining continuation lines.
       value.raw = true;
       value.data = std::string(rest);
-      while (!value.data.empty() && value.data.back() == '\\' && i + 1 < lines.size()) {
+      // What is kept must read back the same once written: no white space
+      // at the end, and no continuation mark (one left on the last line of
+      // a cut-off file would swallow the line after the value).
+      while (true) {
+        value.data = std::string(Trim(value.data));
+        if (value.data.empty() || value.data.back() != '\\') break;
         value.data.pop_back();
-        value.data += Trim(lines[++i]);
+        if (i + 1 < lines.size()) value.data += Trim(lines[++i]);
       }
+      if (value.data.empty()) continue;  // as a line with nothing right of '='
     }
     current->values[name] = std::move(value);
   }

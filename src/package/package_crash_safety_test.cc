@@ -1,0 +1,178 @@
+// Crash safety of the writes that touch files the package code does not own
+// alone, with every operation failing in turn on an in-memory medium: a
+// package already at the export name, appending entries to an open package,
+// and the repair's entries all still matching their digests.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "package/show_package.h"
+#include "platform/fault_injecting_file_system.h"
+#include "platform/file_system.h"
+#include "platform/last_error.h"
+#include "testing/memory_file_system.h"
+#include "testing/package_builder.h"
+#include "util/md5.h"
+
+namespace {
+
+// Every entry of the package at `path` reads back with the size and digest
+// its directory gives. Returns the entry names, or {"<unopenable>"}.
+std::vector<std::string> CheckedEntries(const std::string& path, const std::string& context) {
+  ShowPackage reader;
+  if (!reader.OpenPackage(path, false)) return {"<unopenable>"};
+  std::vector<std::string> names;
+  for (const PackageEntry& entry : reader.entries()) {
+    std::string data;
+    EXPECT_TRUE(reader.ReadEntry(entry.name, &data)) << context << " " << entry.name;
+    EXPECT_EQ(data.size(), entry.size) << context << " " << entry.name;
+    EXPECT_EQ(Md5BufferHex(data.data(), data.size()), entry.md5) << context << " " << entry.name;
+    names.push_back(entry.name);
+  }
+  return names;
+}
+
+class PackageCrashSafety : public testing::Test {
+ protected:
+  PackageCrashSafety() : faulty_(&memory_) {}
+
+  MemoryFileSystem memory_;
+  FaultInjectingFileSystem faulty_;
+};
+
+TEST_F(PackageCrashSafety, ExistingPackageAtTheExportNameIsNeverTouched) {
+  ScopedFileSystem use(&memory_);
+  memory_.SetFile("/show/meta.xml", "<qx>meta</qx>");
+  memory_.SetFile("/show/a.jpg", std::string(5000, 'a'));
+  memory_.SetFile("/show/tune.mp3", std::string(700, 'm'));
+  const std::string existing = "somebody else's package";
+  memory_.SetFile("/out/show.pkg", existing);
+
+  std::string reference;
+  uint64_t total = 0;
+  {
+    ScopedFileSystem scope(&faulty_);
+    std::string target = "/out/show.pkg";
+    ShowPackage package;
+    ASSERT_TRUE(package.WritePackage(target, "/show"));
+    ASSERT_NE(target, "/out/show.pkg");
+    total = faulty_.operations();
+    ASSERT_TRUE(memory_.GetFile(target, &reference));
+    ASSERT_TRUE(memory_.DeleteFile(target));
+  }
+  for (uint64_t n = 1; n <= total + 1; ++n) {
+    std::string context = "operation " + std::to_string(n);
+    faulty_.Reset();
+    faulty_.FailOperation(n, ERROR_NOT_READY);
+    std::string target = "/out/show.pkg";
+    bool written;
+    {
+      ScopedFileSystem scope(&faulty_);
+      ShowPackage package;
+      written = package.WritePackage(target, "/show");
+    }
+    std::string bytes;
+    ASSERT_TRUE(memory_.GetFile("/out/show.pkg", &bytes)) << context;
+    EXPECT_EQ(bytes, existing) << context;
+    std::vector<FindData> found;
+    memory_.Find("/out/*", &found);
+    if (written) {
+      ASSERT_EQ(found.size(), 2u) << context;
+      ASSERT_TRUE(memory_.GetFile(target, &bytes)) << context;
+      EXPECT_TRUE(bytes == reference) << context;
+      memory_.DeleteFile(target);
+    } else {
+      EXPECT_EQ(found.size(), 1u) << context;
+    }
+  }
+}
+
+TEST_F(PackageCrashSafety, AppendingEntriesKeepsEitherDirectoryWithMatchingDigests) {
+  ScopedFileSystem use(&memory_);
+  PackageBuilder b;
+  b.Magic().DirectoryOffset();
+  uint32_t a = 0, m = 0;
+  const std::string meta = "<qx><show></show><images><image onlineFilename=\"a.jpg\"/></images></qx>";
+  b.StoredFile("a.jpg", "AAAA", &a).StoredFile("meta.xml", meta, &m);
+  b.DirectoryHead(2)
+      .Entry("a.jpg", a, 4, Md5BufferHex("AAAA", 4))
+      .Entry("meta.xml", m, static_cast<uint32_t>(meta.size()), Md5BufferHex(meta.data(), meta.size()));
+  b.PointAtDirectory();
+  const std::string original = b.bytes();
+  const std::vector<std::string> before = {"a.jpg", "meta.xml"};
+  const std::vector<std::string> after = {"a.jpg.0", "meta.xml", "a.jpg", "new.txt"};
+
+  for (uint64_t n = 1;; ++n) {
+    std::string context = "operation " + std::to_string(n);
+    memory_.SetFile("/p.pkg", original);
+    ShowPackage package;
+    ASSERT_TRUE(package.OpenPackage("/p.pkg", false));
+    package.StorePending("a.jpg", "replaced", 8);
+    package.StorePending("new.txt", "added text", 10);
+    faulty_.Reset();
+    faulty_.FailOperation(n, ERROR_NOT_READY);
+    bool committed;
+    uint64_t used;
+    {
+      ScopedFileSystem scope(&faulty_);
+      committed = package.CommitPending();
+      used = faulty_.operations();
+    }
+    std::vector<std::string> names = CheckedEntries("/p.pkg", context);
+    EXPECT_TRUE(names == before || names == after) << context;
+    if (committed) {
+      EXPECT_EQ(names, after) << context;
+    }
+    // What the object lists is what the file holds.
+    std::vector<std::string> believed;
+    for (const PackageEntry& entry : package.entries()) believed.push_back(entry.name);
+    EXPECT_EQ(believed, names) << context;
+    if (n > used) {
+      EXPECT_TRUE(committed);
+      break;
+    }
+  }
+}
+
+TEST_F(PackageCrashSafety, RepairKeepsEveryEntryMatchingItsDigest) {
+  ScopedFileSystem use(&memory_);
+  const std::string usable =
+      "<qx><show></show><images><image onlineFilename=\"a.jpg\"/></images></qx>";
+  PackageBuilder b;
+  b.Magic().DirectoryOffset();
+  uint32_t a = 0, m = 0, m1 = 0;
+  b.StoredFile("a.jpg", "A", &a).StoredFile("meta.xml", "broken", &m);
+  b.StoredFile("meta.xml.1", usable, &m1);
+  b.DirectoryHead(3)
+      .Entry("a.jpg", a, 1, Md5BufferHex("A", 1))
+      .Entry("meta.xml", m, 6, Md5BufferHex("broken", 6))
+      .Entry("meta.xml.1", m1, static_cast<uint32_t>(usable.size()),
+             Md5BufferHex(usable.data(), usable.size()));
+  b.PointAtDirectory();
+  const std::string original = b.bytes();
+
+  for (uint64_t n = 1;; ++n) {
+    std::string context = "operation " + std::to_string(n);
+    memory_.SetFile("/p.pkg", original);
+    ShowPackage package;
+    ASSERT_TRUE(package.OpenPackage("/p.pkg", false));
+    faulty_.Reset();
+    faulty_.FailOperation(n, ERROR_NOT_READY);
+    uint64_t used;
+    {
+      ScopedFileSystem scope(&faulty_);
+      EXPECT_EQ(package.GetMetaText(), usable) << context;
+      used = faulty_.operations();
+    }
+    std::vector<std::string> names = CheckedEntries("/p.pkg", context);
+    ASSERT_TRUE(names.size() == 3 || names.size() == 4) << context;
+    ShowPackage reader;
+    ASSERT_TRUE(reader.OpenPackage("/p.pkg", false));
+    std::string current = reader.ReadEntryText("meta.xml");
+    EXPECT_TRUE(names.size() == 3 ? current == "broken" : current == usable) << context;
+    if (n > used) break;
+  }
+}
+
+}  // namespace
