@@ -1,0 +1,23 @@
+// Decoding and sizing any file named like a jpeg image.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz_memory.h"
+#include "imaging/photo_image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const char* path = "/fuzz/photo.jpg";
+  PutInput(path, data, size);
+  int32_t width = 0, height = 0;
+  ReadImageSize(path, &width, &height);
+
+  PhotoImage image;
+  image.targetWidth = 96;
+  image.targetHeight = 72;
+  if (image.Load(path)) {
+    // Odd sizes reach the scaler too.
+    image.ScaleToTarget();
+  }
+  image.ReleasePixels();
+  return 0;
+}

@@ -1,0 +1,28 @@
+// The meta text scanners on any text. The first line (up to 32 bytes) names
+// the element searched for, the rest is the text.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "xml/meta_text.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string input(reinterpret_cast<const char*>(data), size);
+  std::string name = "title";
+  size_t newline = input.find('\n');
+  if (newline != std::string::npos && newline <= 32) {
+    name = input.substr(0, newline);
+    input.erase(0, newline + 1);
+  }
+  int32_t position = -1;
+  // Every occurrence in turn, as a caller walking a list would.
+  for (int round = 0; round < 64; ++round) {
+    std::string element = ExtractElementText(input, name, &position);
+    DecodeUrlText(StripCData(element));
+    if (position < 0) break;
+    ++position;
+  }
+  StripCData(input);
+  DecodeUrlText(input);
+  return 0;
+}

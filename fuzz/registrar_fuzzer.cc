@@ -1,0 +1,26 @@
+// The registrar script interpreter on any script: registering and then
+// unregistering it against a registry held in memory.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "fuzz_memory.h"
+#include "platform/registrar.h"
+#include "platform/registry.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzFileSystem().Clear();
+  Registry registry("/registry");
+  Registrar registrar(&registry);
+  registrar.AddReplacement("MODULE", "/usr/lib/libTavirelleHelper.so");
+  registrar.AddReplacement("MODULEDIR", "/usr/lib");
+  registrar.AddReplacement("APPID", "{00000000-0000-0000-0000-000000000001}");
+  registrar.AddReplacement("LIBID", "{00000000-0000-0000-0000-000000000002}");
+  std::string_view script(reinterpret_cast<const char*>(data), size);
+  if (registrar.Register(script) == S_OK) {
+    registrar.Unregister(script);
+    registry.Save();
+  }
+  return 0;
+}

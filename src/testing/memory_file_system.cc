@@ -1,0 +1,343 @@
+#include "testing/memory_file_system.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/last_error.h"
+
+namespace {
+
+class MemoryFile final : public File {
+ public:
+  MemoryFile(std::shared_ptr<std::string> bytes, DWORD access)
+      : bytes_(std::move(bytes)), access_(access) {}
+
+  bool Read(void* buffer, DWORD n, DWORD* done) override {
+    *done = 0;
+    if (!open_ || (access_ & GENERIC_READ) == 0) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return false;
+    }
+    if (position_ < bytes_->size()) {
+      uint64_t count = std::min<uint64_t>(n, bytes_->size() - position_);
+      std::memcpy(buffer, bytes_->data() + position_, count);
+      position_ += count;
+      *done = static_cast<DWORD>(count);
+    }
+    return true;
+  }
+
+  bool Write(const void* buffer, DWORD n, DWORD* done) override {
+    *done = 0;
+    if (!open_ || (access_ & GENERIC_WRITE) == 0) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return false;
+    }
+    // Refuse what no real medium of a test would hold rather than let a
+    // wild offset exhaust memory.
+    if (position_ + n > kLargestFile) {
+      SetLastError(ERROR_DISK_FULL);
+      return false;
+    }
+    if (bytes_->size() < position_ + n) bytes_->resize(position_ + n);
+    if (n != 0) std::memcpy(bytes_->data() + position_, buffer, n);
+    position_ += n;
+    *done = n;
+    return true;
+  }
+
+  bool Seek(int64_t offset, SeekOrigin origin, uint64_t* position) override {
+    int64_t base = 0;
+    if (origin == SeekOrigin::kCurrent) base = static_cast<int64_t>(position_);
+    if (origin == SeekOrigin::kEnd) base = static_cast<int64_t>(bytes_->size());
+    if (!open_ || (offset < 0 && -offset > base)) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return false;
+    }
+    position_ = static_cast<uint64_t>(base + offset);
+    if (position != nullptr) *position = position_;
+    return true;
+  }
+
+  bool Size(uint64_t* size) override {
+    *size = bytes_->size();
+    return true;
+  }
+
+  bool Truncate() override {
+    if ((access_ & GENERIC_WRITE) == 0) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return false;
+    }
+    if (position_ < bytes_->size()) bytes_->resize(position_);
+    return true;
+  }
+
+  bool Close() override {
+    open_ = false;
+    return true;
+  }
+
+ private:
+  static constexpr uint64_t kLargestFile = uint64_t{256} << 20;
+  std::shared_ptr<std::string> bytes_;
+  DWORD access_;
+  uint64_t position_ = 0;
+  bool open_ = true;
+};
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+bool Matches(const char* pattern, const char* name) {
+  if (*pattern == '\0') return *name == '\0';
+  if (*pattern == '*') {
+    for (const char* rest = name;; ++rest) {
+      if (Matches(pattern + 1, rest)) return true;
+      if (*rest == '\0') return false;
+    }
+  }
+  if (*name == '\0') return false;
+  if (*pattern != '?' && Lower(*pattern) != Lower(*name)) return false;
+  return Matches(pattern + 1, name + 1);
+}
+
+}  // namespace
+
+std::string MemoryFileSystem::Key(const std::string& path) {
+  std::string key = path;
+  std::replace(key.begin(), key.end(), '\\', '/');
+  while (key.size() > 1 && key.back() == '/') key.pop_back();
+  return key;
+}
+
+std::string MemoryFileSystem::Parent(const std::string& key) {
+  size_t slash = key.rfind('/');
+  if (slash == std::string::npos) return std::string();
+  return slash == 0 ? std::string("/") : key.substr(0, slash);
+}
+
+bool MemoryFileSystem::FolderExists(const std::string& key) const {
+  return key.empty() || key == "/" || folders_.count(key) != 0;
+}
+
+void MemoryFileSystem::SetFile(const std::string& path, std::string contents) {
+  std::string key = Key(path);
+  for (std::string folder = Parent(key); !folder.empty() && folder != "/";
+       folder = Parent(folder)) {
+    folders_.insert(folder);
+  }
+  files_[key].bytes = std::make_shared<std::string>(std::move(contents));
+}
+
+bool MemoryFileSystem::GetFile(const std::string& path, std::string* contents) const {
+  auto it = files_.find(Key(path));
+  if (it == files_.end()) return false;
+  *contents = *it->second.bytes;
+  return true;
+}
+
+bool MemoryFileSystem::HasFile(const std::string& path) const {
+  return files_.count(Key(path)) != 0;
+}
+
+void MemoryFileSystem::Clear() {
+  files_.clear();
+  folders_.clear();
+}
+
+std::unique_ptr<File> MemoryFileSystem::Open(const std::string& path, DWORD access,
+                                             Disposition disposition) {
+  std::string key = Key(path);
+  if (folders_.count(key) != 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  auto it = files_.find(key);
+  bool exists = it != files_.end();
+  switch (disposition) {
+    case Disposition::kCreateNew:
+      if (exists) {
+        SetLastError(ERROR_FILE_EXISTS);
+        return nullptr;
+      }
+      break;
+    case Disposition::kOpenExisting:
+    case Disposition::kTruncateExisting:
+      if (!exists) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return nullptr;
+      }
+      break;
+    default:
+      break;
+  }
+  if (exists && (access & GENERIC_WRITE) != 0 &&
+      (it->second.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  if (!exists) {
+    if (!FolderExists(Parent(key))) {
+      SetLastError(ERROR_PATH_NOT_FOUND);
+      return nullptr;
+    }
+    it = files_.emplace(key, Node{std::make_shared<std::string>()}).first;
+  } else if (disposition == Disposition::kCreateAlways ||
+             disposition == Disposition::kTruncateExisting) {
+    it->second.bytes->clear();
+  }
+  return std::make_unique<MemoryFile>(it->second.bytes, access);
+}
+
+bool MemoryFileSystem::CopyFile(const std::string& from, const std::string& to,
+                                bool fail_if_exists) {
+  auto source = files_.find(Key(from));
+  if (source == files_.end()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  std::string target = Key(to);
+  if (fail_if_exists && files_.count(target) != 0) {
+    SetLastError(ERROR_FILE_EXISTS);
+    return false;
+  }
+  if (!FolderExists(Parent(target))) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  files_[target] = Node{std::make_shared<std::string>(*source->second.bytes),
+                        source->second.attributes};
+  return true;
+}
+
+bool MemoryFileSystem::DeleteFile(const std::string& path) {
+  auto it = files_.find(Key(path));
+  if (it == files_.end()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  if ((it->second.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  files_.erase(it);
+  return true;
+}
+
+bool MemoryFileSystem::MoveFile(const std::string& from, const std::string& to,
+                                bool replace) {
+  std::string source = Key(from), target = Key(to);
+  auto it = files_.find(source);
+  if (it == files_.end()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  if (source == target) return true;
+  if (files_.count(target) != 0 && !replace) {
+    SetLastError(ERROR_ALREADY_EXISTS);
+    return false;
+  }
+  if (!FolderExists(Parent(target))) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  Node node = it->second;
+  files_.erase(it);
+  files_[target] = node;
+  return true;
+}
+
+bool MemoryFileSystem::CreateDirectory(const std::string& path) {
+  std::string key = Key(path);
+  if (folders_.count(key) != 0 || files_.count(key) != 0) {
+    SetLastError(ERROR_ALREADY_EXISTS);
+    return false;
+  }
+  if (!FolderExists(Parent(key))) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  folders_.insert(key);
+  return true;
+}
+
+bool MemoryFileSystem::RemoveDirectory(const std::string& path) {
+  std::string key = Key(path);
+  if (folders_.count(key) == 0) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  std::string prefix = key + "/";
+  auto file = files_.lower_bound(prefix);
+  auto folder = folders_.upper_bound(key);
+  if ((file != files_.end() && file->first.compare(0, prefix.size(), prefix) == 0) ||
+      (folder != folders_.end() && folder->compare(0, prefix.size(), prefix) == 0)) {
+    SetLastError(ERROR_DIR_NOT_EMPTY);
+    return false;
+  }
+  folders_.erase(key);
+  return true;
+}
+
+DWORD MemoryFileSystem::GetFileAttributes(const std::string& path) {
+  std::string key = Key(path);
+  if (folders_.count(key) != 0) return FILE_ATTRIBUTE_DIRECTORY;
+  auto it = files_.find(key);
+  if (it == files_.end()) {
+    SetLastError(FolderExists(Parent(key)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return it->second.attributes;
+}
+
+bool MemoryFileSystem::SetFileAttributes(const std::string& path, DWORD attributes) {
+  auto it = files_.find(Key(path));
+  if (it == files_.end()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  it->second.attributes = attributes & ~FILE_ATTRIBUTE_DIRECTORY;
+  return true;
+}
+
+bool MemoryFileSystem::Find(const std::string& pattern, std::vector<FindData>* matches) {
+  matches->clear();
+  std::string key = Key(pattern);
+  std::string folder = Parent(key);
+  size_t slash = key.rfind('/');
+  std::string wanted = slash == std::string::npos ? key : key.substr(slash + 1);
+  if (!FolderExists(folder)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  std::string prefix = folder.empty() || folder == "/" ? folder : folder + "/";
+  auto child_name = [&](const std::string& path) -> std::string {
+    if (path.compare(0, prefix.size(), prefix) != 0) return {};
+    std::string rest = path.substr(prefix.size());
+    return rest.find('/') == std::string::npos ? rest : std::string();
+  };
+  std::vector<FindData> found;
+  for (const auto& [path, node] : files_) {
+    std::string name = child_name(path);
+    if (!name.empty() && Matches(wanted.c_str(), name.c_str())) {
+      found.push_back({name, node.attributes, node.bytes->size(), {}});
+    }
+  }
+  for (const std::string& path : folders_) {
+    std::string name = child_name(path);
+    if (!name.empty() && Matches(wanted.c_str(), name.c_str())) {
+      found.push_back({name, FILE_ATTRIBUTE_DIRECTORY, 0, {}});
+    }
+  }
+  std::sort(found.begin(), found.end(), [](const FindData& a, const FindData& b) {
+    return std::lexicographical_compare(
+        a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
+        [](char x, char y) { return Lower(x) < Lower(y); });
+  });
+  if (found.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  *matches = std::move(found);
+  return true;
+}
