@@ -188,8 +188,7 @@ void RegistrySeeds() {
        "[-HKEY_LOCAL_MACHINE\\B]\r\n");
 
   int index = 0;
-  for (const char* script : {kAppIdScript, kQXHelperScript, kPhotoDescScript, kClipScript,
-                             kQXFileIOScript, kTypeLibraryScript}) {
+  for (const char* script : {kAppIdScript, kClassScript, kTypeLibraryScript}) {
     Seed("registrar", "shipped" + std::to_string(index++), script);
   }
   Seed("registrar", "forms",

@@ -17,6 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   registrar.AddReplacement("MODULEDIR", "/usr/lib");
   registrar.AddReplacement("APPID", "{00000000-0000-0000-0000-000000000001}");
   registrar.AddReplacement("LIBID", "{00000000-0000-0000-0000-000000000002}");
+  registrar.AddReplacement("CLASSNAME", "Clip");
+  registrar.AddReplacement("DESCRIPTION", "Clip Class");
+  registrar.AddReplacement("CLSID", "{00000000-0000-0000-0000-000000000003}");
   std::string_view script(reinterpret_cast<const char*>(data), size);
   if (registrar.Register(script) == S_OK) {
     registrar.Unregister(script);

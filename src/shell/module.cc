@@ -40,15 +40,22 @@ HRESULT CreateAggregatable(IUnknown* outer, REFIID riid, void** object) {
 namespace {
 
 constexpr ObjectEntry kObjectMap[] = {
-    {&CLSID_QXHelper, "QXHelper", "QXHelper Class", kQXHelperScript,
+    {&CLSID_QXHelper, "QXHelper", "QXHelper Class",
      &CreateAggregatable<CQXHelper>},
-    {&CLSID_PhotoDesc, "PhotoDesc", "PhotoDesc Class", kPhotoDescScript,
+    {&CLSID_PhotoDesc, "PhotoDesc", "PhotoDesc Class",
      &CreateAggregatable<CPhotoDesc>},
-    {&CLSID_Clip, "Clip", "Clip Class", kClipScript, &CreateAggregatable<CClip>},
-    {&CLSID_QXFileIO, "QXFileIO", "QXFileIO Class", kQXFileIOScript,
+    {&CLSID_Clip, "Clip", "Clip Class", &CreateAggregatable<CClip>},
+    {&CLSID_QXFileIO, "QXFileIO", "QXFileIO Class",
      &CreateAggregatable<CQXFileIO>},
 };
 static_assert(std::size(kObjectMap) == 4);
+
+// Points the class script's variables at one class.
+void FillClassScript(Registrar& registrar, const ObjectEntry& entry) {
+  registrar.AddReplacement("CLASSNAME", entry.name);
+  registrar.AddReplacement("DESCRIPTION", entry.description);
+  registrar.AddReplacement("CLSID", GuidToString(*entry.clsid));
+}
 
 // A class object. The module's cache holds one reference that does not lock
 // the module; every further reference (a host holding the factory) does.
@@ -165,12 +172,14 @@ HRESULT CTavirelleHelperModule::UpdateRegistry(bool do_register) {
   if (do_register) {
     hr = registrar.Register(kAppIdScript);
     for (const ObjectEntry& entry : kObjectMap) {
-      if (SUCCEEDED(hr)) hr = registrar.Register(entry.script);
+      FillClassScript(registrar, entry);
+      if (SUCCEEDED(hr)) hr = registrar.Register(kClassScript);
     }
     if (SUCCEEDED(hr)) hr = registrar.Register(kTypeLibraryScript);
   } else {
     for (const ObjectEntry& entry : kObjectMap) {
-      if (SUCCEEDED(hr)) hr = registrar.Unregister(entry.script);
+      FillClassScript(registrar, entry);
+      if (SUCCEEDED(hr)) hr = registrar.Unregister(kClassScript);
     }
     if (SUCCEEDED(hr)) hr = registrar.Unregister(kTypeLibraryScript);
     if (SUCCEEDED(hr)) hr = registrar.Unregister(kAppIdScript);

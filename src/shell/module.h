@@ -21,7 +21,6 @@ struct ObjectEntry {
   const CLSID* clsid;
   const char* name;         // "QXHelper": ProgIDs are TavirelleHelper.<name>[.1]
   const char* description;  // "QXHelper Class"
-  const char* script;       // the class's registrar script
   CreatorFunction create;
 };
 

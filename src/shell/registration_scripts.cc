@@ -15,113 +15,31 @@ const char kAppIdScript[] = R"(HKCR
 }
 )";
 
-const char kQXHelperScript[] = R"(HKCR
+// The script of every class, filled in for each with CLASSNAME ("QXHelper"),
+// DESCRIPTION ("QXHelper Class") and CLSID (braced).
+const char kClassScript[] = R"(HKCR
 {
-	TavirelleHelper.QXHelper.1 = s 'QXHelper Class'
+	TavirelleHelper.%CLASSNAME%.1 = s '%DESCRIPTION%'
 	{
-		CLSID = s '{2080A7D9-1519-414A-A782-E5675D375030}'
+		CLSID = s '%CLSID%'
 	}
-	TavirelleHelper.QXHelper = s 'QXHelper Class'
+	TavirelleHelper.%CLASSNAME% = s '%DESCRIPTION%'
 	{
-		CLSID = s '{2080A7D9-1519-414A-A782-E5675D375030}'
-		CurVer = s 'TavirelleHelper.QXHelper.1'
+		CLSID = s '%CLSID%'
+		CurVer = s 'TavirelleHelper.%CLASSNAME%.1'
 	}
 	NoRemove CLSID
 	{
-		ForceRemove {2080A7D9-1519-414A-A782-E5675D375030} = s 'QXHelper Class'
+		ForceRemove %CLSID% = s '%DESCRIPTION%'
 		{
-			ProgID = s 'TavirelleHelper.QXHelper.1'
-			VersionIndependentProgID = s 'TavirelleHelper.QXHelper'
+			ProgID = s 'TavirelleHelper.%CLASSNAME%.1'
+			VersionIndependentProgID = s 'TavirelleHelper.%CLASSNAME%'
 			ForceRemove 'Programmable'
 			InprocServer32 = s '%MODULE%'
 			{
 				val ThreadingModel = s 'Apartment'
 			}
-			'TypeLib' = s '{5D30531A-0516-45F7-A3BA-0F8C505D28CB}'
-		}
-	}
-}
-)";
-
-const char kPhotoDescScript[] = R"(HKCR
-{
-	TavirelleHelper.PhotoDesc.1 = s 'PhotoDesc Class'
-	{
-		CLSID = s '{1EF18494-8B5D-4512-8B0D-1A2A172E5D3E}'
-	}
-	TavirelleHelper.PhotoDesc = s 'PhotoDesc Class'
-	{
-		CLSID = s '{1EF18494-8B5D-4512-8B0D-1A2A172E5D3E}'
-		CurVer = s 'TavirelleHelper.PhotoDesc.1'
-	}
-	NoRemove CLSID
-	{
-		ForceRemove {1EF18494-8B5D-4512-8B0D-1A2A172E5D3E} = s 'PhotoDesc Class'
-		{
-			ProgID = s 'TavirelleHelper.PhotoDesc.1'
-			VersionIndependentProgID = s 'TavirelleHelper.PhotoDesc'
-			ForceRemove 'Programmable'
-			InprocServer32 = s '%MODULE%'
-			{
-				val ThreadingModel = s 'Apartment'
-			}
-			'TypeLib' = s '{5D30531A-0516-45F7-A3BA-0F8C505D28CB}'
-		}
-	}
-}
-)";
-
-const char kClipScript[] = R"(HKCR
-{
-	TavirelleHelper.Clip.1 = s 'Clip Class'
-	{
-		CLSID = s '{AFB5DFB6-2E29-46C3-8FC4-1C78FE132A1E}'
-	}
-	TavirelleHelper.Clip = s 'Clip Class'
-	{
-		CLSID = s '{AFB5DFB6-2E29-46C3-8FC4-1C78FE132A1E}'
-		CurVer = s 'TavirelleHelper.Clip.1'
-	}
-	NoRemove CLSID
-	{
-		ForceRemove {AFB5DFB6-2E29-46C3-8FC4-1C78FE132A1E} = s 'Clip Class'
-		{
-			ProgID = s 'TavirelleHelper.Clip.1'
-			VersionIndependentProgID = s 'TavirelleHelper.Clip'
-			ForceRemove 'Programmable'
-			InprocServer32 = s '%MODULE%'
-			{
-				val ThreadingModel = s 'Apartment'
-			}
-			'TypeLib' = s '{5D30531A-0516-45F7-A3BA-0F8C505D28CB}'
-		}
-	}
-}
-)";
-
-const char kQXFileIOScript[] = R"(HKCR
-{
-	TavirelleHelper.QXFileIO.1 = s 'QXFileIO Class'
-	{
-		CLSID = s '{4AFA552F-5007-40EC-8DE7-E21BF37880D4}'
-	}
-	TavirelleHelper.QXFileIO = s 'QXFileIO Class'
-	{
-		CLSID = s '{4AFA552F-5007-40EC-8DE7-E21BF37880D4}'
-		CurVer = s 'TavirelleHelper.QXFileIO.1'
-	}
-	NoRemove CLSID
-	{
-		ForceRemove {4AFA552F-5007-40EC-8DE7-E21BF37880D4} = s 'QXFileIO Class'
-		{
-			ProgID = s 'TavirelleHelper.QXFileIO.1'
-			VersionIndependentProgID = s 'TavirelleHelper.QXFileIO'
-			ForceRemove 'Programmable'
-			InprocServer32 = s '%MODULE%'
-			{
-				val ThreadingModel = s 'Apartment'
-			}
-			'TypeLib' = s '{5D30531A-0516-45F7-A3BA-0F8C505D28CB}'
+			'TypeLib' = s '%LIBID%'
 		}
 	}
 }

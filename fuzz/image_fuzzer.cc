@@ -1,4 +1,6 @@
-// Decoding and sizing any file named like a jpeg image.
+// Decoding and sizing any file named like an image: built once as a .jpg
+// (the JPEG decoder) and once as a .bmp (the bitmap parser), by
+// TAVIRELLE_FUZZ_IMAGE_PATH.
 #include <cstddef>
 #include <cstdint>
 
@@ -6,7 +8,7 @@
 #include "imaging/photo_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const char* path = "/fuzz/photo.jpg";
+  const char* path = TAVIRELLE_FUZZ_IMAGE_PATH;
   PutInput(path, data, size);
   int32_t width = 0, height = 0;
   ReadImageSize(path, &width, &height);
