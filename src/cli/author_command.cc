@@ -4,36 +4,13 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/progress.h"
 #include "platform/bstr.h"
-#include "platform/console.h"
 #include "show/interfaces.h"
 #include "show/show_objects.h"
 #include "util/file_utils.h"
 
 namespace {
-
-// Draws "[#####.....] 12/40" on a terminal, redrawn in place.
-class ProgressBar {
- public:
-  explicit ProgressBar(size_t total)
-      : total_(total), shown_(total >= 8 && StandardErrorIsTerminal()) {}
-  ~ProgressBar() {
-    if (shown_) std::fprintf(stderr, "\r%*s\r", 60, "");
-  }
-  void Update(size_t done) {
-    if (!shown_) return;
-    const size_t width = 40;
-    size_t filled = total_ == 0 ? width : done * width / total_;
-    std::string bar(filled, '#');
-    bar.append(width - filled, '.');
-    std::fprintf(stderr, "\r[%s] %zu/%zu", bar.c_str(), done, total_);
-    std::fflush(stderr);
-  }
-
- private:
-  size_t total_;
-  bool shown_;
-};
 
 HRESULT PutText(IQXHelper* show, HRESULT (IQXHelper::*setter)(BSTR),
                 const std::string& utf8) {
@@ -59,10 +36,9 @@ int RunAuthor(const std::vector<std::string>& arguments) {
   TakeOption(args, "--music", &music, &bad);
   TakeOption(args, "--display-date", &display_date, &bad);
   bool has_orientation = TakeOption(args, "--orientation", &orientation_text, &bad);
+  std::string unknown;
+  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (bad || !has_out || args.empty()) return UsageError("author");
-  for (const auto& a : args) {
-    if (a.rfind("--", 0) == 0) return Fail("unknown option " + a);
-  }
   LONG orientation = 0;
   if (has_orientation) {
     if (orientation_text.size() != 1 || orientation_text[0] < '0' || orientation_text[0] > '3') {

@@ -1,9 +1,13 @@
 #include "cli/command.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/code_page.h"
+#include "util/text.h"
 
 namespace {
 std::vector<Command>& Registry() {
@@ -23,6 +27,7 @@ CommandRegistration::CommandRegistration(const Command& command) {
 const std::vector<Command>& Commands() { return Registry(); }
 
 int Fail(const std::string& message) {
+  std::fflush(stdout);
   std::fprintf(stderr, "tavirelle: %s\n", message.c_str());
   return 1;
 }
@@ -38,11 +43,20 @@ int UsageError(const char* name) {
   return 2;
 }
 
+namespace {
+// Options are the arguments before the first "--".
+size_t OptionsEnd(const std::vector<std::string>& args) {
+  auto end = std::find(args.begin(), args.end(), "--");
+  return static_cast<size_t>(end - args.begin());
+}
+}  // namespace
+
 bool TakeOption(std::vector<std::string>& args, const std::string& name,
                 std::string* value, bool* bad) {
-  for (size_t i = 0; i < args.size(); ++i) {
+  size_t end = OptionsEnd(args);
+  for (size_t i = 0; i < end; ++i) {
     if (args[i] != name) continue;
-    if (i + 1 >= args.size()) {
+    if (i + 1 >= end) {
       *bad = true;
       return false;
     }
@@ -54,10 +68,63 @@ bool TakeOption(std::vector<std::string>& args, const std::string& name,
 }
 
 bool TakeFlag(std::vector<std::string>& args, const std::string& name) {
-  auto it = std::find(args.begin(), args.end(), name);
-  if (it == args.end()) return false;
+  auto end = args.begin() + static_cast<long>(OptionsEnd(args));
+  auto it = std::find(args.begin(), end, name);
+  if (it == end) return false;
   args.erase(it);
   return true;
+}
+
+bool EndOfOptions(std::vector<std::string>& args, std::string* unknown) {
+  size_t end = OptionsEnd(args);
+  for (size_t i = 0; i < end; ++i) {
+    if (args[i].size() > 1 && args[i][0] == '-') {
+      *unknown = args[i];
+      return false;
+    }
+  }
+  if (end < args.size()) args.erase(args.begin() + static_cast<long>(end));
+  return true;
+}
+
+std::string ErrorInWords(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND: return "no such file";
+    case ERROR_PATH_NOT_FOUND: return "no such folder";
+    case ERROR_ACCESS_DENIED: return "permission denied";
+    case ERROR_WRITE_PROTECT: return "the medium is write-protected";
+    case ERROR_DISK_FULL: return "disk full";
+    case ERROR_FILE_TOO_LARGE: return "file too large";
+    case ERROR_FILENAME_EXCED_RANGE: return "name too long";
+    case ERROR_INVALID_NAME: return "the name cannot be used here";
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return "it already exists";
+    case ERROR_DIR_NOT_EMPTY: return "the folder is not empty";
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY: return "out of memory";
+    case ERROR_TOO_MANY_OPEN_FILES: return "too many open files";
+    case ERROR_SHARING_VIOLATION: return "the file is in use";
+    case ERROR_NOT_READY: return "input/output error";
+    case ERROR_DIRECTORY: return "not a folder";
+    default: return FormatText("system error %u", static_cast<unsigned>(code));
+  }
+}
+
+std::string HresultInWords(HRESULT status) {
+  uint32_t value = static_cast<uint32_t>(status);
+  if ((value & 0xFFFF0000u) == 0x80070000u) return ErrorInWords(value & 0xFFFFu);
+  switch (status) {
+    case E_OUTOFMEMORY: return "out of memory";
+    case E_INVALIDARG: return "invalid argument";
+    case E_FAIL: return "the operation failed";
+    default: return FormatText("the operation failed (0x%08X)", static_cast<unsigned>(value));
+  }
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 std::string ToAnsi(const std::string& utf8) { return Utf8ToAnsi(utf8); }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/types.h"
+
 struct Command {
   const char* name;
   const char* usage;    // arguments after the name, e.g. "PACKAGE [--out DIR]"
@@ -36,10 +38,26 @@ int UsageError(const char* name);
 
 // Simple option parsing: takes "--name VALUE" out of args; returns false
 // when absent. A present option without a value is a usage error (*bad set).
+// Only arguments before a "--" are options: a photo may be named
+// "--title.jpg" when it stands after "--".
 bool TakeOption(std::vector<std::string>& args, const std::string& name,
                 std::string* value, bool* bad);
-// Takes a "--name" flag out of args.
+// Takes a "--name" flag out of args (before any "--").
 bool TakeFlag(std::vector<std::string>& args, const std::string& name);
+// Call once every known option is taken: removes the first "--" and returns
+// true, or returns false with the first unknown "-..." argument before it in
+// *unknown. A lone "-" is an operand.
+bool EndOfOptions(std::vector<std::string>& args, std::string* unknown);
+
+// A Win32 error code in words for a message line: "no such file",
+// "disk full", "permission denied", ...
+std::string ErrorInWords(DWORD code);
+// The same for an HRESULT; a platform error (0x8007xxxx) reads as its code.
+std::string HresultInWords(HRESULT status);
+
+// True when `a` and `b` (UTF-8 command arguments) name the same existing
+// file: the same device and inode, however they are spelled.
+bool SameFile(const std::string& a, const std::string& b);
 
 // Conversions between the command's UTF-8 and the process code page.
 std::string ToAnsi(const std::string& utf8);

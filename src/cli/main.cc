@@ -28,6 +28,8 @@ void PrintHelp() {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "C");
+  // Result lines reach a pipe as they are made, not when the command ends.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   if (argc < 2) {
     PrintHelp();
     return 2;
