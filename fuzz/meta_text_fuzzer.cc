@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Every occurrence in turn, as a caller walking a list would.
   for (int round = 0; round < 64; ++round) {
     std::string element = ExtractElementText(input, name, &position);
-    DecodeUrlText(StripCData(element));
+    DecodeShowText(element);
     if (position < 0) break;
     ++position;
   }

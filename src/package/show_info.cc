@@ -49,14 +49,10 @@ std::string SideFileText(ShowPackage& package, const char* entry,
   return node->ChildText(child);
 }
 
-// A display text in a CDATA section is stored as it was typed (the style
-// template wraps the title in one and the writer never escapes it), so only
-// text outside CDATA carries the form and entity encoding to undo; undoing
-// it on CDATA text would turn a typed "+" into a space.
+// Show texts are stored form-encoded, inside CDATA or not; there is one way
+// to read them.
 std::string DisplayText(const std::string& show, const char* element) {
-  std::string stored = ExtractElementText(show, element, nullptr);
-  std::string text = StripCData(stored);
-  return text.size() != stored.size() ? text : DecodeUrlText(text);
+  return DecodeShowText(ExtractElementText(show, element, nullptr));
 }
 
 }  // namespace

@@ -23,8 +23,9 @@ bool EndsWith(const std::string& text, std::string_view suffix) {
 
 // Decodes "&#xHHHH;" (one to four hexadecimal digits) and "&#DDDDD;" (one to
 // five decimal digits) in one pass. Our writer stores every byte from 0x80 up
-// and characters such as "!" this way, so display texts read back from a
-// meta.xml we wrote need them undone.
+// and characters such as "%", "+" and "!" this way outside CDATA; undone
+// before the form decoding, a text written outside CDATA reads back as the
+// same text inside CDATA does.
 std::string DecodeNumericReferences(const std::string& text) {
   if (text.find("&#") == std::string::npos) return text;
   std::string out;
@@ -90,15 +91,16 @@ std::string StripCData(const std::string& text) {
 }
 
 std::string DecodeUrlText(const std::string& text) {
+  const std::string stored = DecodeNumericReferences(text);
   std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
+  out.reserve(stored.size());
+  for (size_t i = 0; i < stored.size(); ++i) {
+    char c = stored[i];
     if (c == '+') {
       out.push_back(' ');
-    } else if (c == '%' && i + 2 < text.size()) {
-      int high = HexValue(text[i + 1]);
-      int low = HexValue(text[i + 2]);
+    } else if (c == '%' && i + 2 < stored.size()) {
+      int high = HexValue(stored[i + 1]);
+      int low = HexValue(stored[i + 2]);
       // Only a valid escape is undone, and never into a NUL, which would cut
       // the text short wherever it goes.
       if (high >= 0 && low >= 0 && (high | low) != 0) {
@@ -118,5 +120,26 @@ std::string DecodeUrlText(const std::string& text) {
   ReplaceAll(out, "&lt;", "<");
   ReplaceAll(out, "&gt;", ">");
   ReplaceAll(out, "&frasl;", "/");
-  return DecodeNumericReferences(out);
+  return out;
+}
+
+std::string DecodeShowText(const std::string& stored) {
+  return DecodeUrlText(StripCData(stored));
+}
+
+std::string EncodeTypedShowText(const std::string& typed) {
+  std::string text = typed;
+  ReplaceAll(text, "%", "%25");
+  ReplaceAll(text, "+", "%2B");
+  return text;
+}
+
+std::string QuoteShowTextMarkup(const std::string& text) {
+  std::string quoted = text;
+  // "%" itself stays: a host's form encoding is already in the text.
+  ReplaceAll(quoted, "&", "%26");
+  ReplaceAll(quoted, "<", "%3C");
+  ReplaceAll(quoted, ">", "%3E");
+  ReplaceAll(quoted, "]", "%5D");
+  return quoted;
 }

@@ -1,7 +1,8 @@
 // Plain-text scanners for the beginning of a meta.xml text: quick questions
 // about a package (title, author, cast, icon) are answered without parsing a
 // tree. They assume the layout our own meta.xml writer produces and are not a
-// general XML reader.
+// general XML reader. Beside them, the stored form of a show's texts: how a
+// host encodes them, how the generator quotes them and how they are read.
 #ifndef TAVIRELLE_XML_META_TEXT_H_
 #define TAVIRELLE_XML_META_TEXT_H_
 
@@ -19,9 +20,34 @@ std::string ExtractElementText(const std::string& text, const std::string& name,
 // wrapper; the text unchanged when there is none.
 std::string StripCData(const std::string& text);
 
-// The stored form of a display text turned back into the text: "+" and
-// "%XX" undone, then the entities &apos; &nbsp; &quot; &amp; &lt; &gt;
-// &frasl; (in this order), then numeric references &#xHHHH; / &#DDDDD;.
+// The stored form of a display text turned back into the text: numeric
+// references &#xHHHH; / &#DDDDD; first (our XML writer makes them of "%",
+// "+", "!" and every byte from 0x80 outside CDATA, so they belong to the
+// XML layer, not to the stored text), then "+" and "%XX", then the entities
+// &apos; &nbsp; &quot; &amp; &lt; &gt; &frasl; (in this order).
 std::string DecodeUrlText(const std::string& text);
+
+// How a show's texts (title, created-by, starring) are stored in meta.xml:
+// form-encoded, inside CDATA or not. A host form-encodes what it is given
+// (at least "%" and "+", see EncodeTypedShowText); the meta.xml generator
+// percent-encodes the characters that could change the document's structure
+// (QuoteShowTextMarkup); readers undo both with DecodeShowText. One limit
+// stays: a text that spells an entity name the decoding knows ("&lt;") comes
+// back as the character it names.
+
+// The one way to read a stored show text: `stored` is the raw content of its
+// element (CDATA wrapper, numeric references and all) or the value the XML
+// reader made of it; the result is the text in the process code page.
+std::string DecodeShowText(const std::string& stored);
+
+// A typed text as a host passes it: "%" and "+" form-encoded ("%25", "%2B")
+// and nothing else, so that DecodeShowText gives back exactly what was typed.
+std::string EncodeTypedShowText(const std::string& typed);
+
+// The text with "<", ">", "&" and "]" percent-encoded ("%3C", "%3E", "%26",
+// "%5D"): substituted into a template, inside CDATA or not, it can neither
+// close the section nor open an element. A form-encoded text holds none of
+// them and comes out unchanged.
+std::string QuoteShowTextMarkup(const std::string& text);
 
 #endif  // TAVIRELLE_XML_META_TEXT_H_

@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "xml/encoding.h"
+#include "xml/xml_document.h"
+
 namespace {
 
 const std::string kMeta =
@@ -78,13 +81,66 @@ TEST(MetaTextTest, DecodeUrlText) {
       {"&apos;&quot;&lt;&gt;&frasl;", "'\"<>/"},
       {"&amp;lt;", "<"},  // "&amp;" goes before "&lt;"
       {"%26lt;", "<"},    // the form decoding goes before the entities
-      {"&amp;#x41;", "A"},  // numeric references come last
+      // Numeric references come first: they are the XML writer's, not the
+      // stored text's, so what they make is form-decoded and nothing after
+      // the form decoding turns into one.
+      {"Summer&#x2B;Trip", "Summer Trip"},
+      {"&#x25;41&#x25;2B", "A+"},
+      {"&amp;#x41;", "&#x41;"},
+      {"%26#x41;", "&#x41;"},
       {"Caf&#xE9;&#x21;", "Caf\xE9!"},
       {"&#233;&#00065;&#x20AC;&#x20ac;", "\xE9" "A\x80\x80"},
       {"&#x4E2D;&#0;&#x0;&#65601;", "&#x4E2D;&#0;&#x0;&#65601;"},
       {"&#x12345;&#123456;&#X41;&#x;&#;&#x41", "&#x12345;&#123456;&#X41;&#x;&#;&#x41"},
   };
   for (const auto& c : cases) EXPECT_EQ(DecodeUrlText(c.stored), c.text) << c.stored;
+}
+
+// Show texts as they stand in meta.xml files: form-encoded by their host,
+// inside CDATA or written by our XML writer outside it.
+TEST(MetaTextTest, DecodeShowTextReadsEveryStoredForm) {
+  const struct {
+    const char* stored;
+    const char* text;
+  } cases[] = {
+      {"<![CDATA[Summer+Trip+%26+Friends]]>", "Summer Trip & Friends"},
+      {"Summer+Trip+%26+Friends", "Summer Trip & Friends"},
+      {"Summer&#x2B;Trip", "Summer Trip"},
+      {"<![CDATA[Summer&#x2B;Trip]]>", "Summer Trip"},
+      {"100&#x25;25 &#x25;2B more", "100% + more"},
+      {"<![CDATA[Caf\xE9%21]]>", "Caf\xE9!"},
+      {"Caf&#xE9;&#x21;", "Caf\xE9!"},
+      {"Tom &amp; Jerry", "Tom & Jerry"},
+      {"<![CDATA[%3Cb%3E %5D%5D%3E]]>", "<b> ]]>"},
+      {"<![CDATA[]]>", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DecodeShowText(c.stored), c.text) << c.stored;
+}
+
+// Whatever a person types comes back through the host's encoding, the
+// generator's quoting and the XML writer (CDATA or not), except a spelled
+// entity name, which is the one documented limit.
+TEST(MetaTextTest, TypedTextsComeBackThroughEveryStoredForm) {
+  const std::string typed[] = {"Tom & Jerry ]]> part 2", "100% + more", "Caf\xE9!",
+                               "<b>bold</b>",           "a+b=c",       "%41 %2B %%",
+                               "\xDC" "n\xEF" "c\xF8" "d\xE9", " \"quoted\" 'single' ",
+                               "<![CDATA[x]]>"};
+  for (const std::string& text : typed) {
+    std::string stored = QuoteShowTextMarkup(EncodeTypedShowText(text));
+    EXPECT_EQ(stored.find_first_of("<>&]"), std::string::npos) << stored;
+    EXPECT_EQ(DecodeShowText("<![CDATA[" + stored + "]]>"), text);
+    EXPECT_EQ(DecodeShowText(stored), text);
+    for (bool as_cdata : {false, true}) {
+      _tagXMLDocument document;
+      document.AddChild("title", stored.c_str(), as_cdata);
+      std::string written = Utf8ToMb(document.DocumentText());
+      EXPECT_EQ(DecodeShowText(ExtractElementText(written, "title")), text) << written;
+    }
+  }
+  // A host that form-encodes everything passes nothing the quoting changes.
+  EXPECT_EQ(QuoteShowTextMarkup("Summer+Trip+%26+Friends%5D"), "Summer+Trip+%26+Friends%5D");
+  EXPECT_EQ(DecodeShowText(QuoteShowTextMarkup(EncodeTypedShowText("&lt;"))), "<");
 }
 
 }  // namespace
