@@ -8,6 +8,7 @@
 #include "util/file_utils.h"
 #include "util/text.h"
 #include "xml/encoding.h"
+#include "xml/meta_text.h"
 #include "xml/xml_document.h"
 
 namespace {
@@ -105,11 +106,14 @@ void FillImage(_tagXMLNode* image, IPhotoDesc* photo, const std::string& music_p
 
 // Puts the show's texts into the template text. The texts are in the process
 // code page; a template that the parser reads as UTF-8 gets them as UTF-8,
-// or every letter outside ASCII would turn into "?".
+// or every letter outside ASCII would turn into "?". No text may change the
+// document's structure (close a CDATA section, open an element), so the
+// characters that could are percent-encoded, as the readers decode them.
 void ReplacePlaceholders(const CQXHelper& show, std::string& text) {
   bool utf8 = LoadTextReadsUtf8(text);
   auto as_template_text = [&](const std::string& value) {
-    return utf8 ? MbToUtf8(value) : value;
+    std::string quoted = QuoteShowTextMarkup(value);
+    return utf8 ? MbToUtf8(quoted) : quoted;
   };
   ReplaceAll(text, "%SHOW_TITLE%", as_template_text(show.title()));
   ReplaceAll(text, "%CREATED_BY%", as_template_text(show.creat_by()));

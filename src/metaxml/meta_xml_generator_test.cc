@@ -13,6 +13,8 @@
 #include "show/qx_helper.h"
 #include "testing/temp_dir.h"
 #include "util/file_utils.h"
+#include "xml/meta_text.h"
+#include "xml/xml_document.h"
 
 namespace {
 
@@ -179,25 +181,42 @@ TEST_F(MetaXmlTest, VideosKeepTheirTemplateAttributesAndClipsAreAppended) {
   EXPECT_EQ(Generate(), expected);
 }
 
-TEST_F(MetaXmlTest, PlaceholdersAreReplacedInOrderAndUnescaped) {
+TEST_F(MetaXmlTest, PlaceholdersAreReplacedInOrder) {
   UseTemplate(
       "<qx><show><t>%SHOW_TITLE%</t><c>%CREATED_BY%</c><s>%STARRING%</s>"
       "<y>%ONE_CLICK_STYLE%</y></show><images><image/></images></qx>");
-  SetText(&CQXHelper::put_Title, "A %STARRING% &amp; B");
+  SetText(&CQXHelper::put_Title, "A %STARRING% B");
   SetText(&CQXHelper::put_CreatBy, "C");
   SetText(&CQXHelper::put_Starring, "Star");
   AddPhoto("A.jpg", "d");
   std::string text = Generate();
-  // The title took the later placeholder's text; the entity was decoded by the
-  // parser and written back encoded.
-  EXPECT_NE(text.find("<t>A Star &amp; B</t>"), std::string::npos) << text;
+  // The title took the later placeholder's text.
+  EXPECT_NE(text.find("<t>A Star B</t>"), std::string::npos) << text;
   EXPECT_NE(text.find("<y>test</y>"), std::string::npos) << text;
-  // An unescaped "<" opens an element the template never closes: the text no
-  // longer loads, so nothing is written, and the flags are cleared all the same.
-  SetText(&CQXHelper::put_CreatBy, "x<y");
-  ASSERT_TRUE(GetFileSystem()->DeleteFile(out_ + "meta.xml"));
-  EXPECT_EQ(Generate(), "<none>");
-  EXPECT_FALSE(show_->show_changed());
+}
+
+TEST_F(MetaXmlTest, AShowTextNeverChangesTheDocumentsStructure) {
+  UseTemplate(
+      "<qx><show><title><![CDATA[%SHOW_TITLE%]]></title><by>%CREATED_BY%</by>"
+      "<s><![CDATA[%STARRING%]]></s></show><images><image/></images></qx>");
+  const std::string hostile = "Tom & Jerry ]]> <evil/> <![CDATA[ x<y";
+  SetText(&CQXHelper::put_Title, hostile);
+  SetText(&CQXHelper::put_CreatBy, hostile);
+  // A host that stores its texts form-encoded passes nothing to quote.
+  SetText(&CQXHelper::put_Starring, "Summer+Trip+%26+Friends");
+  AddPhoto("A.jpg", "d");
+  std::string text = Generate();
+  EXPECT_EQ(text.find("<evil"), std::string::npos) << text;
+  EXPECT_NE(text.find("<s><![CDATA[Summer+Trip+%26+Friends]]></s>"), std::string::npos) << text;
+  _tagXMLDocument document;
+  ASSERT_TRUE(document.LoadText(text));
+  _tagXMLNode* show = document.FindChild("qx")->FindChild("show");
+  ASSERT_EQ(show->ChildCount(), 3);
+  // Read back from the raw text and from the tree, each text is what was set.
+  for (const char* name : {"title", "by"}) {
+    EXPECT_EQ(DecodeShowText(ExtractElementText(text, name)), hostile) << name;
+    EXPECT_EQ(DecodeShowText(show->ChildText(name)), hostile) << name;
+  }
 }
 
 TEST_F(MetaXmlTest, NonAsciiTextsSurviveUtf8AndOtherTemplates) {
