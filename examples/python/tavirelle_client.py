@@ -263,6 +263,23 @@ MINIMAL_META = """<?xml version="1.0" encoding="UTF-8" ?>
 """
 
 
+def show_text(typed):
+    """A typed show text (title, created-by, starring) as a host passes it.
+
+    Shows store these texts form-encoded and readers decode them, so "%" and
+    "+" go in encoded to come back exactly as typed. (The component itself
+    percent-encodes "<", ">", "&" and "]" when it writes the description.)
+    """
+    return typed.replace("%", "%25").replace("+", "%2B")
+
+
+def stored_text(passed):
+    """The text as the component writes it into meta.xml."""
+    for character, code in (("&", "%26"), ("<", "%3C"), (">", "%3E"), ("]", "%5D")):
+        passed = passed.replace(character, code)
+    return passed
+
+
 def check(condition, what):
     if not condition:
         raise AssertionError(what)
@@ -271,8 +288,9 @@ def check(condition, what):
 def author_and_pack(module, photos, work):
     show_folder = os.path.join(work, "show") + "/"
     helper = module.create("QXHelper")
-    fields = {"Title": "Trip to the sea", "CreatBy": "Ann", "Starring": "Bob and Cy",
-              "StyleId": "base"}
+    typed_title = "Trip to the sea: 100% + sun & <more>"
+    fields = {"Title": show_text(typed_title), "CreatBy": show_text("Ann"),
+              "Starring": show_text("Bob + Cy"), "StyleId": "base"}
     for name, value in fields.items():
         helper.put(name, value)
     helper.put("MusicPath", helper.get("MUSIC_NONE"))
@@ -304,16 +322,17 @@ def author_and_pack(module, photos, work):
         print("note: no style templates beside %s; writing a minimal meta.xml"
               % sys.executable)
         with open(os.path.join(show_folder, "meta.xml"), "w", encoding="utf-8") as f:
-            f.write(MINIMAL_META % (fields["Title"], fields["CreatBy"], fields["Starring"]))
+            f.write(MINIMAL_META % tuple(stored_text(fields[name])
+                                         for name in ("Title", "CreatBy", "Starring")))
 
     file_io = module.create("QXFileIO")
     package = file_io.call("WriteDotTavirelle", os.path.join(work, "trip.pkg"), show_folder)
     check(os.path.exists(package), "the package was written: %r" % package)
     file_io.call("OpenDotTavirelle", package, 0)
     meta = file_io.call("GetMetaXml")
-    check(fields["Title"] in meta, "meta text names the show")
+    check(stored_text(fields["Title"]) in meta, "meta text names the show")
     _, icon, title = file_io.call("QuickGetShowInfo", outs=2)
-    check(title == fields["Title"], "package title %r" % title)
+    check(title == typed_title, "package title %r" % title)
     file_io.call("CloseDotTavirelle")
     try:
         file_io.dispid("NoSuchMember")

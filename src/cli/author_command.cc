@@ -9,6 +9,7 @@
 #include "show/interfaces.h"
 #include "show/show_objects.h"
 #include "util/file_utils.h"
+#include "xml/meta_text.h"
 
 namespace {
 
@@ -22,6 +23,21 @@ std::string GetText(IPhotoDesc* photo, HRESULT (IPhotoDesc::*getter)(BSTR*)) {
   ScopedBstr value;
   (photo->*getter)(value.Receive());
   return ToUtf8(value.Ansi());
+}
+
+// A show text (title, created-by, starring) as the component is to get it.
+// Shows store these texts form-encoded, so "%" and "+" go in encoded and come
+// back as typed; a character the code page lacks would silently become "?",
+// so such a text is refused, naming what cannot be kept.
+bool PrepareShowText(const char* option, std::string* text, std::string* problem) {
+  std::vector<std::string> lacking = CharactersOutsideCodePage(*text);
+  if (!lacking.empty()) {
+    *problem = std::string(option) + " has characters a show cannot hold (outside Windows-1252):";
+    for (const auto& character : lacking) *problem += " " + character;
+    return false;
+  }
+  *text = EncodeTypedShowText(*text);
+  return true;
 }
 
 int RunAuthor(const std::vector<std::string>& arguments) {
@@ -39,6 +55,12 @@ int RunAuthor(const std::vector<std::string>& arguments) {
   std::string unknown;
   if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (bad || !has_out || args.empty()) return UsageError("author");
+  std::string text_problem;
+  if (!PrepareShowText("--title", &title, &text_problem) ||
+      !PrepareShowText("--created-by", &created_by, &text_problem) ||
+      !PrepareShowText("--starring", &starring, &text_problem)) {
+    return Fail(text_problem);
+  }
   LONG orientation = 0;
   if (has_orientation) {
     if (orientation_text.size() != 1 || orientation_text[0] < '0' || orientation_text[0] > '3') {

@@ -62,5 +62,8 @@ bool SameFile(const std::string& a, const std::string& b);
 // Conversions between the command's UTF-8 and the process code page.
 std::string ToAnsi(const std::string& utf8);
 std::string ToUtf8(const std::string& ansi);
+// The characters of a UTF-8 text that the process code page lacks, each once,
+// in order of first appearance (as UTF-8); empty when the whole text fits.
+std::vector<std::string> CharactersOutsideCodePage(const std::string& utf8);
 
 #endif  // TAVIRELLE_CLI_COMMAND_H_
