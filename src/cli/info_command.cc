@@ -67,7 +67,10 @@ int RunInfo(const std::vector<std::string>& arguments) {
     }
   } else {
     scratch = std::make_unique<ScratchFolder>();
-    if (!scratch->created()) return Fail("cannot create a scratch folder");
+    if (!scratch->created()) {
+      return Fail(scratch->path() + ": cannot create a scratch folder (" +
+                  ErrorInWords(GetLastError()) + ")");
+    }
     folder = scratch->path();
   }
   ScopedBstr output(BstrFromAnsi(folder));

@@ -102,8 +102,9 @@ class ShowPackage::EntrySink {
   virtual void Unreadable() {}
   // An attempt failed; the next one (a thumbnail fall-back) starts afresh.
   virtual void Discard() = 0;
-  // The last attempt failed in a way no other entry can mend (the target
-  // cannot be written), so no fall-back is tried.
+  // The last attempt failed in a way another entry would not mend (the
+  // target cannot be written, or the entry's bytes are not the ones the
+  // directory states), so no fall-back is tried.
   virtual bool Final() const { return false; }
 };
 
