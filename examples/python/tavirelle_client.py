@@ -249,7 +249,7 @@ rHUix1KoFSKooudUJkSx1IsdSqoqRVFFzrhMiWOpVjqRVFSKooudcJkax1IsdSKBUigUXOqEz//Z
 
 
 MINIMAL_META = """<?xml version="1.0" encoding="UTF-8" ?>
-<qx version="1">
+<qx>
 	<show>
 		<title><![CDATA[%s]]></title>
 		<createdby><![CDATA[%s]]></createdby>

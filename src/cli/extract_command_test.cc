@@ -1,4 +1,10 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
 #include "cli/show_command_fixture.h"
+#include "showdata/test_packages.h"
 
 namespace {
 
@@ -8,12 +14,180 @@ TEST_F(ShowCommandTest, ExtractCopiesTheShowIntoANewFolder) {
   CommandRun run = Tavirelle("extract " + Quoted(package) + " " + Quoted(out));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "extracted: " + out + "/\n");
+  EXPECT_EQ(run.err, "");  // no progress bar off a terminal
   EXPECT_EQ(Read(out + "/meta.xml"), meta_);
   EXPECT_EQ(Read(out + "/show_icon.jpg"), "icon");
   EXPECT_EQ(Read(out + "/photo.jpg"), std::string(100000, 'p'));
   EXPECT_EQ(Read(out + "/clip.swf"), "video");
   // Files the show does not refer to stay in the package.
   EXPECT_FALSE(Exists(out + "/onlineInfo.xml"));
+}
+
+bool IsLink(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// Links standing in the output folder are replaced by the files the command
+// makes there; the files they point to are never written.
+TEST_F(ShowCommandTest, ExtractAndInfoReplaceLinksInTheFolderInsteadOfWritingThroughThem) {
+  std::string package = PackShow();
+  std::string out = dir_.Join("out/");
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(out));
+  ASSERT_TRUE(WriteWholeFile(dir_.Join("precious"), "the user's own file"));
+  for (const char* name : {"photo.jpg", "meta.xml", "show_icon.jpg"}) {
+    ASSERT_EQ(::symlink(dir_.Join("precious").c_str(), (out + name).c_str()), 0);
+  }
+  CommandRun run = Tavirelle("extract " + Quoted(package) + " " + Quoted(out));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Read(dir_.Join("precious")), "the user's own file");
+  for (const char* name : {"photo.jpg", "meta.xml", "show_icon.jpg"}) {
+    EXPECT_FALSE(IsLink(out + name)) << name;
+  }
+  EXPECT_EQ(Read(out + "photo.jpg"), std::string(100000, 'p'));
+  EXPECT_EQ(Read(out + "meta.xml"), meta_);
+
+  std::string icons = dir_.Join("icons/");
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(icons));
+  ASSERT_EQ(::symlink(dir_.Join("precious").c_str(), (icons + "show_icon.jpg").c_str()), 0);
+  run = Tavirelle("info " + Quoted(package) + " --out " + Quoted(icons));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_FALSE(IsLink(icons + "show_icon.jpg"));
+  EXPECT_EQ(Read(icons + "show_icon.jpg"), "icon");
+  EXPECT_EQ(Read(dir_.Join("precious")), "the user's own file");
+}
+
+TEST_F(ShowCommandTest, ExtractFailsOnADamagedEntryAndLeavesNoCopyOfIt) {
+  std::string package = PackShow();
+  std::string bytes = Read(package);
+  size_t at = bytes.find(std::string(100000, 'p'));
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 77777] = 'q';
+  ASSERT_TRUE(WriteWholeFile(package, bytes));
+
+  std::string out = dir_.Join("out");
+  CommandRun run = Tavirelle("extract " + Quoted(package) + " " + Quoted(out));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_NE(run.err.find("photo.jpg (damaged in the package (checksum mismatch))"),
+            std::string::npos)
+      << run.err;
+  EXPECT_FALSE(Exists(out + "/photo.jpg"));
+  // The rest of the show is there; only the damaged file is held back.
+  EXPECT_EQ(Read(out + "/clip.swf"), "video");
+  EXPECT_EQ(Read(out + "/meta.xml"), meta_);
+}
+
+// A photo the package lacks fails the command; music and audio captions may
+// be shared assets kept elsewhere, so their absence is only a warning.
+TEST_F(ShowCommandTest, ExtractFailsForAMissingPhotoAndWarnsForMissingSharedAssets) {
+  const std::string meta =
+      "<qx><show><title>T</title></show><images>"
+      "<image onlineFilename=\"a.jpg\"><music file=\"song.mp3\"/></image>"
+      "<image onlineFilename=\"b.jpg\"><audioCaption file=\"note.wav\"/></image>"
+      "</images></qx>";
+  struct Case {
+    std::vector<TestEntry> entries;
+    int status;
+    std::vector<std::string> err_lines;
+  } cases[] = {
+      {{{"meta.xml", meta}, {"a.jpg", "A"}, {"b.jpg", "B"}},
+       0,
+       {"tavirelle: warning: note.wav: not in the package, skipped",
+        "tavirelle: warning: song.mp3: not in the package, skipped"}},
+      {{{"meta.xml", meta}, {"a.jpg", "A"}, {"note.wav", "N"}, {"song.mp3", "S"}},
+       1,
+       {"tavirelle: " + dir_.Join("show.pkg") + ": not extracted into " + dir_.Join("out/") +
+        ": b.jpg (not in the package)"}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(WriteTestPackage(dir_.Join("show.pkg"), c.entries));
+    CommandRun run = Tavirelle("extract " + Quoted(dir_.Join("show.pkg")) + " " +
+                               Quoted(dir_.Join("out")));
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_EQ(run.out, c.status == 0 ? "extracted: " + dir_.Join("out/") + "\n" : "");
+    std::string expected;
+    for (const std::string& line : c.err_lines) expected += line + "\n";
+    EXPECT_EQ(run.err, expected);
+    EXPECT_EQ(Read(dir_.Join("out/a.jpg")), "A");
+  }
+}
+
+TEST_F(ShowCommandTest, ExtractShowsProgressOnATerminal) {
+  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+  std::string meta = "<qx><show/><images>";
+  std::vector<TestEntry> entries;
+  for (int i = 0; i < 12; ++i) {
+    std::string name = "p" + std::to_string(i) + ".jpg";
+    meta += "<image onlineFilename=\"" + name + "\"/>";
+    entries.push_back({name, std::string(1000, static_cast<char>('a' + i))});
+  }
+  entries.insert(entries.begin(), {"meta.xml", meta + "</images></qx>"});
+  ASSERT_TRUE(WriteTestPackage(dir_.Join("show.pkg"), entries));
+  // script(1) runs the command on a new terminal and copies what it shows.
+  std::string shown = dir_.Join("shown.txt");
+  std::string command = "script -qec \"" + std::string(TAVIRELLE_COMMAND_PATH) + " extract " +
+                        dir_.Join("show.pkg") + " " + dir_.Join("out") + "\" /dev/null > " +
+                        Quoted(shown) + " 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << Read(shown);
+  std::string text = Read(shown);
+  EXPECT_NE(text.find("] 13/13"), std::string::npos) << text;
+  EXPECT_NE(text.find("extracted: " + dir_.Join("out/")), std::string::npos) << text;
+  EXPECT_EQ(Read(dir_.Join("out/p11.jpg")), std::string(1000, 'l'));
+}
+
+TEST_F(ShowCommandTest, DoubleDashEndsTheOptionsOfThePackageCommands) {
+  std::string package = PackShow();
+  ASSERT_TRUE(WriteWholeFile(dir_.Join("--show.pkg"), Read(package)));
+  std::string here = "cd " + Quoted(dir_.path()) + " &&";
+  CommandRun run = Tavirelle("meta -- --show.pkg", here);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, meta_);
+  run = Tavirelle("info -- --show.pkg", here);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("title: Caf\xC3\xA9 & Co!\n"), std::string::npos) << run.out;
+  run = Tavirelle("info --out icons -- --show.pkg", here);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Read(dir_.Join("icons/show_icon.jpg")), "icon");
+  run = Tavirelle("extract -- --show.pkg --out", here);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Read(dir_.Join("--out/clip.swf")), "video");
+  // Before "--" a name that looks like an option is one.
+  for (const char* command : {"meta --show.pkg", "info --show.pkg", "extract --show.pkg x"}) {
+    run = Tavirelle(command, here);
+    EXPECT_NE(run.status, 0) << command;
+    EXPECT_EQ(run.err, "tavirelle: unknown option --show.pkg\n") << command;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A read-only package whose meta.xml is broken cannot be repaired, but its
+// show is still read from the older version it holds.
+TEST_F(ShowCommandTest, AReadOnlyPackageWithABrokenDescriptionIsStillReadWithAWarning) {
+  const std::string meta =
+      "<qx><show></show><images><image onlineFilename=\"a.jpg\"/></images></qx>";
+  std::string package = dir_.Join("show.pkg");
+  ASSERT_TRUE(WriteTestPackage(package, {{"meta.xml.0", meta}, {"a.jpg", "A"},
+                                         {"meta.xml", "<qx><sh"}}));
+  ASSERT_EQ(::chmod(package.c_str(), 0444), 0);
+  std::string before = Read(package);
+  const std::string warning = "tavirelle: warning: " + package +
+                              ": the broken meta.xml was read from an older version, but the "
+                              "package could not be repaired\n";
+  CommandRun run = Tavirelle("extract " + Quoted(package) + " " + Quoted(dir_.Join("out")));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, warning);
+  EXPECT_EQ(Read(dir_.Join("out/a.jpg")), "A");
+  EXPECT_EQ(Read(dir_.Join("out/meta.xml")), meta);
+  run = Tavirelle("meta " + Quoted(package));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, meta);
+  EXPECT_EQ(run.err, warning);
+  EXPECT_TRUE(Read(package) == before);
 }
 
 }  // namespace

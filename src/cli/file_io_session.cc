@@ -1,5 +1,7 @@
 #include "cli/file_io_session.h"
 
+#include <new>
+
 #include "cli/command.h"
 
 #include "package/record_format.h"
@@ -13,15 +15,19 @@ FileIOSession::~FileIOSession() {
 }
 
 bool FileIOSession::Create(std::string* error) {
-  HRESULT status = CreateQXFileIO(IQXFileIO::kIid, reinterpret_cast<void**>(&io_));
-  if (status != S_OK || io_ == nullptr) {
-    io_ = nullptr;
-    *error = FormatText("cannot create the package object (0x%08X)",
-                        static_cast<unsigned>(status));
+  // Made here rather than through the class object so that the command can
+  // reach what lies behind the interface; it starts with one reference.
+  try {
+    object_ = new CQXFileIO();
+  } catch (const std::bad_alloc&) {
+    *error = "cannot create the package object: out of memory";
     return false;
   }
+  io_ = object_;
   return true;
 }
+
+ShowPackage& FileIOSession::package() const { return object_->package(); }
 
 bool FileIOSession::Open(const std::string& utf8_path, bool validate_meta,
                          std::string* error) {
@@ -37,6 +43,17 @@ bool FileIOSession::Open(const std::string& utf8_path, bool validate_meta,
   if (why == PackageOpenError::kNone) why = PackageOpenError::kRepairFailed;
   *error = utf8_path + ": " + DescribeOpenError(why);
   return false;
+}
+
+std::string DescribeEntrySave(const EntrySave& save) {
+  switch (save.result) {
+    case EntrySaveResult::kSaved: return std::string();
+    case EntrySaveResult::kMissing: return "not in the package";
+    case EntrySaveResult::kDamaged: return "damaged in the package";
+    case EntrySaveResult::kMismatch: return "damaged in the package (checksum mismatch)";
+    case EntrySaveResult::kWriteFailed: return ErrorInWords(save.error);
+  }
+  return "not saved";
 }
 
 std::string DescribeWriteStatus(HRESULT status) {

@@ -9,6 +9,10 @@
 #include "platform/types.h"
 #include "show/interfaces.h"
 
+#include "package/show_package.h"
+
+class CQXFileIO;
+
 class FileIOSession {
  public:
   FileIOSession() = default;
@@ -19,14 +23,22 @@ class FileIOSession {
   // Creates the object; false with the reason in *error.
   bool Create(std::string* error);
   IQXFileIO* get() const { return io_; }
+  // The object behind the interface, for what a command needs beyond it
+  // (an extraction's report, whether the icon was saved).
+  CQXFileIO* object() const { return object_; }
+  ShowPackage& package() const;
 
   // Opens the package at `utf8_path` (the command's UTF-8 text). On failure
   // *error tells why the file is not a usable package.
   bool Open(const std::string& utf8_path, bool validate_meta, std::string* error);
 
  private:
+  CQXFileIO* object_ = nullptr;
   IQXFileIO* io_ = nullptr;
 };
+
+// Why an entry was not saved as a file, in words; empty when it was.
+std::string DescribeEntrySave(const EntrySave& save);
 
 // A one-line reason for a failed status of the package writer.
 std::string DescribeWriteStatus(HRESULT status);

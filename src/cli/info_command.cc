@@ -6,7 +6,10 @@
 #include "cli/command.h"
 #include "cli/file_io_session.h"
 #include "platform/bstr.h"
+#include "package/show_package.h"
 #include "platform/file_system.h"
+#include "platform/last_error.h"
+#include "showdata/qx_file_io.h"
 #include "showdata/show_data.h"
 #include "util/file_utils.h"
 
@@ -45,6 +48,8 @@ int RunInfo(const std::vector<std::string>& arguments) {
   std::string out;
   bool bad = false;
   bool has_out = TakeOption(args, "--out", &out, &bad);
+  std::string unknown;
+  if (!bad && !EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (bad || args.size() != 1) return UsageError("info");
 
   FileIOSession session;
@@ -57,10 +62,15 @@ int RunInfo(const std::vector<std::string>& arguments) {
   std::string folder;
   if (has_out) {
     folder = ToAnsi(AsOutputFolder(out));
-    if (!CreateFolderPath(folder)) return Fail(out + ": the folder cannot be created");
+    if (!CreateFolderPath(folder)) {
+      return Fail(out + ": the folder cannot be created (" + ErrorInWords(GetLastError()) + ")");
+    }
   } else {
     scratch = std::make_unique<ScratchFolder>();
-    if (!scratch->created()) return Fail("cannot create a scratch folder");
+    if (!scratch->created()) {
+      return Fail(scratch->path() + ": cannot create a scratch folder (" +
+                  ErrorInWords(GetLastError()) + ")");
+    }
     folder = scratch->path();
   }
   ScopedBstr output(BstrFromAnsi(folder));
@@ -73,12 +83,24 @@ int RunInfo(const std::vector<std::string>& arguments) {
   std::string icon_name = icon.Ansi();
   if (scratch != nullptr) {
     scratch->set_icon(icon_name);
-  } else if (!icon_name.empty() && IsNameInsideFolder(icon_name) &&
-             !PathExists(folder + icon_name) && FileNameOf(icon_name) != icon_name) {
-    // A thumbnail icon lives in subfolders that must exist before the
-    // object can save it there.
-    EnsureFolderFor(folder + icon_name);
-    io->QuickGetShowInfo(icon.Receive(), title.Receive());
+  } else if (!icon_name.empty()) {
+    const EntrySave& saved = session.object()->last_icon_save();
+    if (!IsNameInsideFolder(icon_name)) {
+      return Fail(args[0] + ": the icon " + ToUtf8(icon_name) +
+                  " cannot be saved: its name leaves the folder");
+    }
+    if (saved.result == EntrySaveResult::kWriteFailed && FileNameOf(icon_name) != icon_name &&
+        !FolderExists(FolderOf(folder + icon_name))) {
+      // A thumbnail icon lives in subfolders that must exist before the
+      // object can save it there.
+      EnsureFolderFor(folder + icon_name);
+      io->QuickGetShowInfo(icon.Receive(), title.Receive());
+    }
+    std::string problem = DescribeEntrySave(session.object()->last_icon_save());
+    if (!problem.empty()) {
+      return Fail(AsOutputFolder(out) + ToUtf8(icon_name) + ": the icon cannot be saved: " +
+                  problem);
+    }
   }
 
   ScopedBstr code, mod_time;

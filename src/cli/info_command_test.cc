@@ -1,6 +1,7 @@
-#include "cli/show_command_fixture.h"
-
 #include <vector>
+
+#include "cli/show_command_fixture.h"
+#include "showdata/test_packages.h"
 
 namespace {
 
@@ -66,6 +67,71 @@ TEST_F(ShowCommandTest, InfoSavesAThumbnailIconIntoSubfolders) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, quick.out);
   EXPECT_EQ(Read(out + "/w133/h100/clip.jpg"), "thumb");
+}
+
+}  // namespace
+
+namespace {
+
+// With --out the icon is part of the work: when it cannot be saved the
+// command says why and fails.
+TEST_F(ShowCommandTest, InfoFailsWhenTheIconCannotBeSaved) {
+  std::string package = PackShow();
+  std::string out = dir_.Join("icons/");
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(out));
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(out + "show_icon.jpg"));
+  CommandRun run = Tavirelle("info " + Quoted(package) + " --out " + Quoted(out));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "tavirelle: " + out + "show_icon.jpg: the icon cannot be saved: "
+                     "permission denied\n");
+
+  // The icon the show names is not in the package.
+  ASSERT_TRUE(WriteTestPackage(dir_.Join("noicon.pkg"),
+                               {{"meta.xml", "<qx><show><title>T</title></show></qx>"}}));
+  run = Tavirelle("info " + Quoted(dir_.Join("noicon.pkg")) + " --out " + Quoted(out));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "tavirelle: " + out + "show_icon.jpg: the icon cannot be saved: "
+                     "not in the package\n");
+  // Without --out nothing was asked to be saved.
+  run = Tavirelle("info " + Quoted(dir_.Join("noicon.pkg")));
+  EXPECT_EQ(run.status, 0) << run.err;
+}
+
+// The scratch folder of a plain `info` is cleaned up by name; an icon name
+// that climbs out of it must not reach the user's files around it.
+TEST_F(ShowCommandTest, InfoNeverTouchesFilesBesideItsScratchFolder) {
+  std::string scratch = dir_.Join("tmp/");
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(scratch));
+  ASSERT_TRUE(WriteWholeFile(scratch + "x", "sentinel"));
+  ASSERT_TRUE(WriteTestPackage(dir_.Join("escape.pkg"),
+                               {{"meta.xml", "<qx><show><title>T</title><icon>..\\x</icon>"
+                                             "</show></qx>"},
+                                {"..\\x", "from the package"}}));
+  CommandRun run = Tavirelle("info " + Quoted(dir_.Join("escape.pkg")),
+                             "TMPDIR=" + Quoted(scratch));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("icon: ..\\x\n"), std::string::npos) << run.out;
+  EXPECT_EQ(Read(scratch + "x"), "sentinel");
+  std::vector<FindData> left;
+  GetFileSystem()->Find(scratch + "*", &left);
+  EXPECT_EQ(left.size(), 3u);  // ".", ".." and the sentinel
+}
+
+// A description whose stated size runs past the end of the file is
+// unreadable for the quick look and for the full read alike.
+TEST_F(ShowCommandTest, InfoAndMetaAgreeThatACutDescriptionIsUnreadable) {
+  std::string meta =
+      "<qx><show><title>Cut</title></show><images><image onlineFilename=\"a.jpg\"/></images></qx>";
+  ASSERT_TRUE(WriteTestPackage(dir_.Join("cut.pkg"),
+                               {{"a.jpg", "A"}, {"meta.xml", meta, false, 100000}}));
+  CommandRun info = Tavirelle("info " + Quoted(dir_.Join("cut.pkg")));
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("title: \n"), std::string::npos) << info.out;
+  CommandRun meta_run = Tavirelle("meta " + Quoted(dir_.Join("cut.pkg")));
+  EXPECT_EQ(meta_run.status, 1);
+  EXPECT_EQ(meta_run.out, "");
+  EXPECT_NE(meta_run.err.find("no usable show description"), std::string::npos) << meta_run.err;
 }
 
 }  // namespace

@@ -116,13 +116,16 @@ ShowInfo QuickShowInfo(ShowPackage& package) {
   ShowInfo info;
   if (!package.IsOpen()) return info;
   // Only the current version counts here; the first copy whose stored
-  // headers read correctly is the one a quick look trusts.
+  // headers read correctly and whose bytes are all there is the one a quick
+  // look trusts. A copy cut short is as unreadable here as for a full read
+  // of the description, so the two never disagree about a package.
   const PackageEntry* meta = nullptr;
   std::string head;
   for (const PackageEntry& entry : package.entries()) {
     if (entry.name != "meta.xml") continue;
     uint32_t length = entry.size == 0 ? 0 : std::min(entry.size, kShowInfoHeadSize) - 1;
-    if (package.ReadEntryHead(entry, length, &head)) {
+    bool whole = false;
+    if (package.ReadEntryHead(entry, length, &head, &whole) && whole) {
       meta = &entry;
       break;
     }

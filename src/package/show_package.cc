@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/file_system.h"
+#include "platform/last_error.h"
 #include "util/file_utils.h"
 #include "util/md5.h"
 #include "util/text.h"
@@ -77,25 +78,34 @@ bool ShowPackage::SeekPastStoredHeaders(const PackageEntry& entry) {
 }
 
 bool ShowPackage::ReadEntryHead(const PackageEntry& entry, uint32_t maxBytes,
-                                std::string* head) {
+                                std::string* head, bool* whole) {
   head->clear();
+  if (whole != nullptr) *whole = false;
   if (!SeekPastStoredHeaders(entry)) return false;
-  uint64_t wanted = std::min<uint64_t>({maxBytes, entry.size, packageFile_->remaining()});
+  uint64_t remaining = packageFile_->remaining();
+  if (whole != nullptr) *whole = entry.size <= remaining;
+  uint64_t wanted = std::min<uint64_t>({maxBytes, entry.size, remaining});
   head->resize(static_cast<size_t>(wanted));
   uint32_t got = packageFile_->read(head->data(), static_cast<uint32_t>(wanted));
   head->resize(got);
   return true;
 }
 
-// Receives what a read found: the bytes of a pending entry, or `size` bytes
-// to be read from the package file, which stands at the entry's data.
+// Receives what a read found: the bytes of a pending entry, or the stored
+// entry to be read from the package file, which stands at the entry's data.
 class ShowPackage::EntrySink {
  public:
   virtual ~EntrySink() = default;
   virtual bool TakeBytes(const std::string& bytes) = 0;
-  virtual bool TakeStored(file_io& package, uint32_t size) = 0;
+  virtual bool TakeStored(file_io& package, const PackageEntry& entry) = 0;
+  // The entry exists but its record cannot be read whole.
+  virtual void Unreadable() {}
   // An attempt failed; the next one (a thumbnail fall-back) starts afresh.
   virtual void Discard() = 0;
+  // The last attempt failed in a way another entry would not mend (the
+  // target cannot be written, or the entry's bytes are not the ones the
+  // directory states), so no fall-back is tried.
+  virtual bool Final() const { return false; }
 };
 
 // Collects the entry's bytes in a string.
@@ -106,9 +116,9 @@ class ShowPackage::StringSink final : public EntrySink {
     *data_ = bytes;
     return true;
   }
-  bool TakeStored(file_io& package, uint32_t size) override {
-    data_->resize(size);
-    return package.read(data_->data(), size) == size;
+  bool TakeStored(file_io& package, const PackageEntry& entry) override {
+    data_->resize(entry.size);
+    return package.read(data_->data(), entry.size) == entry.size;
   }
   void Discard() override { data_->clear(); }
 
@@ -116,38 +126,93 @@ class ShowPackage::StringSink final : public EntrySink {
   std::string* data_;
 };
 
-// Writes the entry's bytes to a file, replacing its content, in blocks: the
-// photos and music that make up most of a show are never held whole.
+// Writes the entry's bytes to a new file beside the target, in blocks (the
+// photos and music that make up most of a show are never held whole),
+// hashing them on the way, and renames it over the target only when every
+// byte arrived and the digest is the directory's. Renaming replaces a link
+// standing at the target instead of writing into the file it points to.
 class ShowPackage::FileSink final : public EntrySink {
  public:
   explicit FileSink(const std::string& path) : path_(path) {}
+
+  const EntrySave& outcome() const { return outcome_; }
+
   bool TakeBytes(const std::string& bytes) override {
-    return SaveBytesToFile(path_, bytes.data(), static_cast<uint32_t>(bytes.size()));
-  }
-  bool TakeStored(file_io& package, uint32_t size) override {
-    auto file = GetFileSystem()->Open(path_, GENERIC_READ | GENERIC_WRITE,
-                                      Disposition::kOpenAlways);
-    if (!file) return false;
-    std::vector<char> block(std::min<uint32_t>(size, kBlock));
-    bool ok = true;
-    for (uint32_t left = size; ok && left > 0;) {
-      uint32_t n = std::min<uint32_t>(left, kBlock);
+    // Pending bytes are the package's own, hashed when they were stored.
+    return Write([&](File& file) {
       DWORD done = 0;
-      ok = package.read(block.data(), n) == n && file->Write(block.data(), n, &done) &&
-           done == n;
-      left -= n;
-    }
-    ok = file->Truncate() && ok;
-    ok = file->Close() && ok;
-    // A copy cut short by a damaged package would pass for the whole file.
-    if (!ok) GetFileSystem()->DeleteFile(path_);
-    return ok;
+      bool ok = bytes.empty() ||
+                file.Write(bytes.data(), static_cast<DWORD>(bytes.size()), &done);
+      return Written(ok && done == bytes.size());
+    });
   }
+
+  bool TakeStored(file_io& package, const PackageEntry& entry) override {
+    return Write([&](File& file) {
+      Md5Digest digest;
+      std::vector<char> block(std::min<uint32_t>(entry.size, kBlock));
+      for (uint32_t left = entry.size; left > 0;) {
+        uint32_t n = std::min<uint32_t>(left, kBlock);
+        if (package.read(block.data(), n) != n) {
+          outcome_.result = EntrySaveResult::kDamaged;
+          return false;
+        }
+        digest.Update(block.data(), n);
+        DWORD done = 0;
+        if (!Written(file.Write(block.data(), n, &done) && done == n)) return false;
+        left -= n;
+      }
+      if (digest.FinishHex() != entry.md5) {
+        outcome_.result = EntrySaveResult::kMismatch;
+        return false;
+      }
+      return true;
+    });
+  }
+
+  void Unreadable() override { outcome_.result = EntrySaveResult::kDamaged; }
   void Discard() override {}
+  bool Final() const override {
+    return outcome_.result == EntrySaveResult::kWriteFailed ||
+           outcome_.result == EntrySaveResult::kMismatch;
+  }
 
  private:
   static constexpr uint32_t kBlock = 1 << 20;
+
+  bool Written(bool ok) {
+    if (!ok) outcome_ = {EntrySaveResult::kWriteFailed, GetLastError()};
+    return ok;
+  }
+
+  // Runs `fill` on a new file beside the target and puts it in the
+  // target's place when it succeeds; removes it otherwise.
+  template <class Fill>
+  bool Write(Fill fill) {
+    FileSystem* fs = GetFileSystem();
+    DWORD attributes = fs->GetFileAttributes(path_);
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+      // Replacing a read-only file fails, as it would in place.
+      outcome_ = {EntrySaveResult::kWriteFailed, ERROR_ACCESS_DENIED};
+      return false;
+    }
+    std::string temporary = TemporaryNameBeside(path_);
+    auto file = fs->Open(temporary, GENERIC_WRITE, Disposition::kCreateNew);
+    if (!Written(file != nullptr)) return false;
+    bool ok = fill(*file);
+    ok = Written(file->Close()) && ok;
+    ok = ok && Written(fs->MoveFile(temporary, path_, true));
+    if (!ok) {
+      fs->DeleteFile(temporary);
+      return false;
+    }
+    outcome_ = {EntrySaveResult::kSaved, 0};
+    return true;
+  }
+
   std::string path_;
+  EntrySave outcome_;
 };
 
 bool ShowPackage::ReadEntryExact(const std::string& name, bool thumbnail,
@@ -155,14 +220,16 @@ bool ShowPackage::ReadEntryExact(const std::string& name, bool thumbnail,
   for (const PackageEntry& entry : pending_) {
     if (entry.name == name) return sink.TakeBytes(entry.data);
   }
-  bool read = false;
   const PackageEntry* entry = FindEntry(name);
-  // A size past the end of the package is damage, not a reason to allocate.
-  if (entry != nullptr && SeekPastStoredHeaders(*entry) &&
-      entry->size <= packageFile_->remaining()) {
-    read = sink.TakeStored(*packageFile_, entry->size);
+  if (entry != nullptr) {
+    // A size past the end of the package is damage, not a reason to allocate.
+    if (SeekPastStoredHeaders(*entry) && entry->size <= packageFile_->remaining()) {
+      if (sink.TakeStored(*packageFile_, *entry)) return true;
+    } else {
+      sink.Unreadable();
+    }
+    if (sink.Final()) return false;
   }
-  if (read) return true;
   sink.Discard();
   if (thumbnail) {
     std::string file = FileNameOf(name);
@@ -328,7 +395,8 @@ bool ShowPackage::CommitPending() {
   return ok;
 }
 
-bool ShowPackage::SaveEntryToFile(const std::string& name, const std::string& path) {
+EntrySave ShowPackage::SaveEntry(const std::string& name, const std::string& path) {
   FileSink sink(path);
-  return ReadEntryInto(name, sink);
+  ReadEntryInto(name, sink);
+  return sink.outcome();
 }

@@ -14,6 +14,21 @@
 #include "package/streams.h"
 #include "platform/types.h"
 
+// What became of one entry copied out of the package into a file.
+enum class EntrySaveResult {
+  kSaved,
+  kMissing,      // no entry of that name, after the name's fall-backs
+  kDamaged,      // its record cannot be read whole
+  kMismatch,     // its bytes differ from the directory's MD5
+  kWriteFailed,  // the file could not be written; `error` says why
+};
+
+struct EntrySave {
+  EntrySaveResult result = EntrySaveResult::kMissing;
+  DWORD error = 0;  // the platform error of a failed write
+  bool saved() const { return result == EntrySaveResult::kSaved; }
+};
+
 class ShowPackage {
  public:
   ShowPackage();
@@ -64,9 +79,10 @@ class ShowPackage {
   std::string ReadEntryText(const std::string& name);
   // Reads the stored-file headers of `entry` and then at most `maxBytes` of
   // its data (fewer when the data ends first). False when the headers are
-  // damaged or no package is open.
+  // damaged or no package is open. *whole (when given) tells whether the
+  // package holds all the bytes the directory states for the entry.
   bool ReadEntryHead(const PackageEntry& entry, uint32_t maxBytes,
-                     std::string* head);
+                     std::string* head, bool* whole = nullptr);
 
   // Whether `text` is a usable show description for this package: it has
   // the show's frame and its first image names an entry of the package.
@@ -84,8 +100,15 @@ class ShowPackage {
   bool CommitPending();
 
   // Saves the entry's bytes as the file `path` (no folder is created),
-  // copying them from the package in blocks rather than whole.
-  bool SaveEntryToFile(const std::string& name, const std::string& path);
+  // copying them from the package in blocks rather than whole and checking
+  // them against the directory's MD5 on the way. The bytes go to a new file
+  // beside `path` that then replaces it, so a link standing at `path` is
+  // replaced rather than written through, and a failed or damaged copy
+  // leaves whatever was there before.
+  EntrySave SaveEntry(const std::string& name, const std::string& path);
+  bool SaveEntryToFile(const std::string& name, const std::string& path) {
+    return SaveEntry(name, path).saved();
+  }
 
  private:
   class EntrySink;

@@ -1,6 +1,8 @@
 #include "package/show_package.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 
@@ -227,6 +229,86 @@ TEST(SaveEntryToFile, CopiesLargeEntriesInBlocksAndFollowsTheNameRules) {
   ASSERT_TRUE(ReadWholeFile(dir.Join("t.jpg"), &contents));
   EXPECT_EQ(contents, "old thumb");
   EXPECT_TRUE(package.SaveEntryToFile("music\\song.mp3", dir.Join("s.mp3")));
+}
+
+// Whether `path` is itself a symbolic link (the platform layer has no such
+// question; tests ask the system directly).
+bool IsLink(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+TEST(SaveEntry, ReplacesALinkAtTheTargetAndNeverWritesThroughIt) {
+  TempDir dir;
+  ASSERT_TRUE(BuildPackage({{"a.jpg", "package bytes"}}).WriteTo(dir.Join("p")));
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(WriteWholeFile(dir.Join("precious"), "the user's own file"));
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir.Join("out")));
+  ASSERT_EQ(::symlink(dir.Join("precious").c_str(), dir.Join("out/a.jpg").c_str()), 0);
+  ASSERT_EQ(::symlink(dir.Join("nowhere").c_str(), dir.Join("out/b.jpg").c_str()), 0);
+
+  EXPECT_TRUE(package.SaveEntry("a.jpg", dir.Join("out/a.jpg")).saved());
+  EXPECT_TRUE(package.SaveEntry("a.jpg", dir.Join("out/b.jpg")).saved());
+  for (const char* name : {"out/a.jpg", "out/b.jpg"}) {
+    EXPECT_FALSE(IsLink(dir.Join(name))) << name;
+    std::string contents;
+    EXPECT_TRUE(ReadWholeFile(dir.Join(name), &contents));
+    EXPECT_EQ(contents, "package bytes") << name;
+  }
+  std::string contents;
+  ASSERT_TRUE(ReadWholeFile(dir.Join("precious"), &contents));
+  EXPECT_EQ(contents, "the user's own file");
+  EXPECT_FALSE(PathExists(dir.Join("nowhere")));
+}
+
+TEST(SaveEntry, ChecksTheBytesAsItCopiesAndKeepsTheOldFileOnAnyFailure) {
+  TempDir dir;
+  // Larger than one copy block, damaged after the first one, so that a
+  // check of the first block alone would pass it.
+  std::string big(2 * 1024 * 1024 + 3, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 977);
+  PackageBuilder builder = BuildPackage({{"big.jpg", big}, {"small.jpg", "fine"}});
+  std::string bytes = builder.bytes();
+  size_t at = bytes.find(big);
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + big.size() - 2] ^= 0x01;
+  PackageBuilder damaged;
+  damaged.Raw(bytes);
+  ASSERT_TRUE(damaged.WriteTo(dir.Join("p")));
+  ShowPackage package;
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+
+  const struct {
+    const char* name;
+    const char* target;
+    EntrySaveResult result;
+  } cases[] = {
+      {"big.jpg", "big.jpg", EntrySaveResult::kMismatch},
+      {"none.jpg", "none.jpg", EntrySaveResult::kMissing},
+      {"small.jpg", "readonly.jpg", EntrySaveResult::kWriteFailed},
+      {"small.jpg", "folder", EntrySaveResult::kWriteFailed},
+      {"small.jpg", "missing/x.jpg", EntrySaveResult::kWriteFailed},
+  };
+  ASSERT_TRUE(WriteWholeFile(dir.Join("big.jpg"), "older"));
+  ASSERT_TRUE(WriteWholeFile(dir.Join("readonly.jpg"), "older"));
+  ASSERT_TRUE(SetReadOnly(dir.Join("readonly.jpg"), true));
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir.Join("folder")));
+  for (const auto& c : cases) {
+    EntrySave save = package.SaveEntry(c.name, dir.Join(c.target));
+    EXPECT_EQ(save.result, c.result) << c.target;
+    EXPECT_EQ(save.error != 0, c.result == EntrySaveResult::kWriteFailed) << c.target;
+  }
+  std::string contents;
+  ASSERT_TRUE(ReadWholeFile(dir.Join("big.jpg"), &contents));
+  EXPECT_EQ(contents, "older");
+  ASSERT_TRUE(ReadWholeFile(dir.Join("readonly.jpg"), &contents));
+  EXPECT_EQ(contents, "older");
+  EXPECT_FALSE(PathExists(dir.Join("none.jpg")));
+  // No temporary file is left beside the targets.
+  std::vector<std::string> left = FindFiles(dir.Join("*"));
+  EXPECT_EQ(left.size(), 3u);  // p, big.jpg, readonly.jpg
+  SetReadOnly(dir.Join("readonly.jpg"), false);
 }
 
 TEST(IsUsableMetaText, NeedsTheFrameAndAFirstImageThatIsAnEntry) {

@@ -55,11 +55,12 @@ HRESULT CQXFileIO::QuickGetShowInfo(BSTR* show_icon, BSTR* show_title) {
     *show_icon = nullptr;
     *show_title = nullptr;
     if (!package_.IsOpen()) return E_FAIL;
+    last_icon_save_ = EntrySave();
     ShowInfo info = QuickShowInfo(package_);
     // The host shows the icon from its output folder; a name that would
     // land outside that folder is not saved.
     if (!info.icon.empty() && IsNameInsideFolder(info.icon)) {
-      package_.SaveEntryToFile(info.icon, output_path_ + info.icon);
+      last_icon_save_ = package_.SaveEntry(info.icon, output_path_ + info.icon);
     }
     BSTR icon = BstrFromAnsi(info.icon);
     BSTR title = BstrFromAnsi(info.title);

@@ -33,11 +33,18 @@ class CQXFileIO : public DispatchObject<IQXFileIO> {
   HRESULT GetMetaXml(BSTR* meta_xml) override;
   HRESULT Utils_MakeLegalName(BSTR source_name, BSTR* dest_name) override;
 
+  // For hosts inside this library (the tavirelle command), which need more
+  // than the interface says: the package itself, and what became of the
+  // icon the last QuickGetShowInfo saved (whose status ignores it).
+  ShowPackage& package() { return package_; }
+  const EntrySave& last_icon_save() const { return last_icon_save_; }
+
  private:
   ~CQXFileIO() override = default;
 
   ShowPackage package_;
   std::string output_path_;
+  EntrySave last_icon_save_;
 };
 
 // Creates a CQXFileIO and returns its `riid` interface through `object`.

@@ -6,6 +6,7 @@
 #include "package/show_package.h"
 #include "package/streams.h"
 #include "platform/file_system.h"
+#include "platform/last_error.h"
 #include "util/file_utils.h"
 
 std::string& StripLeadingSeparators(std::string& text) {
@@ -61,8 +62,11 @@ ShowData::ShowData(const std::string& meta_text) {
 std::vector<std::string> ShowData::CollectReferencedFiles() {
   referenced_files_.clear();
   seen_.clear();
+  online_files_.clear();
   AddReferencedFile("/qx/show/icon", nullptr, nullptr);
+  collecting_online_files_ = true;
   AddReferencedFilesForEach("/qx/images", "/image/onlineFilename", nullptr);
+  collecting_online_files_ = false;
   AddReferencedFilesForEach("/qx/images", "/image/audioCaption/file", nullptr);
   AddReferencedFilesForEach("/qx/images", "/image/music/file", ".mp3");
   return referenced_files_;
@@ -110,6 +114,7 @@ bool ShowData::AddReferencedFile(std::string path, _tagXMLNode* start_element,
     std::string found = Extension(value);
     if (found.empty() || found != wanted) return false;
   }
+  if (collecting_online_files_) online_files_.insert(value);
   AddUnique(value);
   return true;
 }
@@ -137,17 +142,39 @@ void ShowData::AddUnique(const std::string& name) {
   if (seen_.insert(name).second) referenced_files_.push_back(name);
 }
 
-bool GenerateShowData(ShowPackage& package, const std::string& output_path) {
+bool ExtractShow(ShowPackage& package, const std::string& output_path,
+                 ExtractReport* report, const ExtractProgress& progress) {
+  *report = ExtractReport();
   if (!package.IsOpen()) return false;
   std::string meta_text = package.GetMetaText();
-  std::vector<std::string> files;
-  {
-    ShowData show(meta_text);
-    files = show.CollectReferencedFiles();
+  // A repair that could not be written leaves the package closed; the show
+  // is still in it as it stands, so it is read through a second opening
+  // rather than reported missing file by file.
+  ShowPackage* source = &package;
+  ShowPackage reopened;
+  if (!package.IsOpen()) {
+    report->repair_failed = true;
+    if (reopened.OpenPackage(package.path(), false)) source = &reopened;
   }
-  for (const std::string& name : files) {
-    if (IsNameInsideFolder(name)) package.SaveEntryToFile(name, output_path + name);
+  ShowData show(meta_text);
+  std::vector<std::string> names = show.CollectReferencedFiles();
+  size_t total = names.size() + 1;
+  for (const std::string& name : names) {
+    ExtractedFile file;
+    file.name = name;
+    file.online_file = show.IsOnlineFile(name);
+    file.outside = !IsNameInsideFolder(name);
+    if (!file.outside) file.save = source->SaveEntry(name, output_path + name);
+    report->files.push_back(std::move(file));
+    if (progress) progress(report->files.size(), total);
   }
-  SaveTextToFile(output_path + "meta.xml", meta_text);
+  report->meta_saved = SaveTextToFile(output_path + "meta.xml", meta_text);
+  if (!report->meta_saved) report->meta_error = GetLastError();
+  if (progress) progress(total, total);
   return true;
+}
+
+bool GenerateShowData(ShowPackage& package, const std::string& output_path) {
+  ExtractReport ignored;
+  return ExtractShow(package, output_path, &ignored);
 }

@@ -5,13 +5,13 @@
 #ifndef TAVIRELLE_SHOWDATA_SHOW_DATA_H_
 #define TAVIRELLE_SHOWDATA_SHOW_DATA_H_
 
+#include <functional>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "package/show_package.h"
 #include "xml/xml_document.h"
-
-class ShowPackage;
 
 // Removes leading '\' and '/' characters, but never the last one left.
 std::string& StripLeadingSeparators(std::string& text);
@@ -36,6 +36,12 @@ class ShowData {
   // The referenced entry names in show order (icon, online files, audio
   // captions, MP3 music), without duplicates, with '/' separators.
   std::vector<std::string> CollectReferencedFiles();
+  // Whether a collected name is an image's online file (a photo or video
+  // the show cannot play without), as opposed to an icon, audio caption or
+  // music that may be a shared asset.
+  bool IsOnlineFile(const std::string& name) const {
+    return online_files_.count(name) != 0;
+  }
 
  private:
   bool AddReferencedFile(std::string path, _tagXMLNode* start_element,
@@ -51,12 +57,40 @@ class ShowData {
   // The names of referenced_files_, so that a description naming very many
   // files is not checked name against name.
   std::unordered_set<std::string> seen_;
+  std::unordered_set<std::string> online_files_;
+  bool collecting_online_files_ = false;
 };
 
+// What became of each file an extraction copies out.
+struct ExtractedFile {
+  std::string name;          // as collected: '/' separators
+  bool online_file = false;  // an image's online file (ShowData::IsOnlineFile)
+  bool outside = false;      // the name leaves the folder: never written
+  EntrySave save;            // when not outside
+};
+
+struct ExtractReport {
+  std::vector<ExtractedFile> files;  // in the order of CollectReferencedFiles
+  bool meta_saved = false;
+  DWORD meta_error = 0;  // the platform error when meta.xml was not saved
+  // The description was recovered from an older version, but writing it
+  // back into the package failed (which closes the package).
+  bool repair_failed = false;
+};
+
+// Called after each file with the count done and the count to do.
+using ExtractProgress = std::function<void(size_t done, size_t total)>;
+
 // Copies the show of the open package into `output_path` (which ends with a
-// separator): every referenced entry that stays inside the folder, then the
-// current description as "meta.xml". Individual failures are ignored, as a
-// player copes with a missing file. False only when no package is open.
+// separator): every referenced entry that stays inside the folder, each
+// checked against its MD5 as it is copied, then the current description as
+// "meta.xml". Every outcome goes into *report; a file that fails leaves
+// nothing of itself. False only when no package is open (nothing written).
+bool ExtractShow(ShowPackage& package, const std::string& output_path,
+                 ExtractReport* report, const ExtractProgress& progress = {});
+
+// The extraction a host asks for: individual failures are not its concern,
+// as a player copes with a missing file. False only when no package is open.
 bool GenerateShowData(ShowPackage& package, const std::string& output_path);
 
 #endif  // TAVIRELLE_SHOWDATA_SHOW_DATA_H_

@@ -236,10 +236,15 @@ TEST_F(ShowPackageQueryTest, FirstMetaWithSoundHeadersCountsAndNumberedOnesDoNot
   EXPECT_EQ(none.icon, "");
 }
 
-TEST_F(ShowPackageQueryTest, DataShorterThanTheHeadIsWhatIsThere) {
-  // The directory claims more bytes than the stored file holds before the
-  // directory starts; the head is the bytes that are there.
+TEST_F(ShowPackageQueryTest, DescriptionStatedPastTheEndOfTheFileIsUnreadableForEveryReader) {
+  // The directory claims more bytes than the whole file holds: the quick
+  // look and the full read agree that there is no description.
   Open({{"meta.xml", Meta("<title>Short</title>"), false, 3000}});
+  EXPECT_EQ(QuickShowInfo(package_).title, "");
+  EXPECT_EQ(package_.GetMetaText(), "");
+  // The same description stated truly is read.
+  package_.ClosePackage();
+  Open({{"meta.xml", Meta("<title>Short</title>")}});
   EXPECT_EQ(QuickShowInfo(package_).title, "Short");
 }
 

@@ -184,7 +184,7 @@ bool SaveTextToFile(const std::string& path, const std::string& text) {
   // The text goes to a new file beside the target, which is then renamed over
   // it: a write that fails part-way (a full disk) leaves the old file whole
   // instead of truncated.
-  std::string temporary = path + ".~" + NewGuidText(false).substr(0, 8);
+  std::string temporary = TemporaryNameBeside(path);
   auto file = fs->Open(temporary, GENERIC_WRITE, Disposition::kCreateNew);
   if (!file) return false;
   bool ok = true;
@@ -212,6 +212,10 @@ bool SaveBytesToFile(const std::string& path, const void* bytes, uint32_t size) 
   bool ok = (size == 0 || file->Write(bytes, size, &done)) && done == size;
   ok = file->Truncate() && ok;
   return file->Close() && ok;
+}
+
+std::string TemporaryNameBeside(const std::string& path) {
+  return path + ".~" + NewGuidText(false).substr(0, 8);
 }
 
 std::string FormatFileDate(const std::string& path, bool with_milliseconds) {

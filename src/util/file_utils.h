@@ -29,6 +29,9 @@ bool EnsureFolderFor(const std::string& path);
 std::vector<std::string> FindFiles(const std::string& pattern);
 bool SaveTextToFile(const std::string& path, const std::string& text);
 bool SaveBytesToFile(const std::string& path, const void* bytes, uint32_t size);
+// A fresh name beside `path` for a file that is written whole and then
+// renamed over `path`.
+std::string TemporaryNameBeside(const std::string& path);
 std::string FormatFileDate(const std::string& path, bool with_milliseconds);
 std::string SpecialFolderPath(int csidl);
 std::string MakerDataFolder();

@@ -1,0 +1,213 @@
+// Extraction under failing media and from damaged packages: what the report
+// says for each file, that nothing partial is left, and that a host still
+// gets the documented status.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "package/show_package.h"
+#include "platform/fault_injecting_file_system.h"
+#include "platform/file_system.h"
+#include "platform/last_error.h"
+#include "showdata/qx_file_io.h"
+#include "showdata/show_data.h"
+#include "showdata/test_packages.h"
+#include "testing/temp_dir.h"
+#include "util/file_utils.h"
+
+namespace {
+
+const char kShow[] =
+    "<qx><show><icon>show_icon.jpg</icon></show><images>"
+    "<image onlineFilename=\"a.jpg\"><music file=\"song.mp3\"/></image>"
+    "<image onlineFilename=\"b.jpg\"><audioCaption file=\"note.wav\"/></image>"
+    "</images></qx>";
+
+class ExtractShowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    // a.jpg spans several copy blocks.
+    std::string big(2 * 1024 * 1024 + 11, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 13 + i / 1021);
+    contents_ = {{"show_icon.jpg", "icon"}, {"a.jpg", big},          {"b.jpg", "BBBB"},
+                 {"note.wav", "wave"},      {"song.mp3", "la la la"}};
+    out_ = dir_.Join("out/");
+    ASSERT_TRUE(GetFileSystem()->CreateDirectory(out_));
+  }
+
+  void Write(const std::vector<std::string>& leave_out = {}) {
+    std::vector<TestEntry> entries = {{"meta.xml", kShow}};
+    for (const auto& [name, data] : contents_) {
+      bool left_out = false;
+      for (const std::string& omitted : leave_out) left_out |= omitted == name;
+      if (!left_out) entries.push_back({name, data});
+    }
+    ASSERT_TRUE(WriteTestPackage(dir_.Join("show.pkg"), entries));
+    ASSERT_TRUE(package_.OpenPackage(dir_.Join("show.pkg"), false));
+  }
+
+  // Every name in the output folder, whatever it is.
+  std::vector<std::string> Listing() {
+    std::vector<FindData> found;
+    RealFileSystem()->Find(out_ + "*", &found);
+    std::vector<std::string> names;
+    for (const FindData& f : found) {
+      if (f.name != "." && f.name != "..") names.push_back(f.name);
+    }
+    return names;
+  }
+
+  void EmptyOutput() {
+    for (const std::string& name : Listing()) RealFileSystem()->DeleteFile(out_ + name);
+  }
+
+  // Each file is either whole or absent, and nothing else is in the folder.
+  void ExpectWholeOrAbsent(const ExtractReport& report, const std::string& context) {
+    size_t present = 0;
+    for (const ExtractedFile& file : report.files) {
+      std::string contents;
+      ScopedFileSystem real(RealFileSystem());
+      bool exists = ReadWholeFile(out_ + file.name, &contents);
+      EXPECT_EQ(exists, file.save.saved()) << context << " " << file.name;
+      if (exists) {
+        ++present;
+        EXPECT_TRUE(contents == contents_[file.name]) << context << " " << file.name;
+      }
+    }
+    present += report.meta_saved ? 1 : 0;
+    EXPECT_EQ(Listing().size(), present) << context;
+  }
+
+  TempDir dir_;
+  std::string out_;
+  std::map<std::string, std::string> contents_;
+  ShowPackage package_;
+};
+
+TEST_F(ExtractShowTest, ReportsEveryFileAndReadsEachEntryOnce) {
+  Write();
+  uint64_t package_size = FileSizeOf(dir_.Join("show.pkg"));
+  FaultInjectingFileSystem fs;
+  // The directory was read at the open; one pass over the entries reads
+  // less than the package holds, a second read of a.jpg would not.
+  fs.SetReadFailAfter(package_size);
+  ExtractReport report;
+  {
+    ScopedFileSystem use(&fs);
+    ASSERT_TRUE(ExtractShow(package_, out_, &report));
+  }
+  std::vector<std::string> names;
+  for (const ExtractedFile& file : report.files) {
+    names.push_back(file.name);
+    EXPECT_TRUE(file.save.saved()) << file.name;
+    EXPECT_EQ(file.online_file, file.name == "a.jpg" || file.name == "b.jpg") << file.name;
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"show_icon.jpg", "a.jpg", "b.jpg", "note.wav",
+                                             "song.mp3"}));
+  EXPECT_TRUE(report.meta_saved);
+  ExpectWholeOrAbsent(report, "");
+}
+
+TEST_F(ExtractShowTest, AFullDiskFailsTheFileItHitsAndLeavesNoPartOfIt) {
+  Write();
+  // The files go out in the order icon (4 bytes), a.jpg, b.jpg (4),
+  // note.wav (4), song.mp3 (8), then meta.xml; once full, the disk stays
+  // full.
+  uint64_t big = contents_["a.jpg"].size();
+  const struct {
+    uint64_t limit;
+    size_t failed;
+  } cases[] = {{0, 5}, {2, 5}, {4 + 1024 * 1024, 4}, {4 + big - 1, 4}, {4 + big + 4, 2},
+               {4 + big + 4 + 4 + 8, 0}};
+  for (const auto& [limit, expected_failures] : cases) {
+    EmptyOutput();
+    FaultInjectingFileSystem fs;
+    fs.SetDiskFullAfter(limit);
+    ExtractReport report;
+    {
+      ScopedFileSystem use(&fs);
+      ASSERT_TRUE(ExtractShow(package_, out_, &report));
+    }
+    std::string context = "limit " + std::to_string(limit);
+    size_t failed = 0;
+    for (const ExtractedFile& file : report.files) {
+      if (file.save.saved()) continue;
+      ++failed;
+      EXPECT_EQ(file.save.result, EntrySaveResult::kWriteFailed) << context << " " << file.name;
+      EXPECT_EQ(file.save.error, ERROR_DISK_FULL) << context << " " << file.name;
+    }
+    EXPECT_FALSE(report.meta_saved) << context;
+    EXPECT_EQ(report.meta_error, ERROR_DISK_FULL) << context;
+    EXPECT_EQ(failed, expected_failures) << context;
+    ExpectWholeOrAbsent(report, context);
+  }
+}
+
+TEST_F(ExtractShowTest, AProtectedFolderFailsEveryFileButTheHostStatusStaysSOk) {
+  Write();
+  const struct {
+    const char* what;
+    DWORD error;
+  } cases[] = {{"write-protected", ERROR_WRITE_PROTECT}, {"access denied", ERROR_ACCESS_DENIED}};
+  for (const auto& c : cases) {
+    FaultInjectingFileSystem fs;
+    if (c.error == ERROR_WRITE_PROTECT) {
+      fs.SetWriteProtected(true);
+    } else {
+      fs.DenyAccess(out_);
+    }
+    ScopedFileSystem use(&fs);
+    ExtractReport report;
+    ASSERT_TRUE(ExtractShow(package_, out_, &report));
+    ASSERT_EQ(report.files.size(), 5u);
+    for (const ExtractedFile& file : report.files) {
+      EXPECT_EQ(file.save.result, EntrySaveResult::kWriteFailed) << c.what << " " << file.name;
+      EXPECT_EQ(file.save.error, c.error) << c.what << " " << file.name;
+    }
+    EXPECT_FALSE(report.meta_saved);
+    EXPECT_EQ(report.meta_error, c.error) << c.what;
+    EXPECT_TRUE(Listing().empty()) << c.what;
+    // A host is told about no single file, as before.
+    EXPECT_TRUE(GenerateShowData(package_, out_)) << c.what;
+  }
+}
+
+TEST_F(ExtractShowTest, DamagedAndMissingEntriesAreToldApart) {
+  contents_["b.jpg"] = "BBBB";
+  Write({"b.jpg", "song.mp3"});
+  // One byte of a.jpg flipped past its first copy block, in place.
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(dir_.Join("show.pkg"), &bytes));
+  size_t at = bytes.find(contents_["a.jpg"]);
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 1024 * 1024 + 100] ^= 0x40;
+  package_.ClosePackage();
+  ASSERT_TRUE(WriteWholeFile(dir_.Join("show.pkg"), bytes));
+  ASSERT_TRUE(package_.OpenPackage(dir_.Join("show.pkg"), false));
+
+  ExtractReport report;
+  ASSERT_TRUE(ExtractShow(package_, out_, &report));
+  std::map<std::string, ExtractedFile> by_name;
+  for (const ExtractedFile& file : report.files) by_name[file.name] = file;
+  EXPECT_EQ(by_name["a.jpg"].save.result, EntrySaveResult::kMismatch);
+  EXPECT_EQ(by_name["b.jpg"].save.result, EntrySaveResult::kMissing);
+  EXPECT_TRUE(by_name["b.jpg"].online_file);
+  EXPECT_EQ(by_name["song.mp3"].save.result, EntrySaveResult::kMissing);
+  EXPECT_FALSE(by_name["song.mp3"].online_file);
+  EXPECT_TRUE(by_name["note.wav"].save.saved());
+  EXPECT_TRUE(report.meta_saved);
+  ExpectWholeOrAbsent(report, "damaged");
+}
+
+TEST_F(ExtractShowTest, AClosedPackageWritesNothing) {
+  ExtractReport report;
+  report.meta_saved = true;
+  EXPECT_FALSE(ExtractShow(package_, out_, &report));
+  EXPECT_FALSE(report.meta_saved);
+  EXPECT_TRUE(report.files.empty());
+  EXPECT_TRUE(Listing().empty());
+}
+
+}  // namespace
