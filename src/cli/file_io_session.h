@@ -28,9 +28,6 @@ class FileIOSession {
   IQXFileIO* io_ = nullptr;
 };
 
-// A one-line reason for a failed status of the package writer.
-std::string DescribeWriteStatus(HRESULT status);
-
 // `folder` (a command argument) as an output folder that names can be
 // appended to: with a trailing separator.
 std::string AsOutputFolder(const std::string& folder);
