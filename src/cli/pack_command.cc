@@ -126,14 +126,17 @@ int RunPack(const std::vector<std::string>& arguments) {
   // The package grows under its temporary name while the component writes
   // it; its size against the planned size is the progress.
   constexpr int kMiB = 20;
-  ProgressBar progress(static_cast<size_t>(size >> kMiB), 64);
   std::future<HRESULT> writing = std::async(std::launch::async, [&]() {
     return session.get()->WriteDotTavirelle(target.get(), folder.get(), written.Receive());
   });
-  while (writing.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready) {
-    for (const std::string& partial : PartialFiles()) {
-      uint32_t now = FileSizeOf(partial);
-      if (now != 0xFFFFFFFF) progress.Update(now >> kMiB);
+  {
+    ProgressBar progress(static_cast<size_t>(size >> kMiB), 64);
+    progress.Update(0);
+    while (writing.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready) {
+      for (const std::string& partial : PartialFiles()) {
+        uint32_t now = FileSizeOf(partial);
+        if (now != 0xFFFFFFFF) progress.Update(now >> kMiB);
+      }
     }
   }
   HRESULT status = writing.get();

@@ -42,6 +42,7 @@ int RunVerify(const std::vector<std::string>& arguments) {
       done += entry.size;
       if (problem != nullptr) {
         ++bad;
+        progress.Clear();
         std::printf("bad: %s (%s)\n", ControlsEscaped(ToUtf8(entry.name)).c_str(), problem);
       }
       progress.Update(static_cast<size_t>(done >> kMiB));
