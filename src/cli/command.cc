@@ -127,6 +127,20 @@ bool SameFile(const std::string& a, const std::string& b) {
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+std::string ControlsEscaped(const std::string& text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      escaped += FormatText("\\x%02X", byte);
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
 std::string ToAnsi(const std::string& utf8) { return Utf8ToAnsi(utf8); }
 std::string ToUtf8(const std::string& ansi) { return AnsiToUtf8(ansi); }
 

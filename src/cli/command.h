@@ -59,6 +59,10 @@ std::string HresultInWords(HRESULT status);
 // file: the same device and inode, however they are spelled.
 bool SameFile(const std::string& a, const std::string& b);
 
+// `text` with its control characters (bytes below 0x20, and 0x7F) written
+// as "\xHH", so that a name read from a file stays on one output line.
+std::string ControlsEscaped(const std::string& text);
+
 // Conversions between the command's UTF-8 and the process code page.
 std::string ToAnsi(const std::string& utf8);
 std::string ToUtf8(const std::string& ansi);

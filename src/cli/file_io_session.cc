@@ -56,22 +56,6 @@ std::string DescribeEntrySave(const EntrySave& save) {
   return "not saved";
 }
 
-std::string DescribeWriteStatus(HRESULT status) {
-  switch (static_cast<uint32_t>(status)) {
-    case 0x80070070:
-      return "the disk is full";
-    case 0x80070013:
-      return "the medium is write-protected";
-    case 0x80070005:
-      return "access denied";
-    case 0x80004005:
-      return "the package could not be written";
-    default:
-      return FormatText("the package could not be written (0x%08X)",
-                        static_cast<unsigned>(status));
-  }
-}
-
 std::string AsOutputFolder(const std::string& folder) {
   if (folder.empty()) return "./";
   char last = folder.back();

@@ -40,9 +40,6 @@ class FileIOSession {
 // Why an entry was not saved as a file, in words; empty when it was.
 std::string DescribeEntrySave(const EntrySave& save);
 
-// A one-line reason for a failed status of the package writer.
-std::string DescribeWriteStatus(HRESULT status);
-
 // `folder` (a command argument) as an output folder that names can be
 // appended to: with a trailing separator.
 std::string AsOutputFolder(const std::string& folder);

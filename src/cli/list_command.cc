@@ -1,6 +1,7 @@
 // tavirelle list PACKAGE
 //
-// Prints the package's directory as it stands, one entry a line. The package
+// Prints the package's directory as it stands, one entry a line (control
+// characters in names written as \xHH). The package
 // is opened without checking its show description, so listing never repairs
 // (and so never changes) it.
 #include <cstdio>
@@ -10,15 +11,20 @@
 
 namespace {
 
-int RunList(const std::vector<std::string>& args) {
+int RunList(const std::vector<std::string>& arguments) {
+  std::vector<std::string> args = arguments;
+  std::string unknown;
+  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (args.size() != 1) return UsageError("list");
   ShowPackage package;
   if (!package.OpenPackage(ToAnsi(args[0]), false)) {
     return Fail(args[0] + ": " + DescribeOpenError(package.openError()));
   }
   for (const PackageEntry& entry : package.entries()) {
-    std::printf("%s\t%u\t%u\t%s\n", ToUtf8(entry.name).c_str(), entry.offset, entry.size,
-                ToUtf8(entry.md5).c_str());
+    // Names and digests come from the file: a tab or line break in them
+    // must not split one entry into several lines or fields.
+    std::printf("%s\t%u\t%u\t%s\n", ControlsEscaped(ToUtf8(entry.name)).c_str(), entry.offset,
+                entry.size, ControlsEscaped(ToUtf8(entry.md5)).c_str());
   }
   return 0;
 }

@@ -68,3 +68,41 @@ TEST_F(ShowCommandTest, ListAndVerifySayWhyAPackageDoesNotOpen) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ShowCommandTest, ListWritesControlCharactersSoThatEachEntryIsOneLine) {
+  PackageBuilder b;
+  b.Magic().DirectoryOffset();
+  uint32_t a = 0;
+  b.StoredFile("a.jpg", "A", &a);
+  b.DirectoryHead(2)
+      .Entry("two\nlines\t.jpg", a, 1, "m\r1")
+      .Entry("del\x7F\x1B.jpg", a, 1, "m2");
+  b.PointAtDirectory();
+  std::string path = dir_.Join("--odd.pkg");
+  ASSERT_TRUE(b.WriteTo(path));
+  CommandRun run = Tavirelle("list -- " + Quoted(path));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "two\\x0Alines\\x09.jpg\t24\t1\tm\\x0D1\n"
+                     "del\\x7F\\x1B.jpg\t24\t1\tm2\n");
+}
+
+TEST_F(ShowCommandTest, PackageCommandsTakeNamesThatLookLikeOptionsAfterTheEnd) {
+  std::string folder = MakeShowFolder();
+  std::string target = dir_.Join("--show.pkg");
+  CommandRun pack = Tavirelle("pack -- " + Quoted(folder) + " " + Quoted(target));
+  ASSERT_EQ(pack.status, 0) << pack.err;
+  EXPECT_EQ(pack.out, "written: " + target + "\n");
+  // Run from the package's folder, so that the name itself starts with "--".
+  for (const char* command : {"list", "verify"}) {
+    std::string cd = "cd " + Quoted(dir_.path()) + " &&";
+    CommandRun run = Tavirelle(std::string(command) + " -- --show.pkg", cd);
+    EXPECT_EQ(run.status, 0) << command << run.err;
+    run = Tavirelle(std::string(command) + " --show.pkg", cd);
+    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_EQ(run.err, "tavirelle: unknown option --show.pkg\n") << command;
+  }
+}
+
+}  // namespace

@@ -1,27 +1,157 @@
 // tavirelle pack DIR TARGET
+//
+// Checks that DIR holds a show before anything is written: a meta.xml that
+// loads, every photo it names, and a size that one package can address. The
+// component then writes the package under a temporary name and publishes it
+// when complete; an interrupt (Ctrl-C, SIGTERM) removes the temporary file.
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <future>
+#include <set>
 
 #include "cli/command.h"
 #include "cli/file_io_session.h"
+#include "cli/progress.h"
+#include "package/show_package.h"
 #include "platform/bstr.h"
+#include "platform/file_system.h"
+#include "platform/last_error.h"
+#include "platform/partial_files.h"
 #include "util/file_utils.h"
+#include "util/text.h"
+#include "xml/xml_document.h"
 
 namespace {
 
-int RunPack(const std::vector<std::string>& args) {
+std::string WithThousands(uint64_t value) {
+  std::string digits = std::to_string(value);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+std::string TooLarge(uint64_t size) {
+  return "the show is too large for one package: " + WithThousands(size) + " bytes, at most " +
+         WithThousands(kMaxPackageSize);
+}
+
+// The names of the photos the show description names, as the package
+// stores them.
+bool NamedPhotos(const std::string& meta_text, std::vector<std::string>* photos) {
+  _tagXMLDocument document;
+  if (!document.LoadText(meta_text)) return false;
+  _tagXMLNode* root = document.FindChild("qx");
+  if (root == nullptr) return false;
+  _tagXMLNode* images = root->FindChild("images");
+  for (int32_t i = 0; images != nullptr && i < images->ChildCount(); ++i) {
+    _tagXMLNode* image = images->ChildAt(i);
+    if (image->name != "image") continue;
+    std::string name = image->AttrText("onlineFilename");
+    std::replace(name.begin(), name.end(), '/', '\\');
+    name.erase(0, name.find_first_not_of('\\'));
+    if (!name.empty()) photos->push_back(name);
+  }
+  return true;
+}
+
+// Whether `folder` (a command argument) holds a show that can be packed;
+// otherwise *problem is the line that says what is missing.
+bool CheckShowFolder(const std::string& folder, std::vector<PackageSource>* sources,
+                     std::string* problem) {
+  DWORD error = 0;
+  if (!ListPackageSources(ToAnsi(folder), sources, &error)) {
+    *problem = folder + ": " + ErrorInWords(error);
+    return false;
+  }
+  std::string meta_path = AsOutputFolder(folder) + "meta.xml";
+  std::string meta_text;
+  if (!PathExists(ToAnsi(meta_path)) || FolderExists(ToAnsi(meta_path))) {
+    *problem = meta_path + ": no such file (not a show folder)";
+    return false;
+  }
+  std::vector<std::string> photos;
+  if (!ReadWholeFile(ToAnsi(meta_path), &meta_text)) {
+    *problem = meta_path + ": " + ErrorInWords(GetLastError());
+    return false;
+  }
+  if (!NamedPhotos(meta_text, &photos)) {
+    *problem = meta_path + ": does not load as a show description";
+    return false;
+  }
+  std::set<std::string> stored;
+  for (const PackageSource& source : *sources) stored.insert(source.storedName);
+  std::vector<std::string> missing;
+  for (const std::string& photo : photos) {
+    if (stored.count(photo) == 0) missing.push_back(photo);
+  }
+  if (!missing.empty()) {
+    *problem = AsOutputFolder(folder) + ToUtf8(missing[0]) + ": no such file (a photo the show names";
+    if (missing.size() > 1) *problem += FormatText(", and %zu more missing", missing.size() - 1);
+    *problem += ")";
+    return false;
+  }
+  return true;
+}
+
+// After a failed write: a show file that cannot be read now is the likely
+// cause, and the message names it rather than the package.
+std::string UnreadableSource(const std::vector<PackageSource>& sources) {
+  for (const PackageSource& source : sources) {
+    if (!GetFileSystem()->Open(source.path, GENERIC_READ, Disposition::kOpenExisting)) {
+      return ToUtf8(source.path) + ": " + ErrorInWords(GetLastError());
+    }
+  }
+  return {};
+}
+
+int RunPack(const std::vector<std::string>& arguments) {
+  std::vector<std::string> args = arguments;
+  std::string unknown;
+  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (args.size() != 2) return UsageError("pack");
-  // The writer packs whatever the folder holds, so a mistyped folder would
-  // give an empty package that cannot be opened.
   if (!FolderExists(ToAnsi(args[0]))) return Fail(args[0] + ": no such folder");
+  std::vector<PackageSource> sources;
+  std::string problem;
+  if (!CheckShowFolder(args[0], &sources, &problem)) return Fail(problem);
+  uint64_t size = PackageSizeOf(sources);
+  if (size > kMaxPackageSize) return Fail(args[0] + ": " + TooLarge(size));
+
   FileIOSession session;
   std::string error;
   if (!session.Create(&error)) return Fail(error);
   ScopedBstr folder(BstrFromUtf8(args[0]));
   ScopedBstr target(BstrFromUtf8(args[1]));
   ScopedBstr written;
-  HRESULT status =
-      session.get()->WriteDotTavirelle(target.get(), folder.get(), written.Receive());
-  if (status != S_OK) return Fail(args[1] + ": " + DescribeWriteStatus(status));
+  RemovePartialFilesOnInterrupt();
+  // The package grows under its temporary name while the component writes
+  // it; its size against the planned size is the progress.
+  constexpr int kMiB = 20;
+  std::future<HRESULT> writing = std::async(std::launch::async, [&]() {
+    return session.get()->WriteDotTavirelle(target.get(), folder.get(), written.Receive());
+  });
+  {
+    ProgressBar progress(static_cast<size_t>(size >> kMiB), 64);
+    progress.Update(0);
+    while (writing.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready) {
+      for (const std::string& partial : PartialFiles()) {
+        uint32_t now = FileSizeOf(partial);
+        if (now != 0xFFFFFFFF) progress.Update(now >> kMiB);
+      }
+    }
+  }
+  HRESULT status = writing.get();
+  if (status == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)) {
+    // A show file grew after the check.
+    DWORD ignored = 0;
+    ListPackageSources(ToAnsi(args[0]), &sources, &ignored);
+    return Fail(args[0] + ": " + TooLarge(std::max(PackageSizeOf(sources), kMaxPackageSize + 1)));
+  }
+  if (status != S_OK) {
+    std::string source = UnreadableSource(sources);
+    if (!source.empty()) return Fail(source);
+    return Fail(args[1] + ": " + (status == E_FAIL ? std::string("the package could not be written")
+                                                   : HresultInWords(status)));
+  }
   std::printf("written: %s\n", ToUtf8(written.Ansi()).c_str());
   return 0;
 }
@@ -29,6 +159,7 @@ int RunPack(const std::vector<std::string>& args) {
 }  // namespace
 
 TAVIRELLE_COMMAND("pack", "DIR TARGET",
-                  "packs the show files of DIR into a new package (a unique "
-                  "name is chosen when TARGET exists)",
+                  "checks that DIR holds a show (meta.xml and every photo it names) and packs "
+                  "its show files into a new package (a unique name is chosen when TARGET "
+                  "exists)",
                   RunPack);

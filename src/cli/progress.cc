@@ -8,7 +8,9 @@
 ProgressBar::ProgressBar(size_t total, size_t min_total)
     : total_(total), shown_(total >= min_total && StandardErrorIsTerminal()) {}
 
-ProgressBar::~ProgressBar() {
+ProgressBar::~ProgressBar() { Clear(); }
+
+void ProgressBar::Clear() {
   if (shown_) std::fprintf(stderr, "\r%*s\r", 60, "");
 }
 

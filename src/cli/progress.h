@@ -15,6 +15,9 @@ class ProgressBar {
   ProgressBar& operator=(const ProgressBar&) = delete;
 
   void Update(size_t done);
+  // Erases the bar so that a result line can be printed on a clean line; the
+  // next Update draws it again.
+  void Clear();
 
  private:
   size_t total_;

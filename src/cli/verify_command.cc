@@ -6,31 +6,46 @@
 #include <cstdio>
 
 #include "cli/command.h"
+#include "cli/progress.h"
 #include "package/show_package.h"
 #include "util/md5.h"
 
 namespace {
 
-int RunVerify(const std::vector<std::string>& args) {
+int RunVerify(const std::vector<std::string>& arguments) {
+  std::vector<std::string> args = arguments;
+  std::string unknown;
+  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (args.size() != 1) return UsageError("verify");
   ShowPackage package;
   if (!package.OpenPackage(ToAnsi(args[0]), false)) {
     return Fail(args[0] + ": " + DescribeOpenError(package.openError()));
   }
+  // Progress counts mebibytes read, so that a few large entries show it too.
+  constexpr int kMiB = 20;
+  uint64_t total = 0;
+  for (const PackageEntry& entry : package.entries()) total += entry.size;
   size_t bad = 0;
+  uint64_t done = 0;
   std::string data;
-  for (const PackageEntry& entry : package.entries()) {
-    const char* problem = nullptr;
-    if (!package.ReadEntryHead(entry, entry.size, &data)) {
-      problem = "damaged record";
-    } else if (data.size() != entry.size) {
-      problem = "cut off";
-    } else if (Md5BufferHex(data.data(), data.size()) != entry.md5) {
-      problem = "checksum mismatch";
-    }
-    if (problem != nullptr) {
-      ++bad;
-      std::printf("bad: %s (%s)\n", ToUtf8(entry.name).c_str(), problem);
+  {
+    ProgressBar progress(static_cast<size_t>(total >> kMiB), 64);
+    for (const PackageEntry& entry : package.entries()) {
+      const char* problem = nullptr;
+      if (!package.ReadEntryHead(entry, entry.size, &data)) {
+        problem = "damaged record";
+      } else if (data.size() != entry.size) {
+        problem = "cut off";
+      } else if (Md5BufferHex(data.data(), data.size()) != entry.md5) {
+        problem = "checksum mismatch";
+      }
+      done += entry.size;
+      if (problem != nullptr) {
+        ++bad;
+        progress.Clear();
+        std::printf("bad: %s (%s)\n", ControlsEscaped(ToUtf8(entry.name)).c_str(), problem);
+      }
+      progress.Update(static_cast<size_t>(done >> kMiB));
     }
   }
   if (bad != 0) {

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include "cli/show_command_fixture.h"
 #include "testing/package_builder.h"
 
@@ -34,6 +36,33 @@ TEST_F(ShowCommandTest, VerifyNamesEveryBadEntry) {
             "bad: d.jpg (cut off)\n");
   EXPECT_EQ(run.err, "tavirelle: " + path + ": 3 of 5 entries are damaged\n");
   EXPECT_EQ(Read(path), b.bytes());
+}
+
+TEST_F(ShowCommandTest, PackAndVerifyShowProgressOnATerminalOnly) {
+  if (!Exists("/usr/bin/script")) GTEST_SKIP() << "no script(1) to provide a terminal";
+  std::string folder = MakeShowFolder();
+  // Large enough to count as long work; sparse, so only the package takes room.
+  ASSERT_EQ(::truncate((folder + "photo.jpg").c_str(), 70 << 20), 0);
+  std::string target = dir_.Join("big.pkg");
+  std::string log = dir_.Join("terminal.txt");
+  const struct {
+    std::string arguments, result;
+  } runs[] = {
+      {"pack " + Quoted(folder) + " " + Quoted(target), "written: " + target},
+      {"verify " + Quoted(target), "ok: 7 entries"},
+  };
+  for (const auto& run : runs) {
+    std::string command = std::string(TAVIRELLE_COMMAND_PATH) + " " + run.arguments;
+    std::string script = "script -qec \"" + command + "\" /dev/null >" + Quoted(log);
+    ASSERT_EQ(std::system(script.c_str()), 0) << run.arguments;
+    std::string seen = Read(log);
+    EXPECT_NE(seen.find("] 0/70"), std::string::npos) << seen;
+    EXPECT_NE(seen.find(run.result), std::string::npos) << seen;
+    // Off a terminal the same run draws nothing.
+    CommandRun plain = Tavirelle(run.arguments);
+    EXPECT_EQ(plain.status, 0) << run.arguments;
+    EXPECT_EQ(plain.err, "") << run.arguments;
+  }
 }
 
 }  // namespace

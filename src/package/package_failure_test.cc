@@ -150,11 +150,12 @@ TEST_F(WriterFailure, WriteProtectedAndAccessDeniedGiveTheirStatus) {
   EXPECT_EQ(package.WriteStatus(true), S_OK);
 }
 
-TEST_F(WriterFailure, WriteProtectionPartWayLeavesAnUnfinishedPackage) {
+TEST_F(WriterFailure, WriteProtectionPartWayLeavesOnlyATemporaryThatNeverOpens) {
   FaultInjectingFileSystem faulty;
   ScopedFileSystem scope(&faulty);
   // Some operation after the file was created fails as write-protected: the
-  // medium refuses both the rest of the package and its removal.
+  // medium refuses both the rest of the package and its removal. What stays
+  // is the temporary file, never a file under the package's name.
   uint64_t before = 0;
   {
     std::string target = Target();
@@ -162,7 +163,6 @@ TEST_F(WriterFailure, WriteProtectionPartWayLeavesAnUnfinishedPackage) {
     faulty.Reset();
     ASSERT_TRUE(probe.WritePackage(target, show_));
     before = faulty.operations();
-    ScopedFileSystem real(RealFileSystem());
     ASSERT_TRUE(RealFileSystem()->DeleteFile(Target()));
   }
   bool leftBehind = false;
@@ -175,12 +175,16 @@ TEST_F(WriterFailure, WriteProtectionPartWayLeavesAnUnfinishedPackage) {
       RealFileSystem()->DeleteFile(Target());
       continue;
     }
-    if (Exists(Target())) {
+    EXPECT_FALSE(Exists(Target())) << n;
+    std::vector<FindData> found;
+    RealFileSystem()->Find(dir_.Join("out/.show.pkg.tavirelle-partial-*"), &found);
+    for (const FindData& partial : found) {
       leftBehind = true;
       EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070013));
       faulty.Reset();
       ShowPackage reader;
-      EXPECT_FALSE(reader.OpenPackage(Target(), false));
+      std::string path = dir_.Join("out/" + partial.name);
+      EXPECT_FALSE(reader.OpenPackage(path, false));
       // Cut before the magic or before the directory: either way unusable.
       EXPECT_TRUE(reader.openError() == PackageOpenError::kUnfinished ||
                   reader.openError() == PackageOpenError::kNotPackage);

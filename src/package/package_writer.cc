@@ -1,10 +1,19 @@
 // ShowPackage::WritePackage: packs a show folder into a new package file.
+//
+// The package is written under a temporary name beside the target and
+// published under the final name only when complete, so that an interrupted
+// or failed write never leaves a package that looks whole. The temporary
+// file keeps the unfinished mark in its 'L' record until the very end, so
+// one left by a killed process never opens as a package.
+#include <memory>
 #include <vector>
 
 #include "package/show_package.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
+#include "platform/partial_files.h"
 #include "util/file_utils.h"
+#include "util/text.h"
 
 namespace {
 
@@ -29,7 +38,92 @@ void RemovePartialPackage(const std::string& path) {
   }
 }
 
+// A name beside `target` that says what the file is and cannot be taken for
+// a package name a user chose: ".NAME.tavirelle-partial-XXXXXXXX". Long
+// names are shortened so that the temporary name stays within the limits of
+// a file name.
+std::string PartialPackageName(const std::string& target) {
+  size_t separator = target.find_last_of("\\/");
+  size_t start = separator == std::string::npos ? 0 : separator + 1;
+  std::string name = target.substr(start, 60);
+  std::string unique = NewGuidText(false).substr(0, 8);
+  return target.substr(0, start) + "." + name + kPartialPackageMarker + LowerCase(unique);
+}
+
+// Creates the temporary file exclusively: a file already at a name (one that
+// another writer chose) is never written over.
+std::string CreatePartialPackage(const std::string& target) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    std::string path = PartialPackageName(target);
+    if (GetFileSystem()->Open(path, GENERIC_WRITE, Disposition::kCreateNew)) return path;
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+  }
+  return {};
+}
+
+// Moves the finished package to `target`, or to the next free "NAME (n)"
+// name when `target` is taken, never replacing a file: the unique name is
+// chosen at the moment of publishing. Returns the name used, or the empty
+// text with the platform's error.
+std::string PublishPackage(const std::string& partial, const std::string& target) {
+  std::string name = target;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (PathExists(name)) name = MakeUniqueName(target);
+    if (name.empty()) break;
+    if (GetFileSystem()->MoveFile(partial, name, false)) return name;
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return {};
+  }
+  SetLastError(ERROR_FILE_EXISTS);
+  return {};
+}
+
 }  // namespace
+
+bool ListPackageSources(const std::string& dataFolder, std::vector<PackageSource>* sources,
+                        DWORD* error) {
+  sources->clear();
+  *error = 0;
+  std::string folder = dataFolder;
+  WithTrailingSeparator(folder, true, true);
+  std::string base = FolderOf(folder);
+  for (const char* pattern : {"*.swf", "*.mp3", "*.jpg", "*.xml"}) {
+    SetLastError(0);
+    std::vector<FindData> found;
+    if (!GetFileSystem()->Find(folder + pattern, &found)) {
+      // "No such files" is an empty list; a listing that failed would
+      // silently leave files out of the package.
+      DWORD why = GetLastError();
+      if (why != 0 && why != ERROR_FILE_NOT_FOUND && why != ERROR_PATH_NOT_FOUND &&
+          why != ERROR_NO_MORE_FILES) {
+        *error = why;
+        return false;
+      }
+      continue;
+    }
+    for (const FindData& entry : found) {
+      if (entry.name == "." || entry.name == ".." || entry.IsFolder()) continue;
+      PackageSource source;
+      source.path = folder + entry.name;
+      source.storedName = StoredEntryName(source.path.substr(base.size()));
+      source.size = entry.size;
+      sources->push_back(std::move(source));
+    }
+  }
+  return true;
+}
+
+uint64_t PackageSizeOf(const std::vector<PackageSource>& sources) {
+  uint64_t total = 4 + sizeof(kPackageMagic) - 1 + 6;
+  std::vector<PackageEntry> directory(sources.size());
+  for (size_t i = 0; i < sources.size(); ++i) {
+    total += StoredFileRecordSize(sources[i].storedName, sources[i].size);
+    directory[i].name = sources[i].storedName;
+    directory[i].md5.assign(32, '0');
+  }
+  return total + DirectoryRecordsSize(directory);
+}
 
 HRESULT ShowPackage::WriteStatus(bool written) const {
   if (written) return S_OK;
@@ -42,106 +136,103 @@ HRESULT ShowPackage::WriteStatus(bool written) const {
 
 bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& dataFolder) {
   SetLastError(0);
-  if (PathExists(exportFilename)) exportFilename = MakeUniqueName(exportFilename);
+  auto fail = [this](DWORD error) {
+    lastError_ = static_cast<int32_t>(error);
+    lastErrorText_ = WriteErrorText(lastError_);
+    SetLastError(error);
+    return false;
+  };
 
-  bool created = false;    // the target was opened, so it is ours to remove
+  std::vector<PackageSource> sources;
+  DWORD listError = 0;
+  if (!ListPackageSources(dataFolder, &sources, &listError)) return fail(listError);
+  // A show that cannot fit is refused before anything is written; the check
+  // while copying catches files that grow meanwhile.
+  if (PackageSizeOf(sources) > kMaxPackageSize) return fail(ERROR_FILE_TOO_LARGE);
+
+  std::string partial;
+  std::unique_ptr<PartialFileGuard> guard;
   bool sourceFailed = false;
   DWORD sourceError = 0;
   bool written = false;
   try {
+    partial = CreatePartialPackage(exportFilename);
+    if (partial.empty()) throw StreamError{StreamError::kOpenFailed};
+    guard = std::make_unique<PartialFileGuard>(partial);
     {
-      // Created exclusively: a file already at this name (one a failed
-      // existence check did not see) is never written over, nor removed as
-      // our partial package.
-      std::unique_ptr<File> fresh =
-          GetFileSystem()->Open(exportFilename, GENERIC_WRITE, Disposition::kCreateNew);
-      if (!fresh) throw StreamError{StreamError::kOpenFailed};
-      created = true;
-    }
-    file_io stream(exportFilename, true, false, true);
-    // Read-only while incomplete, so that nothing else writes into it.
-    SetReadOnly(exportFilename, true);
+      file_io stream(partial, true, false, true);
+      // Read-only while incomplete, so that nothing else writes into it.
+      SetReadOnly(partial, true);
 
-    WriteTextRecord(stream, kTagMagic, kPackageMagic);
-    uint32_t offsetPosition = stream.tell();
-    WriteInt32Record(stream, kTagDirectoryOffset, kUnfinishedOffset);
+      WriteTextRecord(stream, kTagMagic, kPackageMagic);
+      uint32_t offsetPosition = stream.tell();
+      WriteInt32Record(stream, kTagDirectoryOffset, kUnfinishedOffset);
 
-    std::string folder = dataFolder;
-    WithTrailingSeparator(folder, true, true);
-    std::vector<std::string> sources;
-    for (const char* pattern : {"*.swf", "*.mp3", "*.jpg", "*.xml"}) {
-      SetLastError(0);
-      std::vector<std::string> found = FindFiles(folder + pattern);
-      // An empty list is either "no such files" or a listing that failed;
-      // the latter would silently leave files out of the package.
-      DWORD error = GetLastError();
-      if (found.empty() && error != 0 && error != ERROR_FILE_NOT_FOUND &&
-          error != ERROR_PATH_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
-        sourceFailed = true;
-        sourceError = error;
-        break;
+      std::vector<PackageEntry> directory;
+      directory.reserve(sources.size());
+      std::unique_ptr<uint8_t[]> scratch;
+      for (const PackageSource& source : sources) {
+        PackageEntry entry;
+        entry.name = source.storedName;
+        entry.offset = stream.tell();
+        // The directory describes the bytes copied, taken in the same pass.
+        SetLastError(0);
+        if (WriteFileRecord(stream, kTagStoredFile, source.path, entry.name, &entry.md5,
+                            &entry.size, &scratch) == 0) {
+          sourceFailed = true;
+          sourceError = GetLastError();
+          break;
+        }
+        directory.push_back(std::move(entry));
       }
-      sources.insert(sources.end(), found.begin(), found.end());
-    }
-    std::string base = FolderOf(folder);
 
-    std::vector<PackageEntry> directory;
-    directory.reserve(sources.size());
-    std::unique_ptr<uint8_t[]> scratch;
-    for (const std::string& source : sources) {
-      if (sourceFailed) break;
-      PackageEntry entry;
-      entry.name = StoredEntryName(source.substr(base.size()));
-      entry.offset = stream.tell();
-      // The directory describes the bytes copied, taken in the same pass.
-      SetLastError(0);
-      if (WriteFileRecord(stream, kTagStoredFile, source, entry.name, &entry.md5,
-                          &entry.size, &scratch) == 0) {
-        sourceFailed = true;
-        sourceError = GetLastError();
-        break;
+      if (!sourceFailed) {
+        uint32_t directoryOffset = stream.tell();
+        SetLastError(0);
+        if (WriteDirectoryRecords(stream, directory) == 0) {
+          sourceFailed = true;
+          sourceError = GetLastError();
+        } else {
+          // The 'L' record is the last write: until it lands the package
+          // does not open.
+          written = WriteDirectoryOffset(stream, offsetPosition, directoryOffset);
+        }
+        if (written && !stream.close()) {
+          // The data may not have reached the medium.
+          fail(GetLastError());
+          written = false;
+        }
       }
-      directory.push_back(std::move(entry));
     }
-
-    if (!sourceFailed) {
-      uint32_t directoryOffset = stream.tell();
-      WriteDirectoryRecords(stream, directory);
-      // The 'L' record is the last write: until it lands the package does not
-      // open.
-      written = WriteDirectoryOffset(stream, offsetPosition, directoryOffset);
-      if (written && !stream.close()) {
-        // The data may not have reached the medium.
-        lastError_ = static_cast<int32_t>(GetLastError());
-        lastErrorText_ = WriteErrorText(lastError_);
+    if (written) {
+      // A medium that refused once may not refuse again; a package left
+      // read-only could not be repaired later.
+      if (!SetReadOnly(partial, false)) SetReadOnly(partial, false);
+      std::string published = PublishPackage(partial, exportFilename);
+      if (published.empty()) {
+        fail(GetLastError());
         written = false;
+      } else {
+        exportFilename = published;
       }
-      written = written && PathExists(exportFilename);
     }
   } catch (const StreamError&) {
-    lastError_ = static_cast<int32_t>(GetLastError());
-    lastErrorText_ = WriteErrorText(lastError_);
+    fail(GetLastError());
     // A write-protected medium refuses the deletion as well.
-    if (created && lastError_ != 19) RemovePartialPackage(exportFilename);
+    if (!partial.empty() && lastError_ != 19) RemovePartialPackage(partial);
     return false;
   } catch (...) {
     // Out of memory: the caller reports it, but no partial package stays.
-    if (created) RemovePartialPackage(exportFilename);
+    if (!partial.empty()) RemovePartialPackage(partial);
     throw;
   }
 
-  if (sourceFailed) {
-    // A show file that vanished or could not be read fails the package as a
-    // whole; the platform's error tells why.
-    lastError_ = static_cast<int32_t>(sourceError);
-    lastErrorText_ = WriteErrorText(lastError_);
-  }
+  // A show file that vanished or could not be read fails the package as a
+  // whole; the platform's error tells why.
+  if (sourceFailed) fail(sourceError);
   if (!written) {
-    RemovePartialPackage(exportFilename);
+    RemovePartialPackage(partial);
     return false;
   }
-  // A medium that refused once may not refuse again; a package left
-  // read-only could not be repaired later.
-  if (!SetReadOnly(exportFilename, false)) SetReadOnly(exportFilename, false);
   return true;
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/last_error.h"
 #include "util/md5.h"
 
 namespace {
@@ -47,6 +48,24 @@ const char* DescribeOpenError(PackageOpenError error) {
 }
 
 uint32_t RecordInt32(const uint8_t header[10]) { return GetU32(header + 2); }
+
+bool IsMagicRecord(const uint8_t header[10], uint32_t got, const dynamic_buffer& payload) {
+  constexpr uint32_t kLength = sizeof(kPackageMagic) - 1;
+  return IsText(header, got, kTagMagic) && got == 4 + kLength &&
+         std::memcmp(payload.text(), kPackageMagic, kLength) == 0;
+}
+
+uint64_t StoredFileRecordSize(const std::string& storedName, uint64_t dataSize) {
+  return 6 + 4 + (storedName.size() & 0xFFFF) + 6 + dataSize;
+}
+
+uint64_t DirectoryRecordsSize(const std::vector<PackageEntry>& entries) {
+  uint64_t total = 4 + sizeof(kDirectoryMarker) - 1 + 6;
+  for (const PackageEntry& entry : entries) {
+    total += 4 + (entry.name.size() & 0xFFFF) + 6 + 6 + 4 + (entry.md5.size() & 0xFFFF);
+  }
+  return total;
+}
 
 uint32_t ReadRecord(file_io& stream, uint8_t header[10], dynamic_buffer& payload) {
   if (stream.read(header, 2) < 2) return 0;
@@ -99,9 +118,14 @@ uint32_t WriteFileRecord(file_io& stream, uint8_t tag, const std::string& source
   file_io source(sourcePath, false, false, false);
   if (!source.is_open()) return 0;
   uint64_t size64 = source.size64();
-  uint32_t nameLength = static_cast<uint32_t>(storedName.size()) & 0xFFFF;
-  uint64_t outer = uint64_t{4} + nameLength + 6 + size64;
-  if (outer > 0xFFFFFFFFu - 6) return 0;  // beyond what 32-bit offsets address
+  uint64_t record = StoredFileRecordSize(storedName, size64);
+  // Offsets and sizes beyond 32 bits would be stored truncated, leaving a
+  // package that looks complete and cannot be read.
+  if (stream.tell64() + record > kMaxPackageSize) {
+    SetLastError(ERROR_FILE_TOO_LARGE);
+    return 0;
+  }
+  uint64_t outer = record - 6;
   uint32_t dataSize = static_cast<uint32_t>(size64);
 
   // The whole length is known before the first byte is copied, so the
@@ -141,7 +165,7 @@ uint32_t WriteFileRecord(file_io& stream, uint8_t tag, const std::string& source
   if (copied != dataSize) return 0;
   if (md5 != nullptr) *md5 = digest.FinishHex();
   if (size != nullptr) *size = dataSize;
-  return static_cast<uint32_t>(outer) + 6;
+  return static_cast<uint32_t>(record);
 }
 
 uint32_t WriteMemoryRecord(simple_io& stream, uint8_t tag, const std::string& storedName,
@@ -161,25 +185,32 @@ uint32_t WriteMemoryRecord(simple_io& stream, uint8_t tag, const std::string& st
 }
 
 uint32_t WriteDirectoryRecords(file_io& stream, const std::vector<PackageEntry>& entries) {
+  uint64_t total = DirectoryRecordsSize(entries);
+  if (stream.tell64() + total > kMaxPackageSize) {
+    SetLastError(ERROR_FILE_TOO_LARGE);
+    return 0;
+  }
   bool ok = WriteTextRecord(stream, kTagDirectory, kDirectoryMarker) != 0 &&
             WriteInt32Record(stream, kTagEntryCount,
                              static_cast<uint32_t>(entries.size())) != 0;
-  uint64_t total = 4 + 6 + 6;
   for (const PackageEntry& entry : entries) {
     if (!ok) break;
     ok = WriteTextRecord(stream, kTagEntryName, entry.name) != 0 &&
          WriteInt32Record(stream, kTagEntryOffset, entry.offset) != 0 &&
          WriteInt32Record(stream, kTagEntrySize, entry.size) != 0 &&
          WriteTextRecord(stream, kTagEntryChecksum, entry.md5) != 0;
-    total += 4 + (entry.name.size() & 0xFFFF) + 6 + 6 + 4 + (entry.md5.size() & 0xFFFF);
   }
-  if (!ok || total > 0xFFFFFFFFu) return 0;
-  return static_cast<uint32_t>(total);
+  return ok ? static_cast<uint32_t>(total) : 0;
 }
 
 uint32_t WriteDirectory(file_io& stream, const std::vector<PackageEntry>& entries) {
-  uint32_t directoryOffset = stream.tell();
-  if (directoryOffset == 0xFFFFFFFF) return 0;
+  if (!stream.is_open()) return 0;
+  uint64_t position = stream.tell64();
+  if (position >= kMaxPackageSize) {
+    SetLastError(ERROR_FILE_TOO_LARGE);
+    return 0;
+  }
+  uint32_t directoryOffset = static_cast<uint32_t>(position);
   uint32_t written = WriteDirectoryRecords(stream, entries);
   // The 'L' record moves only once the whole new directory is in place, so
   // a write that fails before leaves the previous directory in charge.
@@ -191,7 +222,7 @@ uint32_t WriteDirectory(file_io& stream, const std::vector<PackageEntry>& entrie
   // A first record that cannot be read is a failed read, not a file of
   // another kind: the directory just written would never be named.
   if (got < 2 || (header[1] == kRecordText && got < 4)) return 0;
-  if (IsText(header, got, kTagMagic) && std::strcmp(buffer.text(), kPackageMagic) == 0) {
+  if (IsMagicRecord(header, got, buffer)) {
     if (!WriteDirectoryOffset(stream, kDirectoryOffsetPosition, directoryOffset)) return 0;
   }
   return written;
@@ -219,9 +250,7 @@ bool ReadDirectory(const std::string& path, std::vector<PackageEntry>& entries,
   uint8_t header[10] = {};
   reason = PackageOpenError::kNotPackage;
   uint32_t got = ReadRecord(stream, header, buffer);
-  if (!IsText(header, got, kTagMagic) || std::strcmp(buffer.text(), kPackageMagic) != 0) {
-    return false;
-  }
+  if (!IsMagicRecord(header, got, buffer)) return false;
   reason = PackageOpenError::kDamagedDirectory;
   got = ReadRecord(stream, header, buffer);
   if (!IsInt32(header, got, kTagDirectoryOffset)) return false;

@@ -37,6 +37,8 @@ inline constexpr char kPackageMagic[] = "Tavirelle File";
 inline constexpr char kDirectoryMarker[] = "qx_dir";
 inline constexpr uint32_t kDirectoryOffsetPosition = 18;  // of the 'L' record
 inline constexpr uint32_t kUnfinishedOffset = 0xFFFFFFFF;
+// Offsets and sizes are 32-bit, so every byte of a package lies below this.
+inline constexpr uint64_t kMaxPackageSize = 0xFFFFFFFF;
 // Files are copied in chunks small enough to stay in the processor's cache
 // between being read, digested and written.
 inline constexpr uint32_t kCopyChunk = 1 << 20;
@@ -71,6 +73,15 @@ const char* DescribeOpenError(PackageOpenError error);
 // runs past the end of the file fails at once without allocating.
 uint32_t ReadRecord(file_io& stream, uint8_t header[10], dynamic_buffer& payload);
 uint32_t RecordInt32(const uint8_t header[10]);
+// Whether a record read by ReadRecord is the 'K' record with exactly the
+// package magic: a longer text that merely starts with it is another file,
+// whose bytes after the magic a directory update would overwrite.
+bool IsMagicRecord(const uint8_t header[10], uint32_t got, const dynamic_buffer& payload);
+
+// The bytes the writer needs for a stored file of `dataSize` bytes named
+// `storedName`, and for a directory listing `entries`.
+uint64_t StoredFileRecordSize(const std::string& storedName, uint64_t dataSize);
+uint64_t DirectoryRecordsSize(const std::vector<PackageEntry>& entries);
 
 uint32_t WriteTextRecord(simple_io& stream, uint8_t tag, const std::string& text);
 uint32_t WriteInt32Record(simple_io& stream, uint8_t tag, uint32_t value);
@@ -78,7 +89,9 @@ uint32_t WriteInt32Record(simple_io& stream, uint8_t tag, uint32_t value);
 // Copies the file `sourcePath` into a stored-file record named
 // `storedName`, in one pass that also yields the digest and size of the bytes
 // copied. Returns the record's size, or 0 when the source could not be opened
-// or read in full (the stream then holds a partial record).
+// or read in full (the stream then holds a partial record), or when the
+// record would end past kMaxPackageSize (last error ERROR_FILE_TOO_LARGE,
+// nothing written).
 // `scratch` (optional) is reused across calls so that packing many files
 // allocates the chunk once.
 uint32_t WriteFileRecord(file_io& stream, uint8_t tag, const std::string& sourcePath,
@@ -92,7 +105,9 @@ uint32_t WriteMemoryRecord(simple_io& stream, uint8_t tag, const std::string& st
 uint32_t WriteDirectoryRecords(file_io& stream, const std::vector<PackageEntry>& entries);
 // Writes the directory at the current position and then, when the file
 // starts with the package magic and every directory byte was written, points
-// the 'L' record at it. Returns the bytes of the directory, 0 on failure.
+// the 'L' record at it. Returns the bytes of the directory, 0 on failure
+// (ERROR_FILE_TOO_LARGE when it would end past kMaxPackageSize; nothing is
+// written then).
 uint32_t WriteDirectory(file_io& stream, const std::vector<PackageEntry>& entries);
 // Writes the 'L' record with `directoryOffset` at `position`.
 bool WriteDirectoryOffset(file_io& stream, uint32_t position, uint32_t directoryOffset);

@@ -92,6 +92,10 @@ TEST(ReadRecord, LengthsPastTheEndFailWithoutGrowingTheBuffer) {
   struct Case { std::string bytes; uint32_t result; };
   const Case cases[] = {
       {Bytes({0xCE, 0}) + U32(0xFFFFFFF0u) + "abc", 0},
+      // Lengths that the buffer could grow to: only the bytes remaining in
+      // the file tell that they lie.
+      {Bytes({0xCE, 0}) + U32(2048) + "abc", 0},
+      {Bytes({0xCE, 0}) + U32(64u << 20) + "abc", 0},
       {Bytes({0xCE, 0}) + U32(4) + "abc", 0},
       {Bytes({0x50, 1, 0xFF, 0xFF}) + "abc", 0},
       {Bytes({0x50, 1, 5, 0}) + "abcd", 0},
@@ -219,6 +223,18 @@ std::vector<Rejection> Rejections() {
     b.TextWithLength(0x50, 0xFFFF, "a").Int32(0x51, 24).Int32(0x52, 0).Text(0x53, "");
     r.push_back({"name longer than the file", b, PackageOpenError::kDamagedDirectory});
   }
+  // A magic text that only starts with the magic is another kind of file: a
+  // directory update would write its 'L' record over the rest of that text.
+  for (const std::string& magic :
+       {std::string("Tavirelle File\0X", 16), std::string("Tavirelle File "),
+        std::string("Tavirelle Fil"), std::string("Tavirelle File\0", 15)}) {
+    PackageBuilder b;
+    b.Magic(magic).DirectoryOffset();
+    uint32_t at = 0;
+    b.StoredFile("a.jpg", "aa", &at).DirectoryHead(1).Entry("a.jpg", at, 2, "m");
+    b.PointAtDirectory();
+    r.push_back({"magic that only starts right", b, PackageOpenError::kNotPackage});
+  }
   return r;
 }
 
@@ -258,6 +274,32 @@ TEST(ReadDirectory, ReadsEveryEntryInFileOrder) {
   EXPECT_EQ(entries[1].name, "c.jpg");
   EXPECT_EQ(entries[1].size, 3u);
   EXPECT_EQ(entries[1].md5, "m2");
+}
+
+TEST(WriteDirectory, MovesTheDirectoryOffsetOnlyBehindTheExactMagic) {
+  TempDir dir;
+  for (const std::string& magic :
+       {std::string("Tavirelle File"), std::string("Tavirelle File\0X", 16)}) {
+    PackageBuilder b;
+    b.Magic(magic).DirectoryOffset();
+    uint32_t at = 0;
+    b.StoredFile("a.jpg", "aa", &at).DirectoryHead(1).Entry("a.jpg", at, 2, "m");
+    b.PointAtDirectory();
+    ASSERT_TRUE(b.WriteTo(dir.Join("p")));
+    uint32_t end = 0;
+    {
+      file_io stream(dir.Join("p"), true, false, false);
+      end = stream.seek_end();
+      std::vector<PackageEntry> entries(1);
+      entries[0].name = "b.jpg";
+      ASSERT_NE(WriteDirectory(stream, entries), 0u);
+    }
+    std::string after;
+    ASSERT_TRUE(ReadWholeFile(dir.Join("p"), &after));
+    std::string expected = b.bytes();
+    if (magic.size() == 14) expected.replace(20, 4, U32(end));
+    EXPECT_EQ(after.substr(0, end), expected) << magic.size();
+  }
 }
 
 TEST(ReadDirectory, MissingFileIsUnreadable) {

@@ -28,6 +28,25 @@ struct EntrySave {
   DWORD error = 0;  // the platform error of a failed write
   bool saved() const { return result == EntrySaveResult::kSaved; }
 };
+// Part of the temporary name a package is written under until complete:
+// ".NAME.tavirelle-partial-XXXXXXXX" beside the final name.
+inline constexpr char kPartialPackageMarker[] = ".tavirelle-partial-";
+
+// A file that WritePackage stores: where it is, the name it is stored under
+// and its size when listed.
+struct PackageSource {
+  std::string path;
+  std::string storedName;
+  uint64_t size = 0;
+};
+// The files WritePackage stores from `dataFolder`, in its order: the
+// top-level "*.swf", "*.mp3", "*.jpg" and "*.xml" files. False, with the
+// platform's error in *error, when a listing failed.
+bool ListPackageSources(const std::string& dataFolder, std::vector<PackageSource>* sources,
+                        DWORD* error);
+// The bytes of the package those files make; more than kMaxPackageSize
+// cannot be written.
+uint64_t PackageSizeOf(const std::vector<PackageSource>& sources);
 
 class ShowPackage {
  public:
@@ -39,10 +58,14 @@ class ShowPackage {
   // --- Writing -------------------------------------------------------------
 
   // Packs the top-level "*.swf", "*.mp3", "*.jpg" and "*.xml" files of
-  // `dataFolder` into a new package. When `exportFilename` exists a unique
-  // name is chosen and written back into it. On failure nothing is left
+  // `dataFolder` into a new package. The package is written under a
+  // temporary name beside `exportFilename` (registered as a partial file, see
+  // platform/partial_files.h) and moved to `exportFilename` once complete,
+  // never replacing a file: when the name is taken then, a unique name is
+  // chosen and written back into `exportFilename`. On failure nothing is left
   // behind (except on a write-protected medium) and lastError()/
-  // lastErrorText() describe the platform error when there was one.
+  // lastErrorText() describe the platform error when there was one;
+  // ERROR_FILE_TOO_LARGE when the package would pass kMaxPackageSize.
   bool WritePackage(std::string& exportFilename, const std::string& dataFolder);
   int32_t lastError() const { return lastError_; }
   const std::string& lastErrorText() const { return lastErrorText_; }

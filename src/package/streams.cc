@@ -76,6 +76,12 @@ uint32_t file_io::tell() {
   return static_cast<uint32_t>(filePos_ - (blockLength_ - blockPos_));
 }
 
+uint64_t file_io::tell64() {
+  if (countOnly_) return bytes_written_;
+  if (!file_) return 0xFFFFFFFF;
+  return filePos_ - (blockLength_ - blockPos_);
+}
+
 uint64_t file_io::size64() {
   if (!file_) return 0;
   if (buffered_) return knownSize_;

@@ -62,6 +62,9 @@ class file_io final : public simple_io {
   uint32_t seek(uint32_t pos);
   uint32_t seek_end();
   uint32_t tell();
+  // The position without 32-bit truncation (the bytes counted in count-only
+  // mode), so that a writer can refuse what 32-bit offsets cannot address.
+  uint64_t tell64();
   // The file's full size and the bytes from the current position to its
   // end, without 32-bit truncation (for checking stated lengths).
   uint64_t size64();

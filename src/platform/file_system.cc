@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 
 #include "platform/last_error.h"
@@ -256,11 +257,26 @@ class PosixFileSystem final : public FileSystem {
                 bool replace) override {
     std::string src = NativePath(from);
     std::string dst = NativePath(to);
-    struct stat st {};
-    if (!replace && ::lstat(dst.c_str(), &st) == 0) {
-      SetLastError(ERROR_ALREADY_EXISTS);
-      return false;
+    if (replace) {
+      if (::rename(src.c_str(), dst.c_str()) != 0) return Fail(errno);
+      return true;
     }
+    // The check for an existing target and the rename are one step, so that
+    // a file appearing at the target meanwhile is never replaced.
+    if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) {
+      return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) return Fail(errno);
+    // A file system without that rename: a hard link fails the same way on
+    // an existing target.
+    struct stat st {};
+    if (::lstat(src.c_str(), &st) != 0) return Fail(errno);
+    if (S_ISREG(st.st_mode)) {
+      if (::link(src.c_str(), dst.c_str()) != 0) return Fail(errno);
+      ::unlink(src.c_str());
+      return true;
+    }
+    if (::lstat(dst.c_str(), &st) == 0) return Fail(EEXIST);
     if (::rename(src.c_str(), dst.c_str()) != 0) return Fail(errno);
     return true;
   }

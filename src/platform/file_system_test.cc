@@ -119,4 +119,20 @@ TEST(LastError, MapsErrnoToWin32Codes) {
   EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_DISK_FULL), static_cast<HRESULT>(0x80070070));
 }
 
+TEST(MoveFile, WithoutReplaceNeverReplacesAFile) {
+  TempDir dir;
+  ASSERT_TRUE(WriteWholeFile(dir.Join("a"), "a"));
+  ASSERT_TRUE(WriteWholeFile(dir.Join("b"), "b"));
+  EXPECT_FALSE(RealFileSystem()->MoveFile(dir.Join("a"), dir.Join("b"), false));
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  std::string a, b;
+  ASSERT_TRUE(ReadWholeFile(dir.Join("a"), &a));
+  ASSERT_TRUE(ReadWholeFile(dir.Join("b"), &b));
+  EXPECT_EQ(a + b, "ab");
+  EXPECT_TRUE(RealFileSystem()->MoveFile(dir.Join("a"), dir.Join("c"), false));
+  EXPECT_FALSE(RealFileSystem()->GetFileAttributes(dir.Join("a")) != INVALID_FILE_ATTRIBUTES);
+  ASSERT_TRUE(ReadWholeFile(dir.Join("c"), &a));
+  EXPECT_EQ(a, "a");
+}
+
 }  // namespace
