@@ -1,11 +1,13 @@
 #include "util/file_utils.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <set>
 
 #include "platform/fault_injecting_file_system.h"
 #include "platform/file_system.h"
+#include "platform/last_error.h"
 #include "testing/temp_dir.h"
 #include "util/md5.h"
 
@@ -96,6 +98,35 @@ TEST(FileUtils, SavesReportDiskFullAndWriteProtection) {
   faulty.SetWriteProtected(true);
   EXPECT_FALSE(SaveTextToFile(dir.Join("t2"), "1"));
   EXPECT_FALSE(CreateFolderPath(dir.Join("sub")));
+}
+
+TEST(FileUtils, SaveTextLeavesAReadOnlyFileAlone) {
+  TempDir dir;
+  std::string path = dir.Join("meta.xml");
+  ASSERT_TRUE(WriteWholeFile(path, "<qx>kept</qx>"));
+  // The file's own attribute (no owner write bit), not a faulty medium.
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  SetLastError(0);
+  EXPECT_FALSE(SaveTextToFile(path, "<qx>new</qx>"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  std::string contents;
+  ASSERT_TRUE(ReadWholeFile(path, &contents));
+  EXPECT_EQ(contents, "<qx>kept</qx>");
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0444u);
+  std::vector<FindData> found;
+  ASSERT_TRUE(GetFileSystem()->Find(dir.Join("*"), &found));
+  EXPECT_EQ(found.size(), 3u);  // ".", ".." and the file: no scratch copy left
+  // A folder standing at the name is not replaced either.
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir.Join("sub")));
+  EXPECT_FALSE(SaveTextToFile(dir.Join("sub"), "x"));
+  EXPECT_TRUE(FolderExists(dir.Join("sub")));
+  // Made writable again, it is replaced.
+  ASSERT_TRUE(SetReadOnly(path, false));
+  ASSERT_TRUE(SaveTextToFile(path, "<qx>new</qx>"));
+  ASSERT_TRUE(ReadWholeFile(path, &contents));
+  EXPECT_EQ(contents, "<qx>new</qx>");
 }
 
 TEST(FileUtils, FindFilesSkipsFoldersAndSortsIgnoringCase) {
