@@ -89,36 +89,8 @@ class OutputFolder {
   // Makes the missing folders and takes the claim; on failure returns the
   // cause in words.
   std::string Claim() {
-    FileSystem* fs = GetFileSystem();
-    for (size_t at = 1; at < folder_.size(); ++at) {
-      if (folder_[at] != '/' && folder_[at] != '\\') continue;
-      std::string level = folder_.substr(0, at);
-      DWORD attributes = fs->GetFileAttributes(level);
-      if (attributes == INVALID_FILE_ATTRIBUTES) {
-        if (fs->CreateDirectory(level)) {
-          created_.push_back(level);
-          continue;
-        }
-        // Another run may have made it a moment ago.
-        DWORD error = GetLastError();
-        attributes = fs->GetFileAttributes(level);
-        if (attributes == INVALID_FILE_ATTRIBUTES) return ErrorInWords(error);
-      }
-      if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ErrorInWords(ERROR_DIRECTORY);
-    }
-    std::vector<FindData> found;
-    if (fs->Find(folder_ + "*", &found)) {
-      for (const FindData& entry : found) {
-        if (entry.name != "." && entry.name != "..") return ErrorInWords(ERROR_DIR_NOT_EMPTY);
-      }
-    }
-    auto claim = fs->Open(meta(), GENERIC_WRITE, Disposition::kCreateNew);
-    if (!claim) {
-      DWORD error = GetLastError();
-      return ErrorInWords(error == ERROR_FILE_EXISTS ? ERROR_DIR_NOT_EMPTY : error);
-    }
+    if (!ClaimEmptyFolder(folder_, "meta.xml", &created_)) return ErrorInWords(GetLastError());
     claimed_ = true;
-    if (!claim->Close()) return ErrorInWords(GetLastError());
     return {};
   }
 

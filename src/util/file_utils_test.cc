@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <memory>
 #include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/fault_injecting_file_system.h"
 #include "platform/file_system.h"
@@ -127,6 +131,82 @@ TEST(FileUtils, SaveTextLeavesAReadOnlyFileAlone) {
   ASSERT_TRUE(SaveTextToFile(path, "<qx>new</qx>"));
   ASSERT_TRUE(ReadWholeFile(path, &contents));
   EXPECT_EQ(contents, "<qx>new</qx>");
+}
+
+// Passes every call on, and lets another writer claim a folder right after
+// it was seen empty: the moment two writers race for it.
+class ClaimRacingFileSystem final : public FileSystem {
+ public:
+  explicit ClaimRacingFileSystem(std::string rival_claim) : rival_claim_(std::move(rival_claim)) {}
+  std::unique_ptr<File> Open(const std::string& path, DWORD access,
+                             Disposition disposition) override {
+    return base_->Open(path, access, disposition);
+  }
+  bool CopyFile(const std::string& from, const std::string& to, bool fail_if_exists) override {
+    return base_->CopyFile(from, to, fail_if_exists);
+  }
+  bool DeleteFile(const std::string& path) override { return base_->DeleteFile(path); }
+  bool MoveFile(const std::string& from, const std::string& to, bool replace) override {
+    return base_->MoveFile(from, to, replace);
+  }
+  bool CreateDirectory(const std::string& path) override { return base_->CreateDirectory(path); }
+  bool RemoveDirectory(const std::string& path) override { return base_->RemoveDirectory(path); }
+  DWORD GetFileAttributes(const std::string& path) override {
+    return base_->GetFileAttributes(path);
+  }
+  bool SetFileAttributes(const std::string& path, DWORD attributes) override {
+    return base_->SetFileAttributes(path, attributes);
+  }
+  bool Find(const std::string& pattern, std::vector<FindData>* matches) override {
+    bool found = base_->Find(pattern, matches);
+    WriteWholeFile(rival_claim_, "the rival's show");
+    return found;
+  }
+
+ private:
+  FileSystem* base_ = RealFileSystem();
+  std::string rival_claim_;
+};
+
+TEST(FileUtils, OnlyOneWriterClaimsAnEmptyFolder) {
+  TempDir dir;
+  std::vector<std::string> created;
+  ASSERT_TRUE(ClaimEmptyFolder(dir.Join("new\\show"), "meta.xml", &created));
+  EXPECT_EQ(created, (std::vector<std::string>{dir.Join("new"), dir.Join("new\\show")}));
+  EXPECT_TRUE(PathExists(dir.Join("new/show/meta.xml")));
+  struct Case {
+    const char* what;
+    std::string folder;
+    DWORD error;
+  } refused[] = {
+      {"claimed before", dir.Join("new/show"), ERROR_DIR_NOT_EMPTY},
+      {"holds a file", dir.Join("new"), ERROR_DIR_NOT_EMPTY},
+      {"a file in the way", dir.Join("new/show/meta.xml/deeper"), ERROR_DIRECTORY},
+  };
+  for (const Case& c : refused) {
+    std::vector<std::string> none;
+    SetLastError(0);
+    EXPECT_FALSE(ClaimEmptyFolder(c.folder, "meta.xml", &none)) << c.what;
+    EXPECT_EQ(GetLastError(), c.error) << c.what;
+    EXPECT_TRUE(none.empty()) << c.what;
+  }
+  EXPECT_FALSE(PathExists(dir.Join("new/meta.xml")));
+
+  // An existing empty folder is claimed without being counted as made...
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir.Join("empty")));
+  created.clear();
+  ASSERT_TRUE(ClaimEmptyFolder(dir.Join("empty"), "meta.xml", &created));
+  EXPECT_TRUE(created.empty());
+  // ...but not when another writer claims it after it was seen empty.
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir.Join("raced")));
+  ClaimRacingFileSystem racing(dir.Join("raced/meta.xml"));
+  ScopedFileSystem scope(&racing);
+  SetLastError(0);
+  EXPECT_FALSE(ClaimEmptyFolder(dir.Join("raced"), "meta.xml", &created));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+  std::string rival;
+  ASSERT_TRUE(ReadWholeFile(dir.Join("raced/meta.xml"), &rival));
+  EXPECT_EQ(rival, "the rival's show");
 }
 
 TEST(FileUtils, FindFilesSkipsFoldersAndSortsIgnoringCase) {
