@@ -1,4 +1,6 @@
 // tavirelle author: one show authored through IQXHelper, as a host would.
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -54,6 +56,9 @@ std::string PhotoProblem(const std::string& utf8) {
   DWORD attributes = fs->GetFileAttributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return ErrorInWords(GetLastError());
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "a folder, not a photo";
+  // A pipe or a device would block the reads below, or never end.
+  struct stat st {};
+  if (::stat(utf8.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return "not a regular file";
   auto file = fs->Open(path, GENERIC_READ, Disposition::kOpenExisting);
   char start[2];
   DWORD done = 0;
@@ -171,13 +176,14 @@ int RunAuthor(const std::vector<std::string>& arguments) {
     PutText(show, &IQXHelper::put_StyleId, style);
     PutText(show, &IQXHelper::put_MusicPath, music);
 
+    std::string failure;  // told once the progress bar is gone
     {
       ProgressBar progress(args.size());
-      for (size_t i = 0; i < args.size() && status == 0; ++i) {
+      for (size_t i = 0; i < args.size(); ++i) {
         progress.Update(i);
         IPhotoDesc* photo = nullptr;
         if (FAILED(CreatePhotoDesc(IPhotoDesc::kIid, reinterpret_cast<void**>(&photo)))) {
-          status = Fail("cannot create a photo object");
+          failure = "cannot create a photo object";
           break;
         }
         ScopedBstr path(BstrFromUtf8(args[i]));
@@ -194,8 +200,8 @@ int RunAuthor(const std::vector<std::string>& arguments) {
         photo->Release();
         if (FAILED(hr) || online.empty()) {
           // The photo was checked, so it went away or the copy failed.
-          status = Fail(args[i] + ": cannot import it: " +
-                        (FAILED(hr) ? HresultInWords(hr) : ErrorInWords(ERROR_FILE_NOT_FOUND)));
+          failure = args[i] + ": cannot import it: " +
+                    (FAILED(hr) ? HresultInWords(hr) : ErrorInWords(ERROR_FILE_NOT_FOUND));
           break;
         }
         lines.push_back("photo: " + online + " " + std::to_string(width) + " " +
@@ -204,9 +210,11 @@ int RunAuthor(const std::vector<std::string>& arguments) {
           warnings.push_back(args[i] + ": no thumbnail (the picture could not be decoded)");
         }
       }
-      if (status == 0) progress.Update(args.size());
+      if (failure.empty()) progress.Update(args.size());
     }
-    if (status == 0) {
+    if (!failure.empty()) {
+      status = Fail(failure);
+    } else {
       show->GenerateMetaXML();
       if (folder.MetaWritten()) {
         folder.Keep();

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <regex>
 #include <vector>
@@ -58,6 +60,7 @@ TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
   ASSERT_TRUE(WriteWholeFile(text, "just some words"));
   ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir_.Join("album.jpg")));
   ASSERT_TRUE(WriteWholeFile(dir_.Join("file"), "x"));
+  ASSERT_EQ(::mkfifo(dir_.Join("pipe").c_str(), 0600), 0);
   ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir_.Join("full")));
   ASSERT_TRUE(WriteWholeFile(dir_.Join("full/meta.xml"), "<qx>first show</qx>"));
   std::string out = " --out " + Quoted(dir_.Join("o/deeper")) + " ";
@@ -70,6 +73,8 @@ TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
       {out + Quoted(good) + " " + Quoted(dir_.Join("album.jpg")),
        dir_.Join("album.jpg") + ": a folder, not a photo"},
       {out + Quoted(text) + " " + Quoted(good), text + ": not a JPEG or BMP picture"},
+      {out + Quoted(good) + " " + Quoted(dir_.Join("pipe")),
+       dir_.Join("pipe") + ": not a regular file"},
       // Its own memory map: a file that exists but cannot be read.
       {out + Quoted(good) + " /proc/self/mem", "/proc/self/mem: cannot read it: "},
       {out + "--orientation 7 " + Quoted(good), "--orientation"},
