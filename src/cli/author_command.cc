@@ -1,12 +1,19 @@
 // tavirelle author: one show authored through IQXHelper, as a host would.
+#include <sys/stat.h>
+
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli/command.h"
 #include "cli/progress.h"
+#include "imaging/photo_image.h"
 #include "platform/bstr.h"
+#include "platform/file_system.h"
+#include "platform/last_error.h"
 #include "show/interfaces.h"
+#include "show/qx_helper.h"
 #include "show/show_objects.h"
 #include "util/file_utils.h"
 #include "xml/meta_text.h"
@@ -40,6 +47,78 @@ bool PrepareShowText(const char* option, std::string* text, std::string* problem
   return true;
 }
 
+// Why the photo at `utf8` cannot go into a show, in words; empty when it can.
+// Everything is checked before anything is written, so that a typing error
+// in the last name does not leave a half-made show.
+std::string PhotoProblem(const std::string& utf8) {
+  std::string path = ToAnsi(utf8);
+  FileSystem* fs = GetFileSystem();
+  DWORD attributes = fs->GetFileAttributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrorInWords(GetLastError());
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "a folder, not a photo";
+  // A pipe or a device would block the reads below, or never end.
+  struct stat st {};
+  if (::stat(utf8.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return "not a regular file";
+  auto file = fs->Open(path, GENERIC_READ, Disposition::kOpenExisting);
+  char start[2];
+  DWORD done = 0;
+  if (!file || !file->Read(start, sizeof start, &done)) {
+    return "cannot read it: " + ErrorInWords(GetLastError());
+  }
+  int32_t width = 0, height = 0;
+  if (!ReadImageSize(path, &width, &height)) return "not a JPEG or BMP picture";
+  return {};
+}
+
+// The output folder of one run. It must be new or empty, and the run claims
+// it by creating meta.xml exclusively, so that of two runs into one folder
+// only one goes on, even when both found it empty. A run that does not
+// finish removes what it made there, and the folders it created, and
+// nothing else.
+class OutputFolder {
+ public:
+  explicit OutputFolder(const std::string& ansi) : folder_(ansi) {
+    if (folder_.back() != '/' && folder_.back() != '\\') folder_ += '/';
+  }
+  ~OutputFolder() {
+    if (done_) return;
+    if (show_ != nullptr) show_->ClearPhotos();
+    if (claimed_) GetFileSystem()->DeleteFile(meta());
+    for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
+      GetFileSystem()->RemoveDirectory(*it);
+    }
+  }
+  OutputFolder(const OutputFolder&) = delete;
+  OutputFolder& operator=(const OutputFolder&) = delete;
+
+  // Makes the missing folders and takes the claim; on failure returns the
+  // cause in words.
+  std::string Claim() {
+    if (!ClaimEmptyFolder(folder_, "meta.xml", &created_)) return ErrorInWords(GetLastError());
+    claimed_ = true;
+    return {};
+  }
+
+  // Whether the show's description was written over the empty claim.
+  bool MetaWritten() const {
+    uint32_t size = FileSizeOf(meta());
+    return size != 0 && size != 0xFFFFFFFFu;
+  }
+
+  const std::string& path() const { return folder_; }
+  void set_show(IQXHelper* show) { show_ = show; }
+  void Keep() { done_ = true; }
+
+ private:
+  std::string meta() const { return folder_ + "meta.xml"; }
+
+  std::string folder_;
+  std::vector<std::string> created_;
+  bool claimed_ = false;
+  bool done_ = false;
+  IQXHelper* show_ = nullptr;
+};
+
 int RunAuthor(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
   bool bad = false;
@@ -61,6 +140,7 @@ int RunAuthor(const std::vector<std::string>& arguments) {
       !PrepareShowText("--starring", &starring, &text_problem)) {
     return Fail(text_problem);
   }
+  if (out.empty()) return Fail("--out needs a folder name");
   LONG orientation = 0;
   if (has_orientation) {
     if (orientation_text.size() != 1 || orientation_text[0] < '0' || orientation_text[0] > '3') {
@@ -71,65 +151,86 @@ int RunAuthor(const std::vector<std::string>& arguments) {
   if (music == "default") music = "default_music";
   if (music == "none") music = "none_music";
   for (const auto& photo : args) {
-    if (!PathExists(ToAnsi(photo))) return Fail("no such photo: " + photo);
+    std::string problem = PhotoProblem(photo);
+    if (!problem.empty()) return Fail(photo + ": " + problem);
   }
 
-  std::string folder = out;
-  if (folder.back() != '/' && folder.back() != '\\') folder += '/';
   IQXHelper* show = nullptr;
   if (FAILED(CreateQXHelper(IQXHelper::kIid, reinterpret_cast<void**>(&show)))) {
     return Fail("cannot create the show object");
   }
-  PutText(show, &IQXHelper::put_OutputPath, folder);
-  if (!FolderExists(ToAnsi(folder))) {
-    show->Release();
-    return Fail("cannot create the output folder " + out);
-  }
-  PutText(show, &IQXHelper::put_Title, title);
-  PutText(show, &IQXHelper::put_CreatBy, created_by);
-  PutText(show, &IQXHelper::put_Starring, starring);
-  PutText(show, &IQXHelper::put_StyleId, style);
-  PutText(show, &IQXHelper::put_MusicPath, music);
+  std::vector<std::string> lines, warnings;
+  int status = 0;
+  {
+    OutputFolder folder(ToAnsi(out));
+    std::string problem = folder.Claim();
+    if (!problem.empty()) {
+      show->Release();
+      return Fail(out + ": " + problem);
+    }
+    folder.set_show(show);
+    PutText(show, &IQXHelper::put_OutputPath, ToUtf8(folder.path()));
+    PutText(show, &IQXHelper::put_Title, title);
+    PutText(show, &IQXHelper::put_CreatBy, created_by);
+    PutText(show, &IQXHelper::put_Starring, starring);
+    PutText(show, &IQXHelper::put_StyleId, style);
+    PutText(show, &IQXHelper::put_MusicPath, music);
 
-  ProgressBar progress(args.size());
-  std::vector<std::string> lines;
-  for (size_t i = 0; i < args.size(); ++i) {
-    progress.Update(i);
-    IPhotoDesc* photo = nullptr;
-    if (FAILED(CreatePhotoDesc(IPhotoDesc::kIid, reinterpret_cast<void**>(&photo)))) {
-      show->Release();
-      return Fail("cannot create a photo object");
+    std::string failure;  // told once the progress bar is gone
+    {
+      ProgressBar progress(args.size());
+      for (size_t i = 0; i < args.size(); ++i) {
+        progress.Update(i);
+        IPhotoDesc* photo = nullptr;
+        if (FAILED(CreatePhotoDesc(IPhotoDesc::kIid, reinterpret_cast<void**>(&photo)))) {
+          failure = "cannot create a photo object";
+          break;
+        }
+        ScopedBstr path(BstrFromUtf8(args[i]));
+        ScopedBstr date(BstrFromUtf8(display_date));
+        photo->put_Path(path.get());
+        photo->put_Orientation(static_cast<PhotoOrientation>(orientation));
+        photo->put__DisplayDate(date.get());
+        HRESULT hr = show->AddPhoto(photo);
+        std::string online = GetText(photo, &IPhotoDesc::get__OnlineName);
+        LONG width = 0, height = 0;
+        photo->get__Width(&width);
+        photo->get__Height(&height);
+        std::string taken = GetText(photo, &IPhotoDesc::get__PhotoDateTaken);
+        photo->Release();
+        if (FAILED(hr) || online.empty()) {
+          // The photo was checked, so it went away or the copy failed.
+          failure = args[i] + ": cannot import it: " +
+                    (FAILED(hr) ? HresultInWords(hr) : ErrorInWords(ERROR_FILE_NOT_FOUND));
+          break;
+        }
+        lines.push_back("photo: " + online + " " + std::to_string(width) + " " +
+                        std::to_string(height) + " " + taken);
+        if (!PathExists(ThumbnailPathOf(folder.path() + ToAnsi(online)))) {
+          warnings.push_back(args[i] + ": no thumbnail (the picture could not be decoded)");
+        }
+      }
+      if (failure.empty()) progress.Update(args.size());
     }
-    ScopedBstr path(BstrFromUtf8(args[i]));
-    ScopedBstr date(BstrFromUtf8(display_date));
-    photo->put_Path(path.get());
-    photo->put_Orientation(static_cast<PhotoOrientation>(orientation));
-    photo->put__DisplayDate(date.get());
-    HRESULT hr = show->AddPhoto(photo);
-    LONG width = 0, height = 0;
-    photo->get__Width(&width);
-    photo->get__Height(&height);
-    lines.push_back("photo: " + GetText(photo, &IPhotoDesc::get__OnlineName) + " " +
-                    std::to_string(width) + " " + std::to_string(height) + " " +
-                    GetText(photo, &IPhotoDesc::get__PhotoDateTaken));
-    photo->Release();
-    if (FAILED(hr)) {
-      show->Release();
-      return Fail("cannot add " + args[i]);
+    if (!failure.empty()) {
+      status = Fail(failure);
+    } else {
+      show->GenerateMetaXML();
+      if (folder.MetaWritten()) {
+        folder.Keep();
+      } else {
+        status = Fail("no meta.xml written: the style template was not found or did not load "
+                      "(templates are looked up beside the tavirelle program)");
+      }
     }
   }
-  progress.Update(args.size());
-  // A meta.xml left from an earlier show must not pass for this one's.
-  std::string meta = ToAnsi(folder) + "meta.xml";
-  std::string before = FormatFileDate(meta, true);
-  show->GenerateMetaXML();
   show->Release();
-  for (const auto& line : lines) std::printf("%s\n", line.c_str());
-  std::string after = FormatFileDate(meta, true);
-  if (after.empty() || after == before) {
-    return Fail("no meta.xml written: the style template was not found or did not load "
-                "(templates are looked up beside the tavirelle program)");
+  if (status != 0) return status;
+  for (const auto& warning : warnings) {
+    std::fprintf(stderr, "tavirelle: warning: %s\n", warning.c_str());
   }
+  for (const auto& line : lines) std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
   return 0;
 }
 
@@ -137,5 +238,8 @@ int RunAuthor(const std::vector<std::string>& arguments) {
 
 TAVIRELLE_COMMAND("author",
                   "--out DIR [--title T] [--created-by C] [--starring S] [--style ID] "
-                  "[--music PATH|default|none] [--display-date TEXT] [--orientation 0-3] PHOTO...",
-                  "authors a show in DIR: imports each PHOTO and writes meta.xml", RunAuthor);
+                  "[--music PATH|default|none] [--display-date TEXT] [--orientation 0-3] "
+                  "[--] PHOTO...",
+                  "authors a show in DIR (a new or empty folder): checks every PHOTO, "
+                  "imports each and writes meta.xml",
+                  RunAuthor);

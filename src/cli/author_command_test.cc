@@ -1,15 +1,35 @@
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <regex>
+#include <vector>
 
 #include "cli/show_command_fixture.h"
 #include "testing/image_builder.h"
 
 namespace {
 
-using AuthorCommandTest = ShowCommandTest;
+class AuthorCommandTest : public ShowCommandTest {
+ protected:
+  std::string Photo(const std::string& name, uint32_t width = 40, uint32_t height = 30) {
+    std::string path = dir_.Join(name);
+    EXPECT_TRUE(WriteWholeFile(path, testing_images::EncodeJpeg(width, height)));
+    return path;
+  }
+  // The names in `folder`, "." and ".." left out.
+  static std::vector<std::string> Names(const std::string& folder) {
+    std::vector<FindData> found;
+    std::vector<std::string> names;
+    if (!GetFileSystem()->Find(folder + "/*", &found)) return names;
+    for (const FindData& entry : found) {
+      if (entry.name != "." && entry.name != "..") names.push_back(entry.name);
+    }
+    return names;
+  }
+};
 
 TEST_F(AuthorCommandTest, AuthorsAShowThatPacksAndReadsBack) {
-  std::string photo = dir_.Join("a.jpg");
-  ASSERT_TRUE(WriteWholeFile(photo, testing_images::EncodeJpeg(400, 300)));
+  std::string photo = Photo("a.jpg", 400, 300);
   std::string out = dir_.Join("show");
   // Templates are looked up beside the program; the build puts the default
   // style there.
@@ -32,36 +52,139 @@ TEST_F(AuthorCommandTest, AuthorsAShowThatPacksAndReadsBack) {
   EXPECT_NE(run.out.find("title: Caf\xC3\xA9 +50%!\n"), std::string::npos) << run.out;
 }
 
+// Every input is checked before anything is written: one line names the
+// file and the cause, and no folder is made.
 TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
+  std::string good = Photo("a.jpg");
+  std::string text = dir_.Join("notes.jpg");
+  ASSERT_TRUE(WriteWholeFile(text, "just some words"));
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir_.Join("album.jpg")));
+  ASSERT_TRUE(WriteWholeFile(dir_.Join("file"), "x"));
+  ASSERT_EQ(::mkfifo(dir_.Join("pipe").c_str(), 0600), 0);
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir_.Join("full")));
+  ASSERT_TRUE(WriteWholeFile(dir_.Join("full/meta.xml"), "<qx>first show</qx>"));
+  std::string out = " --out " + Quoted(dir_.Join("o/deeper")) + " ";
   struct Case {
     std::string arguments;
-    const char* message;
+    std::string message;
   } cases[] = {
-      {"author --out " + Quoted(dir_.Join("o")) + " " + Quoted(dir_.Join("none.jpg")),
-       "no such photo"},
-      {"author --out " + Quoted(dir_.Join("o")) + " --orientation 7 x.jpg", "--orientation"},
-      {"author --out " + Quoted(dir_.Join("o")) + " --bogus x.jpg", "unknown option"},
+      {out + Quoted(good) + " " + Quoted(dir_.Join("none.jpg")),
+       dir_.Join("none.jpg") + ": no such file"},
+      {out + Quoted(good) + " " + Quoted(dir_.Join("album.jpg")),
+       dir_.Join("album.jpg") + ": a folder, not a photo"},
+      {out + Quoted(text) + " " + Quoted(good), text + ": not a JPEG or BMP picture"},
+      {out + Quoted(good) + " " + Quoted(dir_.Join("pipe")),
+       dir_.Join("pipe") + ": not a regular file"},
+      // Its own memory map: a file that exists but cannot be read.
+      {out + Quoted(good) + " /proc/self/mem", "/proc/self/mem: cannot read it: "},
+      {out + "--orientation 7 " + Quoted(good), "--orientation"},
+      {out + "--bogus " + Quoted(good), "unknown option --bogus"},
+      {" --out '' " + Quoted(good), "--out needs a folder name"},
+      {" --out " + Quoted(dir_.Join("file")) + " " + Quoted(good),
+       dir_.Join("file") + ": not a folder"},
+      {" --out " + Quoted(dir_.Join("full")) + " " + Quoted(good),
+       dir_.Join("full") + ": the folder is not empty"},
   };
   for (const auto& c : cases) {
-    CommandRun run = Tavirelle(c.arguments);
-    EXPECT_NE(run.status, 0) << c.arguments;
+    CommandRun run = Tavirelle("author" + c.arguments);
+    EXPECT_EQ(run.status, 1) << c.arguments;
+    EXPECT_EQ(run.err.rfind("tavirelle: ", 0), 0u) << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_EQ(run.out, "") << c.arguments;
   }
   EXPECT_FALSE(Exists(dir_.Join("o")));
-  EXPECT_EQ(Tavirelle("author " + Quoted(dir_.Join("a.jpg"))).status, 2);  // no --out
+  EXPECT_EQ(Read(dir_.Join("full/meta.xml")), "<qx>first show</qx>");
+  EXPECT_EQ(Names(dir_.Join("full")), std::vector<std::string>{"meta.xml"});
+  EXPECT_EQ(Tavirelle("author " + Quoted(good)).status, 2);  // no --out
 }
 
-TEST_F(AuthorCommandTest, AMissingStyleTemplateIsReported) {
-  std::string photo = dir_.Join("a.jpg");
-  ASSERT_TRUE(WriteWholeFile(photo, testing_images::EncodeJpeg(40, 30)));
+TEST_F(AuthorCommandTest, OptionsEndAtTheDoubleDash) {
+  Photo("--title.jpg");
+  CommandRun run = Tavirelle("author --out show -- --title.jpg", "cd " + Quoted(dir_.path()) + " &&");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+}
+
+// A run that fails after it began to write takes back what it made: its
+// files and the folders it created, never a folder that was there before.
+TEST_F(AuthorCommandTest, AFailedRunRemovesWhatItMade) {
+  std::string photo = Photo("a.jpg");
   ASSERT_TRUE(WriteWholeFile(dir_.Join("config.xml"),
                              "<config><templates><x>missing.xml</x></templates></config>"));
-  CommandRun run = Tavirelle("author --out " + Quoted(dir_.Join("o")) + " --style x " +
-                                 Quoted(photo),
-                             "cd " + Quoted(dir_.path()) + " &&");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("no meta.xml written"), std::string::npos) << run.err;
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir_.Join("empty")));
+  for (const char* out : {"new/show", "empty", "empty/inner"}) {
+    CommandRun run = Tavirelle("author --out " + std::string(out) + " --style x " +
+                                   Quoted(photo) + " " + Quoted(photo),
+                               "cd " + Quoted(dir_.path()) + " &&");
+    EXPECT_EQ(run.status, 1) << out;
+    EXPECT_NE(run.err.find("no meta.xml written"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_FALSE(Exists(dir_.Join("new")));
+  EXPECT_TRUE(Exists(dir_.Join("empty")));
+  EXPECT_TRUE(Names(dir_.Join("empty")).empty());
+}
+
+// A picture whose header reads but whose pixels cannot be decoded (its
+// quantization tables are missing) is authored, and named.
+TEST_F(AuthorCommandTest, APhotoWithoutAThumbnailIsNamedInAWarning) {
+  std::string jpeg = testing_images::EncodeJpeg(40, 30);
+  std::string stripped = jpeg.substr(0, 2);
+  size_t at = 2;
+  while (at + 4 <= jpeg.size() && static_cast<uint8_t>(jpeg[at + 1]) != 0xDA) {
+    size_t length = static_cast<uint8_t>(jpeg[at + 2]) * 256u + static_cast<uint8_t>(jpeg[at + 3]);
+    if (static_cast<uint8_t>(jpeg[at + 1]) != 0xDB) stripped += jpeg.substr(at, 2 + length);
+    at += 2 + length;
+  }
+  ASSERT_LT(stripped.size() + 60, at);  // at least one table was taken out
+  std::string headers_only = dir_.Join("headers.jpg");
+  ASSERT_TRUE(WriteWholeFile(headers_only, stripped + jpeg.substr(at)));
+  std::string good = Photo("a.jpg");
+  CommandRun run = Tavirelle("author --out " + Quoted(dir_.Join("show")) + " " +
+                             Quoted(headers_only) + " " + Quoted(good));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "tavirelle: warning: " + headers_only +
+                         ": no thumbnail (the picture could not be decoded)\n");
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
+  // Both copies, one thumbnail and the description.
+  EXPECT_EQ(Names(dir_.Join("show")).size(), 4u);
+}
+
+// Two runs into one folder, started together: exactly one authors its show,
+// whether the folder is new (both may try to make it) or empty already.
+TEST_F(AuthorCommandTest, OfTwoRunsIntoOneFolderOnlyOneSucceeds) {
+  std::string photos;
+  for (int i = 0; i < 4; ++i) photos += " " + Quoted(Photo("p" + std::to_string(i) + ".jpg"));
+  for (int round = 0; round < 6; ++round) {
+    std::string out = dir_.Join("race" + std::to_string(round));
+    if (round % 2 == 1) {
+      ASSERT_TRUE(GetFileSystem()->CreateDirectory(out));
+    }
+    std::string script;
+    for (int run = 0; run < 2; ++run) {
+      std::string tag = dir_.Join("run" + std::to_string(run));
+      script += "(" + std::string(TAVIRELLE_COMMAND_PATH) + " author --out " + Quoted(out) +
+                photos + " >" + Quoted(tag + ".out") + " 2>" + Quoted(tag + ".err") +
+                "; echo $? >" + Quoted(tag + ".status") + ") & ";
+    }
+    script += "wait";
+    ASSERT_EQ(std::system(script.c_str()), 0);
+    std::string statuses = Read(dir_.Join("run0.status")) + Read(dir_.Join("run1.status"));
+    ASSERT_TRUE(statuses == "0\n1\n" || statuses == "1\n0\n") << "round " << round << ": "
+                                                               << statuses;
+    std::string loser = Read(dir_.Join(statuses[0] == '0' ? "run1.err" : "run0.err"));
+    EXPECT_EQ(loser, "tavirelle: " + out + ": the folder is not empty\n");
+    // The folder holds the winner's show and nothing else: four copies,
+    // four thumbnails and meta.xml naming the four copies.
+    std::vector<std::string> names = Names(out);
+    EXPECT_EQ(names.size(), 9u) << "round " << round;
+    std::string meta = Read(out + "/meta.xml");
+    for (const std::string& name : names) {
+      if (name == "meta.xml" || name.rfind("__w133_h100_", 0) == 0) continue;
+      EXPECT_NE(meta.find("\"" + name + "\""), std::string::npos) << name;
+    }
+  }
 }
 
 }  // namespace

@@ -27,7 +27,10 @@ int RunStep(const char* what, const std::vector<std::string>& command) {
   return Fail(std::string("no command ") + command[0]);
 }
 
-int RunDemo(const std::vector<std::string>& args) {
+int RunDemo(const std::vector<std::string>& arguments) {
+  std::vector<std::string> args = arguments;
+  std::string unknown;
+  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (args.size() > 1) return UsageError("demo");
   std::string samples = HostFolder() + "sample-photos/";
   std::vector<std::string> photos;
@@ -72,7 +75,7 @@ int RunDemo(const std::vector<std::string>& args) {
 
 }  // namespace
 
-TAVIRELLE_COMMAND("demo", "[DIR]",
+TAVIRELLE_COMMAND("demo", "[--] [DIR]",
                   "authors, packs, inspects, verifies and extracts a show made of the "
                   "bundled sample photos, in DIR (a new folder)",
                   RunDemo);

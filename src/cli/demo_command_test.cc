@@ -7,9 +7,9 @@ using DemoCommandTest = ShowCommandTest;
 // The whole road on the sample photos the build puts beside the program.
 TEST_F(DemoCommandTest, RunsTheWholeRoadInANewFolder) {
   std::string folder = dir_.Join("demo");
-  CommandRun run = Tavirelle("demo " + Quoted(folder));
+  CommandRun run = Tavirelle("demo -- " + Quoted(folder));
   ASSERT_EQ(run.status, 0) << run.out << run.err;
-  for (const char* expected : {"$ tavirelle author", "written: ", "ok: 10 entries",
+  for (const char* expected : {"$ tavirelle author", "written: ", "ok: 11 entries",
                                "title: Summer by the sea!", "extracted: ", "demo: done"}) {
     EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
   }

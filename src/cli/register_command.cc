@@ -17,7 +17,11 @@ int Run(const char* name, bool install, std::vector<std::string> args) {
   std::string registry;
   bool has_registry = TakeOption(args, "--registry", &registry, &bad);
   bool user = TakeFlag(args, "--user");
-  if (bad || !args.empty()) return UsageError(name);
+  std::string unknown;
+  if (!EndOfOptions(args, &unknown) || bad || !args.empty()) return UsageError(name);
+  // An empty root would put the registry's files in whatever folder the
+  // command happens to run in.
+  if (has_registry && registry.empty()) return Fail("--registry needs a folder name");
   if (has_registry) SetRegistryRoot(ToAnsi(registry));
 
   HRESULT hr;
@@ -27,14 +31,13 @@ int Run(const char* name, bool install, std::vector<std::string> args) {
     hr = install ? DllRegisterServer() : DllUnregisterServer();
   }
   if (FAILED(hr)) {
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
-    return Fail(std::string(install ? "registration" : "unregistration") +
-                " failed with " + code + " (registry " + ToUtf8(RegistryRoot()) + ")");
+    return Fail(ToUtf8(RegistryRoot()) + ": " + (install ? "registration" : "unregistration") +
+                " failed: " + HresultInWords(hr));
   }
   std::printf("module: %s\n", ToUtf8(CTavirelleHelperModule::ModulePath()).c_str());
   std::printf("registry: %s\n", ToUtf8(RegistryRoot()).c_str());
   std::printf("scope: %s\n", user ? "user" : "machine");
+  std::fflush(stdout);
   return 0;
 }
 
@@ -45,8 +48,8 @@ int RunUnregister(const std::vector<std::string>& args) {
 
 }  // namespace
 
-TAVIRELLE_COMMAND("register", "[--user] [--registry DIR]",
+TAVIRELLE_COMMAND("register", "[--user] [--registry DIR] [--]",
                   "registers the module's classes (machine-wide, or for the user)",
                   RunRegister);
-TAVIRELLE_COMMAND("unregister", "[--user] [--registry DIR]",
+TAVIRELLE_COMMAND("unregister", "[--user] [--registry DIR] [--]",
                   "removes the module's registration", RunUnregister);

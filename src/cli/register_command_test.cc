@@ -88,6 +88,19 @@ TEST_F(RegisterCommandTest, FailuresAndMisuse) {
   EXPECT_NE(run.err.find("registration failed"), std::string::npos) << run.err;
   EXPECT_EQ(Tavirelle("register --bogus").status, 2);
   EXPECT_EQ(Tavirelle("unregister --registry").status, 2);
+  EXPECT_EQ(Tavirelle("register -- --user").status, 2);  // an operand, not the flag
+  // An empty root would mean the current folder, whatever it is.
+  for (const char* command : {"register", "unregister"}) {
+    run = Tavirelle(std::string(command) + " --registry ''");
+    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_EQ(run.err, "tavirelle: --registry needs a folder name\n") << command;
+  }
+}
+
+TEST_F(RegisterCommandTest, OptionsEndAtTheDoubleDash) {
+  Outcome run = Tavirelle("register --user --registry " + dir_.Join("reg") + " --");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("scope: user\n"), std::string::npos) << run.out;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -324,6 +325,41 @@ TEST_F(DispatchErrors, ArgumentsThatCannotBeCoerced) {
             DISP_E_TYPEMISMATCH);
   EXPECT_EQ(arg_error, 1u);  // rgvarg[1] is the first argument
   EXPECT_TRUE(g_log.empty());
+}
+
+TEST_F(DispatchErrors, NumbersBeyondALongOverflow) {
+  auto value = [](VARTYPE vt, double real, int64_t whole) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = vt;
+    if (vt == VT_R8) v.dblVal = real;
+    if (vt == VT_I8) v.llVal = whole;
+    if (vt == VT_UI4) v.ulVal = static_cast<ULONG>(whole);
+    return v;
+  };
+  // Made afresh for each call, which frees its arguments.
+  const std::function<VARIANT()> too_large[] = {
+      [&] { return value(VT_R8, 3e9, 0); },         [&] { return value(VT_R8, -3e9, 0); },
+      [&] { return value(VT_I8, 0, 3000000000); },  [&] { return value(VT_I8, 0, -3000000000); },
+      [&] { return value(VT_UI4, 0, 3000000000); }, [] { return Text(u"3000000000"); }};
+  for (size_t i = 0; i < std::size(too_large); ++i) {
+    const auto& make = too_large[i];
+    UINT arg_error = 99;
+    EXPECT_EQ(Call(7, DISPATCH_METHOD, {make()}, nullptr, {}, &arg_error), DISP_E_OVERFLOW)
+        << "value " << i;
+    EXPECT_EQ(arg_error, 0u);
+    arg_error = 99;
+    EXPECT_EQ(Call(15, DISPATCH_METHOD, {Long(0), make()}, nullptr, {}, &arg_error),
+              DISP_E_OVERFLOW)
+        << "value " << i;
+    EXPECT_EQ(arg_error, 1u);  // rgvarg[1] is the first argument
+  }
+  EXPECT_TRUE(g_log.empty());
+  // The edges of a LONG still fit.
+  EXPECT_EQ(Call(7, DISPATCH_METHOD, {value(VT_R8, 2147483647.0, 0)}), S_OK);
+  EXPECT_EQ(g_log[0], "RemovePhoto 2147483647");
+  EXPECT_EQ(Call(7, DISPATCH_METHOD, {value(VT_I8, 0, -2147483648LL)}), S_OK);
+  EXPECT_EQ(g_log[0], "RemovePhoto -2147483648");
 }
 
 TEST_F(DispatchErrors, CoercesTextsToNumbersAndTakesNamedArguments) {

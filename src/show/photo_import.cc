@@ -1,8 +1,12 @@
 // AddPhoto: copies a photo into the output folder under a GUID name, gives it
 // a thumbnail (the embedded preview when it suits, a scaled copy otherwise),
 // fills its description and appends it to the show.
+#include <string>
+#include <utility>
+
 #include "imaging/photo_image.h"
 #include "platform/file_system.h"
+#include "platform/last_error.h"
 #include "show/boundary.h"
 #include "show/qx_helper.h"
 #include "util/file_utils.h"
@@ -17,6 +21,35 @@ HRESULT SetPhotoText(IPhotoDesc* photo, HRESULT (IPhotoDesc::*setter)(BSTR),
   SysFreeString(value);
   return hr;
 }
+
+// The status of the platform call that just failed.
+HRESULT LastErrorStatus() {
+  DWORD error = GetLastError();
+  return error == 0 ? E_FAIL : HRESULT_FROM_WIN32(error);
+}
+
+// Removes the files an import made unless it is kept: a photo that is not
+// added leaves nothing in the output folder, whatever step failed.
+class ImportFiles {
+ public:
+  ImportFiles(std::string copy, std::string thumbnail)
+      : copy_(std::move(copy)), thumbnail_(std::move(thumbnail)) {}
+  ~ImportFiles() {
+    if (kept_) return;
+    DWORD error = GetLastError();
+    GetFileSystem()->DeleteFile(thumbnail_);
+    GetFileSystem()->DeleteFile(copy_);
+    SetLastError(error);
+  }
+  ImportFiles(const ImportFiles&) = delete;
+  ImportFiles& operator=(const ImportFiles&) = delete;
+  void Keep() { kept_ = true; }
+
+ private:
+  std::string copy_;
+  std::string thumbnail_;
+  bool kept_ = false;
+};
 
 }  // namespace
 
@@ -33,9 +66,11 @@ HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
 
     std::string online_name = NewGuidText(false) + ".jpg";
     std::string copy_path = output_path_ + online_name;
-    // Whether the copy worked shows in what can be read from it below.
-    GetFileSystem()->CopyFile(source, copy_path, false);
     std::string thumbnail_path = ThumbnailPathOf(copy_path);
+    ImportFiles files(copy_path, thumbnail_path);
+    // A photo whose copy is not there (a full disk, an unreadable source, a
+    // folder named as the photo) would leave the show naming a missing file.
+    if (!GetFileSystem()->CopyFile(source, copy_path, false)) return LastErrorStatus();
 
     PhotoMetadata metadata;
     {
@@ -50,7 +85,17 @@ HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
       settings.width = 133;
       settings.height = 100;
       PhotoImage image;
-      image.MakeThumbnail(copy_path, thumbnail_path, settings);
+      SetLastError(0);
+      bool made = image.MakeThumbnail(copy_path, thumbnail_path, settings);
+      // The decoder knows a bitmap by its name, and the copy of one is named
+      // ".jpg": its source, the same bytes, still says what it is.
+      if (!made && !image.loaded && Extension(source) == ".bmp") {
+        image.Reset();
+        made = image.MakeThumbnail(source, thumbnail_path, settings);
+      }
+      // A picture that does not decode simply has no thumbnail; one that
+      // decoded but could not be written (a full disk) fails the import.
+      if (!made && image.loaded) return LastErrorStatus();
       image.ReleasePixels();
     }
     int32_t width = 0, height = 0;
@@ -63,6 +108,7 @@ HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
     SetPhotoText(photo, &IPhotoDesc::put__PhotoDateTaken, date);
     photo->put__IsVideo(0);
     AppendPhoto(photo);
+    files.Keep();
     return S_OK;
   });
 }

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "imaging/photo_image.h"
 #include "platform/bstr.h"
 #include "platform/fault_injecting_file_system.h"
 #include "platform/file_system.h"
+#include "platform/types.h"
 #include "show/photo_desc.h"
 #include "show/qx_helper.h"
 #include "testing/image_builder.h"
@@ -131,6 +134,11 @@ TEST_F(PhotoImportTest, BitmapsAreCopiedAsTheyAreUnderAJpgName) {
   EXPECT_EQ(copy, bytes);
   EXPECT_EQ(Number(photo, &IPhotoDesc::get__Width), 80);
   EXPECT_EQ(Number(photo, &IPhotoDesc::get__Height), 100);
+  // It gets a thumbnail like any photo, although its copy's name says JPEG.
+  int32_t width = 0, height = 0;
+  ASSERT_TRUE(ReadImageSize(out_ + "__w133_h100_" + online, &width, &height));
+  EXPECT_EQ(width, 80);
+  EXPECT_EQ(height, 100);
   // Without a date in the file, the source file's time stands in.
   EXPECT_EQ(Text(photo, &IPhotoDesc::get__PhotoDateTaken), FormatFileDate(dir_.Join("scan.BMP"), false));
 }
@@ -151,17 +159,52 @@ TEST_F(PhotoImportTest, MissingSourcesAndNullDescriptions) {
   EXPECT_FALSE(GetFileSystem()->Find(out_ + "*.jpg", &found));
 }
 
-TEST_F(PhotoImportTest, AFailedCopyStillAddsThePhoto) {
-  std::string source = Write("p.jpg", CameraPhoto(320, 240, 0, 0));
-  FaultInjectingFileSystem faulty;
-  ScopedFileSystem scope(&faulty);
-  faulty.DenyAccess(out_);
+// Each way the files of an import can fail to be made: the status says why,
+// and the photo is neither added nor leaves a file behind.
+TEST_F(PhotoImportTest, AFailedImportAddsNothingAndLeavesNothing) {
+  std::string photo_bytes = CameraPhoto(320, 240, 0, 0);
+  std::string source = Write("p.jpg", photo_bytes);
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir_.Join("folder.jpg")));
+  struct Case {
+    const char* what;
+    std::string path;
+    std::function<void(FaultInjectingFileSystem&)> fault;
+    DWORD error;
+  } cases[] = {
+      {"disk full at the copy", source,
+       [](FaultInjectingFileSystem& fs) { fs.SetDiskFullAfter(10); }, ERROR_DISK_FULL},
+      {"unreadable source", source,
+       [&](FaultInjectingFileSystem& fs) { fs.DenyAccess(source); }, ERROR_ACCESS_DENIED},
+      {"protected output medium", source,
+       [](FaultInjectingFileSystem& fs) { fs.SetWriteProtected(true); }, ERROR_WRITE_PROTECT},
+      {"a folder as the photo", dir_.Join("folder.jpg"), [](FaultInjectingFileSystem&) {},
+       ERROR_ACCESS_DENIED},
+      // The copy fits, its thumbnail does not.
+      {"disk full at the thumbnail", source,
+       [&](FaultInjectingFileSystem& fs) { fs.SetDiskFullAfter(photo_bytes.size() + 50); },
+       ERROR_DISK_FULL},
+  };
+  for (const Case& c : cases) {
+    FaultInjectingFileSystem faulty;
+    ScopedFileSystem scope(&faulty);
+    c.fault(faulty);
+    show_->set_show_changed(false);
+    auto* photo = new CPhotoDesc();
+    ScopedBstr path(BstrFromAnsi(c.path));
+    photo->put_Path(path.get());
+    EXPECT_EQ(show_->AddPhoto(photo), HRESULT_FROM_WIN32(c.error)) << c.what;
+    faulty.Reset();
+    EXPECT_EQ(Count(), 0) << c.what;
+    EXPECT_EQ(Text(photo, &IPhotoDesc::get__OnlineName), "") << c.what;
+    std::vector<FindData> found;
+    EXPECT_FALSE(GetFileSystem()->Find(out_ + "*.jpg", &found)) << c.what << ": "
+                                                                 << found.size();
+    EXPECT_EQ(photo->Release(), 0u) << c.what;  // the show took no reference
+  }
+  // The same photo imports once the medium is sound again.
   CPhotoDesc* photo = Import(source);
   EXPECT_EQ(Count(), 1);
-  EXPECT_EQ(Number(photo, &IPhotoDesc::get__Width), 0);
-  EXPECT_EQ(Number(photo, &IPhotoDesc::get__Height), 0);
-  EXPECT_EQ(Text(photo, &IPhotoDesc::get__PhotoDateTaken), FormatFileDate(source, false));
-  EXPECT_FALSE(PathExists(out_ + Text(photo, &IPhotoDesc::get__OnlineName)));
+  EXPECT_TRUE(PathExists(out_ + "__w133_h100_" + Text(photo, &IPhotoDesc::get__OnlineName)));
 }
 
 TEST_F(PhotoImportTest, TheSameDescriptionTwiceStandsTwice) {

@@ -173,6 +173,59 @@ std::vector<std::string> FindFiles(const std::string& pattern) {
   return paths;
 }
 
+bool ClaimEmptyFolder(const std::string& folder, const std::string& claim_name,
+                      std::vector<std::string>* created) {
+  FileSystem* fs = GetFileSystem();
+  std::string full = folder;
+  WithTrailingSeparator(full, true, true);
+  for (const char* p = full.c_str(); *p != '\0'; p = CharNextA(p)) {
+    size_t at = static_cast<size_t>(p - full.c_str());
+    if (!IsSeparator(*p) || at == 0) continue;
+    std::string level = full.substr(0, at);
+    DWORD attributes = fs->GetFileAttributes(level);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      if (fs->CreateDirectory(level)) {
+        created->push_back(level);
+        continue;
+      }
+      // Another caller may have made it a moment ago.
+      DWORD error = GetLastError();
+      attributes = fs->GetFileAttributes(level);
+      if (attributes == INVALID_FILE_ATTRIBUTES) {
+        SetLastError(error);
+        return false;
+      }
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      SetLastError(ERROR_DIRECTORY);
+      return false;
+    }
+  }
+  std::vector<FindData> found;
+  if (fs->Find(full + "*", &found)) {
+    for (const FindData& entry : found) {
+      if (entry.name != "." && entry.name != "..") {
+        SetLastError(ERROR_DIR_NOT_EMPTY);
+        return false;
+      }
+    }
+  }
+  // The emptiness seen above may be stale by now: only the exclusive
+  // creation decides between two callers.
+  auto claim = fs->Open(full + claim_name, GENERIC_WRITE, Disposition::kCreateNew);
+  if (!claim) {
+    if (GetLastError() == ERROR_FILE_EXISTS) SetLastError(ERROR_DIR_NOT_EMPTY);
+    return false;
+  }
+  if (!claim->Close()) {
+    DWORD error = GetLastError();
+    fs->DeleteFile(full + claim_name);
+    SetLastError(error);
+    return false;
+  }
+  return true;
+}
+
 bool SaveTextToFile(const std::string& path, const std::string& text) {
   FileSystem* fs = GetFileSystem();
   DWORD attributes = fs->GetFileAttributes(path);

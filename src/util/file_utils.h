@@ -27,6 +27,15 @@ bool FolderExists(const std::string& path);
 bool CreateFolderPath(const std::string& path);
 bool EnsureFolderFor(const std::string& path);
 std::vector<std::string> FindFiles(const std::string& pattern);
+// Makes `folder` (and its missing parents) ready for one writer: it must be
+// new or empty, and the caller claims it by creating the file `claim_name`
+// in it exclusively, so that of two callers only one succeeds even when both
+// found it empty. The folders made are appended to *created, outermost
+// first, for a caller that gives up to remove. Fails with ERROR_DIRECTORY (a
+// file stands at one of the levels), ERROR_DIR_NOT_EMPTY (the folder holds
+// something, or another caller holds the claim) or the platform's error.
+bool ClaimEmptyFolder(const std::string& folder, const std::string& claim_name,
+                      std::vector<std::string>* created);
 bool SaveTextToFile(const std::string& path, const std::string& text);
 bool SaveBytesToFile(const std::string& path, const void* bytes, uint32_t size);
 // A fresh name beside `path` for a file that is written whole and then

@@ -1,11 +1,17 @@
 #include "util/file_utils.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <memory>
 #include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/fault_injecting_file_system.h"
 #include "platform/file_system.h"
+#include "platform/last_error.h"
 #include "testing/temp_dir.h"
 #include "util/md5.h"
 
@@ -96,6 +102,111 @@ TEST(FileUtils, SavesReportDiskFullAndWriteProtection) {
   faulty.SetWriteProtected(true);
   EXPECT_FALSE(SaveTextToFile(dir.Join("t2"), "1"));
   EXPECT_FALSE(CreateFolderPath(dir.Join("sub")));
+}
+
+TEST(FileUtils, SaveTextLeavesAReadOnlyFileAlone) {
+  TempDir dir;
+  std::string path = dir.Join("meta.xml");
+  ASSERT_TRUE(WriteWholeFile(path, "<qx>kept</qx>"));
+  // The file's own attribute (no owner write bit), not a faulty medium.
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  SetLastError(0);
+  EXPECT_FALSE(SaveTextToFile(path, "<qx>new</qx>"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  std::string contents;
+  ASSERT_TRUE(ReadWholeFile(path, &contents));
+  EXPECT_EQ(contents, "<qx>kept</qx>");
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0444u);
+  std::vector<FindData> found;
+  ASSERT_TRUE(GetFileSystem()->Find(dir.Join("*"), &found));
+  EXPECT_EQ(found.size(), 3u);  // ".", ".." and the file: no scratch copy left
+  // A folder standing at the name is not replaced either.
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir.Join("sub")));
+  EXPECT_FALSE(SaveTextToFile(dir.Join("sub"), "x"));
+  EXPECT_TRUE(FolderExists(dir.Join("sub")));
+  // Made writable again, it is replaced.
+  ASSERT_TRUE(SetReadOnly(path, false));
+  ASSERT_TRUE(SaveTextToFile(path, "<qx>new</qx>"));
+  ASSERT_TRUE(ReadWholeFile(path, &contents));
+  EXPECT_EQ(contents, "<qx>new</qx>");
+}
+
+// Passes every call on, and lets another writer claim a folder right after
+// it was seen empty: the moment two writers race for it.
+class ClaimRacingFileSystem final : public FileSystem {
+ public:
+  explicit ClaimRacingFileSystem(std::string rival_claim) : rival_claim_(std::move(rival_claim)) {}
+  std::unique_ptr<File> Open(const std::string& path, DWORD access,
+                             Disposition disposition) override {
+    return base_->Open(path, access, disposition);
+  }
+  bool CopyFile(const std::string& from, const std::string& to, bool fail_if_exists) override {
+    return base_->CopyFile(from, to, fail_if_exists);
+  }
+  bool DeleteFile(const std::string& path) override { return base_->DeleteFile(path); }
+  bool MoveFile(const std::string& from, const std::string& to, bool replace) override {
+    return base_->MoveFile(from, to, replace);
+  }
+  bool CreateDirectory(const std::string& path) override { return base_->CreateDirectory(path); }
+  bool RemoveDirectory(const std::string& path) override { return base_->RemoveDirectory(path); }
+  DWORD GetFileAttributes(const std::string& path) override {
+    return base_->GetFileAttributes(path);
+  }
+  bool SetFileAttributes(const std::string& path, DWORD attributes) override {
+    return base_->SetFileAttributes(path, attributes);
+  }
+  bool Find(const std::string& pattern, std::vector<FindData>* matches) override {
+    bool found = base_->Find(pattern, matches);
+    WriteWholeFile(rival_claim_, "the rival's show");
+    return found;
+  }
+
+ private:
+  FileSystem* base_ = RealFileSystem();
+  std::string rival_claim_;
+};
+
+TEST(FileUtils, OnlyOneWriterClaimsAnEmptyFolder) {
+  TempDir dir;
+  std::vector<std::string> created;
+  ASSERT_TRUE(ClaimEmptyFolder(dir.Join("new\\show"), "meta.xml", &created));
+  EXPECT_EQ(created, (std::vector<std::string>{dir.Join("new"), dir.Join("new\\show")}));
+  EXPECT_TRUE(PathExists(dir.Join("new/show/meta.xml")));
+  struct Case {
+    const char* what;
+    std::string folder;
+    DWORD error;
+  } refused[] = {
+      {"claimed before", dir.Join("new/show"), ERROR_DIR_NOT_EMPTY},
+      {"holds a file", dir.Join("new"), ERROR_DIR_NOT_EMPTY},
+      {"a file in the way", dir.Join("new/show/meta.xml/deeper"), ERROR_DIRECTORY},
+  };
+  for (const Case& c : refused) {
+    std::vector<std::string> none;
+    SetLastError(0);
+    EXPECT_FALSE(ClaimEmptyFolder(c.folder, "meta.xml", &none)) << c.what;
+    EXPECT_EQ(GetLastError(), c.error) << c.what;
+    EXPECT_TRUE(none.empty()) << c.what;
+  }
+  EXPECT_FALSE(PathExists(dir.Join("new/meta.xml")));
+
+  // An existing empty folder is claimed without being counted as made...
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir.Join("empty")));
+  created.clear();
+  ASSERT_TRUE(ClaimEmptyFolder(dir.Join("empty"), "meta.xml", &created));
+  EXPECT_TRUE(created.empty());
+  // ...but not when another writer claims it after it was seen empty.
+  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir.Join("raced")));
+  ClaimRacingFileSystem racing(dir.Join("raced/meta.xml"));
+  ScopedFileSystem scope(&racing);
+  SetLastError(0);
+  EXPECT_FALSE(ClaimEmptyFolder(dir.Join("raced"), "meta.xml", &created));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+  std::string rival;
+  ASSERT_TRUE(ReadWholeFile(dir.Join("raced/meta.xml"), &rival));
+  EXPECT_EQ(rival, "the rival's show");
 }
 
 TEST(FileUtils, FindFilesSkipsFoldersAndSortsIgnoringCase) {
