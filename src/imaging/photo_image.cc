@@ -97,6 +97,7 @@ bool DecodeJpeg(PhotoImage* image, File* file, uint64_t fileSize) {
   image->sourceWidth = cinfo.image_width;
   image->sourceHeight = cinfo.image_height;
   image->multiScan = jpeg_has_multiple_scans(&cinfo);
+  image->progressive = cinfo.progressive_mode;
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK ||
                     cinfo.jpeg_color_space == JCS_YCCK;
   // libjpeg converts YCCK to CMYK but neither to RGB: that is done here.
@@ -210,7 +211,7 @@ void PhotoImage::Reset() {
   failure = PictureFailure::kNone;
   preview = PreviewOutcome::kNone;
   failureError = ERROR_SUCCESS;
-  multiScan = false;
+  multiScan = progressive = false;
 }
 
 void PhotoImage::ReleasePixels() {
@@ -223,7 +224,7 @@ bool PhotoImage::Load(const std::string& path) {
   loaded = false;
   failure = PictureFailure::kNone;
   failureError = ERROR_SUCCESS;
-  multiScan = false;
+  multiScan = progressive = false;
   ReleasePixels();
   if (path.empty()) {
     failure = PictureFailure::kUnreadable;
@@ -233,8 +234,10 @@ bool PhotoImage::Load(const std::string& path) {
 
   std::unique_ptr<File> file = OpenForReading(path);
   if (file == nullptr) {
-    failure = PictureFailure::kUnreadable;
     failureError = GetLastError();
+    // A folder refuses to open like a protected file, but is no picture.
+    failure = FolderExists(path) ? PictureFailure::kNotAPicture
+                                 : PictureFailure::kUnreadable;
     return false;
   }
   uint64_t fileSize = 0;

@@ -113,12 +113,14 @@ class PhotoImage {
   uint32_t pixelHeight;
   bool loaded;
   // Set by Load, MakeThumbnail and ReadPhotoMetadata: why the last of them
-  // failed, with the platform's error code where a file operation failed,
-  // and whether the JPEG was multi-scan (progressive).
+  // failed, with the platform's error code where a file operation failed.
   PictureFailure failure;
   PreviewOutcome preview;
   DWORD failureError;
+  // The JPEG comes in several scans (progressive, or one component a scan),
+  // which the decoder buffers whole.
   bool multiScan;
+  bool progressive;
   // Size made by ScaleToTarget.
   uint32_t scaledWidth;
   uint32_t scaledHeight;

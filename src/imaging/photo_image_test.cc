@@ -276,18 +276,6 @@ TEST_F(PhotoImageTest, BitmapRowOrderAndWideFormats) {
 }
 
 // Sets the size in the SOF0 header of an encoded JPEG.
-// `jpeg` with the size in its baseline or progressive frame header changed.
-std::string WithClaimedSize(std::string jpeg, uint16_t width, uint16_t height) {
-  size_t sof = jpeg.find("\xFF\xC0");
-  if (sof == std::string::npos) sof = jpeg.find("\xFF\xC2");
-  EXPECT_NE(sof, std::string::npos);
-  jpeg[sof + 5] = char(height >> 8);
-  jpeg[sof + 6] = char(height & 0xFF);
-  jpeg[sof + 7] = char(width >> 8);
-  jpeg[sof + 8] = char(width & 0xFF);
-  return jpeg;
-}
-
 // Headers that claim more pixels than the file could encode, or more than
 // the decoded-size limit, fail before any pixel buffer exists.
 TEST_F(PhotoImageTest, OversizedJpegHeadersFail) {
@@ -295,7 +283,7 @@ TEST_F(PhotoImageTest, OversizedJpegHeadersFail) {
   PhotoImage image;
   image.targetWidth = 133;
   image.targetHeight = 100;
-  EXPECT_FALSE(image.Load(Write("claim.jpg", WithClaimedSize(small, 65000, 65000))));
+  EXPECT_FALSE(image.Load(Write("claim.jpg", WithFrameSize(small, 65000, 65000))));
   EXPECT_EQ(image.pixels, nullptr);
   int32_t w = 0, h = 0;
   EXPECT_TRUE(ReadImageSize(dir_.Join("claim.jpg"), &w, &h));  // only the size
@@ -304,7 +292,7 @@ TEST_F(PhotoImageTest, OversizedJpegHeadersFail) {
   // Padded so the file could hold the image, decoded at full size because
   // its width equals the box: beyond the decoded-size limit.
   std::vector<std::string> padding(70, Segment(0xFE, std::string(65000, 'x')));
-  const std::string padded = WithSegments(WithClaimedSize(small, 60000, 60000), padding);
+  const std::string padded = WithSegments(WithFrameSize(small, 60000, 60000), padding);
   image.targetWidth = 60000;
   EXPECT_FALSE(image.Load(Write("big.jpg", padded)));
   EXPECT_EQ(image.pixels, nullptr);
@@ -326,15 +314,15 @@ TEST_F(PhotoImageTest, FailuresSayWhy) {
   } cases[] = {
       {"text.jpg", "not an image at all", PictureFailure::kNotAPicture, false},
       {"text.bmp", "not a bitmap either", PictureFailure::kNotAPicture, false},
-      {"claim.jpg", WithClaimedSize(EncodeJpeg(16, 16), 65000, 65000),
+      {"claim.jpg", WithFrameSize(EncodeJpeg(16, 16), 65000, 65000),
        PictureFailure::kDamaged, false},
       // Whole-image coefficients of 3.2 GB and 1.2 GB, however small the
       // file: refused before the decoder allocates them.
-      {"grey.jpg", WithClaimedSize(grey, 40000, 40000), PictureFailure::kTooLarge, true},
-      {"colour.jpg", WithClaimedSize(colour, 20000, 20000), PictureFailure::kTooLarge, true},
+      {"grey.jpg", WithFrameSize(grey, 40000, 40000), PictureFailure::kTooLarge, true},
+      {"colour.jpg", WithFrameSize(colour, 20000, 20000), PictureFailure::kTooLarge, true},
       // Just under the bound (4,194,304 blocks of one component): no longer
       // refused for its size, but as the cut-off file it is.
-      {"fits.jpg", WithClaimedSize(grey, 16384, 16384), PictureFailure::kDamaged, true},
+      {"fits.jpg", WithFrameSize(grey, 16384, 16384), PictureFailure::kDamaged, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -350,9 +338,12 @@ TEST_F(PhotoImageTest, FailuresSayWhy) {
   EXPECT_FALSE(image.Load(dir_.Join("missing.jpg")));
   EXPECT_EQ(image.failure, PictureFailure::kUnreadable);
   EXPECT_EQ(image.failureError, ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(image.Load(dir_.path()));
+  EXPECT_EQ(image.failure, PictureFailure::kNotAPicture);
   ASSERT_TRUE(image.Load(Write("ok.jpg", colour)));
   EXPECT_EQ(image.failure, PictureFailure::kNone);
   EXPECT_TRUE(image.multiScan);
+  EXPECT_TRUE(image.progressive);
 }
 
 // Segments larger than the reader's block are skipped, not read through.

@@ -162,6 +162,20 @@ std::string EncodeJpegPixels(const uint8_t* rgb, uint32_t width,
   return Finish(ok, out, size);
 }
 
+std::string WithFrameSize(std::string jpeg, uint16_t width, uint16_t height) {
+  // The frame header: FF Cn, length, precision, height, width.
+  size_t sof = jpeg.find("\xFF\xC0");
+  if (sof == std::string::npos) sof = jpeg.find("\xFF\xC2");
+  if (sof == std::string::npos || sof + 9 > jpeg.size()) {
+    throw std::runtime_error("no frame header to change");
+  }
+  jpeg[sof + 5] = static_cast<char>(height >> 8);
+  jpeg[sof + 6] = static_cast<char>(height & 0xFF);
+  jpeg[sof + 7] = static_cast<char>(width >> 8);
+  jpeg[sof + 8] = static_cast<char>(width & 0xFF);
+  return jpeg;
+}
+
 std::string Segment(uint8_t marker, const std::string& payload) {
   const size_t length = payload.size() + 2;
   std::string s = {char(0xFF), char(marker), char(length >> 8), char(length & 0xFF)};

@@ -43,6 +43,10 @@ std::string EncodeJpeg(uint32_t width, uint32_t height,
 std::string EncodeJpegPixels(const uint8_t* rgb, uint32_t width,
                              uint32_t height, int quality = 90);
 
+// `jpeg` with another size written into its baseline (SOF0) or progressive
+// (SOF2) frame header: a header that claims what the data does not hold.
+std::string WithFrameSize(std::string jpeg, uint16_t width, uint16_t height);
+
 // A marker segment: 0xFF, marker, big-endian length (payload + 2), payload.
 std::string Segment(uint8_t marker, const std::string& payload);
 // An APP1 segment carrying an XMP packet.
