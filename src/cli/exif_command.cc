@@ -1,11 +1,13 @@
 // tavirelle exif PHOTO [--preview OUT]
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "cli/command.h"
 #include "imaging/photo_image.h"
 #include "platform/file_system.h"
+#include "platform/last_error.h"
 #include "util/file_utils.h"
 
 namespace {
@@ -20,22 +22,47 @@ std::string ScratchPreviewPath() {
   return path + "tavirelle-exif-" + NewGuidText(false) + ".jpg";
 }
 
+// Why `photo` cannot be read as a picture, or "" when it can.
+std::string PhotoProblem(const std::string& photo) {
+  if (FolderExists(photo)) return "a folder, not a picture";
+  if (GetFileSystem()->Open(photo, GENERIC_READ, Disposition::kOpenExisting) == nullptr) {
+    return ErrorInWords(GetLastError());
+  }
+  int32_t width = 0, height = 0;
+  if (!ReadImageSize(photo, &width, &height)) return "not a JPEG or BMP picture";
+  return "";
+}
+
 int RunExif(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
   std::string previewOption;
   bool bad = false;
   const bool wantsPreview = TakeOption(args, "--preview", &previewOption, &bad);
-  if (bad || args.size() != 1) return UsageError("exif");
+  if (bad) return UsageError("exif");
+  std::string unknown;
+  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
+  if (args.size() != 1) return UsageError("exif");
 
   const std::string photo = ToAnsi(args[0]);
-  if (!PathExists(photo)) return Fail("no such file: '" + args[0] + "'");
-  const std::string preview =
-      wantsPreview ? ToAnsi(previewOption) : ScratchPreviewPath();
+  const std::string problem = PhotoProblem(photo);
+  if (!problem.empty()) return Fail(args[0] + ": " + problem);
+  // Checked before anything is written: the preview would replace the
+  // photo, whatever the spelling or link that names it twice.
+  if (wantsPreview && SameFile(args[0], previewOption)) {
+    return Fail(previewOption + ": is the photo itself; give another file");
+  }
+  const std::string preview = wantsPreview ? ToAnsi(previewOption) : ScratchPreviewPath();
 
   PhotoImage image;
   PhotoMetadata info;
   const bool kept = image.ReadPhotoMetadata(photo, preview, &info);
   if (!wantsPreview) GetFileSystem()->DeleteFile(preview);
+  if (image.preview == PreviewOutcome::kUnwritable) {
+    const std::string cause = ErrorInWords(image.failureError);
+    if (wantsPreview) return Fail(previewOption + ": the preview cannot be written: " + cause);
+    return Fail(args[0] + ": its preview cannot be checked in the scratch folder " +
+                ToUtf8(FolderOf(preview)) + ": " + cause);
+  }
 
   std::printf("date: %s\n", ToUtf8(info.dateTaken).c_str());
   std::printf("width: %d\n", info.width);

@@ -1,36 +1,23 @@
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "cli/show_command_fixture.h"
 #include "platform/file_system.h"
 #include "testing/image_builder.h"
-#include "testing/temp_dir.h"
 
 namespace {
 
 using namespace testing_images;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-class ExifCommandTest : public ::testing::Test {
+class ExifCommandTest : public ShowCommandTest {
  protected:
-  Outcome Tavirelle(const std::string& arguments) {
-    const std::string out = dir_.Join("stdout.txt"), err = dir_.Join("stderr.txt");
-    const std::string command = "TMPDIR=" + scratch_.path() + " " +
-                                std::string(TAVIRELLE_COMMAND_PATH) + " exif " +
-                                arguments + " >" + out + " 2>" + err;
-    Outcome run;
-    const int status = std::system(command.c_str());
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    ReadWholeFile(out, &run.out);
-    ReadWholeFile(err, &run.err);
-    return run;
+  CommandRun Exif(const std::string& arguments, const std::string& scratch = "") {
+    return Tavirelle("exif " + arguments,
+                     "TMPDIR=" + Quoted(scratch.empty() ? scratch_.path() : scratch));
   }
 
   std::string CameraPhoto(uint16_t width, uint16_t height) {
@@ -50,26 +37,24 @@ class ExifCommandTest : public ::testing::Test {
     return found.empty();
   }
 
-  TempDir dir_, scratch_;
+  TempDir scratch_;
   const std::string preview_ = EncodeJpeg(40, 30);
 };
 
 TEST_F(ExifCommandTest, PrintsMetadataAndWritesRequestedPreview) {
   const std::string photo = CameraPhoto(4000, 3000);
   const std::string out = dir_.Join("previews/p.jpg");
-  Outcome run = Tavirelle(photo + " --preview " + out);
+  CommandRun run = Exif(photo + " --preview " + out);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
             "date: 2011:02:03 04:05:06\nwidth: 4000\nheight: 3000\npreview: kept\n");
-  std::string written;
-  ASSERT_TRUE(ReadWholeFile(out, &written));
-  EXPECT_EQ(written, preview_);
+  EXPECT_EQ(Read(out), preview_);
 }
 
 TEST_F(ExifCommandTest, LeavesNothingBehindWithoutPreviewOption) {
   for (bool portrait : {false, true}) {
     const std::string photo = CameraPhoto(portrait ? 3000 : 4000, portrait ? 4000 : 3000);
-    Outcome run = Tavirelle(photo);
+    CommandRun run = Exif(photo);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find(portrait ? "preview: none\n" : "preview: kept\n"),
               std::string::npos) << run.out;
@@ -78,21 +63,58 @@ TEST_F(ExifCommandTest, LeavesNothingBehindWithoutPreviewOption) {
 }
 
 TEST_F(ExifCommandTest, PhotoWithoutExif) {
-  const std::string path = dir_.Join("plain.jpg");
+  const std::string path = dir_.Join("--plain.jpg");
   ASSERT_TRUE(WriteWholeFile(path, EncodeJpeg(33, 22)));
-  Outcome run = Tavirelle(path);
+  // A name that looks like an option stands after "--".
+  CommandRun run = Exif("-- " + Quoted(path));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "date: \nwidth: 33\nheight: 22\npreview: none\n");
 }
 
-TEST_F(ExifCommandTest, FailuresAreOneLineAndNonZero) {
-  for (const std::string& arguments :
-       {dir_.Join("missing.jpg"), std::string(""), CameraPhoto(1, 1) + " --preview"}) {
-    SCOPED_TRACE(arguments);
-    Outcome run = Tavirelle(arguments);
+TEST_F(ExifCommandTest, FailuresAreOneLineNamingTheCause) {
+  const std::string photo = CameraPhoto(4000, 3000);
+  const std::string text = dir_.Join("notes.txt");
+  ASSERT_TRUE(WriteWholeFile(text, "hello"));
+  const struct {
+    std::string arguments, scratch, message;
+  } cases[] = {
+      {dir_.Join("missing.jpg"), "", "missing.jpg: no such file"},
+      {text, "", "notes.txt: not a JPEG or BMP picture"},
+      {Quoted(dir_.path()), "", ": a folder, not a picture"},
+      {"", "", "usage: tavirelle exif"},
+      {photo + " --preview", "", "usage: tavirelle exif"},
+      {photo + " --thumb x", "", "unknown option --thumb"},
+      // The photo has a preview; not being able to write it is no "none".
+      {photo + " --preview " + text + "/p.jpg",
+       "", "notes.txt/p.jpg: the preview cannot be written: "},
+      {photo, text, "photo.jpg: its preview cannot be checked in the scratch folder"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    CommandRun run = Exif(c.arguments, c.scratch);
     EXPECT_NE(run.status, 0);
     EXPECT_EQ(run.out, "");
-    EXPECT_FALSE(run.err.empty());
+    ASSERT_FALSE(run.err.empty());
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  }
+}
+
+// However the preview's name spells the photo, the photo is never replaced.
+TEST_F(ExifCommandTest, RefusesToWriteThePreviewOverThePhoto) {
+  const std::string photo = CameraPhoto(4000, 3000);
+  const std::string bytes = Read(photo);
+  ASSERT_EQ(::link(photo.c_str(), dir_.Join("hard.jpg").c_str()), 0);
+  for (const std::string out : {"photo.jpg", "./photo.jpg", "hard.jpg"}) {
+    SCOPED_TRACE(out);
+    const std::string command = "cd " + Quoted(dir_.path()) + " && " + TAVIRELLE_COMMAND_PATH +
+                                " exif photo.jpg --preview " + out + " >/dev/null 2>" +
+                                Quoted(dir_.Join("err.txt"));
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+    EXPECT_EQ(Read(dir_.Join("err.txt")),
+              "tavirelle: " + out + ": is the photo itself; give another file\n");
+    EXPECT_EQ(Read(photo), bytes);
   }
 }
 

@@ -4,19 +4,20 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/picture_failure.h"
 #include "imaging/photo_image.h"
 
 namespace {
 
-// Reads an option's decimal value in [0, most]; false when it is not one.
-bool ParseNumber(const std::string& text, unsigned long most,
+// Reads an option's decimal value in [least, most]; false when it is not one.
+bool ParseNumber(const std::string& text, unsigned long least, unsigned long most,
                  uint32_t* value) {
   if (text.empty() || text.size() > 10) return false;
   for (char c : text) {
     if (c < '0' || c > '9') return false;
   }
   unsigned long number = std::strtoul(text.c_str(), nullptr, 10);
-  if (number > most) return false;
+  if (number < least || number > most) return false;
   *value = static_cast<uint32_t>(number);
   return true;
 }
@@ -27,43 +28,49 @@ int RunThumbnail(const std::vector<std::string>& arguments) {
   settings.width = 133;
   settings.height = 100;
   uint32_t quality = 100;
+  // A box side of 0 could hold no thumbnail at all.
   const struct {
     const char* name;
-    unsigned long most;
+    unsigned long least, most;
     uint32_t* value;
-  } options[] = {{"--width", 65500, &settings.width},
-                 {"--height", 65500, &settings.height},
-                 {"--quality", 100, &quality}};
+  } options[] = {{"--width", 1, 65500, &settings.width},
+                 {"--height", 1, 65500, &settings.height},
+                 {"--quality", 0, 100, &quality}};
   for (const auto& option : options) {
     std::string text;
     bool bad = false;
     if (TakeOption(args, option.name, &text, &bad) &&
-        !ParseNumber(text, option.most, option.value)) {
-      return Fail(std::string(option.name) +
-                  " wants a whole number from 0 to " +
-                  std::to_string(option.most) + ", not '" + text + "'");
+        !ParseNumber(text, option.least, option.most, option.value)) {
+      return Fail(std::string(option.name) + " wants a whole number from " +
+                  std::to_string(option.least) + " to " + std::to_string(option.most) +
+                  ", not '" + text + "'");
     }
     if (bad) return UsageError("thumbnail");
   }
+  std::string unknown;
+  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (args.size() != 2) return UsageError("thumbnail");
   settings.quality = static_cast<int32_t>(quality);
+  const std::string& photo = args[0];
+  const std::string& out = args[1];
+  // Checked before anything is written: the thumbnail would replace the
+  // photo, whatever the spelling or link that names it twice.
+  if (SameFile(photo, out)) return Fail(out + ": is the photo itself; give another file");
 
   PhotoImage image;
-  bool made = image.MakeThumbnail(ToAnsi(args[0]), ToAnsi(args[1]), settings);
+  const bool made = image.MakeThumbnail(ToAnsi(photo), ToAnsi(out), settings);
+  image.ReleasePixels();
   if (!made) {
-    image.ReleasePixels();
-    if (!image.loaded) {
-      return Fail("cannot decode '" + args[0] + "' as a JPEG or .bmp picture");
+    if (image.failure == PictureFailure::kUnwritable) {
+      return Fail(out + ": cannot be written: " + PictureFailureInWords(image));
     }
-    return Fail("cannot make the thumbnail '" + args[1] + "'");
+    return Fail(photo + ": " + PictureFailureInWords(image));
   }
   // The same choice SaveScaled made: small pictures keep their own size.
-  bool unscaled = image.pixelWidth < image.targetWidth &&
-                  image.pixelHeight < image.targetHeight;
-  std::printf("thumbnail: %u %u\n",
-              unscaled ? image.pixelWidth : image.scaledWidth,
+  const bool unscaled = image.pixelWidth < image.targetWidth &&
+                        image.pixelHeight < image.targetHeight;
+  std::printf("thumbnail: %u %u\n", unscaled ? image.pixelWidth : image.scaledWidth,
               unscaled ? image.pixelHeight : image.scaledHeight);
-  image.ReleasePixels();
   return 0;
 }
 

@@ -8,31 +8,37 @@
 
 #include "cli/command.h"
 #include "platform/file_system.h"
+#include "platform/last_error.h"
+#include "util/file_utils.h"
 #include "xml/xml_document.h"
 
 namespace {
 
-int RunXml(const std::vector<std::string>& args) {
+int RunXml(const std::vector<std::string>& arguments) {
+  std::vector<std::string> args = arguments;
+  std::string unknown;
+  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (args.size() != 1) return UsageError("xml");
+  const std::string path = ToAnsi(args[0]);
+  if (FolderExists(path)) return Fail(args[0] + ": a folder, not a file");
   std::string bytes;
-  if (!ReadWholeFile(ToAnsi(args[0]), &bytes)) return Fail("cannot read '" + args[0] + "'");
+  if (!ReadWholeFile(path, &bytes)) return Fail(args[0] + ": " + ErrorInWords(GetLastError()));
 
   _tagXMLDocument document;
-  bool loaded = document.LoadText(bytes);
-  // The document text goes out as it is, also after a failed load.
-  std::string text = document.DocumentText();
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-  if (loaded) return 0;
-
-  const XMLParseOptions& result = document.parseOptions;
-  if (result.failed) {
-    std::fprintf(stderr, "error: %d at %zu: %s\n", static_cast<int>(result.errorCode),
-                 result.errorPos, ToUtf8(result.errorMessage).c_str());
-  } else {
-    std::fprintf(stderr, "error: no root element\n");
+  if (!document.LoadText(bytes)) {
+    // Nothing on stdout: what a failed load leaves is no document, and a
+    // script that keeps the output must not take it for one.
+    const XMLParseOptions& result = document.parseOptions;
+    if (!result.failed) return Fail(args[0] + ": does not load: no root element");
+    return Fail(args[0] + ": does not load: error " +
+                std::to_string(static_cast<int>(result.errorCode)) + " at " +
+                std::to_string(result.errorPos) + ": " + ToUtf8(result.errorMessage));
   }
-  return 1;
+  const std::string text = document.DocumentText();
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return std::fflush(stdout) == 0 && !std::ferror(stdout)
+             ? 0
+             : Fail("the document text cannot be written out");
 }
 
 }  // namespace

@@ -40,26 +40,47 @@ TEST(XmlCommandTest, WritesTheDocumentTextOfALoadedFile) {
   EXPECT_EQ(run.err, "");
 }
 
+// A file that does not load gives nothing on stdout, so that a script that
+// keeps the output never takes a fragment for the document.
 TEST(XmlCommandTest, TellsWhyAFileDoesNotLoad) {
   TempDir dir;
+  const std::string input = dir.Join("input.xml");
   XmlRun run = RunXml(dir, "<?xml version=\"1.0\" encoding=\"latin1\"?><r><a/x></r>");
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "<?xml version=\"1.0\" encoding=\"latin1\" ?>");
-  EXPECT_EQ(run.err, "error: 1 at 45: Element must be closed.\n");
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "tavirelle: " + input + ": does not load: error 1 at 45: Element must be closed.\n");
 
   run = RunXml(dir, "just text");
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>");
-  EXPECT_EQ(run.err, "error: no root element\n");
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "tavirelle: " + input + ": does not load: no root element\n");
 }
 
-TEST(XmlCommandTest, AMissingFileIsAnError) {
+TEST(XmlCommandTest, NamesTheFileAndTheCause) {
   TempDir dir;
-  std::string command = std::string(TAVIRELLE_COMMAND_PATH) + " xml '" + dir.Join("none.xml") +
-                        "' >/dev/null 2>&1";
-  int status = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1);
+  ASSERT_TRUE(WriteWholeFile(dir.Join("--t.xml"), "<qx/>"));
+  const struct {
+    std::string arguments;
+    int status;
+    std::string err;
+  } cases[] = {
+      {"'" + dir.Join("none.xml") + "'", 1, "tavirelle: " + dir.Join("none.xml") + ": no such file\n"},
+      {"'" + dir.path() + "'", 1, "tavirelle: " + dir.path() + ": a folder, not a file\n"},
+      {"--strict x.xml", 1, "tavirelle: unknown option --strict\n"},
+      // A name that looks like an option stands after "--".
+      {"-- '" + dir.Join("--t.xml") + "'", 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const std::string err = dir.Join("err.txt");
+    const int status = std::system((std::string(TAVIRELLE_COMMAND_PATH) + " xml " + c.arguments +
+                                    " >/dev/null 2>'" + err + "'").c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), c.status);
+    std::string text;
+    ReadWholeFile(err, &text);
+    EXPECT_EQ(text, c.err);
+  }
 }
 
 }  // namespace

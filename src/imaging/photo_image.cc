@@ -3,9 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "imaging/jpeg_io.h"
 #include "platform/bitmap.h"
+#include "platform/last_error.h"
 #include "util/file_utils.h"
+// After the platform headers: libjpeg defines TRUE and FALSE as macros.
+#include "imaging/jpeg_io.h"
+
+#include <jerror.h>
 
 namespace {
 
@@ -32,23 +36,72 @@ unsigned ReductionFor(uint32_t width, uint32_t height, uint32_t boxWidth,
   return d;
 }
 
-// Decodes the JPEG in `file` into image->pixels. libjpeg errors longjmp back
-// into this function, so it holds nothing that needs destroying: the file
-// belongs to the caller and the pixels are a malloc block the image owns.
+// The memory a multi-scan JPEG makes the decoder hold: every component's
+// DCT coefficients for the whole image, whatever the reduction. Valid once
+// the header is read (the block counts are set at the first scan).
+uint64_t CoefficientBytes(const jpeg_decompress_struct& cinfo) {
+  uint64_t bytes = 0;
+  for (int i = 0; i < cinfo.num_components; ++i) {
+    const jpeg_component_info& c = cinfo.comp_info[i];
+    bytes += uint64_t{c.width_in_blocks} * c.height_in_blocks * DCTSIZE2 *
+             sizeof(JCOEF);
+  }
+  return bytes;
+}
+
+// One row of CMYK samples as RGB. Adobe's applications store CMYK (and the
+// CMYK behind YCCK) inverted, 255 meaning no ink, and say so with their APP14
+// marker; other writers store the amount of ink.
+void CmykRowToRgb(const JSAMPLE* cmyk, uint8_t* rgb, uint32_t width,
+                  bool inverted) {
+  for (uint32_t x = 0; x < width; ++x, cmyk += 4, rgb += 3) {
+    const unsigned k = inverted ? cmyk[3] : 255u - cmyk[3];
+    for (int i = 0; i < 3; ++i) {
+      const unsigned c = inverted ? cmyk[i] : 255u - cmyk[i];
+      rgb[i] = static_cast<uint8_t>((c * k + 127) / 255);
+    }
+  }
+}
+
+// Decodes the JPEG in `file` into image->pixels; on failure sets
+// image->failure. libjpeg errors longjmp back into this function, so it
+// holds nothing that needs destroying: the file belongs to the caller, the
+// pixels are a malloc block the image owns, and the CMYK row buffer comes
+// from the decompressor's own pool.
 bool DecodeJpeg(PhotoImage* image, File* file, uint64_t fileSize) {
   jpeg_decompress_struct cinfo;
   JpegErrorTrap trap;
+  // What a libjpeg error means depends on how far the decoding got.
+  volatile PictureFailure failureOnError = PictureFailure::kNotAPicture;
   cinfo.err = InitJpegErrorTrap(&trap);
   if (setjmp(trap.jump)) {
     jpeg_destroy_decompress(&cinfo);
+    if (trap.manager.msg_code == JERR_FILE_READ) {
+      image->failure = PictureFailure::kUnreadable;
+      image->failureError = GetLastError();
+    } else if (trap.manager.msg_code == JERR_OUT_OF_MEMORY ||
+               trap.manager.msg_code == JERR_NO_BACKING_STORE) {
+      image->failure = PictureFailure::kTooLarge;
+    } else {
+      image->failure = failureOnError;
+    }
     return false;
   }
   jpeg_create_decompress(&cinfo);
+  // Whatever the checks below miss, the decoder itself stays in bounds: it
+  // has no backing store, so going past this is a fatal error.
+  cinfo.mem->max_memory_to_use = static_cast<long>(kMaxDecoderMemory);
   JpegFileSource(&cinfo, file);
   jpeg_read_header(&cinfo, TRUE);
+  failureOnError = PictureFailure::kDamaged;
   image->sourceWidth = cinfo.image_width;
   image->sourceHeight = cinfo.image_height;
-  cinfo.out_color_space = JCS_RGB;
+  image->multiScan = jpeg_has_multiple_scans(&cinfo);
+  image->progressive = cinfo.progressive_mode;
+  const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK ||
+                    cinfo.jpeg_color_space == JCS_YCCK;
+  // libjpeg converts YCCK to CMYK but neither to RGB: that is done here.
+  cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
   if (image->sourceWidth != image->targetWidth &&
       image->sourceHeight != image->targetHeight) {
     cinfo.scale_num = 1;
@@ -60,21 +113,33 @@ bool DecodeJpeg(PhotoImage* image, File* file, uint64_t fileSize) {
     cinfo.dither_mode = JDITHER_NONE;
     cinfo.two_pass_quantize = FALSE;
   }
+  if (image->multiScan && CoefficientBytes(cinfo) > kMaxDecoderMemory) {
+    jpeg_destroy_decompress(&cinfo);
+    image->failure = PictureFailure::kTooLarge;
+    return false;
+  }
   const uint64_t claimed = uint64_t{cinfo.image_width} * cinfo.image_height;
   if (!cinfo.arith_code && claimed > kMaxPixelsPerJpegByte * fileSize) {
     jpeg_destroy_decompress(&cinfo);
+    image->failure = PictureFailure::kDamaged;
     return false;
   }
   // The output size is known before the decoder allocates anything.
   jpeg_calc_output_dimensions(&cinfo);
   const uint64_t outputPixels =
       uint64_t{cinfo.output_width} * cinfo.output_height;
-  if (cinfo.output_components != 3 || outputPixels > kMaxDecodedPixels) {
+  if (cinfo.output_components != (cmyk ? 4 : 3)) {
     jpeg_destroy_decompress(&cinfo);
+    image->failure = PictureFailure::kNotAPicture;
+    return false;
+  }
+  if (outputPixels > kMaxDecodedPixels) {
+    jpeg_destroy_decompress(&cinfo);
+    image->failure = PictureFailure::kTooLarge;
     return false;
   }
   jpeg_start_decompress(&cinfo);
-  const uint32_t rowBytes = cinfo.output_width * cinfo.output_components;
+  const uint32_t rowBytes = cinfo.output_width * 3;
   image->pixelWidth = cinfo.output_width;
   image->pixelHeight = cinfo.output_height;
   image->pixelBytes = rowBytes * cinfo.output_height;
@@ -82,14 +147,24 @@ bool DecodeJpeg(PhotoImage* image, File* file, uint64_t fileSize) {
   if (image->pixels == nullptr) {
     image->pixelBytes = 0;
     jpeg_destroy_decompress(&cinfo);
+    image->failure = PictureFailure::kTooLarge;
     return false;
   }
+  JSAMPARRAY cmykRow =
+      cmyk ? (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo),
+                                        JPOOL_IMAGE, cinfo.output_width * 4, 1)
+           : nullptr;
   while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = image->pixels + uint64_t{cinfo.output_scanline} * rowBytes;
+    uint8_t* out = image->pixels + uint64_t{cinfo.output_scanline} * rowBytes;
+    JSAMPROW row = cmyk ? cmykRow[0] : out;
     // The file source never suspends, so no progress means a broken stream.
     if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) {
       jpeg_destroy_decompress(&cinfo);
+      image->failure = PictureFailure::kDamaged;
       return false;
+    }
+    if (cmyk) {
+      CmykRowToRgb(row, out, cinfo.output_width, cinfo.saw_Adobe_marker);
     }
   }
   // Whatever follows the last row is of no interest: no finish call.
@@ -133,6 +208,10 @@ void PhotoImage::Reset() {
   pixelWidth = pixelHeight = 0;
   scaledWidth = scaledHeight = 0;
   loaded = false;
+  failure = PictureFailure::kNone;
+  preview = PreviewOutcome::kNone;
+  failureError = ERROR_SUCCESS;
+  multiScan = progressive = false;
 }
 
 void PhotoImage::ReleasePixels() {
@@ -143,20 +222,51 @@ void PhotoImage::ReleasePixels() {
 
 bool PhotoImage::Load(const std::string& path) {
   loaded = false;
+  failure = PictureFailure::kNone;
+  failureError = ERROR_SUCCESS;
+  multiScan = progressive = false;
   ReleasePixels();
-  if (path.empty()) return false;
-
-  if (std::unique_ptr<File> file = OpenForReading(path)) {
-    uint64_t fileSize = 0;
-    if (file->Size(&fileSize)) loaded = DecodeJpeg(this, file.get(), fileSize);
+  if (path.empty()) {
+    failure = PictureFailure::kUnreadable;
+    failureError = ERROR_FILE_NOT_FOUND;
+    return false;
   }
-  if (loaded || Extension(path) != ".bmp") return loaded;
+
+  std::unique_ptr<File> file = OpenForReading(path);
+  if (file == nullptr) {
+    failureError = GetLastError();
+    // A folder refuses to open like a protected file, but is no picture.
+    failure = FolderExists(path) ? PictureFailure::kNotAPicture
+                                 : PictureFailure::kUnreadable;
+    return false;
+  }
+  uint64_t fileSize = 0;
+  if (!file->Size(&fileSize)) {
+    failure = PictureFailure::kUnreadable;
+    failureError = GetLastError();
+    return false;
+  }
+  loaded = DecodeJpeg(this, file.get(), fileSize);
+  file.reset();
+  if (loaded) {
+    failure = PictureFailure::kNone;
+    return true;
+  }
+  // Only what is not a JPEG at all may be a bitmap.
+  if (failure != PictureFailure::kNotAPicture || Extension(path) != ".bmp") {
+    return false;
+  }
 
   DibSection dib;
   if (!LoadBitmapFile(path, &dib)) return false;
   const uint32_t width = static_cast<uint32_t>(dib.width);
   const uint32_t height = static_cast<uint32_t>(dib.height);
-  if (uint64_t{width} * height > kMaxDecodedPixels) return false;
+  sourceWidth = width;
+  sourceHeight = height;
+  if (uint64_t{width} * height > kMaxDecodedPixels) {
+    failure = PictureFailure::kTooLarge;
+    return false;
+  }
   // Only a count of exactly 16 or 256 brings the colour table into play;
   // entries the file does not have stay black.
   RgbQuad table[256] = {};
@@ -172,7 +282,10 @@ bool PhotoImage::Load(const std::string& path) {
   sourceHeight = pixelHeight = height;
   const uint32_t bytes = width * height * 3;
   pixels = static_cast<uint8_t*>(std::malloc(bytes));
-  if (pixels == nullptr) return false;
+  if (pixels == nullptr) {
+    failure = PictureFailure::kTooLarge;
+    return false;
+  }
   pixelBytes = bytes;
 
   uint8_t* out = pixels;
@@ -212,6 +325,7 @@ bool PhotoImage::Load(const std::string& path) {
       }
     }
   }
+  failure = PictureFailure::kNone;
   loaded = true;
   return loaded;
 }

@@ -19,6 +19,33 @@
 // Larger headers make Load fail rather than allocate.
 inline constexpr uint64_t kMaxDecodedPixels = uint64_t{1} << 27;
 
+// The most memory the JPEG decoder may take for one photo. A progressive or
+// otherwise multi-scan JPEG keeps every DCT coefficient of the whole image
+// (128 bytes per 8x8 block and component) whatever the reduction, so a few
+// megabytes of file can claim gigabytes; such files are refused beyond this.
+// A baseline JPEG is decoded row by row and needs a few MiB.
+inline constexpr uint64_t kMaxDecoderMemory = uint64_t{512} << 20;
+
+// Why Load (or MakeThumbnail) produced no pixels or no thumbnail.
+enum class PictureFailure {
+  kNone,
+  kUnreadable,   // the photo cannot be opened or read (failureError says why)
+  kNotAPicture,  // neither a JPEG nor a ".bmp" bitmap that can be decoded
+  kDamaged,      // a JPEG whose header claims more than its data can hold,
+                 // or whose data breaks off in a way the decoder cannot mend
+  kTooLarge,     // decoding would take more memory than the bounds allow
+  kNoFit,        // decoded, but no thumbnail of the box's height can hold it
+  kUnwritable,   // the thumbnail cannot be written (failureError says why)
+};
+
+// What became of an embedded preview in ReadPhotoMetadata.
+enum class PreviewOutcome {
+  kNone,         // the photo has no usable preview
+  kKept,         // written to the thumbnail path and kept
+  kDiscarded,    // read, but unfit (not a picture, or the wrong orientation)
+  kUnwritable,   // read, but it could not be written (failureError says why)
+};
+
 // What the metadata reader found in a photo.
 struct PhotoMetadata {
   std::string dateTaken;  // "2009:07:14 18:02:11" as stored, or empty
@@ -53,11 +80,14 @@ class PhotoImage {
   // Reads the capture date and pixel size from the EXIF block of the first
   // APP1 segment and writes the embedded preview to `thumbnailPath`. Returns
   // true when the preview was written and kept (its orientation matches the
-  // photo's).
+  // photo's); `preview` tells the other outcomes apart. A preview is taken
+  // only from a preview directory read to its end, and a preview that could
+  // not be written completely is removed again.
   bool ReadPhotoMetadata(const std::string& photoPath,
                          const std::string& thumbnailPath, PhotoMetadata* info);
 
   // Decodes `photoPath` for the box of `settings` and writes the thumbnail.
+  // On failure `failure` says why.
   bool MakeThumbnail(const std::string& photoPath,
                      const std::string& thumbnailPath,
                      const ThumbnailSettings& settings);
@@ -82,6 +112,15 @@ class PhotoImage {
   uint32_t pixelWidth;
   uint32_t pixelHeight;
   bool loaded;
+  // Set by Load, MakeThumbnail and ReadPhotoMetadata: why the last of them
+  // failed, with the platform's error code where a file operation failed.
+  PictureFailure failure;
+  PreviewOutcome preview;
+  DWORD failureError;
+  // The JPEG comes in several scans (progressive, or one component a scan),
+  // which the decoder buffers whole.
+  bool multiScan;
+  bool progressive;
   // Size made by ScaleToTarget.
   uint32_t scaledWidth;
   uint32_t scaledHeight;

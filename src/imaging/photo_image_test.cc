@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "testing/image_builder.h"
@@ -87,20 +89,50 @@ TEST_F(PhotoImageTest, JpegPixelsAreTopDownRgb) {
   }
 }
 
-TEST_F(PhotoImageTest, GreyJpegDecodesAsRgbAndCmykFails) {
-  JpegOptions grey;
-  grey.color = JpegColor::kGrey;
-  PhotoImage image;
-  image.targetWidth = 16;  // full size
-  ASSERT_TRUE(image.Load(Write("g.jpg", EncodeJpeg(16, 16, GradientPixel, grey))));
-  EXPECT_EQ(image.pixelBytes, 16u * 16u * 3u);
-  EXPECT_EQ(image.pixels[30], image.pixels[31]);
-  EXPECT_EQ(image.pixels[31], image.pixels[32]);
+// Four flat quadrants: a light red, a dark blue, a mid grey and white, so
+// that each ink (and the black channel) has to come out right.
+void QuadrantPixel(uint32_t x, uint32_t y, uint8_t* rgb) {
+  static const uint8_t kColors[4][3] = {
+      {220, 60, 40}, {20, 30, 90}, {128, 128, 128}, {255, 255, 255}};
+  const uint8_t* c = kColors[(y < 32 ? 0 : 2) + (x < 32 ? 0 : 1)];
+  std::copy(c, c + 3, rgb);
+}
 
-  JpegOptions cmyk;
-  cmyk.color = JpegColor::kCmyk;
-  EXPECT_FALSE(image.Load(Write("c.jpg", EncodeJpeg(16, 16, GradientPixel, cmyk))));
-  EXPECT_FALSE(image.loaded);
+// Grey, CMYK and YCCK pictures all decode to the RGB colours they were made
+// of, with Adobe's inverted ink and plain ink told apart by the APP14 marker.
+TEST_F(PhotoImageTest, GreyCmykAndYcckJpegsDecodeAsRgb) {
+  const struct {
+    JpegColor color;
+    const char* name;
+  } cases[] = {{JpegColor::kGrey, "grey"},
+               {JpegColor::kCmyk, "adobe_cmyk"},
+               {JpegColor::kYcck, "adobe_ycck"},
+               {JpegColor::kPlainCmyk, "plain_cmyk"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    JpegOptions options;
+    options.color = c.color;
+    options.quality = 95;
+    for (uint32_t box : {64u, 0u}) {  // full size, and reduced by the decoder
+      PhotoImage image;
+      image.targetWidth = box;
+      ASSERT_TRUE(image.Load(Write("c.jpg", EncodeJpeg(64, 64, QuadrantPixel, options))));
+      EXPECT_EQ(image.failure, PictureFailure::kNone);
+      const uint32_t side = box == 0 ? 8 : 64;
+      ASSERT_EQ(image.pixelWidth, side);
+      ASSERT_EQ(image.pixelBytes, side * side * 3);
+      for (uint32_t q = 0; q < 4; ++q) {
+        const uint32_t x = (q % 2) * side / 2 + side / 4, y = (q / 2) * side / 2 + side / 4;
+        uint8_t want[3];
+        QuadrantPixel(x * 64 / side, y * 64 / side, want);
+        if (c.color == JpegColor::kGrey) {
+          want[0] = want[1] = want[2] = static_cast<uint8_t>((want[0] + want[1] + want[2]) / 3);
+        }
+        const uint8_t* got = image.pixels + (y * side + x) * 3;
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(got[i], want[i], 8) << "quadrant " << q;
+      }
+    }
+  }
 }
 
 TEST_F(PhotoImageTest, ProgressiveJpegIsReducedToo) {
@@ -244,16 +276,6 @@ TEST_F(PhotoImageTest, BitmapRowOrderAndWideFormats) {
 }
 
 // Sets the size in the SOF0 header of an encoded JPEG.
-std::string WithClaimedSize(std::string jpeg, uint16_t width, uint16_t height) {
-  const size_t sof = jpeg.find("\xFF\xC0");
-  EXPECT_NE(sof, std::string::npos);
-  jpeg[sof + 5] = char(height >> 8);
-  jpeg[sof + 6] = char(height & 0xFF);
-  jpeg[sof + 7] = char(width >> 8);
-  jpeg[sof + 8] = char(width & 0xFF);
-  return jpeg;
-}
-
 // Headers that claim more pixels than the file could encode, or more than
 // the decoded-size limit, fail before any pixel buffer exists.
 TEST_F(PhotoImageTest, OversizedJpegHeadersFail) {
@@ -261,7 +283,7 @@ TEST_F(PhotoImageTest, OversizedJpegHeadersFail) {
   PhotoImage image;
   image.targetWidth = 133;
   image.targetHeight = 100;
-  EXPECT_FALSE(image.Load(Write("claim.jpg", WithClaimedSize(small, 65000, 65000))));
+  EXPECT_FALSE(image.Load(Write("claim.jpg", WithFrameSize(small, 65000, 65000))));
   EXPECT_EQ(image.pixels, nullptr);
   int32_t w = 0, h = 0;
   EXPECT_TRUE(ReadImageSize(dir_.Join("claim.jpg"), &w, &h));  // only the size
@@ -270,10 +292,58 @@ TEST_F(PhotoImageTest, OversizedJpegHeadersFail) {
   // Padded so the file could hold the image, decoded at full size because
   // its width equals the box: beyond the decoded-size limit.
   std::vector<std::string> padding(70, Segment(0xFE, std::string(65000, 'x')));
-  const std::string padded = WithSegments(WithClaimedSize(small, 60000, 60000), padding);
+  const std::string padded = WithSegments(WithFrameSize(small, 60000, 60000), padding);
   image.targetWidth = 60000;
   EXPECT_FALSE(image.Load(Write("big.jpg", padded)));
   EXPECT_EQ(image.pixels, nullptr);
+}
+
+// Each way of not decoding a photo is told apart, so that the user learns
+// why a photo has no thumbnail.
+TEST_F(PhotoImageTest, FailuresSayWhy) {
+  JpegOptions progressive;
+  progressive.progressive = true;
+  progressive.color = JpegColor::kGrey;
+  const std::string grey = EncodeJpeg(16, 16, GradientPixel, progressive);
+  progressive.color = JpegColor::kRgb;
+  const std::string colour = EncodeJpeg(16, 16, GradientPixel, progressive);
+  const struct {
+    std::string name, bytes;
+    PictureFailure failure;
+    bool multiScan;
+  } cases[] = {
+      {"text.jpg", "not an image at all", PictureFailure::kNotAPicture, false},
+      {"text.bmp", "not a bitmap either", PictureFailure::kNotAPicture, false},
+      {"claim.jpg", WithFrameSize(EncodeJpeg(16, 16), 65000, 65000),
+       PictureFailure::kDamaged, false},
+      // Whole-image coefficients of 3.2 GB and 1.2 GB, however small the
+      // file: refused before the decoder allocates them.
+      {"grey.jpg", WithFrameSize(grey, 40000, 40000), PictureFailure::kTooLarge, true},
+      {"colour.jpg", WithFrameSize(colour, 20000, 20000), PictureFailure::kTooLarge, true},
+      // Just under the bound (4,194,304 blocks of one component): no longer
+      // refused for its size, but as the cut-off file it is.
+      {"fits.jpg", WithFrameSize(grey, 16384, 16384), PictureFailure::kDamaged, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PhotoImage image;
+    image.targetWidth = 133;
+    image.targetHeight = 100;
+    EXPECT_FALSE(image.Load(Write(c.name, c.bytes)));
+    EXPECT_EQ(image.failure, c.failure);
+    EXPECT_EQ(image.multiScan, c.multiScan);
+    EXPECT_EQ(image.pixels, nullptr);
+  }
+  PhotoImage image;
+  EXPECT_FALSE(image.Load(dir_.Join("missing.jpg")));
+  EXPECT_EQ(image.failure, PictureFailure::kUnreadable);
+  EXPECT_EQ(image.failureError, ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(image.Load(dir_.path()));
+  EXPECT_EQ(image.failure, PictureFailure::kNotAPicture);
+  ASSERT_TRUE(image.Load(Write("ok.jpg", colour)));
+  EXPECT_EQ(image.failure, PictureFailure::kNone);
+  EXPECT_TRUE(image.multiScan);
+  EXPECT_TRUE(image.progressive);
 }
 
 // Segments larger than the reader's block are skipped, not read through.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "imaging/photo_image.h"
+#include "platform/last_error.h"
 #include "util/file_utils.h"
 
 namespace {
@@ -179,36 +180,38 @@ struct ExifFindings {
 
 // The three directories of the EXIF block at the cursor. Returns when the
 // walk ends, for whatever reason; `info` and `found` keep what was read.
-void WalkExifBlock(ExifWalker& w, uint64_t fileSize, PhotoMetadata* info,
+// True only when the walk read the preview directory to its end: the
+// preview's entries from a directory cut short are not to be trusted.
+bool WalkExifBlock(ExifWalker& w, uint64_t fileSize, PhotoMetadata* info,
                    ExifFindings* found) {
   uint8_t signature[6];
   if (!w.Read(signature, 4) || !w.Read(signature + 4, 2) ||
       std::memcmp(signature, "Exif\0\0", 6) != 0) {
-    return;
+    return false;
   }
   const uint64_t base = w.Position();
   uint8_t order[2];
-  if (!w.Read(order, 2)) return;
+  if (!w.Read(order, 2)) return false;
   if (order[0] == 'I' && order[1] == 'I') {
     w.SetByteOrder(true);
   } else if (order[0] == 'M' && order[1] == 'M') {
     w.SetByteOrder(false);
   } else {
-    return;
+    return false;
   }
   uint16_t magic = 0;
   uint32_t ifd0Offset = 0;
-  if (!w.Read16(&magic) || magic != 42 || !w.Read32(&ifd0Offset)) return;
+  if (!w.Read16(&magic) || magic != 42 || !w.Read32(&ifd0Offset)) return false;
   found->tiffBase = base;
 
   // IFD0: the date and the way to the Exif directory.
   w.JumpTo(base + ifd0Offset);
   uint16_t count = 0;
-  if (!w.Read16(&count) || count > kMaxIfd0Entries) return;
+  if (!w.Read16(&count) || count > kMaxIfd0Entries) return false;
   uint32_t exifOffset = 0;
   for (uint16_t i = 0; i < count; ++i) {
     Entry e;
-    if (!w.ReadEntry(&e) || ElementSize(e.type) == 0) return;
+    if (!w.ReadEntry(&e) || ElementSize(e.type) == 0) return false;
     if (e.tag == kTagDateTime) {
       std::vector<uint8_t> value;
       bool readable = true;
@@ -231,17 +234,17 @@ void WalkExifBlock(ExifWalker& w, uint64_t fileSize, PhotoMetadata* info,
     }
   }
   uint32_t ifd1Offset = 0;
-  if (!w.Read32(&ifd1Offset)) return;
+  if (!w.Read32(&ifd1Offset)) return false;
 
   // The Exif directory: the pixel size. Without a pointer the offset is 0,
   // the TIFF header itself, whose byte-order mark reads as a count far over
   // the limit: the walk ends there.
   if (exifOffset < fileSize) {
     w.JumpTo(base + exifOffset);
-    if (!w.Read16(&count) || count > kMaxExifEntries) return;
+    if (!w.Read16(&count) || count > kMaxExifEntries) return false;
     for (uint16_t i = 0; i < count; ++i) {
       Entry e;
-      if (!w.ReadEntry(&e) || ElementSize(e.type) == 0) return;
+      if (!w.ReadEntry(&e) || ElementSize(e.type) == 0) return false;
       const uint16_t v = e.Size() == 2 ? w.Decode16(e.field) : 0;
       if (e.tag == kTagPixelXDimension) info->width = static_cast<int16_t>(v);
       if (e.tag == kTagPixelYDimension) info->height = static_cast<int16_t>(v);
@@ -250,39 +253,52 @@ void WalkExifBlock(ExifWalker& w, uint64_t fileSize, PhotoMetadata* info,
 
   // IFD1: the preview.
   w.JumpTo(base + ifd1Offset);
-  if (!w.Read16(&count) || count > kMaxIfd1Entries) return;
+  if (!w.Read16(&count) || count > kMaxIfd1Entries) return false;
   for (uint16_t i = 0; i < count; ++i) {
     Entry e;
-    if (!w.ReadEntry(&e) || ElementSize(e.type) == 0) return;
+    if (!w.ReadEntry(&e) || ElementSize(e.type) == 0) return false;
     if (e.tag == kTagCompression) found->compression = w.Decode16(e.field);
     if (e.tag == kTagPreviewOffset) found->previewOffset = w.Decode32(e.field);
     if (e.tag == kTagPreviewLength) found->previewLength = w.Decode32(e.field);
   }
+  return true;
 }
 
-// Copies the preview's bytes to `path`; true when all of them were written.
-bool ExtractPreview(ExifWalker& w, const ExifFindings& found,
-                    const std::string& path) {
+// Copies the preview's bytes to `path`. A preview written incompletely is
+// removed again: it would later be taken for a good thumbnail.
+PreviewOutcome ExtractPreview(ExifWalker& w, const ExifFindings& found,
+                              const std::string& path, DWORD* error) {
   if (found.previewLength == 0 || found.previewOffset == 0 ||
       found.compression != kCompressionJpeg) {
-    return false;
+    return PreviewOutcome::kNone;
   }
   std::vector<uint8_t> bytes;
   // Always a positioned read of its own; one that runs past the end of the
   // file reads nothing.
   if (!w.ReadAt(found.tiffBase + found.previewOffset, found.previewLength,
                 &bytes)) {
-    return false;
+    return PreviewOutcome::kNone;
   }
   EnsureFolderFor(path);
   std::unique_ptr<File> out =
       GetFileSystem()->Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
-  if (out == nullptr) return false;
+  if (out == nullptr) {
+    *error = GetLastError();
+    return PreviewOutcome::kUnwritable;
+  }
   DWORD written = 0;
-  const bool complete = out->Write(bytes.data(), static_cast<DWORD>(bytes.size()),
-                                   &written) &&
-                        written == bytes.size();
-  return out->Close() && complete;
+  bool complete = out->Write(bytes.data(), static_cast<DWORD>(bytes.size()),
+                             &written) &&
+                  written == bytes.size();
+  if (!complete) *error = GetLastError();
+  if (!out->Close() && complete) {
+    complete = false;
+    *error = GetLastError();
+  }
+  out.reset();
+  if (complete) return PreviewOutcome::kKept;
+  GetFileSystem()->DeleteFile(path);
+  return PreviewOutcome::kUnwritable;
 }
 
 }  // namespace
@@ -293,7 +309,8 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
   std::free(window);
   window = windowEnd = nullptr;
   windowPosition = 0;
-  bool extracted = false;
+  preview = PreviewOutcome::kNone;
+  failureError = ERROR_SUCCESS;
 
   if (!photoPath.empty()) {
     windowFile = GetFileSystem()->Open(photoPath, GENERIC_READ,
@@ -316,8 +333,9 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
       if (!w.Read16(&length) || marker[1] == 0xDA) break;
       if (marker[1] == 0xE1) {
         ExifFindings found;
-        WalkExifBlock(w, fileSize, info, &found);
-        extracted = ExtractPreview(w, found, thumbnailPath);
+        if (WalkExifBlock(w, fileSize, info, &found)) {
+          preview = ExtractPreview(w, found, thumbnailPath, &failureError);
+        }
         break;
       }
       // A length below 2 would step back into the segment's own header.
@@ -334,18 +352,19 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
     info->width = info->height = 0;
     ReadImageSize(photoPath, &info->width, &info->height);
   }
-  if (extracted && info->width != 0 && info->height != 0) {
+  if (preview == PreviewOutcome::kKept && info->width != 0 &&
+      info->height != 0) {
     int32_t tw = 0, th = 0;
     const bool probed = ReadImageSize(thumbnailPath, &tw, &th);
     if (!probed || tw == 0 || th == 0 ||
         (info->width > info->height) != (tw > th)) {
       GetFileSystem()->DeleteFile(thumbnailPath);
-      extracted = false;
+      preview = PreviewOutcome::kDiscarded;
     }
   }
 
   windowFile.reset();
   std::free(window);
   window = windowEnd = nullptr;
-  return extracted;
+  return preview == PreviewOutcome::kKept;
 }

@@ -149,6 +149,14 @@ INSTANTIATE_TEST_SUITE_P(
              kDate, 64, 48, false},
         Walk{"ifd1_51", [](ExifBuilder& b) { AddEntries(b.ifd1, b, 47); },
              kDate, 640, 480, false},
+        // A preview directory cut short yields no preview, whatever it
+        // gave before the break.
+        Walk{"ifd1_bad_type_after_preview", [](ExifBuilder& b) {
+               b.ifd1Tail.push_back(b.Raw(0x0100, 13, 1, 0)); },
+             kDate, 640, 480, false},
+        Walk{"ifd1_good_entry_after_preview", [](ExifBuilder& b) {
+               b.ifd1Tail.push_back(b.Short(0x0128, 2)); },
+             kDate, 640, 480, true},
         Walk{"ifd1_offset_0", [](ExifBuilder& b) { b.ifd1Offset = 0; },
              kDate, 640, 480, false},
         Walk{"no_exif_pointer", [](ExifBuilder& b) { b.writeExifPointer = false; },
@@ -241,23 +249,44 @@ TEST_F(MetadataTest, NotAJpeg) {
   EXPECT_EQ(missing.height, 0);
 }
 
+// A preview that cannot be written is told apart from none, and a partial
+// one is removed: it would be taken for a good thumbnail later.
 TEST_F(MetadataTest, FailedPreviewWrite) {
   const std::string photo = Write("p.jpg", WithExif(photo_, CameraExif(true, 640, 480, landscape_)));
   FaultInjectingFileSystem fs;
   ScopedFileSystem scope(&fs);
-  fs.DenyAccess("preview");
-  PhotoMetadata info;
-  EXPECT_FALSE(Read(photo, &info));
-  EXPECT_EQ(info.dateTaken, kDate);
-
-  // A disk that fills up leaves the incomplete file, unused.
-  fs.Reset();
-  fs.SetDiskFullAfter(10);
-  EXPECT_FALSE(Read(photo, &info));
-  fs.Reset();
-  std::string partial;
-  ASSERT_TRUE(ReadWholeFile(Preview(), &partial));
-  EXPECT_EQ(partial.size(), 10u);
+  for (bool diskFull : {false, true}) {
+    SCOPED_TRACE(diskFull ? "disk full" : "access denied");
+    fs.Reset();
+    if (diskFull) {
+      fs.SetDiskFullAfter(10);
+    } else {
+      fs.DenyAccess("preview");
+    }
+    PhotoImage image;
+    PhotoMetadata info;
+    EXPECT_FALSE(image.ReadPhotoMetadata(photo, Preview(), &info));
+    EXPECT_EQ(info.dateTaken, kDate);
+    EXPECT_EQ(image.preview, PreviewOutcome::kUnwritable);
+    EXPECT_EQ(image.failureError, diskFull ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);
+    fs.Reset();
+    EXPECT_FALSE(PreviewExists());
+  }
+  // The other outcomes, for contrast.
+  const struct {
+    std::string photo;
+    PreviewOutcome outcome;
+  } cases[] = {{photo, PreviewOutcome::kKept},
+               {Write("none.jpg", photo_), PreviewOutcome::kNone},
+               {Write("turned.jpg", WithExif(photo_, CameraExif(true, 480, 640, landscape_))),
+                PreviewOutcome::kDiscarded}};
+  for (const auto& c : cases) {
+    PhotoImage image;
+    PhotoMetadata info;
+    EXPECT_EQ(image.ReadPhotoMetadata(c.photo, Preview(), &info),
+              c.outcome == PreviewOutcome::kKept);
+    EXPECT_EQ(image.preview, c.outcome) << c.photo;
+  }
 }
 
 // Damaged blocks never crash, hang or read outside the file.

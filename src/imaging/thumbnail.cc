@@ -9,6 +9,7 @@
 #include "imaging/photo_image.h"
 #include "imaging/two_pass_scale.h"
 #include "platform/file_system.h"
+#include "platform/last_error.h"
 #include "util/file_utils.h"
 // After the platform headers: libjpeg defines TRUE and FALSE as macros.
 #include "imaging/jpeg_io.h"
@@ -67,12 +68,22 @@ bool PhotoImage::SaveScaled(const std::string& path, int32_t quality) {
   if (pixels == nullptr) return false;
   // Images smaller than the box both ways are written as they are, never
   // enlarged.
+  bool written = false;
   if (pixelWidth < targetWidth && pixelHeight < targetHeight) {
-    return WriteJpeg(path, pixels, pixelWidth, pixelHeight, quality);
+    written = WriteJpeg(path, pixels, pixelWidth, pixelHeight, quality);
+  } else {
+    std::unique_ptr<uint8_t[]> scaled = ScaleToTarget();
+    if (!scaled) {
+      failure = PictureFailure::kNoFit;
+      return false;
+    }
+    written = WriteJpeg(path, scaled.get(), scaledWidth, scaledHeight, quality);
   }
-  std::unique_ptr<uint8_t[]> scaled = ScaleToTarget();
-  if (!scaled) return false;
-  return WriteJpeg(path, scaled.get(), scaledWidth, scaledHeight, quality);
+  if (!written) {
+    failure = PictureFailure::kUnwritable;
+    failureError = GetLastError();
+  }
+  return written;
 }
 
 std::unique_ptr<uint8_t[]> PhotoImage::ScaleToTarget() {
@@ -129,7 +140,10 @@ bool PhotoImage::WriteJpeg(const std::string& path, const uint8_t* pixels,
   bool closed = file->Close();
   file.reset();
   if (written && closed) return true;
-  // A cut-off thumbnail would be taken for a good one later; remove it.
+  // A cut-off thumbnail would be taken for a good one later; remove it,
+  // keeping the cause of the failure as the last error.
+  const DWORD cause = GetLastError();
   GetFileSystem()->DeleteFile(path);
+  SetLastError(cause);
   return false;
 }

@@ -336,8 +336,37 @@ TEST_F(ThumbnailTest, MakeThumbnailOfSomethingElseWritesNothing) {
   settings.height = 100;
   PhotoImage image;
   EXPECT_FALSE(image.MakeThumbnail(text, thumb, settings));
+  EXPECT_EQ(image.failure, PictureFailure::kNotAPicture);
   EXPECT_FALSE(image.MakeThumbnail(dir_.Join("missing.jpg"), thumb, settings));
+  EXPECT_EQ(image.failure, PictureFailure::kUnreadable);
+  // Decoded, but 2 x 250 pixels leave no width at a height of 100.
+  EXPECT_FALSE(image.MakeThumbnail(WritePhoto("tall.jpg", 10, 2000), thumb, settings));
+  EXPECT_TRUE(image.loaded);
+  EXPECT_EQ(image.failure, PictureFailure::kNoFit);
   EXPECT_EQ(GetFileSystem()->GetFileAttributes(thumb), INVALID_FILE_ATTRIBUTES);
+}
+
+// Print workflows make CMYK and YCCK photos; they get thumbnails too.
+TEST_F(ThumbnailTest, CmykAndYcckPhotosGetAThumbnail) {
+  for (testing_images::JpegColor color :
+       {testing_images::JpegColor::kCmyk, testing_images::JpegColor::kYcck}) {
+    testing_images::JpegOptions options;
+    options.color = color;
+    const std::string photo = dir_.Join("print.jpg");
+    ASSERT_TRUE(WriteWholeFile(
+        photo, testing_images::EncodeJpeg(800, 600, testing_images::GradientPixel, options)));
+    const std::string thumb = dir_.Join("thumb.jpg");
+    ThumbnailSettings settings;
+    settings.width = 133;
+    settings.height = 100;
+    PhotoImage image;
+    ASSERT_TRUE(image.MakeThumbnail(photo, thumb, settings));
+    image.ReleasePixels();
+    Decoded decoded = DecodeFile(thumb);
+    ASSERT_TRUE(decoded.ok);
+    EXPECT_EQ(decoded.width, 133u);
+    EXPECT_EQ(decoded.height, 100u);
+  }
 }
 
 TEST_F(ThumbnailTest, MakeThumbnailReportsAnUnwritableTarget) {
@@ -351,6 +380,8 @@ TEST_F(ThumbnailTest, MakeThumbnailReportsAnUnwritableTarget) {
   PhotoImage image;
   EXPECT_FALSE(image.MakeThumbnail(photo, dir_.Join("thumbs\\t.jpg"), settings));
   EXPECT_TRUE(image.loaded);  // the photo itself was fine
+  EXPECT_EQ(image.failure, PictureFailure::kUnwritable);
+  EXPECT_EQ(image.failureError, ERROR_ACCESS_DENIED);
   image.ReleasePixels();
 }
 

@@ -1,5 +1,6 @@
 #include "testing/image_builder.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -47,11 +48,15 @@ bool Encode(uint32_t width, uint32_t height, const JpegOptions& options,
       cinfo.in_color_space = JCS_GRAYSCALE;
       break;
     case JpegColor::kCmyk:
+    case JpegColor::kYcck:
+    case JpegColor::kPlainCmyk:
       cinfo.input_components = 4;
       cinfo.in_color_space = JCS_CMYK;
       break;
   }
   jpeg_set_defaults(&cinfo);
+  if (options.color == JpegColor::kYcck) jpeg_set_colorspace(&cinfo, JCS_YCCK);
+  if (options.color == JpegColor::kPlainCmyk) cinfo.write_Adobe_marker = FALSE;
   jpeg_set_quality(&cinfo, options.quality, TRUE);
   if (options.progressive) jpeg_simple_progression(&cinfo);
   jpeg_start_compress(&cinfo, TRUE);
@@ -86,11 +91,19 @@ void FillPatternRow(const void* context, uint32_t y, uint8_t* row) {
         row[x] = static_cast<uint8_t>((rgb[0] + rgb[1] + rgb[2]) / 3);
         break;
       case JpegColor::kCmyk:
-        row[x * 4] = static_cast<uint8_t>(255 - rgb[0]);
-        row[x * 4 + 1] = static_cast<uint8_t>(255 - rgb[1]);
-        row[x * 4 + 2] = static_cast<uint8_t>(255 - rgb[2]);
-        row[x * 4 + 3] = 0;
+      case JpegColor::kYcck:
+      case JpegColor::kPlainCmyk: {
+        // Black ink makes the brightest channel; each colour ink darkens
+        // its channel from there: r = (255 - c) * (255 - k) / 255.
+        const unsigned top = std::max({rgb[0], rgb[1], rgb[2]});
+        const bool inverted = c->color != JpegColor::kPlainCmyk;
+        for (int i = 0; i < 3; ++i) {
+          const unsigned left = top == 0 ? 255 : (rgb[i] * 255u + top / 2) / top;
+          row[x * 4 + i] = static_cast<uint8_t>(inverted ? left : 255 - left);
+        }
+        row[x * 4 + 3] = static_cast<uint8_t>(inverted ? top : 255 - top);
         break;
+      }
     }
   }
 }
@@ -149,6 +162,20 @@ std::string EncodeJpegPixels(const uint8_t* rgb, uint32_t width,
   return Finish(ok, out, size);
 }
 
+std::string WithFrameSize(std::string jpeg, uint16_t width, uint16_t height) {
+  // The frame header: FF Cn, length, precision, height, width.
+  size_t sof = jpeg.find("\xFF\xC0");
+  if (sof == std::string::npos) sof = jpeg.find("\xFF\xC2");
+  if (sof == std::string::npos || sof + 9 > jpeg.size()) {
+    throw std::runtime_error("no frame header to change");
+  }
+  jpeg[sof + 5] = static_cast<char>(height >> 8);
+  jpeg[sof + 6] = static_cast<char>(height & 0xFF);
+  jpeg[sof + 7] = static_cast<char>(width >> 8);
+  jpeg[sof + 8] = static_cast<char>(width & 0xFF);
+  return jpeg;
+}
+
 std::string Segment(uint8_t marker, const std::string& payload) {
   const size_t length = payload.size() + 2;
   std::string s = {char(0xFF), char(marker), char(length >> 8), char(length & 0xFF)};
@@ -205,11 +232,14 @@ std::string ExifBuilder::Payload() const {
     dir0.push_back(Long(0x8769, 0));  // value filled in below
   }
   std::vector<IfdEntry> dir1 = ifd1;
-  if (!preview.empty() || previewLength || previewOffset) {
+  const bool hasPreview = !preview.empty() || previewLength || previewOffset;
+  if (hasPreview) {
     dir1.push_back(Short(0x0103, previewCompression));
     dir1.push_back(Long(0x0201, 0));
     dir1.push_back(Long(0x0202, 0));
   }
+  const size_t previewEntries = dir1.size();
+  dir1.insert(dir1.end(), ifd1Tail.begin(), ifd1Tail.end());
   auto sizeOf = [](const std::vector<IfdEntry>& dir) {
     uint32_t size = 2 + 12 * static_cast<uint32_t>(dir.size()) + 4;
     for (const IfdEntry& e : dir) {
@@ -224,9 +254,9 @@ std::string ExifBuilder::Payload() const {
   for (IfdEntry& e : dir0) {
     if (e.tag == 0x8769 && !e.field) e.field = exifPointer.value_or(atExif);
   }
-  if (!dir1.empty() && (!preview.empty() || previewLength || previewOffset)) {
-    dir1[dir1.size() - 2].field = previewOffset.value_or(atPreview);
-    dir1[dir1.size() - 1].field =
+  if (hasPreview) {
+    dir1[previewEntries - 2].field = previewOffset.value_or(atPreview);
+    dir1[previewEntries - 1].field =
         previewLength.value_or(static_cast<uint32_t>(preview.size()));
   }
 

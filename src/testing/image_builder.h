@@ -22,7 +22,11 @@ using PixelFunction = std::function<void(uint32_t x, uint32_t y, uint8_t* rgb)>;
 // images, so flipped or shifted decodes show.
 void GradientPixel(uint32_t x, uint32_t y, uint8_t* rgb);
 
-enum class JpegColor { kRgb, kGrey, kCmyk };
+// kCmyk and kYcck are written as Adobe's applications write them: with an
+// APP14 marker and the ink stored inverted (255 = none); kPlainCmyk has no
+// marker and stores the amount of ink. All three use the black channel for
+// the darkness the pixel shares in all colours.
+enum class JpegColor { kRgb, kGrey, kCmyk, kYcck, kPlainCmyk };
 
 struct JpegOptions {
   int quality = 90;
@@ -38,6 +42,10 @@ std::string EncodeJpeg(uint32_t width, uint32_t height,
 // The bytes of a JPEG of the given RGB pixels (rows top-down, no gaps).
 std::string EncodeJpegPixels(const uint8_t* rgb, uint32_t width,
                              uint32_t height, int quality = 90);
+
+// `jpeg` with another size written into its baseline (SOF0) or progressive
+// (SOF2) frame header: a header that claims what the data does not hold.
+std::string WithFrameSize(std::string jpeg, uint16_t width, uint16_t height);
 
 // A marker segment: 0xFF, marker, big-endian length (payload + 2), payload.
 std::string Segment(uint8_t marker, const std::string& payload);
@@ -85,6 +93,7 @@ class ExifBuilder {
   std::vector<IfdEntry> ifd0;
   std::vector<IfdEntry> exif;  // with entries, IFD0 gets a pointer to them
   std::vector<IfdEntry> ifd1;  // the preview's entries are added after these
+  std::vector<IfdEntry> ifd1Tail;  // and these after the preview's entries
 
   // The embedded preview: IFD1 gets Compression (`previewCompression`),
   // JPEGInterchangeFormat and JPEGInterchangeFormatLength, and the bytes

@@ -114,18 +114,6 @@ void PackageWithEndlessValue(MemoryFileSystem& files) {
   files.SetFile("/p.pkg", b.PointAtDirectory().bytes());
 }
 
-std::string JpegClaiming(uint16_t width, uint16_t height) {
-  std::string jpeg = EncodeJpeg(16, 16);
-  // The frame header: FF C0, length, precision, height, width.
-  size_t sof = jpeg.find("\xFF\xC0");
-  if (sof == std::string::npos) return jpeg;
-  jpeg[sof + 5] = static_cast<char>(height >> 8);
-  jpeg[sof + 6] = static_cast<char>(height & 0xFF);
-  jpeg[sof + 7] = static_cast<char>(width >> 8);
-  jpeg[sof + 8] = static_cast<char>(width & 0xFF);
-  return jpeg;
-}
-
 bool LoadFails(const std::string& path, uint32_t boxWidth, uint32_t boxHeight) {
   PhotoImage image;
   image.targetWidth = boxWidth;
@@ -192,12 +180,31 @@ const Hostile kCases[] = {
      },
      [](MemoryFileSystem&) { return LoadFails("/big.bmp", 0, 0) && LoadFails("/big.bmp", 160, 120); }},
     {"JpegClaiming65500Squared",
-     [](MemoryFileSystem& files) { files.SetFile("/big.jpg", JpegClaiming(65500, 65500)); },
+     [](MemoryFileSystem& files) { files.SetFile("/big.jpg", WithFrameSize(EncodeJpeg(16, 16), 65500, 65500)); },
      [](MemoryFileSystem&) {
        int32_t width = 0, height = 0;
        bool sized = ReadImageSize("/big.jpg", &width, &height);
        return sized && width == 65500 && height == 65500 && LoadFails("/big.jpg", 0, 0) &&
               LoadFails("/big.jpg", 160, 120);
+     }},
+    // A progressive photo keeps all its coefficients while it decodes:
+    // 3.2 GB for these 40000 x 40000 grey pixels, whatever the box. Padded
+    // to the size such a file has, so that only that bound can refuse it.
+    {"ProgressiveJpegClaiming40000Squared",
+     [](MemoryFileSystem& files) {
+       JpegOptions options;
+       options.progressive = true;
+       options.color = JpegColor::kGrey;
+       std::vector<std::string> padding(90, Segment(0xFE, std::string(65000, 'x')));
+       files.SetFile("/big.jpg", WithSegments(WithFrameSize(EncodeJpeg(16, 16, GradientPixel, options), 40000, 40000), padding));
+     },
+     [](MemoryFileSystem&) {
+       PhotoImage image;
+       image.targetWidth = 133;
+       image.targetHeight = 100;
+       const bool loaded = image.Load("/big.jpg");
+       return !loaded && image.failure == PictureFailure::kTooLarge && image.multiScan &&
+              image.sourceWidth == 40000;
      }},
     {"XmlNested100000Deep", [](MemoryFileSystem&) {},
      [](MemoryFileSystem&) {

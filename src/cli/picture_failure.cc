@@ -1,0 +1,52 @@
+#include "cli/picture_failure.h"
+
+#include <memory>
+
+#include "cli/command.h"
+
+namespace {
+
+std::string Size(uint32_t width, uint32_t height) {
+  return std::to_string(width) + "\u00D7" + std::to_string(height);
+}
+
+}  // namespace
+
+std::string PictureFailureInWords(const PhotoImage& image) {
+  switch (image.failure) {
+    case PictureFailure::kNone:
+      return "no failure";
+    case PictureFailure::kUnreadable:
+    case PictureFailure::kUnwritable:
+      return image.failureError != ERROR_SUCCESS ? ErrorInWords(image.failureError)
+                                                 : "input/output error";
+    case PictureFailure::kNotAPicture:
+      return "not a JPEG or BMP picture";
+    case PictureFailure::kDamaged:
+      return "damaged: its data cannot be decoded";
+    case PictureFailure::kTooLarge: {
+      std::string words = "too large to decode (" + Size(image.sourceWidth, image.sourceHeight);
+      if (image.multiScan) words += image.progressive ? ", progressive" : ", multi-scan";
+      return words + ")";
+    }
+    case PictureFailure::kNoFit:
+      return "no thumbnail " + std::to_string(image.targetHeight) +
+             " pixels high can hold its shape (" +
+             Size(image.sourceWidth, image.sourceHeight) + ")";
+  }
+  return "cannot be decoded";
+}
+
+std::string WhyNoThumbnail(const std::string& path) {
+  PhotoImage image;
+  image.targetWidth = 133;
+  image.targetHeight = 100;
+  if (!image.Load(path)) return PictureFailureInWords(image);
+  const bool unscaled =
+      image.pixelWidth < image.targetWidth && image.pixelHeight < image.targetHeight;
+  if (!unscaled && image.ScaleToTarget() == nullptr) {
+    image.failure = PictureFailure::kNoFit;
+    return PictureFailureInWords(image);
+  }
+  return "the thumbnail could not be written";
+}

@@ -1,0 +1,20 @@
+// Why a photo gave no pixels or no thumbnail, in words for a message line.
+#ifndef TAVIRELLE_CLI_PICTURE_FAILURE_H_
+#define TAVIRELLE_CLI_PICTURE_FAILURE_H_
+
+#include <string>
+
+#include "imaging/photo_image.h"
+
+// The cause recorded in `image` by its last Load or MakeThumbnail: "no such
+// file", "not a JPEG or BMP picture", "too large to decode (W×H,
+// progressive)", ... A write failure reads as its platform error alone; the
+// caller names the file that could not be written.
+std::string PictureFailureInWords(const PhotoImage& image);
+
+// Why the photo at `path` (in the process code page) gets no thumbnail of
+// the box an import uses: decodes it again and says what stops it. For the
+// warning line of a command whose import left a photo without a thumbnail.
+std::string WhyNoThumbnail(const std::string& path);
+
+#endif  // TAVIRELLE_CLI_PICTURE_FAILURE_H_
