@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/picture_failure.h"
 #include "cli/progress.h"
 #include "imaging/photo_image.h"
 #include "platform/bstr.h"
@@ -207,7 +208,7 @@ int RunAuthor(const std::vector<std::string>& arguments) {
         lines.push_back("photo: " + online + " " + std::to_string(width) + " " +
                         std::to_string(height) + " " + taken);
         if (!PathExists(ThumbnailPathOf(folder.path() + ToAnsi(online)))) {
-          warnings.push_back(args[i] + ": no thumbnail (the picture could not be decoded)");
+          warnings.push_back(args[i] + ": no thumbnail: " + WhyNoThumbnail(ToAnsi(args[i])));
         }
       }
       if (failure.empty()) progress.Update(args.size());

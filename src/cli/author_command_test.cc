@@ -145,7 +145,7 @@ TEST_F(AuthorCommandTest, APhotoWithoutAThumbnailIsNamedInAWarning) {
                              Quoted(headers_only) + " " + Quoted(good));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "tavirelle: warning: " + headers_only +
-                         ": no thumbnail (the picture could not be decoded)\n");
+                         ": no thumbnail: damaged: its data cannot be decoded\n");
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
   // Both copies, one thumbnail and the description.
   EXPECT_EQ(Names(dir_.Join("show")).size(), 4u);
