@@ -35,6 +35,13 @@ bool Fail(int err) {
   return false;
 }
 
+// Refuses a name that would be taken for another file (see HoldsWildcard).
+bool InvalidName(const std::string& path) {
+  if (!HoldsWildcard(path)) return false;
+  SetLastError(ERROR_INVALID_NAME);
+  return true;
+}
+
 DWORD AttributesOf(const struct stat& st) {
   DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY
                                          : FILE_ATTRIBUTE_ARCHIVE;
@@ -138,6 +145,7 @@ class PosixFileSystem final : public FileSystem {
  public:
   std::unique_ptr<File> Open(const std::string& path, DWORD access,
                              Disposition disposition) override {
+    if (InvalidName(path)) return nullptr;
     std::string native = NativePath(path);
     struct stat st {};
     bool exists = ::stat(native.c_str(), &st) == 0;
@@ -190,6 +198,7 @@ class PosixFileSystem final : public FileSystem {
 
   bool CopyFile(const std::string& from, const std::string& to,
                 bool fail_if_exists) override {
+    if (InvalidName(from) || InvalidName(to)) return false;
     std::string src_path = NativePath(from);
     int src = ::open(src_path.c_str(), O_RDONLY | O_CLOEXEC);
     if (src < 0) return Fail(errno);
@@ -242,6 +251,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool DeleteFile(const std::string& path) override {
+    if (InvalidName(path)) return false;
     std::string native = NativePath(path);
     struct stat st {};
     if (::lstat(native.c_str(), &st) != 0) return Fail(errno);
@@ -255,6 +265,7 @@ class PosixFileSystem final : public FileSystem {
 
   bool MoveFile(const std::string& from, const std::string& to,
                 bool replace) override {
+    if (InvalidName(from) || InvalidName(to)) return false;
     std::string src = NativePath(from);
     std::string dst = NativePath(to);
     if (replace) {
@@ -282,16 +293,19 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool CreateDirectory(const std::string& path) override {
+    if (InvalidName(path)) return false;
     if (::mkdir(NativePath(path).c_str(), 0777) != 0) return Fail(errno);
     return true;
   }
 
   bool RemoveDirectory(const std::string& path) override {
+    if (InvalidName(path)) return false;
     if (::rmdir(NativePath(path).c_str()) != 0) return Fail(errno);
     return true;
   }
 
   DWORD GetFileAttributes(const std::string& path) override {
+    if (InvalidName(path)) return INVALID_FILE_ATTRIBUTES;
     struct stat st {};
     if (::stat(NativePath(path).c_str(), &st) != 0) {
       SetLastErrorFromErrno(errno);
@@ -301,6 +315,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool SetFileAttributes(const std::string& path, DWORD attributes) override {
+    if (InvalidName(path)) return false;
     std::string native = NativePath(path);
     struct stat st {};
     if (::stat(native.c_str(), &st) != 0) return Fail(errno);
@@ -319,8 +334,11 @@ class PosixFileSystem final : public FileSystem {
     matches->clear();
     std::string native = NativePath(pattern);
     size_t slash = native.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : native.substr(0, slash);
-    if (folder.empty()) folder = "/";
+    std::string folder = slash == std::string::npos ? std::string(".")
+                         : slash == 0                ? std::string("/")
+                                                     : native.substr(0, slash);
+    // Only the last component is a pattern; the folder is a name.
+    if (InvalidName(folder)) return false;
     std::string name_pattern =
         NameFromNative(slash == std::string::npos ? native : native.substr(slash + 1));
     if (name_pattern.empty()) {
@@ -328,11 +346,21 @@ class PosixFileSystem final : public FileSystem {
       SetLastError(ERROR_FILE_NOT_FOUND);
       return false;
     }
-    bool wild = name_pattern.find_first_of("*?") != std::string::npos;
     struct stat st {};
-    if (!wild && ::stat(native.c_str(), &st) == 0) {
-      matches->push_back(FindDataOf(name_pattern, st));
-      return true;
+    if (!HoldsWildcard(name_pattern)) {
+      // A plain name is looked up as the operating system resolves it, case
+      // and all, so that what is found here is what opening it finds.
+      if (::stat(native.c_str(), &st) == 0) {
+        matches->push_back(FindDataOf(name_pattern, st));
+        return true;
+      }
+      int err = errno;
+      SetLastError(err == ENOENT && ::stat(folder.c_str(), &st) == 0 &&
+                           S_ISDIR(st.st_mode)
+                       ? ERROR_FILE_NOT_FOUND
+                   : err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND
+                                                     : Win32ErrorFromErrno(err));
+      return false;
     }
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) {

@@ -2,7 +2,9 @@
 // the system goes, in place of the Win32 file API.
 //
 // Paths are the system's own Windows-style paths in the process code page;
-// implementations translate them (see path.h). Every failing call sets the
+// implementations translate them (see path.h). Every call but Find refuses a
+// path holding '?' or '*' with ERROR_INVALID_NAME, as does Find when they
+// stand in its folder part. Every failing call sets the
 // per-thread last error to a Win32 code. Tests swap the current file system
 // for a fault-injecting one (fault_injecting_file_system.h).
 #ifndef TAVIRELLE_PLATFORM_FILE_SYSTEM_H_
@@ -98,6 +100,7 @@ class FileSystem {
   // Lists the entries of the pattern's folder whose names match its last
   // component ('*' and '?', ignoring case). "." and ".." come first (outside
   // the root folder), then the other matches sorted by name ignoring case.
+  // A last component without wildcards is one look-up of that exact name.
   // Returns false with ERROR_FILE_NOT_FOUND (or ERROR_PATH_NOT_FOUND) when
   // nothing matches.
   virtual bool Find(const std::string& pattern,

@@ -1,9 +1,13 @@
 #include "platform/file_system.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/fault_injecting_file_system.h"
 #include "platform/last_error.h"
+#include "testing/memory_file_system.h"
 #include "testing/temp_dir.h"
 
 namespace {
@@ -136,3 +140,95 @@ TEST(MoveFile, WithoutReplaceNeverReplacesAFile) {
 }
 
 }  // namespace
+
+// The real file system and the memory one used by tests agree on names.
+struct NameCase {
+  const char* label;
+  bool real;
+};
+
+class FileNames : public ::testing::TestWithParam<NameCase> {
+ protected:
+  FileSystem* fs() { return GetParam().real ? RealFileSystem() : &memory_; }
+  std::string root() { return GetParam().real ? dir_.path() : "/m/"; }
+  // Makes a file or folder behind the platform layer's back, as another
+  // program could: the layer itself refuses such names.
+  void MakeFile(const std::string& name) {
+    if (GetParam().real) {
+      int fd = ::open(dir_.Join(name).c_str(), O_CREAT | O_WRONLY, 0666);
+      ASSERT_GE(fd, 0);
+      ::close(fd);
+    } else {
+      memory_.SetFile(root() + name, "x");
+    }
+  }
+  void MakeFolder(const std::string& name) {
+    if (GetParam().real) {
+      ASSERT_EQ(::mkdir(dir_.Join(name).c_str(), 0777), 0);
+    } else {
+      memory_.SetFile(root() + name + "/inner", "x");
+    }
+  }
+
+  TempDir dir_;
+  MemoryFileSystem memory_;
+};
+
+TEST_P(FileNames, WildcardsInANameAreInvalidEverywhereButAFindPattern) {
+  // What a lossy conversion makes of a Greek name, and a folder named alike.
+  MakeFile("??????.jpg");
+  MakeFolder("??");
+  MakeFile("ok.jpg");
+  std::string lossy = root() + "??????.jpg", star = root() + "*.jpg", ok = root() + "ok.jpg";
+  auto refused = [](bool failed) {
+    return failed && GetLastError() == ERROR_INVALID_NAME;
+  };
+  FileSystem* f = fs();
+  for (const std::string& name : {lossy, star, root() + "??\\inner"}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(refused(f->Open(name, GENERIC_READ, Disposition::kOpenExisting) == nullptr));
+    EXPECT_TRUE(refused(f->Open(name, GENERIC_WRITE, Disposition::kCreateAlways) == nullptr));
+    EXPECT_TRUE(refused(!f->CopyFile(name, root() + "copy.jpg", false)));
+    EXPECT_TRUE(refused(!f->CopyFile(ok, name, false)));
+    EXPECT_TRUE(refused(!f->MoveFile(name, root() + "moved.jpg", true)));
+    EXPECT_TRUE(refused(!f->MoveFile(ok, name, true)));
+    EXPECT_TRUE(refused(!f->DeleteFile(name)));
+    EXPECT_TRUE(refused(f->GetFileAttributes(name) == INVALID_FILE_ATTRIBUTES));
+    EXPECT_TRUE(refused(!f->SetFileAttributes(name, FILE_ATTRIBUTE_READONLY)));
+    EXPECT_TRUE(refused(!f->CreateDirectory(name)));
+  }
+  EXPECT_TRUE(refused(!f->RemoveDirectory(root() + "??")));
+  std::vector<FindData> found;
+  EXPECT_TRUE(refused(!f->Find(root() + "??\\*", &found)));
+  // Nothing was touched, and as a pattern the name still matches.
+  EXPECT_NE(f->GetFileAttributes(ok), INVALID_FILE_ATTRIBUTES);
+  ASSERT_TRUE(f->Find(lossy, &found));
+  EXPECT_EQ(Names(found), (std::vector<std::string>{"??????.jpg"}));
+  // ':' and '|' never come from a conversion and stay legal here.
+  ASSERT_NE(f->Open(root() + "a:b|c.txt", GENERIC_WRITE, Disposition::kCreateNew), nullptr);
+  EXPECT_NE(f->GetFileAttributes(root() + "a:b|c.txt"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_P(FileNames, APlainNameIsFoundOnlyAsSpelledAndAPatternIgnoresCase) {
+  MakeFile("hills.jpg");
+  MakeFolder("photos");
+  FileSystem* f = fs();
+  std::vector<FindData> found;
+  EXPECT_FALSE(f->Find(root() + "HILLS.JPG", &found));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(f->Find(root() + "gone\\hills.jpg", &found));
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(f->GetFileAttributes(root() + "HILLS.JPG"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(f->Open(root() + "HILLS.JPG", GENERIC_READ, Disposition::kOpenExisting), nullptr);
+  ASSERT_TRUE(f->Find(root() + "hills.jpg", &found));
+  EXPECT_EQ(Names(found), (std::vector<std::string>{"hills.jpg"}));
+  ASSERT_TRUE(f->Find(root() + "HILLS.*", &found));
+  EXPECT_EQ(Names(found), (std::vector<std::string>{"hills.jpg"}));
+  EXPECT_FALSE(f->Find(root() + "PHOTOS", &found));
+  ASSERT_TRUE(f->Find(root() + "photos", &found));
+  EXPECT_TRUE(found[0].IsFolder());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFileSystems, FileNames,
+                         ::testing::Values(NameCase{"Real", true}, NameCase{"Memory", false}),
+                         [](const auto& info) { return std::string(info.param.label); });

@@ -14,6 +14,10 @@ std::string NativePath(std::string_view path) {
   return AnsiToUtf8(slashed);
 }
 
+bool HoldsWildcard(std::string_view path) {
+  return path.find_first_of("?*") != std::string_view::npos;
+}
+
 std::string NameFromNative(std::string_view native_name) {
   return Utf8ToAnsi(native_name);
 }

@@ -10,6 +10,12 @@
 // the encoding of file names here.
 std::string NativePath(std::string_view path);
 
+// True when a name holds '?' or '*'. Both are wildcards, and '?' is also what
+// a conversion to the code page leaves of a character it lacks, so such a
+// name must never be taken literally: every operation on a named file
+// refuses it with ERROR_INVALID_NAME, and only a pattern may hold them.
+bool HoldsWildcard(std::string_view path);
+
 // A file name read from this machine (UTF-8) in the process code page;
 // characters the code page lacks become '?'.
 std::string NameFromNative(std::string_view native_name);

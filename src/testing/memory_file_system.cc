@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/last_error.h"
+#include "platform/path.h"
 
 namespace {
 
@@ -86,6 +87,13 @@ class MemoryFile final : public File {
   bool open_ = true;
 };
 
+// As the real file system, refuses a name that holds a wildcard.
+bool InvalidName(const std::string& path) {
+  if (!HoldsWildcard(path)) return false;
+  SetLastError(ERROR_INVALID_NAME);
+  return true;
+}
+
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 bool Matches(const char* pattern, const char* name) {
@@ -147,6 +155,7 @@ void MemoryFileSystem::Clear() {
 
 std::unique_ptr<File> MemoryFileSystem::Open(const std::string& path, DWORD access,
                                              Disposition disposition) {
+  if (InvalidName(path)) return nullptr;
   std::string key = Key(path);
   if (folders_.count(key) != 0) {
     SetLastError(ERROR_ACCESS_DENIED);
@@ -191,6 +200,7 @@ std::unique_ptr<File> MemoryFileSystem::Open(const std::string& path, DWORD acce
 
 bool MemoryFileSystem::CopyFile(const std::string& from, const std::string& to,
                                 bool fail_if_exists) {
+  if (InvalidName(from) || InvalidName(to)) return false;
   auto source = files_.find(Key(from));
   if (source == files_.end()) {
     SetLastError(ERROR_FILE_NOT_FOUND);
@@ -211,6 +221,7 @@ bool MemoryFileSystem::CopyFile(const std::string& from, const std::string& to,
 }
 
 bool MemoryFileSystem::DeleteFile(const std::string& path) {
+  if (InvalidName(path)) return false;
   auto it = files_.find(Key(path));
   if (it == files_.end()) {
     SetLastError(ERROR_FILE_NOT_FOUND);
@@ -226,6 +237,7 @@ bool MemoryFileSystem::DeleteFile(const std::string& path) {
 
 bool MemoryFileSystem::MoveFile(const std::string& from, const std::string& to,
                                 bool replace) {
+  if (InvalidName(from) || InvalidName(to)) return false;
   std::string source = Key(from), target = Key(to);
   auto it = files_.find(source);
   if (it == files_.end()) {
@@ -248,6 +260,7 @@ bool MemoryFileSystem::MoveFile(const std::string& from, const std::string& to,
 }
 
 bool MemoryFileSystem::CreateDirectory(const std::string& path) {
+  if (InvalidName(path)) return false;
   std::string key = Key(path);
   if (folders_.count(key) != 0 || files_.count(key) != 0) {
     SetLastError(ERROR_ALREADY_EXISTS);
@@ -262,6 +275,7 @@ bool MemoryFileSystem::CreateDirectory(const std::string& path) {
 }
 
 bool MemoryFileSystem::RemoveDirectory(const std::string& path) {
+  if (InvalidName(path)) return false;
   std::string key = Key(path);
   if (folders_.count(key) == 0) {
     SetLastError(ERROR_PATH_NOT_FOUND);
@@ -280,6 +294,7 @@ bool MemoryFileSystem::RemoveDirectory(const std::string& path) {
 }
 
 DWORD MemoryFileSystem::GetFileAttributes(const std::string& path) {
+  if (InvalidName(path)) return INVALID_FILE_ATTRIBUTES;
   std::string key = Key(path);
   if (folders_.count(key) != 0) return FILE_ATTRIBUTE_DIRECTORY;
   auto it = files_.find(key);
@@ -291,6 +306,7 @@ DWORD MemoryFileSystem::GetFileAttributes(const std::string& path) {
 }
 
 bool MemoryFileSystem::SetFileAttributes(const std::string& path, DWORD attributes) {
+  if (InvalidName(path)) return false;
   auto it = files_.find(Key(path));
   if (it == files_.end()) {
     SetLastError(ERROR_FILE_NOT_FOUND);
@@ -306,9 +322,19 @@ bool MemoryFileSystem::Find(const std::string& pattern, std::vector<FindData>* m
   std::string folder = Parent(key);
   size_t slash = key.rfind('/');
   std::string wanted = slash == std::string::npos ? key : key.substr(slash + 1);
+  if (InvalidName(folder)) return false;
   if (!FolderExists(folder)) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return false;
+  }
+  if (!HoldsWildcard(wanted)) {
+    // A plain name is one exact look-up, as on the real file system.
+    DWORD attributes = GetFileAttributes(key);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    auto file = files_.find(key);
+    uint64_t size = file != files_.end() ? file->second.bytes->size() : 0;
+    matches->push_back({wanted, attributes, size, {}});
+    return true;
   }
   std::string prefix = folder.empty() || folder == "/" ? folder : folder + "/";
   auto child_name = [&](const std::string& path) -> std::string {

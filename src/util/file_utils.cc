@@ -111,6 +111,8 @@ std::string WithoutExtension(const std::string& path) {
 }
 
 bool PathExists(const std::string& path) {
+  // A plain name costs one look-up of exactly that name; only a wildcard
+  // pattern lists its folder.
   std::vector<FindData> found;
   return GetFileSystem()->Find(path, &found);
 }
@@ -132,12 +134,11 @@ bool SetReadOnly(const std::string& path, bool on) {
 
 bool FolderExists(const std::string& path) {
   if (path.empty()) return false;
-  std::string pattern = path;
-  WithTrailingSeparator(pattern, true, true);
-  pattern += "*.";
-  std::vector<FindData> found;
-  return GetFileSystem()->Find(pattern, &found) && !found.empty() &&
-         found.front().IsFolder();
+  // One look-up of the folder itself: listing its contents to see "." would
+  // cost as much as the folder is large, and authoring asks for every photo.
+  DWORD attributes = GetFileSystem()->GetFileAttributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool CreateFolderPath(const std::string& path) {

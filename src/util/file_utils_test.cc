@@ -12,6 +12,8 @@
 #include "platform/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
+#include "platform/path.h"
+#include "testing/memory_file_system.h"
 #include "testing/temp_dir.h"
 #include "util/md5.h"
 
@@ -272,6 +274,58 @@ TEST(Md5, FileDigestEqualsBufferDigest) {
   ASSERT_TRUE(SaveTextToFile(dir.Join("big"), data));
   EXPECT_EQ(Md5FileHex(dir.Join("big")), Md5BufferHex(data.data(), data.size()));
   EXPECT_EQ(Md5FileHex(dir.Join("missing")), "");
+}
+
+// Passes every call on and counts the folder listings (wildcard finds).
+class ListingCounter final : public FileSystem {
+ public:
+  explicit ListingCounter(FileSystem* base) : base_(base) {}
+  int listings = 0;
+
+  std::unique_ptr<File> Open(const std::string& p, DWORD a, Disposition d) override {
+    return base_->Open(p, a, d);
+  }
+  bool CopyFile(const std::string& f, const std::string& t, bool x) override {
+    return base_->CopyFile(f, t, x);
+  }
+  bool DeleteFile(const std::string& p) override { return base_->DeleteFile(p); }
+  bool MoveFile(const std::string& f, const std::string& t, bool r) override {
+    return base_->MoveFile(f, t, r);
+  }
+  bool CreateDirectory(const std::string& p) override { return base_->CreateDirectory(p); }
+  bool RemoveDirectory(const std::string& p) override { return base_->RemoveDirectory(p); }
+  DWORD GetFileAttributes(const std::string& p) override { return base_->GetFileAttributes(p); }
+  bool SetFileAttributes(const std::string& p, DWORD a) override {
+    return base_->SetFileAttributes(p, a);
+  }
+  bool Find(const std::string& pattern, std::vector<FindData>* matches) override {
+    if (HoldsWildcard(FileNameOf(pattern))) ++listings;
+    return base_->Find(pattern, matches);
+  }
+
+ private:
+  FileSystem* base_;
+};
+
+TEST(FileUtils, ExistenceTestsLookUpTheExactNameWithoutListingTheFolder) {
+  MemoryFileSystem memory;
+  for (int i = 0; i < 200; ++i) memory.SetFile("/show/p" + std::to_string(i) + ".jpg", "x");
+  memory.SetFile("/show/hills.jpg", "x");
+  ListingCounter counter(&memory);
+  ScopedFileSystem scope(&counter);
+  EXPECT_TRUE(PathExists("\\show\\hills.jpg"));
+  EXPECT_FALSE(PathExists("\\show\\HILLS.JPG"));  // as opening it would fail
+  EXPECT_TRUE(FolderExists("\\show"));
+  EXPECT_TRUE(FolderExists("\\show\\"));
+  EXPECT_FALSE(FolderExists("\\SHOW"));
+  EXPECT_FALSE(FolderExists("\\show\\hills.jpg"));
+  EXPECT_TRUE(EnsureFolderFor("\\show\\new.jpg"));
+  EXPECT_EQ(MakeUniqueName("\\show\\hills.jpg"), "\\show\\hills (2).jpg");
+  EXPECT_EQ(FileSizeOf("\\show\\hills.jpg"), 1u);
+  EXPECT_EQ(counter.listings, 0);
+  // A pattern still matches ignoring case, as the documented probe does.
+  EXPECT_TRUE(PathExists("\\show\\HILLS.*"));
+  EXPECT_EQ(counter.listings, 1);
 }
 
 }  // namespace
