@@ -1,0 +1,70 @@
+// Paths the user types reach the component, whatever their script.
+//
+// The component takes names as code-page text (Windows-1252), and a name the
+// code page cannot hold would turn into '?' characters that it refuses. A
+// typed path (UTF-8) that the code page holds is passed on as it is; any other
+// is opened here and passed as a pure-ASCII alias that names the open file or
+// folder: "/proc/self/fd/N" for a file, "/proc/self/fd/N/" for a folder (so
+// names can be appended). A new file gets a temporary ASCII name inside its
+// open folder and receives its own name from Commit. The aliases live as long
+// as the UserPaths object.
+#ifndef TAVIRELLE_CLI_USER_PATH_H_
+#define TAVIRELLE_CLI_USER_PATH_H_
+
+#include <string>
+#include <vector>
+
+class UserPaths {
+ public:
+  UserPaths() = default;
+  // Closes what it opened and removes output files never committed.
+  ~UserPaths();
+  UserPaths(const UserPaths&) = delete;
+  UserPaths& operator=(const UserPaths&) = delete;
+
+  // An existing file or folder that the component reads. When it cannot be
+  // opened here the typed text is returned, and the component's own failure
+  // reports it.
+  std::string In(const std::string& typed);
+  // A folder the component writes into; one that needs an alias is created
+  // here first, with its missing parents.
+  std::string OutFolder(const std::string& typed);
+  // A file the component creates (its folder must exist).
+  std::string OutFile(const std::string& typed);
+  // Gives every file written under a temporary name its own name: over an
+  // existing file when `replace` is set, otherwise the first free one of
+  // "NAME.ext", "NAME (2).ext", "NAME (3).ext", ... A file the component did
+  // not write is skipped. False with a one-line reason in *error.
+  bool Commit(bool replace, std::string* error);
+  // What the user typed for a name the component reports back: an alias, or
+  // a path inside an aliased folder. Other names come back unchanged.
+  std::string Typed(const std::string& reported) const;
+
+ private:
+  struct Alias {
+    int fd = -1;
+    std::string alias;  // as given to the component
+    std::string typed;  // as the user spelled it
+    bool folder = false;
+  };
+  struct Output {
+    int folder_fd = -1;
+    std::string temporary, name;  // inside the folder
+    std::string alias, typed_folder;
+    bool committed = false;
+  };
+  std::string Remember(int fd, const std::string& typed, bool folder);
+
+  std::vector<Alias> aliases_;
+  std::vector<Output> outputs_;
+};
+
+// True when the file or folder exists under exactly the typed name.
+bool UserPathExists(const std::string& typed);
+
+// The first entry of the folder whose own name the component cannot take
+// (outside the code page, or holding a wildcard), as UTF-8; empty when there
+// is none or the folder cannot be listed.
+std::string FirstUnreachableEntry(const std::string& typed_folder);
+
+#endif  // TAVIRELLE_CLI_USER_PATH_H_

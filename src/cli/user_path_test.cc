@@ -1,0 +1,117 @@
+#include "cli/user_path.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "platform/file_system.h"
+#include "testing/temp_dir.h"
+
+namespace {
+
+const std::string kGreek = "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1";  // Ελλάδα
+
+bool IsAscii(const std::string& text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// Reads a UTF-8 path directly: the platform layer takes paths for code-page
+// text.
+std::string Read(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return "<missing>";
+  std::string text;
+  char buffer[256];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
+  std::fclose(f);
+  return text;
+}
+
+// Writes behind the platform layer, which would refuse these names.
+void Write(const std::string& utf8_path, const std::string& text) {
+  FILE* f = std::fopen(utf8_path.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << utf8_path;
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fclose(f);
+}
+
+TEST(UserPaths, CodePageNamesPassAndOthersBecomeAsciiAliasesOfTheSameFile) {
+  TempDir dir;
+  UserPaths paths;
+  std::string cafe = dir.Join("Caf\xC3\xA9.jpg");
+  EXPECT_EQ(paths.In(cafe), cafe);
+  EXPECT_EQ(paths.In(dir.Join("a:b|c.jpg")), dir.Join("a:b|c.jpg"));
+
+  ASSERT_EQ(::mkdir(dir.Join(kGreek).c_str(), 0777), 0);
+  std::string greek_file = dir.Join(kGreek + "/\xE4\xB8\xAD.jpg");  // 中
+  Write(greek_file, "photo");
+  Write(dir.Join("what?.jpg"), "question");
+  std::string file = paths.In(greek_file);
+  std::string folder = paths.In(dir.Join(kGreek));
+  std::string question = paths.In(dir.Join("what?.jpg"));
+  for (const std::string& alias : {file, folder, question}) EXPECT_TRUE(IsAscii(alias)) << alias;
+  EXPECT_EQ(Read(file), "photo");
+  EXPECT_EQ(Read(question), "question");
+  EXPECT_EQ(folder.back(), '/');
+  EXPECT_TRUE(GetFileSystem()->Open(folder + "new.txt", GENERIC_WRITE, Disposition::kCreateNew));
+  EXPECT_EQ(Read(dir.Join(kGreek + "/new.txt")), "");
+  EXPECT_EQ(paths.Typed(file), greek_file);
+  EXPECT_EQ(paths.Typed(folder + "new.txt"), dir.Join(kGreek + "/new.txt"));
+  EXPECT_EQ(paths.Typed("/elsewhere"), "/elsewhere");
+  // A missing file keeps its text, so the component's failure names it.
+  EXPECT_EQ(paths.In(dir.Join(kGreek + ".jpg")), dir.Join(kGreek + ".jpg"));
+  EXPECT_FALSE(UserPathExists(dir.Join(kGreek + ".jpg")));
+  EXPECT_TRUE(UserPathExists(greek_file));
+  ASSERT_EQ(::mkdir(dir.Join("plain").c_str(), 0777), 0);
+  Write(dir.Join("plain/Caf\xC3\xA9.jpg"), "");
+  EXPECT_EQ(FirstUnreachableEntry(dir.Join("plain")), "");
+  Write(dir.Join("plain/\xD0\x9C.jpg"), "");  // М
+  EXPECT_EQ(FirstUnreachableEntry(dir.Join("plain")), "\xD0\x9C.jpg");
+}
+
+TEST(UserPaths, OutputsAreCreatedUnderTheirOwnNames) {
+  TempDir dir;
+  std::string deep = dir.Join(kGreek + "/\xD0\x9C\xD0\xB8\xD1\x80");  // Мир
+  {
+    UserPaths paths;
+    std::string folder = paths.OutFolder(deep);
+    ASSERT_TRUE(IsAscii(folder)) << folder;
+    ASSERT_TRUE(WriteWholeFile(folder + "meta.xml", "m"));
+    EXPECT_EQ(Read(deep + "/meta.xml"), "m");
+
+    // A new package never replaces a file: it takes the next free name.
+    std::string package = deep + "/" + kGreek + ".PKG";
+    Write(package, "old");
+    std::string alias = paths.OutFile(package);
+    ASSERT_TRUE(IsAscii(alias)) << alias;
+    ASSERT_TRUE(WriteWholeFile(alias, "new"));
+    std::string error;
+    ASSERT_TRUE(paths.Commit(false, &error)) << error;
+    EXPECT_EQ(Read(package), "old");
+    EXPECT_EQ(Read(deep + "/" + kGreek + " (2).pkg"), "new");
+    EXPECT_EQ(paths.Typed(alias), deep + "/" + kGreek + " (2).pkg");
+
+    // A thumbnail replaces its file; one never written is not made.
+    std::string thumb = paths.OutFile(package);
+    ASSERT_TRUE(WriteWholeFile(thumb, "thumb"));
+    paths.OutFile(deep + "/" + kGreek + ".never");
+    ASSERT_TRUE(paths.Commit(true, &error)) << error;
+    EXPECT_EQ(Read(package), "thumb");
+    EXPECT_FALSE(UserPathExists(deep + "/" + kGreek + ".never"));
+
+    // Left uncommitted, the temporary file goes with the object.
+    ASSERT_TRUE(WriteWholeFile(paths.OutFile(deep + "/" + kGreek + ".tmp"), "x"));
+  }
+  std::vector<FindData> found;
+  std::string listing;
+  UserPaths again;
+  ASSERT_TRUE(GetFileSystem()->Find(again.In(deep) + "*", &found));
+  for (const FindData& entry : found) listing += entry.name + ";";
+  EXPECT_EQ(listing, ".;..;?????? (2).pkg;??????.PKG;meta.xml;");
+}
+
+}  // namespace
