@@ -1,5 +1,6 @@
 // tavirelle author: one show authored through IQXHelper, as a host would.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include "cli/command.h"
 #include "cli/picture_failure.h"
 #include "cli/progress.h"
+#include "cli/user_path.h"
 #include "imaging/photo_image.h"
 #include "platform/bstr.h"
 #include "platform/file_system.h"
@@ -152,10 +154,17 @@ int RunAuthor(const std::vector<std::string>& arguments) {
   if (music == "default") music = "default_music";
   if (music == "none") music = "none_music";
   for (const auto& photo : args) {
-    std::string problem = PhotoProblem(photo);
+    if (!UserPathExists(photo)) return Fail(photo + ": no such file");
+    UserPaths reachable;
+    std::string problem = PhotoProblem(reachable.In(photo));
     if (!problem.empty()) return Fail(photo + ": " + problem);
   }
 
+  // A folder named outside the code page is made here, so that the component
+  // can be handed an alias of it; a failed run removes it again below.
+  UserPaths paths;
+  const bool out_existed = UserPathExists(out);
+  const std::string out_reachable = paths.OutFolder(out);
   IQXHelper* show = nullptr;
   if (FAILED(CreateQXHelper(IQXHelper::kIid, reinterpret_cast<void**>(&show)))) {
     return Fail("cannot create the show object");
@@ -163,7 +172,7 @@ int RunAuthor(const std::vector<std::string>& arguments) {
   std::vector<std::string> lines, warnings;
   int status = 0;
   {
-    OutputFolder folder(ToAnsi(out));
+    OutputFolder folder(ToAnsi(out_reachable));
     std::string problem = folder.Claim();
     if (!problem.empty()) {
       show->Release();
@@ -187,12 +196,17 @@ int RunAuthor(const std::vector<std::string>& arguments) {
           failure = "cannot create a photo object";
           break;
         }
-        ScopedBstr path(BstrFromUtf8(args[i]));
+        UserPaths photo_path;  // one photo open at a time, however many there are
+        const std::string reachable = photo_path.In(args[i]);
+        ScopedBstr path(BstrFromUtf8(reachable));
         ScopedBstr date(BstrFromUtf8(display_date));
         photo->put_Path(path.get());
         photo->put_Orientation(static_cast<PhotoOrientation>(orientation));
         photo->put__DisplayDate(date.get());
         HRESULT hr = show->AddPhoto(photo);
+        // An alias is a descriptor's number: the show keeps the photo's own name.
+        ScopedBstr original(BstrFromUtf8(FileNameOf(args[i])));
+        photo->put__OriginalName(original.get());
         std::string online = GetText(photo, &IPhotoDesc::get__OnlineName);
         LONG width = 0, height = 0;
         photo->get__Width(&width);
@@ -208,7 +222,7 @@ int RunAuthor(const std::vector<std::string>& arguments) {
         lines.push_back("photo: " + online + " " + std::to_string(width) + " " +
                         std::to_string(height) + " " + taken);
         if (!PathExists(ThumbnailPathOf(folder.path() + ToAnsi(online)))) {
-          warnings.push_back(args[i] + ": no thumbnail: " + WhyNoThumbnail(ToAnsi(args[i])));
+          warnings.push_back(args[i] + ": no thumbnail: " + WhyNoThumbnail(ToAnsi(reachable)));
         }
       }
       if (failure.empty()) progress.Update(args.size());
@@ -226,7 +240,10 @@ int RunAuthor(const std::vector<std::string>& arguments) {
     }
   }
   show->Release();
-  if (status != 0) return status;
+  if (status != 0) {
+    if (!out_existed && out_reachable != out) ::rmdir(out.c_str());
+    return status;
+  }
   for (const auto& warning : warnings) {
     std::fprintf(stderr, "tavirelle: warning: %s\n", warning.c_str());
   }

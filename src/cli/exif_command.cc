@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/user_path.h"
 #include "imaging/photo_image.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
@@ -43,7 +44,9 @@ int RunExif(const std::vector<std::string>& arguments) {
   if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (args.size() != 1) return UsageError("exif");
 
-  const std::string photo = ToAnsi(args[0]);
+  UserPaths paths;
+  if (!UserPathExists(args[0])) return Fail(args[0] + ": no such file");
+  const std::string photo = ToAnsi(paths.In(args[0]));
   const std::string problem = PhotoProblem(photo);
   if (!problem.empty()) return Fail(args[0] + ": " + problem);
   // Checked before anything is written: the preview would replace the
@@ -51,7 +54,8 @@ int RunExif(const std::vector<std::string>& arguments) {
   if (wantsPreview && SameFile(args[0], previewOption)) {
     return Fail(previewOption + ": is the photo itself; give another file");
   }
-  const std::string preview = wantsPreview ? ToAnsi(previewOption) : ScratchPreviewPath();
+  const std::string preview =
+      wantsPreview ? ToAnsi(paths.OutFile(previewOption)) : ScratchPreviewPath();
 
   PhotoImage image;
   PhotoMetadata info;
@@ -63,6 +67,8 @@ int RunExif(const std::vector<std::string>& arguments) {
     return Fail(args[0] + ": its preview cannot be checked in the scratch folder " +
                 ToUtf8(FolderOf(preview)) + ": " + cause);
   }
+  std::string error;
+  if (!paths.Commit(true, &error)) return Fail(error);
 
   std::printf("date: %s\n", ToUtf8(info.dateTaken).c_str());
   std::printf("width: %d\n", info.width);

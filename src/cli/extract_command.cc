@@ -12,6 +12,7 @@
 #include "cli/command.h"
 #include "cli/file_io_session.h"
 #include "cli/progress.h"
+#include "cli/user_path.h"
 #include "package/show_package.h"
 #include "platform/last_error.h"
 #include "showdata/show_data.h"
@@ -38,8 +39,9 @@ int RunExtract(const std::vector<std::string>& arguments) {
   FileIOSession session;
   std::string error;
   if (!session.Create(&error)) return Fail(error);
-  if (!session.Open(args[0], false, &error)) return Fail(error);
-  std::string folder = AsOutputFolder(args[1]);
+  UserPaths paths;
+  if (!session.Open(paths.In(args[0]), false, &error)) return Fail(paths.Typed(error));
+  std::string folder = AsOutputFolder(paths.OutFolder(args[1]));
   if (!CreateFolderPath(ToAnsi(folder))) {
     return Fail(args[1] + ": the folder cannot be created (" + ErrorInWords(GetLastError()) +
                 ")");
@@ -81,9 +83,9 @@ int RunExtract(const std::vector<std::string>& arguments) {
     if (failures.size() > kNamed) {
       list += " and " + std::to_string(failures.size() - kNamed) + " more";
     }
-    return Fail(args[0] + ": not extracted into " + folder + ": " + list);
+    return Fail(args[0] + ": not extracted into " + paths.Typed(folder) + ": " + list);
   }
-  std::printf("extracted: %s\n", folder.c_str());
+  std::printf("extracted: %s\n", paths.Typed(folder).c_str());
   std::fflush(stdout);
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "cli/command.h"
 #include "cli/file_io_session.h"
+#include "cli/user_path.h"
 #include "platform/bstr.h"
 #include "package/show_package.h"
 #include "platform/file_system.h"
@@ -56,12 +57,13 @@ int RunInfo(const std::vector<std::string>& arguments) {
   std::string error;
   if (!session.Create(&error)) return Fail(error);
   IQXFileIO* io = session.get();
-  if (!session.Open(args[0], false, &error)) return Fail(error);
+  UserPaths paths;
+  if (!session.Open(paths.In(args[0]), false, &error)) return Fail(paths.Typed(error));
 
   std::unique_ptr<ScratchFolder> scratch;
   std::string folder;
   if (has_out) {
-    folder = ToAnsi(AsOutputFolder(out));
+    folder = ToAnsi(AsOutputFolder(paths.OutFolder(out)));
     if (!CreateFolderPath(folder)) {
       return Fail(out + ": the folder cannot be created (" + ErrorInWords(GetLastError()) + ")");
     }

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "cli/command.h"
+#include "cli/user_path.h"
 #include "package/show_package.h"
 
 namespace {
@@ -17,7 +18,8 @@ int RunList(const std::vector<std::string>& arguments) {
   if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (args.size() != 1) return UsageError("list");
   ShowPackage package;
-  if (!package.OpenPackage(ToAnsi(args[0]), false)) {
+  UserPaths paths;
+  if (!package.OpenPackage(ToAnsi(paths.In(args[0])), false)) {
     return Fail(args[0] + ": " + DescribeOpenError(package.openError()));
   }
   for (const PackageEntry& entry : package.entries()) {

@@ -3,6 +3,7 @@
 
 #include "cli/command.h"
 #include "cli/file_io_session.h"
+#include "cli/user_path.h"
 #include "package/show_package.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
@@ -17,7 +18,8 @@ int RunMeta(const std::vector<std::string>& arguments) {
   FileIOSession session;
   std::string error;
   if (!session.Create(&error)) return Fail(error);
-  if (!session.Open(args[0], false, &error)) return Fail(error);
+  UserPaths paths;
+  if (!session.Open(paths.In(args[0]), false, &error)) return Fail(paths.Typed(error));
   ShowPackage& package = session.package();
   // The same reading, fall-back and repair as GetMetaXml; the command also
   // needs to know whether the text it got is one a player can use, which

@@ -14,6 +14,7 @@
 #include "cli/file_io_session.h"
 #include "cli/progress.h"
 #include "package/show_package.h"
+#include "cli/user_path.h"
 #include "platform/bstr.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
@@ -56,26 +57,28 @@ bool NamedPhotos(const std::string& meta_text, std::vector<std::string>* photos)
 
 // Whether `folder` (a command argument) holds a show that can be packed;
 // otherwise *problem is the line that says what is missing.
-bool CheckShowFolder(const std::string& folder, std::vector<PackageSource>* sources,
-                     std::string* problem) {
+// `reachable` is the name the component can take for it (see user_path.h).
+bool CheckShowFolder(const std::string& folder, const std::string& reachable,
+                     std::vector<PackageSource>* sources, std::string* problem) {
   DWORD error = 0;
-  if (!ListPackageSources(ToAnsi(folder), sources, &error)) {
+  if (!ListPackageSources(ToAnsi(reachable), sources, &error)) {
     *problem = folder + ": " + ErrorInWords(error);
     return false;
   }
-  std::string meta_path = AsOutputFolder(folder) + "meta.xml";
+  const std::string meta_name = AsOutputFolder(folder) + "meta.xml";
+  const std::string meta_path = ToAnsi(AsOutputFolder(reachable) + "meta.xml");
   std::string meta_text;
-  if (!PathExists(ToAnsi(meta_path)) || FolderExists(ToAnsi(meta_path))) {
-    *problem = meta_path + ": no such file (not a show folder)";
+  if (!PathExists(meta_path) || FolderExists(meta_path)) {
+    *problem = meta_name + ": no such file (not a show folder)";
     return false;
   }
   std::vector<std::string> photos;
-  if (!ReadWholeFile(ToAnsi(meta_path), &meta_text)) {
-    *problem = meta_path + ": " + ErrorInWords(GetLastError());
+  if (!ReadWholeFile(meta_path, &meta_text)) {
+    *problem = meta_name + ": " + ErrorInWords(GetLastError());
     return false;
   }
   if (!NamedPhotos(meta_text, &photos)) {
-    *problem = meta_path + ": does not load as a show description";
+    *problem = meta_name + ": does not load as a show description";
     return false;
   }
   std::set<std::string> stored;
@@ -109,18 +112,25 @@ int RunPack(const std::vector<std::string>& arguments) {
   std::string unknown;
   if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (args.size() != 2) return UsageError("pack");
-  if (!FolderExists(ToAnsi(args[0]))) return Fail(args[0] + ": no such folder");
+  UserPaths paths;
+  const std::string from = paths.In(args[0]);
+  if (!FolderExists(ToAnsi(from))) return Fail(args[0] + ": no such folder");
+  // Entry names are code-page text: a name outside it could not be stored.
+  std::string unreachable = FirstUnreachableEntry(args[0]);
+  if (!unreachable.empty()) {
+    return Fail(AsOutputFolder(args[0]) + unreachable + ": the name cannot be stored in a package");
+  }
   std::vector<PackageSource> sources;
   std::string problem;
-  if (!CheckShowFolder(args[0], &sources, &problem)) return Fail(problem);
+  if (!CheckShowFolder(args[0], from, &sources, &problem)) return Fail(problem);
   uint64_t size = PackageSizeOf(sources);
   if (size > kMaxPackageSize) return Fail(args[0] + ": " + TooLarge(size));
 
   FileIOSession session;
   std::string error;
   if (!session.Create(&error)) return Fail(error);
-  ScopedBstr folder(BstrFromUtf8(args[0]));
-  ScopedBstr target(BstrFromUtf8(args[1]));
+  ScopedBstr folder(BstrFromUtf8(from));
+  ScopedBstr target(BstrFromUtf8(paths.OutFile(args[1])));
   ScopedBstr written;
   RemovePartialFilesOnInterrupt();
   // The package grows under its temporary name while the component writes
@@ -143,16 +153,17 @@ int RunPack(const std::vector<std::string>& arguments) {
   if (status == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)) {
     // A show file grew after the check.
     DWORD ignored = 0;
-    ListPackageSources(ToAnsi(args[0]), &sources, &ignored);
+    ListPackageSources(ToAnsi(from), &sources, &ignored);
     return Fail(args[0] + ": " + TooLarge(std::max(PackageSizeOf(sources), kMaxPackageSize + 1)));
   }
   if (status != S_OK) {
     std::string source = UnreadableSource(sources);
-    if (!source.empty()) return Fail(source);
+    if (!source.empty()) return Fail(paths.Typed(source));
     return Fail(args[1] + ": " + (status == E_FAIL ? std::string("the package could not be written")
                                                    : HresultInWords(status)));
   }
-  std::printf("written: %s\n", ToUtf8(written.Ansi()).c_str());
+  if (!paths.Commit(false, &error)) return Fail(error);
+  std::printf("written: %s\n", paths.Typed(ToUtf8(written.Ansi())).c_str());
   return 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include "cli/command.h"
 #include "cli/picture_failure.h"
+#include "cli/user_path.h"
 #include "imaging/photo_image.h"
 
 namespace {
@@ -58,8 +59,13 @@ int RunThumbnail(const std::vector<std::string>& arguments) {
   if (SameFile(photo, out)) return Fail(out + ": is the photo itself; give another file");
 
   PhotoImage image;
-  const bool made = image.MakeThumbnail(ToAnsi(photo), ToAnsi(out), settings);
+  UserPaths paths;
+  std::string error;
+  const bool made = image.MakeThumbnail(ToAnsi(paths.In(photo)), ToAnsi(paths.OutFile(out)),
+                                        settings) &&
+                    paths.Commit(true, &error);
   image.ReleasePixels();
+  if (!error.empty()) return Fail(error);
   if (!made) {
     if (image.failure == PictureFailure::kUnwritable) {
       return Fail(out + ": cannot be written: " + PictureFailureInWords(image));

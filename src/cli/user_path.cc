@@ -146,16 +146,19 @@ bool UserPaths::Commit(bool replace, std::string* error) {
 
 std::string UserPaths::Typed(const std::string& reported) const {
   for (const Output& output : outputs_) {
-    if (reported == output.alias) return output.typed_folder + output.name;
+    if (reported.compare(0, output.alias.size(), output.alias) == 0) {
+      return output.typed_folder + output.name + reported.substr(output.alias.size());
+    }
   }
   for (const Alias& alias : aliases_) {
-    if (reported == alias.alias || reported == FdPath(alias.fd)) return alias.typed;
-    if (!alias.folder) continue;
     std::string prefix = FdPath(alias.fd);
-    if (reported.size() > prefix.size() && reported.compare(0, prefix.size(), prefix) == 0 &&
-        (reported[prefix.size()] == '/' || reported[prefix.size()] == '\\')) {
-      return WithSlash(alias.typed) + reported.substr(prefix.size() + 1);
+    if (reported.compare(0, prefix.size(), prefix) != 0) continue;
+    std::string rest = reported.substr(prefix.size());
+    if (!rest.empty() && std::isdigit(static_cast<unsigned char>(rest[0]))) continue;
+    if (alias.folder && !rest.empty() && (rest[0] == '/' || rest[0] == '\\')) {
+      return WithSlash(alias.typed) + rest.substr(1);
     }
+    return alias.typed + rest;
   }
   return reported;
 }

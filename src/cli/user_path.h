@@ -36,8 +36,9 @@ class UserPaths {
   // "NAME.ext", "NAME (2).ext", "NAME (3).ext", ... A file the component did
   // not write is skipped. False with a one-line reason in *error.
   bool Commit(bool replace, std::string* error);
-  // What the user typed for a name the component reports back: an alias, or
-  // a path inside an aliased folder. Other names come back unchanged.
+  // The text the component reports back (a name, or a message that starts
+  // with one) with a leading alias, or aliased folder, spelled as the user
+  // typed it. Other texts come back unchanged.
   std::string Typed(const std::string& reported) const;
 
  private:

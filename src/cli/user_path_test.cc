@@ -61,6 +61,7 @@ TEST(UserPaths, CodePageNamesPassAndOthersBecomeAsciiAliasesOfTheSameFile) {
   EXPECT_EQ(Read(dir.Join(kGreek + "/new.txt")), "");
   EXPECT_EQ(paths.Typed(file), greek_file);
   EXPECT_EQ(paths.Typed(folder + "new.txt"), dir.Join(kGreek + "/new.txt"));
+  EXPECT_EQ(paths.Typed(file + ": not a package"), greek_file + ": not a package");
   EXPECT_EQ(paths.Typed("/elsewhere"), "/elsewhere");
   // A missing file keeps its text, so the component's failure names it.
   EXPECT_EQ(paths.In(dir.Join(kGreek + ".jpg")), dir.Join(kGreek + ".jpg"));

@@ -7,6 +7,7 @@
 
 #include "cli/command.h"
 #include "cli/progress.h"
+#include "cli/user_path.h"
 #include "package/show_package.h"
 #include "util/md5.h"
 
@@ -18,7 +19,8 @@ int RunVerify(const std::vector<std::string>& arguments) {
   if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (args.size() != 1) return UsageError("verify");
   ShowPackage package;
-  if (!package.OpenPackage(ToAnsi(args[0]), false)) {
+  UserPaths paths;
+  if (!package.OpenPackage(ToAnsi(paths.In(args[0])), false)) {
     return Fail(args[0] + ": " + DescribeOpenError(package.openError()));
   }
   // Progress counts mebibytes read, so that a few large entries show it too.
