@@ -173,7 +173,11 @@ std::string FirstUnreachableEntry(const std::string& typed_folder) {
   if (dir == nullptr) return {};
   std::string found;
   while (struct dirent* entry = ::readdir(dir)) {
-    if (Unreachable(entry->d_name)) {
+    struct stat st {};
+    bool folder = entry->d_type == DT_DIR ||
+                  (entry->d_type == DT_UNKNOWN &&
+                   ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode));
+    if (!folder && Unreachable(entry->d_name)) {
       found = entry->d_name;
       break;
     }

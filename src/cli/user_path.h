@@ -63,9 +63,9 @@ class UserPaths {
 // True when the file or folder exists under exactly the typed name.
 bool UserPathExists(const std::string& typed);
 
-// The first entry of the folder whose own name the component cannot take
-// (outside the code page, or holding a wildcard), as UTF-8; empty when there
-// is none or the folder cannot be listed.
+// The first file (not folder) in the folder whose own name the component
+// cannot take (outside the code page, or holding a wildcard), as UTF-8;
+// empty when there is none or the folder cannot be listed.
 std::string FirstUnreachableEntry(const std::string& typed_folder);
 
 #endif  // TAVIRELLE_CLI_USER_PATH_H_
