@@ -1,0 +1,237 @@
+// tavirelle play SOURCE [--out DIR] [--open]
+//
+// Writes a player for a show into a new folder: the show's files (extracted
+// from a package, with their checksums checked, or copied from a show
+// folder) and an index.html that plays them from file:// with nothing but a
+// browser. Everything is written inside that folder, which must be new or
+// empty so that nothing there is overwritten or written through a link.
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "cli/file_io_session.h"
+#include "cli/player_data.h"
+#include "package/show_package.h"
+#include "platform/bstr.h"
+#include "platform/file_system.h"
+#include "platform/last_error.h"
+#include "util/file_utils.h"
+#include "util/md5.h"
+#include "util/text.h"
+
+extern char** environ;
+
+namespace {
+
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+  return path;
+}
+
+// "trip.tavirelle" -> "trip-player", "myshow/" -> "myshow-player", then
+// "trip-player (2)" and so on while the name is taken.
+std::string DefaultPlayerFolder(const std::string& source, bool is_folder) {
+  std::string base = WithoutTrailingSlashes(source);
+  if (!is_folder) {
+    std::string name = FileNameOf(base);
+    std::string stem = WithoutExtension(name);
+    if (!stem.empty()) base = base.substr(0, base.size() - name.size()) + stem;
+  }
+  base += "-player";
+  std::string candidate = base;
+  for (int n = 2; PathExists(ToAnsi(candidate)); ++n) candidate = FormatText("%s (%i)", base.c_str(), n);
+  return candidate;
+}
+
+bool IsMissingOrEmptyFolder(const std::string& folder) {
+  if (!PathExists(ToAnsi(folder))) return true;
+  if (!FolderExists(ToAnsi(folder))) return false;
+  std::vector<FindData> found;
+  GetFileSystem()->Find(ToAnsi(WithoutTrailingSlashes(folder)) + "/*", &found);
+  for (const FindData& entry : found) {
+    if (entry.name != "." && entry.name != "..") return false;
+  }
+  return true;
+}
+
+// The show's files, taken from a show folder or a package into the player
+// folder. A file the show lacks is reported and left out: the page says so
+// on its slide. A file that cannot be written is a failure.
+class FileGatherer {
+ public:
+  explicit FileGatherer(std::string out) : out_(std::move(out)) {}
+  virtual ~FileGatherer() = default;
+
+  bool Gather(const std::vector<PlayerSourceFile>& files, std::string* error) {
+    for (const PlayerSourceFile& file : files) {
+      std::string target = ToAnsi(out_) + file.local;
+      if (PathExists(target)) continue;
+      if (!EnsureFolderFor(target)) {
+        *error = ToUtf8(target) + ": the folder cannot be created";
+        return false;
+      }
+      if (!Take(file, target, error)) return false;
+    }
+    return true;
+  }
+
+  const std::vector<std::string>& notes() const { return notes_; }
+
+ protected:
+  // Puts the file at `target`; a file the source lacks is not an error.
+  virtual bool Take(const PlayerSourceFile& file, const std::string& target,
+                    std::string* error) = 0;
+
+  std::string out_;
+  std::vector<std::string> notes_;
+};
+
+class FolderGatherer : public FileGatherer {
+ public:
+  FolderGatherer(std::string folder, std::string out)
+      : FileGatherer(std::move(out)), folder_(std::move(folder)) {}
+
+ private:
+  bool Take(const PlayerSourceFile& file, const std::string& target,
+            std::string* error) override {
+    std::string source = ToAnsi(folder_) + file.in_folder;
+    if (!PathExists(source) || FolderExists(source)) return true;
+    if (!GetFileSystem()->CopyFile(source, target, true)) {
+      *error = ToUtf8(target) + ": " + ErrorInWords(GetLastError());
+      return false;
+    }
+    return true;
+  }
+
+  std::string folder_;
+};
+
+class PackageGatherer : public FileGatherer {
+ public:
+  PackageGatherer(ShowPackage* package, std::string out)
+      : FileGatherer(std::move(out)), package_(package) {}
+
+ private:
+  bool Take(const PlayerSourceFile& file, const std::string& target,
+            std::string* error) override {
+    const PackageEntry* entry = package_->FindEntry(file.in_package);
+    if (entry == nullptr) return true;
+    std::string data;
+    if (!package_->ReadEntryHead(*entry, entry->size, &data) || data.size() != entry->size ||
+        Md5BufferHex(data.data(), data.size()) != entry->md5) {
+      notes_.push_back("damaged: " + ToUtf8(entry->name) + " (left out: its checksum does not match)");
+      return true;
+    }
+    if (!SaveBytesToFile(target, data.data(), static_cast<uint32_t>(data.size()))) {
+      *error = ToUtf8(target) + ": " + ErrorInWords(GetLastError());
+      return false;
+    }
+    return true;
+  }
+
+  ShowPackage* package_;
+};
+
+// Starts the desktop's browser on the page; false when there is none.
+bool OpenInBrowser(const std::string& page, std::string* error) {
+  std::string program = "xdg-open";
+  char* argv[] = {program.data(), const_cast<char*>(page.c_str()), nullptr};
+  pid_t child = 0;
+  if (posix_spawnp(&child, program.c_str(), nullptr, nullptr, argv, environ) != 0) {
+    *error = "no desktop browser to open it with (xdg-open is not installed)";
+    return false;
+  }
+  int status = 0;
+  if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    *error = "xdg-open could not open it";
+    return false;
+  }
+  return true;
+}
+
+int RunPlay(const std::vector<std::string>& arguments) {
+  std::vector<std::string> args = arguments;
+  bool bad = false;
+  std::string out;
+  bool has_out = TakeOption(args, "--out", &out, &bad);
+  bool open = TakeFlag(args, "--open");
+  std::string unknown;
+  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
+  if (bad || args.size() != 1 || (has_out && out.empty())) return UsageError("play");
+  const std::string& source = args[0];
+
+  bool is_folder = FolderExists(ToAnsi(source));
+  if (!is_folder && !PathExists(ToAnsi(source))) return Fail(source + ": no such file or folder");
+  if (!has_out) out = DefaultPlayerFolder(source, is_folder);
+  if (!IsMissingOrEmptyFolder(out)) {
+    return Fail(out + " is not an empty folder; give the player a new one");
+  }
+  std::string folder = AsOutputFolder(out);
+  std::string show_folder = is_folder ? AsOutputFolder(source) : std::string();
+
+  // Opening the package first: a file that is not a package leaves no folder behind.
+  FileIOSession session;
+  ShowPackage package;
+  std::string error;
+  if (!is_folder) {
+    if (!session.Create(&error) || !session.Open(source, false, &error)) return Fail(error);
+    if (!package.OpenPackage(ToAnsi(source), false)) {
+      return Fail(source + ": " + DescribeOpenError(package.openError()));
+    }
+  } else if (!PathExists(ToAnsi(show_folder) + "meta.xml")) {
+    return Fail(source + ": no meta.xml in the show folder");
+  }
+  if (!CreateFolderPath(ToAnsi(folder))) return Fail(out + ": the folder cannot be created");
+
+  std::string meta_path = ToAnsi(folder) + "meta.xml";
+  if (!is_folder) {
+    ScopedBstr output(BstrFromUtf8(folder));
+    session.get()->put_OutputPath(output.get());
+    if (session.get()->GenerateTavirelleData() != S_OK) {
+      return Fail(source + ": the show cannot be extracted");
+    }
+  } else if (!GetFileSystem()->CopyFile(ToAnsi(show_folder) + "meta.xml", meta_path, true)) {
+    return Fail(ToUtf8(meta_path) + ": " + ErrorInWords(GetLastError()));
+  }
+  std::string meta;
+  PlayerShow show;
+  if (!ReadWholeFile(meta_path, &meta)) return Fail(ToUtf8(meta_path) + ": cannot be read");
+  if (!ReadPlayerShow(meta, &show)) {
+    return Fail(source + ": the show description (meta.xml) does not load");
+  }
+
+  std::vector<PlayerSourceFile> files = PlayerSourceFiles(show);
+  FolderGatherer from_folder(show_folder, folder);
+  PackageGatherer from_package(&package, folder);
+  FileGatherer& gatherer = is_folder ? static_cast<FileGatherer&>(from_folder) : from_package;
+  if (!gatherer.Gather(files, &error)) return Fail(error);
+
+  std::string local_root = ToAnsi(folder);
+  ResolvePlayerFiles(&show, [&](const std::string& local) {
+    std::string path = local_root + local;
+    return PathExists(path) && !FolderExists(path);
+  });
+  std::string page = folder + "index.html";
+  if (!SaveTextToFile(ToAnsi(page), PlayerPage(show))) {
+    return Fail(page + ": " + ErrorInWords(GetLastError()));
+  }
+
+  for (const std::string& note : gatherer.notes()) std::printf("%s\n", note.c_str());
+  for (const PlayerSlide& slide : show.slides) {
+    if (slide.missing) std::printf("missing: %s\n", ToUtf8(slide.stored).c_str());
+  }
+  std::printf("images: %zu\nplayer: %s\n", show.slides.size(), page.c_str());
+  if (open && !OpenInBrowser(page, &error)) return Fail("cannot open " + page + ": " + error);
+  return 0;
+}
+
+}  // namespace
+
+TAVIRELLE_COMMAND("play", "SOURCE [--out DIR] [--open]",
+                  "writes a web page that plays the show of a package or show folder "
+                  "into DIR (default: SOURCE-player beside it)",
+                  RunPlay);
