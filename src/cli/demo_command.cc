@@ -47,6 +47,7 @@ int RunDemo(const std::vector<std::string>& arguments) {
   std::string show = dir + "/show";
   std::string package = dir + "/Summer by the sea.tavirelle";
   std::string extracted = dir + "/extracted";
+  std::string player = dir + "/player";
 
   std::vector<std::string> author = {"author", "--out", show, "--title", "Summer by the sea!",
                                      "--created-by", "Tavirelle demo", "--starring",
@@ -64,12 +65,15 @@ int RunDemo(const std::vector<std::string>& arguments) {
       {"Check every entry against its MD5", {"verify", package}},
       {"Ask the package about its show", {"info", package}},
       {"Extract the show for playback", {"extract", package, extracted}},
+      {"Write a player for the show: open its index.html in a browser",
+       {"play", package, "--out", player}},
   };
   for (const auto& step : steps) {
     int status = RunStep(step.what, step.command);
     if (status != 0) return status;
   }
-  std::printf("\ndemo: done; everything is in %s\n", dir.c_str());
+  std::printf("\ndemo: done; everything is in %s\nwatch the show: %s/index.html\n", dir.c_str(),
+              player.c_str());
   return 0;
 }
 
@@ -77,5 +81,5 @@ int RunDemo(const std::vector<std::string>& arguments) {
 
 TAVIRELLE_COMMAND("demo", "[--] [DIR]",
                   "authors, packs, inspects, verifies and extracts a show made of the "
-                  "bundled sample photos, in DIR (a new folder)",
+                  "bundled sample photos and writes its player, in DIR (a new folder)",
                   RunDemo);
