@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,14 @@ std::string WithoutTrailingSlashes(std::string path) {
 // "trip-player (2)" and so on while the name is taken.
 std::string DefaultPlayerFolder(const std::string& source, bool is_folder) {
   std::string base = WithoutTrailingSlashes(source);
+  std::string last = FileNameOf(base);
+  if (last == "." || last == "..") {
+    // "play ." names the folder it is run in: the player goes beside it, by its name.
+    if (char* real = ::realpath(base.c_str(), nullptr)) {
+      base = real;
+      std::free(real);
+    }
+  }
   if (!is_folder) {
     std::string name = FileNameOf(base);
     std::string stem = WithoutExtension(name);
