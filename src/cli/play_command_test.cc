@@ -90,7 +90,8 @@ class PlayCommandTest : public ShowCommandTest {
     std::string out = dir_.Join("browser.txt");
     std::string command =
         "timeout 120 " + chromium_ +
-        " --headless --no-sandbox --disable-gpu --no-first-run --disable-extensions"
+        " --headless --no-sandbox --disable-gpu --disable-dev-shm-usage --no-first-run"
+        " --disable-extensions"
         " --disable-background-networking --disable-component-update --disable-default-apps"
         " --disable-sync --mute-audio --hide-scrollbars --force-prefers-reduced-motion"
         " --window-size=1280,720 --virtual-time-budget=1500 --user-data-dir=" +
@@ -155,6 +156,7 @@ TEST_F(PlayCommandTest, BrowserPlaysTheShowWithKeys) {
   dom = Browse(page, "ArrowRight,ArrowRight", "--dump-dom");
   EXPECT_TRUE(Has(dom, "data-position=\"2\" data-playing=\"false\" data-music=\"song.mp3\""));
   slide = CurrentLayer(dom);
+  EXPECT_TRUE(Has(slide, "<div class=\"layer current fading shown\"")) << slide;  // crossfade
   EXPECT_TRUE(Has(slide, "data-file=\"sunset.jpg\" data-state=\"shown\"")) << slide;
   EXPECT_TRUE(Has(slide, "data-rotation=\"90\" src=\"sunset.jpg\"")) << slide;
   EXPECT_TRUE(Has(slide, "rotate(90deg)")) << slide;

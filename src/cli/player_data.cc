@@ -109,7 +109,9 @@ PlayerSlide ReadSlide(_tagXMLNode* image) {
   LowerCase(is_video);
   slide.video = is_video == "1" || is_video == "true" || !IsSlidePicture(slide.local);
   slide.rotation = ParseRotation(ValueOf(image, "rotation"));
-  slide.duration = ParseWithDefault(ValueOf(image, "duration"), 5, 0.5, 3600);
+  // A duration of no time or less is no duration at all: the default holds.
+  double duration = ParseWithDefault(ValueOf(image, "duration"), 5, 0, 3600);
+  slide.duration = duration <= 0 ? 5 : duration < 0.5 ? 0.5 : duration;
   std::string transition = ValueOf(image, "transition");
   LowerCase(transition);
   slide.crossfade = transition == "crossfade";

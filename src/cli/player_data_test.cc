@@ -60,7 +60,8 @@ TEST(PlayerDataTest, TemplateValuesAreRead) {
       "<image onlineFilename=\"b.jpg\" transition=\"cut\" duration=\"-3\" "
       "exif_date=\"2026:06:21 20:45:10\" display_date=\"Summer\"><music file=\"x.mp3\" "
       "volume=\"250\"/></image>"
-      "<image><onlineFilename>c.jpg</onlineFilename><music volume=\"5\"/></image>");
+      "<image duration=\"0.01\"><onlineFilename>c.jpg</onlineFilename><music volume=\"5\"/>"
+      "</image>");
   ASSERT_EQ(show.slides.size(), 3u);
   EXPECT_TRUE(show.slides[0].crossfade);
   EXPECT_EQ(show.slides[0].duration, 2.5);
@@ -70,10 +71,11 @@ TEST(PlayerDataTest, TemplateValuesAreRead) {
   EXPECT_EQ(show.slides[0].music->local, "song.mp3");
   EXPECT_EQ(show.slides[0].music->volume, 80);
   EXPECT_FALSE(show.slides[1].crossfade);
-  EXPECT_EQ(show.slides[1].duration, 0.5);
+  EXPECT_EQ(show.slides[1].duration, 5);
   EXPECT_EQ(show.slides[1].caption, "Summer");
   EXPECT_EQ(show.slides[1].music->volume, 100);
   EXPECT_EQ(show.slides[2].local, "c.jpg");
+  EXPECT_EQ(show.slides[2].duration, 0.5);
   // A music element without a file starts no music.
   EXPECT_FALSE(show.slides[2].music.has_value());
 }
