@@ -1,7 +1,7 @@
 // tavirelle play SOURCE [--out DIR] [--open]
 //
 // Writes a player for a show into a new folder: the show's files (extracted
-// from a package, with their checksums checked, or copied from a show
+// from a package, each checked against its MD5, or copied from a show
 // folder) and an index.html that plays them from file:// with nothing but a
 // browser. Everything is written inside that folder, which must be new or
 // empty so that nothing there is overwritten or written through a link.
@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,11 @@
 #include "cli/file_io_session.h"
 #include "cli/player_data.h"
 #include "package/show_package.h"
+#include "showdata/show_data.h"
 #include "platform/bstr.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "util/file_utils.h"
-#include "util/md5.h"
 #include "util/text.h"
 
 extern char** environ;
@@ -121,28 +122,36 @@ class FolderGatherer : public FileGatherer {
 
 class PackageGatherer : public FileGatherer {
  public:
-  PackageGatherer(ShowPackage* package, std::string out)
+  PackageGatherer(ShowPackage& package, std::string out)
       : FileGatherer(std::move(out)), package_(package) {}
+
+  // Sorts the outcome of saving one entry: a file that cannot be written
+  // fails the command, a damaged one is named and left out, one the package
+  // lacks is left to the page.
+  bool Note(const std::string& name, const EntrySave& save, std::string* error) {
+    switch (save.result) {
+      case EntrySaveResult::kSaved:
+      case EntrySaveResult::kMissing:
+        return true;
+      case EntrySaveResult::kDamaged:
+      case EntrySaveResult::kMismatch:
+        notes_.push_back("damaged: " + ToUtf8(name) + " (left out: " + DescribeEntrySave(save) +
+                         ")");
+        return true;
+      case EntrySaveResult::kWriteFailed:
+        break;
+    }
+    *error = out_ + ToUtf8(name) + ": " + DescribeEntrySave(save);
+    return false;
+  }
 
  private:
   bool Take(const PlayerSourceFile& file, const std::string& target,
             std::string* error) override {
-    const PackageEntry* entry = package_->FindEntry(file.in_package);
-    if (entry == nullptr) return true;
-    std::string data;
-    if (!package_->ReadEntryHead(*entry, entry->size, &data) || data.size() != entry->size ||
-        Md5BufferHex(data.data(), data.size()) != entry->md5) {
-      notes_.push_back("damaged: " + ToUtf8(entry->name) + " (left out: its checksum does not match)");
-      return true;
-    }
-    if (!SaveBytesToFile(target, data.data(), static_cast<uint32_t>(data.size()))) {
-      *error = ToUtf8(target) + ": " + ErrorInWords(GetLastError());
-      return false;
-    }
-    return true;
+    return Note(file.in_package, package_.SaveEntry(file.in_package, target), error);
   }
 
-  ShowPackage* package_;
+  ShowPackage& package_;
 };
 
 // Starts the desktop's browser on the page; false when there is none.
@@ -184,24 +193,34 @@ int RunPlay(const std::vector<std::string>& arguments) {
 
   // Opening the package first: a file that is not a package leaves no folder behind.
   FileIOSession session;
-  ShowPackage package;
   std::string error;
   if (!is_folder) {
     if (!session.Create(&error) || !session.Open(source, false, &error)) return Fail(error);
-    if (!package.OpenPackage(ToAnsi(source), false)) {
-      return Fail(source + ": " + DescribeOpenError(package.openError()));
-    }
   } else if (!PathExists(ToAnsi(show_folder) + "meta.xml")) {
     return Fail(source + ": no meta.xml in the show folder");
   }
   if (!CreateFolderPath(ToAnsi(folder))) return Fail(out + ": the folder cannot be created");
 
+  // The show's own files come out through the component's extraction, as
+  // for a host; what the page uses beyond them (clip-art, thumbnails, stills)
+  // follows below.
   std::string meta_path = ToAnsi(folder) + "meta.xml";
+  std::unique_ptr<PackageGatherer> from_package;
   if (!is_folder) {
-    ScopedBstr output(BstrFromUtf8(folder));
-    session.get()->put_OutputPath(output.get());
-    if (session.get()->GenerateTavirelleData() != S_OK) {
-      return Fail(source + ": the show cannot be extracted");
+    from_package = std::make_unique<PackageGatherer>(session.package(), folder);
+    ExtractReport report;
+    ExtractShow(session.package(), ToAnsi(folder), &report);
+    if (report.repair_failed) {
+      std::fprintf(stderr,
+                   "tavirelle: warning: %s: the broken meta.xml was read from an older "
+                   "version, but the package could not be repaired\n",
+                   source.c_str());
+    }
+    if (!report.meta_saved) {
+      return Fail(ToUtf8(meta_path) + ": " + ErrorInWords(report.meta_error));
+    }
+    for (const ExtractedFile& file : report.files) {
+      if (!file.outside && !from_package->Note(file.name, file.save, &error)) return Fail(error);
     }
   } else if (!GetFileSystem()->CopyFile(ToAnsi(show_folder) + "meta.xml", meta_path, true)) {
     return Fail(ToUtf8(meta_path) + ": " + ErrorInWords(GetLastError()));
@@ -213,11 +232,9 @@ int RunPlay(const std::vector<std::string>& arguments) {
     return Fail(source + ": the show description (meta.xml) does not load");
   }
 
-  std::vector<PlayerSourceFile> files = PlayerSourceFiles(show);
   FolderGatherer from_folder(show_folder, folder);
-  PackageGatherer from_package(&package, folder);
-  FileGatherer& gatherer = is_folder ? static_cast<FileGatherer&>(from_folder) : from_package;
-  if (!gatherer.Gather(files, &error)) return Fail(error);
+  FileGatherer& gatherer = is_folder ? static_cast<FileGatherer&>(from_folder) : *from_package;
+  if (!gatherer.Gather(PlayerSourceFiles(show), &error)) return Fail(error);
 
   std::string local_root = ToAnsi(folder);
   ResolvePlayerFiles(&show, [&](const std::string& local) {

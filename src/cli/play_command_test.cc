@@ -230,8 +230,8 @@ TEST_F(PlayCommandTest, DamagedPackageEntryIsLeftOut) {
   std::string player = dir_.Join("out");
   CommandRun run = Tavirelle("play " + Quoted(package) + " --out " + Quoted(player));
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(Has(run.out, "damaged: w133\\h100\\photo.jpg (left out: its checksum does not match)"))
-      << run.out;
+  EXPECT_TRUE(Has(run.out, "damaged: w133\\h100\\photo.jpg (left out: damaged in the "
+                           "package (checksum mismatch))")) << run.out;
   EXPECT_FALSE(Exists(player + "/__w133_h100_photo.jpg"));
   EXPECT_TRUE(Exists(player + "/photo.jpg"));
 }

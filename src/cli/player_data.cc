@@ -198,10 +198,6 @@ std::string FillMarkers(const std::string& page,
 
 }  // namespace
 
-std::string DecodeShowText(const std::string& stored) {
-  return DecodeUrlText(StripCData(stored));
-}
-
 std::string PlayerLocalName(const std::string& stored) {
   std::string name = stored;
   static const std::string kFileUrl = "file:///";

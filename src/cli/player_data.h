@@ -58,10 +58,6 @@ struct PlayerShow {
 // not load or has no "qx" element.
 bool ReadPlayerShow(const std::string& meta_text, PlayerShow* show);
 
-// A show text (title, created by, starring) as the format stores it, turned
-// back into the text, in the code page.
-std::string DecodeShowText(const std::string& stored);
-
 // The name a file named `stored` by the description gets in the player
 // folder: relative, '/'-separated; a name that would reach outside the folder
 // keeps only its file name. Empty when nothing usable is left.
