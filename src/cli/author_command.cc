@@ -1,5 +1,4 @@
 // tavirelle author: one show authored through IQXHelper, as a host would.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -48,29 +47,6 @@ bool PrepareShowText(const char* option, std::string* text, std::string* problem
   }
   *text = EncodeTypedShowText(*text);
   return true;
-}
-
-// Why the photo at `utf8` cannot go into a show, in words; empty when it can.
-// Everything is checked before anything is written, so that a typing error
-// in the last name does not leave a half-made show.
-std::string PhotoProblem(const std::string& utf8) {
-  std::string path = ToAnsi(utf8);
-  FileSystem* fs = GetFileSystem();
-  DWORD attributes = fs->GetFileAttributes(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrorInWords(GetLastError());
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "a folder, not a photo";
-  // A pipe or a device would block the reads below, or never end.
-  struct stat st {};
-  if (::stat(utf8.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return "not a regular file";
-  auto file = fs->Open(path, GENERIC_READ, Disposition::kOpenExisting);
-  char start[2];
-  DWORD done = 0;
-  if (!file || !file->Read(start, sizeof start, &done)) {
-    return "cannot read it: " + ErrorInWords(GetLastError());
-  }
-  int32_t width = 0, height = 0;
-  if (!ReadImageSize(path, &width, &height)) return "not a JPEG or BMP picture";
-  return {};
 }
 
 // The output folder of one run. It must be new or empty, and the run claims
@@ -156,7 +132,7 @@ int RunAuthor(const std::vector<std::string>& arguments) {
   for (const auto& photo : args) {
     if (!UserPathExists(photo)) return Fail(photo + ": no such file");
     UserPaths reachable;
-    std::string problem = PhotoProblem(reachable.In(photo));
+    std::string problem = PictureProblem(reachable.In(photo));
     if (!problem.empty()) return Fail(photo + ": " + problem);
   }
 

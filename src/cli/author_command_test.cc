@@ -71,7 +71,7 @@ TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
       {out + Quoted(good) + " " + Quoted(dir_.Join("none.jpg")),
        dir_.Join("none.jpg") + ": no such file"},
       {out + Quoted(good) + " " + Quoted(dir_.Join("album.jpg")),
-       dir_.Join("album.jpg") + ": a folder, not a photo"},
+       dir_.Join("album.jpg") + ": a folder, not a picture"},
       {out + Quoted(text) + " " + Quoted(good), text + ": not a JPEG or BMP picture"},
       {out + Quoted(good) + " " + Quoted(dir_.Join("pipe")),
        dir_.Join("pipe") + ": not a regular file"},

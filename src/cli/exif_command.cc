@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/picture_failure.h"
 #include "cli/user_path.h"
 #include "imaging/photo_image.h"
 #include "platform/file_system.h"
@@ -23,17 +24,6 @@ std::string ScratchPreviewPath() {
   return path + "tavirelle-exif-" + NewGuidText(false) + ".jpg";
 }
 
-// Why `photo` cannot be read as a picture, or "" when it can.
-std::string PhotoProblem(const std::string& photo) {
-  if (FolderExists(photo)) return "a folder, not a picture";
-  if (GetFileSystem()->Open(photo, GENERIC_READ, Disposition::kOpenExisting) == nullptr) {
-    return ErrorInWords(GetLastError());
-  }
-  int32_t width = 0, height = 0;
-  if (!ReadImageSize(photo, &width, &height)) return "not a JPEG or BMP picture";
-  return "";
-}
-
 int RunExif(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
   std::string previewOption;
@@ -46,8 +36,9 @@ int RunExif(const std::vector<std::string>& arguments) {
 
   UserPaths paths;
   if (!UserPathExists(args[0])) return Fail(args[0] + ": no such file");
-  const std::string photo = ToAnsi(paths.In(args[0]));
-  const std::string problem = PhotoProblem(photo);
+  const std::string reachable = paths.In(args[0]);
+  const std::string photo = ToAnsi(reachable);
+  const std::string problem = PictureProblem(reachable);
   if (!problem.empty()) return Fail(args[0] + ": " + problem);
   // Checked before anything is written: the preview would replace the
   // photo, whatever the spelling or link that names it twice.

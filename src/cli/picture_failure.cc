@@ -1,8 +1,12 @@
 #include "cli/picture_failure.h"
 
+#include <sys/stat.h>
+
 #include <memory>
 
 #include "cli/command.h"
+#include "platform/file_system.h"
+#include "platform/last_error.h"
 
 namespace {
 
@@ -49,4 +53,24 @@ std::string WhyNoThumbnail(const std::string& path) {
     return PictureFailureInWords(image);
   }
   return "the thumbnail could not be written";
+}
+
+std::string PictureProblem(const std::string& utf8) {
+  std::string path = ToAnsi(utf8);
+  FileSystem* fs = GetFileSystem();
+  DWORD attributes = fs->GetFileAttributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrorInWords(GetLastError());
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "a folder, not a picture";
+  // A pipe or a device would block the reads below, or never end.
+  struct stat st {};
+  if (::stat(utf8.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return "not a regular file";
+  auto file = fs->Open(path, GENERIC_READ, Disposition::kOpenExisting);
+  char start[2];
+  DWORD done = 0;
+  if (!file || !file->Read(start, sizeof start, &done)) {
+    return "cannot read it: " + ErrorInWords(GetLastError());
+  }
+  int32_t width = 0, height = 0;
+  if (!ReadImageSize(path, &width, &height)) return "not a JPEG or BMP picture";
+  return {};
 }

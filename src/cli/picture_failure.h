@@ -17,4 +17,11 @@ std::string PictureFailureInWords(const PhotoImage& image);
 // warning line of a command whose import left a photo without a thumbnail.
 std::string WhyNoThumbnail(const std::string& path);
 
+// Why the picture at `utf8` (a typed path, or an alias from user_path.h)
+// cannot be read, in words: "no such file", "a folder, not a picture", "not
+// a regular file", "cannot read it: ...", "not a JPEG or BMP picture"; empty
+// when it can. Commands check their photos with it before writing anything,
+// so that a typing error in the last name does not leave half-made work.
+std::string PictureProblem(const std::string& utf8);
+
 #endif  // TAVIRELLE_CLI_PICTURE_FAILURE_H_
