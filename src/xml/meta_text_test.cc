@@ -122,7 +122,7 @@ TEST(MetaTextTest, DecodeShowTextReadsEveryStoredForm) {
 // generator's quoting and the XML writer (CDATA or not), except a spelled
 // entity name, which is the one documented limit.
 TEST(MetaTextTest, TypedTextsComeBackThroughEveryStoredForm) {
-  const std::string typed[] = {"Tom & Jerry ]]> part 2", "100% + more", "Caf\xE9!",
+  const std::string typed[] = {"Tom & Jerry ]]> the sequel", "100% + more", "Caf\xE9!",
                                "<b>bold</b>",           "a+b=c",       "%41 %2B %%",
                                "\xDC" "n\xEF" "c\xF8" "d\xE9", " \"quoted\" 'single' ",
                                "<![CDATA[x]]>"};
