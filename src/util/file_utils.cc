@@ -145,11 +145,19 @@ bool CreateFolderPath(const std::string& path) {
   std::string full = path;
   WithTrailingSeparator(full, true, true);
   // Both separators count here, so a path written with slashes works too.
+  // Folders that exist already fail to be created; the failure that matters
+  // is the last other one, which the caller reads when the path is missing.
+  DWORD failure = ERROR_SUCCESS;
   for (const char* p = full.c_str(); *p != '\0'; p = CharNextA(p)) {
     size_t at = static_cast<size_t>(p - full.c_str());
-    if (IsSeparator(*p) && at > 0) GetFileSystem()->CreateDirectory(full.substr(0, at));
+    if (IsSeparator(*p) && at > 0 && !GetFileSystem()->CreateDirectory(full.substr(0, at))) {
+      DWORD error = GetLastError();
+      if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) failure = error;
+    }
   }
-  return FolderExists(path);
+  if (FolderExists(path)) return true;
+  if (failure != ERROR_SUCCESS) SetLastError(failure);
+  return false;
 }
 
 bool EnsureFolderFor(const std::string& path) {

@@ -103,7 +103,11 @@ TEST(FileUtils, SavesReportDiskFullAndWriteProtection) {
   faulty.Reset();
   faulty.SetWriteProtected(true);
   EXPECT_FALSE(SaveTextToFile(dir.Join("t2"), "1"));
-  EXPECT_FALSE(CreateFolderPath(dir.Join("sub")));
+  // The cause is the folder that could not be made, not the levels that
+  // were there already.
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_FALSE(CreateFolderPath(dir.Join("sub/deeper")));
+  EXPECT_EQ(GetLastError(), ERROR_WRITE_PROTECT);
 }
 
 TEST(FileUtils, SaveTextLeavesAReadOnlyFileAlone) {
