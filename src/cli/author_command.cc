@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/interruption.h"
 #include "cli/picture_failure.h"
 #include "cli/progress.h"
 #include "cli/user_path.h"
@@ -147,6 +148,9 @@ int RunAuthor(const std::vector<std::string>& arguments) {
   }
   std::vector<std::string> lines, warnings;
   int status = 0;
+  // Ctrl-C stops the run between two photos, and the run then removes what
+  // it made, as any failed run does.
+  Interruption interruption;
   {
     OutputFolder folder(ToAnsi(out_reachable));
     std::string problem = folder.Claim();
@@ -167,6 +171,10 @@ int RunAuthor(const std::vector<std::string>& arguments) {
       ProgressBar progress(args.size());
       for (size_t i = 0; i < args.size(); ++i) {
         progress.Update(i);
+        if (interruption.signal() != 0) {
+          failure = out + ": interrupted; nothing of this run is kept";
+          break;
+        }
         IPhotoDesc* photo = nullptr;
         if (FAILED(CreatePhotoDesc(IPhotoDesc::kIid, reinterpret_cast<void**>(&photo)))) {
           failure = "cannot create a photo object";
@@ -218,6 +226,7 @@ int RunAuthor(const std::vector<std::string>& arguments) {
   show->Release();
   if (status != 0) {
     if (!out_existed && out_reachable != out) ::rmdir(out.c_str());
+    interruption.ReRaise();
     return status;
   }
   for (const auto& warning : warnings) {

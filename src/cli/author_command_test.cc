@@ -1,11 +1,20 @@
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <regex>
+#include <thread>
 #include <vector>
 
 #include "cli/show_command_fixture.h"
 #include "testing/image_builder.h"
+
+extern char** environ;
 
 namespace {
 
@@ -124,6 +133,41 @@ TEST_F(AuthorCommandTest, AFailedRunRemovesWhatItMade) {
   EXPECT_FALSE(Exists(dir_.Join("new")));
   EXPECT_TRUE(Exists(dir_.Join("empty")));
   EXPECT_TRUE(Names(dir_.Join("empty")).empty());
+}
+
+// Ctrl-C or SIGTERM part-way through many photos: the run stops between two
+// photos, removes what it made, and ends by the signal.
+TEST_F(AuthorCommandTest, AnInterruptedRunRemovesWhatItMade) {
+  std::string photo = Photo("a.jpg", 400, 300);
+  std::vector<std::string> names;
+  for (int i = 0; i < 3000; ++i) {
+    names.push_back(dir_.Join("p" + std::to_string(i) + ".jpg"));
+    ASSERT_EQ(::symlink(photo.c_str(), names.back().c_str()), 0);
+  }
+  for (int signal_number : {SIGINT, SIGTERM}) {
+    std::string out = dir_.Join("show");
+    std::string command = TAVIRELLE_COMMAND_PATH;
+    std::vector<const char*> argv = {command.c_str(), "author", "--out", out.c_str()};
+    for (const std::string& name : names) argv.push_back(name.c_str());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, command.c_str(), &actions, nullptr,
+                          const_cast<char**>(argv.data()), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // Signalled once the import is under way: the claim and a few photos.
+    for (int i = 0; i < 5000 && Names(out).size() < 4; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(::kill(pid, signal_number), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+    EXPECT_FALSE(Exists(out)) << Names(out).size() << " files left";
+  }
 }
 
 // A picture whose header reads but whose pixels cannot be decoded (its
