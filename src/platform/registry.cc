@@ -379,7 +379,9 @@ bool RegistryHive::Parse(std::string_view utf8_text) {
         value.data.pop_back();
         if (i + 1 < lines.size()) value.data += Trim(lines[++i]);
       }
-      if (value.data.empty()) continue;  // as a line with nothing right of '='
+      // Nothing right of '=' is no value. Joined text that starts with a
+      // quote or is a lone '-' would read back as a string or a deletion.
+      if (value.data.empty() || value.data[0] == '"' || value.data == "-") continue;
     }
     current->values[name] = std::move(value);
   }

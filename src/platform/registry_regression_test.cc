@@ -34,6 +34,11 @@ TEST_P(RegistryRegression, WrittenHiveReadsBackAsTheSameHive) {
 INSTANTIATE_TEST_SUITE_P(
     Found, RegistryRegression,
     testing::Values(
+        // A continuation that joins to a quote or a lone '-': written back,
+        // they read as an unfinished string and as a deletion.
+        Found{"ContinuationJoinsToAQuoteOrADash",
+              "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\A]\r\n"
+              "\"n\"=\\\r\n  \"\n\"m\"=\\\n -\n@=\"x\"\n"},
         // A typed value cut off right after its continuation mark: written
         // back, the mark swallowed the value on the next line.
         Found{"ContinuationAtTheEnd",
