@@ -22,11 +22,13 @@
 #include <map>
 #include <string>
 
-#include "platform/bstr.h"
+#include "com/bstr.h"
 #include "platform/file_system.h"
 #include "show/photo_desc.h"
 #include "show/qx_helper.h"
 #include "util/file_utils.h"
+
+using namespace tavirelle;
 
 namespace {
 

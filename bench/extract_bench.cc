@@ -14,11 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/bstr.h"
+#include "com/bstr.h"
 #include "platform/file_system.h"
-#include "show/interfaces.h"
+#include "tavirelle/interfaces.h"
 #include "showdata/qx_file_io.h"
 #include "util/file_utils.h"
+
+using namespace tavirelle;
 
 namespace {
 

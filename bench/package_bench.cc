@@ -19,6 +19,8 @@
 #include "platform/file_system.h"
 #include "util/md5.h"
 
+using namespace tavirelle;
+
 namespace {
 
 std::string BenchFolder() {

@@ -8,11 +8,13 @@
 #include <cstring>
 #include <string>
 
-#include "platform/bstr.h"
+#include "com/bstr.h"
 #include "platform/file_system.h"
 #include "show/photo_desc.h"
 #include "show/qx_helper.h"
 #include "util/file_utils.h"
+
+using namespace tavirelle;
 
 namespace {
 

@@ -22,6 +22,8 @@
 // After the platform headers: libjpeg defines TRUE and FALSE as macros.
 #include "imaging/jpeg_io.h"
 
+using namespace tavirelle;
+
 namespace {
 
 std::vector<uint8_t> CameraLikePixels(uint32_t width, uint32_t height) {

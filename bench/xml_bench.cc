@@ -15,6 +15,8 @@
 
 #ifdef TAVIRELLE_HAVE_PUGIXML
 #include <pugixml.hpp>
+
+using namespace tavirelle;
 #endif
 
 namespace {

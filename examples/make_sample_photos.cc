@@ -9,6 +9,8 @@
 #include "platform/file_system.h"
 #include "testing/image_builder.h"
 
+using namespace tavirelle;
+
 using namespace testing_images;
 
 namespace {

@@ -10,6 +10,8 @@
 #include "platform/file_system.h"
 #include "testing/memory_file_system.h"
 
+using namespace tavirelle;
+
 // The file system of the whole run: installed once, emptied for each input.
 inline MemoryFileSystem& FuzzFileSystem() {
   static MemoryFileSystem* fs = [] {

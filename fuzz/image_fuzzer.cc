@@ -7,6 +7,8 @@
 #include "fuzz_memory.h"
 #include "imaging/photo_image.h"
 
+using namespace tavirelle;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* path = TAVIRELLE_FUZZ_IMAGE_PATH;
   PutInput(path, data, size);

@@ -15,14 +15,16 @@
 #include "imaging/photo_image.h"
 #include "package/show_package.h"
 #include "platform/file_system.h"
-#include "platform/registrar.h"
-#include "platform/registry.h"
+#include "com/registrar.h"
+#include "com/registry.h"
 #include "shell/registration_scripts.h"
 #include "testing/image_builder.h"
 #include "testing/memory_file_system.h"
 #include "testing/package_builder.h"
 #include "util/md5.h"
 #include "xml/xml_document.h"
+
+using namespace tavirelle;
 
 namespace {
 

@@ -6,6 +6,8 @@
 
 #include "xml/meta_text.h"
 
+using namespace tavirelle;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
   std::string name = "title";

@@ -10,6 +10,8 @@
 #include "package/show_info.h"
 #include "package/show_package.h"
 
+using namespace tavirelle;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = "/fuzz/show.qx";
   PutInput(path, data, size);

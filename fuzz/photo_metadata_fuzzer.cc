@@ -5,6 +5,8 @@
 #include "fuzz_memory.h"
 #include "imaging/photo_image.h"
 
+using namespace tavirelle;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PutInput("/fuzz/photo.jpg", data, size);
   PhotoImage image;

@@ -6,8 +6,10 @@
 #include <string_view>
 
 #include "fuzz_memory.h"
-#include "platform/registrar.h"
-#include "platform/registry.h"
+#include "com/registrar.h"
+#include "com/registry.h"
+
+using namespace tavirelle;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzFileSystem().Clear();

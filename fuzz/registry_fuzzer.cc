@@ -4,7 +4,9 @@
 #include <string>
 
 #include "fuzz_memory.h"
-#include "platform/registry.h"
+#include "com/registry.h"
+
+using namespace tavirelle;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PutInput("/registry/HKEY_LOCAL_MACHINE.reg", data, size);

@@ -5,6 +5,8 @@
 
 #include "xml/xml_document.h"
 
+using namespace tavirelle;
+
 namespace {
 
 bool PlainName(const std::string& name) {

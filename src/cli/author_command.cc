@@ -12,14 +12,16 @@
 #include "cli/progress.h"
 #include "cli/user_path.h"
 #include "imaging/photo_image.h"
-#include "platform/bstr.h"
+#include "com/bstr.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
-#include "show/interfaces.h"
+#include "tavirelle/interfaces.h"
 #include "show/qx_helper.h"
 #include "show/show_objects.h"
 #include "util/file_utils.h"
 #include "xml/meta_text.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -246,3 +248,5 @@ TAVIRELLE_COMMAND("author",
                   "authors a show in DIR (a new or empty folder): checks every PHOTO, "
                   "imports each and writes meta.xml",
                   RunAuthor);
+
+}  // namespace tavirelle

@@ -16,6 +16,9 @@
 
 extern char** environ;
 
+namespace tavirelle {
+
+
 namespace {
 
 class AuthorCommandTest : public ShowCommandTest {
@@ -232,3 +235,5 @@ TEST_F(AuthorCommandTest, OfTwoRunsIntoOneFolderOnlyOneSucceeds) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

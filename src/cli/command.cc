@@ -9,6 +9,8 @@
 #include "platform/code_page.h"
 #include "util/text.h"
 
+namespace tavirelle {
+
 namespace {
 std::vector<Command>& Registry() {
   static std::vector<Command> commands;
@@ -162,3 +164,5 @@ std::vector<std::string> CharactersOutsideCodePage(const std::string& utf8) {
   }
   return lacking;
 }
+
+}  // namespace tavirelle

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.h"
+#include "tavirelle/types.h"
+
+namespace tavirelle {
 
 struct Command {
   const char* name;
@@ -69,5 +71,7 @@ std::string ToUtf8(const std::string& ansi);
 // The characters of a UTF-8 text that the process code page lacks, each once,
 // in order of first appearance (as UTF-8); empty when the whole text fits.
 std::vector<std::string> CharactersOutsideCodePage(const std::string& utf8);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_CLI_COMMAND_H_

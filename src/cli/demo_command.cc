@@ -8,6 +8,8 @@
 #include "platform/file_system.h"
 #include "util/file_utils.h"
 
+namespace tavirelle {
+
 namespace {
 
 int RunStep(const char* what, const std::vector<std::string>& command) {
@@ -83,3 +85,5 @@ TAVIRELLE_COMMAND("demo", "[--] [DIR]",
                   "authors, packs, inspects, verifies and extracts a show made of the "
                   "bundled sample photos and writes its player, in DIR (a new folder)",
                   RunDemo);
+
+}  // namespace tavirelle

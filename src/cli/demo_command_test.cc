@@ -1,5 +1,7 @@
 #include "cli/show_command_fixture.h"
 
+namespace tavirelle {
+
 namespace {
 
 using DemoCommandTest = ShowCommandTest;
@@ -24,3 +26,5 @@ TEST_F(DemoCommandTest, RunsTheWholeRoadInANewFolder) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

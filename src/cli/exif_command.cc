@@ -12,6 +12,8 @@
 #include "platform/last_error.h"
 #include "util/file_utils.h"
 
+namespace tavirelle {
+
 namespace {
 
 // Where the preview goes when the user did not ask for it: the reader
@@ -74,3 +76,5 @@ TAVIRELLE_COMMAND("exif", "PHOTO [--preview OUT]",
                   "prints a photo's capture date and size and extracts its "
                   "embedded preview",
                   RunExif);
+
+}  // namespace tavirelle

@@ -9,6 +9,8 @@
 #include "platform/file_system.h"
 #include "testing/image_builder.h"
 
+namespace tavirelle {
+
 namespace {
 
 using namespace testing_images;
@@ -119,3 +121,5 @@ TEST_F(ExifCommandTest, RefusesToWriteThePreviewOverThePhoto) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

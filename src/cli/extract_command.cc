@@ -18,6 +18,8 @@
 #include "showdata/show_data.h"
 #include "util/file_utils.h"
 
+namespace tavirelle {
+
 namespace {
 
 // Why a file was not extracted, in words; empty when it was.
@@ -96,3 +98,5 @@ TAVIRELLE_COMMAND("extract", "PACKAGE DIR",
                   "copies the files the show refers to and its meta.xml into DIR; "
                   "fails when a photo or any file cannot be extracted whole",
                   RunExtract);
+
+}  // namespace tavirelle

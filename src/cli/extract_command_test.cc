@@ -6,6 +6,8 @@
 #include "cli/show_command_fixture.h"
 #include "showdata/test_packages.h"
 
+namespace tavirelle {
+
 namespace {
 
 TEST_F(ShowCommandTest, ExtractCopiesTheShowIntoANewFolder) {
@@ -191,3 +193,5 @@ TEST_F(ShowCommandTest, AReadOnlyPackageWithABrokenDescriptionIsStillReadWithAWa
 }
 
 }  // namespace
+
+}  // namespace tavirelle

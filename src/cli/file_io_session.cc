@@ -6,9 +6,11 @@
 
 #include "package/record_format.h"
 #include "package/show_package.h"
-#include "platform/bstr.h"
+#include "com/bstr.h"
 #include "showdata/qx_file_io.h"
 #include "util/text.h"
+
+namespace tavirelle {
 
 FileIOSession::~FileIOSession() {
   if (io_ != nullptr) io_->Release();
@@ -61,3 +63,5 @@ std::string AsOutputFolder(const std::string& folder) {
   char last = folder.back();
   return last == '/' || last == '\\' ? folder : folder + "/";
 }
+
+}  // namespace tavirelle

@@ -6,10 +6,12 @@
 
 #include <string>
 
-#include "platform/types.h"
-#include "show/interfaces.h"
+#include "tavirelle/types.h"
+#include "tavirelle/interfaces.h"
 
 #include "package/show_package.h"
+
+namespace tavirelle {
 
 class CQXFileIO;
 
@@ -43,5 +45,7 @@ std::string DescribeEntrySave(const EntrySave& save);
 // `folder` (a command argument) as an output folder that names can be
 // appended to: with a trailing separator.
 std::string AsOutputFolder(const std::string& folder);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_CLI_FILE_IO_SESSION_H_

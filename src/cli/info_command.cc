@@ -6,13 +6,15 @@
 #include "cli/command.h"
 #include "cli/file_io_session.h"
 #include "cli/user_path.h"
-#include "platform/bstr.h"
+#include "com/bstr.h"
 #include "package/show_package.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "showdata/qx_file_io.h"
 #include "showdata/show_data.h"
 #include "util/file_utils.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -126,3 +128,5 @@ TAVIRELLE_COMMAND("info", "PACKAGE [--out DIR]",
                   "prints the show's icon, title, show code, server modification "
                   "time and local-modified flag; with --out the icon is saved in DIR",
                   RunInfo);
+
+}  // namespace tavirelle

@@ -3,6 +3,8 @@
 #include "cli/show_command_fixture.h"
 #include "showdata/test_packages.h"
 
+namespace tavirelle {
+
 namespace {
 
 const char kExpectedInfo[] =
@@ -135,3 +137,5 @@ TEST_F(ShowCommandTest, InfoAndMetaAgreeThatACutDescriptionIsUnreadable) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -2,6 +2,8 @@
 
 #include <csignal>
 
+namespace tavirelle {
+
 namespace {
 
 volatile std::sig_atomic_t g_signal = 0;
@@ -34,3 +36,5 @@ void Interruption::ReRaise() {
   std::signal(caught, SIG_DFL);
   std::raise(caught);
 }
+
+}  // namespace tavirelle

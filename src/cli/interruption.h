@@ -2,6 +2,8 @@
 #ifndef TAVIRELLE_CLI_INTERRUPTION_H_
 #define TAVIRELLE_CLI_INTERRUPTION_H_
 
+namespace tavirelle {
+
 // While it lives, SIGINT and SIGTERM only note the signal, so that the
 // command can stop at a safe point, remove what it made and then end as the
 // signal would have ended it (ReRaise).
@@ -18,5 +20,7 @@ class Interruption {
   // returns when none came.
   void ReRaise();
 };
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_CLI_INTERRUPTION_H_

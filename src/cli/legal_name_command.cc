@@ -4,6 +4,8 @@
 #include "cli/command.h"
 #include "util/file_utils.h"
 
+namespace tavirelle {
+
 namespace {
 
 int RunLegalName(const std::vector<std::string>& arguments) {
@@ -20,3 +22,5 @@ int RunLegalName(const std::vector<std::string>& arguments) {
 
 TAVIRELLE_COMMAND("legal-name", "[--] TEXT",
                   "prints TEXT made into a legal file name", RunLegalName);
+
+}  // namespace tavirelle

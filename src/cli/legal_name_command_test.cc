@@ -1,5 +1,7 @@
 #include "cli/show_command_fixture.h"
 
+namespace tavirelle {
+
 namespace {
 
 using LegalNameCommandTest = ShowCommandTest;
@@ -15,3 +17,5 @@ TEST_F(LegalNameCommandTest, TextAfterTheDoubleDashIsNeverAnOption) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

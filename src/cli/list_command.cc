@@ -10,6 +10,8 @@
 #include "cli/user_path.h"
 #include "package/show_package.h"
 
+namespace tavirelle {
+
 namespace {
 
 int RunList(const std::vector<std::string>& arguments) {
@@ -35,3 +37,5 @@ int RunList(const std::vector<std::string>& arguments) {
 
 TAVIRELLE_COMMAND("list", "PACKAGE",
                   "prints NAME, OFFSET, SIZE and MD5 of every directory entry", RunList);
+
+}  // namespace tavirelle

@@ -1,6 +1,8 @@
 #include "cli/show_command_fixture.h"
 #include "testing/package_builder.h"
 
+namespace tavirelle {
+
 namespace {
 
 TEST_F(ShowCommandTest, ListPrintsTheDirectoryAndChangesNothing) {
@@ -106,3 +108,5 @@ TEST_F(ShowCommandTest, PackageCommandsTakeNamesThatLookLikeOptionsAfterTheEnd) 
 }
 
 }  // namespace
+
+}  // namespace tavirelle

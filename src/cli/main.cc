@@ -10,6 +10,10 @@
 
 namespace {
 
+using tavirelle::Command;
+using tavirelle::Commands;
+using tavirelle::Fail;
+
 void PrintHelp() {
   std::printf(
       "tavirelle %s: slide-show authoring and package tool\n\n"

@@ -5,8 +5,10 @@
 #include "cli/file_io_session.h"
 #include "cli/user_path.h"
 #include "package/show_package.h"
-#include "platform/bstr.h"
+#include "com/bstr.h"
 #include "platform/code_page.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -52,3 +54,5 @@ TAVIRELLE_COMMAND("meta", "PACKAGE",
                   "prints the package's show description (meta.xml) as UTF-8; "
                   "a broken one is replaced by the newest usable version",
                   RunMeta);
+
+}  // namespace tavirelle

@@ -3,6 +3,8 @@
 #include "showdata/test_packages.h"
 #include "testing/image_builder.h"
 
+namespace tavirelle {
+
 namespace {
 
 TEST_F(ShowCommandTest, MetaPrintsTheDescriptionUnchanged) {
@@ -105,3 +107,5 @@ TEST_F(ShowCommandTest, MetaFailsWhenNoUsableDescriptionExists) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -8,6 +8,8 @@
 #include "cli/show_command_fixture.h"
 #include "testing/image_builder.h"
 
+namespace tavirelle {
+
 namespace {
 
 using namespace testing_images;
@@ -146,3 +148,5 @@ TEST_F(NamesCommandTest, PackageCommandsReadAndWriteNamesInAnyScript) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -15,13 +15,15 @@
 #include "cli/progress.h"
 #include "package/show_package.h"
 #include "cli/user_path.h"
-#include "platform/bstr.h"
+#include "com/bstr.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "platform/partial_files.h"
 #include "util/file_utils.h"
 #include "util/text.h"
 #include "xml/xml_document.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -174,3 +176,5 @@ TAVIRELLE_COMMAND("pack", "DIR TARGET",
                   "its show files into a new package (a unique name is chosen when TARGET "
                   "exists)",
                   RunPack);
+
+}  // namespace tavirelle

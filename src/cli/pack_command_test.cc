@@ -11,6 +11,9 @@
 
 extern char** environ;
 
+namespace tavirelle {
+
+
 namespace {
 
 TEST_F(ShowCommandTest, PackChoosesAUniqueNameAndPacksTheSameBytes) {
@@ -179,3 +182,5 @@ TEST_P(PackInterrupted, NeverLeavesAPartialPackageUnderTheFinalName) {
 INSTANTIATE_TEST_SUITE_P(Signals, PackInterrupted, testing::Values(SIGINT, SIGTERM, SIGKILL));
 
 }  // namespace
+
+}  // namespace tavirelle

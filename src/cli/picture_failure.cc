@@ -8,6 +8,8 @@
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 
+namespace tavirelle {
+
 namespace {
 
 std::string Size(uint32_t width, uint32_t height) {
@@ -74,3 +76,5 @@ std::string PictureProblem(const std::string& utf8) {
   if (!ReadImageSize(path, &width, &height)) return "not a JPEG or BMP picture";
   return {};
 }
+
+}  // namespace tavirelle

@@ -6,6 +6,8 @@
 
 #include "imaging/photo_image.h"
 
+namespace tavirelle {
+
 // The cause recorded in `image` by its last Load or MakeThumbnail: "no such
 // file", "not a JPEG or BMP picture", "too large to decode (W×H,
 // progressive)", ... A write failure reads as its platform error alone; the
@@ -23,5 +25,7 @@ std::string WhyNoThumbnail(const std::string& path);
 // when it can. Commands check their photos with it before writing anything,
 // so that a typing error in the last name does not leave half-made work.
 std::string PictureProblem(const std::string& utf8);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_CLI_PICTURE_FAILURE_H_

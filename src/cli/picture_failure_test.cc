@@ -7,6 +7,8 @@
 #include "testing/image_builder.h"
 #include "testing/temp_dir.h"
 
+namespace tavirelle {
+
 namespace {
 
 using namespace testing_images;
@@ -40,3 +42,5 @@ TEST(PictureFailureTest, WhyNoThumbnailNamesTheCause) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -19,13 +19,16 @@
 #include "cli/player_data.h"
 #include "package/show_package.h"
 #include "showdata/show_data.h"
-#include "platform/bstr.h"
+#include "com/bstr.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "util/file_utils.h"
 #include "util/text.h"
 
 extern char** environ;
+
+namespace tavirelle {
+
 
 namespace {
 
@@ -261,3 +264,5 @@ TAVIRELLE_COMMAND("play", "SOURCE [--out DIR] [--open]",
                   "writes a web page that plays the show of a package or show folder "
                   "into DIR (default: SOURCE-player beside it)",
                   RunPlay);
+
+}  // namespace tavirelle

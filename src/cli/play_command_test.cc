@@ -8,6 +8,8 @@
 #include "platform/file_system.h"
 #include "util/file_utils.h"
 
+namespace tavirelle {
+
 namespace {
 
 std::string SamplePhoto(const std::string& name) {
@@ -263,3 +265,5 @@ TEST_F(PlayCommandTest, BadSourcesAndFoldersAreRefused) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

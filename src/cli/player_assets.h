@@ -3,8 +3,12 @@
 #ifndef TAVIRELLE_CLI_PLAYER_ASSETS_H_
 #define TAVIRELLE_CLI_PLAYER_ASSETS_H_
 
+namespace tavirelle {
+
 extern const char kPlayerHtml[];
 extern const char kPlayerCss[];
 extern const char kPlayerJs[];
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_CLI_PLAYER_ASSETS_H_

@@ -13,6 +13,8 @@
 #include "xml/meta_text.h"
 #include "xml/xml_document.h"
 
+namespace tavirelle {
+
 namespace {
 
 bool HasExtension(const std::string& name, std::initializer_list<const char*> extensions) {
@@ -337,3 +339,5 @@ std::string PlayerPage(const PlayerShow& show) {
                                    {"@PLAYER_SCRIPT@", kPlayerJs},
                                    {"@PLAYER_DATA@", PlayerDataJson(show)}});
 }
+
+}  // namespace tavirelle

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace tavirelle {
+
 // Thumbnails sit beside the show's files under this prefix, as in a show
 // folder; in a package they are stored under "w133\h100\".
 inline constexpr char kPlayerThumbnailPrefix[] = "__w133_h100_";
@@ -84,5 +86,7 @@ std::string PlayerDataJson(const PlayerShow& show);
 
 // The whole index.html: the page, its styles and script, and the show data.
 std::string PlayerPage(const PlayerShow& show);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_CLI_PLAYER_DATA_H_

@@ -5,6 +5,8 @@
 
 #include "gtest/gtest.h"
 
+namespace tavirelle {
+
 namespace {
 
 std::string Meta(const std::string& show, const std::string& images) {
@@ -193,3 +195,5 @@ TEST(PlayerDataTest, HostileTextsStayData) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

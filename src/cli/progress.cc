@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/console.h"
+#include "cli/console.h"
+
+namespace tavirelle {
 
 ProgressBar::ProgressBar(size_t total, size_t min_total)
     : total_(total), shown_(total >= min_total && StandardErrorIsTerminal()) {}
@@ -23,3 +25,5 @@ void ProgressBar::Update(size_t done) {
   std::fprintf(stderr, "\r[%s] %zu/%zu", bar.c_str(), done, total_);
   std::fflush(stderr);
 }
+
+}  // namespace tavirelle

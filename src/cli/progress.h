@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+namespace tavirelle {
+
 // Draws "[#####.....] 12/40" on stderr, redrawn in place, when stderr is a
 // terminal and there are at least `min_total` steps; erases itself when
 // destroyed, so that result lines and error messages start on a clean line.
@@ -23,5 +25,7 @@ class ProgressBar {
   size_t total_;
   bool shown_;
 };
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_CLI_PROGRESS_H_

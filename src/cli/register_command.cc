@@ -6,9 +6,11 @@
 #include <cstdio>
 
 #include "cli/command.h"
-#include "platform/registry.h"
-#include "shell/module.h"
-#include "shell/module_exports.h"
+#include "com/dynamic_module.h"
+#include "com/registry.h"
+#include "tavirelle/module.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -23,18 +25,20 @@ int Run(const char* name, bool install, std::vector<std::string> args) {
   // command happens to run in.
   if (has_registry && registry.empty()) return Fail("--registry needs a folder name");
   if (has_registry) SetRegistryRoot(ToAnsi(registry));
+  // The module keeps a registry root of its own: hand it the one shown.
+  HRESULT hr = TavirelleSetRegistryRoot(RegistryRoot().c_str());
 
-  HRESULT hr;
-  if (user) {
+  if (SUCCEEDED(hr) && user) {
     hr = DllInstall(install ? TRUE : FALSE, u"user");
-  } else {
+  } else if (SUCCEEDED(hr)) {
     hr = install ? DllRegisterServer() : DllUnregisterServer();
   }
   if (FAILED(hr)) {
     return Fail(ToUtf8(RegistryRoot()) + ": " + (install ? "registration" : "unregistration") +
                 " failed: " + HresultInWords(hr));
   }
-  std::printf("module: %s\n", ToUtf8(CTavirelleHelperModule::ModulePath()).c_str());
+  std::string module = ModulePathOf(reinterpret_cast<const void*>(&DllGetClassObject));
+  std::printf("module: %s\n", ToUtf8(module).c_str());
   std::printf("registry: %s\n", ToUtf8(RegistryRoot()).c_str());
   std::printf("scope: %s\n", user ? "user" : "machine");
   std::fflush(stdout);
@@ -53,3 +57,5 @@ TAVIRELLE_COMMAND("register", "[--user] [--registry DIR] [--]",
                   RunRegister);
 TAVIRELLE_COMMAND("unregister", "[--user] [--registry DIR] [--]",
                   "removes the module's registration", RunUnregister);
+
+}  // namespace tavirelle

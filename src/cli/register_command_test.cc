@@ -8,6 +8,8 @@
 #include "platform/file_system.h"
 #include "testing/temp_dir.h"
 
+namespace tavirelle {
+
 namespace {
 
 struct Outcome {
@@ -104,3 +106,5 @@ TEST_F(RegisterCommandTest, OptionsEndAtTheDoubleDash) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

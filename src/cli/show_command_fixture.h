@@ -12,6 +12,8 @@
 #include "platform/file_system.h"
 #include "testing/temp_dir.h"
 
+namespace tavirelle {
+
 struct CommandRun {
   int status = -1;
   std::string out, err;
@@ -80,5 +82,7 @@ class ShowCommandTest : public ::testing::Test {
   TempDir dir_;
   std::string meta_;
 };
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_CLI_SHOW_COMMAND_FIXTURE_H_

@@ -6,6 +6,8 @@
 #include "testing/image_builder.h"
 #include "xml/meta_text.h"
 
+namespace tavirelle {
+
 namespace {
 
 class ShowTextCommandTest : public ShowCommandTest {
@@ -77,3 +79,5 @@ TEST_F(ShowTextCommandTest, TextsTheCodePageCannotHoldAreRefusedBeforeAnythingIs
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -8,6 +8,8 @@
 #include "cli/user_path.h"
 #include "imaging/photo_image.h"
 
+namespace tavirelle {
+
 namespace {
 
 // Reads an option's decimal value in [least, most]; false when it is not one.
@@ -86,3 +88,5 @@ TAVIRELLE_COMMAND(
     "thumbnail", "PHOTO OUT [--width 133] [--height 100] [--quality 100]",
     "writes a JPEG thumbnail of PHOTO: the box's height, width by aspect",
     RunThumbnail);
+
+}  // namespace tavirelle

@@ -9,6 +9,8 @@
 #include "platform/file_system.h"
 #include "testing/image_builder.h"
 
+namespace tavirelle {
+
 namespace {
 
 using namespace testing_images;
@@ -152,3 +154,5 @@ TEST_F(ThumbnailCommandTest, RefusesToWriteOverThePhoto) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -15,6 +15,8 @@
 #include "platform/last_error.h"
 #include "platform/path.h"
 
+namespace tavirelle {
+
 namespace {
 
 // Whether the component can take the typed text as its own name: the code
@@ -185,3 +187,5 @@ std::string FirstUnreachableEntry(const std::string& typed_folder) {
   ::closedir(dir);
   return found;
 }
+
+}  // namespace tavirelle

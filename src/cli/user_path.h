@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace tavirelle {
+
 class UserPaths {
  public:
   UserPaths() = default;
@@ -67,5 +69,7 @@ bool UserPathExists(const std::string& typed);
 // cannot take (outside the code page, or holding a wildcard), as UTF-8;
 // empty when there is none or the folder cannot be listed.
 std::string FirstUnreachableEntry(const std::string& typed_folder);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_CLI_USER_PATH_H_

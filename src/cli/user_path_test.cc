@@ -8,6 +8,8 @@
 #include "platform/file_system.h"
 #include "testing/temp_dir.h"
 
+namespace tavirelle {
+
 namespace {
 
 const std::string kGreek = "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1";  // Ελλάδα
@@ -117,3 +119,5 @@ TEST(UserPaths, OutputsAreCreatedUnderTheirOwnNames) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

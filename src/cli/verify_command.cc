@@ -11,6 +11,8 @@
 #include "package/show_package.h"
 #include "util/md5.h"
 
+namespace tavirelle {
+
 namespace {
 
 int RunVerify(const std::vector<std::string>& arguments) {
@@ -62,3 +64,5 @@ int RunVerify(const std::vector<std::string>& arguments) {
 
 TAVIRELLE_COMMAND("verify", "PACKAGE",
                   "re-reads every entry and checks it against the directory's MD5", RunVerify);
+
+}  // namespace tavirelle

@@ -3,6 +3,8 @@
 #include "cli/show_command_fixture.h"
 #include "testing/package_builder.h"
 
+namespace tavirelle {
+
 namespace {
 
 TEST_F(ShowCommandTest, VerifyAcceptsAFreshlyPackedShow) {
@@ -66,3 +68,5 @@ TEST_F(ShowCommandTest, PackAndVerifyShowProgressOnATerminalOnly) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

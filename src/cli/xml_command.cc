@@ -12,6 +12,8 @@
 #include "util/file_utils.h"
 #include "xml/xml_document.h"
 
+namespace tavirelle {
+
 namespace {
 
 int RunXml(const std::vector<std::string>& arguments) {
@@ -46,3 +48,5 @@ int RunXml(const std::vector<std::string>& arguments) {
 TAVIRELLE_COMMAND("xml", "FILE",
                   "prints FILE as the system loads and writes it; tells why it does not load",
                   RunXml);
+
+}  // namespace tavirelle

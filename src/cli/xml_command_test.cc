@@ -8,6 +8,8 @@
 #include "platform/file_system.h"
 #include "testing/temp_dir.h"
 
+namespace tavirelle {
+
 namespace {
 
 struct XmlRun {
@@ -84,3 +86,5 @@ TEST(XmlCommandTest, NamesTheFileAndTheCause) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -2,6 +2,8 @@
 
 #include <jerror.h>
 
+namespace tavirelle {
+
 namespace {
 
 constexpr DWORD kBlockSize = 64 * 1024;
@@ -146,3 +148,5 @@ void JpegFileDestination(j_compress_ptr cinfo, File* file) {
   dest->pub.empty_output_buffer = EmptyOutputBuffer;
   dest->pub.term_destination = TermDestination;
 }
+
+}  // namespace tavirelle

@@ -23,6 +23,8 @@
 
 #include <jpeglib.h>
 
+namespace tavirelle {
+
 struct JpegErrorTrap {
   jpeg_error_mgr manager;  // first, so the library's pointer is the trap's
   std::jmp_buf jump;
@@ -42,5 +44,7 @@ void JpegFileSource(j_decompress_ptr cinfo, File* file);
 // Writes the compressed data to `file`. A failed write is a fatal libjpeg
 // error. The caller keeps `file` open until jpeg_destroy_compress.
 void JpegFileDestination(j_compress_ptr cinfo, File* file);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_IMAGING_JPEG_IO_H_

@@ -3,13 +3,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/bitmap.h"
+#include "imaging/bitmap.h"
 #include "platform/last_error.h"
 #include "util/file_utils.h"
 // After the platform headers: libjpeg defines TRUE and FALSE as macros.
 #include "imaging/jpeg_io.h"
 
 #include <jerror.h>
+
+namespace tavirelle {
 
 namespace {
 
@@ -348,3 +350,5 @@ bool ReadImageSize(const std::string& path, int32_t* width, int32_t* height) {
   if (!found) *width = *height = 0;
   return found;
 }
+
+}  // namespace tavirelle

@@ -14,6 +14,8 @@
 
 #include "platform/file_system.h"
 
+namespace tavirelle {
+
 // The largest decoded image Load accepts, in pixels (after the decoder's
 // reduction): its buffer of 3 bytes a pixel (384 MiB) still fits 32 bits.
 // Larger headers make Load fail rather than allocate.
@@ -141,5 +143,7 @@ class PhotoImage {
 // Writes the pixel size of a JPEG or bitmap file (any name) to the outputs;
 // both 0 and false when none is found.
 bool ReadImageSize(const std::string& path, int32_t* width, int32_t* height);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_IMAGING_PHOTO_IMAGE_H_

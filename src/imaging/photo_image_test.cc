@@ -4,10 +4,12 @@
 
 #include <algorithm>
 
-#include "platform/fault_injecting_file_system.h"
+#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "testing/image_builder.h"
 #include "testing/temp_dir.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -411,3 +413,5 @@ TEST_F(PhotoImageTest, ReadImageSize) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -16,6 +16,8 @@
 #include "platform/last_error.h"
 #include "util/file_utils.h"
 
+namespace tavirelle {
+
 namespace {
 
 constexpr uint32_t kMaxIfd0Entries = 50;
@@ -368,3 +370,5 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
   window = windowEnd = nullptr;
   return preview == PreviewOutcome::kKept;
 }
+
+}  // namespace tavirelle

@@ -9,6 +9,8 @@
 #include "testing/image_builder.h"
 #include "testing/memory_file_system.h"
 
+namespace tavirelle {
+
 namespace {
 
 using namespace testing_images;
@@ -52,3 +54,5 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<Found>& info) { return info.param.name; });
 
 }  // namespace
+
+}  // namespace tavirelle

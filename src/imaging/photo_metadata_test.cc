@@ -3,11 +3,13 @@
 #include <random>
 
 #include "imaging/photo_image.h"
-#include "platform/fault_injecting_file_system.h"
+#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "testing/image_builder.h"
 #include "testing/temp_dir.h"
 #include "util/file_utils.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -308,3 +310,5 @@ TEST_F(MetadataTest, SurvivesCorruption) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -14,6 +14,8 @@
 // After the platform headers: libjpeg defines TRUE and FALSE as macros.
 #include "imaging/jpeg_io.h"
 
+namespace tavirelle {
+
 namespace {
 
 // libjpeg cannot write a side longer than this.
@@ -147,3 +149,5 @@ bool PhotoImage::WriteJpeg(const std::string& path, const uint8_t* pixels,
   SetLastError(cause);
   return false;
 }
+
+}  // namespace tavirelle

@@ -10,13 +10,15 @@
 
 #include "imaging/photo_image.h"
 #include "imaging/two_pass_scale.h"
-#include "platform/fault_injecting_file_system.h"
+#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "testing/image_builder.h"
 #include "testing/temp_dir.h"
 // After the platform headers: libjpeg defines TRUE and FALSE as macros.
 #include <jpeglib.h>
+
+namespace tavirelle {
 
 namespace {
 
@@ -386,3 +388,5 @@ TEST_F(ThumbnailTest, MakeThumbnailReportsAnUnwritableTarget) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -8,6 +8,8 @@
 #include <new>
 #include <vector>
 
+namespace tavirelle {
+
 namespace {
 
 constexpr double kPi = 3.141592653589793;
@@ -313,3 +315,5 @@ uint8_t* C2PassScale<FilterClass>::Scale(const uint8_t* src, uint32_t srcWidth,
 }
 
 template class C2PassScale<CHammingFilter>;
+
+}  // namespace tavirelle

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+namespace tavirelle {
+
 class CGenericFilter {
  public:
   explicit CGenericFilter(double width) : filterWidth(width) {}
@@ -72,5 +74,7 @@ class C2PassScale {
 };
 
 extern template class C2PassScale<CHammingFilter>;
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_IMAGING_TWO_PASS_SCALE_H_

@@ -7,6 +7,8 @@
 #include <random>
 #include <vector>
 
+namespace tavirelle {
+
 namespace {
 
 using Scaler = C2PassScale<CHammingFilter>;
@@ -219,3 +221,5 @@ TEST(ScaleIdentityTest, ThumbnailSizes) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

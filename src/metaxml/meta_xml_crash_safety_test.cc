@@ -9,14 +9,16 @@
 #include <vector>
 
 #include "metaxml/meta_xml_generator.h"
-#include "platform/bstr.h"
-#include "platform/fault_injecting_file_system.h"
+#include "com/bstr.h"
+#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "show/photo_desc.h"
 #include "show/qx_helper.h"
 #include "testing/temp_dir.h"
 #include "util/file_utils.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -110,3 +112,5 @@ TEST_F(MetaXmlCrashSafety, EveryOperationFailingInTurnKeepsOldOrNewText) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

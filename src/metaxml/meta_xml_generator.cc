@@ -3,13 +3,15 @@
 #include <string>
 
 #include "metaxml/template_selector.h"
-#include "platform/bstr.h"
+#include "com/bstr.h"
 #include "show/qx_helper.h"
 #include "util/file_utils.h"
 #include "util/text.h"
 #include "xml/encoding.h"
 #include "xml/meta_text.h"
 #include "xml/xml_document.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -149,3 +151,5 @@ void GenerateShowMetaXml(CQXHelper& show) {
   show.set_show_changed(false);
   for (IPhotoDesc* photo : show.photos()) photo->put__Changed(0);
 }
+
+}  // namespace tavirelle

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "metaxml/template_selector.h"
-#include "platform/bstr.h"
+#include "com/bstr.h"
 #include "platform/file_system.h"
 #include "show/clip.h"
 #include "show/photo_desc.h"
@@ -15,6 +15,8 @@
 #include "util/file_utils.h"
 #include "xml/meta_text.h"
 #include "xml/xml_document.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -320,3 +322,5 @@ TEST(ReadTextFile, StopsAtNulHonoursLimitsAndFileUrls) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -8,6 +8,8 @@
 #include "util/file_utils.h"
 #include "xml/xml_document.h"
 
+namespace tavirelle {
+
 CTemplateSelector::CTemplateSelector(const std::string& config_path)
     : configText(ReadTextFile(config_path, -1)) {}
 
@@ -48,3 +50,5 @@ std::string ReadTextFile(const std::string& path, int max_length) {
   if (nul != std::string::npos) text.resize(nul);
   return text;
 }
+
+}  // namespace tavirelle

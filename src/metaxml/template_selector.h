@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace tavirelle {
+
 inline constexpr char kBaseTemplateName[] = "base_meta.xml";
 
 class CTemplateSelector {
@@ -27,5 +29,7 @@ class CTemplateSelector {
 // bytes when it is not -1; empty when the file cannot be read. A path
 // starting "file:///" is taken as a file URL.
 std::string ReadTextFile(const std::string& path, int max_length);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_METAXML_TEMPLATE_SELECTOR_H_

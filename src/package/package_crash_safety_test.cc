@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "package/show_package.h"
-#include "platform/fault_injecting_file_system.h"
+#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "testing/memory_file_system.h"
 #include "testing/package_builder.h"
 #include "util/md5.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -176,3 +178,5 @@ TEST_F(PackageCrashSafety, RepairKeepsEveryEntryMatchingItsDigest) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

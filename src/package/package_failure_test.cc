@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "package/show_package.h"
-#include "platform/fault_injecting_file_system.h"
+#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "testing/package_builder.h"
 #include "testing/temp_dir.h"
 #include "util/md5.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -323,3 +325,5 @@ TEST_F(RepairFailure, ReadOnlyPackageIsClosedButUnchanged) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -15,6 +15,8 @@
 #include "util/file_utils.h"
 #include "util/text.h"
 
+namespace tavirelle {
+
 namespace {
 
 const char* WriteErrorText(int32_t error) {
@@ -236,3 +238,5 @@ bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& d
   }
   return true;
 }
+
+}  // namespace tavirelle

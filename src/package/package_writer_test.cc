@@ -14,6 +14,8 @@
 #include "util/file_utils.h"
 #include "util/md5.h"
 
+namespace tavirelle {
+
 namespace {
 
 // Passes every call to the real file system, except for files of several
@@ -245,3 +247,5 @@ TEST_F(PackageWriter, NameTakenWhileWritingGetsTheNextFreeNameAndIsKept) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

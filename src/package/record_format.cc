@@ -6,6 +6,8 @@
 #include "platform/last_error.h"
 #include "util/md5.h"
 
+namespace tavirelle {
+
 namespace {
 
 void PutU32(uint8_t* at, uint32_t value) {
@@ -323,3 +325,5 @@ std::string StoredEntryName(const std::string& relativePath) {
   }
   return name;
 }
+
+}  // namespace tavirelle

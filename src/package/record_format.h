@@ -12,6 +12,8 @@
 
 #include "package/streams.h"
 
+namespace tavirelle {
+
 enum PackageRecordTag : uint8_t {
   kTagMagic = 0x4B,           // 'K' Text "Tavirelle File"
   kTagDirectoryOffset = 0x4C, // 'L' Int32, 0xFFFFFFFF while being written
@@ -124,5 +126,7 @@ bool SeekStoredData(file_io& stream, uint32_t offset);
 // The name under which a file of a show folder is stored: "__w133_h100_x.jpg"
 // becomes "w133\h100\x.jpg"; other names are kept.
 std::string StoredEntryName(const std::string& relativePath);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_PACKAGE_RECORD_FORMAT_H_

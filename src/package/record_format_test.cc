@@ -7,6 +7,8 @@
 #include "testing/package_builder.h"
 #include "testing/temp_dir.h"
 
+namespace tavirelle {
+
 namespace {
 
 std::string Bytes(std::initializer_list<int> values) {
@@ -314,3 +316,5 @@ TEST(ReadDirectory, MissingFileIsUnreadable) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

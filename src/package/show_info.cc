@@ -12,6 +12,8 @@
 #include "xml/meta_text.h"
 #include "xml/xml_document.h"
 
+namespace tavirelle {
+
 namespace {
 
 constexpr char kSwf[] = ".swf";
@@ -168,3 +170,5 @@ bool ReadLocalModified(ShowPackage& package) {
       SideFileText(package, "localInfo.xml", "localInfo", "localModified");
   return LowerCase(text) == "true";
 }
+
+}  // namespace tavirelle

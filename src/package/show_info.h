@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+namespace tavirelle {
+
 class ShowPackage;
 
 struct ShowInfo {
@@ -45,5 +47,7 @@ std::string DescriptionInCodePage(const std::string& text);
 std::string SearchShowIcon(std::string icon, std::string head,
                            const std::function<bool(const std::string&)>& has_entry,
                            const std::function<std::string()>& load_full);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_PACKAGE_SHOW_INFO_H_

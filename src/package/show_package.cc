@@ -9,6 +9,8 @@
 #include "util/md5.h"
 #include "util/text.h"
 
+namespace tavirelle {
+
 namespace {
 
 constexpr char kMetaName[] = "meta.xml";
@@ -400,3 +402,5 @@ EntrySave ShowPackage::SaveEntry(const std::string& name, const std::string& pat
   ReadEntryInto(name, sink);
   return sink.outcome();
 }
+
+}  // namespace tavirelle

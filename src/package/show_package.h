@@ -12,7 +12,9 @@
 
 #include "package/record_format.h"
 #include "package/streams.h"
-#include "platform/types.h"
+#include "tavirelle/types.h"
+
+namespace tavirelle {
 
 // What became of one entry copied out of the package into a file.
 enum class EntrySaveResult {
@@ -157,5 +159,7 @@ class ShowPackage {
   std::string path_;
   PackageOpenError openError_ = PackageOpenError::kNone;
 };
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_PACKAGE_SHOW_PACKAGE_H_

@@ -12,6 +12,8 @@
 #include "util/file_utils.h"
 #include "util/md5.h"
 
+namespace tavirelle {
+
 namespace {
 
 struct StoredItem {
@@ -480,3 +482,5 @@ TEST(WritePackage, EmptyFolderWritesAPackageThatDoesNotOpen) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -6,6 +6,8 @@
 
 #include "platform/file_system.h"
 
+namespace tavirelle {
+
 file_io::file_io(const std::string& path, bool forWriting, bool countOnly,
                  bool throwOnError)
     : path_(path), countOnly_(countOnly), throwOnError_(throwOnError) {
@@ -255,3 +257,5 @@ uint32_t dynamic_buffer::write(const void* source, uint32_t n) {
   writePos_ += n;
   return n;
 }
+
+}  // namespace tavirelle

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+namespace tavirelle {
+
 class File;
 
 // Raised by a file_io built with throwOnError; the package writer catches it
@@ -132,5 +134,7 @@ class dynamic_buffer final : public simple_io {
   uint32_t writePos_ = 0;
   uint32_t readPos_ = 0;
 };
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_PACKAGE_STREAMS_H_

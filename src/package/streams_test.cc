@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fault_injecting_file_system.h"
+#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "testing/temp_dir.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -154,3 +156,5 @@ TEST(FileIo, BufferedReadsSurviveShortPlatformReadsAndSeeks) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

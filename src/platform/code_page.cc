@@ -4,6 +4,8 @@
 
 #include "platform/last_error.h"
 
+namespace tavirelle {
+
 namespace {
 
 // Windows-1252 bytes 0x80..0x9F; the five bytes the code page leaves
@@ -289,3 +291,5 @@ std::string AnsiToUtf8(std::string_view text) {
 std::string Utf8ToAnsi(std::string_view text, bool* used_default) {
   return WideToAnsi(Utf8ToWide(text), used_default);
 }
+
+}  // namespace tavirelle

@@ -12,7 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/types.h"
+#include "tavirelle/types.h"
+
+namespace tavirelle {
 
 inline constexpr UINT CP_ACP = 0;          // the process code page
 inline constexpr UINT CP_WINDOWS_1252 = 1252;
@@ -50,5 +52,7 @@ std::u16string Utf8ToWide(std::string_view text);
 std::string WideToUtf8(std::u16string_view text);
 std::string AnsiToUtf8(std::string_view text);
 std::string Utf8ToAnsi(std::string_view text, bool* used_default = nullptr);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_PLATFORM_CODE_PAGE_H_

@@ -4,6 +4,8 @@
 
 #include "platform/last_error.h"
 
+namespace tavirelle {
+
 TEST(CodePage, Windows1252RoundTripsEveryByte) {
   std::string all;
   for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
@@ -59,3 +61,5 @@ TEST(CodePage, FollowsThePlatformCallingConventions) {
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "\xFF", 1, nullptr, 0), 0);
   EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
 }
+
+}  // namespace tavirelle

@@ -13,6 +13,8 @@
 #include "platform/last_error.h"
 #include "platform/path.h"
 
+namespace tavirelle {
+
 LocalTime ToLocalTime(FileTime time) {
   time_t t = static_cast<time_t>(time.seconds);
   struct tm fields {};
@@ -476,3 +478,5 @@ bool WriteWholeFile(const std::string& path, const std::string& contents) {
   }
   return file->Close();
 }
+
+}  // namespace tavirelle

@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.h"
+#include "tavirelle/types.h"
+
+namespace tavirelle {
 
 inline constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
 inline constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x02;
@@ -128,5 +130,7 @@ class ScopedFileSystem {
 // Whole-file conveniences used by tests and tools.
 bool ReadWholeFile(const std::string& path, std::string* contents);
 bool WriteWholeFile(const std::string& path, const std::string& contents);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_PLATFORM_FILE_SYSTEM_H_

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/fault_injecting_file_system.h"
+#include "testing/fault_injecting_file_system.h"
 #include "platform/last_error.h"
 #include "testing/memory_file_system.h"
 #include "testing/temp_dir.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -232,3 +234,5 @@ TEST_P(FileNames, APlainNameIsFoundOnlyAsSpelledAndAPatternIgnoresCase) {
 INSTANTIATE_TEST_SUITE_P(BothFileSystems, FileNames,
                          ::testing::Values(NameCase{"Real", true}, NameCase{"Memory", false}),
                          [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace tavirelle

@@ -7,6 +7,8 @@
 
 #include "platform/last_error.h"
 
+namespace tavirelle {
+
 HRESULT CoCreateGuid(GUID* guid) {
   if (guid == nullptr) return E_INVALIDARG;
   uint8_t bytes[16];
@@ -71,3 +73,5 @@ bool GuidFromString(std::string_view text, GUID* guid) {
   std::memcpy(guid->Data4, bytes + 8, 8);
   return true;
 }
+
+}  // namespace tavirelle

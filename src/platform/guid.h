@@ -6,26 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/types.h"
+#include "tavirelle/types.h"
 
-struct GUID {
-  uint32_t Data1;
-  uint16_t Data2;
-  uint16_t Data3;
-  uint8_t Data4[8];
-};
-using IID = GUID;
-using CLSID = GUID;
-using REFIID = const IID&;
-using REFCLSID = const CLSID&;
-using REFGUID = const GUID&;
-
-inline bool operator==(const GUID& a, const GUID& b) {
-  return std::memcmp(&a, &b, sizeof(GUID)) == 0;
-}
-inline bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
-
-inline constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
+namespace tavirelle {
 
 // A new random (version 4) GUID from the operating system's random source.
 HRESULT CoCreateGuid(GUID* guid);
@@ -36,5 +19,7 @@ std::string GuidToString(const GUID& guid);
 
 // Parses the braced form (either case); false when the text is not one.
 bool GuidFromString(std::string_view text, GUID* guid);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_PLATFORM_GUID_H_

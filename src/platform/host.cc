@@ -7,6 +7,8 @@
 #include "platform/last_error.h"
 #include "platform/path.h"
 
+namespace tavirelle {
+
 std::string HostExecutablePath() {
   char buffer[4096];
   ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
@@ -21,3 +23,5 @@ std::string PlatformSpecialFolder(int csidl) {
   if (csidl == CSIDL_COMMON_APPDATA) return "/var/lib/";
   return {};
 }
+
+}  // namespace tavirelle

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace tavirelle {
+
 inline constexpr int CSIDL_COMMON_APPDATA = 0x23;
 
 // Full path of the executable of the hosting process, in the process code
@@ -13,5 +15,7 @@ std::string HostExecutablePath();
 // The path of a special folder with a trailing slash, or empty when this
 // platform has no such folder. CSIDL_COMMON_APPDATA is "/var/lib/".
 std::string PlatformSpecialFolder(int csidl);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_PLATFORM_HOST_H_

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+namespace tavirelle {
+
 namespace {
 thread_local DWORD t_last_error = ERROR_SUCCESS;
 }  // namespace
@@ -63,3 +65,5 @@ DWORD SetLastErrorFromErrno(int err) {
   SetLastError(code);
   return code;
 }
+
+}  // namespace tavirelle

@@ -5,7 +5,9 @@
 #ifndef TAVIRELLE_PLATFORM_LAST_ERROR_H_
 #define TAVIRELLE_PLATFORM_LAST_ERROR_H_
 
-#include "platform/types.h"
+#include "tavirelle/types.h"
+
+namespace tavirelle {
 
 DWORD GetLastError();
 void SetLastError(DWORD code);
@@ -15,5 +17,7 @@ DWORD Win32ErrorFromErrno(int err);
 
 // Sets the last error from errno and returns it.
 DWORD SetLastErrorFromErrno(int err);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_PLATFORM_LAST_ERROR_H_

@@ -10,6 +10,8 @@
 
 #include "platform/path.h"
 
+namespace tavirelle {
+
 namespace {
 
 // The handler may run at any instant, so it reads only these fixed buffers:
@@ -82,3 +84,5 @@ void RemovePartialFilesOnInterrupt() {
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);
 }
+
+}  // namespace tavirelle

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace tavirelle {
+
 // Registers `path` for the life of the guard. A guard whose path could not be
 // registered (too many at once, a name too long) still works; the file is then
 // only left behind by an interrupt.
@@ -29,5 +31,7 @@ std::vector<std::string> PartialFiles();
 // Installs handlers for SIGINT and SIGTERM that delete every registered file
 // and then end the process by the same signal, as if it had not been caught.
 void RemovePartialFilesOnInterrupt();
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_PLATFORM_PARTIAL_FILES_H_

@@ -2,6 +2,8 @@
 
 #include "platform/code_page.h"
 
+namespace tavirelle {
+
 std::string NativePath(std::string_view path) {
   if (path.size() >= 2 && path[1] == ':' &&
       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
@@ -76,3 +78,5 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
   }
   return false;
 }
+
+}  // namespace tavirelle

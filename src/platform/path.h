@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace tavirelle {
+
 // Every backslash becomes a slash, a leading drive prefix such as "C:" is
 // dropped, and the text is converted from the process code page to UTF-8,
 // the encoding of file names here.
@@ -25,5 +27,7 @@ std::string NameFromNative(std::string_view native_name);
 // platform's rules for a trailing ".": "*." matches names without a dot and
 // "*.*" matches every name.
 bool WildcardMatch(std::string_view pattern, std::string_view name);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_PLATFORM_PATH_H_

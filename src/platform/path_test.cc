@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace tavirelle {
+
 TEST(NativePath, TranslatesSeparatorsDrivesAndCodePage) {
   EXPECT_EQ(NativePath("C:\\shows\\one\\meta.xml"), "/shows/one/meta.xml");
   EXPECT_EQ(NativePath("d:/a\\b"), "/a/b");
@@ -30,3 +32,5 @@ TEST(WildcardMatch, IgnoresCaseAndFollowsThePlatformDotRules) {
     EXPECT_EQ(WildcardMatch(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
   }
 }
+
+}  // namespace tavirelle

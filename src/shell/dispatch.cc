@@ -4,8 +4,10 @@
 #include <new>
 #include <string_view>
 
-#include "platform/bstr.h"
-#include "platform/variant.h"
+#include "com/bstr.h"
+#include "com/variant.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -584,3 +586,5 @@ HRESULT TableDispatchProvider::Invoke(REFIID iid, IDispatch* self, DISPID id, LC
     return E_UNEXPECTED;
   }
 }
+
+}  // namespace tavirelle

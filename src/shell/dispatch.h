@@ -8,9 +8,11 @@
 #ifndef TAVIRELLE_SHELL_DISPATCH_H_
 #define TAVIRELLE_SHELL_DISPATCH_H_
 
-#include "platform/com_object.h"
-#include "platform/type_info.h"
+#include "com/com_object.h"
+#include "tavirelle/type_info.h"
 #include "shell/type_library.h"
+
+namespace tavirelle {
 
 class TableDispatchProvider : public DispatchProvider {
  public:
@@ -31,5 +33,7 @@ ITypeInfo* InterfaceTypeInfo(REFIID iid);
 
 // Looks a member name up the way GetIDsOfNames does (ignoring case).
 const MemberDesc* FindMemberByName(const InterfaceDesc& desc, std::u16string_view name);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_SHELL_DISPATCH_H_

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/bstr.h"
-#include "platform/variant.h"
+#include "com/bstr.h"
+#include "com/variant.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -518,3 +520,5 @@ TEST(TypeInfo, ListsMembersWithArgumentsAndNames) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -2,17 +2,20 @@
 
 #include <new>
 
-#include "platform/com_object.h"
-#include "platform/dynamic_module.h"
+#include "com/com_object.h"
+#include "com/dynamic_module.h"
 #include "platform/guid.h"
 #include "platform/last_error.h"
-#include "platform/registrar.h"
-#include "platform/registry.h"
+#include "util/text.h"
+#include "com/registrar.h"
+#include "com/registry.h"
 #include "shell/registration_scripts.h"
 #include "show/clip.h"
 #include "show/photo_desc.h"
 #include "show/qx_helper.h"
 #include "showdata/qx_file_io.h"
+
+namespace tavirelle {
 
 template <class T>
 HRESULT CreateAggregatable(IUnknown* outer, REFIID riid, void** object) {
@@ -128,6 +131,23 @@ CTavirelleHelperModule::~CTavirelleHelperModule() {
 
 std::span<const ObjectEntry> CTavirelleHelperModule::ObjectMap() const { return kObjectMap; }
 
+const CLSID* CTavirelleHelperModule::FindClass(const std::string& name) const {
+  GUID braced;
+  bool is_class_id = GuidFromString(name, &braced);
+  std::string wanted = name;
+  LowerCase(wanted);
+  for (const ObjectEntry& entry : kObjectMap) {
+    if (is_class_id) {
+      if (*entry.clsid == braced) return entry.clsid;
+      continue;
+    }
+    std::string prog_id = std::string("TavirelleHelper.") + entry.name;
+    LowerCase(prog_id);
+    if (wanted == prog_id || wanted == prog_id + ".1") return entry.clsid;
+  }
+  return nullptr;
+}
+
 HRESULT CTavirelleHelperModule::GetClassObject(REFCLSID clsid, REFIID riid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
@@ -188,3 +208,5 @@ HRESULT CTavirelleHelperModule::UpdateRegistry(bool do_register) {
   if (!registry.Save()) return LastErrorResult();
   return S_OK;
 }
+
+}  // namespace tavirelle

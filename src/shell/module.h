@@ -13,7 +13,9 @@
 #include <span>
 #include <string>
 
-#include "platform/com.h"
+#include "com/com.h"
+
+namespace tavirelle {
 
 using CreatorFunction = HRESULT (*)(IUnknown* outer, REFIID riid, void** object);
 
@@ -29,6 +31,11 @@ class CTavirelleHelperModule {
   static CTavirelleHelperModule& Instance();
 
   std::span<const ObjectEntry> ObjectMap() const;
+
+  // The class of this module that `name` names: its ProgID
+  // ("TavirelleHelper.QXHelper", with or without ".1", any case) or its class
+  // ID in braces. Null when none does.
+  const CLSID* FindClass(const std::string& name) const;
 
   // The class object of `clsid`, created on first request and cached.
   HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** object);
@@ -52,5 +59,7 @@ class CTavirelleHelperModule {
   IClassFactory* factories_[4] = {};
   std::atomic<bool> per_user_{false};
 };
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_SHELL_MODULE_H_

@@ -1,10 +1,21 @@
-// The module's exported entry points, with C linkage.
-#include "shell/module_exports.h"
+// Everything the module exports, with C linkage: the module entry points, the
+// host runtime, and the automation-string and VARIANT functions. Each one
+// forwards to the module's own code, which the command's tools link as well.
+#include <string>
 
-#include "platform/com_object.h"
+#include "com/bstr.h"
+#include "com/host_runtime.h"
+#include "com/com_object.h"
+#include "com/registry.h"
+#include "com/variant.h"
+#include "platform/code_page.h"
 #include "shell/module.h"
+#include "tavirelle/automation.h"
+#include "tavirelle/module.h"
 
 namespace {
+
+using tavirelle::CTavirelleHelperModule;
 
 // "user", ignoring case, the whole text.
 bool IsUserCommand(LPCOLESTR text) {
@@ -20,34 +31,119 @@ bool IsUserCommand(LPCOLESTR text) {
   return i == 4;
 }
 
+template <typename Body>
+HRESULT Guarded(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_FAIL;
+  }
+}
+
+// A ProgID or class ID as the registry spells it (UTF-16 to UTF-8).
+std::string NameText(LPCOLESTR name) {
+  return name == nullptr ? std::string() : tavirelle::WideToAnsi(std::u16string_view(name));
+}
+
 }  // namespace
 
 extern "C" {
 
-__attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
-  return ModuleLockCount() == 0 ? S_OK : S_FALSE;
+HRESULT DllCanUnloadNow() { return tavirelle::ModuleLockCount() == 0 ? S_OK : S_FALSE; }
+
+HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
+  return Guarded([&] { return CTavirelleHelperModule::Instance().GetClassObject(clsid, riid, object); });
 }
 
-__attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid,
-                                                                 void** object) {
-  return CTavirelleHelperModule::Instance().GetClassObject(clsid, riid, object);
+HRESULT DllInstall(BOOL install, LPCOLESTR command) {
+  return Guarded([&] {
+    CTavirelleHelperModule& module = CTavirelleHelperModule::Instance();
+    if (IsUserCommand(command)) module.set_per_user(true);
+    if (!install) return module.UnregisterServer();
+    HRESULT hr = module.RegisterServer();
+    if (FAILED(hr)) module.UnregisterServer();
+    return hr;
+  });
 }
 
-__attribute__((visibility("default"))) HRESULT DllInstall(BOOL install, LPCOLESTR command) {
-  CTavirelleHelperModule& module = CTavirelleHelperModule::Instance();
-  if (IsUserCommand(command)) module.set_per_user(true);
-  if (!install) return module.UnregisterServer();
-  HRESULT hr = module.RegisterServer();
-  if (FAILED(hr)) module.UnregisterServer();
-  return hr;
+HRESULT DllRegisterServer() {
+  return Guarded([] { return CTavirelleHelperModule::Instance().RegisterServer(); });
 }
 
-__attribute__((visibility("default"))) HRESULT DllRegisterServer() {
-  return CTavirelleHelperModule::Instance().RegisterServer();
+HRESULT DllUnregisterServer() {
+  return Guarded([] { return CTavirelleHelperModule::Instance().UnregisterServer(); });
 }
 
-__attribute__((visibility("default"))) HRESULT DllUnregisterServer() {
-  return CTavirelleHelperModule::Instance().UnregisterServer();
+HRESULT TavirelleSetRegistryRoot(const char* folder) {
+  return Guarded([&] {
+    tavirelle::SetRegistryRoot(folder == nullptr ? std::string() : std::string(folder));
+    return S_OK;
+  });
+}
+
+HRESULT CLSIDFromProgID(LPCOLESTR prog_id, CLSID* clsid) {
+  if (prog_id == nullptr) return E_INVALIDARG;
+  return Guarded([&] { return tavirelle::CLSIDFromProgID(NameText(prog_id), clsid); });
+}
+
+HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* server_info, REFIID riid,
+                         void** object) {
+  if ((context & CLSCTX_INPROC_SERVER) == 0 || server_info != nullptr) return E_INVALIDARG;
+  return Guarded([&] { return tavirelle::GetClassObjectFromRegistry(clsid, riid, object); });
+}
+
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid,
+                         void** object) {
+  if ((context & CLSCTX_INPROC_SERVER) == 0) return E_INVALIDARG;
+  return Guarded(
+      [&] { return tavirelle::CreateInstanceFromRegistry(clsid, outer, riid, object); });
+}
+
+HRESULT TavirelleCreateObject(LPCOLESTR name, REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  if (name == nullptr) return CO_E_CLASSSTRING;
+  return Guarded([&] {
+    std::string text = NameText(name);
+    HRESULT hr = tavirelle::CreateObjectByName(text, riid, object);
+    if (hr != CO_E_CLASSSTRING && hr != REGDB_E_CLASSNOTREG) return hr;
+    // Not registered: one of this module's own classes is still served.
+    const CLSID* own = CTavirelleHelperModule::Instance().FindClass(text);
+    if (own == nullptr) return hr;
+    IClassFactory* factory = nullptr;
+    HRESULT got = CTavirelleHelperModule::Instance().GetClassObject(
+        *own, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    if (FAILED(got)) return got;
+    got = factory->CreateInstance(nullptr, riid, object);
+    factory->Release();
+    return got;
+  });
+}
+
+BSTR SysAllocString(const OLECHAR* text) { return tavirelle::SysAllocString(text); }
+BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
+  return tavirelle::SysAllocStringLen(text, length);
+}
+BSTR SysAllocStringByteLen(const char* bytes, UINT length) {
+  return tavirelle::SysAllocStringByteLen(bytes, length);
+}
+BOOL SysReAllocString(BSTR* target, const OLECHAR* text) {
+  return tavirelle::SysReAllocString(target, text);
+}
+void SysFreeString(BSTR text) { tavirelle::SysFreeString(text); }
+UINT SysStringLen(BSTR text) { return tavirelle::SysStringLen(text); }
+UINT SysStringByteLen(BSTR text) { return tavirelle::SysStringByteLen(text); }
+
+void VariantInit(VARIANTARG* variant) { tavirelle::VariantInit(variant); }
+HRESULT VariantClear(VARIANTARG* variant) { return tavirelle::VariantClear(variant); }
+HRESULT VariantCopy(VARIANTARG* dest, const VARIANTARG* source) {
+  return tavirelle::VariantCopy(dest, source);
+}
+HRESULT VariantChangeType(VARIANTARG* dest, const VARIANTARG* source, USHORT flags,
+                          VARTYPE vt) {
+  return tavirelle::VariantChangeType(dest, source, flags, vt);
 }
 
 }  // extern "C"

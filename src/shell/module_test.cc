@@ -7,19 +7,21 @@
 #include <set>
 #include <string>
 
-#include "platform/bstr.h"
-#include "platform/connection_point.h"
-#include "platform/dynamic_module.h"
-#include "platform/fault_injecting_file_system.h"
+#include "com/bstr.h"
+#include "com/connection_point.h"
+#include "com/dynamic_module.h"
+#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/guid.h"
-#include "platform/registry.h"
-#include "platform/variant.h"
-#include "shell/host_runtime.h"
+#include "com/registry.h"
+#include "com/variant.h"
+#include "com/host_runtime.h"
 #include "shell/module.h"
-#include "shell/module_exports.h"
-#include "show/interfaces.h"
+#include "tavirelle/module.h"
+#include "tavirelle/interfaces.h"
 #include "testing/temp_dir.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -435,3 +437,5 @@ TEST(ModuleExports, AutomationHelpersHaveCLinkage) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -1,5 +1,7 @@
 #include "shell/registration_scripts.h"
 
+namespace tavirelle {
+
 // The registrar scripts of the module, kept as text as they are shipped.
 
 const char kAppIdScript[] = R"(HKCR
@@ -114,3 +116,5 @@ const char kTypeLibraryScript[] = R"(HKCR
 	}
 }
 )";
+
+}  // namespace tavirelle

@@ -5,8 +5,12 @@
 #ifndef TAVIRELLE_SHELL_REGISTRATION_SCRIPTS_H_
 #define TAVIRELLE_SHELL_REGISTRATION_SCRIPTS_H_
 
+namespace tavirelle {
+
 extern const char kAppIdScript[];
 extern const char kClassScript[];
 extern const char kTypeLibraryScript[];
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_SHELL_REGISTRATION_SCRIPTS_H_

@@ -1,5 +1,7 @@
 #include "shell/type_library.h"
 
+namespace tavirelle {
+
 namespace {
 
 using K = MemberKind;
@@ -156,3 +158,5 @@ const InterfaceDesc* FindInterface(REFIID iid) {
   }
   return nullptr;
 }
+
+}  // namespace tavirelle

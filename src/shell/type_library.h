@@ -14,8 +14,10 @@
 #include <span>
 #include <utility>
 
-#include "platform/com.h"
-#include "show/interfaces.h"
+#include "com/com.h"
+#include "tavirelle/interfaces.h"
+
+namespace tavirelle {
 
 inline constexpr WORD kTypeLibraryMajorVersion = 1;
 inline constexpr WORD kTypeLibraryMinorVersion = 0;
@@ -191,5 +193,7 @@ constexpr MemberDesc Member(DISPID dispid, MemberKind kind, const char* name,
   return MemberDesc{dispid, kind, name, help, B::kCount, B::Types(), arg_names,
                     retval || kind == MemberKind::kGet, &B::Call};
 }
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_SHELL_TYPE_LIBRARY_H_

@@ -7,8 +7,10 @@
 #include <new>
 #include <string>
 
-#include "platform/bstr.h"
-#include "platform/types.h"
+#include "com/bstr.h"
+#include "tavirelle/types.h"
+
+namespace tavirelle {
 
 // Runs `body` and turns any escaping exception into an HRESULT.
 template <typename Body>
@@ -37,5 +39,7 @@ HRESULT ReturnValue(T value, T* out) {
   *out = value;
   return S_OK;
 }
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_SHOW_BOUNDARY_H_

@@ -2,6 +2,8 @@
 
 #include "show/boundary.h"
 
+namespace tavirelle {
+
 HRESULT CClip::get_Path(BSTR* value) {
   return Guarded([&] { return ReturnText(path_, value); });
 }
@@ -28,3 +30,5 @@ HRESULT CClip::put_scale(FLOAT value) {
   scale_ = value;
   return S_OK;
 }
+
+}  // namespace tavirelle

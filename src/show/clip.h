@@ -4,8 +4,10 @@
 
 #include <string>
 
-#include "platform/com_object.h"
-#include "show/interfaces.h"
+#include "com/com_object.h"
+#include "tavirelle/interfaces.h"
+
+namespace tavirelle {
 
 class CClip : public DispatchObject<IClip> {
  public:
@@ -26,5 +28,7 @@ class CClip : public DispatchObject<IClip> {
   FLOAT y_pos_ = 0;
   FLOAT scale_ = 0;
 };
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_SHOW_CLIP_H_

@@ -2,6 +2,8 @@
 
 #include "show/boundary.h"
 
+namespace tavirelle {
+
 CPhotoDesc::~CPhotoDesc() {
   for (IClip* clip : clips_) clip->Release();
 }
@@ -111,3 +113,5 @@ HRESULT CPhotoDesc::put__Changed(LONG value) {
   changed_ = value;
   return S_OK;
 }
+
+}  // namespace tavirelle

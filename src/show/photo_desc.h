@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/com_object.h"
-#include "show/interfaces.h"
+#include "com/com_object.h"
+#include "tavirelle/interfaces.h"
+
+namespace tavirelle {
 
 class CPhotoDesc : public DispatchObject<IPhotoDesc> {
  public:
@@ -54,5 +56,7 @@ class CPhotoDesc : public DispatchObject<IPhotoDesc> {
   bool is_video_ = false;
   std::vector<IClip*> clips_;  // one reference held on each
 };
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_SHOW_PHOTO_DESC_H_

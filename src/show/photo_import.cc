@@ -11,6 +11,8 @@
 #include "show/qx_helper.h"
 #include "util/file_utils.h"
 
+namespace tavirelle {
+
 namespace {
 
 HRESULT SetPhotoText(IPhotoDesc* photo, HRESULT (IPhotoDesc::*setter)(BSTR),
@@ -112,3 +114,5 @@ HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
     return S_OK;
   });
 }
+
+}  // namespace tavirelle

@@ -5,15 +5,17 @@
 #include <vector>
 
 #include "imaging/photo_image.h"
-#include "platform/bstr.h"
-#include "platform/fault_injecting_file_system.h"
+#include "com/bstr.h"
+#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
-#include "platform/types.h"
+#include "tavirelle/types.h"
 #include "show/photo_desc.h"
 #include "show/qx_helper.h"
 #include "testing/image_builder.h"
 #include "testing/temp_dir.h"
 #include "util/file_utils.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -225,3 +227,5 @@ TEST_F(PhotoImportTest, TheSameDescriptionTwiceStandsTwice) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -7,6 +7,8 @@
 #include "show/boundary.h"
 #include "util/file_utils.h"
 
+namespace tavirelle {
+
 std::string ThumbnailPathOf(const std::string& copy_path) {
   size_t separator = copy_path.find_last_of("\\/");
   size_t folder_length = separator == std::string::npos ? 0 : separator + 1;
@@ -141,3 +143,5 @@ HRESULT CQXHelper::GenerateMetaXML() {
     return S_OK;
   });
 }
+
+}  // namespace tavirelle

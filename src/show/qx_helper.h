@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/com_object.h"
-#include "platform/connection_point.h"
-#include "show/interfaces.h"
+#include "com/com_object.h"
+#include "com/connection_point.h"
+#include "tavirelle/interfaces.h"
+
+namespace tavirelle {
 
 inline constexpr char kMusicDefault[] = "default_music";
 inline constexpr char kMusicNone[] = "none_music";
@@ -80,5 +82,7 @@ class CQXHelper : public DispatchObject<IQXHelper> {
 // Path of the thumbnail of the photo copy at `copy_path`: the copy's folder
 // (up to and including its last separator), "__w133_h100_", the copy's name.
 std::string ThumbnailPathOf(const std::string& copy_path);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_SHOW_QX_HELPER_H_

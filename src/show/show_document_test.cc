@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/bstr.h"
+#include "com/bstr.h"
 #include "platform/file_system.h"
 #include "show/clip.h"
 #include "show/photo_desc.h"
@@ -12,6 +12,8 @@
 #include "show/show_objects.h"
 #include "testing/temp_dir.h"
 #include "util/file_utils.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -326,3 +328,5 @@ TEST(ShowObjects, CreateAnswersItsInterfacesAndCountsModuleLocks) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -5,6 +5,8 @@
 #include "show/photo_desc.h"
 #include "show/qx_helper.h"
 
+namespace tavirelle {
+
 namespace {
 
 template <typename T>
@@ -28,3 +30,5 @@ HRESULT CreatePhotoDesc(REFIID riid, void** object) {
 HRESULT CreateQXHelper(REFIID riid, void** object) {
   return Create<CQXHelper>(riid, object);
 }
+
+}  // namespace tavirelle

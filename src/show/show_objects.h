@@ -3,11 +3,15 @@
 #ifndef TAVIRELLE_SHOW_SHOW_OBJECTS_H_
 #define TAVIRELLE_SHOW_SHOW_OBJECTS_H_
 
-#include "platform/com.h"
+#include "com/com.h"
+
+namespace tavirelle {
 
 // Each creates a new object and returns its interface `riid` in *object.
 HRESULT CreateClip(REFIID riid, void** object);
 HRESULT CreatePhotoDesc(REFIID riid, void** object);
 HRESULT CreateQXHelper(REFIID riid, void** object);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_SHOW_SHOW_OBJECTS_H_

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "package/show_package.h"
-#include "platform/fault_injecting_file_system.h"
+#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "showdata/qx_file_io.h"
@@ -16,6 +16,8 @@
 #include "showdata/test_packages.h"
 #include "testing/temp_dir.h"
 #include "util/file_utils.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -211,3 +213,5 @@ TEST_F(ExtractShowTest, AClosedPackageWritesNothing) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -3,9 +3,11 @@
 #include <new>
 
 #include "package/show_info.h"
-#include "platform/bstr.h"
+#include "com/bstr.h"
 #include "showdata/show_data.h"
 #include "util/file_utils.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -169,3 +171,5 @@ HRESULT CreateQXFileIO(REFIID riid, void** object) {
     return status;
   });
 }
+
+}  // namespace tavirelle

@@ -11,8 +11,10 @@
 #include <string>
 
 #include "package/show_package.h"
-#include "platform/com_object.h"
-#include "show/interfaces.h"
+#include "com/com_object.h"
+#include "tavirelle/interfaces.h"
+
+namespace tavirelle {
 
 class CQXFileIO : public DispatchObject<IQXFileIO> {
  public:
@@ -49,5 +51,7 @@ class CQXFileIO : public DispatchObject<IQXFileIO> {
 
 // Creates a CQXFileIO and returns its `riid` interface through `object`.
 HRESULT CreateQXFileIO(REFIID riid, void** object);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_SHOWDATA_QX_FILE_IO_H_

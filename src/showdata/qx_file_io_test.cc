@@ -3,13 +3,15 @@
 #include <string>
 
 #include "gtest/gtest.h"
-#include "platform/bstr.h"
+#include "com/bstr.h"
 #include "platform/code_page.h"
-#include "platform/fault_injecting_file_system.h"
+#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "showdata/test_packages.h"
 #include "testing/temp_dir.h"
 #include "util/file_utils.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -241,3 +243,5 @@ TEST_F(QXFileIOTest, WriteFailuresGiveThePlatformErrors) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -9,6 +9,8 @@
 #include "platform/last_error.h"
 #include "util/file_utils.h"
 
+namespace tavirelle {
+
 std::string& StripLeadingSeparators(std::string& text) {
   size_t n = 0;
   while (n + 1 < text.size() && (text[n] == '\\' || text[n] == '/')) ++n;
@@ -178,3 +180,5 @@ bool GenerateShowData(ShowPackage& package, const std::string& output_path) {
   ExtractReport ignored;
   return ExtractShow(package, output_path, &ignored);
 }
+
+}  // namespace tavirelle

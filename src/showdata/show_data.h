@@ -13,6 +13,8 @@
 #include "package/show_package.h"
 #include "xml/xml_document.h"
 
+namespace tavirelle {
+
 // Removes leading '\' and '/' characters, but never the last one left.
 std::string& StripLeadingSeparators(std::string& text);
 // Replaces every `from` by `to`; returns how many were replaced.
@@ -92,5 +94,7 @@ bool ExtractShow(ShowPackage& package, const std::string& output_path,
 // The extraction a host asks for: individual failures are not its concern,
 // as a player copes with a missing file. False only when no package is open.
 bool GenerateShowData(ShowPackage& package, const std::string& output_path);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_SHOWDATA_SHOW_DATA_H_

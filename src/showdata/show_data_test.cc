@@ -10,6 +10,8 @@
 #include "testing/temp_dir.h"
 #include "util/file_utils.h"
 
+namespace tavirelle {
+
 namespace {
 
 using Names = std::vector<std::string>;
@@ -216,3 +218,5 @@ TEST_F(GenerateShowDataTest, ClosedPackageWritesNothing) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

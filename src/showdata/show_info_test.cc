@@ -15,6 +15,8 @@
 #include "xml/meta_text.h"
 #include "xml/xml_document.h"
 
+namespace tavirelle {
+
 namespace {
 
 struct IconCase {
@@ -307,3 +309,5 @@ TEST_F(ShowPackageQueryTest, EveryShowTextIsDecodedInsideCDataOrNot) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -11,6 +11,8 @@
 #include "testing/package_builder.h"
 #include "util/md5.h"
 
+namespace tavirelle {
+
 struct TestEntry {
   std::string name;
   std::string data;
@@ -41,5 +43,7 @@ inline bool WriteTestPackage(const std::string& path,
   }
   return builder.PointAtDirectory().WriteTo(path);
 }
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_SHOWDATA_TEST_PACKAGES_H_

@@ -8,6 +8,8 @@
 
 #include <jpeglib.h>
 
+namespace tavirelle {
+
 namespace testing_images {
 namespace {
 
@@ -359,3 +361,5 @@ std::string StoredRows(int32_t width, int32_t height, uint16_t bitsPerPixel,
 }
 
 }  // namespace testing_images
+
+}  // namespace tavirelle

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace tavirelle {
+
 namespace testing_images {
 
 // ---- JPEG ----
@@ -159,5 +161,7 @@ std::string StoredRows(int32_t width, int32_t height, uint16_t bitsPerPixel,
                        const std::function<uint32_t(uint32_t x, uint32_t y)>& value);
 
 }  // namespace testing_images
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_TESTING_IMAGE_BUILDER_H_

@@ -6,6 +6,8 @@
 #include "platform/last_error.h"
 #include "platform/path.h"
 
+namespace tavirelle {
+
 namespace {
 
 class MemoryFile final : public File {
@@ -367,3 +369,5 @@ bool MemoryFileSystem::Find(const std::string& pattern, std::vector<FindData>* m
   *matches = std::move(found);
   return true;
 }
+
+}  // namespace tavirelle

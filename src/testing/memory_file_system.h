@@ -12,6 +12,8 @@
 
 #include "platform/file_system.h"
 
+namespace tavirelle {
+
 class MemoryFileSystem final : public FileSystem {
  public:
   MemoryFileSystem() = default;
@@ -50,5 +52,7 @@ class MemoryFileSystem final : public FileSystem {
   std::map<std::string, Node> files_;
   std::set<std::string> folders_;
 };
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_TESTING_MEMORY_FILE_SYSTEM_H_

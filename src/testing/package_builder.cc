@@ -2,6 +2,8 @@
 
 #include "platform/file_system.h"
 
+namespace tavirelle {
+
 void PackageBuilder::PutU16(uint16_t value) {
   bytes_.push_back(static_cast<char>(value & 0xFF));
   bytes_.push_back(static_cast<char>(value >> 8));
@@ -97,3 +99,5 @@ PackageBuilder& PackageBuilder::Truncate(size_t size) {
 bool PackageBuilder::WriteTo(const std::string& path) const {
   return WriteWholeFile(path, bytes_);
 }
+
+}  // namespace tavirelle

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace tavirelle {
+
 class PackageBuilder {
  public:
   // 'K' Text record with the package magic (or another text).
@@ -45,5 +47,7 @@ class PackageBuilder {
   size_t offset_record_ = std::string::npos;
   uint32_t directory_ = 0;
 };
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_TESTING_PACKAGE_BUILDER_H_

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+namespace tavirelle {
+
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
   std::string templ = std::string(base != nullptr && *base ? base : "/tmp") +
@@ -24,3 +26,5 @@ TempDir::~TempDir() {
   }
   std::filesystem::remove_all(path_, ignored);
 }
+
+}  // namespace tavirelle

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace tavirelle {
+
 class TempDir {
  public:
   TempDir();
@@ -18,5 +20,7 @@ class TempDir {
  private:
   std::string path_;
 };
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_TESTING_TEMP_DIR_H_

@@ -9,6 +9,8 @@
 #include "platform/last_error.h"
 #include "util/text.h"
 
+namespace tavirelle {
+
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -355,3 +357,5 @@ std::string MakeUniqueName(const std::string& path) {
   }
   return {};
 }
+
+}  // namespace tavirelle

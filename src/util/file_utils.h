@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace tavirelle {
+
 // Path text (no file-system access).
 std::string& WithTrailingSeparator(std::string& path, bool backslash, bool add);
 std::string& WithoutTrailingSeparator(std::string& path);
@@ -49,5 +51,7 @@ std::string HostFolder();
 std::string NewGuidText(bool with_braces);
 std::string MakeLegalName(const std::string& text);
 std::string MakeUniqueName(const std::string& path);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_UTIL_FILE_UTILS_H_

@@ -9,13 +9,15 @@
 #include <utility>
 #include <vector>
 
-#include "platform/fault_injecting_file_system.h"
+#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "platform/path.h"
 #include "testing/memory_file_system.h"
 #include "testing/temp_dir.h"
 #include "util/md5.h"
+
+namespace tavirelle {
 
 namespace {
 
@@ -333,3 +335,5 @@ TEST(FileUtils, ExistenceTestsLookUpTheExactNameWithoutListingTheFolder) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -7,6 +7,8 @@
 
 #include "platform/file_system.h"
 
+namespace tavirelle {
+
 struct Md5Digest::State {
   EVP_MD_CTX* context = nullptr;
 };
@@ -62,3 +64,5 @@ std::string Md5FileHex(const std::string& path) {
   }
   return digest.FinishHex();
 }
+
+}  // namespace tavirelle

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+namespace tavirelle {
+
 // Digest of a file's bytes read through the platform file system; empty when
 // the file cannot be opened or read.
 std::string Md5FileHex(const std::string& path);
@@ -27,5 +29,7 @@ class Md5Digest {
   struct State;
   State* state_;
 };
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_UTIL_MD5_H_

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+namespace tavirelle {
+
 namespace {
 // Buffer sizes tried in turn; output that does not fit the last one is cut.
 constexpr size_t kFormatSizes[] = {2048, 6144, 12288, 20480, 30720, 43008};
@@ -70,3 +72,5 @@ std::string& UpperCase(std::string& text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
 }
+
+}  // namespace tavirelle

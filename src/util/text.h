@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+namespace tavirelle {
+
 // Formats into a buffer of 2048 characters and, while the output does not
 // fit, tries again with 6144, 12288, 20480, 30720 and 43008; longer output is
 // cut to its first 43008 characters.
@@ -24,5 +26,7 @@ size_t ReplaceAll(std::string& text, const std::string& pattern,
 // character classification; returns the text.
 std::string& LowerCase(std::string& text);
 std::string& UpperCase(std::string& text);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_UTIL_TEXT_H_

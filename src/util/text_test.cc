@@ -4,6 +4,8 @@
 
 #include "util/md5.h"
 
+namespace tavirelle {
+
 TEST(FormatText, GrowsThroughItsStepsAndCutsAt43008) {
   for (size_t length : {0u, 1u, 2047u, 2048u, 2049u, 6144u, 6145u, 12289u, 30721u,
                         43007u, 43008u}) {
@@ -54,3 +56,5 @@ TEST(Md5, MatchesTheReferenceDigests) {
   digest.Update("bc", 2);
   EXPECT_EQ(digest.FinishHex(), "900150983cd24fb0d6963f7d28e17f72");
 }
+
+}  // namespace tavirelle

@@ -8,6 +8,8 @@
 
 #include "platform/code_page.h"
 
+namespace tavirelle {
+
 namespace {
 
 // Texts our own writer produces are pure ASCII (every byte from 0x80 up is
@@ -134,3 +136,5 @@ bool IsBlankText(const char* text) {
   if (text == nullptr) return true;
   return IsBlankText(std::string_view(text));
 }
+
+}  // namespace tavirelle

@@ -11,7 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/types.h"
+#include "tavirelle/types.h"
+
+namespace tavirelle {
 
 // The narrow text converted to UTF-8; the empty text on failure.
 std::string MbToUtf8(const char* text);
@@ -53,5 +55,7 @@ bool DecToChar(const char* digits, char* out);
 bool IsBlankText(const char* text);
 bool IsBlankText(std::string_view text);
 inline bool IsBlankText(const std::string& text) { return IsBlankText(std::string_view(text)); }
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_XML_ENCODING_H_

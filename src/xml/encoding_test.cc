@@ -7,6 +7,8 @@
 
 #include "platform/code_page.h"
 
+namespace tavirelle {
+
 namespace {
 
 TEST(EncodingTest, MbToUtf8ConvertsThroughTheCodePage) {
@@ -110,3 +112,5 @@ TEST(EncodingTest, IsBlankTextCountsOnlySpaceTabCrLf) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

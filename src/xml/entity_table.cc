@@ -4,6 +4,8 @@
 
 #include "xml/encoding.h"
 
+namespace tavirelle {
+
 namespace {
 
 XMLEntity MakeEntity(char character, const char* text, bool hex, bool decimal) {
@@ -322,3 +324,5 @@ const XMLEntityTable& DefaultXMLEntityTable() {
   };
   return table;
 }
+
+}  // namespace tavirelle

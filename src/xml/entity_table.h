@@ -18,6 +18,8 @@
 #include <string_view>
 #include <unordered_map>
 
+namespace tavirelle {
+
 // One entity. In a numeric pattern ('hexForm' or 'decimalForm' set) each 'y'
 // of `text` stands for one hexadecimal digit and each 'z' for one decimal
 // digit; an entry with neither flag is a named entry mapping `character` to
@@ -100,5 +102,7 @@ class XMLEntityTable {
 // The process-wide table of the five named entities and the numeric
 // patterns, built once; it is only ever copied.
 const XMLEntityTable& DefaultXMLEntityTable();
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_XML_ENTITY_TABLE_H_

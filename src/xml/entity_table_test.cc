@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+namespace tavirelle {
+
 namespace {
 
 TEST(EntityTableTest, DefaultTableHoldsTheNamedEntitiesThenThePatterns) {
@@ -135,3 +137,5 @@ TEST(EntityTableTest, OneTableUsedFromSeveralThreads) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -3,6 +3,8 @@
 #include "util/text.h"
 #include "xml/encoding.h"
 
+namespace tavirelle {
+
 namespace {
 
 int HexValue(char c) {
@@ -143,3 +145,5 @@ std::string QuoteShowTextMarkup(const std::string& text) {
   ReplaceAll(quoted, "]", "%5D");
   return quoted;
 }
+
+}  // namespace tavirelle

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+namespace tavirelle {
+
 // The raw characters between the end of the first start tag "<name..." (any
 // tag whose name begins with name) and the next "</name>"; empty when either
 // is missing. position (optional, in/out): search start offset unless null or
@@ -49,5 +51,7 @@ std::string EncodeTypedShowText(const std::string& typed);
 // close the section nor open an element. A form-encoded text holds none of
 // them and comes out unchanged.
 std::string QuoteShowTextMarkup(const std::string& text);
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_XML_META_TEXT_H_

@@ -7,6 +7,8 @@
 #include "xml/encoding.h"
 #include "xml/xml_document.h"
 
+namespace tavirelle {
+
 namespace {
 
 const std::string kMeta =
@@ -144,3 +146,5 @@ TEST(MetaTextTest, TypedTextsComeBackThroughEveryStoredForm) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <new>
 
+namespace tavirelle {
+
 #if defined(__SANITIZE_ADDRESS__)
 #define TAVIRELLE_XML_PLAIN_ALLOCATION 1
 #elif defined(__has_feature)
@@ -105,3 +107,5 @@ void FreeXMLObject(void* object) noexcept {
 }
 
 #endif
+
+}  // namespace tavirelle

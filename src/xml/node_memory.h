@@ -11,7 +11,11 @@
 
 #include <cstddef>
 
+namespace tavirelle {
+
 void* AllocateXMLObject(size_t size);
 void FreeXMLObject(void* object) noexcept;
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_XML_NODE_MEMORY_H_

@@ -10,6 +10,8 @@
 
 #include "xml/xml_document.h"
 
+namespace tavirelle {
+
 namespace {
 
 TEST(NodeMemoryTest, ObjectsAreAlignedAndDistinct) {
@@ -45,3 +47,5 @@ TEST(NodeMemoryTest, ATreeMadeOnOneThreadDiesOnAnother) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

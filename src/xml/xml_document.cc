@@ -8,6 +8,8 @@
 #include "xml/encoding.h"
 #include "xml/node_memory.h"
 
+namespace tavirelle {
+
 namespace {
 
 const std::string& EmptyText() {
@@ -406,3 +408,5 @@ std::string _tagXMLDocument::DocumentText() {
   if (DeclaresEncoding("UTF-8") && !IsAsciiText(text)) return MbToUtf8(text);
   return text;
 }
+
+}  // namespace tavirelle

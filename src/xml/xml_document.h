@@ -17,6 +17,8 @@
 
 #include "xml/entity_table.h"
 
+namespace tavirelle {
+
 enum class XMLNodeKind : int32_t {
   Element = 0,      // name: the tag name; value: its character data
   Declaration = 1,  // the <?...?> node; its attributes are the pseudo-attributes
@@ -200,5 +202,7 @@ struct _tagXMLDocument : _tagXMLNode {
 // first): when it declares no encoding or "UTF-8", or has a byte-order mark.
 bool LoadTextReadsUtf8(const char* text);
 inline bool LoadTextReadsUtf8(const std::string& text) { return LoadTextReadsUtf8(text.c_str()); }
+
+}  // namespace tavirelle
 
 #endif  // TAVIRELLE_XML_XML_DOCUMENT_H_

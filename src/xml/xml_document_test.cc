@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace tavirelle {
+
 namespace {
 
 const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>";
@@ -307,3 +309,5 @@ TEST(XmlDocumentTest, DeclarationIsMadeOnlyInsideADocument) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -20,6 +20,8 @@
 #include "xml/encoding.h"
 #include "xml/xml_document.h"
 
+namespace tavirelle {
+
 namespace {
 
 // White space as the C library classifies it in the "C" locale.
@@ -524,3 +526,5 @@ bool LoadTextReadsUtf8(const char* text) {
   std::string declared = SniffEncoding(text, text + std::strlen(text), &scratch);
   return ReadsUtf8(declared, text);
 }
+
+}  // namespace tavirelle

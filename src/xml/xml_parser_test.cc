@@ -9,6 +9,8 @@
 
 #include "xml/xml_document.h"
 
+namespace tavirelle {
+
 namespace {
 
 // The root element after a load (the document's last child).
@@ -363,3 +365,5 @@ TEST(XmlParserTest, TheDeepestAllowedDocumentRoundTrips) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

@@ -21,6 +21,8 @@
 #include "xml/meta_text.h"
 #include "xml/xml_document.h"
 
+namespace tavirelle {
+
 #if defined(__SANITIZE_ADDRESS__)
 #define TAVIRELLE_UNDER_ASAN 1
 #elif defined(__has_feature)
@@ -250,3 +252,5 @@ TEST(ResourceBoundsHarness, AllocationBeyondTheLimitFails) {
 }
 
 }  // namespace
+
+}  // namespace tavirelle

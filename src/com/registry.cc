@@ -1,0 +1,544 @@
+#include "com/registry.h"
+
+#include <cstdlib>
+#include <mutex>
+
+#include "platform/code_page.h"
+#include "platform/file_system.h"
+#include "platform/last_error.h"
+
+namespace tavirelle {
+
+namespace {
+
+constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
+
+std::mutex g_root_mutex;
+std::string g_root_override;
+
+char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Fold(a[i]) != Fold(b[i])) return false;
+  }
+  return true;
+}
+
+std::string WithSlash(std::string path) {
+  if (!path.empty() && path.back() != '/' && path.back() != '\\') path.push_back('/');
+  return path;
+}
+
+// Splits "a\b\c" into its components; false for an empty component.
+bool SplitPath(std::string_view path, std::vector<std::string_view>* parts) {
+  parts->clear();
+  if (path.empty()) return true;
+  size_t start = 0;
+  while (true) {
+    size_t end = path.find('\\', start);
+    std::string_view part = path.substr(start, end == std::string_view::npos ? end : end - start);
+    if (part.empty()) return false;
+    parts->push_back(part);
+    if (end == std::string_view::npos) return true;
+    start = end + 1;
+  }
+}
+
+bool HasLineBreak(std::string_view text) {
+  return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+void AppendQuoted(std::string* out, std::string_view text) {
+  out->push_back('"');
+  for (char c : text) {
+    if (c == '\\' || c == '"') out->push_back('\\');
+    out->push_back(c);
+  }
+  out->push_back('"');
+}
+
+// Reads a quoted string starting at text[*pos] == '"'; advances past it.
+bool ReadQuoted(std::string_view text, size_t* pos, std::string* out) {
+  out->clear();
+  size_t i = *pos + 1;
+  while (i < text.size()) {
+    char c = text[i];
+    if (c == '"') {
+      *pos = i + 1;
+      return true;
+    }
+    if (c == '\\' && i + 1 < text.size()) {
+      out->push_back(text[i + 1]);
+      i += 2;
+      continue;
+    }
+    out->push_back(c);
+    ++i;
+  }
+  return false;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+// Files written by the platform's editor are UTF-16 with a byte-order mark;
+// ours are UTF-8. Either becomes UTF-8 text.
+std::string ToUtf8Text(const std::string& bytes) {
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    std::u16string wide;
+    wide.reserve((bytes.size() - 2) / 2);
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                           (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    }
+    return WideToUtf8(wide);
+  }
+  if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return bytes.substr(3);
+  return bytes;
+}
+
+bool ReadHiveFile(const std::string& path, std::string* contents, bool* missing) {
+  *missing = false;
+  FileSystem* fs = GetFileSystem();
+  if (fs->GetFileAttributes(path) == INVALID_FILE_ATTRIBUTES) {
+    // Only a hive that is not there is empty: a look-up that failed for
+    // another reason must not become one, or the next save would replace
+    // the real hive with the few keys just written.
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return false;
+    *missing = true;
+    return true;
+  }
+  std::unique_ptr<File> file = fs->Open(path, GENERIC_READ, Disposition::kOpenExisting);
+  if (file == nullptr) return false;
+  uint64_t size = 0;
+  if (!file->Size(&size)) return false;
+  if (size > kMaxHiveFileSize) {
+    SetLastError(ERROR_BADDB);
+    return false;
+  }
+  contents->assign(static_cast<size_t>(size), '\0');
+  size_t have = 0;
+  while (have < contents->size()) {
+    DWORD done = 0;
+    if (!file->Read(contents->data() + have, static_cast<DWORD>(contents->size() - have), &done)) {
+      return false;
+    }
+    if (done == 0) break;
+    have += done;
+  }
+  contents->resize(have);
+  return true;
+}
+
+// Creates the folder and the folders above it.
+bool CreateFolders(const std::string& folder) {
+  FileSystem* fs = GetFileSystem();
+  for (size_t i = 1; i <= folder.size(); ++i) {
+    if (i == folder.size() || folder[i] == '/') {
+      std::string prefix = folder.substr(0, i);
+      if (prefix.empty()) continue;
+      DWORD attributes = fs->GetFileAttributes(prefix);
+      if (attributes != INVALID_FILE_ATTRIBUTES) continue;
+      if (!fs->CreateDirectory(prefix) &&
+          fs->GetFileAttributes(prefix) == INVALID_FILE_ATTRIBUTES) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool WriteAtomically(const std::string& path, const std::string& text) {
+  FileSystem* fs = GetFileSystem();
+  std::string fresh = path + ".new";
+  std::unique_ptr<File> file = fs->Open(fresh, GENERIC_WRITE, Disposition::kCreateAlways);
+  if (file == nullptr) return false;
+  DWORD done = 0;
+  bool ok = file->Write(text.data(), static_cast<DWORD>(text.size()), &done) &&
+            done == text.size();
+  ok = file->Close() && ok;
+  file.reset();
+  if (ok) ok = fs->MoveFile(fresh, path, true);
+  if (!ok) {
+    DWORD error = GetLastError();
+    fs->DeleteFile(fresh);
+    SetLastError(error);
+  }
+  return ok;
+}
+
+}  // namespace
+
+std::string DefaultRegistryRoot() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  std::string base;
+  if (data != nullptr && data[0] == '/') {
+    base = WithSlash(data);
+  } else {
+    const char* home = std::getenv("HOME");
+    base = WithSlash(home != nullptr && home[0] != 0 ? home : "/tmp") + ".local/share/";
+  }
+  return Utf8ToAnsi(base) + "tavirelle/registry/";
+}
+
+void SetRegistryRoot(const std::string& root) {
+  std::lock_guard<std::mutex> lock(g_root_mutex);
+  g_root_override = root.empty() ? std::string() : WithSlash(root);
+}
+
+std::string RegistryRoot() {
+  {
+    std::lock_guard<std::mutex> lock(g_root_mutex);
+    if (!g_root_override.empty()) return g_root_override;
+  }
+  const char* env = std::getenv("TAVIRELLE_REGISTRY");
+  if (env != nullptr && env[0] != 0) return WithSlash(Utf8ToAnsi(env));
+  return DefaultRegistryRoot();
+}
+
+bool RegistryNameLess::operator()(const std::string& a, const std::string& b) const {
+  size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    char x = Fold(a[i]), y = Fold(b[i]);
+    if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+  }
+  return a.size() < b.size();
+}
+
+RegistryKey* RegistryKey::Subkey(std::string_view child) const {
+  auto it = subkeys.find(std::string(child));
+  return it == subkeys.end() ? nullptr : it->second.get();
+}
+
+RegistryHive::RegistryHive(std::string root_name) { root_.name = std::move(root_name); }
+
+RegistryKey* RegistryHive::Find(std::string_view path) {
+  std::vector<std::string_view> parts;
+  if (!SplitPath(path, &parts)) return nullptr;
+  RegistryKey* key = &root_;
+  for (std::string_view part : parts) {
+    key = key->Subkey(part);
+    if (key == nullptr) return nullptr;
+  }
+  return key;
+}
+
+RegistryKey* RegistryHive::Create(std::string_view path) {
+  std::vector<std::string_view> parts;
+  if (!SplitPath(path, &parts) || parts.size() > kMaxKeyDepth) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  for (std::string_view part : parts) {
+    if (part.size() > kMaxKeyNameLength || HasLineBreak(part)) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+  }
+  RegistryKey* key = &root_;
+  for (std::string_view part : parts) {
+    RegistryKey* child = key->Subkey(part);
+    if (child == nullptr) {
+      auto fresh = std::make_unique<RegistryKey>();
+      fresh->name = std::string(part);
+      child = fresh.get();
+      key->subkeys.emplace(fresh->name, std::move(fresh));
+    }
+    key = child;
+  }
+  return key;
+}
+
+bool RegistryHive::Delete(std::string_view path) {
+  std::vector<std::string_view> parts;
+  if (!SplitPath(path, &parts) || parts.empty()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  std::string_view last = parts.back();
+  parts.pop_back();
+  RegistryKey* parent = &root_;
+  for (std::string_view part : parts) {
+    parent = parent->Subkey(part);
+    if (parent == nullptr) break;
+  }
+  if (parent == nullptr || parent->subkeys.erase(std::string(last)) == 0) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  return true;
+}
+
+std::string RegistryHive::ToText() const {
+  std::string out(kHeader);
+  out += "\n\n";
+  // Depth first, children in name order; an explicit stack keeps deep trees
+  // off the call stack.
+  struct Frame {
+    const RegistryKey* key;
+    std::string path;
+  };
+  std::vector<Frame> stack;
+  for (auto it = root_.subkeys.rbegin(); it != root_.subkeys.rend(); ++it) {
+    stack.push_back({it->second.get(), root_.name + "\\" + it->second->name});
+  }
+  while (!stack.empty()) {
+    Frame frame = std::move(stack.back());
+    stack.pop_back();
+    out += "[" + frame.path + "]\n";
+    for (const auto& [name, value] : frame.key->values) {
+      if (name.empty()) {
+        out += "@";
+      } else {
+        AppendQuoted(&out, name);
+      }
+      out += "=";
+      if (value.raw) {
+        out += value.data;
+      } else {
+        AppendQuoted(&out, value.data);
+      }
+      out += "\n";
+    }
+    out += "\n";
+    for (auto it = frame.key->subkeys.rbegin(); it != frame.key->subkeys.rend(); ++it) {
+      stack.push_back({it->second.get(), frame.path + "\\" + it->second->name});
+    }
+  }
+  return AnsiToUtf8(out);
+}
+
+bool RegistryHive::Parse(std::string_view utf8_text) {
+  std::string text = Utf8ToAnsi(utf8_text);
+  std::vector<std::string_view> lines;
+  for (size_t start = 0; start <= text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(std::string_view(text).substr(start, end - start));
+    start = end + 1;
+  }
+  size_t first = 0;
+  while (first < lines.size() && Trim(lines[first]).empty()) ++first;
+  if (first == lines.size() || Trim(lines[first]) != kHeader) {
+    SetLastError(ERROR_BADDB);
+    return false;
+  }
+  root_.values.clear();
+  root_.subkeys.clear();
+  const std::string prefix = root_.name + "\\";
+  RegistryKey* current = nullptr;  // values outside a known section are skipped
+  for (size_t i = first + 1; i < lines.size(); ++i) {
+    std::string_view line = Trim(lines[i]);
+    if (line.empty() || line[0] == ';') continue;
+    if (line[0] == '[') {
+      current = nullptr;
+      if (line.back() != ']' || line.size() < 2) continue;
+      std::string_view path = line.substr(1, line.size() - 2);
+      if (path.empty() || path[0] == '-') continue;  // deletions are not kept
+      if (path.size() <= prefix.size() || !SameIgnoringCase(path.substr(0, prefix.size()), prefix)) {
+        continue;
+      }
+      current = Create(path.substr(prefix.size()));
+      continue;
+    }
+    if (current == nullptr) continue;
+    std::string name;
+    size_t pos = 0;
+    if (line[0] == '@') {
+      pos = 1;
+    } else if (line[0] == '"') {
+      if (!ReadQuoted(line, &pos, &name)) continue;
+    } else {
+      continue;
+    }
+    if (name.size() > kMaxValueNameLength) continue;
+    std::string_view rest = Trim(line.substr(pos));
+    if (rest.empty() || rest[0] != '=') continue;
+    rest = Trim(rest.substr(1));
+    RegistryValue value;
+    if (!rest.empty() && rest[0] == '"') {
+      size_t end = 0;
+      if (!ReadQuoted(rest, &end, &value.data)) continue;
+    } else if (rest.empty() || rest == "-") {
+      continue;
+    } else {
+      // Another type: keep its text, joining continuation lines.
+      value.raw = true;
+      value.data = std::string(rest);
+      // What is kept must read back the same once written: no white space
+      // at the end, and no continuation mark (one left on the last line of
+      // a cut-off file would swallow the line after the value).
+      while (true) {
+        value.data = std::string(Trim(value.data));
+        if (value.data.empty() || value.data.back() != '\\') break;
+        value.data.pop_back();
+        if (i + 1 < lines.size()) value.data += Trim(lines[++i]);
+      }
+      // Nothing right of '=' is no value. Joined text that starts with a
+      // quote or is a lone '-' would read back as a string or a deletion.
+      if (value.data.empty() || value.data[0] == '"' || value.data == "-") continue;
+    }
+    current->values[name] = std::move(value);
+  }
+  return true;
+}
+
+Registry::Registry(std::string root) : root_(WithSlash(std::move(root))) {}
+
+bool Registry::Load() {
+  for (RegistryHive* hive : {&machine_, &user_}) {
+    std::string path = root_ + hive->root_name() + ".reg";
+    std::string bytes;
+    bool missing = false;
+    if (!ReadHiveFile(path, &bytes, &missing)) return false;
+    if (missing) {
+      *hive = RegistryHive(hive->root_name());
+      continue;
+    }
+    if (!hive->Parse(ToUtf8Text(bytes))) return false;
+  }
+  machine_changed_ = user_changed_ = false;
+  return true;
+}
+
+bool Registry::Save() {
+  if (!machine_changed_ && !user_changed_) return true;
+  if (!CreateFolders(root_.substr(0, root_.size() - 1))) return false;
+  if (machine_changed_) {
+    if (!WriteAtomically(root_ + machine_.root_name() + ".reg", machine_.ToText())) return false;
+    machine_changed_ = false;
+  }
+  if (user_changed_) {
+    if (!WriteAtomically(root_ + user_.root_name() + ".reg", user_.ToText())) return false;
+    user_changed_ = false;
+  }
+  return true;
+}
+
+RegistryHive* Registry::hive(std::string_view name) {
+  if (SameIgnoringCase(name, kLocalMachine) || SameIgnoringCase(name, "HKLM")) return &machine_;
+  if (SameIgnoringCase(name, kCurrentUser) || SameIgnoringCase(name, "HKCU")) return &user_;
+  return nullptr;
+}
+
+RegistryHive* Registry::Resolve(std::string_view full_path, std::string_view* rest,
+                                bool for_write) {
+  size_t cut = full_path.find('\\');
+  std::string_view head = full_path.substr(0, cut);
+  *rest = cut == std::string_view::npos ? std::string_view() : full_path.substr(cut + 1);
+  RegistryHive* found = hive(head);
+  if (found != nullptr) {
+    if (for_write) (found == &machine_ ? machine_changed_ : user_changed_) = true;
+    return found;
+  }
+  if (SameIgnoringCase(head, kClassesRoot) || SameIgnoringCase(head, "HKCR")) {
+    // Writes through the merged view land in the machine's classes.
+    if (for_write) machine_changed_ = true;
+    return &machine_;
+  }
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return nullptr;
+}
+
+RegistryKey* Registry::FindKey(std::string_view full_path) {
+  size_t cut = full_path.find('\\');
+  std::string_view head = full_path.substr(0, cut);
+  std::string_view rest =
+      cut == std::string_view::npos ? std::string_view() : full_path.substr(cut + 1);
+  if (SameIgnoringCase(head, kClassesRoot) || SameIgnoringCase(head, "HKCR")) {
+    std::string classes = "Software\\Classes";
+    if (!rest.empty()) classes += "\\" + std::string(rest);
+    RegistryKey* key = user_.Find(classes);
+    if (key == nullptr) key = machine_.Find(classes);
+    if (key == nullptr) SetLastError(ERROR_FILE_NOT_FOUND);
+    return key;
+  }
+  RegistryHive* h = Resolve(full_path, &rest, false);
+  if (h == nullptr) return nullptr;
+  RegistryKey* key = h->Find(rest);
+  if (key == nullptr) SetLastError(ERROR_FILE_NOT_FOUND);
+  return key;
+}
+
+namespace {
+std::string ClassesPath(std::string_view head, std::string_view rest) {
+  if (SameIgnoringCase(head, kClassesRoot) || SameIgnoringCase(head, "HKCR")) {
+    return rest.empty() ? std::string("Software\\Classes")
+                        : "Software\\Classes\\" + std::string(rest);
+  }
+  return std::string(rest);
+}
+}  // namespace
+
+RegistryKey* Registry::CreateKey(std::string_view full_path) {
+  std::string_view rest;
+  RegistryHive* h = Resolve(full_path, &rest, true);
+  if (h == nullptr) return nullptr;
+  return h->Create(ClassesPath(full_path.substr(0, full_path.find('\\')), rest));
+}
+
+bool Registry::DeleteKey(std::string_view full_path) {
+  std::string_view rest;
+  RegistryHive* h = Resolve(full_path, &rest, true);
+  if (h == nullptr) return false;
+  return h->Delete(ClassesPath(full_path.substr(0, full_path.find('\\')), rest));
+}
+
+bool Registry::SetValue(std::string_view full_path, const std::string& name,
+                        const std::string& value) {
+  if (name.size() > kMaxValueNameLength || HasLineBreak(name) || HasLineBreak(value)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  RegistryKey* key = CreateKey(full_path);
+  if (key == nullptr) return false;
+  key->values[name] = RegistryValue{value, false};
+  return true;
+}
+
+bool Registry::DeleteValue(std::string_view full_path, const std::string& name) {
+  std::string_view rest;
+  RegistryHive* h = Resolve(full_path, &rest, true);
+  if (h == nullptr) return false;
+  RegistryKey* key = h->Find(ClassesPath(full_path.substr(0, full_path.find('\\')), rest));
+  if (key == nullptr || key->values.erase(name) == 0) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  return true;
+}
+
+bool Registry::GetValue(std::string_view full_path, const std::string& name,
+                        std::string* value) {
+  std::vector<RegistryKey*> keys;
+  size_t cut = full_path.find('\\');
+  std::string_view head = full_path.substr(0, cut);
+  if (SameIgnoringCase(head, kClassesRoot) || SameIgnoringCase(head, "HKCR")) {
+    // The user's value wins; a user key without it shows the machine's.
+    std::string classes = ClassesPath(head, cut == std::string_view::npos
+                                                ? std::string_view()
+                                                : full_path.substr(cut + 1));
+    keys = {user_.Find(classes), machine_.Find(classes)};
+  } else {
+    keys = {FindKey(full_path)};
+  }
+  for (RegistryKey* key : keys) {
+    if (key == nullptr) continue;
+    auto it = key->values.find(name);
+    if (it != key->values.end() && !it->second.raw) {
+      *value = it->second.data;
+      return true;
+    }
+  }
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  return false;
+}
+
+}  // namespace tavirelle

@@ -1,0 +1,82 @@
+// A file system for tests that passes calls to another one and makes chosen
+// calls fail the way real media fail: a disk that fills up after N bytes, a
+// write-protected medium, access denied, reads that come back short, or the
+// n-th operation failing with a chosen error.
+#ifndef TAVIRELLE_TESTING_FAULT_INJECTING_FILE_SYSTEM_H_
+#define TAVIRELLE_TESTING_FAULT_INJECTING_FILE_SYSTEM_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace tavirelle {
+
+class FaultInjectingFileSystem final : public FileSystem {
+ public:
+  explicit FaultInjectingFileSystem(FileSystem* base = RealFileSystem());
+
+  // Writes succeed until `bytes` bytes have been written in all (counted from
+  // now); the write that crosses the limit writes what fits and fails with
+  // ERROR_DISK_FULL, as do all later writes and copies.
+  void SetDiskFullAfter(uint64_t bytes);
+  // Every operation that would change the medium fails with
+  // ERROR_WRITE_PROTECT; reading still works.
+  void SetWriteProtected(bool on) { write_protected_ = on; }
+  // Opening (and copying, deleting, renaming) a path that contains `part`
+  // fails with ERROR_ACCESS_DENIED; an empty part denies every path.
+  void DenyAccess(const std::string& part) { denied_.push_back(part); }
+  // Each read returns at most `bytes` bytes (a short read, not an error).
+  void SetShortReads(DWORD bytes) { short_read_ = bytes; }
+  // Reads fail with ERROR_NOT_READY once `bytes` bytes have been read.
+  void SetReadFailAfter(uint64_t bytes);
+  // The n-th operation from now (1-based; every call of this interface and
+  // of its files counts) fails with `error` and changes nothing.
+  void FailOperation(uint64_t n, DWORD error);
+  // Clears every fault and the counters.
+  void Reset();
+
+  uint64_t operations() const { return operations_; }
+  uint64_t bytes_written() const { return bytes_written_; }
+
+  std::unique_ptr<File> Open(const std::string& path, DWORD access,
+                             Disposition disposition) override;
+  bool CopyFile(const std::string& from, const std::string& to,
+                bool fail_if_exists) override;
+  bool DeleteFile(const std::string& path) override;
+  bool MoveFile(const std::string& from, const std::string& to,
+                bool replace) override;
+  bool CreateDirectory(const std::string& path) override;
+  bool RemoveDirectory(const std::string& path) override;
+  DWORD GetFileAttributes(const std::string& path) override;
+  bool SetFileAttributes(const std::string& path, DWORD attributes) override;
+  bool Find(const std::string& pattern, std::vector<FindData>* matches) override;
+
+ private:
+  friend class FaultInjectingFile;
+
+  // Counts one operation; false (with the last error set) when it must fail.
+  bool Step();
+  bool Denied(const std::string& path) const;
+  bool RefuseChange();
+
+  FileSystem* base_;
+  bool write_protected_ = false;
+  std::vector<std::string> denied_;
+  DWORD short_read_ = 0;
+  bool disk_limited_ = false;
+  uint64_t disk_limit_ = 0;
+  bool read_limited_ = false;
+  uint64_t read_limit_ = 0;
+  uint64_t fail_at_ = 0;
+  DWORD fail_error_ = 0;
+  uint64_t operations_ = 0;
+  uint64_t bytes_written_ = 0;
+  uint64_t bytes_read_ = 0;
+};
+
+}  // namespace tavirelle
+
+#endif  // TAVIRELLE_TESTING_FAULT_INJECTING_FILE_SYSTEM_H_
