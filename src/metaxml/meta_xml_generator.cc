@@ -2,9 +2,6 @@
 
 #include <string>
 
-#include "metaxml/template_selector.h"
-#include "com/bstr.h"
-#include "show/qx_helper.h"
 #include "util/file_utils.h"
 #include "util/text.h"
 #include "xml/encoding.h"
@@ -14,30 +11,6 @@
 namespace tavirelle {
 
 namespace {
-
-std::string TextOf(IPhotoDesc* photo, HRESULT (IPhotoDesc::*getter)(BSTR*)) {
-  ScopedBstr value;
-  (photo->*getter)(value.Receive());
-  return value.Ansi();
-}
-
-LONG NumberOf(IPhotoDesc* photo, HRESULT (IPhotoDesc::*getter)(LONG*)) {
-  LONG value = 0;
-  (photo->*getter)(&value);
-  return value;
-}
-
-// The show changed, or a photo did: the photos are asked in order until one
-// reads 1, and a last value other than 0 counts as a change.
-bool AnyChange(const CQXHelper& show) {
-  if (show.show_changed()) return true;
-  LONG last = 0;
-  for (IPhotoDesc* photo : show.photos()) {
-    last = NumberOf(photo, &IPhotoDesc::get__Changed);
-    if (last == 1) break;
-  }
-  return last != 0;
-}
 
 void RemoveFirstAttr(_tagXMLNode* node, const char* name) {
   if (_tagXMLAttr* attr = node->FindAttr(name)) node->RemoveAttr(attr);
@@ -56,53 +29,38 @@ void ApplyMusicRule(_tagXMLNode* image, const std::string& music_path) {
   }
 }
 
-void AddClips(_tagXMLNode* image, IPhotoDesc* photo) {
-  LONG count = NumberOf(photo, &IPhotoDesc::get_ClipCount);
-  if (count <= 0) return;
-  _tagXMLNode* clips = image->FindChild("clips");
-  if (clips == nullptr) clips = image->SetChild("clips", nullptr, false);
-  for (LONG i = 0; i < count; ++i) {
-    IClip* clip = nullptr;
-    if (FAILED(photo->GetClip(i, &clip)) || clip == nullptr) continue;
-    ScopedBstr path;
-    clip->get_Path(path.Receive());
-    FLOAT x = 0, y = 0, scale = 0;
-    clip->get_xPos(&x);
-    clip->get_yPos(&y);
-    clip->get_scale(&scale);
-    clip->Release();
-    _tagXMLNode* element = clips->AddChild("clip");
-    element->SetAttr("file", path.Ansi().c_str());
-    element->SetAttr("locX", FormatText("%f", static_cast<double>(x)).c_str());
-    element->SetAttr("locY", FormatText("%f", static_cast<double>(y)).c_str());
-    element->SetAttr("scale", FormatText("%f", static_cast<double>(scale)).c_str());
+void AddClips(_tagXMLNode* image, const std::vector<ClipDescription>& clips) {
+  if (clips.empty()) return;
+  _tagXMLNode* element = image->FindChild("clips");
+  if (element == nullptr) element = image->SetChild("clips", nullptr, false);
+  for (const ClipDescription& clip : clips) {
+    _tagXMLNode* child = element->AddChild("clip");
+    child->SetAttr("file", clip.path.c_str());
+    child->SetAttr("locX", FormatText("%f", static_cast<double>(clip.x)).c_str());
+    child->SetAttr("locY", FormatText("%f", static_cast<double>(clip.y)).c_str());
+    child->SetAttr("scale", FormatText("%f", static_cast<double>(clip.scale)).c_str());
   }
 }
 
-void FillImage(_tagXMLNode* image, IPhotoDesc* photo, const std::string& music_path) {
+void FillImage(_tagXMLNode* image, const PhotoDescription& photo, const std::string& music_path) {
   image->SetAttr("playback_width", FormatText("%i", 800).c_str());
   image->SetAttr("playback_height", FormatText("%i", 600).c_str());
-  if (NumberOf(photo, &IPhotoDesc::get__IsVideo) == 0) {
-    image->SetAttr("exif_date", TextOf(photo, &IPhotoDesc::get__PhotoDateTaken).c_str());
+  if (!photo.is_video) {
+    image->SetAttr("exif_date", photo.date_taken.c_str());
     RemoveFirstAttr(image, "videoLength");
     RemoveFirstAttr(image, "includeAudio");
     RemoveFirstAttr(image, "isVideo");
   }
   ApplyMusicRule(image, music_path);
-  PhotoOrientation orientation = Degree0;
-  photo->get_Orientation(&orientation);
   static const char* const kRotations[] = {"0", "90", "180", "270"};
-  if (orientation >= Degree0 && orientation <= Degree270) {
-    image->SetAttr("rotation", kRotations[orientation]);
+  if (photo.orientation >= 0 && photo.orientation <= 3) {
+    image->SetAttr("rotation", kRotations[photo.orientation]);
   }
-  std::string online_name = TextOf(photo, &IPhotoDesc::get__OnlineName);
-  std::string original_name = TextOf(photo, &IPhotoDesc::get__OriginalName);
-  std::string display_date = TextOf(photo, &IPhotoDesc::get__DisplayDate);
-  image->SetAttr("file", online_name.c_str());
-  image->SetAttr("original_filename", original_name.c_str());
-  image->SetAttr("onlineFilename", online_name.c_str());
-  image->SetAttr("display_date", display_date.c_str());
-  AddClips(image, photo);
+  image->SetAttr("file", photo.online_name.c_str());
+  image->SetAttr("original_filename", photo.original_name.c_str());
+  image->SetAttr("onlineFilename", photo.online_name.c_str());
+  image->SetAttr("display_date", photo.display_date.c_str());
+  AddClips(image, photo.clips);
   RemoveFirstChild(image, "titles");
 }
 
@@ -111,45 +69,55 @@ void FillImage(_tagXMLNode* image, IPhotoDesc* photo, const std::string& music_p
 // or every letter outside ASCII would turn into "?". No text may change the
 // document's structure (close a CDATA section, open an element), so the
 // characters that could are percent-encoded, as the readers decode them.
-void ReplacePlaceholders(const CQXHelper& show, std::string& text) {
+void ReplacePlaceholders(const ShowDescription& show, std::string& text) {
   bool utf8 = LoadTextReadsUtf8(text);
   auto as_template_text = [&](const std::string& value) {
     std::string quoted = QuoteShowTextMarkup(value);
     return utf8 ? MbToUtf8(quoted) : quoted;
   };
-  ReplaceAll(text, "%SHOW_TITLE%", as_template_text(show.title()));
-  ReplaceAll(text, "%CREATED_BY%", as_template_text(show.creat_by()));
-  ReplaceAll(text, "%STARRING%", as_template_text(show.starring()));
-  ReplaceAll(text, "%ONE_CLICK_STYLE%", as_template_text(show.style_id()));
+  ReplaceAll(text, "%SHOW_TITLE%", as_template_text(show.title));
+  ReplaceAll(text, "%CREATED_BY%", as_template_text(show.created_by));
+  ReplaceAll(text, "%STARRING%", as_template_text(show.starring));
+  ReplaceAll(text, "%ONE_CLICK_STYLE%", as_template_text(show.style_id));
 }
 
-void WriteMetaXml(const CQXHelper& show, const CTemplateSelector& selector) {
-  std::string name = selector.TemplateFileFor(show.style_id());
-  std::string text = ReadTextFile(HostFolder() + name, -1);
+}  // namespace
+
+bool MetaXmlIsOutOfDate(const ShowDescription& show) {
+  if (show.changed) return true;
+  int32_t last = 0;
+  for (const PhotoDescription& photo : show.photos) {
+    last = photo.changed;
+    if (last == 1) break;
+  }
+  return last != 0;
+}
+
+std::optional<std::string> ComposeMetaXml(const ShowDescription& show,
+                                          const CTemplateSelector& templates) {
+  if (show.photos.empty()) return std::nullopt;
+  std::string text = templates.TemplateTextFor(show.style_id);
   ReplacePlaceholders(show, text);
   _tagXMLDocument document;
   document.LoadText(text);
   _tagXMLNode* qx = document.FindChild("qx");
   _tagXMLNode* images = qx != nullptr ? qx->FindChild("images") : nullptr;
-  if (images == nullptr) return;
-  // Without an image template there is nothing to copy; no file is written.
+  if (images == nullptr) return std::nullopt;
+  // Without an image template there is nothing to copy.
   _tagXMLNode* image_template = images->ChildAt(images->ChildCount() - 1);
-  if (image_template == nullptr) return;
-  for (IPhotoDesc* photo : show.photos()) {
-    FillImage(images->AddCopy(image_template), photo, show.music_path());
+  if (image_template == nullptr) return std::nullopt;
+  for (const PhotoDescription& photo : show.photos) {
+    FillImage(images->AddCopy(image_template), photo, show.music_path);
   }
   images->RemoveChild(image_template);
-  SaveTextToFile(show.output_path() + "meta.xml", document.DocumentText());
+  return document.DocumentText();
 }
 
-}  // namespace
-
-void GenerateShowMetaXml(CQXHelper& show) {
-  if (!AnyChange(show)) return;
-  CTemplateSelector selector("config.xml");
-  if (!show.photos().empty()) WriteMetaXml(show, selector);
-  show.set_show_changed(false);
-  for (IPhotoDesc* photo : show.photos()) photo->put__Changed(0);
+void WriteMetaXml(const ShowDescription& show, const CTemplateSelector& templates,
+                  FileSystem& fs) {
+  if (auto text = ComposeMetaXml(show, templates)) {
+    SaveTextToFile(fs, show.output_path + "meta.xml", *text);
+  }
 }
 
 }  // namespace tavirelle

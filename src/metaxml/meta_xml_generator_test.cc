@@ -1,16 +1,14 @@
 #include "metaxml/meta_xml_generator.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "metaxml/template_selector.h"
-#include "com/bstr.h"
 #include "platform/file_system.h"
-#include "show/clip.h"
-#include "show/photo_desc.h"
-#include "show/qx_helper.h"
+#include "platform/last_error.h"
+#include "testing/fault_injecting_file_system.h"
 #include "testing/temp_dir.h"
 #include "util/file_utils.h"
 #include "xml/meta_text.h"
@@ -20,70 +18,46 @@ namespace tavirelle {
 
 namespace {
 
-// Runs a test in a scratch current folder (where "config.xml" is looked for)
-// with style templates written beside the test program (where templates are
-// looked for), all removed afterwards.
+// A show written into a scratch folder, with its style configuration and
+// templates in that folder too, all removed afterwards.
 class MetaXmlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char cwd[4096];
-    ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
-    old_cwd_ = cwd;
-    ASSERT_EQ(::chdir(work_.path().c_str()), 0);
     out_ = work_.Join("out/");
-    show_ = new CQXHelper();
-    ScopedBstr out(BstrFromAnsi(out_));
-    show_->put_OutputPath(out.get());
-  }
-  void TearDown() override {
-    show_->Release();
-    for (const auto& name : templates_) GetFileSystem()->DeleteFile(HostFolder() + name);
-    ASSERT_EQ(::chdir(old_cwd_.c_str()), 0);
+    ASSERT_TRUE(RealFileSystem()->CreateDirectory(out_));
+    ASSERT_TRUE(RealFileSystem()->CreateDirectory(work_.Join("templates")));
+    show_.output_path = out_;
   }
 
   // Installs `text` as the template of style "test".
   void UseTemplate(const std::string& text) {
-    std::string name = "metaxml_test_" + NewGuidText(false) + ".xml";
-    templates_.push_back(name);
-    ASSERT_TRUE(SaveTextToFile(HostFolder() + name, text));
-    ASSERT_TRUE(SaveTextToFile(work_.Join("config.xml"),
-                               "<config><templates><test>" + name +
-                                   "</test></templates></config>"));
-    SetText(&CQXHelper::put_StyleId, "test");
+    ASSERT_TRUE(WriteWholeFile(work_.Join("templates/test.xml"), text));
+    ASSERT_TRUE(WriteWholeFile(work_.Join("config.xml"),
+                               "<config><templates><test>test.xml</test></templates></config>"));
+    show_.style_id = "test";
   }
 
-  void SetText(HRESULT (CQXHelper::*setter)(BSTR), const std::string& ansi) {
-    ScopedBstr value(BstrFromAnsi(ansi));
-    ASSERT_EQ((show_->*setter)(value.get()), S_OK);
-  }
-
-  CPhotoDesc* AddPhoto(const std::string& online, const std::string& date,
-                       LONG orientation = 0) {
-    auto* photo = new CPhotoDesc();
-    ScopedBstr a(BstrFromAnsi(online)), b(BstrFromAnsi("orig_" + online)),
-        c(BstrFromAnsi(date));
-    photo->put__OnlineName(a.get());
-    photo->put__OriginalName(b.get());
-    photo->put__PhotoDateTaken(c.get());
-    photo->put_Orientation(static_cast<PhotoOrientation>(orientation));
-    photo->put__IsVideo(0);
-    show_->AppendPhoto(photo);
-    photo->Release();
+  PhotoDescription& AddPhoto(const std::string& online, const std::string& date,
+                             int orientation = 0) {
+    PhotoDescription& photo = show_.photos.emplace_back();
+    photo.online_name = online;
+    photo.original_name = "orig_" + online;
+    photo.date_taken = date;
+    photo.orientation = orientation;
     return photo;
   }
 
-  std::string Generate() {
-    EXPECT_EQ(show_->GenerateMetaXML(), S_OK);
+  std::string Generate(FileSystem& fs = *RealFileSystem()) {
+    CTemplateSelector templates(fs, {work_.Join("config.xml"), {work_.Join("templates/")}});
+    WriteMetaXml(show_, templates, fs);
     std::string text;
     if (!ReadWholeFile(out_ + "meta.xml", &text)) return "<none>";
     return text;
   }
 
   TempDir work_;
-  std::string old_cwd_;
   std::string out_;
-  std::vector<std::string> templates_;
-  CQXHelper* show_ = nullptr;
+  ShowDescription show_;
 };
 
 constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>";
@@ -113,9 +87,9 @@ std::string Attrs(const std::string& name, const std::string& date, const char* 
 
 TEST_F(MetaXmlTest, FillsOneImagePerPhotoInOrderAndDropsTheTemplate) {
   UseTemplate(kTemplate);
-  SetText(&CQXHelper::put_Title, "T");
-  SetText(&CQXHelper::put_CreatBy, "C");
-  SetText(&CQXHelper::put_MusicPath, "default_music");
+  show_.title = "T";
+  show_.created_by = "C";
+  show_.music_path = "default_music";
   AddPhoto("A.jpg", "2024:01:02 03:04:05", 1);
   AddPhoto("B.jpg", "", 4);  // no rotation for values outside 0..3
   AddPhoto("C.jpg", "x", 3);
@@ -124,18 +98,12 @@ TEST_F(MetaXmlTest, FillsOneImagePerPhotoInOrderAndDropsTheTemplate) {
             Expected(Image(Attrs("A.jpg", "2024:01:02 03:04:05", "90"), music) +
                      Image(Attrs("B.jpg", "", nullptr), music) +
                      Image(Attrs("C.jpg", "x", "270"), music)));
-  EXPECT_FALSE(show_->show_changed());
-  for (IPhotoDesc* photo : show_->photos()) {
-    LONG changed = -1;
-    photo->get__Changed(&changed);
-    EXPECT_EQ(changed, 0);
-  }
 }
 
 TEST_F(MetaXmlTest, MusicRuleHasThreeCases) {
   UseTemplate(kTemplate);
-  SetText(&CQXHelper::put_Title, "T");
-  SetText(&CQXHelper::put_CreatBy, "C");
+  show_.title = "T";
+  show_.created_by = "C";
   AddPhoto("A.jpg", "d", 0);
   struct Case {
     const char* music;
@@ -147,7 +115,7 @@ TEST_F(MetaXmlTest, MusicRuleHasThreeCases) {
       {"C:\\songs\\x.mp3", "\n\t\t\t<music file=\"C:\\songs\\x.mp3\" />"},
   };
   for (const auto& c : cases) {
-    SetText(&CQXHelper::put_MusicPath, c.music);
+    show_.music_path = c.music;
     EXPECT_EQ(Generate(), Expected(Image(Attrs("A.jpg", "d", "0"), c.children))) << c.music;
   }
 }
@@ -156,18 +124,9 @@ TEST_F(MetaXmlTest, VideosKeepTheirTemplateAttributesAndClipsAreAppended) {
   UseTemplate(
       "<qx><images><image videoLength=\"9\" isVideo=\"1\" exif_date=\"t\">"
       "<clips><clip file=\"old\"/></clips></image></images></qx>");
-  CPhotoDesc* video = AddPhoto("V.swf", "d", 0);
-  video->put__IsVideo(1);
-  CPhotoDesc* photo = AddPhoto("P.jpg", "d", 0);
-  CClip* clip = new CClip();
-  ScopedBstr path(u"art\\star.swf");
-  clip->put_Path(path.get());
-  clip->put_xPos(0.5f);
-  clip->put_yPos(-1.25f);
-  clip->put_scale(2.0f);
-  photo->AddClip(clip);
-  photo->AddClip(clip);  // the same clip twice is written twice
-  clip->Release();
+  AddPhoto("V.swf", "d", 0).is_video = true;
+  const ClipDescription clip{"art\\star.swf", 0.5f, -1.25f, 2.0f};
+  AddPhoto("P.jpg", "d", 0).clips = {clip, clip};  // the same clip twice is written twice
   std::string clip_text =
       "<clip file=\"art\\star.swf\" locX=\"0.500000\" locY=\"-1.250000\" scale=\"2.000000\" />";
   std::string expected =
@@ -187,9 +146,9 @@ TEST_F(MetaXmlTest, PlaceholdersAreReplacedInOrder) {
   UseTemplate(
       "<qx><show><t>%SHOW_TITLE%</t><c>%CREATED_BY%</c><s>%STARRING%</s>"
       "<y>%ONE_CLICK_STYLE%</y></show><images><image/></images></qx>");
-  SetText(&CQXHelper::put_Title, "A %STARRING% B");
-  SetText(&CQXHelper::put_CreatBy, "C");
-  SetText(&CQXHelper::put_Starring, "Star");
+  show_.title = "A %STARRING% B";
+  show_.created_by = "C";
+  show_.starring = "Star";
   AddPhoto("A.jpg", "d");
   std::string text = Generate();
   // The title took the later placeholder's text.
@@ -202,10 +161,10 @@ TEST_F(MetaXmlTest, AShowTextNeverChangesTheDocumentsStructure) {
       "<qx><show><title><![CDATA[%SHOW_TITLE%]]></title><by>%CREATED_BY%</by>"
       "<s><![CDATA[%STARRING%]]></s></show><images><image/></images></qx>");
   const std::string hostile = "Tom & Jerry ]]> <evil/> <![CDATA[ x<y";
-  SetText(&CQXHelper::put_Title, hostile);
-  SetText(&CQXHelper::put_CreatBy, hostile);
+  show_.title = hostile;
+  show_.created_by = hostile;
   // A host that stores its texts form-encoded passes nothing to quote.
-  SetText(&CQXHelper::put_Starring, "Summer+Trip+%26+Friends");
+  show_.starring = "Summer+Trip+%26+Friends";
   AddPhoto("A.jpg", "d");
   std::string text = Generate();
   EXPECT_EQ(text.find("<evil"), std::string::npos) << text;
@@ -224,70 +183,42 @@ TEST_F(MetaXmlTest, AShowTextNeverChangesTheDocumentsStructure) {
 TEST_F(MetaXmlTest, NonAsciiTextsSurviveUtf8AndOtherTemplates) {
   const std::string body =
       "<qx><show><title><![CDATA[%SHOW_TITLE%]]></title></show><images><image/></images></qx>";
-  SetText(&CQXHelper::put_Title, "Caf\xE9 \x80");
+  show_.title = "Caf\xE9 \x80";
   AddPhoto("A.jpg", "d");
   UseTemplate(body);  // no declared encoding: read as UTF-8
   std::string utf8 = Generate();
   EXPECT_NE(utf8.find("<title><![CDATA[Caf\xC3\xA9 \xE2\x82\xAC]]></title>"), std::string::npos)
       << utf8;
   UseTemplate("<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>" + body);
-  SetText(&CQXHelper::put_Title, "Caf\xE9 \x80");
   std::string latin = Generate();
   EXPECT_NE(latin.find("<title><![CDATA[Caf\xE9 \x80]]></title>"), std::string::npos) << latin;
   EXPECT_EQ(latin.find("encoding=\"ISO-8859-1\""), 20u);
 }
 
-TEST_F(MetaXmlTest, WritesNothingWithoutATemplateOrItsElements) {
+TEST_F(MetaXmlTest, WritesNothingWithoutATemplateOrItsElementsOrPhotos) {
+  UseTemplate(kTemplate);
+  EXPECT_EQ(Generate(), "<none>");  // no photos
+  ASSERT_TRUE(WriteWholeFile(out_ + "meta.xml", "old"));
+  EXPECT_EQ(Generate(), "old");
+  ASSERT_TRUE(RealFileSystem()->DeleteFile(out_ + "meta.xml"));
   AddPhoto("A.jpg", "d");
   for (const char* text : {"", "<other/>", "<qx><show/></qx>", "<qx><images></images></qx>"}) {
     UseTemplate(text);
-    SetText(&CQXHelper::put_Title, "T");  // marks the show changed
     EXPECT_EQ(Generate(), "<none>") << text;
-    EXPECT_FALSE(show_->show_changed());
   }
   // A style the configuration does not name has no second fall-back when
-  // base_meta.xml is missing beside the program.
-  SetText(&CQXHelper::put_StyleId, "unknown");
-  if (!PathExists(HostFolder() + "base_meta.xml")) {
-    EXPECT_EQ(Generate(), "<none>");
-  }
-}
-
-TEST_F(MetaXmlTest, RunsOnlyAfterAChange) {
+  // base_meta.xml is missing from the template folders.
   UseTemplate(kTemplate);
-  CPhotoDesc* photo = AddPhoto("A.jpg", "d");
-  // Each step starts without a meta.xml, so what it finds is what it wrote.
-  auto generate_afresh = [&] {
-    GetFileSystem()->DeleteFile(out_ + "meta.xml");
-    EXPECT_FALSE(PathExists(out_ + "meta.xml"));
-    return Generate();
-  };
-  ASSERT_NE(generate_afresh(), "<none>");
-  EXPECT_EQ(generate_afresh(), "<none>");  // nothing changed: nothing written
-  ScopedBstr date(u"Monday");
-  photo->put__DisplayDate(date.get());
-  EXPECT_NE(generate_afresh().find("display_date=\"Monday\""), std::string::npos);
-  // Any value other than 0 counts as a change of the photo.
-  photo->put__Changed(7);
-  EXPECT_NE(generate_afresh(), "<none>");
-  EXPECT_EQ(generate_afresh(), "<none>");
-  SetText(&CQXHelper::put_Starring, "Ann");
-  EXPECT_NE(generate_afresh(), "<none>");
-}
-
-TEST_F(MetaXmlTest, AShowWithoutPhotosWritesNothingButClearsItsFlag) {
-  UseTemplate(kTemplate);
-  ASSERT_TRUE(SaveTextToFile(out_ + "meta.xml", "old"));
-  EXPECT_EQ(Generate(), "old");
-  EXPECT_FALSE(show_->show_changed());
+  show_.style_id = "unknown";
+  EXPECT_EQ(Generate(), "<none>");
 }
 
 TEST_F(MetaXmlTest, TheDefaultStyleReadsBackThroughItsOwnVocabulary) {
   std::string base;
   ASSERT_TRUE(ReadWholeFile(std::string(TAVIRELLE_SOURCE_DIR) + "/templates/base_meta.xml", &base));
   UseTemplate(base);
-  SetText(&CQXHelper::put_Title, "Summer");
-  SetText(&CQXHelper::put_MusicPath, "song.mp3");
+  show_.title = "Summer";
+  show_.music_path = "song.mp3";
   AddPhoto("A.jpg", "d");
   std::string text = Generate();
   EXPECT_NE(text.find("<title><![CDATA[Summer]]></title>"), std::string::npos) << text;
@@ -296,29 +227,106 @@ TEST_F(MetaXmlTest, TheDefaultStyleReadsBackThroughItsOwnVocabulary) {
   EXPECT_EQ(text.find("%"), std::string::npos) << text;
 }
 
+// meta.xml is a file other programs read and that holds the user's last
+// saved show. It is written to a new file that then replaces the old one,
+// so with every file operation failing in turn it holds the previous text
+// or the complete new one, never a cut one, and no scratch file is left.
+TEST_F(MetaXmlTest, EveryOperationFailingInTurnKeepsOldOrNewText) {
+  UseTemplate(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><qx><show><title>"
+      "%SHOW_TITLE%</title></show><images><image/></images></qx>");
+  AddPhoto("a.jpg", "");
+  show_.title = "Old title";
+  const std::string old_text = Generate();
+  ASSERT_NE(old_text.find("Old title"), std::string::npos) << old_text;
+
+  FaultInjectingFileSystem faulty;
+  show_.title = "New title";
+  const std::string new_text = Generate(faulty);
+  const uint64_t total = faulty.operations();
+  ASSERT_NE(new_text.find("New title"), std::string::npos);
+  ASSERT_GT(total, 3u);
+
+  for (uint64_t n = 1; n <= total + 1; ++n) {
+    ASSERT_TRUE(WriteWholeFile(out_ + "meta.xml", old_text));
+    faulty.Reset();
+    faulty.FailOperation(n, ERROR_DISK_FULL);
+    std::string now = Generate(faulty);
+    EXPECT_TRUE(now == old_text || now == new_text)
+        << "operation " << n << " of " << total << " left " << now.size() << " bytes";
+    std::vector<FindData> scratch;
+    EXPECT_FALSE(RealFileSystem()->Find(out_ + "meta.xml.~*", &scratch)) << "operation " << n;
+  }
+}
+
+TEST(MetaXmlIsOutOfDate, TheShowOrTheLastPhotoAskedDecides) {
+  struct Case {
+    bool show_changed;
+    std::vector<int32_t> photos;
+    bool out_of_date;
+  } cases[] = {
+      {true, {}, true},
+      {false, {}, false},
+      {false, {0, 0}, false},
+      {false, {0, 1}, true},
+      {false, {7}, true},        // any value other than 0 is a change
+      {false, {1, 0}, true},     // the first 1 ends the search
+      {false, {7, 0}, false},    // only the last photo asked counts
+      {true, {0}, true},
+  };
+  for (const auto& c : cases) {
+    ShowDescription show;
+    show.changed = c.show_changed;
+    for (int32_t changed : c.photos) show.photos.emplace_back().changed = changed;
+    EXPECT_EQ(MetaXmlIsOutOfDate(show), c.out_of_date)
+        << c.show_changed << " with " << c.photos.size() << " photos";
+  }
+}
+
 TEST(TemplateSelector, MapsStylesThroughTheConfiguration) {
   TempDir dir;
   ASSERT_TRUE(SaveTextToFile(dir.Join("config.xml"),
                              "<config><templates><mystyle>mystyle.xml</mystyle>"
                              "<empty/></templates></config>"));
-  CTemplateSelector selector(dir.Join("config.xml"));
+  CTemplateSelector selector(*RealFileSystem(), {dir.Join("config.xml"), {}});
   EXPECT_EQ(selector.TemplateFileFor("mystyle"), "mystyle.xml");
   EXPECT_EQ(selector.TemplateFileFor("MyStyle"), "base_meta.xml");
   EXPECT_EQ(selector.TemplateFileFor("other"), "base_meta.xml");
   EXPECT_EQ(selector.TemplateFileFor("empty"), "");
-  CTemplateSelector missing(dir.Join("none.xml"));
+  CTemplateSelector missing(*RealFileSystem(), {dir.Join("none.xml"), {}});
   EXPECT_EQ(missing.TemplateFileFor(""), "base_meta.xml");
+}
+
+TEST(TemplateSelector, TakesEachTemplateFromTheFirstFolderHoldingIt) {
+  TempDir dir;
+  for (const char* folder : {"first", "second"}) {
+    ASSERT_TRUE(RealFileSystem()->CreateDirectory(dir.Join(folder)));
+  }
+  ASSERT_TRUE(WriteWholeFile(dir.Join("first/a.xml"), "first a"));
+  ASSERT_TRUE(WriteWholeFile(dir.Join("second/a.xml"), "second a"));
+  ASSERT_TRUE(WriteWholeFile(dir.Join("second/base_meta.xml"), "second base"));
+  ASSERT_TRUE(WriteWholeFile(dir.Join("config.xml"),
+                             "<config><templates><a>a.xml</a><gone>gone.xml</gone>"
+                             "</templates></config>"));
+  CTemplateSelector selector(*RealFileSystem(),
+                             {dir.Join("config.xml"), {dir.Join("first/"), dir.Join("second/")}});
+  EXPECT_EQ(selector.TemplateTextFor("a"), "first a");
+  EXPECT_EQ(selector.TemplateTextFor("other"), "second base");
+  EXPECT_EQ(selector.TemplateTextFor("gone"), "");
+  CTemplateSelector nowhere(*RealFileSystem(), {dir.Join("config.xml"), {}});
+  EXPECT_EQ(nowhere.TemplateTextFor("a"), "");
 }
 
 TEST(ReadTextFile, StopsAtNulHonoursLimitsAndFileUrls) {
   TempDir dir;
+  FileSystem& fs = *RealFileSystem();
   ASSERT_TRUE(SaveTextToFile(dir.Join("a.xml"), std::string("abc\0def", 7)));
   ASSERT_TRUE(SaveTextToFile(dir.Join("b.xml"), "0123456789"));
-  EXPECT_EQ(ReadTextFile(dir.Join("a.xml"), -1), "abc");
-  EXPECT_EQ(ReadTextFile(dir.Join("b.xml"), 4), "0123");
-  EXPECT_EQ(ReadTextFile(dir.Join("b.xml"), 40), "0123456789");
-  EXPECT_EQ(ReadTextFile("file:///C:" + dir.Join("b.xml"), -1), "0123456789");
-  EXPECT_EQ(ReadTextFile(dir.Join("missing.xml"), -1), "");
+  EXPECT_EQ(ReadTextFile(fs, dir.Join("a.xml"), -1), "abc");
+  EXPECT_EQ(ReadTextFile(fs, dir.Join("b.xml"), 4), "0123");
+  EXPECT_EQ(ReadTextFile(fs, dir.Join("b.xml"), 40), "0123456789");
+  EXPECT_EQ(ReadTextFile(fs, "file:///C:" + dir.Join("b.xml"), -1), "0123456789");
+  EXPECT_EQ(ReadTextFile(fs, dir.Join("missing.xml"), -1), "");
 }
 
 }  // namespace

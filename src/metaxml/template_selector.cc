@@ -1,17 +1,17 @@
 #include "metaxml/template_selector.h"
 
 #include <algorithm>
-#include <cstring>
-#include <vector>
+#include <utility>
 
-#include "platform/file_system.h"
 #include "util/file_utils.h"
 #include "xml/xml_document.h"
 
 namespace tavirelle {
 
-CTemplateSelector::CTemplateSelector(const std::string& config_path)
-    : configText(ReadTextFile(config_path, -1)) {}
+TemplateSource HostTemplateSource() { return {"config.xml", {HostFolder()}}; }
+
+CTemplateSelector::CTemplateSelector(FileSystem& fs, TemplateSource source)
+    : fs_(fs), source_(std::move(source)), configText(ReadTextFile(fs, source_.config_path, -1)) {}
 
 std::string CTemplateSelector::TemplateFileFor(const std::string& style_id) const {
   // Parsed anew on each call; the configuration is small.
@@ -26,25 +26,32 @@ std::string CTemplateSelector::TemplateFileFor(const std::string& style_id) cons
   return style->Text();
 }
 
-std::string ReadTextFile(const std::string& path, int max_length) {
+std::string CTemplateSelector::TemplateTextFor(const std::string& style_id) const {
+  std::string name = TemplateFileFor(style_id);
+  for (const std::string& folder : source_.folders) {
+    std::string path = folder + name;
+    if (fs_.GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES) {
+      return ReadTextFile(fs_, path, -1);
+    }
+  }
+  return {};
+}
+
+std::string ReadTextFile(FileSystem& fs, const std::string& path, int max_length) {
   std::string name = path;
   if (name.rfind("file:///", 0) == 0) {
     name.erase(0, 8);
     std::replace(name.begin(), name.end(), '/', '\\');
   }
-  if (!PathExists(name)) return {};
-  uint32_t size = FileSizeOf(name);
-  if (size == 0xFFFFFFFFu) return {};
-  uint32_t wanted = max_length == -1 ? size : static_cast<uint32_t>(std::max(max_length, 0));
-  auto file = GetFileSystem()->Open(name, GENERIC_READ, Disposition::kOpenExisting);
+  auto file = fs.Open(name, GENERIC_READ, Disposition::kOpenExisting);
   if (!file) return {};
+  uint64_t size = 0;
+  if (!file->Size(&size) || size >= 0xFFFFFFFFu) return {};
   // Never more than the file holds, whatever was asked for.
-  uint64_t real_size = 0;
-  if (!file->Size(&real_size)) return {};
-  wanted = static_cast<uint32_t>(std::min<uint64_t>(wanted, real_size));
+  uint64_t wanted = max_length == -1 ? size : std::min<uint64_t>(std::max(max_length, 0), size);
   std::string text(wanted, '\0');
   DWORD done = 0;
-  if (wanted > 0 && !file->Read(text.data(), wanted, &done)) done = 0;
+  if (wanted > 0 && !file->Read(text.data(), static_cast<DWORD>(wanted), &done)) done = 0;
   text.resize(done);
   size_t nul = text.find('\0');
   if (nul != std::string::npos) text.resize(nul);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "com/bstr.h"
 #include "metaxml/meta_xml_generator.h"
 #include "platform/file_system.h"
 #include "show/boundary.h"
@@ -137,9 +138,81 @@ HRESULT CQXHelper::MovePhoto(LONG old_index, LONG new_index) {
   return S_OK;
 }
 
+namespace {
+
+// A getter that fails leaves the empty text or 0, as the generator has always
+// read a host's photo.
+std::string TextOf(IPhotoDesc* photo, HRESULT (IPhotoDesc::*getter)(BSTR*)) {
+  ScopedBstr value;
+  (photo->*getter)(value.Receive());
+  return value.Ansi();
+}
+
+LONG NumberOf(IPhotoDesc* photo, HRESULT (IPhotoDesc::*getter)(LONG*)) {
+  LONG value = 0;
+  (photo->*getter)(&value);
+  return value;
+}
+
+std::vector<ClipDescription> ClipsOf(IPhotoDesc* photo) {
+  std::vector<ClipDescription> clips;
+  LONG count = NumberOf(photo, &IPhotoDesc::get_ClipCount);
+  for (LONG i = 0; i < count; ++i) {
+    IClip* clip = nullptr;
+    if (FAILED(photo->GetClip(i, &clip)) || clip == nullptr) continue;
+    ClipDescription& description = clips.emplace_back();
+    ScopedBstr path;
+    clip->get_Path(path.Receive());
+    description.path = path.Ansi();
+    clip->get_xPos(&description.x);
+    clip->get_yPos(&description.y);
+    clip->get_scale(&description.scale);
+    clip->Release();
+  }
+  return clips;
+}
+
+PhotoDescription DescribePhoto(IPhotoDesc* photo) {
+  PhotoDescription description;
+  description.online_name = TextOf(photo, &IPhotoDesc::get__OnlineName);
+  description.original_name = TextOf(photo, &IPhotoDesc::get__OriginalName);
+  description.date_taken = TextOf(photo, &IPhotoDesc::get__PhotoDateTaken);
+  description.display_date = TextOf(photo, &IPhotoDesc::get__DisplayDate);
+  PhotoOrientation orientation = Degree0;
+  photo->get_Orientation(&orientation);
+  description.orientation = static_cast<int>(orientation);
+  description.is_video = NumberOf(photo, &IPhotoDesc::get__IsVideo) != 0;
+  description.changed = NumberOf(photo, &IPhotoDesc::get__Changed);
+  description.clips = ClipsOf(photo);
+  return description;
+}
+
+}  // namespace
+
+ShowDescription CQXHelper::Describe() const {
+  ShowDescription show;
+  show.title = title_;
+  show.created_by = creat_by_;
+  show.starring = starring_;
+  show.style_id = style_id_;
+  show.music_path = music_path_;
+  show.output_path = output_path_;
+  show.changed = show_changed_;
+  for (IPhotoDesc* photo : photos_) show.photos.push_back(DescribePhoto(photo));
+  return show;
+}
+
 HRESULT CQXHelper::GenerateMetaXML() {
   return Guarded([&] {
-    GenerateShowMetaXml(*this);
+    ShowDescription show = Describe();
+    if (!MetaXmlIsOutOfDate(show)) return S_OK;
+    // The automation boundary: the process's file system and the template
+    // places hosts are told about, unless the show was given others.
+    FileSystem& fs = *GetFileSystem();
+    CTemplateSelector templates(fs, template_source_ ? *template_source_ : HostTemplateSource());
+    WriteMetaXml(show, templates, fs);
+    show_changed_ = false;
+    for (IPhotoDesc* photo : photos_) photo->put__Changed(0);
     return S_OK;
   });
 }

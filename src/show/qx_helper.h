@@ -3,17 +3,18 @@
 #ifndef TAVIRELLE_SHOW_QX_HELPER_H_
 #define TAVIRELLE_SHOW_QX_HELPER_H_
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "com/com_object.h"
 #include "com/connection_point.h"
+#include "metaxml/meta_xml_generator.h"
+#include "metaxml/template_selector.h"
 #include "tavirelle/interfaces.h"
 
 namespace tavirelle {
-
-inline constexpr char kMusicDefault[] = "default_music";
-inline constexpr char kMusicNone[] = "none_music";
 
 class CQXHelper : public DispatchObject<IQXHelper> {
  public:
@@ -42,7 +43,15 @@ class CQXHelper : public DispatchObject<IQXHelper> {
   HRESULT get_MUSIC_DEFAULT(BSTR* value) override;
   HRESULT get_MUSIC_NONE(BSTR* value) override;
 
-  // The show's state as the meta XML generator and photo import read it.
+  // Where GenerateMetaXML finds the style templates: HostTemplateSource()
+  // until set.
+  void set_template_source(TemplateSource source) { template_source_ = std::move(source); }
+
+  // The show's state as the meta XML generator reads it: the photos are
+  // asked through their interfaces, which the host may implement.
+  ShowDescription Describe() const;
+
+  // The show's state as photo import reads it.
   const std::string& title() const { return title_; }
   const std::string& creat_by() const { return creat_by_; }
   const std::string& starring() const { return starring_; }
@@ -76,6 +85,7 @@ class CQXHelper : public DispatchObject<IQXHelper> {
   std::string music_path_;
   bool show_changed_ = true;
   std::string output_path_;
+  std::optional<TemplateSource> template_source_;
   ConnectionPointSource events_{static_cast<IQXHelper*>(this), DIID__IQXHelperEvents};
 };
 

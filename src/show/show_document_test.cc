@@ -220,6 +220,107 @@ TEST_F(ShowTest, RemovingPhotosDeletesTheirCopiesAndThumbnails) {
   EXPECT_TRUE(show_->show_changed());
 }
 
+TEST_F(ShowTest, DescribesItselfAndItsPhotosThroughTheirInterfaces) {
+  for (auto [setter, text] : {std::pair{&CQXHelper::put_Title, u"T"}, {&CQXHelper::put_CreatBy, u"C"},
+                              {&CQXHelper::put_Starring, u"S"}, {&CQXHelper::put_StyleId, u"Y"},
+                              {&CQXHelper::put_MusicPath, u"M"}}) {
+    ScopedBstr value(text);
+    ASSERT_EQ((show_->*setter)(value.get()), S_OK);
+  }
+  AddPhotos("AB");
+  IPhotoDesc* video = show_->photos()[1];
+  ScopedBstr original(u"orig"), taken(u"2024:01:02"), shown(u"Monday");
+  video->put__OriginalName(original.get());
+  video->put__PhotoDateTaken(taken.get());
+  video->put__DisplayDate(shown.get());
+  video->put_Orientation(Degree270);
+  video->put__IsVideo(1);
+  CClip* clip = new CClip();
+  ScopedBstr path(u"art\\star.swf");
+  clip->put_Path(path.get());
+  clip->put_xPos(0.5f);
+  clip->put_yPos(-1.25f);
+  clip->put_scale(2.0f);
+  video->AddClip(clip);
+  video->AddClip(clip);  // the same clip twice is described twice
+  clip->Release();
+  show_->photos()[0]->put__Changed(0);
+
+  ShowDescription show = show_->Describe();
+  EXPECT_EQ(show.title + show.created_by + show.starring + show.style_id + show.music_path, "TCSYM");
+  EXPECT_TRUE(show.changed);
+  ASSERT_EQ(show.photos.size(), 2u);
+  EXPECT_EQ(show.photos[0].online_name, "A");
+  EXPECT_EQ(show.photos[0].changed, 0);
+  EXPECT_FALSE(show.photos[0].is_video);
+  const PhotoDescription& described = show.photos[1];
+  EXPECT_EQ(described.online_name, "B");
+  EXPECT_EQ(described.original_name, "orig");
+  EXPECT_EQ(described.date_taken, "2024:01:02");
+  EXPECT_EQ(described.display_date, "Monday");
+  EXPECT_EQ(described.orientation, 3);
+  EXPECT_TRUE(described.is_video);
+  EXPECT_EQ(described.changed, 1);
+  ASSERT_EQ(described.clips.size(), 2u);
+  for (const ClipDescription& c : described.clips) {
+    EXPECT_EQ(c.path, "art\\star.swf");
+    EXPECT_EQ(c.x, 0.5f);
+    EXPECT_EQ(c.y, -1.25f);
+    EXPECT_EQ(c.scale, 2.0f);
+  }
+}
+
+// GenerateMetaXML writes only after a change of the show or of a photo, and
+// then marks everything unchanged, whether or not a file came out.
+TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged) {
+  TempDir work;
+  const std::string meta = work.Join("meta.xml");
+  ASSERT_TRUE(WriteWholeFile(work.Join("config.xml"),
+                             "<config><templates><s>s.xml</s></templates></config>"));
+  ASSERT_TRUE(WriteWholeFile(work.Join("s.xml"), "<qx><images><image/></images></qx>"));
+  show_->set_template_source({work.Join("config.xml"), {work.path()}});
+  ScopedBstr out(BstrFromAnsi(work.path())), style(u"s");
+  show_->put_OutputPath(out.get());
+  show_->put_StyleId(style.get());
+  auto unchanged = [&] {
+    LONG changed = -1;
+    for (IPhotoDesc* photo : show_->photos()) {
+      photo->get__Changed(&changed);
+      if (changed != 0) return false;
+    }
+    return !show_->show_changed();
+  };
+  // Each step starts without a meta.xml, so what it finds is what it wrote.
+  auto generate_afresh = [&] {
+    RealFileSystem()->DeleteFile(meta);
+    EXPECT_EQ(show_->GenerateMetaXML(), S_OK);
+    std::string text;
+    return ReadWholeFile(meta, &text) ? text : "<none>";
+  };
+
+  EXPECT_EQ(generate_afresh(), "<none>");  // no photos: nothing to write
+  EXPECT_TRUE(unchanged());
+  AddPhotos("A");
+  IPhotoDesc* photo = show_->photos()[0];
+  EXPECT_NE(generate_afresh(), "<none>");
+  EXPECT_TRUE(unchanged());
+  EXPECT_EQ(generate_afresh(), "<none>");  // nothing changed: nothing written
+  ScopedBstr date(u"Monday");
+  photo->put__DisplayDate(date.get());
+  EXPECT_NE(generate_afresh().find("display_date=\"Monday\""), std::string::npos);
+  photo->put__Changed(7);  // any value other than 0 counts as a change
+  EXPECT_NE(generate_afresh(), "<none>");
+  EXPECT_EQ(generate_afresh(), "<none>");
+  ScopedBstr starring(u"Ann");
+  show_->put_Starring(starring.get());
+  EXPECT_NE(generate_afresh(), "<none>");
+  // A style without a template writes nothing, and still counts as done.
+  ScopedBstr unknown(u"unknown");
+  show_->put_StyleId(unknown.get());
+  EXPECT_EQ(generate_afresh(), "<none>");
+  EXPECT_TRUE(unchanged());
+}
+
 TEST(ThumbnailPath, SitsBesideTheCopy) {
   EXPECT_EQ(ThumbnailPathOf("C:\\out\\X.jpg"), "C:\\out\\__w133_h100_X.jpg");
   EXPECT_EQ(ThumbnailPathOf("/out/X.jpg"), "/out/__w133_h100_X.jpg");

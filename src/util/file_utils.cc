@@ -238,8 +238,11 @@ bool ClaimEmptyFolder(const std::string& folder, const std::string& claim_name,
 }
 
 bool SaveTextToFile(const std::string& path, const std::string& text) {
-  FileSystem* fs = GetFileSystem();
-  DWORD attributes = fs->GetFileAttributes(path);
+  return SaveTextToFile(*GetFileSystem(), path, text);
+}
+
+bool SaveTextToFile(FileSystem& fs, const std::string& path, const std::string& text) {
+  DWORD attributes = fs.GetFileAttributes(path);
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
     SetLastError(ERROR_ACCESS_DENIED);  // as replacing a read-only file fails
@@ -249,7 +252,7 @@ bool SaveTextToFile(const std::string& path, const std::string& text) {
   // it: a write that fails part-way (a full disk) leaves the old file whole
   // instead of truncated.
   std::string temporary = TemporaryNameBeside(path);
-  auto file = fs->Open(temporary, GENERIC_WRITE, Disposition::kCreateNew);
+  auto file = fs.Open(temporary, GENERIC_WRITE, Disposition::kCreateNew);
   if (!file) return false;
   bool ok = true;
   for (size_t at = 0; ok && at < text.size();) {
@@ -259,10 +262,10 @@ bool SaveTextToFile(const std::string& path, const std::string& text) {
     at += done;
   }
   ok = file->Close() && ok;
-  ok = ok && fs->MoveFile(temporary, path, true);
+  ok = ok && fs.MoveFile(temporary, path, true);
   if (!ok) {
     DWORD error = GetLastError();
-    fs->DeleteFile(temporary);
+    fs.DeleteFile(temporary);
     SetLastError(error);
   }
   return ok;

@@ -13,6 +13,8 @@
 
 namespace tavirelle {
 
+class FileSystem;
+
 // Path text (no file-system access).
 std::string& WithTrailingSeparator(std::string& path, bool backslash, bool add);
 std::string& WithoutTrailingSeparator(std::string& path);
@@ -39,6 +41,9 @@ std::vector<std::string> FindFiles(const std::string& pattern);
 bool ClaimEmptyFolder(const std::string& folder, const std::string& claim_name,
                       std::vector<std::string>* created);
 bool SaveTextToFile(const std::string& path, const std::string& text);
+// Writes `text` to a new file beside `path` through `fs` and renames it over
+// `path`, so that a failure part-way leaves the old file whole.
+bool SaveTextToFile(FileSystem& fs, const std::string& path, const std::string& text);
 bool SaveBytesToFile(const std::string& path, const void* bytes, uint32_t size);
 // A fresh name beside `path` for a file that is written whole and then
 // renamed over `path`.
