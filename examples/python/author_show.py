@@ -15,11 +15,18 @@ import tempfile
 import tavirelle
 
 
+def show_text(typed):
+    """A show text as it is passed in: shows store their texts form-encoded
+    and readers decode them, so "%" and "+" go in encoded to come back as
+    typed."""
+    return typed.replace("%", "%25").replace("+", "%2B")
+
+
 def author_and_pack(title, photos, package):
     with tempfile.TemporaryDirectory() as work:
         folder = os.path.join(work, "show") + "/"
         show = tavirelle.create("TavirelleHelper.QXHelper")
-        show.Title = title
+        show.Title = show_text(title)
         show.StyleId = "base"
         show.MusicPath = show.MUSIC_NONE
         show.OutputPath = folder

@@ -118,7 +118,7 @@ def test_objects_are_released_when_python_drops_them(photos, tmp_path):
 
 def test_author_pack_and_read_the_title_back(photos, tmp_path, templates_beside_host):
     show = new_show(photos, tmp_path / "show")
-    show.Title = "Trip: 100% sun & <sea>"
+    show.Title = "Trip: 100%25 %2B sun & <sea>"  # form-encoded, as shows store texts
     show.GenerateMetaXML()
     assert (tmp_path / "show" / "meta.xml").exists()
     io = tavirelle.create("TavirelleHelper.QXFileIO")
@@ -129,6 +129,6 @@ def test_author_pack_and_read_the_title_back(photos, tmp_path, templates_beside_
     io.OpenDotTavirelle(package, 0)
     icon, title = io.QuickGetShowInfo()
     assert (tmp_path / "opened" / icon).is_file()  # the show's icon, saved to be shown
-    assert title == "Trip: 100% sun & <sea>"
+    assert title == "Trip: 100% + sun & <sea>"
     assert "Trip" in io.GetMetaXml()
     io.CloseDotTavirelle()
