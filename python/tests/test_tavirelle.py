@@ -1,5 +1,7 @@
 import gc
 import os
+import subprocess
+import sys
 
 import pytest
 
@@ -132,3 +134,22 @@ def test_author_pack_and_read_the_title_back(photos, tmp_path, templates_beside_
     assert title == "Trip: 100% + sun & <sea>"
     assert "Trip" in io.GetMetaXml()
     io.CloseDotTavirelle()
+
+
+def test_an_exception_description_from_the_object_is_the_message():
+    from tavirelle import _dispatch, _native
+    info = _native.EXCEPINFO()
+    info.bstrDescription = _native.bstr("the show folder vanished")
+    info.scode = 0x80070003 - 2**32
+    error = _dispatch._failure(_dispatch.DISP_E_EXCEPTION, _dispatch._Member("Pack", 1), info,
+                               0, 0)
+    assert (error.hresult, error.description) == (0x80070003, "the show folder vanished")
+
+
+def test_a_module_that_cannot_be_loaded_is_named(tmp_path):
+    missing = str(tmp_path / "libTavirelleHelper.so")
+    script = "import tavirelle\ntry:\n tavirelle.create('x')\nexcept tavirelle.ComError as e:\n print(e)"
+    run = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                         env=dict(os.environ, TAVIRELLE_MODULE=missing,
+                                  PYTHONPATH=os.path.dirname(os.path.dirname(tavirelle.__file__))))
+    assert "TAVIRELLE_MODULE, " + missing in run.stdout, run.stdout + run.stderr
