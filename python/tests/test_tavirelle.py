@@ -1,0 +1,155 @@
+import gc
+import os
+import subprocess
+import sys
+
+import pytest
+
+import tavirelle
+
+QXHELPER_CLSID = "{2080A7D9-1519-414A-A782-E5675D375030}"
+
+
+def new_show(photos, output):
+    show = tavirelle.create("TavirelleHelper.QXHelper")
+    show.Title = "Trip to the sea"
+    show.StyleId = "base"
+    show.MusicPath = show.MUSIC_NONE
+    show.OutputPath = str(output) + "/"
+    for path in photos:
+        photo = tavirelle.create("TavirelleHelper.PhotoDesc")
+        photo.Path = path
+        show.AddPhoto(photo)  # an object passed as an argument
+    return show
+
+
+@pytest.mark.parametrize("name", ["TavirelleHelper.QXHelper", "tavirellehelper.qxhelper.1",
+                                  QXHELPER_CLSID, QXHELPER_CLSID.lower()])
+def test_created_by_prog_id_or_class_id(name):
+    show = tavirelle.create(name)
+    assert "IQXHelper" in repr(show)
+    assert show.PhotoCount == 0
+
+
+def test_an_unknown_class_name_is_refused_in_words():
+    with pytest.raises(tavirelle.ComError) as error:
+        tavirelle.create("TavirelleHelper.NoSuchClass")
+    assert error.value.hresult == 0x800401F3
+    assert "no class of that name" in str(error.value)
+    assert "TavirelleHelper.NoSuchClass" in str(error.value)
+
+
+@pytest.mark.parametrize("prog_id, name, value, read_back", [
+    ("QXHelper", "Title", "Café à la mer, Ærø", "Café à la mer, Ærø"),
+    ("QXHelper", "starring", "", ""),
+    ("PhotoDesc", "_DisplayDate", "2024-07-01", "2024-07-01"),
+    ("PhotoDesc", "Orientation", 3, 3),
+    ("Clip", "xPos", 0.25, 0.25),
+    ("Clip", "SCALE", 2, 2.0),
+])
+def test_properties_read_back_what_was_set_in_any_case(prog_id, name, value, read_back):
+    obj = tavirelle.create("TavirelleHelper." + prog_id)
+    setattr(obj, name, value)
+    got = getattr(obj, name.swapcase())
+    assert got == read_back and type(got) is type(read_back)
+
+
+def test_methods_take_objects_and_give_back_objects_and_out_values(photos, tmp_path):
+    show = new_show(photos, tmp_path / "show")
+    assert show.PhotoCount == 2
+    second = show.GetPhoto(1)  # a returned IDispatch is an object in turn
+    assert isinstance(second, tavirelle.Dispatch)
+    assert second.Path == photos[1]
+    clip = tavirelle.create("TavirelleHelper.Clip")
+    second.AddClip(clip)
+    assert show.GetPhoto(1).ClipCount == 1
+    io = tavirelle.create("TavirelleHelper.QXFileIO")
+    assert io.Utils_MakeLegalName("a/b:c") not in ("", "a/b:c")  # a retval
+
+
+def test_dir_lists_members_and_tells_properties_from_methods():
+    show = tavirelle.create("TavirelleHelper.QXHelper")
+    assert {"Title", "PhotoCount", "AddPhoto", "GenerateMetaXML", "GetPhoto"} <= set(dir(show))
+    assert callable(show.generatemetaxml)
+    assert isinstance(show.photocount, int)
+
+
+def test_failures_raise_their_hresult_in_words(tmp_path):
+    show = tavirelle.create("TavirelleHelper.QXHelper")
+    with pytest.raises(tavirelle.ComError) as error:
+        show.NoSuchMember
+    assert error.value.hresult == 0x80020006
+    assert isinstance(error.value, AttributeError) and not hasattr(show, "NoSuchMember")
+
+    with pytest.raises(tavirelle.ComError) as error:
+        show.AddPhoto("not a photo")
+    assert (error.value.hresult, error.value.argument) == (0x80020005, 1)
+    assert str(error.value) == "AddPhoto: argument 1: type mismatch (0x80020005)"
+
+    io = tavirelle.create("TavirelleHelper.QXFileIO")
+    with pytest.raises(tavirelle.ComError) as error:
+        io.WriteDotTavirelle(str(tmp_path / "missing" / "trip.pkg"), str(tmp_path) + "/")
+    assert error.value.hresult == 0x80070003
+    assert error.value.description == "no such folder"
+    with pytest.raises(TypeError):
+        io.WriteDotTavirelle("a", "b", "c")
+
+
+@pytest.mark.parametrize("hresult, words", [
+    (0x80070070, "disk full"), (0x80070002, "no such file"), (0x80070005, "permission denied"),
+    (0x8002000E, "wrong number of arguments"), (0x80070457, "system error 1111"),
+    (0x80001234, "the operation failed")])
+def test_hresults_in_words(hresult, words):
+    assert tavirelle.hresult_in_words(hresult) == words
+    assert tavirelle.hresult_in_words(hresult - 2**32) == words  # as a signed HRESULT
+
+
+def test_objects_are_released_when_python_drops_them(photos, tmp_path):
+    gc.collect()
+    module = tavirelle.module()
+    assert module.DllCanUnloadNow() == 0
+    show = new_show(photos, tmp_path / "show")
+    photo = show.GetPhoto(0)
+    del show
+    gc.collect()
+    assert module.DllCanUnloadNow() == 1  # the photo is still held
+    del photo
+    gc.collect()
+    assert module.DllCanUnloadNow() == 0
+
+
+def test_author_pack_and_read_the_title_back(photos, tmp_path, templates_beside_host):
+    show = new_show(photos, tmp_path / "show")
+    show.Title = "Trip: 100%25 %2B sun & <sea>"  # form-encoded, as shows store texts
+    show.GenerateMetaXML()
+    assert (tmp_path / "show" / "meta.xml").exists()
+    io = tavirelle.create("TavirelleHelper.QXFileIO")
+    package = io.WriteDotTavirelle(str(tmp_path / "trip.pkg"), str(tmp_path / "show") + "/")
+    assert package == str(tmp_path / "trip.pkg") and os.path.getsize(package) > 0
+    io.OutputPath = str(tmp_path / "opened") + "/"
+    (tmp_path / "opened").mkdir()
+    io.OpenDotTavirelle(package, 0)
+    icon, title = io.QuickGetShowInfo()
+    assert (tmp_path / "opened" / icon).is_file()  # the show's icon, saved to be shown
+    assert title == "Trip: 100% + sun & <sea>"
+    assert "Trip" in io.GetMetaXml()
+    io.CloseDotTavirelle()
+
+
+def test_an_exception_description_from_the_object_is_the_message():
+    from tavirelle import _dispatch, _native
+    info = _native.EXCEPINFO()
+    info.bstrDescription = _native.bstr("the show folder vanished")
+    info.scode = 0x80070003 - 2**32
+    error = _dispatch._failure(_dispatch.DISP_E_EXCEPTION, _dispatch._Member("Pack", 1), info,
+                               0, 0)
+    assert (error.hresult, error.description) == (0x80070003, "the show folder vanished")
+
+
+def test_a_module_that_cannot_be_loaded_is_named(tmp_path):
+    missing = str(tmp_path / "libTavirelleHelper.so")
+    script = "import tavirelle\ntry:\n tavirelle.create('x')\nexcept tavirelle.ComError as e:\n print(e)"
+    run = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                         env=dict(os.environ, TAVIRELLE_MODULE=missing,
+                                  PYTHONPATH=os.path.dirname(os.path.dirname(tavirelle.__file__))))
+    assert "TAVIRELLE_MODULE, " + missing in run.stdout, run.stdout + run.stderr
