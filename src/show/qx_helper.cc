@@ -58,7 +58,7 @@ HRESULT CQXHelper::put_OutputPath(BSTR value) {
     output_path_ = AnsiFromBstr(value);
     // The folder is made at once; whether that worked shows only when files
     // are written into it later.
-    CreateFolderPath(output_path_);
+    CreateFolderPath(fs_, output_path_);
     return S_OK;
   });
 }
@@ -92,8 +92,8 @@ void CQXHelper::DeletePhotoFiles(IPhotoDesc* photo) const {
   if (FAILED(photo->get__OnlineName(&name))) return;
   std::string copy_path = output_path_ + AnsiFromBstr(name);
   SysFreeString(name);
-  GetFileSystem()->DeleteFile(copy_path);
-  GetFileSystem()->DeleteFile(ThumbnailPathOf(copy_path));
+  fs_.DeleteFile(copy_path);
+  fs_.DeleteFile(ThumbnailPathOf(copy_path));
 }
 
 HRESULT CQXHelper::RemovePhoto(LONG index) {

@@ -8,6 +8,7 @@
 
 #include "com/com_object.h"
 #include "com/connection_point.h"
+#include "platform/file_system.h"
 #include "tavirelle/interfaces.h"
 
 namespace tavirelle {
@@ -17,7 +18,12 @@ inline constexpr char kMusicNone[] = "none_music";
 
 class CQXHelper : public DispatchObject<IQXHelper> {
  public:
-  CQXHelper() = default;
+  // As a host creates it, through the module's class factory: on the
+  // machine's file system.
+  CQXHelper() : CQXHelper(DefaultFileSystem()) {}
+  // Imports photos and writes the show's files through `fs`, which must
+  // outlive the object.
+  explicit CQXHelper(FileSystem& fs) : fs_(fs) {}
   ~CQXHelper() override;
 
   HRESULT get_CreatBy(BSTR* value) override;
@@ -43,6 +49,7 @@ class CQXHelper : public DispatchObject<IQXHelper> {
   HRESULT get_MUSIC_NONE(BSTR* value) override;
 
   // The show's state as the meta XML generator and photo import read it.
+  FileSystem& file_system() const { return fs_; }
   const std::string& title() const { return title_; }
   const std::string& creat_by() const { return creat_by_; }
   const std::string& starring() const { return starring_; }
@@ -68,6 +75,7 @@ class CQXHelper : public DispatchObject<IQXHelper> {
   // Deletes the photo copy and the thumbnail of the photo; failures ignored.
   void DeletePhotoFiles(IPhotoDesc* photo) const;
 
+  FileSystem& fs_;
   std::vector<IPhotoDesc*> photos_;  // one reference held on each
   std::string title_;
   std::string creat_by_;
