@@ -47,16 +47,16 @@ CQXHelper* MakeShow(int photos, const std::string& out) {
 
 void BM_GenerateMetaXml(benchmark::State& state) {
   // The default style template, beside this program where it is looked up.
-  SaveTextToFile(HostFolder() + "base_meta.xml", kTemplate);
+  SaveTextToFile(DefaultFileSystem(), HostFolder() + "base_meta.xml", kTemplate);
   std::string out = "/tmp/tavirelle-meta-bench/";
-  CreateFolderPath(out);
+  CreateFolderPath(DefaultFileSystem(), out);
   CQXHelper* show = MakeShow(static_cast<int>(state.range(0)), out);
   for (auto _ : state) {
     show->set_show_changed(true);
     show->GenerateMetaXML();
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
-  state.counters["bytes"] = static_cast<double>(FileSizeOf(out + "meta.xml"));
+  state.counters["bytes"] = static_cast<double>(FileSizeOf(DefaultFileSystem(), out + "meta.xml"));
   show->Release();
 }
 BENCHMARK(BM_GenerateMetaXml)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);

@@ -27,7 +27,7 @@ std::string BenchFolder() {
   const char* base = std::getenv("TAVIRELLE_BENCH_DIR");
   std::string folder = std::string(base != nullptr && *base ? base : "/tmp") +
                        "/tavirelle-package-bench/";
-  RealFileSystem()->CreateDirectory(folder);
+  DefaultFileSystem().CreateDirectory(folder);
   return folder;
 }
 
@@ -44,21 +44,21 @@ const std::string& PhotoFolder(int64_t* total) {
     int photos = EnvInt("TAVIRELLE_BENCH_PHOTOS", 200);
     int megabytes = EnvInt("TAVIRELLE_BENCH_PHOTO_MB", 5);
     folder = BenchFolder() + "photos/";
-    RealFileSystem()->CreateDirectory(folder);
+    DefaultFileSystem().CreateDirectory(folder);
     std::mt19937_64 random(42);
     std::string data(static_cast<size_t>(megabytes) << 20, '\0');
     for (int i = 0; i < photos; ++i) {
       std::string path = folder + "photo" + std::to_string(1000 + i) + ".jpg";
-      if (RealFileSystem()->GetFileAttributes(path) == INVALID_FILE_ATTRIBUTES) {
+      if (DefaultFileSystem().GetFileAttributes(path) == INVALID_FILE_ATTRIBUTES) {
         for (size_t j = 0; j + 8 <= data.size(); j += 8) {
           uint64_t r = random();
           std::memcpy(&data[j], &r, 8);
         }
-        WriteWholeFile(path, data);
+        WriteWholeFile(DefaultFileSystem(), path, data);
       }
       bytes += static_cast<int64_t>(data.size());
     }
-    WriteWholeFile(folder + "meta.xml", "<qx><show></show></qx>");
+    WriteWholeFile(DefaultFileSystem(), folder + "meta.xml", "<qx><show></show></qx>");
   }
   *total = bytes;
   return folder;
@@ -70,13 +70,13 @@ void BM_PackShow(benchmark::State& state) {
   std::string target = BenchFolder() + "packed.pkg";
   for (auto _ : state) {
     state.PauseTiming();
-    RealFileSystem()->DeleteFile(target);
+    DefaultFileSystem().DeleteFile(target);
     state.ResumeTiming();
     std::string name = target;
-    ShowPackage package;
+    ShowPackage package(DefaultFileSystem());
     if (!package.WritePackage(name, folder)) state.SkipWithError("write failed");
   }
-  RealFileSystem()->DeleteFile(target);
+  DefaultFileSystem().DeleteFile(target);
   state.SetBytesProcessed(state.iterations() * bytes);
 }
 BENCHMARK(BM_PackShow)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
@@ -85,9 +85,9 @@ void BM_Md5Files(benchmark::State& state) {
   int64_t bytes = 0;
   std::string folder = PhotoFolder(&bytes);
   std::vector<FindData> found;
-  RealFileSystem()->Find(folder + "*.jpg", &found);
+  DefaultFileSystem().Find(folder + "*.jpg", &found);
   for (auto _ : state) {
-    for (const FindData& f : found) benchmark::DoNotOptimize(Md5FileHex(folder + f.name));
+    for (const FindData& f : found) benchmark::DoNotOptimize(Md5FileHex(DefaultFileSystem(), folder + f.name));
   }
   state.SetBytesProcessed(state.iterations() * bytes);
 }
@@ -99,22 +99,22 @@ const std::string& PackageWith(int entries) {
   auto it = made.find(entries);
   if (it != made.end()) return it->second;
   std::string folder = BenchFolder() + "entries" + std::to_string(entries) + "/";
-  RealFileSystem()->CreateDirectory(folder);
+  DefaultFileSystem().CreateDirectory(folder);
   std::vector<FindData> found;
-  RealFileSystem()->Find(folder + "*.jpg", &found);
+  DefaultFileSystem().Find(folder + "*.jpg", &found);
   if (static_cast<int>(found.size()) < entries - 1) {
     std::string data(1000, 'x');
     for (int i = 0; i < entries - 1; ++i) {
-      WriteWholeFile(folder + "image" + std::to_string(100000 + i) + ".jpg", data);
+      WriteWholeFile(DefaultFileSystem(), folder + "image" + std::to_string(100000 + i) + ".jpg", data);
     }
   }
-  WriteWholeFile(folder + "meta.xml",
+  WriteWholeFile(DefaultFileSystem(), folder + "meta.xml",
                  "<qx><show><title>Bench</title></show><images>"
                  "<image onlineFilename=\"image100000.jpg\"/></images></qx>");
   std::string target = BenchFolder() + "entries" + std::to_string(entries) + ".pkg";
-  RealFileSystem()->DeleteFile(target);
+  DefaultFileSystem().DeleteFile(target);
   std::string name = target;
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   package.WritePackage(name, folder);
   return made[entries] = target;
 }
@@ -122,7 +122,7 @@ const std::string& PackageWith(int entries) {
 void BM_OpenAndReadMeta(benchmark::State& state) {
   const std::string& path = PackageWith(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    ShowPackage package;
+    ShowPackage package(DefaultFileSystem());
     if (!package.OpenPackage(path, false)) state.SkipWithError("open failed");
     benchmark::DoNotOptimize(package.ReadEntryText("meta.xml"));
   }
@@ -132,7 +132,7 @@ BENCHMARK(BM_OpenAndReadMeta)->Arg(10)->Arg(10000)->Unit(benchmark::kMicrosecond
 void BM_Open(benchmark::State& state) {
   const std::string& path = PackageWith(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    ShowPackage package;
+    ShowPackage package(DefaultFileSystem());
     if (!package.OpenPackage(path, false)) state.SkipWithError("open failed");
   }
   state.SetComplexityN(state.range(0));
@@ -145,7 +145,7 @@ BENCHMARK(BM_Open)
 
 void BM_ReadOneEntry(benchmark::State& state) {
   const std::string& path = PackageWith(static_cast<int>(state.range(0)));
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   if (!package.OpenPackage(path, false)) state.SkipWithError("open failed");
   std::string data;
   for (auto _ : state) {

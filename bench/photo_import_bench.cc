@@ -22,11 +22,11 @@ std::string g_photo;
 const std::string kOut = "/tmp/tavirelle-import-bench/";
 
 void BM_CopyFile(benchmark::State& state) {
-  CreateFolderPath(kOut);
+  CreateFolderPath(DefaultFileSystem(), kOut);
   for (auto _ : state) {
-    GetFileSystem()->CopyFile(g_photo, kOut + "copy.jpg", false);
+    DefaultFileSystem().CopyFile(g_photo, kOut + "copy.jpg", IfExists::kReplace);
     state.PauseTiming();
-    GetFileSystem()->DeleteFile(kOut + "copy.jpg");  // as AddPhoto's copies are
+    DefaultFileSystem().DeleteFile(kOut + "copy.jpg");  // as AddPhoto's copies are
     state.ResumeTiming();
   }
 }

@@ -53,7 +53,7 @@ const std::string& Photo() {
     if (const char* given = std::getenv("TAVIRELLE_BENCH_PHOTO")) return std::string(given);
     std::string made = "/tmp/tavirelle_thumbnail_bench_photo.jpg";
     std::vector<uint8_t> pixels = CameraLikePixels(4000, 3000);
-    PhotoImage::WriteJpeg(made, pixels.data(), 4000, 3000, 90);
+    PhotoImage::WriteJpeg(DefaultFileSystem(), made, pixels.data(), 4000, 3000, 90);
     return made;
   }();
   return path;
@@ -92,7 +92,7 @@ void BM_DecodeFloor(benchmark::State& state) {
   std::vector<uint8_t> pixels;
   for (auto _ : state) {
     std::unique_ptr<File> file =
-        GetFileSystem()->Open(photo, GENERIC_READ, Disposition::kOpenExisting);
+        DefaultFileSystem().Open(photo, GENERIC_READ, Disposition::kOpenExisting);
     if (!file || !DecodeReduced(file.get(), &pixels)) state.SkipWithError("decode failed");
     benchmark::DoNotOptimize(pixels.data());
   }
@@ -105,7 +105,7 @@ void BM_MakeThumbnail(benchmark::State& state) {
   settings.height = 100;
   const std::string& photo = Photo();
   for (auto _ : state) {
-    PhotoImage image;
+    PhotoImage image(DefaultFileSystem());
     if (!image.MakeThumbnail(photo, "/tmp/tavirelle_thumbnail_bench_out.jpg", settings)) {
       state.SkipWithError("thumbnail failed");
     }
@@ -128,7 +128,7 @@ BENCHMARK(BM_Scale408x306To133x100)->Unit(benchmark::kMicrosecond);
 void BM_WriteJpeg133x100(benchmark::State& state) {
   std::vector<uint8_t> pixels = CameraLikePixels(133, 100);
   for (auto _ : state) {
-    PhotoImage::WriteJpeg("/tmp/tavirelle_thumbnail_bench_out.jpg", pixels.data(), 133,
+    PhotoImage::WriteJpeg(DefaultFileSystem(), "/tmp/tavirelle_thumbnail_bench_out.jpg", pixels.data(), 133,
                           100, 100);
   }
 }

@@ -12,13 +12,10 @@
 
 using namespace tavirelle;
 
-// The file system of the whole run: installed once, emptied for each input.
+// The file system of the whole run, handed to the code under test; emptied
+// for each input.
 inline MemoryFileSystem& FuzzFileSystem() {
-  static MemoryFileSystem* fs = [] {
-    auto* memory = new MemoryFileSystem;
-    static ScopedFileSystem install(memory);
-    return memory;
-  }();
+  static MemoryFileSystem* fs = new MemoryFileSystem;
   return *fs;
 }
 

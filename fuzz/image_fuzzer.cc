@@ -13,9 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* path = TAVIRELLE_FUZZ_IMAGE_PATH;
   PutInput(path, data, size);
   int32_t width = 0, height = 0;
-  ReadImageSize(path, &width, &height);
+  ReadImageSize(FuzzFileSystem(), path, &width, &height);
 
-  PhotoImage image;
+  PhotoImage image(FuzzFileSystem());
   image.targetWidth = 96;
   image.targetHeight = 72;
   if (image.Load(path)) {

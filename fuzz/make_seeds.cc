@@ -136,7 +136,6 @@ void ImageSeeds() {
 
 void PackageSeeds() {
   MemoryFileSystem memory;
-  ScopedFileSystem use(&memory);
   memory.SetFile("/show/meta.xml", kMeta);
   memory.SetFile("/show/a.jpg", EncodeJpeg(8, 8));
   memory.SetFile("/show/b.jpg", EncodeJpeg(4, 4));
@@ -146,7 +145,7 @@ void PackageSeeds() {
   memory.SetFile("/show/__w133_h100_a.jpg", EncodeJpeg(4, 3));
   memory.SetFile("/show/meta.xml.1", kMeta);
   memory.CreateDirectory("/out");
-  ShowPackage writer;
+  ShowPackage writer(memory);
   std::string name = "/out/show.qx";
   std::string bytes;
   if (writer.WritePackage(name, "/show") && memory.GetFile(name, &bytes)) {
@@ -173,8 +172,7 @@ void PackageSeeds() {
 
 void RegistrySeeds() {
   MemoryFileSystem memory;
-  ScopedFileSystem use(&memory);
-  Registry registry("/registry");
+  Registry registry(memory, "/registry");
   registry.SetValue("HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{1}", "", "Class");
   registry.SetValue("HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{1}\\InprocServer32", "",
                     "/usr/lib/x.so");

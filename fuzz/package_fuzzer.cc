@@ -17,9 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PutInput(path, data, size);
 
   std::vector<PackageEntry> entries;
-  ReadDirectory(path, entries);
+  ReadDirectory(FuzzFileSystem(), path, entries);
 
-  ShowPackage package;
+  ShowPackage package(FuzzFileSystem());
   if (!package.OpenPackage(path, false)) return 0;
   std::vector<PackageEntry> listed = package.entries();
   size_t count = 0;
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   package.ClosePackage();
 
   // Opening with validation repairs a broken description in place.
-  ShowPackage validated;
+  ShowPackage validated(FuzzFileSystem());
   if (validated.OpenPackage(path, true)) QuickShowInfo(validated);
   return 0;
 }

@@ -9,7 +9,7 @@ using namespace tavirelle;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PutInput("/fuzz/photo.jpg", data, size);
-  PhotoImage image;
+  PhotoImage image(FuzzFileSystem());
   PhotoMetadata info;
   image.ReadPhotoMetadata("/fuzz/photo.jpg", "/fuzz/thumb.jpg", &info);
   return 0;

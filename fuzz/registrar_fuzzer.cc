@@ -13,7 +13,7 @@ using namespace tavirelle;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzFileSystem().Clear();
-  Registry registry("/registry");
+  Registry registry(FuzzFileSystem(), "/registry");
   Registrar registrar(&registry);
   registrar.AddReplacement("MODULE", "/usr/lib/libTavirelleHelper.so");
   registrar.AddReplacement("MODULEDIR", "/usr/lib");

@@ -65,9 +65,9 @@ class OutputFolder {
   ~OutputFolder() {
     if (done_) return;
     if (show_ != nullptr) show_->ClearPhotos();
-    if (claimed_) GetFileSystem()->DeleteFile(meta());
+    if (claimed_) DefaultFileSystem().DeleteFile(meta());
     for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
-      GetFileSystem()->RemoveDirectory(*it);
+      DefaultFileSystem().RemoveDirectory(*it);
     }
   }
   OutputFolder(const OutputFolder&) = delete;
@@ -76,14 +76,14 @@ class OutputFolder {
   // Makes the missing folders and takes the claim; on failure returns the
   // cause in words.
   std::string Claim() {
-    if (!ClaimEmptyFolder(folder_, "meta.xml", &created_)) return ErrorInWords(GetLastError());
+    if (!ClaimEmptyFolder(DefaultFileSystem(), folder_, "meta.xml", &created_)) return ErrorInWords(GetLastError());
     claimed_ = true;
     return {};
   }
 
   // Whether the show's description was written over the empty claim.
   bool MetaWritten() const {
-    uint32_t size = FileSizeOf(meta());
+    uint32_t size = FileSizeOf(DefaultFileSystem(), meta());
     return size != 0 && size != 0xFFFFFFFFu;
   }
 
@@ -207,7 +207,7 @@ int RunAuthor(const std::vector<std::string>& arguments) {
         }
         lines.push_back("photo: " + online + " " + std::to_string(width) + " " +
                         std::to_string(height) + " " + taken);
-        if (!PathExists(ThumbnailPathOf(folder.path() + ToAnsi(online)))) {
+        if (!PathExists(DefaultFileSystem(), ThumbnailPathOf(folder.path() + ToAnsi(online)))) {
           warnings.push_back(args[i] + ": no thumbnail: " + WhyNoThumbnail(ToAnsi(reachable)));
         }
       }

@@ -25,14 +25,14 @@ class AuthorCommandTest : public ShowCommandTest {
  protected:
   std::string Photo(const std::string& name, uint32_t width = 40, uint32_t height = 30) {
     std::string path = dir_.Join(name);
-    EXPECT_TRUE(WriteWholeFile(path, testing_images::EncodeJpeg(width, height)));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, testing_images::EncodeJpeg(width, height)));
     return path;
   }
   // The names in `folder`, "." and ".." left out.
   static std::vector<std::string> Names(const std::string& folder) {
     std::vector<FindData> found;
     std::vector<std::string> names;
-    if (!GetFileSystem()->Find(folder + "/*", &found)) return names;
+    if (!DefaultFileSystem().Find(folder + "/*", &found)) return names;
     for (const FindData& entry : found) {
       if (entry.name != "." && entry.name != "..") names.push_back(entry.name);
     }
@@ -69,12 +69,12 @@ TEST_F(AuthorCommandTest, AuthorsAShowThatPacksAndReadsBack) {
 TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
   std::string good = Photo("a.jpg");
   std::string text = dir_.Join("notes.jpg");
-  ASSERT_TRUE(WriteWholeFile(text, "just some words"));
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir_.Join("album.jpg")));
-  ASSERT_TRUE(WriteWholeFile(dir_.Join("file"), "x"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), text, "just some words"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("album.jpg")));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("file"), "x"));
   ASSERT_EQ(::mkfifo(dir_.Join("pipe").c_str(), 0600), 0);
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir_.Join("full")));
-  ASSERT_TRUE(WriteWholeFile(dir_.Join("full/meta.xml"), "<qx>first show</qx>"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("full")));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("full/meta.xml"), "<qx>first show</qx>"));
   std::string out = " --out " + Quoted(dir_.Join("o/deeper")) + " ";
   struct Case {
     std::string arguments;
@@ -122,9 +122,9 @@ TEST_F(AuthorCommandTest, OptionsEndAtTheDoubleDash) {
 // files and the folders it created, never a folder that was there before.
 TEST_F(AuthorCommandTest, AFailedRunRemovesWhatItMade) {
   std::string photo = Photo("a.jpg");
-  ASSERT_TRUE(WriteWholeFile(dir_.Join("config.xml"),
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("config.xml"),
                              "<config><templates><x>missing.xml</x></templates></config>"));
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir_.Join("empty")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("empty")));
   for (const char* out : {"new/show", "empty", "empty/inner"}) {
     CommandRun run = Tavirelle("author --out " + std::string(out) + " --style x " +
                                    Quoted(photo) + " " + Quoted(photo),
@@ -186,7 +186,7 @@ TEST_F(AuthorCommandTest, APhotoWithoutAThumbnailIsNamedInAWarning) {
   }
   ASSERT_LT(stripped.size() + 60, at);  // at least one table was taken out
   std::string headers_only = dir_.Join("headers.jpg");
-  ASSERT_TRUE(WriteWholeFile(headers_only, stripped + jpeg.substr(at)));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), headers_only, stripped + jpeg.substr(at)));
   std::string good = Photo("a.jpg");
   CommandRun run = Tavirelle("author --out " + Quoted(dir_.Join("show")) + " " +
                              Quoted(headers_only) + " " + Quoted(good));
@@ -206,7 +206,7 @@ TEST_F(AuthorCommandTest, OfTwoRunsIntoOneFolderOnlyOneSucceeds) {
   for (int round = 0; round < 6; ++round) {
     std::string out = dir_.Join("race" + std::to_string(round));
     if (round % 2 == 1) {
-      ASSERT_TRUE(GetFileSystem()->CreateDirectory(out));
+      ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out));
     }
     std::string script;
     for (int run = 0; run < 2; ++run) {

@@ -37,13 +37,13 @@ int RunDemo(const std::vector<std::string>& arguments) {
   std::string samples = HostFolder() + "sample-photos/";
   std::vector<std::string> photos;
   for (const char* pattern : {"*.jpg", "*.bmp"}) {
-    for (const auto& path : FindFiles(samples + pattern)) photos.push_back(ToUtf8(path));
+    for (const auto& path : FindFiles(DefaultFileSystem(), samples + pattern)) photos.push_back(ToUtf8(path));
   }
   if (photos.empty()) return Fail("no sample photos in " + ToUtf8(samples));
 
-  std::string dir = args.empty() ? ToUtf8(MakeUniqueName("tavirelle-demo")) : args[0];
+  std::string dir = args.empty() ? ToUtf8(MakeUniqueName(DefaultFileSystem(), "tavirelle-demo")) : args[0];
   std::vector<FindData> found;
-  if (GetFileSystem()->Find(ToAnsi(dir) + "/*", &found) && found.size() > 2) {
+  if (DefaultFileSystem().Find(ToAnsi(dir) + "/*", &found) && found.size() > 2) {
     return Fail(dir + " is not empty; give the demo a new folder");
   }
   std::string show = dir + "/show";

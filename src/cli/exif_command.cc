@@ -50,10 +50,10 @@ int RunExif(const std::vector<std::string>& arguments) {
   const std::string preview =
       wantsPreview ? ToAnsi(paths.OutFile(previewOption)) : ScratchPreviewPath();
 
-  PhotoImage image;
+  PhotoImage image(DefaultFileSystem());
   PhotoMetadata info;
   const bool kept = image.ReadPhotoMetadata(photo, preview, &info);
-  if (!wantsPreview) GetFileSystem()->DeleteFile(preview);
+  if (!wantsPreview) DefaultFileSystem().DeleteFile(preview);
   if (image.preview == PreviewOutcome::kUnwritable) {
     const std::string cause = ErrorInWords(image.failureError);
     if (wantsPreview) return Fail(previewOption + ": the preview cannot be written: " + cause);

@@ -29,13 +29,13 @@ class ExifCommandTest : public ShowCommandTest {
     exif.exif.push_back(exif.Short(0xA003, height));
     exif.preview = preview_;
     const std::string path = dir_.Join("photo.jpg");
-    EXPECT_TRUE(WriteWholeFile(path, WithExif(EncodeJpeg(64, 48), exif)));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, WithExif(EncodeJpeg(64, 48), exif)));
     return path;
   }
 
   bool ScratchIsEmpty() {
     std::vector<FindData> found;
-    GetFileSystem()->Find(scratch_.Join("*.jpg"), &found);
+    DefaultFileSystem().Find(scratch_.Join("*.jpg"), &found);
     return found.empty();
   }
 
@@ -66,7 +66,7 @@ TEST_F(ExifCommandTest, LeavesNothingBehindWithoutPreviewOption) {
 
 TEST_F(ExifCommandTest, PhotoWithoutExif) {
   const std::string path = dir_.Join("--plain.jpg");
-  ASSERT_TRUE(WriteWholeFile(path, EncodeJpeg(33, 22)));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, EncodeJpeg(33, 22)));
   // A name that looks like an option stands after "--".
   CommandRun run = Exif("-- " + Quoted(path));
   EXPECT_EQ(run.status, 0) << run.err;
@@ -76,7 +76,7 @@ TEST_F(ExifCommandTest, PhotoWithoutExif) {
 TEST_F(ExifCommandTest, FailuresAreOneLineNamingTheCause) {
   const std::string photo = CameraPhoto(4000, 3000);
   const std::string text = dir_.Join("notes.txt");
-  ASSERT_TRUE(WriteWholeFile(text, "hello"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), text, "hello"));
   const struct {
     std::string arguments, scratch, message;
   } cases[] = {

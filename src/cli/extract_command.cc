@@ -44,7 +44,7 @@ int RunExtract(const std::vector<std::string>& arguments) {
   UserPaths paths;
   if (!session.Open(paths.In(args[0]), false, &error)) return Fail(paths.Typed(error));
   std::string folder = AsOutputFolder(paths.OutFolder(args[1]));
-  if (!CreateFolderPath(ToAnsi(folder))) {
+  if (!CreateFolderPath(DefaultFileSystem(), ToAnsi(folder))) {
     return Fail(args[1] + ": the folder cannot be created (" + ErrorInWords(GetLastError()) +
                 ")");
   }

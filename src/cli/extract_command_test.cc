@@ -35,8 +35,8 @@ bool IsLink(const std::string& path) {
 TEST_F(ShowCommandTest, ExtractAndInfoReplaceLinksInTheFolderInsteadOfWritingThroughThem) {
   std::string package = PackShow();
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(out));
-  ASSERT_TRUE(WriteWholeFile(dir_.Join("precious"), "the user's own file"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("precious"), "the user's own file"));
   for (const char* name : {"photo.jpg", "meta.xml", "show_icon.jpg"}) {
     ASSERT_EQ(::symlink(dir_.Join("precious").c_str(), (out + name).c_str()), 0);
   }
@@ -50,7 +50,7 @@ TEST_F(ShowCommandTest, ExtractAndInfoReplaceLinksInTheFolderInsteadOfWritingThr
   EXPECT_EQ(Read(out + "meta.xml"), meta_);
 
   std::string icons = dir_.Join("icons/");
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(icons));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(icons));
   ASSERT_EQ(::symlink(dir_.Join("precious").c_str(), (icons + "show_icon.jpg").c_str()), 0);
   run = Tavirelle("info " + Quoted(package) + " --out " + Quoted(icons));
   EXPECT_EQ(run.status, 0) << run.err;
@@ -65,7 +65,7 @@ TEST_F(ShowCommandTest, ExtractFailsOnADamagedEntryAndLeavesNoCopyOfIt) {
   size_t at = bytes.find(std::string(100000, 'p'));
   ASSERT_NE(at, std::string::npos);
   bytes[at + 77777] = 'q';
-  ASSERT_TRUE(WriteWholeFile(package, bytes));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), package, bytes));
 
   std::string out = dir_.Join("out");
   CommandRun run = Tavirelle("extract " + Quoted(package) + " " + Quoted(out));
@@ -141,7 +141,7 @@ TEST_F(ShowCommandTest, ExtractShowsProgressOnATerminal) {
 
 TEST_F(ShowCommandTest, DoubleDashEndsTheOptionsOfThePackageCommands) {
   std::string package = PackShow();
-  ASSERT_TRUE(WriteWholeFile(dir_.Join("--show.pkg"), Read(package)));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("--show.pkg"), Read(package)));
   std::string here = "cd " + Quoted(dir_.path()) + " &&";
   CommandRun run = Tavirelle("meta -- --show.pkg", here);
   EXPECT_EQ(run.status, 0) << run.err;

@@ -39,7 +39,7 @@ bool FileIOSession::Open(const std::string& utf8_path, bool validate_meta,
   }
   // The interface only says that the open failed; a second look without
   // checking the description (which never writes) tells why.
-  ShowPackage probe;
+  ShowPackage probe(DefaultFileSystem());
   probe.OpenPackage(ToAnsi(utf8_path), false);
   PackageOpenError why = probe.openError();
   if (why == PackageOpenError::kNone) why = PackageOpenError::kRepairFailed;

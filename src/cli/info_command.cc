@@ -27,12 +27,12 @@ class ScratchFolder {
     const char* tmp = std::getenv("TMPDIR");
     std::string base = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
     path_ = AsOutputFolder(base) + "tavirelle-info-" + NewGuidText(false) + "/";
-    created_ = GetFileSystem()->CreateDirectory(path_);
+    created_ = DefaultFileSystem().CreateDirectory(path_);
   }
   ~ScratchFolder() {
     if (!created_) return;
-    if (!icon_.empty() && IsNameInsideFolder(icon_)) GetFileSystem()->DeleteFile(path_ + icon_);
-    GetFileSystem()->RemoveDirectory(path_);
+    if (!icon_.empty() && IsNameInsideFolder(icon_)) DefaultFileSystem().DeleteFile(path_ + icon_);
+    DefaultFileSystem().RemoveDirectory(path_);
   }
   bool created() const { return created_; }
   const std::string& path() const { return path_; }
@@ -66,7 +66,7 @@ int RunInfo(const std::vector<std::string>& arguments) {
   std::string folder;
   if (has_out) {
     folder = ToAnsi(AsOutputFolder(paths.OutFolder(out)));
-    if (!CreateFolderPath(folder)) {
+    if (!CreateFolderPath(DefaultFileSystem(), folder)) {
       return Fail(out + ": the folder cannot be created (" + ErrorInWords(GetLastError()) + ")");
     }
   } else {
@@ -94,10 +94,10 @@ int RunInfo(const std::vector<std::string>& arguments) {
                   " cannot be saved: its name leaves the folder");
     }
     if (saved.result == EntrySaveResult::kWriteFailed && FileNameOf(icon_name) != icon_name &&
-        !FolderExists(FolderOf(folder + icon_name))) {
+        !FolderExists(DefaultFileSystem(), FolderOf(folder + icon_name))) {
       // A thumbnail icon lives in subfolders that must exist before the
       // object can save it there.
-      EnsureFolderFor(folder + icon_name);
+      EnsureFolderFor(DefaultFileSystem(), folder + icon_name);
       io->QuickGetShowInfo(icon.Receive(), title.Receive());
     }
     std::string problem = DescribeEntrySave(session.object()->last_icon_save());

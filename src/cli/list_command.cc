@@ -19,7 +19,7 @@ int RunList(const std::vector<std::string>& arguments) {
   std::string unknown;
   if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (args.size() != 1) return UsageError("list");
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   UserPaths paths;
   if (!package.OpenPackage(ToAnsi(paths.In(args[0])), false)) {
     return Fail(args[0] + ": " + DescribeOpenError(package.openError()));

@@ -18,7 +18,7 @@ TEST_F(ShowCommandTest, ListPrintsTheDirectoryAndChangesNothing) {
       .Entry("meta.xml.1", m + 6 + 12 + 6 + 8, 70, "4567");
   b.PointAtDirectory();
   std::string path = dir_.Join("p.pkg");
-  ASSERT_TRUE(b.WriteTo(path));
+  ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), path));
 
   CommandRun run = Tavirelle("list " + Quoted(path));
   EXPECT_EQ(run.status, 0) << run.err;
@@ -47,10 +47,10 @@ TEST_F(ShowCommandTest, ListAndVerifySayWhyAPackageDoesNotOpen) {
   empty.Magic().DirectoryOffset().DirectoryHead(0).PointAtDirectory();
   PackageBuilder damaged;
   damaged.Magic().DirectoryOffset().DirectoryHead(3).Entry("a", 24, 0, "").PointAtDirectory();
-  ASSERT_TRUE(unfinished.WriteTo(dir_.Join("unfinished.pkg")));
-  ASSERT_TRUE(empty.WriteTo(dir_.Join("empty.pkg")));
-  ASSERT_TRUE(damaged.WriteTo(dir_.Join("damaged.pkg")));
-  ASSERT_TRUE(WriteWholeFile(dir_.Join("text.pkg"), "hello, this is no package at all"));
+  ASSERT_TRUE(unfinished.WriteTo(DefaultFileSystem(), dir_.Join("unfinished.pkg")));
+  ASSERT_TRUE(empty.WriteTo(DefaultFileSystem(), dir_.Join("empty.pkg")));
+  ASSERT_TRUE(damaged.WriteTo(DefaultFileSystem(), dir_.Join("damaged.pkg")));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("text.pkg"), "hello, this is no package at all"));
   const struct {
     const char* file;
     const char* reason;
@@ -83,7 +83,7 @@ TEST_F(ShowCommandTest, ListWritesControlCharactersSoThatEachEntryIsOneLine) {
       .Entry("del\x7F\x1B.jpg", a, 1, "m2");
   b.PointAtDirectory();
   std::string path = dir_.Join("--odd.pkg");
-  ASSERT_TRUE(b.WriteTo(path));
+  ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), path));
   CommandRun run = Tavirelle("list -- " + Quoted(path));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "two\\x0Alines\\x09.jpg\t24\t1\tm\\x0D1\n"

@@ -15,8 +15,8 @@ TEST_F(ShowCommandTest, MetaPrintsTheDescriptionUnchanged) {
 }
 
 TEST_F(ShowCommandTest, PackagesThatDoNotOpenSayWhy) {
-  ASSERT_TRUE(WriteWholeFile(dir_.Join("notes.txt"), "just some text, long enough"));
-  ASSERT_TRUE(WriteWholeFile(dir_.Join("cut.pkg"),
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("notes.txt"), "just some text, long enough"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("cut.pkg"),
                              std::string("\x4B\x01\x0E\x00Tavirelle File\x4C\x02\xFF\xFF\xFF\xFF",
                                          24)));
   const struct {
@@ -44,7 +44,7 @@ TEST_F(ShowCommandTest, PackagesThatDoNotOpenSayWhy) {
 // the package and writes it back as the current one.
 TEST_F(ShowCommandTest, MetaRecoversAnAuthoredShowFromABrokenNewerDescription) {
   std::string photo = dir_.Join("a.jpg");
-  ASSERT_TRUE(WriteWholeFile(photo, testing_images::EncodeJpeg(64, 48)));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), photo, testing_images::EncodeJpeg(64, 48)));
   std::string show = dir_.Join("show");
   CommandRun run = Tavirelle("author --out " + Quoted(show) + " --title Summer " + Quoted(photo));
   ASSERT_EQ(run.status, 0) << run.err;
@@ -55,7 +55,7 @@ TEST_F(ShowCommandTest, MetaRecoversAnAuthoredShowFromABrokenNewerDescription) {
   // A newer description, cut off while it was written, appended with a new
   // directory as an update of the package would.
   {
-    ShowPackage writer;
+    ShowPackage writer(DefaultFileSystem());
     ASSERT_TRUE(writer.OpenPackage(package, false));
     std::string broken = authored.substr(0, authored.size() / 2);
     writer.StorePending("meta.xml", broken.data(), static_cast<uint32_t>(broken.size()));
@@ -72,7 +72,7 @@ TEST_F(ShowCommandTest, MetaRecoversAnAuthoredShowFromABrokenNewerDescription) {
   run = Tavirelle("meta " + Quoted(package));
   EXPECT_EQ(run.out, authored);
   EXPECT_TRUE(Read(package) == repaired);
-  ShowPackage reader;
+  ShowPackage reader(DefaultFileSystem());
   ASSERT_TRUE(reader.OpenPackage(package, false));
   EXPECT_EQ(reader.ReadEntryText("meta.xml"), authored);
   EXPECT_EQ(reader.ReadEntryText("meta.xml.0"), authored);

@@ -63,19 +63,19 @@ bool NamedPhotos(const std::string& meta_text, std::vector<std::string>* photos)
 bool CheckShowFolder(const std::string& folder, const std::string& reachable,
                      std::vector<PackageSource>* sources, std::string* problem) {
   DWORD error = 0;
-  if (!ListPackageSources(ToAnsi(reachable), sources, &error)) {
+  if (!ListPackageSources(DefaultFileSystem(), ToAnsi(reachable), sources, &error)) {
     *problem = folder + ": " + ErrorInWords(error);
     return false;
   }
   const std::string meta_name = AsOutputFolder(folder) + "meta.xml";
   const std::string meta_path = ToAnsi(AsOutputFolder(reachable) + "meta.xml");
   std::string meta_text;
-  if (!PathExists(meta_path) || FolderExists(meta_path)) {
+  if (!PathExists(DefaultFileSystem(), meta_path) || FolderExists(DefaultFileSystem(), meta_path)) {
     *problem = meta_name + ": no such file (not a show folder)";
     return false;
   }
   std::vector<std::string> photos;
-  if (!ReadWholeFile(meta_path, &meta_text)) {
+  if (!ReadWholeFile(DefaultFileSystem(), meta_path, &meta_text)) {
     *problem = meta_name + ": " + ErrorInWords(GetLastError());
     return false;
   }
@@ -102,7 +102,7 @@ bool CheckShowFolder(const std::string& folder, const std::string& reachable,
 // cause, and the message names it rather than the package.
 std::string UnreadableSource(const std::vector<PackageSource>& sources) {
   for (const PackageSource& source : sources) {
-    if (!GetFileSystem()->Open(source.path, GENERIC_READ, Disposition::kOpenExisting)) {
+    if (!DefaultFileSystem().Open(source.path, GENERIC_READ, Disposition::kOpenExisting)) {
       return ToUtf8(source.path) + ": " + ErrorInWords(GetLastError());
     }
   }
@@ -116,7 +116,7 @@ int RunPack(const std::vector<std::string>& arguments) {
   if (args.size() != 2) return UsageError("pack");
   UserPaths paths;
   const std::string from = paths.In(args[0]);
-  if (!FolderExists(ToAnsi(from))) return Fail(args[0] + ": no such folder");
+  if (!FolderExists(DefaultFileSystem(), ToAnsi(from))) return Fail(args[0] + ": no such folder");
   // Entry names are code-page text: a name outside it could not be stored.
   std::string unreachable = FirstUnreachableEntry(args[0]);
   if (!unreachable.empty()) {
@@ -146,7 +146,7 @@ int RunPack(const std::vector<std::string>& arguments) {
     progress.Update(0);
     while (writing.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready) {
       for (const std::string& partial : PartialFiles()) {
-        uint32_t now = FileSizeOf(partial);
+        uint32_t now = FileSizeOf(DefaultFileSystem(), partial);
         if (now != 0xFFFFFFFF) progress.Update(now >> kMiB);
       }
     }
@@ -155,7 +155,7 @@ int RunPack(const std::vector<std::string>& arguments) {
   if (status == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)) {
     // A show file grew after the check.
     DWORD ignored = 0;
-    ListPackageSources(ToAnsi(from), &sources, &ignored);
+    ListPackageSources(DefaultFileSystem(), ToAnsi(from), &sources, &ignored);
     return Fail(args[0] + ": " + TooLarge(std::max(PackageSizeOf(sources), kMaxPackageSize + 1)));
   }
   if (status != S_OK) {

@@ -51,7 +51,7 @@ TEST_F(ShowCommandTest, PackFailuresAreOneLine) {
 // Files in the package's folder, other than the show folder.
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<FindData> found;
-  RealFileSystem()->Find(folder + "*", &found);
+  DefaultFileSystem().Find(folder + "*", &found);
   std::vector<std::string> names;
   for (const FindData& f : found) {
     if (!f.IsFolder()) names.push_back(f.name);
@@ -81,12 +81,12 @@ TEST_F(ShowCommandTest, PackRefusesAFolderThatIsNotAShowAndWritesNothing) {
   for (const auto& c : cases) {
     TempDir dir;
     std::string show = dir.Join("show/");
-    ASSERT_TRUE(RealFileSystem()->CreateDirectory(show));
+    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show));
     if (c.meta != "-") {
-      ASSERT_TRUE(WriteWholeFile(show + "meta.xml", c.meta));
+      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "meta.xml", c.meta));
     }
     for (const std::string& photo : c.photos) {
-      ASSERT_TRUE(WriteWholeFile(show + photo, "P"));
+      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + photo, "P"));
     }
     CommandRun run = Tavirelle("pack " + Quoted(show) + " " + Quoted(dir.Join("s.pkg")));
     EXPECT_EQ(run.status, 1) << c.what;
@@ -97,10 +97,10 @@ TEST_F(ShowCommandTest, PackRefusesAFolderThatIsNotAShowAndWritesNothing) {
   // Music the show names may live elsewhere (a shared asset): not required.
   TempDir dir;
   std::string show = dir.Join("show/");
-  ASSERT_TRUE(RealFileSystem()->CreateDirectory(show));
-  ASSERT_TRUE(WriteWholeFile(show + "meta.xml", kMeta));
-  ASSERT_TRUE(WriteWholeFile(show + "a.jpg", "A"));
-  ASSERT_TRUE(WriteWholeFile(show + "gone.jpg", "G"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "meta.xml", kMeta));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "a.jpg", "A"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "gone.jpg", "G"));
   CommandRun run = Tavirelle("pack " + Quoted(show) + " " + Quoted(dir.Join("s.pkg")));
   EXPECT_EQ(run.status, 0) << run.err;
 }
@@ -138,7 +138,7 @@ TEST_P(PackInterrupted, NeverLeavesAPartialPackageUnderTheFinalName) {
   int signal_number = GetParam();
   std::string folder = MakeShowFolder();
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(RealFileSystem()->CreateDirectory(out));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out));
   // A pipe as the last photo: the writer waits for its bytes with the
   // package half written, for as long as the test needs.
   ASSERT_EQ(::mkfifo((folder + "zz.jpg").c_str(), 0600), 0);
@@ -173,7 +173,7 @@ TEST_P(PackInterrupted, NeverLeavesAPartialPackageUnderTheFinalName) {
   }
 
   // A rerun writes the plain name, not "show (2).pkg".
-  ASSERT_TRUE(RealFileSystem()->DeleteFile(folder + "zz.jpg"));
+  ASSERT_TRUE(DefaultFileSystem().DeleteFile(folder + "zz.jpg"));
   CommandRun again = Tavirelle("pack " + Quoted(folder) + " " + Quoted(target));
   EXPECT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(again.out, "written: " + target + "\n");

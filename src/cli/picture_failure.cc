@@ -44,7 +44,7 @@ std::string PictureFailureInWords(const PhotoImage& image) {
 }
 
 std::string WhyNoThumbnail(const std::string& path) {
-  PhotoImage image;
+  PhotoImage image(DefaultFileSystem());
   image.targetWidth = 133;
   image.targetHeight = 100;
   if (!image.Load(path)) return PictureFailureInWords(image);
@@ -59,7 +59,7 @@ std::string WhyNoThumbnail(const std::string& path) {
 
 std::string PictureProblem(const std::string& utf8) {
   std::string path = ToAnsi(utf8);
-  FileSystem* fs = GetFileSystem();
+  FileSystem* fs = &DefaultFileSystem();
   DWORD attributes = fs->GetFileAttributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return ErrorInWords(GetLastError());
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "a folder, not a picture";
@@ -73,7 +73,7 @@ std::string PictureProblem(const std::string& utf8) {
     return "cannot read it: " + ErrorInWords(GetLastError());
   }
   int32_t width = 0, height = 0;
-  if (!ReadImageSize(path, &width, &height)) return "not a JPEG or BMP picture";
+  if (!ReadImageSize(DefaultFileSystem(), path, &width, &height)) return "not a JPEG or BMP picture";
   return {};
 }
 

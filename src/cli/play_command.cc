@@ -56,15 +56,15 @@ std::string DefaultPlayerFolder(const std::string& source, bool is_folder) {
   }
   base += "-player";
   std::string candidate = base;
-  for (int n = 2; PathExists(ToAnsi(candidate)); ++n) candidate = FormatText("%s (%i)", base.c_str(), n);
+  for (int n = 2; PathExists(DefaultFileSystem(), ToAnsi(candidate)); ++n) candidate = FormatText("%s (%i)", base.c_str(), n);
   return candidate;
 }
 
 bool IsMissingOrEmptyFolder(const std::string& folder) {
-  if (!PathExists(ToAnsi(folder))) return true;
-  if (!FolderExists(ToAnsi(folder))) return false;
+  if (!PathExists(DefaultFileSystem(), ToAnsi(folder))) return true;
+  if (!FolderExists(DefaultFileSystem(), ToAnsi(folder))) return false;
   std::vector<FindData> found;
-  GetFileSystem()->Find(ToAnsi(WithoutTrailingSlashes(folder)) + "/*", &found);
+  DefaultFileSystem().Find(ToAnsi(WithoutTrailingSlashes(folder)) + "/*", &found);
   for (const FindData& entry : found) {
     if (entry.name != "." && entry.name != "..") return false;
   }
@@ -82,8 +82,8 @@ class FileGatherer {
   bool Gather(const std::vector<PlayerSourceFile>& files, std::string* error) {
     for (const PlayerSourceFile& file : files) {
       std::string target = ToAnsi(out_) + file.local;
-      if (PathExists(target)) continue;
-      if (!EnsureFolderFor(target)) {
+      if (PathExists(DefaultFileSystem(), target)) continue;
+      if (!EnsureFolderFor(DefaultFileSystem(), target)) {
         *error = ToUtf8(target) + ": the folder cannot be created";
         return false;
       }
@@ -112,8 +112,8 @@ class FolderGatherer : public FileGatherer {
   bool Take(const PlayerSourceFile& file, const std::string& target,
             std::string* error) override {
     std::string source = ToAnsi(folder_) + file.in_folder;
-    if (!PathExists(source) || FolderExists(source)) return true;
-    if (!GetFileSystem()->CopyFile(source, target, true)) {
+    if (!PathExists(DefaultFileSystem(), source) || FolderExists(DefaultFileSystem(), source)) return true;
+    if (!DefaultFileSystem().CopyFile(source, target, IfExists::kFail)) {
       *error = ToUtf8(target) + ": " + ErrorInWords(GetLastError());
       return false;
     }
@@ -185,8 +185,8 @@ int RunPlay(const std::vector<std::string>& arguments) {
   if (bad || args.size() != 1 || (has_out && out.empty())) return UsageError("play");
   const std::string& source = args[0];
 
-  bool is_folder = FolderExists(ToAnsi(source));
-  if (!is_folder && !PathExists(ToAnsi(source))) return Fail(source + ": no such file or folder");
+  bool is_folder = FolderExists(DefaultFileSystem(), ToAnsi(source));
+  if (!is_folder && !PathExists(DefaultFileSystem(), ToAnsi(source))) return Fail(source + ": no such file or folder");
   if (!has_out) out = DefaultPlayerFolder(source, is_folder);
   if (!IsMissingOrEmptyFolder(out)) {
     return Fail(out + " is not an empty folder; give the player a new one");
@@ -199,10 +199,10 @@ int RunPlay(const std::vector<std::string>& arguments) {
   std::string error;
   if (!is_folder) {
     if (!session.Create(&error) || !session.Open(source, false, &error)) return Fail(error);
-  } else if (!PathExists(ToAnsi(show_folder) + "meta.xml")) {
+  } else if (!PathExists(DefaultFileSystem(), ToAnsi(show_folder) + "meta.xml")) {
     return Fail(source + ": no meta.xml in the show folder");
   }
-  if (!CreateFolderPath(ToAnsi(folder))) return Fail(out + ": the folder cannot be created");
+  if (!CreateFolderPath(DefaultFileSystem(), ToAnsi(folder))) return Fail(out + ": the folder cannot be created");
 
   // The show's own files come out through the component's extraction, as
   // for a host; what the page uses beyond them (clip-art, thumbnails, stills)
@@ -225,12 +225,12 @@ int RunPlay(const std::vector<std::string>& arguments) {
     for (const ExtractedFile& file : report.files) {
       if (!file.outside && !from_package->Note(file.name, file.save, &error)) return Fail(error);
     }
-  } else if (!GetFileSystem()->CopyFile(ToAnsi(show_folder) + "meta.xml", meta_path, true)) {
+  } else if (!DefaultFileSystem().CopyFile(ToAnsi(show_folder) + "meta.xml", meta_path, IfExists::kFail)) {
     return Fail(ToUtf8(meta_path) + ": " + ErrorInWords(GetLastError()));
   }
   std::string meta;
   PlayerShow show;
-  if (!ReadWholeFile(meta_path, &meta)) return Fail(ToUtf8(meta_path) + ": cannot be read");
+  if (!ReadWholeFile(DefaultFileSystem(), meta_path, &meta)) return Fail(ToUtf8(meta_path) + ": cannot be read");
   if (!ReadPlayerShow(meta, &show)) {
     return Fail(source + ": the show description (meta.xml) does not load");
   }
@@ -242,10 +242,10 @@ int RunPlay(const std::vector<std::string>& arguments) {
   std::string local_root = ToAnsi(folder);
   ResolvePlayerFiles(&show, [&](const std::string& local) {
     std::string path = local_root + local;
-    return PathExists(path) && !FolderExists(path);
+    return PathExists(DefaultFileSystem(), path) && !FolderExists(DefaultFileSystem(), path);
   });
   std::string page = folder + "index.html";
-  if (!SaveTextToFile(ToAnsi(page), PlayerPage(show))) {
+  if (!SaveTextToFile(DefaultFileSystem(), ToAnsi(page), PlayerPage(show))) {
     return Fail(page + ": " + ErrorInWords(GetLastError()));
   }
 

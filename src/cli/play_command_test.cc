@@ -38,7 +38,7 @@ class PlayCommandTest : public ShowCommandTest {
   // video item, music, and show texts with markup characters and accents.
   std::string MakeSampleShow() {
     std::string folder = dir_.Join("show/");
-    EXPECT_TRUE(GetFileSystem()->CreateDirectory(folder));
+    EXPECT_TRUE(DefaultFileSystem().CreateDirectory(folder));
     const std::pair<const char*, const char*> copies[] = {
         {"hills.jpg", "H\xFCgel & Meer #1.jpg"},  // the file system takes code-page names
         {"hills.jpg", "__w133_h100_H\xFCgel & Meer #1.jpg"},
@@ -48,11 +48,11 @@ class PlayCommandTest : public ShowCommandTest {
         {"meadow.jpg", "meadow.jpg"},
     };
     for (const auto& [from, to] : copies) {
-      EXPECT_TRUE(GetFileSystem()->CopyFile(SamplePhoto(from), folder + to, true)) << from;
+      EXPECT_TRUE(DefaultFileSystem().CopyFile(SamplePhoto(from), folder + to, IfExists::kFail)) << from;
     }
-    EXPECT_TRUE(WriteWholeFile(folder + "song.mp3", "not really music"));
-    EXPECT_TRUE(WriteWholeFile(folder + "movie.swf", "FWS"));
-    EXPECT_TRUE(WriteWholeFile(
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "song.mp3", "not really music"));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "movie.swf", "FWS"));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), 
         folder + "meta.xml",
         "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<qx version=\"1\">\n<show>"
         "<title><![CDATA[\xC3\x89t\xC3\xA9 \xC3\xA0 C\xC3\xA1" "diz: sea & sky <2026>]]></title>"
@@ -178,11 +178,11 @@ TEST_F(PlayCommandTest, BrowserScreenshotsOfTitleAndSecondPhoto) {
   if (IsSkipped()) return;
   std::string page = WriteSamplePlayer() + "index.html";
   std::string shots = TAVIRELLE_SCREENSHOT_DIR;
-  ASSERT_TRUE(CreateFolderPath(shots));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), shots));
   for (const auto& [keys, name] : {std::pair<std::string, std::string>{"", "title.png"},
                                    {"ArrowRight,ArrowRight", "second-photo.png"}}) {
     std::string file = shots + name;
-    GetFileSystem()->DeleteFile(file);
+    DefaultFileSystem().DeleteFile(file);
     Browse(page, keys, "--screenshot=" + Quoted(file));
     std::string png = Read(file);
     EXPECT_EQ(png.substr(0, 4), "\x89PNG") << name;
@@ -226,7 +226,7 @@ TEST_F(PlayCommandTest, DamagedPackageEntryIsLeftOut) {
   size_t thumb = bytes.find("thumb");
   ASSERT_NE(thumb, std::string::npos);
   bytes[thumb] = 'T';
-  ASSERT_TRUE(WriteWholeFile(package, bytes));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), package, bytes));
   std::string player = dir_.Join("out");
   CommandRun run = Tavirelle("play " + Quoted(package) + " --out " + Quoted(player));
   ASSERT_EQ(run.status, 0) << run.err;
@@ -238,10 +238,10 @@ TEST_F(PlayCommandTest, DamagedPackageEntryIsLeftOut) {
 
 TEST_F(PlayCommandTest, BadSourcesAndFoldersAreRefused) {
   std::string folder = MakeShowFolder();
-  ASSERT_TRUE(WriteWholeFile(dir_.Join("not-a-package.tavirelle"), "hello"));
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir_.Join("empty-show")));
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir_.Join("busy")));
-  ASSERT_TRUE(WriteWholeFile(dir_.Join("busy/keep.txt"), "mine"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("not-a-package.tavirelle"), "hello"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("empty-show")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("busy")));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("busy/keep.txt"), "mine"));
   const std::pair<std::string, std::string> cases[] = {
       {"play " + Quoted(dir_.Join("nothing")), "no such file or folder"},
       {"play " + Quoted(dir_.Join("not-a-package.tavirelle")) + " --out " +

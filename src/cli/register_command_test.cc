@@ -28,13 +28,13 @@ class RegisterCommandTest : public ::testing::Test {
     Outcome run;
     const int status = std::system(command.c_str());
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    ReadWholeFile(out, &run.out);
-    ReadWholeFile(err, &run.err);
+    ReadWholeFile(DefaultFileSystem(), out, &run.out);
+    ReadWholeFile(DefaultFileSystem(), err, &run.err);
     return run;
   }
   std::string Hive(const std::string& name) {
     std::string text;
-    ReadWholeFile(dir_.Join("reg/") + name + ".reg", &text);
+    ReadWholeFile(DefaultFileSystem(), dir_.Join("reg/") + name + ".reg", &text);
     return text;
   }
 
@@ -84,7 +84,7 @@ TEST_F(RegisterCommandTest, DefaultRegistryIsInTheUsersDataFolder) {
 }
 
 TEST_F(RegisterCommandTest, FailuresAndMisuse) {
-  ASSERT_TRUE(WriteWholeFile(dir_.Join("reg"), "a file where the folder should be"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("reg"), "a file where the folder should be"));
   Outcome run = Tavirelle("register --registry " + dir_.Join("reg"));
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.err.find("registration failed"), std::string::npos) << run.err;

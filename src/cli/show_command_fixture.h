@@ -29,43 +29,43 @@ class ShowCommandTest : public ::testing::Test {
     CommandRun run;
     int status = std::system(command.c_str());
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    ReadWholeFile(out, &run.out);
-    ReadWholeFile(err, &run.err);
+    ReadWholeFile(DefaultFileSystem(), out, &run.out);
+    ReadWholeFile(DefaultFileSystem(), err, &run.err);
     return run;
   }
 
   static bool Exists(const std::string& path) {
-    return GetFileSystem()->GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
+    return DefaultFileSystem().GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
   }
 
   static std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
   std::string Read(const std::string& path) {
     std::string text;
-    return ReadWholeFile(path, &text) ? text : "<missing>";
+    return ReadWholeFile(DefaultFileSystem(), path, &text) ? text : "<missing>";
   }
 
   // A show folder as the authoring side leaves it, plus files that are not
   // packed. The description is UTF-8 with an accented, CDATA-wrapped title.
   std::string MakeShowFolder() {
     std::string folder = dir_.Join("My Show/");
-    EXPECT_TRUE(GetFileSystem()->CreateDirectory(folder));
+    EXPECT_TRUE(DefaultFileSystem().CreateDirectory(folder));
     meta_ =
         "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<qx>\n\t<show>\n"
         "\t\t<title><![CDATA[Caf\xC3\xA9 & Co!]]></title>\n\t\t<icon>show_icon.jpg</icon>\n"
         "\t</show>\n\t<images>\n\t\t<image onlineFilename=\"photo.jpg\" />\n"
         "\t\t<image onlineFilename=\"clip.swf\" />\n\t</images>\n</qx>";
-    EXPECT_TRUE(WriteWholeFile(folder + "meta.xml", meta_));
-    EXPECT_TRUE(WriteWholeFile(folder + "photo.jpg", std::string(100000, 'p')));
-    EXPECT_TRUE(WriteWholeFile(folder + "clip.swf", "video"));
-    EXPECT_TRUE(WriteWholeFile(folder + "show_icon.jpg", "icon"));
-    EXPECT_TRUE(WriteWholeFile(folder + "__w133_h100_photo.jpg", "thumb"));
-    EXPECT_TRUE(WriteWholeFile(folder + "onlineInfo.xml",
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "meta.xml", meta_));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "photo.jpg", std::string(100000, 'p')));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "clip.swf", "video"));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "show_icon.jpg", "icon"));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "__w133_h100_photo.jpg", "thumb"));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "onlineInfo.xml",
                                "<onlineInfo><showCode> XY12 </showCode>"
                                "<modTime>2024-05-06 07:08:09</modTime></onlineInfo>"));
-    EXPECT_TRUE(WriteWholeFile(folder + "localInfo.xml",
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "localInfo.xml",
                                "<localInfo><localModified>TRUE</localModified></localInfo>"));
-    EXPECT_TRUE(WriteWholeFile(folder + "notes.txt", "not packed"));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "notes.txt", "not packed"));
     return folder;
   }
 

@@ -60,7 +60,7 @@ int RunThumbnail(const std::vector<std::string>& arguments) {
   // photo, whatever the spelling or link that names it twice.
   if (SameFile(photo, out)) return Fail(out + ": is the photo itself; give another file");
 
-  PhotoImage image;
+  PhotoImage image(DefaultFileSystem());
   UserPaths paths;
   std::string error;
   const bool made = image.MakeThumbnail(ToAnsi(paths.In(photo)), ToAnsi(paths.OutFile(out)),

@@ -59,7 +59,7 @@ TEST(UserPaths, CodePageNamesPassAndOthersBecomeAsciiAliasesOfTheSameFile) {
   EXPECT_EQ(Read(file), "photo");
   EXPECT_EQ(Read(question), "question");
   EXPECT_EQ(folder.back(), '/');
-  EXPECT_TRUE(GetFileSystem()->Open(folder + "new.txt", GENERIC_WRITE, Disposition::kCreateNew));
+  EXPECT_TRUE(DefaultFileSystem().Open(folder + "new.txt", GENERIC_WRITE, Disposition::kCreateNew));
   EXPECT_EQ(Read(dir.Join(kGreek + "/new.txt")), "");
   EXPECT_EQ(paths.Typed(file), greek_file);
   EXPECT_EQ(paths.Typed(folder + "new.txt"), dir.Join(kGreek + "/new.txt"));
@@ -84,7 +84,7 @@ TEST(UserPaths, OutputsAreCreatedUnderTheirOwnNames) {
     UserPaths paths;
     std::string folder = paths.OutFolder(deep);
     ASSERT_TRUE(IsAscii(folder)) << folder;
-    ASSERT_TRUE(WriteWholeFile(folder + "meta.xml", "m"));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "meta.xml", "m"));
     EXPECT_EQ(Read(deep + "/meta.xml"), "m");
 
     // A new package never replaces a file: it takes the next free name.
@@ -92,7 +92,7 @@ TEST(UserPaths, OutputsAreCreatedUnderTheirOwnNames) {
     Write(package, "old");
     std::string alias = paths.OutFile(package);
     ASSERT_TRUE(IsAscii(alias)) << alias;
-    ASSERT_TRUE(WriteWholeFile(alias, "new"));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), alias, "new"));
     std::string error;
     ASSERT_TRUE(paths.Commit(false, &error)) << error;
     EXPECT_EQ(Read(package), "old");
@@ -101,19 +101,19 @@ TEST(UserPaths, OutputsAreCreatedUnderTheirOwnNames) {
 
     // A thumbnail replaces its file; one never written is not made.
     std::string thumb = paths.OutFile(package);
-    ASSERT_TRUE(WriteWholeFile(thumb, "thumb"));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), thumb, "thumb"));
     paths.OutFile(deep + "/" + kGreek + ".never");
     ASSERT_TRUE(paths.Commit(true, &error)) << error;
     EXPECT_EQ(Read(package), "thumb");
     EXPECT_FALSE(UserPathExists(deep + "/" + kGreek + ".never"));
 
     // Left uncommitted, the temporary file goes with the object.
-    ASSERT_TRUE(WriteWholeFile(paths.OutFile(deep + "/" + kGreek + ".tmp"), "x"));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), paths.OutFile(deep + "/" + kGreek + ".tmp"), "x"));
   }
   std::vector<FindData> found;
   std::string listing;
   UserPaths again;
-  ASSERT_TRUE(GetFileSystem()->Find(again.In(deep) + "*", &found));
+  ASSERT_TRUE(DefaultFileSystem().Find(again.In(deep) + "*", &found));
   for (const FindData& entry : found) listing += entry.name + ";";
   EXPECT_EQ(listing, ".;..;?????? (2).pkg;??????.PKG;meta.xml;");
 }

@@ -20,7 +20,7 @@ int RunVerify(const std::vector<std::string>& arguments) {
   std::string unknown;
   if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (args.size() != 1) return UsageError("verify");
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   UserPaths paths;
   if (!package.OpenPackage(ToAnsi(paths.In(args[0])), false)) {
     return Fail(args[0] + ": " + DescribeOpenError(package.openError()));

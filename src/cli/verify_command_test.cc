@@ -29,7 +29,7 @@ TEST_F(ShowCommandTest, VerifyNamesEveryBadEntry) {
       .Entry("a.jpg", a, 1, "7fc56270e7a70fa81a5935b72eacbe29");         // good again
   b.PointAtDirectory();
   std::string path = dir_.Join("p.pkg");
-  ASSERT_TRUE(b.WriteTo(path));
+  ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), path));
   CommandRun run = Tavirelle("verify " + Quoted(path));
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out,

@@ -22,9 +22,9 @@ int RunXml(const std::vector<std::string>& arguments) {
   if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (args.size() != 1) return UsageError("xml");
   const std::string path = ToAnsi(args[0]);
-  if (FolderExists(path)) return Fail(args[0] + ": a folder, not a file");
+  if (FolderExists(DefaultFileSystem(), path)) return Fail(args[0] + ": a folder, not a file");
   std::string bytes;
-  if (!ReadWholeFile(path, &bytes)) return Fail(args[0] + ": " + ErrorInWords(GetLastError()));
+  if (!ReadWholeFile(DefaultFileSystem(), path, &bytes)) return Fail(args[0] + ": " + ErrorInWords(GetLastError()));
 
   _tagXMLDocument document;
   if (!document.LoadText(bytes)) {

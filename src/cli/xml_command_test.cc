@@ -22,14 +22,14 @@ XmlRun RunXml(const TempDir& dir, const std::string& contents) {
   const std::string input = dir.Join("input.xml");
   const std::string out = dir.Join("out.txt");
   const std::string err = dir.Join("err.txt");
-  EXPECT_TRUE(WriteWholeFile(input, contents));
+  EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), input, contents));
   std::string command = std::string(TAVIRELLE_COMMAND_PATH) + " xml '" + input + "' >'" + out +
                         "' 2>'" + err + "'";
   XmlRun run;
   int status = std::system(command.c_str());
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  ReadWholeFile(out, &run.out);
-  ReadWholeFile(err, &run.err);
+  ReadWholeFile(DefaultFileSystem(), out, &run.out);
+  ReadWholeFile(DefaultFileSystem(), err, &run.err);
   return run;
 }
 
@@ -60,7 +60,7 @@ TEST(XmlCommandTest, TellsWhyAFileDoesNotLoad) {
 
 TEST(XmlCommandTest, NamesTheFileAndTheCause) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(dir.Join("--t.xml"), "<qx/>"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("--t.xml"), "<qx/>"));
   const struct {
     std::string arguments;
     int status;
@@ -80,7 +80,7 @@ TEST(XmlCommandTest, NamesTheFileAndTheCause) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), c.status);
     std::string text;
-    ReadWholeFile(err, &text);
+    ReadWholeFile(DefaultFileSystem(), err, &text);
     EXPECT_EQ(text, c.err);
   }
 }

@@ -32,7 +32,7 @@ HRESULT CLSIDFromProgID(const std::string& prog_id, CLSID* clsid) {
     return GuidFromString(prog_id, clsid) ? S_OK : CO_E_CLASSSTRING;
   }
   if (prog_id.empty() || prog_id.find('\\') != std::string::npos) return CO_E_CLASSSTRING;
-  Registry registry;
+  Registry registry(DefaultFileSystem());
   std::string text;
   if (!registry.Load() ||
       !registry.GetValue(std::string(kClassesRoot) + "\\" + prog_id + "\\CLSID", "", &text) ||
@@ -46,7 +46,7 @@ HRESULT GetClassObjectFromRegistry(REFCLSID clsid, REFIID riid, void** object,
                                    std::string* error) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  Registry registry;
+  Registry registry(DefaultFileSystem());
   std::string path;
   std::string key = std::string(kClassesRoot) + "\\CLSID\\" + GuidToString(clsid) +
                     "\\InprocServer32";

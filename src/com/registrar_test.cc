@@ -31,7 +31,7 @@ const char kScript[] = R"(HKCR
 
 class RegistrarTest : public testing::Test {
  protected:
-  RegistrarTest() : registry_(dir_.path()), registrar_(&registry_) {
+  RegistrarTest() : registry_(DefaultFileSystem(), dir_.path()), registrar_(&registry_) {
     EXPECT_TRUE(registry_.Load());
     registrar_.AddReplacement("CLSID", "{00000000-0000-0000-0000-0000000000AB}");
     registrar_.AddReplacement("MODULE", "/opt/it's {odd} %path%/lib.so");
@@ -97,7 +97,7 @@ class BadScript : public testing::TestWithParam<const char*> {};
 
 TEST_P(BadScript, IsRefusedAndWritesNothing) {
   TempDir dir;
-  Registry registry(dir.path());
+  Registry registry(DefaultFileSystem(), dir.path());
   ASSERT_TRUE(registry.Load());
   Registrar registrar(&registry);
   registrar.AddReplacement("KNOWN", "k");
@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Registrar, DeeplyNestedScriptIsRefused) {
   TempDir dir;
-  Registry registry(dir.path());
+  Registry registry(DefaultFileSystem(), dir.path());
   ASSERT_TRUE(registry.Load());
   Registrar registrar(&registry);
   std::string script = "HKCR { ";
@@ -143,7 +143,7 @@ TEST(Registrar, DamagedScriptsNeverCrash) {
         damaged.erase(at, (next() >> 4) % 8);
       }
     }
-    Registry registry("/never/saved/");  // kept in memory only
+    Registry registry(DefaultFileSystem(), "/never/saved/");  // kept in memory only
     Registrar registrar(&registry);
     registrar.AddReplacement("CLSID", "{C}");
     registrar.AddReplacement("MODULE", "/m.so");

@@ -103,10 +103,10 @@ std::string ToUtf8Text(const std::string& bytes) {
   return bytes;
 }
 
-bool ReadHiveFile(const std::string& path, std::string* contents, bool* missing) {
+bool ReadHiveFile(FileSystem& fs, const std::string& path, std::string* contents,
+                  bool* missing) {
   *missing = false;
-  FileSystem* fs = GetFileSystem();
-  if (fs->GetFileAttributes(path) == INVALID_FILE_ATTRIBUTES) {
+  if (fs.GetFileAttributes(path) == INVALID_FILE_ATTRIBUTES) {
     // Only a hive that is not there is empty: a look-up that failed for
     // another reason must not become one, or the next save would replace
     // the real hive with the few keys just written.
@@ -115,7 +115,7 @@ bool ReadHiveFile(const std::string& path, std::string* contents, bool* missing)
     *missing = true;
     return true;
   }
-  std::unique_ptr<File> file = fs->Open(path, GENERIC_READ, Disposition::kOpenExisting);
+  std::unique_ptr<File> file = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting);
   if (file == nullptr) return false;
   uint64_t size = 0;
   if (!file->Size(&size)) return false;
@@ -138,16 +138,15 @@ bool ReadHiveFile(const std::string& path, std::string* contents, bool* missing)
 }
 
 // Creates the folder and the folders above it.
-bool CreateFolders(const std::string& folder) {
-  FileSystem* fs = GetFileSystem();
+bool CreateFolders(FileSystem& fs, const std::string& folder) {
   for (size_t i = 1; i <= folder.size(); ++i) {
     if (i == folder.size() || folder[i] == '/') {
       std::string prefix = folder.substr(0, i);
       if (prefix.empty()) continue;
-      DWORD attributes = fs->GetFileAttributes(prefix);
+      DWORD attributes = fs.GetFileAttributes(prefix);
       if (attributes != INVALID_FILE_ATTRIBUTES) continue;
-      if (!fs->CreateDirectory(prefix) &&
-          fs->GetFileAttributes(prefix) == INVALID_FILE_ATTRIBUTES) {
+      if (!fs.CreateDirectory(prefix) &&
+          fs.GetFileAttributes(prefix) == INVALID_FILE_ATTRIBUTES) {
         return false;
       }
     }
@@ -155,20 +154,19 @@ bool CreateFolders(const std::string& folder) {
   return true;
 }
 
-bool WriteAtomically(const std::string& path, const std::string& text) {
-  FileSystem* fs = GetFileSystem();
+bool WriteAtomically(FileSystem& fs, const std::string& path, const std::string& text) {
   std::string fresh = path + ".new";
-  std::unique_ptr<File> file = fs->Open(fresh, GENERIC_WRITE, Disposition::kCreateAlways);
+  std::unique_ptr<File> file = fs.Open(fresh, GENERIC_WRITE, Disposition::kCreateAlways);
   if (file == nullptr) return false;
   DWORD done = 0;
   bool ok = file->Write(text.data(), static_cast<DWORD>(text.size()), &done) &&
             done == text.size();
   ok = file->Close() && ok;
   file.reset();
-  if (ok) ok = fs->MoveFile(fresh, path, true);
+  if (ok) ok = fs.MoveFile(fresh, path, IfExists::kReplace);
   if (!ok) {
     DWORD error = GetLastError();
-    fs->DeleteFile(fresh);
+    fs.DeleteFile(fresh);
     SetLastError(error);
   }
   return ok;
@@ -390,14 +388,14 @@ bool RegistryHive::Parse(std::string_view utf8_text) {
   return true;
 }
 
-Registry::Registry(std::string root) : root_(WithSlash(std::move(root))) {}
+Registry::Registry(FileSystem& fs, std::string root) : fs_(fs), root_(WithSlash(std::move(root))) {}
 
 bool Registry::Load() {
   for (RegistryHive* hive : {&machine_, &user_}) {
     std::string path = root_ + hive->root_name() + ".reg";
     std::string bytes;
     bool missing = false;
-    if (!ReadHiveFile(path, &bytes, &missing)) return false;
+    if (!ReadHiveFile(fs_, path, &bytes, &missing)) return false;
     if (missing) {
       *hive = RegistryHive(hive->root_name());
       continue;
@@ -410,13 +408,13 @@ bool Registry::Load() {
 
 bool Registry::Save() {
   if (!machine_changed_ && !user_changed_) return true;
-  if (!CreateFolders(root_.substr(0, root_.size() - 1))) return false;
+  if (!CreateFolders(fs_, root_.substr(0, root_.size() - 1))) return false;
   if (machine_changed_) {
-    if (!WriteAtomically(root_ + machine_.root_name() + ".reg", machine_.ToText())) return false;
+    if (!WriteAtomically(fs_, root_ + machine_.root_name() + ".reg", machine_.ToText())) return false;
     machine_changed_ = false;
   }
   if (user_changed_) {
-    if (!WriteAtomically(root_ + user_.root_name() + ".reg", user_.ToText())) return false;
+    if (!WriteAtomically(fs_, root_ + user_.root_name() + ".reg", user_.ToText())) return false;
     user_changed_ = false;
   }
   return true;

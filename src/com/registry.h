@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "tavirelle/types.h"
 
 namespace tavirelle {
@@ -91,7 +92,8 @@ class RegistryHive {
 // The hives kept under a root folder.
 class Registry {
  public:
-  explicit Registry(std::string root = RegistryRoot());
+  // Keeps its hive files in `fs`, which must outlive the object.
+  explicit Registry(FileSystem& fs, std::string root = RegistryRoot());
 
   const std::string& root() const { return root_; }
 
@@ -121,6 +123,7 @@ class Registry {
   RegistryHive* Resolve(std::string_view full_path, std::string_view* rest,
                         bool for_write);
 
+  FileSystem& fs_;
   std::string root_;
   RegistryHive machine_{kLocalMachine};
   RegistryHive user_{kCurrentUser};

@@ -43,8 +43,7 @@ class RegistryCrashSafety : public testing::Test {
   RegistryCrashSafety() : faulty_(&memory_) {}
 
   void SetUp() override {
-    ScopedFileSystem use(&memory_);
-    Registry registry(kRoot);
+    Registry registry(memory_, kRoot);
     ASSERT_TRUE(registry.SetValue("HKEY_LOCAL_MACHINE\\Software\\Classes\\Old", "", "kept"));
     ASSERT_TRUE(registry.SetValue("HKEY_CURRENT_USER\\Software\\Old", "v", "kept"));
     ASSERT_TRUE(registry.Save());
@@ -55,7 +54,7 @@ class RegistryCrashSafety : public testing::Test {
   // Loads the registry, registers the script and saves, as registering a
   // module does.
   bool Register() {
-    Registry registry(kRoot);
+    Registry registry(faulty_, kRoot);
     if (!registry.Load()) return false;
     Registrar registrar(&registry);
     registrar.AddReplacement("MODULE", "/usr/lib/libcrash.so");
@@ -75,12 +74,8 @@ class RegistryCrashSafety : public testing::Test {
 };
 
 TEST_F(RegistryCrashSafety, EveryOperationFailingInTurnLeavesOldOrNewHives) {
-  uint64_t total = 0;
-  {
-    ScopedFileSystem scope(&faulty_);
-    ASSERT_TRUE(Register());
-    total = faulty_.operations();
-  }
+  ASSERT_TRUE(Register());
+  const uint64_t total = faulty_.operations();
   const std::string new_machine = Hive(kLocalMachine), new_user = Hive(kCurrentUser);
   ASSERT_NE(new_machine, old_machine_);
   ASSERT_NE(new_user, old_user_);
@@ -93,11 +88,7 @@ TEST_F(RegistryCrashSafety, EveryOperationFailingInTurnLeavesOldOrNewHives) {
     memory_.SetFile(std::string(kRoot) + kCurrentUser + ".reg", old_user_);
     faulty_.Reset();
     faulty_.FailOperation(n, ERROR_DISK_FULL);
-    bool registered;
-    {
-      ScopedFileSystem scope(&faulty_);
-      registered = Register();
-    }
+    bool registered = Register();
     std::string machine = Hive(kLocalMachine), user = Hive(kCurrentUser);
     EXPECT_TRUE(machine == old_machine_ || machine == new_machine) << context;
     EXPECT_TRUE(user == old_user_ || user == new_user) << context;
@@ -106,8 +97,7 @@ TEST_F(RegistryCrashSafety, EveryOperationFailingInTurnLeavesOldOrNewHives) {
       EXPECT_EQ(user, new_user) << context;
     }
     // Whatever is on the medium still loads.
-    ScopedFileSystem use(&memory_);
-    Registry reread(kRoot);
+    Registry reread(memory_, kRoot);
     EXPECT_TRUE(reread.Load()) << context;
   }
 }

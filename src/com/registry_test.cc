@@ -105,8 +105,8 @@ TEST(RegistryHive, ReadsTheEditorsUtf16Files) {
     bytes.push_back(static_cast<char>(c & 0xFF));
     bytes.push_back(static_cast<char>(c >> 8));
   }
-  ASSERT_TRUE(WriteWholeFile(dir.Join("HKEY_CURRENT_USER.reg"), bytes));
-  Registry registry(dir.path());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("HKEY_CURRENT_USER.reg"), bytes));
+  Registry registry(DefaultFileSystem(), dir.path());
   ASSERT_TRUE(registry.Load());
   std::string value;
   EXPECT_TRUE(registry.GetValue("HKEY_CURRENT_USER\\Caf\xE9", "", &value));
@@ -115,7 +115,7 @@ TEST(RegistryHive, ReadsTheEditorsUtf16Files) {
 
 TEST(Registry, ClassesRootIsTheUsersClassesOverTheMachines) {
   TempDir dir;
-  Registry registry(dir.path());
+  Registry registry(DefaultFileSystem(), dir.path());
   ASSERT_TRUE(registry.Load());
   ASSERT_TRUE(registry.SetValue("HKEY_LOCAL_MACHINE\\Software\\Classes\\P", "", "machine"));
   ASSERT_TRUE(registry.SetValue("HKEY_LOCAL_MACHINE\\Software\\Classes\\Q", "", "machine"));
@@ -137,34 +137,33 @@ TEST(Registry, SavesAtomicallySoAFailedWriteKeepsTheOldHive) {
   TempDir dir;
   std::string root = dir.Join("reg/nested");
   {
-    Registry registry(root);
+    Registry registry(DefaultFileSystem(), root);
     ASSERT_TRUE(registry.Load());
     ASSERT_TRUE(registry.SetValue("HKEY_CURRENT_USER\\Old", "", "kept"));
     ASSERT_TRUE(registry.Save());  // creates the folders
   }
   std::string before;
-  ASSERT_TRUE(ReadWholeFile(root + "/HKEY_CURRENT_USER.reg", &before));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), root + "/HKEY_CURRENT_USER.reg", &before));
   for (int fault = 0; fault < 2; ++fault) {
     FaultInjectingFileSystem faulty;
     if (fault == 0) faulty.SetDiskFullAfter(10);
     if (fault == 1) faulty.DenyAccess("HKEY_CURRENT_USER.reg.new");
-    ScopedFileSystem scope(&faulty);
-    Registry registry(root);
+    Registry registry(faulty, root);
     ASSERT_TRUE(registry.Load());
     ASSERT_TRUE(registry.SetValue("HKEY_CURRENT_USER\\New", "", "lost"));
     EXPECT_FALSE(registry.Save());
   }
   std::string after;
-  ASSERT_TRUE(ReadWholeFile(root + "/HKEY_CURRENT_USER.reg", &after));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), root + "/HKEY_CURRENT_USER.reg", &after));
   EXPECT_EQ(after, before);
-  EXPECT_EQ(GetFileSystem()->GetFileAttributes(root + "/HKEY_CURRENT_USER.reg.new"),
+  EXPECT_EQ(DefaultFileSystem().GetFileAttributes(root + "/HKEY_CURRENT_USER.reg.new"),
             INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(Registry, CorruptHiveIsNotOverwritten) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(dir.Join("HKEY_LOCAL_MACHINE.reg"), "not a registry"));
-  Registry registry(dir.path());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("HKEY_LOCAL_MACHINE.reg"), "not a registry"));
+  Registry registry(DefaultFileSystem(), dir.path());
   EXPECT_FALSE(registry.Load());
 }
 

@@ -196,9 +196,6 @@ bool ParseHeaders(File* file, bool sizeOnly, Layout* layout) {
   return true;
 }
 
-std::unique_ptr<File> OpenForReading(const std::string& path) {
-  return GetFileSystem()->Open(path, GENERIC_READ, Disposition::kOpenExisting);
-}
 
 }  // namespace
 
@@ -206,9 +203,9 @@ uint64_t DibStride(uint64_t width, uint32_t bitsPerPixel) {
   return (width * bitsPerPixel + 31) / 32 * 4;
 }
 
-bool ReadBitmapFileSize(const std::string& path, int32_t* width,
+bool ReadBitmapFileSize(FileSystem& fs, const std::string& path, int32_t* width,
                         int32_t* height) {
-  std::unique_ptr<File> file = OpenForReading(path);
+  std::unique_ptr<File> file = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting);
   if (file == nullptr) return false;
   Layout layout;
   if (!ParseHeaders(file.get(), true, &layout)) return false;
@@ -217,8 +214,8 @@ bool ReadBitmapFileSize(const std::string& path, int32_t* width,
   return true;
 }
 
-bool LoadBitmapFile(const std::string& path, DibSection* dib) {
-  std::unique_ptr<File> file = OpenForReading(path);
+bool LoadBitmapFile(FileSystem& fs, const std::string& path, DibSection* dib) {
+  std::unique_ptr<File> file = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting);
   if (file == nullptr) return false;
   Layout layout;
   if (!ParseHeaders(file.get(), false, &layout)) return false;

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace tavirelle {
 
 struct RgbQuad {
@@ -38,11 +40,11 @@ uint64_t DibStride(uint64_t width, uint32_t bitsPerPixel);
 
 // Loads a bitmap file as a DIB section. False (last error set) when the file
 // cannot be read, is not a bitmap, is damaged or compressed.
-bool LoadBitmapFile(const std::string& path, DibSection* dib);
+bool LoadBitmapFile(FileSystem& fs, const std::string& path, DibSection* dib);
 
 // The size of a bitmap file, checked as LoadBitmapFile checks it but without
 // reading the pixels.
-bool ReadBitmapFileSize(const std::string& path, int32_t* width,
+bool ReadBitmapFileSize(FileSystem& fs, const std::string& path, int32_t* width,
                         int32_t* height);
 
 }  // namespace tavirelle

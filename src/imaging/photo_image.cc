@@ -191,8 +191,8 @@ bool ReadJpegSize(File* file, int32_t* width, int32_t* height) {
   return true;
 }
 
-std::unique_ptr<File> OpenForReading(const std::string& path) {
-  return GetFileSystem()->Open(path, GENERIC_READ, Disposition::kOpenExisting);
+std::unique_ptr<File> OpenForReading(FileSystem& fs, const std::string& path) {
+  return fs.Open(path, GENERIC_READ, Disposition::kOpenExisting);
 }
 
 }  // namespace
@@ -234,11 +234,11 @@ bool PhotoImage::Load(const std::string& path) {
     return false;
   }
 
-  std::unique_ptr<File> file = OpenForReading(path);
+  std::unique_ptr<File> file = OpenForReading(fs_, path);
   if (file == nullptr) {
     failureError = GetLastError();
     // A folder refuses to open like a protected file, but is no picture.
-    failure = FolderExists(path) ? PictureFailure::kNotAPicture
+    failure = FolderExists(fs_, path) ? PictureFailure::kNotAPicture
                                  : PictureFailure::kUnreadable;
     return false;
   }
@@ -260,7 +260,7 @@ bool PhotoImage::Load(const std::string& path) {
   }
 
   DibSection dib;
-  if (!LoadBitmapFile(path, &dib)) return false;
+  if (!LoadBitmapFile(fs_, path, &dib)) return false;
   const uint32_t width = static_cast<uint32_t>(dib.width);
   const uint32_t height = static_cast<uint32_t>(dib.height);
   sourceWidth = width;
@@ -332,16 +332,16 @@ bool PhotoImage::Load(const std::string& path) {
   return loaded;
 }
 
-bool ReadImageSize(const std::string& path, int32_t* width, int32_t* height) {
+bool ReadImageSize(FileSystem& fs, const std::string& path, int32_t* width, int32_t* height) {
   *width = 0;
   *height = 0;
   bool found = false;
-  if (std::unique_ptr<File> file = OpenForReading(path)) {
+  if (std::unique_ptr<File> file = OpenForReading(fs, path)) {
     found = ReadJpegSize(file.get(), width, height);
   }
   if (!found) {
     int32_t w = 0, h = 0;
-    if (ReadBitmapFileSize(path, &w, &h)) {
+    if (ReadBitmapFileSize(fs, path, &w, &h)) {
       *width = w;
       *height = h;
       found = true;

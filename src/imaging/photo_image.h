@@ -64,7 +64,8 @@ struct ThumbnailSettings {
 
 class PhotoImage {
  public:
-  PhotoImage() { Reset(); }
+  // Reads and writes files through `fs`, which must outlive the object.
+  explicit PhotoImage(FileSystem& fs) : fs_(fs) { Reset(); }
   ~PhotoImage();
   PhotoImage(const PhotoImage&) = delete;
   PhotoImage& operator=(const PhotoImage&) = delete;
@@ -101,7 +102,7 @@ class PhotoImage {
   std::unique_ptr<uint8_t[]> ScaleToTarget();
   // Writes `width` x `height` RGB pixels (rows top-down, no gaps) as a
   // baseline JPEG of the given quality.
-  static bool WriteJpeg(const std::string& path, const uint8_t* pixels,
+  static bool WriteJpeg(FileSystem& fs, const std::string& path, const uint8_t* pixels,
                         uint32_t width, uint32_t height, int32_t quality);
 
   // Size as stored in the file.
@@ -138,11 +139,16 @@ class PhotoImage {
   uint8_t* windowEnd = nullptr;
   uint64_t windowPosition = 0;
   std::unique_ptr<File> windowFile;
+
+  FileSystem& fileSystem() const { return fs_; }
+
+ private:
+  FileSystem& fs_;
 };
 
 // Writes the pixel size of a JPEG or bitmap file (any name) to the outputs;
 // both 0 and false when none is found.
-bool ReadImageSize(const std::string& path, int32_t* width, int32_t* height);
+bool ReadImageSize(FileSystem& fs, const std::string& path, int32_t* width, int32_t* height);
 
 }  // namespace tavirelle
 

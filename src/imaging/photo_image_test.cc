@@ -19,7 +19,7 @@ class PhotoImageTest : public ::testing::Test {
  protected:
   std::string Write(const std::string& name, const std::string& bytes) {
     const std::string path = dir_.Join(name);
-    EXPECT_TRUE(WriteWholeFile(path, bytes));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes));
     return path;
   }
   TempDir dir_;
@@ -40,7 +40,7 @@ class JpegReductionTest : public PhotoImageTest,
 TEST_P(JpegReductionTest, DecodesAtReducedSize) {
   const Reduction& r = GetParam();
   const std::string path = Write("photo.jpg", EncodeJpeg(r.width, r.height));
-  PhotoImage image;
+  PhotoImage image(DefaultFileSystem());
   image.targetWidth = r.boxWidth;
   image.targetHeight = r.boxHeight;
   ASSERT_TRUE(image.Load(path));
@@ -79,7 +79,7 @@ TEST_F(PhotoImageTest, JpegPixelsAreTopDownRgb) {
   };
   const std::string path = Write("p.jpg", EncodeJpeg(64, 64, pixel));
   for (uint32_t box : {0u, 1000u}) {  // reduced and full size
-    PhotoImage image;
+    PhotoImage image(DefaultFileSystem());
     image.targetWidth = image.targetHeight = box;
     ASSERT_TRUE(image.Load(path));
     const uint8_t* top = image.pixels;
@@ -116,7 +116,7 @@ TEST_F(PhotoImageTest, GreyCmykAndYcckJpegsDecodeAsRgb) {
     options.color = c.color;
     options.quality = 95;
     for (uint32_t box : {64u, 0u}) {  // full size, and reduced by the decoder
-      PhotoImage image;
+      PhotoImage image(DefaultFileSystem());
       image.targetWidth = box;
       ASSERT_TRUE(image.Load(Write("c.jpg", EncodeJpeg(64, 64, QuadrantPixel, options))));
       EXPECT_EQ(image.failure, PictureFailure::kNone);
@@ -140,7 +140,7 @@ TEST_F(PhotoImageTest, GreyCmykAndYcckJpegsDecodeAsRgb) {
 TEST_F(PhotoImageTest, ProgressiveJpegIsReducedToo) {
   JpegOptions progressive;
   progressive.progressive = true;
-  PhotoImage image;
+  PhotoImage image(DefaultFileSystem());
   image.targetWidth = 133;
   image.targetHeight = 100;
   ASSERT_TRUE(image.Load(Write("p.jpg", EncodeJpeg(1064, 800, GradientPixel, progressive))));
@@ -156,7 +156,7 @@ TEST_F(PhotoImageTest, ChoosesDecoderByContentThenName) {
   bmp.rows = StoredRows(120, 150, 24, [](uint32_t x, uint32_t) { return x; });
   const std::string bitmap = BuildBmp(bmp);
 
-  PhotoImage image;
+  PhotoImage image(DefaultFileSystem());
   image.targetWidth = 133;
   image.targetHeight = 100;
   // A JPEG named .bmp: reduced, so libjpeg decoded it.
@@ -173,7 +173,7 @@ TEST_F(PhotoImageTest, ChoosesDecoderByContentThenName) {
   EXPECT_FALSE(image.loaded);
   EXPECT_EQ(image.pixels, nullptr);
   int32_t w = -1, h = -1;
-  ASSERT_TRUE(ReadImageSize(dib, &w, &h));
+  ASSERT_TRUE(ReadImageSize(DefaultFileSystem(), dib, &w, &h));
   EXPECT_EQ(w, 120);
   EXPECT_EQ(h, 150);
 
@@ -183,8 +183,7 @@ TEST_F(PhotoImageTest, ChoosesDecoderByContentThenName) {
 
 TEST_F(PhotoImageTest, EmptyPathTouchesNoFile) {
   FaultInjectingFileSystem fs;
-  ScopedFileSystem scope(&fs);
-  PhotoImage image;
+  PhotoImage image(fs);
   EXPECT_FALSE(image.Load(""));
   EXPECT_EQ(fs.operations(), 0u);
 }
@@ -228,7 +227,7 @@ TEST_F(PhotoImageTest, BitmapPixels) {
     bmp.rows = StoredRows(33, 3, c.bits, [&](uint32_t x, uint32_t y) {
       return x == 1 ? c.stored : (x == 32 && y == 0 ? 1u : 0u);
     });
-    PhotoImage image;
+    PhotoImage image(DefaultFileSystem());
     ASSERT_TRUE(image.Load(Write("b.bmp", BuildBmp(bmp))));
     ASSERT_EQ(image.pixelBytes, 33u * 3u * 3u);
     for (uint32_t y = 0; y < 3; ++y) {
@@ -253,7 +252,7 @@ TEST_F(PhotoImageTest, BitmapRowOrderAndWideFormats) {
     bmp.width = 5;
     bmp.height = height;
     bmp.rows = StoredRows(5, height, 24, value);
-    PhotoImage image;
+    PhotoImage image(DefaultFileSystem());
     ASSERT_TRUE(image.Load(Write("r.bmp", BuildBmp(bmp))));
     EXPECT_EQ(image.pixelHeight, 4u);
     for (uint32_t y = 0; y < 4; ++y) {
@@ -265,7 +264,7 @@ TEST_F(PhotoImageTest, BitmapRowOrderAndWideFormats) {
   wide.height = 1;
   wide.bitsPerPixel = 32;
   wide.rows = StoredRows(2, 1, 32, [](uint32_t x, uint32_t) { return x ? 0x00ABCDEFu : 0u; });
-  PhotoImage image;
+  PhotoImage image(DefaultFileSystem());
   ASSERT_TRUE(image.Load(Write("w.bmp", BuildBmp(wide))));
   EXPECT_EQ(image.pixels[3], 0xAB);
   EXPECT_EQ(image.pixels[4], 0xCD);
@@ -282,13 +281,13 @@ TEST_F(PhotoImageTest, BitmapRowOrderAndWideFormats) {
 // the decoded-size limit, fail before any pixel buffer exists.
 TEST_F(PhotoImageTest, OversizedJpegHeadersFail) {
   const std::string small = EncodeJpeg(16, 16);
-  PhotoImage image;
+  PhotoImage image(DefaultFileSystem());
   image.targetWidth = 133;
   image.targetHeight = 100;
   EXPECT_FALSE(image.Load(Write("claim.jpg", WithFrameSize(small, 65000, 65000))));
   EXPECT_EQ(image.pixels, nullptr);
   int32_t w = 0, h = 0;
-  EXPECT_TRUE(ReadImageSize(dir_.Join("claim.jpg"), &w, &h));  // only the size
+  EXPECT_TRUE(ReadImageSize(DefaultFileSystem(), dir_.Join("claim.jpg"), &w, &h));  // only the size
   EXPECT_EQ(w, 65000);
 
   // Padded so the file could hold the image, decoded at full size because
@@ -328,7 +327,7 @@ TEST_F(PhotoImageTest, FailuresSayWhy) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    PhotoImage image;
+    PhotoImage image(DefaultFileSystem());
     image.targetWidth = 133;
     image.targetHeight = 100;
     EXPECT_FALSE(image.Load(Write(c.name, c.bytes)));
@@ -336,7 +335,7 @@ TEST_F(PhotoImageTest, FailuresSayWhy) {
     EXPECT_EQ(image.multiScan, c.multiScan);
     EXPECT_EQ(image.pixels, nullptr);
   }
-  PhotoImage image;
+  PhotoImage image(DefaultFileSystem());
   EXPECT_FALSE(image.Load(dir_.Join("missing.jpg")));
   EXPECT_EQ(image.failure, PictureFailure::kUnreadable);
   EXPECT_EQ(image.failureError, ERROR_FILE_NOT_FOUND);
@@ -353,19 +352,19 @@ TEST_F(PhotoImageTest, SkipsLargeSegments) {
   auto pixel = [](uint32_t, uint32_t, uint8_t* rgb) { rgb[0] = rgb[1] = rgb[2] = 200; };
   std::vector<std::string> padding(4, Segment(0xE2, std::string(65000, 'p')));
   const std::string path = Write("icc.jpg", WithSegments(EncodeJpeg(40, 30, pixel), padding));
-  PhotoImage image;
+  PhotoImage image(DefaultFileSystem());
   image.targetWidth = 40;
   ASSERT_TRUE(image.Load(path));
   EXPECT_EQ(image.pixelBytes, 40u * 30u * 3u);
   EXPECT_NEAR(image.pixels[image.pixelBytes / 2], 200, 2);
   int32_t w = 0, h = 0;
-  EXPECT_TRUE(ReadImageSize(path, &w, &h));
+  EXPECT_TRUE(ReadImageSize(DefaultFileSystem(), path, &w, &h));
   EXPECT_EQ(h, 30);
 }
 
 TEST_F(PhotoImageTest, TruncatedAndFailingReads) {
   const std::string jpeg = EncodeJpeg(200, 150);
-  PhotoImage image;
+  PhotoImage image(DefaultFileSystem());
   // A cut-off stream still decodes (the rest is filled in), as photos cut
   // short by a failed copy do.
   EXPECT_TRUE(image.Load(Write("cut.jpg", jpeg.substr(0, jpeg.size() / 2))));
@@ -373,13 +372,13 @@ TEST_F(PhotoImageTest, TruncatedAndFailingReads) {
 
   const std::string path = Write("ok.jpg", jpeg);
   FaultInjectingFileSystem fs;
-  ScopedFileSystem scope(&fs);
+  PhotoImage through_faults(fs);
   fs.SetReadFailAfter(600);
-  EXPECT_FALSE(image.Load(path));
+  EXPECT_FALSE(through_faults.Load(path));
   fs.Reset();
   fs.SetShortReads(7);
-  EXPECT_TRUE(image.Load(path));
-  EXPECT_EQ(image.pixelWidth, 25u);
+  EXPECT_TRUE(through_faults.Load(path));
+  EXPECT_EQ(through_faults.pixelWidth, 25u);
 }
 
 TEST_F(PhotoImageTest, ReadImageSize) {
@@ -402,12 +401,12 @@ TEST_F(PhotoImageTest, ReadImageSize) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     int32_t w = -1, h = -1;
-    EXPECT_EQ(ReadImageSize(Write(c.name, c.bytes), &w, &h), c.found);
+    EXPECT_EQ(ReadImageSize(DefaultFileSystem(), Write(c.name, c.bytes), &w, &h), c.found);
     EXPECT_EQ(w, c.width);
     EXPECT_EQ(h, c.height);
   }
   int32_t w = -1, h = -1;
-  EXPECT_FALSE(ReadImageSize(dir_.Join("missing.jpg"), &w, &h));
+  EXPECT_FALSE(ReadImageSize(DefaultFileSystem(), dir_.Join("missing.jpg"), &w, &h));
   EXPECT_EQ(w, 0);
   EXPECT_EQ(h, 0);
 }

@@ -268,7 +268,7 @@ bool WalkExifBlock(ExifWalker& w, uint64_t fileSize, PhotoMetadata* info,
 
 // Copies the preview's bytes to `path`. A preview written incompletely is
 // removed again: it would later be taken for a good thumbnail.
-PreviewOutcome ExtractPreview(ExifWalker& w, const ExifFindings& found,
+PreviewOutcome ExtractPreview(FileSystem& fs, ExifWalker& w, const ExifFindings& found,
                               const std::string& path, DWORD* error) {
   if (found.previewLength == 0 || found.previewOffset == 0 ||
       found.compression != kCompressionJpeg) {
@@ -281,9 +281,9 @@ PreviewOutcome ExtractPreview(ExifWalker& w, const ExifFindings& found,
                 &bytes)) {
     return PreviewOutcome::kNone;
   }
-  EnsureFolderFor(path);
+  EnsureFolderFor(fs, path);
   std::unique_ptr<File> out =
-      GetFileSystem()->Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
+      fs.Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
   if (out == nullptr) {
     *error = GetLastError();
     return PreviewOutcome::kUnwritable;
@@ -299,7 +299,7 @@ PreviewOutcome ExtractPreview(ExifWalker& w, const ExifFindings& found,
   }
   out.reset();
   if (complete) return PreviewOutcome::kKept;
-  GetFileSystem()->DeleteFile(path);
+  fs.DeleteFile(path);
   return PreviewOutcome::kUnwritable;
 }
 
@@ -315,7 +315,7 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
   failureError = ERROR_SUCCESS;
 
   if (!photoPath.empty()) {
-    windowFile = GetFileSystem()->Open(photoPath, GENERIC_READ,
+    windowFile = fs_.Open(photoPath, GENERIC_READ,
                                        Disposition::kOpenExisting);
   }
   uint64_t fileSize = 0;
@@ -336,7 +336,7 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
       if (marker[1] == 0xE1) {
         ExifFindings found;
         if (WalkExifBlock(w, fileSize, info, &found)) {
-          preview = ExtractPreview(w, found, thumbnailPath, &failureError);
+          preview = ExtractPreview(fs_, w, found, thumbnailPath, &failureError);
         }
         break;
       }
@@ -348,19 +348,19 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
 
   if (info->dateTaken.compare(0, 5, "0000:") == 0) {
     // A camera whose clock was never set: the file's own date instead.
-    info->dateTaken = FormatFileDate(photoPath, false);
+    info->dateTaken = FormatFileDate(fs_, photoPath, false);
   }
   if (info->width == 0 || info->height == 0) {
     info->width = info->height = 0;
-    ReadImageSize(photoPath, &info->width, &info->height);
+    ReadImageSize(fs_, photoPath, &info->width, &info->height);
   }
   if (preview == PreviewOutcome::kKept && info->width != 0 &&
       info->height != 0) {
     int32_t tw = 0, th = 0;
-    const bool probed = ReadImageSize(thumbnailPath, &tw, &th);
+    const bool probed = ReadImageSize(fs_, thumbnailPath, &tw, &th);
     if (!probed || tw == 0 || th == 0 ||
         (info->width > info->height) != (tw > th)) {
-      GetFileSystem()->DeleteFile(thumbnailPath);
+      fs_.DeleteFile(thumbnailPath);
       preview = PreviewOutcome::kDiscarded;
     }
   }

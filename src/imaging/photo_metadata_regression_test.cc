@@ -24,9 +24,8 @@ class MetadataRegression : public testing::TestWithParam<Found> {};
 
 TEST_P(MetadataRegression, ReadsWithoutFaultAndKeepsNoPreview) {
   MemoryFileSystem memory;
-  ScopedFileSystem use(&memory);
   memory.SetFile("/in/photo.jpg", GetParam().bytes);
-  PhotoImage image;
+  PhotoImage image(memory);
   PhotoMetadata info;
   EXPECT_FALSE(image.ReadPhotoMetadata("/in/photo.jpg", "/in/thumb.jpg", &info));
   EXPECT_EQ(info.dateTaken, "");

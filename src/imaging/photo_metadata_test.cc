@@ -35,19 +35,19 @@ class MetadataTest : public ::testing::Test {
  protected:
   std::string Write(const std::string& name, const std::string& bytes) {
     const std::string path = dir_.Join(name);
-    EXPECT_TRUE(WriteWholeFile(path, bytes));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes));
     return path;
   }
   // Reads `photo` with the preview going to "thumbs/preview.jpg".
   bool Read(const std::string& photo, PhotoMetadata* info) {
-    PhotoImage image;
+    PhotoImage image(DefaultFileSystem());
     const bool kept = image.ReadPhotoMetadata(photo, Preview(), info);
     EXPECT_EQ(image.window, nullptr);
     EXPECT_EQ(image.windowFile, nullptr);
     return kept;
   }
   std::string Preview() const { return dir_.Join("thumbs/preview.jpg"); }
-  bool PreviewExists() const { return PathExists(Preview()); }
+  bool PreviewExists() const { return PathExists(DefaultFileSystem(), Preview()); }
 
   TempDir dir_;
   const std::string photo_ = EncodeJpeg(64, 48);
@@ -66,7 +66,7 @@ TEST_P(ByteOrderTest, ReadsCameraFile) {
   EXPECT_EQ(info.width, 3264);
   EXPECT_EQ(info.height, 2448);
   std::string written;
-  ASSERT_TRUE(ReadWholeFile(Preview(), &written));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), Preview(), &written));
   EXPECT_EQ(written, landscape_);
 }
 
@@ -103,7 +103,7 @@ TEST_F(MetadataTest, UnsetClockTakesFileDate) {
   const std::string path = Write("p.jpg", WithExif(photo_, exif));
   PhotoMetadata info;
   Read(path, &info);
-  EXPECT_EQ(info.dateTaken, FormatFileDate(path, false));
+  EXPECT_EQ(info.dateTaken, FormatFileDate(DefaultFileSystem(), path, false));
   EXPECT_EQ(info.dateTaken.size(), 19u);
 }
 
@@ -201,7 +201,7 @@ TEST_F(MetadataTest, SegmentsBeforeTheExifBlock) {
   // The encoder's JFIF APP0, then Exif: read.
   EXPECT_TRUE(Read(Write("a.jpg", WithExif(photo_, exif, true)), &info));
   EXPECT_EQ(info.dateTaken, kDate);
-  GetFileSystem()->DeleteFile(Preview());
+  DefaultFileSystem().DeleteFile(Preview());
 
   // XMP is the first APP1: nothing but the size from the image.
   PhotoMetadata xmp;
@@ -256,7 +256,6 @@ TEST_F(MetadataTest, NotAJpeg) {
 TEST_F(MetadataTest, FailedPreviewWrite) {
   const std::string photo = Write("p.jpg", WithExif(photo_, CameraExif(true, 640, 480, landscape_)));
   FaultInjectingFileSystem fs;
-  ScopedFileSystem scope(&fs);
   for (bool diskFull : {false, true}) {
     SCOPED_TRACE(diskFull ? "disk full" : "access denied");
     fs.Reset();
@@ -265,7 +264,7 @@ TEST_F(MetadataTest, FailedPreviewWrite) {
     } else {
       fs.DenyAccess("preview");
     }
-    PhotoImage image;
+    PhotoImage image(fs);
     PhotoMetadata info;
     EXPECT_FALSE(image.ReadPhotoMetadata(photo, Preview(), &info));
     EXPECT_EQ(info.dateTaken, kDate);
@@ -283,7 +282,7 @@ TEST_F(MetadataTest, FailedPreviewWrite) {
                {Write("turned.jpg", WithExif(photo_, CameraExif(true, 480, 640, landscape_))),
                 PreviewOutcome::kDiscarded}};
   for (const auto& c : cases) {
-    PhotoImage image;
+    PhotoImage image(fs);
     PhotoMetadata info;
     EXPECT_EQ(image.ReadPhotoMetadata(c.photo, Preview(), &info),
               c.outcome == PreviewOutcome::kKept);
@@ -304,7 +303,7 @@ TEST_F(MetadataTest, SurvivesCorruption) {
       }
       PhotoMetadata info;
       Read(Write("f.jpg", bad), &info);
-      GetFileSystem()->DeleteFile(Preview());
+      DefaultFileSystem().DeleteFile(Preview());
     }
   }
 }

@@ -72,14 +72,14 @@ bool PhotoImage::SaveScaled(const std::string& path, int32_t quality) {
   // enlarged.
   bool written = false;
   if (pixelWidth < targetWidth && pixelHeight < targetHeight) {
-    written = WriteJpeg(path, pixels, pixelWidth, pixelHeight, quality);
+    written = WriteJpeg(fs_, path, pixels, pixelWidth, pixelHeight, quality);
   } else {
     std::unique_ptr<uint8_t[]> scaled = ScaleToTarget();
     if (!scaled) {
       failure = PictureFailure::kNoFit;
       return false;
     }
-    written = WriteJpeg(path, scaled.get(), scaledWidth, scaledHeight, quality);
+    written = WriteJpeg(fs_, path, scaled.get(), scaledWidth, scaledHeight, quality);
   }
   if (!written) {
     failure = PictureFailure::kUnwritable;
@@ -130,13 +130,13 @@ std::unique_ptr<uint8_t[]> PhotoImage::ScaleToTarget() {
   return buffer;
 }
 
-bool PhotoImage::WriteJpeg(const std::string& path, const uint8_t* pixels,
+bool PhotoImage::WriteJpeg(FileSystem& fs, const std::string& path, const uint8_t* pixels,
                            uint32_t width, uint32_t height, int32_t quality) {
   if (path.empty() || pixels == nullptr) return false;
   // A folder that cannot be made shows up as the open failing.
-  EnsureFolderFor(path);
+  EnsureFolderFor(fs, path);
   std::unique_ptr<File> file =
-      GetFileSystem()->Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
+      fs.Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
   if (!file) return false;
   bool written = Compress(file.get(), pixels, width, height, quality);
   bool closed = file->Close();
@@ -145,7 +145,7 @@ bool PhotoImage::WriteJpeg(const std::string& path, const uint8_t* pixels,
   // A cut-off thumbnail would be taken for a good one later; remove it,
   // keeping the cause of the failure as the last error.
   const DWORD cause = GetLastError();
-  GetFileSystem()->DeleteFile(path);
+  fs.DeleteFile(path);
   SetLastError(cause);
   return false;
 }

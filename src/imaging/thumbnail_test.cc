@@ -75,7 +75,7 @@ void DecodeInto(const std::string& bytes, Decoded* out) {
 Decoded DecodeFile(const std::string& path) {
   Decoded decoded;
   std::string bytes;
-  if (ReadWholeFile(path, &bytes)) DecodeInto(bytes, &decoded);
+  if (ReadWholeFile(DefaultFileSystem(), path, &bytes)) DecodeInto(bytes, &decoded);
   return decoded;
 }
 
@@ -135,7 +135,7 @@ class ThumbnailTest : public ::testing::Test {
             SplitPixel(x, y, width, height, rgb);
           });
     }
-    EXPECT_TRUE(WriteWholeFile(path, bytes));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes));
     return path;
   }
 
@@ -147,7 +147,7 @@ TEST_F(ThumbnailTest, WriteJpegIsBaselineAtTheGivenQuality) {
   for (int quality : {100, 75, 10}) {
     SCOPED_TRACE(quality);
     std::string path = dir_.Join("sub\\folder\\q" + std::to_string(quality) + ".jpg");
-    ASSERT_TRUE(PhotoImage::WriteJpeg(path, pixels.data(), 40, 30, quality));
+    ASSERT_TRUE(PhotoImage::WriteJpeg(DefaultFileSystem(), path, pixels.data(), 40, 30, quality));
     Decoded decoded = DecodeFile(path);
     ASSERT_TRUE(decoded.ok);
     EXPECT_EQ(decoded.width, 40u);
@@ -155,7 +155,7 @@ TEST_F(ThumbnailTest, WriteJpegIsBaselineAtTheGivenQuality) {
     EXPECT_EQ(decoded.components, 3);
     EXPECT_FALSE(decoded.progressive);
     std::string bytes;
-    ASSERT_TRUE(ReadWholeFile(path, &bytes));
+    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &bytes));
     // Baseline frame header, not the extended or progressive ones.
     EXPECT_NE(bytes.find("\xFF\xC0"), std::string::npos);
     EXPECT_EQ(bytes.find("\xFF\xC2"), std::string::npos);
@@ -180,36 +180,35 @@ TEST_F(ThumbnailTest, WriteJpegIsBaselineAtTheGivenQuality) {
 
 TEST_F(ThumbnailTest, WriteJpegReplacesAnExistingFile) {
   std::string path = dir_.Join("t.jpg");
-  ASSERT_TRUE(WriteWholeFile(path, std::string(100000, 'x')));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, std::string(100000, 'x')));
   Pixels pixels = SplitPicture(8, 8);
-  ASSERT_TRUE(PhotoImage::WriteJpeg(path, pixels.data(), 8, 8, 100));
+  ASSERT_TRUE(PhotoImage::WriteJpeg(DefaultFileSystem(), path, pixels.data(), 8, 8, 100));
   EXPECT_TRUE(DecodeFile(path).ok);
 }
 
 TEST_F(ThumbnailTest, WriteJpegFailures) {
   Pixels pixels = SplitPicture(64, 64);
-  EXPECT_FALSE(PhotoImage::WriteJpeg("", pixels.data(), 64, 64, 100));
-  EXPECT_FALSE(PhotoImage::WriteJpeg(dir_.Join("n.jpg"), nullptr, 64, 64, 100));
+  EXPECT_FALSE(PhotoImage::WriteJpeg(DefaultFileSystem(), "", pixels.data(), 64, 64, 100));
+  EXPECT_FALSE(PhotoImage::WriteJpeg(DefaultFileSystem(), dir_.Join("n.jpg"), nullptr, 64, 64, 100));
   // libjpeg refuses an empty image; the error comes back as false.
-  EXPECT_FALSE(PhotoImage::WriteJpeg(dir_.Join("e.jpg"), pixels.data(), 0, 64, 100));
+  EXPECT_FALSE(PhotoImage::WriteJpeg(DefaultFileSystem(), dir_.Join("e.jpg"), pixels.data(), 0, 64, 100));
 
   FaultInjectingFileSystem faulty;
-  ScopedFileSystem scope(&faulty);
   faulty.DenyAccess("denied");
-  EXPECT_FALSE(PhotoImage::WriteJpeg(dir_.Join("denied.jpg"), pixels.data(), 64, 64, 100));
+  EXPECT_FALSE(PhotoImage::WriteJpeg(faulty, dir_.Join("denied.jpg"), pixels.data(), 64, 64, 100));
   faulty.Reset();
   faulty.SetWriteProtected(true);
-  EXPECT_FALSE(PhotoImage::WriteJpeg(dir_.Join("ro.jpg"), pixels.data(), 64, 64, 100));
+  EXPECT_FALSE(PhotoImage::WriteJpeg(faulty, dir_.Join("ro.jpg"), pixels.data(), 64, 64, 100));
   EXPECT_EQ(GetLastError(), 19u);  // ERROR_WRITE_PROTECT
   faulty.Reset();
   // The medium fills up in the middle of the data: no cut-off thumbnail is
   // left behind to be mistaken for a whole one.
   faulty.SetDiskFullAfter(300);
   std::string full = dir_.Join("full.jpg");
-  EXPECT_FALSE(PhotoImage::WriteJpeg(full, pixels.data(), 64, 64, 100));
+  EXPECT_FALSE(PhotoImage::WriteJpeg(faulty, full, pixels.data(), 64, 64, 100));
   faulty.Reset();
-  EXPECT_EQ(GetFileSystem()->GetFileAttributes(full), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetFileSystem()->GetFileAttributes(dir_.Join("ro.jpg")),
+  EXPECT_EQ(faulty.GetFileAttributes(full), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(faulty.GetFileAttributes(dir_.Join("ro.jpg")),
             INVALID_FILE_ATTRIBUTES);
 }
 
@@ -223,7 +222,7 @@ class ScaleToTargetTest : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(ScaleToTargetTest, FixedHeightWidthByAspect) {
   const SizeCase& c = GetParam();
-  PhotoImage image;
+  PhotoImage image(DefaultFileSystem());
   image.targetWidth = 133;
   image.targetHeight = 100;
   Pixels source = SplitPicture(c.width, c.height);
@@ -259,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{2, 250, 0, 0}));  // 100 times taller than wide
 
 TEST_F(ThumbnailTest, SaveScaledKeepsSmallPicturesAsTheyAre) {
-  PhotoImage image;
+  PhotoImage image(DefaultFileSystem());
   image.targetWidth = 133;
   image.targetHeight = 100;
   Pixels small = SplitPicture(100, 75);
@@ -292,14 +291,14 @@ TEST_P(MakeThumbnailTest, DecodesReducedAndWritesThumbnail) {
   ThumbnailSettings settings;
   settings.width = 133;
   settings.height = 100;
-  PhotoImage image;
+  PhotoImage image(DefaultFileSystem());
   bool made = image.MakeThumbnail(photo, thumb, settings);
   EXPECT_EQ(image.pixelWidth, c.decodedWidth);
   EXPECT_EQ(image.pixelHeight, c.decodedHeight);
   image.ReleasePixels();
   if (c.thumbWidth == 0) {
     EXPECT_FALSE(made);
-    EXPECT_EQ(GetFileSystem()->GetFileAttributes(thumb), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(DefaultFileSystem().GetFileAttributes(thumb), INVALID_FILE_ATTRIBUTES);
     return;
   }
   ASSERT_TRUE(made);
@@ -331,12 +330,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ThumbnailTest, MakeThumbnailOfSomethingElseWritesNothing) {
   std::string text = dir_.Join("notes.txt");
-  ASSERT_TRUE(WriteWholeFile(text, "not a picture"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), text, "not a picture"));
   std::string thumb = dir_.Join("thumb.jpg");
   ThumbnailSettings settings;
   settings.width = 133;
   settings.height = 100;
-  PhotoImage image;
+  PhotoImage image(DefaultFileSystem());
   EXPECT_FALSE(image.MakeThumbnail(text, thumb, settings));
   EXPECT_EQ(image.failure, PictureFailure::kNotAPicture);
   EXPECT_FALSE(image.MakeThumbnail(dir_.Join("missing.jpg"), thumb, settings));
@@ -345,7 +344,7 @@ TEST_F(ThumbnailTest, MakeThumbnailOfSomethingElseWritesNothing) {
   EXPECT_FALSE(image.MakeThumbnail(WritePhoto("tall.jpg", 10, 2000), thumb, settings));
   EXPECT_TRUE(image.loaded);
   EXPECT_EQ(image.failure, PictureFailure::kNoFit);
-  EXPECT_EQ(GetFileSystem()->GetFileAttributes(thumb), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(DefaultFileSystem().GetFileAttributes(thumb), INVALID_FILE_ATTRIBUTES);
 }
 
 // Print workflows make CMYK and YCCK photos; they get thumbnails too.
@@ -355,13 +354,13 @@ TEST_F(ThumbnailTest, CmykAndYcckPhotosGetAThumbnail) {
     testing_images::JpegOptions options;
     options.color = color;
     const std::string photo = dir_.Join("print.jpg");
-    ASSERT_TRUE(WriteWholeFile(
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), 
         photo, testing_images::EncodeJpeg(800, 600, testing_images::GradientPixel, options)));
     const std::string thumb = dir_.Join("thumb.jpg");
     ThumbnailSettings settings;
     settings.width = 133;
     settings.height = 100;
-    PhotoImage image;
+    PhotoImage image(DefaultFileSystem());
     ASSERT_TRUE(image.MakeThumbnail(photo, thumb, settings));
     image.ReleasePixels();
     Decoded decoded = DecodeFile(thumb);
@@ -374,12 +373,11 @@ TEST_F(ThumbnailTest, CmykAndYcckPhotosGetAThumbnail) {
 TEST_F(ThumbnailTest, MakeThumbnailReportsAnUnwritableTarget) {
   std::string photo = WritePhoto("photo.jpg", 640, 480);
   FaultInjectingFileSystem faulty;
-  ScopedFileSystem scope(&faulty);
   faulty.DenyAccess("thumbs");
   ThumbnailSettings settings;
   settings.width = 133;
   settings.height = 100;
-  PhotoImage image;
+  PhotoImage image(faulty);
   EXPECT_FALSE(image.MakeThumbnail(photo, dir_.Join("thumbs\\t.jpg"), settings));
   EXPECT_TRUE(image.loaded);  // the photo itself was fine
   EXPECT_EQ(image.failure, PictureFailure::kUnwritable);

@@ -24,15 +24,15 @@ class MetaXmlTest : public ::testing::Test {
  protected:
   void SetUp() override {
     out_ = work_.Join("out/");
-    ASSERT_TRUE(RealFileSystem()->CreateDirectory(out_));
-    ASSERT_TRUE(RealFileSystem()->CreateDirectory(work_.Join("templates")));
+    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out_));
+    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(work_.Join("templates")));
     show_.output_path = out_;
   }
 
   // Installs `text` as the template of style "test".
   void UseTemplate(const std::string& text) {
-    ASSERT_TRUE(WriteWholeFile(work_.Join("templates/test.xml"), text));
-    ASSERT_TRUE(WriteWholeFile(work_.Join("config.xml"),
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work_.Join("templates/test.xml"), text));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work_.Join("config.xml"),
                                "<config><templates><test>test.xml</test></templates></config>"));
     show_.style_id = "test";
   }
@@ -47,11 +47,11 @@ class MetaXmlTest : public ::testing::Test {
     return photo;
   }
 
-  std::string Generate(FileSystem& fs = *RealFileSystem()) {
+  std::string Generate(FileSystem& fs = DefaultFileSystem()) {
     CTemplateSelector templates(fs, {work_.Join("config.xml"), {work_.Join("templates/")}});
     WriteMetaXml(show_, templates, fs);
     std::string text;
-    if (!ReadWholeFile(out_ + "meta.xml", &text)) return "<none>";
+    if (!ReadWholeFile(DefaultFileSystem(), out_ + "meta.xml", &text)) return "<none>";
     return text;
   }
 
@@ -198,9 +198,9 @@ TEST_F(MetaXmlTest, NonAsciiTextsSurviveUtf8AndOtherTemplates) {
 TEST_F(MetaXmlTest, WritesNothingWithoutATemplateOrItsElementsOrPhotos) {
   UseTemplate(kTemplate);
   EXPECT_EQ(Generate(), "<none>");  // no photos
-  ASSERT_TRUE(WriteWholeFile(out_ + "meta.xml", "old"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), out_ + "meta.xml", "old"));
   EXPECT_EQ(Generate(), "old");
-  ASSERT_TRUE(RealFileSystem()->DeleteFile(out_ + "meta.xml"));
+  ASSERT_TRUE(DefaultFileSystem().DeleteFile(out_ + "meta.xml"));
   AddPhoto("A.jpg", "d");
   for (const char* text : {"", "<other/>", "<qx><show/></qx>", "<qx><images></images></qx>"}) {
     UseTemplate(text);
@@ -215,7 +215,7 @@ TEST_F(MetaXmlTest, WritesNothingWithoutATemplateOrItsElementsOrPhotos) {
 
 TEST_F(MetaXmlTest, TheDefaultStyleReadsBackThroughItsOwnVocabulary) {
   std::string base;
-  ASSERT_TRUE(ReadWholeFile(std::string(TAVIRELLE_SOURCE_DIR) + "/templates/base_meta.xml", &base));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), std::string(TAVIRELLE_SOURCE_DIR) + "/templates/base_meta.xml", &base));
   UseTemplate(base);
   show_.title = "Summer";
   show_.music_path = "song.mp3";
@@ -248,14 +248,14 @@ TEST_F(MetaXmlTest, EveryOperationFailingInTurnKeepsOldOrNewText) {
   ASSERT_GT(total, 3u);
 
   for (uint64_t n = 1; n <= total + 1; ++n) {
-    ASSERT_TRUE(WriteWholeFile(out_ + "meta.xml", old_text));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), out_ + "meta.xml", old_text));
     faulty.Reset();
     faulty.FailOperation(n, ERROR_DISK_FULL);
     std::string now = Generate(faulty);
     EXPECT_TRUE(now == old_text || now == new_text)
         << "operation " << n << " of " << total << " left " << now.size() << " bytes";
     std::vector<FindData> scratch;
-    EXPECT_FALSE(RealFileSystem()->Find(out_ + "meta.xml.~*", &scratch)) << "operation " << n;
+    EXPECT_FALSE(DefaultFileSystem().Find(out_ + "meta.xml.~*", &scratch)) << "operation " << n;
   }
 }
 
@@ -285,43 +285,43 @@ TEST(MetaXmlIsOutOfDate, TheShowOrTheLastPhotoAskedDecides) {
 
 TEST(TemplateSelector, MapsStylesThroughTheConfiguration) {
   TempDir dir;
-  ASSERT_TRUE(SaveTextToFile(dir.Join("config.xml"),
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("config.xml"),
                              "<config><templates><mystyle>mystyle.xml</mystyle>"
                              "<empty/></templates></config>"));
-  CTemplateSelector selector(*RealFileSystem(), {dir.Join("config.xml"), {}});
+  CTemplateSelector selector(DefaultFileSystem(), {dir.Join("config.xml"), {}});
   EXPECT_EQ(selector.TemplateFileFor("mystyle"), "mystyle.xml");
   EXPECT_EQ(selector.TemplateFileFor("MyStyle"), "base_meta.xml");
   EXPECT_EQ(selector.TemplateFileFor("other"), "base_meta.xml");
   EXPECT_EQ(selector.TemplateFileFor("empty"), "");
-  CTemplateSelector missing(*RealFileSystem(), {dir.Join("none.xml"), {}});
+  CTemplateSelector missing(DefaultFileSystem(), {dir.Join("none.xml"), {}});
   EXPECT_EQ(missing.TemplateFileFor(""), "base_meta.xml");
 }
 
 TEST(TemplateSelector, TakesEachTemplateFromTheFirstFolderHoldingIt) {
   TempDir dir;
   for (const char* folder : {"first", "second"}) {
-    ASSERT_TRUE(RealFileSystem()->CreateDirectory(dir.Join(folder)));
+    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join(folder)));
   }
-  ASSERT_TRUE(WriteWholeFile(dir.Join("first/a.xml"), "first a"));
-  ASSERT_TRUE(WriteWholeFile(dir.Join("second/a.xml"), "second a"));
-  ASSERT_TRUE(WriteWholeFile(dir.Join("second/base_meta.xml"), "second base"));
-  ASSERT_TRUE(WriteWholeFile(dir.Join("config.xml"),
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("first/a.xml"), "first a"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("second/a.xml"), "second a"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("second/base_meta.xml"), "second base"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("config.xml"),
                              "<config><templates><a>a.xml</a><gone>gone.xml</gone>"
                              "</templates></config>"));
-  CTemplateSelector selector(*RealFileSystem(),
+  CTemplateSelector selector(DefaultFileSystem(),
                              {dir.Join("config.xml"), {dir.Join("first/"), dir.Join("second/")}});
   EXPECT_EQ(selector.TemplateTextFor("a"), "first a");
   EXPECT_EQ(selector.TemplateTextFor("other"), "second base");
   EXPECT_EQ(selector.TemplateTextFor("gone"), "");
-  CTemplateSelector nowhere(*RealFileSystem(), {dir.Join("config.xml"), {}});
+  CTemplateSelector nowhere(DefaultFileSystem(), {dir.Join("config.xml"), {}});
   EXPECT_EQ(nowhere.TemplateTextFor("a"), "");
 }
 
 TEST(ReadTextFile, StopsAtNulHonoursLimitsAndFileUrls) {
   TempDir dir;
-  FileSystem& fs = *RealFileSystem();
-  ASSERT_TRUE(SaveTextToFile(dir.Join("a.xml"), std::string("abc\0def", 7)));
-  ASSERT_TRUE(SaveTextToFile(dir.Join("b.xml"), "0123456789"));
+  FileSystem& fs = DefaultFileSystem();
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("a.xml"), std::string("abc\0def", 7)));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("b.xml"), "0123456789"));
   EXPECT_EQ(ReadTextFile(fs, dir.Join("a.xml"), -1), "abc");
   EXPECT_EQ(ReadTextFile(fs, dir.Join("b.xml"), 4), "0123");
   EXPECT_EQ(ReadTextFile(fs, dir.Join("b.xml"), 40), "0123456789");

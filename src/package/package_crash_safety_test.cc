@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "package/show_package.h"
+#include "package/package_test_support.h"
 #include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
@@ -21,8 +22,9 @@ namespace {
 
 // Every entry of the package at `path` reads back with the size and digest
 // its directory gives. Returns the entry names, or {"<unopenable>"}.
-std::vector<std::string> CheckedEntries(const std::string& path, const std::string& context) {
-  ShowPackage reader;
+std::vector<std::string> CheckedEntries(FileSystem& fs, const std::string& path,
+                                        const std::string& context) {
+  ShowPackage reader(fs);
   if (!reader.OpenPackage(path, false)) return {"<unopenable>"};
   std::vector<std::string> names;
   for (const PackageEntry& entry : reader.entries()) {
@@ -44,7 +46,6 @@ class PackageCrashSafety : public testing::Test {
 };
 
 TEST_F(PackageCrashSafety, ExistingPackageAtTheExportNameIsNeverTouched) {
-  ScopedFileSystem use(&memory_);
   memory_.SetFile("/show/meta.xml", "<qx>meta</qx>");
   memory_.SetFile("/show/a.jpg", std::string(5000, 'a'));
   memory_.SetFile("/show/tune.mp3", std::string(700, 'm'));
@@ -54,9 +55,8 @@ TEST_F(PackageCrashSafety, ExistingPackageAtTheExportNameIsNeverTouched) {
   std::string reference;
   uint64_t total = 0;
   {
-    ScopedFileSystem scope(&faulty_);
     std::string target = "/out/show.pkg";
-    ShowPackage package;
+    ShowPackage package(faulty_);
     ASSERT_TRUE(package.WritePackage(target, "/show"));
     ASSERT_NE(target, "/out/show.pkg");
     total = faulty_.operations();
@@ -70,8 +70,7 @@ TEST_F(PackageCrashSafety, ExistingPackageAtTheExportNameIsNeverTouched) {
     std::string target = "/out/show.pkg";
     bool written;
     {
-      ScopedFileSystem scope(&faulty_);
-      ShowPackage package;
+      ShowPackage package(faulty_);
       written = package.WritePackage(target, "/show");
     }
     std::string bytes;
@@ -91,7 +90,6 @@ TEST_F(PackageCrashSafety, ExistingPackageAtTheExportNameIsNeverTouched) {
 }
 
 TEST_F(PackageCrashSafety, AppendingEntriesKeepsEitherDirectoryWithMatchingDigests) {
-  ScopedFileSystem use(&memory_);
   PackageBuilder b;
   b.Magic().DirectoryOffset();
   uint32_t a = 0, m = 0;
@@ -108,7 +106,8 @@ TEST_F(PackageCrashSafety, AppendingEntriesKeepsEitherDirectoryWithMatchingDiges
   for (uint64_t n = 1;; ++n) {
     std::string context = "operation " + std::to_string(n);
     memory_.SetFile("/p.pkg", original);
-    ShowPackage package;
+    // The package's own open file fails in turn too, as its writes do.
+    ShowPackage package(faulty_);
     ASSERT_TRUE(package.OpenPackage("/p.pkg", false));
     package.StorePending("a.jpg", "replaced", 8);
     package.StorePending("new.txt", "added text", 10);
@@ -116,12 +115,9 @@ TEST_F(PackageCrashSafety, AppendingEntriesKeepsEitherDirectoryWithMatchingDiges
     faulty_.FailOperation(n, ERROR_NOT_READY);
     bool committed;
     uint64_t used;
-    {
-      ScopedFileSystem scope(&faulty_);
-      committed = package.CommitPending();
-      used = faulty_.operations();
-    }
-    std::vector<std::string> names = CheckedEntries("/p.pkg", context);
+    committed = package.CommitPending();
+    used = faulty_.operations();
+    std::vector<std::string> names = CheckedEntries(memory_, "/p.pkg", context);
     EXPECT_TRUE(names == before || names == after) << context;
     if (committed) {
       EXPECT_EQ(names, after) << context;
@@ -138,38 +134,22 @@ TEST_F(PackageCrashSafety, AppendingEntriesKeepsEitherDirectoryWithMatchingDiges
 }
 
 TEST_F(PackageCrashSafety, RepairKeepsEveryEntryMatchingItsDigest) {
-  ScopedFileSystem use(&memory_);
-  const std::string usable =
-      "<qx><show></show><images><image onlineFilename=\"a.jpg\"/></images></qx>";
-  PackageBuilder b;
-  b.Magic().DirectoryOffset();
-  uint32_t a = 0, m = 0, m1 = 0;
-  b.StoredFile("a.jpg", "A", &a).StoredFile("meta.xml", "broken", &m);
-  b.StoredFile("meta.xml.1", usable, &m1);
-  b.DirectoryHead(3)
-      .Entry("a.jpg", a, 1, Md5BufferHex("A", 1))
-      .Entry("meta.xml", m, 6, Md5BufferHex("broken", 6))
-      .Entry("meta.xml.1", m1, static_cast<uint32_t>(usable.size()),
-             Md5BufferHex(usable.data(), usable.size()));
-  b.PointAtDirectory();
-  const std::string original = b.bytes();
+  const std::string usable = kUsableMeta;
+  const std::string original = PackageWithBrokenMeta();
 
   for (uint64_t n = 1;; ++n) {
     std::string context = "operation " + std::to_string(n);
     memory_.SetFile("/p.pkg", original);
-    ShowPackage package;
+    ShowPackage package(faulty_);
     ASSERT_TRUE(package.OpenPackage("/p.pkg", false));
     faulty_.Reset();
     faulty_.FailOperation(n, ERROR_NOT_READY);
     uint64_t used;
-    {
-      ScopedFileSystem scope(&faulty_);
-      EXPECT_EQ(package.GetMetaText(), usable) << context;
-      used = faulty_.operations();
-    }
-    std::vector<std::string> names = CheckedEntries("/p.pkg", context);
+    EXPECT_EQ(package.GetMetaText(), usable) << context;
+    used = faulty_.operations();
+    std::vector<std::string> names = CheckedEntries(memory_, "/p.pkg", context);
     ASSERT_TRUE(names.size() == 3 || names.size() == 4) << context;
-    ShowPackage reader;
+    ShowPackage reader(memory_);
     ASSERT_TRUE(reader.OpenPackage("/p.pkg", false));
     std::string current = reader.ReadEntryText("meta.xml");
     EXPECT_TRUE(names.size() == 3 ? current == "broken" : current == usable) << context;

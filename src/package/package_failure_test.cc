@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "package/show_package.h"
+#include "package/package_test_support.h"
 #include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
@@ -16,39 +17,31 @@ namespace tavirelle {
 namespace {
 
 bool Exists(const std::string& path) {
-  return RealFileSystem()->GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
+  return DefaultFileSystem().GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string Contents(const std::string& path) {
   std::string contents;
-  ScopedFileSystem real(RealFileSystem());
-  ReadWholeFile(path, &contents);
+  ReadWholeFile(DefaultFileSystem(), path, &contents);
   return contents;
 }
 
-class WriterFailure : public testing::Test {
+class WriterFailure : public ShowFolderTest {
  protected:
   void SetUp() override {
-    show_ = dir_.Join("show/");
-    ASSERT_TRUE(RealFileSystem()->CreateDirectory(show_));
-    ASSERT_TRUE(RealFileSystem()->CreateDirectory(dir_.Join("out")));
-    ASSERT_TRUE(WriteWholeFile(show_ + "meta.xml", "<qx>meta</qx>"));
-    ASSERT_TRUE(WriteWholeFile(show_ + "a.jpg", std::string(70000, 'a')));
-    ASSERT_TRUE(WriteWholeFile(show_ + "__w133_h100_a.jpg", "thumb"));
-    ASSERT_TRUE(WriteWholeFile(show_ + "tune.mp3", std::string(3000, 'm')));
+    MakeShow({{"meta.xml", "<qx>meta</qx>"},
+              {"a.jpg", std::string(70000, 'a')},
+              {"__w133_h100_a.jpg", "thumb"},
+              {"tune.mp3", std::string(3000, 'm')}});
     std::string target = Target();
-    ShowPackage package;
+    ShowPackage package(DefaultFileSystem());
     ASSERT_TRUE(package.WritePackage(target, show_));
     reference_ = Contents(target);
-    ASSERT_TRUE(RealFileSystem()->DeleteFile(target));
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(target));
   }
-  std::string Target() const { return dir_.Join("out/show.pkg"); }
   // Nothing but a complete, correct package may be left in the out folder.
   void ExpectCompleteOrNothing(bool written, const std::string& context) {
-    std::vector<FindData> found;
-    RealFileSystem()->Find(dir_.Join("out/*"), &found);
-    size_t files = 0;
-    for (const FindData& f : found) files += f.IsFolder() ? 0 : 1;
+    size_t files = OutFiles().size();
     if (written) {
       EXPECT_EQ(files, 1u) << context;
       EXPECT_TRUE(Contents(Target()) == reference_) << context;
@@ -57,8 +50,6 @@ class WriterFailure : public testing::Test {
     }
   }
 
-  TempDir dir_;
-  std::string show_;
   std::string reference_;
 };
 
@@ -66,21 +57,19 @@ TEST_F(WriterFailure, EveryOperationFailingInTurnLeavesNoPartialPackage) {
   FaultInjectingFileSystem faulty;
   uint64_t total = 0;
   {
-    ScopedFileSystem scope(&faulty);
     std::string target = Target();
-    ShowPackage package;
+    ShowPackage package(faulty);
     ASSERT_TRUE(package.WritePackage(target, show_));
     total = faulty.operations();
   }
-  ASSERT_TRUE(RealFileSystem()->DeleteFile(Target()));
+  ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()));
   ASSERT_GT(total, 10u);
   for (uint64_t n = 1; n <= total + 1; ++n) {
     faulty.Reset();
     faulty.FailOperation(n, ERROR_NOT_READY);
     bool written;
-    ShowPackage package;
+    ShowPackage package(faulty);
     {
-      ScopedFileSystem scope(&faulty);
       std::string target = Target();
       written = package.WritePackage(target, show_);
     }
@@ -89,9 +78,9 @@ TEST_F(WriterFailure, EveryOperationFailingInTurnLeavesNoPartialPackage) {
       EXPECT_NE(package.WriteStatus(false), S_OK);
     }
     if (written) {
-      EXPECT_EQ(RealFileSystem()->GetFileAttributes(Target()) & FILE_ATTRIBUTE_READONLY, 0u);
-      RealFileSystem()->SetFileAttributes(Target(), 0);
-      RealFileSystem()->DeleteFile(Target());
+      EXPECT_EQ(DefaultFileSystem().GetFileAttributes(Target()) & FILE_ATTRIBUTE_READONLY, 0u);
+      DefaultFileSystem().SetFileAttributes(Target(), 0);
+      DefaultFileSystem().DeleteFile(Target());
     }
   }
 }
@@ -103,10 +92,9 @@ TEST_F(WriterFailure, FullDiskAfterAnyNumberOfBytes) {
   for (uint64_t limit = 0; limit < needed; limit += limit < 200 || limit + 200 > needed ? 1 : 997) {
     faulty.Reset();
     faulty.SetDiskFullAfter(limit);
-    ShowPackage package;
+    ShowPackage package(faulty);
     bool written;
     {
-      ScopedFileSystem scope(&faulty);
       std::string target = Target();
       written = package.WritePackage(target, show_);
     }
@@ -118,8 +106,7 @@ TEST_F(WriterFailure, FullDiskAfterAnyNumberOfBytes) {
   }
   faulty.Reset();
   faulty.SetDiskFullAfter(needed);
-  ShowPackage package;
-  ScopedFileSystem scope(&faulty);
+  ShowPackage package(faulty);
   std::string target = Target();
   EXPECT_TRUE(package.WritePackage(target, show_)) << package.lastError();
   EXPECT_TRUE(Contents(Target()) == reference_);
@@ -127,9 +114,8 @@ TEST_F(WriterFailure, FullDiskAfterAnyNumberOfBytes) {
 
 TEST_F(WriterFailure, WriteProtectedAndAccessDeniedGiveTheirStatus) {
   FaultInjectingFileSystem faulty;
-  ScopedFileSystem scope(&faulty);
   faulty.SetWriteProtected(true);
-  ShowPackage package;
+  ShowPackage package(faulty);
   std::string target = Target();
   EXPECT_FALSE(package.WritePackage(target, show_));
   EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070013));
@@ -154,37 +140,36 @@ TEST_F(WriterFailure, WriteProtectedAndAccessDeniedGiveTheirStatus) {
 
 TEST_F(WriterFailure, WriteProtectionPartWayLeavesOnlyATemporaryThatNeverOpens) {
   FaultInjectingFileSystem faulty;
-  ScopedFileSystem scope(&faulty);
   // Some operation after the file was created fails as write-protected: the
   // medium refuses both the rest of the package and its removal. What stays
   // is the temporary file, never a file under the package's name.
   uint64_t before = 0;
   {
     std::string target = Target();
-    ShowPackage probe;
+    ShowPackage probe(faulty);
     faulty.Reset();
     ASSERT_TRUE(probe.WritePackage(target, show_));
     before = faulty.operations();
-    ASSERT_TRUE(RealFileSystem()->DeleteFile(Target()));
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()));
   }
   bool leftBehind = false;
   for (uint64_t n = 1; n <= before && !leftBehind; ++n) {
     faulty.Reset();
     faulty.FailOperation(n, ERROR_WRITE_PROTECT);
-    ShowPackage package;
+    ShowPackage package(faulty);
     std::string target = Target();
     if (package.WritePackage(target, show_)) {
-      RealFileSystem()->DeleteFile(Target());
+      DefaultFileSystem().DeleteFile(Target());
       continue;
     }
     EXPECT_FALSE(Exists(Target())) << n;
     std::vector<FindData> found;
-    RealFileSystem()->Find(dir_.Join("out/.show.pkg.tavirelle-partial-*"), &found);
+    DefaultFileSystem().Find(dir_.Join("out/.show.pkg.tavirelle-partial-*"), &found);
     for (const FindData& partial : found) {
       leftBehind = true;
       EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070013));
       faulty.Reset();
-      ShowPackage reader;
+      ShowPackage reader(DefaultFileSystem());
       std::string path = dir_.Join("out/" + partial.name);
       EXPECT_FALSE(reader.OpenPackage(path, false));
       // Cut before the magic or before the directory: either way unusable.
@@ -197,9 +182,8 @@ TEST_F(WriterFailure, WriteProtectionPartWayLeavesOnlyATemporaryThatNeverOpens) 
 
 TEST_F(WriterFailure, SourceThatCannotBeReadFailsTheWholeWrite) {
   FaultInjectingFileSystem faulty;
-  ScopedFileSystem scope(&faulty);
   faulty.DenyAccess("tune.mp3");
-  ShowPackage package;
+  ShowPackage package(faulty);
   std::string target = Target();
   EXPECT_FALSE(package.WritePackage(target, show_));
   EXPECT_EQ(package.WriteStatus(false), E_ACCESSDENIED);
@@ -218,21 +202,10 @@ TEST_F(WriterFailure, SourceThatCannotBeReadFailsTheWholeWrite) {
 class RepairFailure : public testing::Test {
  protected:
   void SetUp() override {
-    usable_ = "<qx><show></show><images><image onlineFilename=\"a.jpg\"/></images></qx>";
-    PackageBuilder b;
-    b.Magic().DirectoryOffset();
-    uint32_t a = 0, m = 0, m1 = 0;
-    b.StoredFile("a.jpg", "A", &a).StoredFile("meta.xml", "broken", &m);
-    b.StoredFile("meta.xml.1", usable_, &m1);
-    b.DirectoryHead(3)
-        .Entry("a.jpg", a, 1, Md5BufferHex("A", 1))
-        .Entry("meta.xml", m, 6, Md5BufferHex("broken", 6))
-        .Entry("meta.xml.1", m1, static_cast<uint32_t>(usable_.size()),
-               Md5BufferHex(usable_.data(), usable_.size()));
-    b.PointAtDirectory();
-    original_ = b.bytes();
-    ASSERT_TRUE(b.WriteTo(Path()));
-    ShowPackage package;
+    usable_ = kUsableMeta;
+    original_ = PackageWithBrokenMeta();
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_));
+    ShowPackage package(DefaultFileSystem());
     ASSERT_TRUE(package.OpenPackage(Path(), true));
     repaired_ = Contents(Path());
     ASSERT_NE(repaired_, original_);
@@ -242,7 +215,7 @@ class RepairFailure : public testing::Test {
   // After a failed or successful repair the package opens, with either the
   // previous directory or the repaired one, and its description is usable.
   void ExpectOpensEitherWay(const std::string& context) {
-    ShowPackage reader;
+    ShowPackage reader(DefaultFileSystem());
     ASSERT_TRUE(reader.OpenPackage(Path(), false)) << context;
     size_t count = reader.entries().size();
     EXPECT_TRUE(count == 3 || count == 4) << context;
@@ -263,15 +236,14 @@ class RepairFailure : public testing::Test {
 TEST_F(RepairFailure, EveryOperationFailingInTurnKeepsThePackageOpenable) {
   FaultInjectingFileSystem faulty;
   for (uint64_t n = 1;; ++n) {
-    ASSERT_TRUE(WriteWholeFile(Path(), original_));
-    ShowPackage package;
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_));
+    ShowPackage package(faulty);
     ASSERT_TRUE(package.OpenPackage(Path(), false));
     faulty.Reset();
     faulty.FailOperation(n, ERROR_NOT_READY);
     std::string text;
     uint64_t used = 0;
     {
-      ScopedFileSystem scope(&faulty);
       text = package.GetMetaText();
       used = faulty.operations();
     }
@@ -279,7 +251,7 @@ TEST_F(RepairFailure, EveryOperationFailingInTurnKeepsThePackageOpenable) {
     ExpectOpensEitherWay(context);
     if (package.IsOpen()) {
       // What the object believes matches what the file says.
-      ShowPackage reader;
+      ShowPackage reader(DefaultFileSystem());
       ASSERT_TRUE(reader.OpenPackage(Path(), false));
       EXPECT_EQ(package.entries().size(), reader.entries().size()) << context << " of " << used;
     }
@@ -294,14 +266,13 @@ TEST_F(RepairFailure, FullDiskLeavesThePreviousDirectory) {
   // which overwrite bytes already on the medium and cannot run out of room
   // on a real disk.
   for (uint64_t limit = 0; limit + 6 <= appended; ++limit) {
-    ASSERT_TRUE(WriteWholeFile(Path(), original_));
-    ShowPackage package;
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_));
+    ShowPackage package(faulty);
     ASSERT_TRUE(package.OpenPackage(Path(), false));
     faulty.Reset();
     faulty.SetDiskFullAfter(limit);
     std::string text;
     {
-      ScopedFileSystem scope(&faulty);
       text = package.GetMetaText();
     }
     EXPECT_EQ(text, usable_);
@@ -311,10 +282,9 @@ TEST_F(RepairFailure, FullDiskLeavesThePreviousDirectory) {
 }
 
 TEST_F(RepairFailure, ReadOnlyPackageIsClosedButUnchanged) {
-  ASSERT_TRUE(WriteWholeFile(Path(), original_));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_));
   FaultInjectingFileSystem faulty;
-  ScopedFileSystem scope(&faulty);
-  ShowPackage package;
+  ShowPackage package(faulty);
   ASSERT_TRUE(package.OpenPackage(Path(), false));
   faulty.SetWriteProtected(true);
   EXPECT_EQ(package.GetMetaText(), usable_);

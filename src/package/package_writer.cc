@@ -32,11 +32,11 @@ const char* WriteErrorText(int32_t error) {
 // Removes a package that was not completed. The read-only mark set while
 // writing would make the deletion fail, so it is cleared first (twice if
 // need be: a medium that refused once may not refuse again).
-void RemovePartialPackage(const std::string& path) {
+void RemovePartialPackage(FileSystem& fs, const std::string& path) {
   for (int attempt = 0; attempt < 2; ++attempt) {
-    SetReadOnly(path, false);
-    if (GetFileSystem()->DeleteFile(path)) return;
-    if (!PathExists(path)) return;
+    SetReadOnly(fs, path, false);
+    if (fs.DeleteFile(path)) return;
+    if (!PathExists(fs, path)) return;
   }
 }
 
@@ -54,10 +54,10 @@ std::string PartialPackageName(const std::string& target) {
 
 // Creates the temporary file exclusively: a file already at a name (one that
 // another writer chose) is never written over.
-std::string CreatePartialPackage(const std::string& target) {
+std::string CreatePartialPackage(FileSystem& fs, const std::string& target) {
   for (int attempt = 0; attempt < 8; ++attempt) {
     std::string path = PartialPackageName(target);
-    if (GetFileSystem()->Open(path, GENERIC_WRITE, Disposition::kCreateNew)) return path;
+    if (fs.Open(path, GENERIC_WRITE, Disposition::kCreateNew)) return path;
     DWORD error = GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
   }
@@ -68,12 +68,12 @@ std::string CreatePartialPackage(const std::string& target) {
 // name when `target` is taken, never replacing a file: the unique name is
 // chosen at the moment of publishing. Returns the name used, or the empty
 // text with the platform's error.
-std::string PublishPackage(const std::string& partial, const std::string& target) {
+std::string PublishPackage(FileSystem& fs, const std::string& partial, const std::string& target) {
   std::string name = target;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    if (PathExists(name)) name = MakeUniqueName(target);
+    if (PathExists(fs, name)) name = MakeUniqueName(fs, target);
     if (name.empty()) break;
-    if (GetFileSystem()->MoveFile(partial, name, false)) return name;
+    if (fs.MoveFile(partial, name, IfExists::kFail)) return name;
     DWORD error = GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return {};
   }
@@ -83,7 +83,7 @@ std::string PublishPackage(const std::string& partial, const std::string& target
 
 }  // namespace
 
-bool ListPackageSources(const std::string& dataFolder, std::vector<PackageSource>* sources,
+bool ListPackageSources(FileSystem& fs, const std::string& dataFolder, std::vector<PackageSource>* sources,
                         DWORD* error) {
   sources->clear();
   *error = 0;
@@ -93,7 +93,7 @@ bool ListPackageSources(const std::string& dataFolder, std::vector<PackageSource
   for (const char* pattern : {"*.swf", "*.mp3", "*.jpg", "*.xml"}) {
     SetLastError(0);
     std::vector<FindData> found;
-    if (!GetFileSystem()->Find(folder + pattern, &found)) {
+    if (!fs.Find(folder + pattern, &found)) {
       // "No such files" is an empty list; a listing that failed would
       // silently leave files out of the package.
       DWORD why = GetLastError();
@@ -147,7 +147,7 @@ bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& d
 
   std::vector<PackageSource> sources;
   DWORD listError = 0;
-  if (!ListPackageSources(dataFolder, &sources, &listError)) return fail(listError);
+  if (!ListPackageSources(fs_, dataFolder, &sources, &listError)) return fail(listError);
   // A show that cannot fit is refused before anything is written; the check
   // while copying catches files that grow meanwhile.
   if (PackageSizeOf(sources) > kMaxPackageSize) return fail(ERROR_FILE_TOO_LARGE);
@@ -158,13 +158,13 @@ bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& d
   DWORD sourceError = 0;
   bool written = false;
   try {
-    partial = CreatePartialPackage(exportFilename);
+    partial = CreatePartialPackage(fs_, exportFilename);
     if (partial.empty()) throw StreamError{StreamError::kOpenFailed};
     guard = std::make_unique<PartialFileGuard>(partial);
     {
-      file_io stream(partial, true, false, true);
+      file_io stream(fs_, partial, true, false, true);
       // Read-only while incomplete, so that nothing else writes into it.
-      SetReadOnly(partial, true);
+      SetReadOnly(fs_, partial, true);
 
       WriteTextRecord(stream, kTagMagic, kPackageMagic);
       uint32_t offsetPosition = stream.tell();
@@ -209,8 +209,8 @@ bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& d
     if (written) {
       // A medium that refused once may not refuse again; a package left
       // read-only could not be repaired later.
-      if (!SetReadOnly(partial, false)) SetReadOnly(partial, false);
-      std::string published = PublishPackage(partial, exportFilename);
+      if (!SetReadOnly(fs_, partial, false)) SetReadOnly(fs_, partial, false);
+      std::string published = PublishPackage(fs_, partial, exportFilename);
       if (published.empty()) {
         fail(GetLastError());
         written = false;
@@ -221,11 +221,11 @@ bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& d
   } catch (const StreamError&) {
     fail(GetLastError());
     // A write-protected medium refuses the deletion as well.
-    if (!partial.empty() && lastError_ != 19) RemovePartialPackage(partial);
+    if (!partial.empty() && lastError_ != 19) RemovePartialPackage(fs_, partial);
     return false;
   } catch (...) {
     // Out of memory: the caller reports it, but no partial package stays.
-    if (!partial.empty()) RemovePartialPackage(partial);
+    if (!partial.empty()) RemovePartialPackage(fs_, partial);
     throw;
   }
 
@@ -233,7 +233,7 @@ bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& d
   // whole; the platform's error tells why.
   if (sourceFailed) fail(sourceError);
   if (!written) {
-    RemovePartialPackage(partial);
+    RemovePartialPackage(fs_, partial);
     return false;
   }
   return true;

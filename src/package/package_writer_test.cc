@@ -8,9 +8,9 @@
 #include <random>
 
 #include "package/show_package.h"
+#include "package/package_test_support.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
-#include "testing/temp_dir.h"
 #include "util/file_utils.h"
 #include "util/md5.h"
 
@@ -44,17 +44,17 @@ class StandInFileSystem final : public FileSystem {
       }
       return std::make_unique<LargeFile>(large->actual, &bytes_served);
     }
-    bool creates = disposition != Disposition::kOpenExisting && !PathExists(path);
+    bool creates = disposition != Disposition::kOpenExisting && !PathExists(*real_, path);
     auto file = real_->Open(path, access, disposition);
     if (file && creates && on_create) on_create(path);
     return file;
   }
-  bool CopyFile(const std::string& from, const std::string& to, bool fail) override {
-    return real_->CopyFile(from, to, fail);
+  bool CopyFile(const std::string& from, const std::string& to, IfExists if_exists) override {
+    return real_->CopyFile(from, to, if_exists);
   }
   bool DeleteFile(const std::string& path) override { return real_->DeleteFile(path); }
-  bool MoveFile(const std::string& from, const std::string& to, bool replace) override {
-    return real_->MoveFile(from, to, replace);
+  bool MoveFile(const std::string& from, const std::string& to, IfExists if_exists) override {
+    return real_->MoveFile(from, to, if_exists);
   }
   bool CreateDirectory(const std::string& path) override {
     return real_->CreateDirectory(path);
@@ -128,45 +128,27 @@ class StandInFileSystem final : public FileSystem {
     return nullptr;
   }
 
-  FileSystem* real_ = RealFileSystem();
+  FileSystem* real_ = &DefaultFileSystem();
   std::vector<Large> large_;
 };
 
-class PackageWriter : public testing::Test {
+class PackageWriter : public ShowFolderTest {
  protected:
   void SetUp() override {
-    show_ = dir_.Join("show/");
-    ASSERT_TRUE(RealFileSystem()->CreateDirectory(show_));
-    ASSERT_TRUE(RealFileSystem()->CreateDirectory(dir_.Join("out")));
-    ASSERT_TRUE(WriteWholeFile(show_ + "meta.xml", "<qx>meta</qx>"));
-    ASSERT_TRUE(WriteWholeFile(show_ + "a.jpg", std::string(7000, 'a')));
+    MakeShow({{"meta.xml", "<qx>meta</qx>"}, {"a.jpg", std::string(7000, 'a')}});
   }
-  std::string Target() const { return dir_.Join("out/show.pkg"); }
-  std::vector<std::string> OutFiles() const {
-    std::vector<FindData> found;
-    RealFileSystem()->Find(dir_.Join("out/*"), &found);
-    std::vector<std::string> names;
-    for (const FindData& f : found) {
-      if (!f.IsFolder()) names.push_back(f.name);
-    }
-    return names;
-  }
-
-  TempDir dir_;
-  std::string show_;
 };
 
 TEST_F(PackageWriter, ShowBeyondFourGigabytesIsRefusedBeforeAnythingIsWritten) {
   StandInFileSystem fs;
   fs.AddLarge("big1.jpg", 2500000000u, 2500000000u);
   fs.AddLarge("big2.jpg", 2500000000u, 2500000000u);
-  ScopedFileSystem scope(&fs);
   std::vector<PackageSource> sources;
   DWORD error = 0;
-  ASSERT_TRUE(ListPackageSources(show_, &sources, &error));
+  ASSERT_TRUE(ListPackageSources(fs, show_, &sources, &error));
   EXPECT_GT(PackageSizeOf(sources), 5000000000u);
 
-  ShowPackage package;
+  ShowPackage package(fs);
   std::string target = Target();
   EXPECT_FALSE(package.WritePackage(target, show_));
   EXPECT_EQ(package.lastError(), static_cast<int32_t>(ERROR_FILE_TOO_LARGE));
@@ -181,8 +163,7 @@ TEST_F(PackageWriter, FileThatGrewPastTheLimitFailsTheWriteAndLeavesNothing) {
   // put the package's offsets past 32 bits.
   StandInFileSystem fs;
   fs.AddLarge("grown.jpg", 100, 0xFFFFFFF0u);
-  ScopedFileSystem scope(&fs);
-  ShowPackage package;
+  ShowPackage package(fs);
   std::string target = Target();
   EXPECT_FALSE(package.WritePackage(target, show_));
   EXPECT_EQ(package.lastError(), static_cast<int32_t>(ERROR_FILE_TOO_LARGE));
@@ -191,16 +172,16 @@ TEST_F(PackageWriter, FileThatGrewPastTheLimitFailsTheWriteAndLeavesNothing) {
 }
 
 TEST_F(PackageWriter, PlannedSizeIsTheWrittenSize) {
-  ASSERT_TRUE(WriteWholeFile(show_ + "__w133_h100_a.jpg", "thumb"));
-  ASSERT_TRUE(WriteWholeFile(show_ + "tune.mp3", std::string(3000, 'm')));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "__w133_h100_a.jpg", "thumb"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "tune.mp3", std::string(3000, 'm')));
   std::vector<PackageSource> sources;
   DWORD error = 0;
-  ASSERT_TRUE(ListPackageSources(show_, &sources, &error));
-  ShowPackage package;
+  ASSERT_TRUE(ListPackageSources(DefaultFileSystem(), show_, &sources, &error));
+  ShowPackage package(DefaultFileSystem());
   std::string target = Target();
   ASSERT_TRUE(package.WritePackage(target, show_));
   uint64_t written = 0;
-  ASSERT_TRUE(RealFileSystem()->Open(target, GENERIC_READ, Disposition::kOpenExisting)
+  ASSERT_TRUE(DefaultFileSystem().Open(target, GENERIC_READ, Disposition::kOpenExisting)
                   ->Size(&written));
   EXPECT_EQ(PackageSizeOf(sources), written);
 }
@@ -211,8 +192,8 @@ TEST_F(PackageWriter, FilesOfSeveralChunksAreDigestedWhole) {
   std::string big(kCopyChunk * 2 + 12345, '\0');
   std::mt19937 random(7);
   for (char& c : big) c = static_cast<char>(random());
-  ASSERT_TRUE(WriteWholeFile(show_ + "big.jpg", big));
-  ShowPackage package;
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "big.jpg", big));
+  ShowPackage package(DefaultFileSystem());
   std::string target = Target();
   ASSERT_TRUE(package.WritePackage(target, show_));
   ASSERT_TRUE(package.OpenPackage(target, false));
@@ -232,15 +213,14 @@ TEST_F(PackageWriter, NameTakenWhileWritingGetsTheNextFreeNameAndIsKept) {
   fs.on_create = [&](const std::string& path) {
     if (path.find(kPartialPackageMarker) == std::string::npos) return;
     EXPECT_EQ(FileNameOf(path).rfind(".show.pkg.tavirelle-partial-", 0), 0u) << path;
-    ASSERT_TRUE(WriteWholeFile(Target(), "theirs"));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Target(), "theirs"));
   };
-  ScopedFileSystem scope(&fs);
-  ShowPackage package;
+  ShowPackage package(fs);
   std::string target = Target();
   ASSERT_TRUE(package.WritePackage(target, show_));
   EXPECT_EQ(target, dir_.Join("out/show (2).pkg"));
   std::string theirs;
-  ASSERT_TRUE(ReadWholeFile(Target(), &theirs));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), Target(), &theirs));
   EXPECT_EQ(theirs, "theirs");
   EXPECT_TRUE(package.OpenPackage(target, false));
   EXPECT_EQ(OutFiles().size(), 2u);

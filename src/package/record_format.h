@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "package/streams.h"
+#include "platform/file_system.h"
 
 namespace tavirelle {
 
@@ -116,7 +117,7 @@ bool WriteDirectoryOffset(file_io& stream, uint32_t position, uint32_t directory
 
 // Reads the directory of the package at `path` into `entries`. `why`
 // (optional) receives the reason of a failure.
-bool ReadDirectory(const std::string& path, std::vector<PackageEntry>& entries,
+bool ReadDirectory(FileSystem& fs, const std::string& path, std::vector<PackageEntry>& entries,
                    PackageOpenError* why = nullptr);
 
 // Positions `stream` at the data of the stored file whose outer record starts

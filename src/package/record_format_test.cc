@@ -35,15 +35,15 @@ std::string StoredFile(const std::string& name, const std::string& data) {
 TEST(PackageLayout, WriterOutputForASmallFolderIsExact) {
   TempDir dir;
   std::string show = dir.Join("show/");
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(show));
-  ASSERT_TRUE(WriteWholeFile(show + "meta.xml", "<qx/>"));
-  ASSERT_TRUE(WriteWholeFile(show + "photo.jpg", "JPEG"));
-  ASSERT_TRUE(WriteWholeFile(show + "__w133_h100_photo.jpg", "T"));
-  ASSERT_TRUE(WriteWholeFile(show + "notes.txt", "not packed"));
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(show + "sub"));
-  ASSERT_TRUE(WriteWholeFile(show + "sub/deep.jpg", "not packed"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "meta.xml", "<qx/>"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "photo.jpg", "JPEG"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "__w133_h100_photo.jpg", "T"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "notes.txt", "not packed"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show + "sub"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "sub/deep.jpg", "not packed"));
 
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   std::string target = dir.Join("show.pkg");
   ASSERT_TRUE(package.WritePackage(target, show));
   EXPECT_EQ(target, dir.Join("show.pkg"));
@@ -62,16 +62,16 @@ TEST(PackageLayout, WriterOutputForASmallFolderIsExact) {
   expected += TextRecord(0x50, "meta.xml") + Int32Record(0x51, 89) + Int32Record(0x52, 5) +
               TextRecord(0x53, "06d0e48a7942733e26a13233e2012552");
   std::string actual;
-  ASSERT_TRUE(ReadWholeFile(target, &actual));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), target, &actual));
   EXPECT_EQ(actual, expected);
   // Complete packages are writable again, so that a repair can append.
-  EXPECT_EQ(GetFileSystem()->GetFileAttributes(target) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(DefaultFileSystem().GetFileAttributes(target) & FILE_ATTRIBUTE_READONLY, 0u);
 }
 
 TEST(ReadRecord, UnknownTypeConsumesOnlyTheHeader) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(dir.Join("f"), Bytes({0x41, 7, 1, 2, 3})));
-  file_io file(dir.Join("f"), false, false, false);
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), Bytes({0x41, 7, 1, 2, 3})));
+  file_io file(DefaultFileSystem(), dir.Join("f"), false, false, false);
   uint8_t header[10] = {};
   dynamic_buffer payload(1024);
   EXPECT_EQ(ReadRecord(file, header, payload), 2u);
@@ -81,8 +81,8 @@ TEST(ReadRecord, UnknownTypeConsumesOnlyTheHeader) {
 TEST(ReadRecord, LongTextGrowsTheBufferAndIsTerminated) {
   TempDir dir;
   std::string name(2000, 'n');
-  ASSERT_TRUE(WriteWholeFile(dir.Join("f"), TextRecord(0x50, name)));
-  file_io file(dir.Join("f"), false, false, false);
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), TextRecord(0x50, name)));
+  file_io file(DefaultFileSystem(), dir.Join("f"), false, false, false);
   uint8_t header[10] = {};
   dynamic_buffer payload(1024);
   EXPECT_EQ(ReadRecord(file, header, payload), 2004u);
@@ -107,8 +107,8 @@ TEST(ReadRecord, LengthsPastTheEndFailWithoutGrowingTheBuffer) {
       {Bytes({0x4C}), 0},
   };
   for (const Case& c : cases) {
-    ASSERT_TRUE(WriteWholeFile(dir.Join("f"), c.bytes));
-    file_io file(dir.Join("f"), false, false, false);
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), c.bytes));
+    file_io file(DefaultFileSystem(), dir.Join("f"), false, false, false);
     uint8_t header[10] = {};
     dynamic_buffer payload(1024);
     EXPECT_EQ(ReadRecord(file, header, payload), c.result) << c.bytes.size();
@@ -245,12 +245,12 @@ class ReadDirectoryRejects : public testing::TestWithParam<size_t> {};
 TEST_P(ReadDirectoryRejects, WithItsReason) {
   Rejection c = Rejections()[GetParam()];
   TempDir dir;
-  ASSERT_TRUE(c.package.WriteTo(dir.Join("p")));
+  ASSERT_TRUE(c.package.WriteTo(DefaultFileSystem(), dir.Join("p")));
   std::vector<PackageEntry> entries;
   PackageOpenError why = PackageOpenError::kNone;
-  EXPECT_FALSE(ReadDirectory(dir.Join("p"), entries, &why)) << c.what;
+  EXPECT_FALSE(ReadDirectory(DefaultFileSystem(), dir.Join("p"), entries, &why)) << c.what;
   EXPECT_EQ(why, c.why) << c.what;
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   EXPECT_FALSE(package.OpenPackage(dir.Join("p"), false)) << c.what;
   EXPECT_FALSE(package.IsOpen());
   EXPECT_EQ(package.openError(), c.why) << c.what;
@@ -267,9 +267,9 @@ TEST(ReadDirectory, ReadsEveryEntryInFileOrder) {
   b.StoredFile("a.jpg", "aa", &a).StoredFile("c.jpg", "ccc", &c);
   b.DirectoryHead(2).Entry(std::string(2000, 'x'), a, 2, "m1").Entry("c.jpg", c, 3, "m2");
   b.PointAtDirectory();
-  ASSERT_TRUE(b.WriteTo(dir.Join("p")));
+  ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
   std::vector<PackageEntry> entries;
-  ASSERT_TRUE(ReadDirectory(dir.Join("p"), entries));
+  ASSERT_TRUE(ReadDirectory(DefaultFileSystem(), dir.Join("p"), entries));
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[0].name, std::string(2000, 'x'));
   EXPECT_EQ(entries[0].offset, a);
@@ -287,17 +287,17 @@ TEST(WriteDirectory, MovesTheDirectoryOffsetOnlyBehindTheExactMagic) {
     uint32_t at = 0;
     b.StoredFile("a.jpg", "aa", &at).DirectoryHead(1).Entry("a.jpg", at, 2, "m");
     b.PointAtDirectory();
-    ASSERT_TRUE(b.WriteTo(dir.Join("p")));
+    ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
     uint32_t end = 0;
     {
-      file_io stream(dir.Join("p"), true, false, false);
+      file_io stream(DefaultFileSystem(), dir.Join("p"), true, false, false);
       end = stream.seek_end();
       std::vector<PackageEntry> entries(1);
       entries[0].name = "b.jpg";
       ASSERT_NE(WriteDirectory(stream, entries), 0u);
     }
     std::string after;
-    ASSERT_TRUE(ReadWholeFile(dir.Join("p"), &after));
+    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("p"), &after));
     std::string expected = b.bytes();
     if (magic.size() == 14) expected.replace(20, 4, U32(end));
     EXPECT_EQ(after.substr(0, end), expected) << magic.size();
@@ -308,9 +308,9 @@ TEST(ReadDirectory, MissingFileIsUnreadable) {
   TempDir dir;
   std::vector<PackageEntry> entries;
   PackageOpenError why = PackageOpenError::kNone;
-  EXPECT_FALSE(ReadDirectory(dir.Join("none"), entries, &why));
+  EXPECT_FALSE(ReadDirectory(DefaultFileSystem(), dir.Join("none"), entries, &why));
   EXPECT_EQ(why, PackageOpenError::kUnreadable);
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   EXPECT_FALSE(package.OpenPackage(dir.Join("none"), false));
   EXPECT_EQ(package.openError(), PackageOpenError::kMissing);
 }

@@ -38,7 +38,7 @@ int64_t VersionNumber(const std::string& name) {
 
 }  // namespace
 
-ShowPackage::ShowPackage() = default;
+ShowPackage::ShowPackage(FileSystem& fs) : fs_(fs) {}
 ShowPackage::~ShowPackage() = default;
 
 const PackageEntry* ShowPackage::FindEntry(const std::string& name) const {
@@ -58,11 +58,11 @@ bool ShowPackage::OpenPackage(const std::string& path, bool validateMeta) {
   packageFile_.reset();
   path_ = path;
   openError_ = PackageOpenError::kMissing;
-  if (!PathExists(path)) return false;
-  bool read = ReadDirectory(path, entries_, &openError_);
+  if (!PathExists(fs_, path)) return false;
+  bool read = ReadDirectory(fs_, path, entries_, &openError_);
   IndexEntries();
   if (!read) return false;
-  auto file = std::make_unique<file_io>(path, false, false, false);
+  auto file = std::make_unique<file_io>(fs_, path, false, false, false);
   if (!file->is_open()) {
     openError_ = PackageOpenError::kUnreadable;
     return false;
@@ -135,7 +135,7 @@ class ShowPackage::StringSink final : public EntrySink {
 // standing at the target instead of writing into the file it points to.
 class ShowPackage::FileSink final : public EntrySink {
  public:
-  explicit FileSink(const std::string& path) : path_(path) {}
+  FileSink(FileSystem& fs, const std::string& path) : fs_(fs), path_(path) {}
 
   const EntrySave& outcome() const { return outcome_; }
 
@@ -191,8 +191,7 @@ class ShowPackage::FileSink final : public EntrySink {
   // target's place when it succeeds; removes it otherwise.
   template <class Fill>
   bool Write(Fill fill) {
-    FileSystem* fs = GetFileSystem();
-    DWORD attributes = fs->GetFileAttributes(path_);
+    DWORD attributes = fs_.GetFileAttributes(path_);
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
       // Replacing a read-only file fails, as it would in place.
@@ -200,19 +199,20 @@ class ShowPackage::FileSink final : public EntrySink {
       return false;
     }
     std::string temporary = TemporaryNameBeside(path_);
-    auto file = fs->Open(temporary, GENERIC_WRITE, Disposition::kCreateNew);
+    auto file = fs_.Open(temporary, GENERIC_WRITE, Disposition::kCreateNew);
     if (!Written(file != nullptr)) return false;
     bool ok = fill(*file);
     ok = Written(file->Close()) && ok;
-    ok = ok && Written(fs->MoveFile(temporary, path_, true));
+    ok = ok && Written(fs_.MoveFile(temporary, path_, IfExists::kReplace));
     if (!ok) {
-      fs->DeleteFile(temporary);
+      fs_.DeleteFile(temporary);
       return false;
     }
     outcome_ = {EntrySaveResult::kSaved, 0};
     return true;
   }
 
+  FileSystem& fs_;
   std::string path_;
   EntrySave outcome_;
 };
@@ -343,7 +343,7 @@ void ShowPackage::StorePending(const std::string& name, const void* data, uint32
 bool ShowPackage::CommitPending() {
   if (!IsOpen()) return false;
   packageFile_.reset();
-  file_io stream(path_, true, false, false);
+  file_io stream(fs_, path_, true, false, false);
   if (!stream.is_open()) return false;
 
   std::vector<PackageEntry> previous = entries_;
@@ -389,16 +389,16 @@ bool ShowPackage::CommitPending() {
     // The data may or may not have reached the medium: believe the file.
     ok = false;
     std::vector<PackageEntry> onDisk;
-    entries_ = ReadDirectory(path_, onDisk) ? std::move(onDisk) : std::move(previous);
+    entries_ = ReadDirectory(fs_, path_, onDisk) ? std::move(onDisk) : std::move(previous);
   }
   IndexEntries();
-  auto file = std::make_unique<file_io>(path_, false, false, false);
+  auto file = std::make_unique<file_io>(fs_, path_, false, false, false);
   if (file->is_open()) packageFile_ = std::move(file);
   return ok;
 }
 
 EntrySave ShowPackage::SaveEntry(const std::string& name, const std::string& path) {
-  FileSink sink(path);
+  FileSink sink(fs_, path);
   ReadEntryInto(name, sink);
   return sink.outcome();
 }

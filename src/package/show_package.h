@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "package/record_format.h"
+#include "platform/file_system.h"
 #include "package/streams.h"
 #include "tavirelle/types.h"
 
@@ -44,7 +45,7 @@ struct PackageSource {
 // The files WritePackage stores from `dataFolder`, in its order: the
 // top-level "*.swf", "*.mp3", "*.jpg" and "*.xml" files. False, with the
 // platform's error in *error, when a listing failed.
-bool ListPackageSources(const std::string& dataFolder, std::vector<PackageSource>* sources,
+bool ListPackageSources(FileSystem& fs, const std::string& dataFolder, std::vector<PackageSource>* sources,
                         DWORD* error);
 // The bytes of the package those files make; more than kMaxPackageSize
 // cannot be written.
@@ -52,7 +53,10 @@ uint64_t PackageSizeOf(const std::vector<PackageSource>& sources);
 
 class ShowPackage {
  public:
-  ShowPackage();
+  // Reads and writes packages and entries through `fs`, which must outlive
+  // the object.
+  explicit ShowPackage(FileSystem& fs);
+  FileSystem& file_system() const { return fs_; }
   ~ShowPackage();
   ShowPackage(const ShowPackage&) = delete;
   ShowPackage& operator=(const ShowPackage&) = delete;
@@ -149,6 +153,7 @@ class ShowPackage {
   // Rebuilds the name index after the directory changed.
   void IndexEntries();
 
+  FileSystem& fs_;
   int32_t lastError_ = 0;
   std::string lastErrorText_;
   std::vector<PackageEntry> entries_;

@@ -59,8 +59,8 @@ TEST_P(ReadEntryNames, FindTheEntryTheShowMeans) {
   std::vector<StoredItem> items = {{"other.jpg", "other.jpg"}};
   for (const char* name : c.present) items.push_back({name, name});
   TempDir dir;
-  ASSERT_TRUE(BuildPackage(items).WriteTo(dir.Join("p")));
-  ShowPackage package;
+  ASSERT_TRUE(BuildPackage(items).WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   std::string data;
   if (c.read == nullptr) {
@@ -100,8 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ReadEntry, OnlyTheFirstOfTwoEqualNamesIsTried) {
   TempDir dir;
   PackageBuilder b = BuildPackage({{"a.jpg", "first"}, {"a.jpg", "second"}});
-  ASSERT_TRUE(b.WriteTo(dir.Join("p")));
-  ShowPackage package;
+  ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   std::string data;
   ASSERT_TRUE(package.ReadEntry("a.jpg", &data));
@@ -110,14 +110,14 @@ TEST(ReadEntry, OnlyTheFirstOfTwoEqualNamesIsTried) {
 
 TEST(ReadEntry, NeverDeletesTheFileANameDenotes) {
   TempDir dir;
-  ASSERT_TRUE(BuildPackage({{"a.jpg", "a"}}).WriteTo(dir.Join("p")));
+  ASSERT_TRUE(BuildPackage({{"a.jpg", "a"}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
   std::string victim = dir.Join("victim.txt");
-  ASSERT_TRUE(WriteWholeFile(victim, ""));
-  ShowPackage package;
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), victim, ""));
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   std::string data;
   EXPECT_FALSE(package.ReadEntry(victim, &data));
-  EXPECT_NE(GetFileSystem()->GetFileAttributes(victim), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(DefaultFileSystem().GetFileAttributes(victim), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(ReadEntry, SizesAndHeadersThatLieFailOnlyThatEntry) {
@@ -132,8 +132,8 @@ TEST(ReadEntry, SizesAndHeadersThatLieFailOnlyThatEntry) {
       .Entry("misplaced.jpg", good + 1, 4, "")
       .Entry("outside.jpg", 0xFFFFFF00u, 4, "");
   b.PointAtDirectory();
-  ASSERT_TRUE(b.WriteTo(dir.Join("p")));
-  ShowPackage package;
+  ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   std::string data;
   for (const char* name : {"huge.jpg", "misplaced.jpg", "outside.jpg"}) {
@@ -151,8 +151,8 @@ TEST(ReadEntry, EntryStatedPastTheEndOfTheFileFails) {
   uint32_t at = b.size() + 4 + 5 + 6 + 6 + 4;  // right after the directory
   b.Entry("a.jpg", at, 1000, "").PointAtDirectory();
   b.StoredFile("a.jpg", "short");
-  ASSERT_TRUE(b.WriteTo(dir.Join("p")));
-  ShowPackage package;
+  ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   std::string data;
   EXPECT_FALSE(package.ReadEntry("a.jpg", &data));
@@ -163,8 +163,8 @@ TEST(ReadEntry, EntryStatedPastTheEndOfTheFileFails) {
 
 TEST(ReadEntry, ClosedPackageReadsNothing) {
   TempDir dir;
-  ASSERT_TRUE(BuildPackage({{"a.jpg", "a"}}).WriteTo(dir.Join("p")));
-  ShowPackage package;
+  ASSERT_TRUE(BuildPackage({{"a.jpg", "a"}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
   std::string data;
   EXPECT_FALSE(package.ReadEntry("a.jpg", &data));
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
@@ -177,8 +177,8 @@ TEST(ReadEntry, ClosedPackageReadsNothing) {
 
 TEST(ReadEntry, PendingEntriesComeFirst) {
   TempDir dir;
-  ASSERT_TRUE(BuildPackage({{"a.jpg", "old"}}).WriteTo(dir.Join("p")));
-  ShowPackage package;
+  ASSERT_TRUE(BuildPackage({{"a.jpg", "old"}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   package.StorePending("a.jpg", "new", 3);
   package.StorePending("a.jpg", "newer", 5);
@@ -189,8 +189,8 @@ TEST(ReadEntry, PendingEntriesComeFirst) {
 
 TEST(ReadEntryText, StopsAtTheFirstZeroByte) {
   TempDir dir;
-  ASSERT_TRUE(BuildPackage({{"a.xml", std::string("ab\0cd", 5)}}).WriteTo(dir.Join("p")));
-  ShowPackage package;
+  ASSERT_TRUE(BuildPackage({{"a.xml", std::string("ab\0cd", 5)}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   EXPECT_EQ(package.ReadEntryText("a.xml"), "ab");
   std::string data;
@@ -200,16 +200,16 @@ TEST(ReadEntryText, StopsAtTheFirstZeroByte) {
 
 TEST(SaveEntryToFile, WritesTheBytesAndCreatesNoFolder) {
   TempDir dir;
-  ASSERT_TRUE(BuildPackage({{"a.jpg", "bytes"}}).WriteTo(dir.Join("p")));
-  ShowPackage package;
+  ASSERT_TRUE(BuildPackage({{"a.jpg", "bytes"}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   EXPECT_TRUE(package.SaveEntryToFile("a.jpg", dir.Join("out.jpg")));
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(dir.Join("out.jpg"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("out.jpg"), &contents));
   EXPECT_EQ(contents, "bytes");
   EXPECT_FALSE(package.SaveEntryToFile("a.jpg", dir.Join("missing/out.jpg")));
   EXPECT_FALSE(package.SaveEntryToFile("b.jpg", dir.Join("b.jpg")));
-  EXPECT_EQ(GetFileSystem()->GetFileAttributes(dir.Join("b.jpg")), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(DefaultFileSystem().GetFileAttributes(dir.Join("b.jpg")), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(SaveEntryToFile, CopiesLargeEntriesInBlocksAndFollowsTheNameRules) {
@@ -218,17 +218,17 @@ TEST(SaveEntryToFile, CopiesLargeEntriesInBlocksAndFollowsTheNameRules) {
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 31 + i / 4099);
   ASSERT_TRUE(BuildPackage({{"big.jpg", big}, {"w120\\h90\\t.jpg", "old thumb"},
                             {"song.mp3", "music"}})
-                  .WriteTo(dir.Join("p")));
-  ShowPackage package;
+                  .WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
-  ASSERT_TRUE(SaveTextToFile(dir.Join("out.jpg"), std::string(5 * 1024 * 1024, 'x')));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("out.jpg"), std::string(5 * 1024 * 1024, 'x')));
   EXPECT_TRUE(package.SaveEntryToFile("file:///big.jpg", dir.Join("out.jpg")));
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(dir.Join("out.jpg"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("out.jpg"), &contents));
   EXPECT_TRUE(contents == big);  // the longer earlier content is cut off
   // A thumbnail name falls back to the older thumbnail size, as reads do.
   EXPECT_TRUE(package.SaveEntryToFile("x\\SHOWCODE\\w133\\h100\\t.jpg", dir.Join("t.jpg")));
-  ASSERT_TRUE(ReadWholeFile(dir.Join("t.jpg"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("t.jpg"), &contents));
   EXPECT_EQ(contents, "old thumb");
   EXPECT_TRUE(package.SaveEntryToFile("music\\song.mp3", dir.Join("s.mp3")));
 }
@@ -242,11 +242,11 @@ bool IsLink(const std::string& path) {
 
 TEST(SaveEntry, ReplacesALinkAtTheTargetAndNeverWritesThroughIt) {
   TempDir dir;
-  ASSERT_TRUE(BuildPackage({{"a.jpg", "package bytes"}}).WriteTo(dir.Join("p")));
-  ShowPackage package;
+  ASSERT_TRUE(BuildPackage({{"a.jpg", "package bytes"}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
-  ASSERT_TRUE(WriteWholeFile(dir.Join("precious"), "the user's own file"));
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir.Join("out")));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("precious"), "the user's own file"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("out")));
   ASSERT_EQ(::symlink(dir.Join("precious").c_str(), dir.Join("out/a.jpg").c_str()), 0);
   ASSERT_EQ(::symlink(dir.Join("nowhere").c_str(), dir.Join("out/b.jpg").c_str()), 0);
 
@@ -255,13 +255,13 @@ TEST(SaveEntry, ReplacesALinkAtTheTargetAndNeverWritesThroughIt) {
   for (const char* name : {"out/a.jpg", "out/b.jpg"}) {
     EXPECT_FALSE(IsLink(dir.Join(name))) << name;
     std::string contents;
-    EXPECT_TRUE(ReadWholeFile(dir.Join(name), &contents));
+    EXPECT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join(name), &contents));
     EXPECT_EQ(contents, "package bytes") << name;
   }
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(dir.Join("precious"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("precious"), &contents));
   EXPECT_EQ(contents, "the user's own file");
-  EXPECT_FALSE(PathExists(dir.Join("nowhere")));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), dir.Join("nowhere")));
 }
 
 TEST(SaveEntry, ChecksTheBytesAsItCopiesAndKeepsTheOldFileOnAnyFailure) {
@@ -277,8 +277,8 @@ TEST(SaveEntry, ChecksTheBytesAsItCopiesAndKeepsTheOldFileOnAnyFailure) {
   bytes[at + big.size() - 2] ^= 0x01;
   PackageBuilder damaged;
   damaged.Raw(bytes);
-  ASSERT_TRUE(damaged.WriteTo(dir.Join("p")));
-  ShowPackage package;
+  ASSERT_TRUE(damaged.WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
 
   const struct {
@@ -292,31 +292,31 @@ TEST(SaveEntry, ChecksTheBytesAsItCopiesAndKeepsTheOldFileOnAnyFailure) {
       {"small.jpg", "folder", EntrySaveResult::kWriteFailed},
       {"small.jpg", "missing/x.jpg", EntrySaveResult::kWriteFailed},
   };
-  ASSERT_TRUE(WriteWholeFile(dir.Join("big.jpg"), "older"));
-  ASSERT_TRUE(WriteWholeFile(dir.Join("readonly.jpg"), "older"));
-  ASSERT_TRUE(SetReadOnly(dir.Join("readonly.jpg"), true));
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir.Join("folder")));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("big.jpg"), "older"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("readonly.jpg"), "older"));
+  ASSERT_TRUE(SetReadOnly(DefaultFileSystem(), dir.Join("readonly.jpg"), true));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("folder")));
   for (const auto& c : cases) {
     EntrySave save = package.SaveEntry(c.name, dir.Join(c.target));
     EXPECT_EQ(save.result, c.result) << c.target;
     EXPECT_EQ(save.error != 0, c.result == EntrySaveResult::kWriteFailed) << c.target;
   }
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(dir.Join("big.jpg"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("big.jpg"), &contents));
   EXPECT_EQ(contents, "older");
-  ASSERT_TRUE(ReadWholeFile(dir.Join("readonly.jpg"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("readonly.jpg"), &contents));
   EXPECT_EQ(contents, "older");
-  EXPECT_FALSE(PathExists(dir.Join("none.jpg")));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), dir.Join("none.jpg")));
   // No temporary file is left beside the targets.
-  std::vector<std::string> left = FindFiles(dir.Join("*"));
+  std::vector<std::string> left = FindFiles(DefaultFileSystem(), dir.Join("*"));
   EXPECT_EQ(left.size(), 3u);  // p, big.jpg, readonly.jpg
-  SetReadOnly(dir.Join("readonly.jpg"), false);
+  SetReadOnly(DefaultFileSystem(), dir.Join("readonly.jpg"), false);
 }
 
 TEST(IsUsableMetaText, NeedsTheFrameAndAFirstImageThatIsAnEntry) {
   TempDir dir;
-  ASSERT_TRUE(BuildPackage({{"a.jpg", "a"}}).WriteTo(dir.Join("p")));
-  ShowPackage package;
+  ASSERT_TRUE(BuildPackage({{"a.jpg", "a"}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   EXPECT_TRUE(package.IsUsableMetaText(Meta("a.jpg")));
   EXPECT_FALSE(package.IsUsableMetaText(""));
@@ -341,12 +341,12 @@ class MetaFallback : public testing::Test {
               {"meta.xml.1", Meta("a.jpg") + "<!-- one -->"},
               {"meta.xml.2", Meta("a.jpg") + "<!-- two -->"}};
     original_ = BuildPackage(items_);
-    ASSERT_TRUE(original_.WriteTo(path()));
+    ASSERT_TRUE(original_.WriteTo(DefaultFileSystem(), path()));
   }
   std::string path() const { return dir_.Join("show.pkg"); }
   std::string Contents() const {
     std::string contents;
-    ReadWholeFile(path(), &contents);
+    ReadWholeFile(DefaultFileSystem(), path(), &contents);
     return contents;
   }
 
@@ -356,7 +356,7 @@ class MetaFallback : public testing::Test {
 };
 
 TEST_F(MetaFallback, RepairStoresTheNewestUsableVersionAsMetaXml) {
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(path(), false));
   EXPECT_EQ(package.GetMetaText(), items_[3].data);
 
@@ -383,14 +383,14 @@ TEST_F(MetaFallback, RepairStoresTheNewestUsableVersionAsMetaXml) {
   EXPECT_TRUE(package.IsOpen());
   EXPECT_EQ(package.ReadEntryText("meta.xml"), items_[3].data);
   EXPECT_EQ(package.ReadEntryText("meta.xml.3"), items_[1].data);
-  ShowPackage again;
+  ShowPackage again(DefaultFileSystem());
   ASSERT_TRUE(again.OpenPackage(path(), true));
   EXPECT_EQ(Contents(), expected.bytes());
   EXPECT_EQ(again.entries().size(), 5u);
 }
 
 TEST_F(MetaFallback, OpeningWithValidationRepairsAtOnce) {
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(path(), true));
   EXPECT_EQ(package.entries().back().name, "meta.xml");
   EXPECT_EQ(package.entries()[1].name, "meta.xml.3");
@@ -400,12 +400,12 @@ TEST_F(MetaFallback, OpeningWithValidationRepairsAtOnce) {
 TEST(MetaFallbackEdges, UnusableTextWithoutVersionsIsReturnedUnchanged) {
   TempDir dir;
   PackageBuilder b = BuildPackage({{"a.jpg", "A"}, {"meta.xml", Meta("a.jpg", false)}});
-  ASSERT_TRUE(b.WriteTo(dir.Join("p")));
-  ShowPackage package;
+  ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), true));
   EXPECT_EQ(package.GetMetaText(), Meta("a.jpg", false));
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(dir.Join("p"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("p"), &contents));
   EXPECT_EQ(contents, b.bytes());
 }
 
@@ -415,8 +415,8 @@ TEST(MetaFallbackEdges, OnlyListedVersionsAreTried) {
                                    {"meta.xml", "broken"},
                                    {"meta.xml.2147483647", Meta("a.jpg")},
                                    {"meta.xml.5", "also broken"}});
-  ASSERT_TRUE(b.WriteTo(dir.Join("p")));
-  ShowPackage package;
+  ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(package.GetMetaText(), Meta("a.jpg"));
@@ -430,24 +430,24 @@ TEST(MetaFallbackEdges, UnlistedNumbersAndOtherNamesAreNotVersions) {
                                    {"meta.xml", "broken"},
                                    {"meta.xml.07", Meta("a.jpg")},
                                    {"meta.xml.bak", Meta("a.jpg")}});
-  ASSERT_TRUE(b.WriteTo(dir.Join("p")));
-  ShowPackage package;
+  ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), true));
   EXPECT_EQ(package.GetMetaText(), "broken");
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(dir.Join("p"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("p"), &contents));
   EXPECT_EQ(contents, b.bytes());
 }
 
 TEST(WritePackage, SameFolderTwiceGivesIdenticalBytesUnderAUniqueName) {
   TempDir dir;
   std::string show = dir.Join("show/");
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(show));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show));
   for (const char* name : {"b.jpg", "A.jpg", "__w133_h100_b.jpg", "meta.xml", "Song.MP3",
                            "clip.swf", "c.JPG"}) {
-    ASSERT_TRUE(WriteWholeFile(show + name, std::string("data of ") + name));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + name, std::string("data of ") + name));
   }
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   std::string first = dir.Join("Show.TVP");
   std::string second = first;
   ASSERT_TRUE(package.WritePackage(first, show));
@@ -455,8 +455,8 @@ TEST(WritePackage, SameFolderTwiceGivesIdenticalBytesUnderAUniqueName) {
   EXPECT_EQ(first, dir.Join("Show.TVP"));
   EXPECT_EQ(second, dir.Join("Show (2).tvp"));
   std::string a, b;
-  ASSERT_TRUE(ReadWholeFile(first, &a));
-  ASSERT_TRUE(ReadWholeFile(second, &b));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), first, &a));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), second, &b));
   EXPECT_EQ(a, b);
 
   ASSERT_TRUE(package.OpenPackage(second, true));
@@ -473,7 +473,7 @@ TEST(WritePackage, SameFolderTwiceGivesIdenticalBytesUnderAUniqueName) {
 
 TEST(WritePackage, EmptyFolderWritesAPackageThatDoesNotOpen) {
   TempDir dir;
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   std::string target = dir.Join("empty.pkg");
   ASSERT_TRUE(package.WritePackage(target, dir.path()));
   EXPECT_FALSE(package.OpenPackage(target, false));

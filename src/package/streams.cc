@@ -8,12 +8,12 @@
 
 namespace tavirelle {
 
-file_io::file_io(const std::string& path, bool forWriting, bool countOnly,
+file_io::file_io(FileSystem& fs, const std::string& path, bool forWriting, bool countOnly,
                  bool throwOnError)
-    : path_(path), countOnly_(countOnly), throwOnError_(throwOnError) {
+    : fs_(fs), path_(path), countOnly_(countOnly), throwOnError_(throwOnError) {
   if (countOnly_) return;
   DWORD access = forWriting ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ;
-  file_ = GetFileSystem()->Open(
+  file_ = fs_.Open(
       path, access, forWriting ? Disposition::kOpenAlways : Disposition::kOpenExisting);
   if (!file_) {
     if (throwOnError_) throw StreamError{StreamError::kOpenFailed};

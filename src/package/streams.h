@@ -14,6 +14,7 @@
 namespace tavirelle {
 
 class File;
+class FileSystem;
 
 // Raised by a file_io built with throwOnError; the package writer catches it
 // and classifies the failure by the platform's last error.
@@ -46,7 +47,7 @@ class file_io final : public simple_io {
   // Opens `path` for reading (existing files only) or for reading and
   // writing (created when missing, never truncated). In count-only mode no
   // file is opened and transfers are only counted.
-  file_io(const std::string& path, bool forWriting, bool countOnly,
+  file_io(FileSystem& fs, const std::string& path, bool forWriting, bool countOnly,
           bool throwOnError);
   ~file_io() override;
   file_io(const file_io&) = delete;
@@ -55,6 +56,8 @@ class file_io final : public simple_io {
   bool is_open() const { return countOnly_ || file_ != nullptr; }
   bool count_only() const { return countOnly_; }
   const std::string& path() const { return path_; }
+  // The file system the stream's file lives in.
+  FileSystem& file_system() const { return fs_; }
   uint32_t bytes_written() const { return bytes_written_; }
   // Closes the file; false when the platform reports that the close failed
   // (the written data may not have reached the medium).
@@ -90,6 +93,7 @@ class file_io final : public simple_io {
   bool RawRead(uint8_t* at, uint32_t n, uint32_t* total);
   uint64_t BlockStart() const { return filePos_ - blockLength_; }
 
+  FileSystem& fs_;
   std::string path_;
   std::unique_ptr<File> file_;
   bool countOnly_;

@@ -47,8 +47,8 @@ TEST(DynamicBuffer, GrowthThatWouldWrapFailsAndKeepsTheBlock) {
 
 TEST(FileIo, ReadIntoGrowsTheBufferFirstAndReadsNothingForZero) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(dir.Join("f"), std::string(3000, 'a')));
-  file_io file(dir.Join("f"), false, false, false);
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), std::string(3000, 'a')));
+  file_io file(DefaultFileSystem(), dir.Join("f"), false, false, false);
   ASSERT_TRUE(file.is_open());
   dynamic_buffer buffer(1024);
   EXPECT_EQ(file.read_into(buffer, 0), 0u);
@@ -62,14 +62,14 @@ TEST(FileIo, ReadIntoGrowsTheBufferFirstAndReadsNothingForZero) {
 
 TEST(FileIo, ReadIntoAFileTargetReadsNothing) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(dir.Join("f"), "abc"));
-  file_io source(dir.Join("f"), false, false, false);
-  file_io target(dir.Join("g"), true, false, false);
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), "abc"));
+  file_io source(DefaultFileSystem(), dir.Join("f"), false, false, false);
+  file_io target(DefaultFileSystem(), dir.Join("g"), true, false, false);
   EXPECT_EQ(source.read_into(target, 3), 0u);
 }
 
 TEST(FileIo, CountOnlyCountsEveryTransfer) {
-  file_io counter("unused", true, true, false);
+  file_io counter(DefaultFileSystem(), "unused", true, true, false);
   EXPECT_TRUE(counter.is_open());
   char buf[8];
   dynamic_buffer buffer(16);
@@ -84,29 +84,28 @@ TEST(FileIo, CountOnlyCountsEveryTransfer) {
 
 TEST(FileIo, WritingKeepsTheOldTailOfAnExistingFile) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(dir.Join("f"), "0123456789"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), "0123456789"));
   {
-    file_io file(dir.Join("f"), true, false, false);
+    file_io file(DefaultFileSystem(), dir.Join("f"), true, false, false);
     EXPECT_EQ(file.write("ab", 2), 2u);
     EXPECT_TRUE(file.close());
   }
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(dir.Join("f"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("f"), &contents));
   EXPECT_EQ(contents, "ab23456789");
 }
 
 TEST(FileIo, ShortWriteThrowsOnlyWhenAsked) {
   TempDir dir;
   FaultInjectingFileSystem faulty;
-  ScopedFileSystem scope(&faulty);
   faulty.SetDiskFullAfter(3);
   {
-    file_io quiet(dir.Join("quiet"), true, false, false);
+    file_io quiet(faulty, dir.Join("quiet"), true, false, false);
     EXPECT_EQ(quiet.write("abcdef", 6), 3u);
     EXPECT_EQ(quiet.bytes_written(), 3u);
   }
   faulty.SetDiskFullAfter(3);
-  file_io loud(dir.Join("loud"), true, false, true);
+  file_io loud(faulty, dir.Join("loud"), true, false, true);
   try {
     loud.write("abcdef", 6);
     FAIL() << "no exception";
@@ -118,13 +117,13 @@ TEST(FileIo, ShortWriteThrowsOnlyWhenAsked) {
 
 TEST(FileIo, FailedOpenThrowsOnlyWhenAsked) {
   TempDir dir;
-  file_io quiet(dir.Join("missing"), false, false, false);
+  file_io quiet(DefaultFileSystem(), dir.Join("missing"), false, false, false);
   EXPECT_FALSE(quiet.is_open());
   char buf[4];
   EXPECT_EQ(quiet.read(buf, 4), 0u);
   EXPECT_EQ(quiet.write(buf, 4), 0u);
   try {
-    file_io loud(dir.Join("missing"), false, false, true);
+    file_io loud(DefaultFileSystem(), dir.Join("missing"), false, false, true);
     FAIL() << "no exception";
   } catch (const StreamError& e) {
     EXPECT_EQ(e.code, 1000);
@@ -135,11 +134,10 @@ TEST(FileIo, BufferedReadsSurviveShortPlatformReadsAndSeeks) {
   TempDir dir;
   std::string data;
   for (int i = 0; i < 200000; ++i) data.push_back(static_cast<char>(i * 7));
-  ASSERT_TRUE(WriteWholeFile(dir.Join("f"), data));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), data));
   FaultInjectingFileSystem faulty;
-  ScopedFileSystem scope(&faulty);
   faulty.SetShortReads(1000);
-  file_io file(dir.Join("f"), false, false, false);
+  file_io file(faulty, dir.Join("f"), false, false, false);
   std::string out(10, '\0');
   for (uint32_t at : {0u, 70000u, 69990u, 5u, 199995u}) {
     ASSERT_EQ(file.seek(at), at);

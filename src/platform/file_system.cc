@@ -199,7 +199,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool CopyFile(const std::string& from, const std::string& to,
-                bool fail_if_exists) override {
+                IfExists if_exists) override {
     if (InvalidName(from) || InvalidName(to)) return false;
     std::string src_path = NativePath(from);
     int src = ::open(src_path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -213,7 +213,7 @@ class PosixFileSystem final : public FileSystem {
     std::string dst_path = NativePath(to);
     struct stat dst_st {};
     if (::stat(dst_path.c_str(), &dst_st) == 0) {
-      if (fail_if_exists) {
+      if (if_exists == IfExists::kFail) {
         ::close(src);
         SetLastError(ERROR_FILE_EXISTS);
         return false;
@@ -226,7 +226,7 @@ class PosixFileSystem final : public FileSystem {
     }
     int dst = ::open(dst_path.c_str(),
                      O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC |
-                         (fail_if_exists ? O_EXCL : 0),
+                         (if_exists == IfExists::kFail ? O_EXCL : 0),
                      0666);
     if (dst < 0) {
       int err = errno;
@@ -266,11 +266,11 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool MoveFile(const std::string& from, const std::string& to,
-                bool replace) override {
+                IfExists if_exists) override {
     if (InvalidName(from) || InvalidName(to)) return false;
     std::string src = NativePath(from);
     std::string dst = NativePath(to);
-    if (replace) {
+    if (if_exists == IfExists::kReplace) {
       if (::rename(src.c_str(), dst.c_str()) != 0) return Fail(errno);
       return true;
     }
@@ -433,28 +433,16 @@ class PosixFileSystem final : public FileSystem {
   }
 };
 
-FileSystem* g_current = nullptr;
-
 }  // namespace
 
-FileSystem* RealFileSystem() {
+FileSystem& DefaultFileSystem() {
   static PosixFileSystem* real = new PosixFileSystem();
-  return real;
+  return *real;
 }
 
-FileSystem* GetFileSystem() {
-  return g_current != nullptr ? g_current : RealFileSystem();
-}
-
-ScopedFileSystem::ScopedFileSystem(FileSystem* fs) : previous_(g_current) {
-  g_current = fs;
-}
-
-ScopedFileSystem::~ScopedFileSystem() { g_current = previous_; }
-
-bool ReadWholeFile(const std::string& path, std::string* contents) {
+bool ReadWholeFile(FileSystem& fs, const std::string& path, std::string* contents) {
   contents->clear();
-  auto file = GetFileSystem()->Open(path, GENERIC_READ, Disposition::kOpenExisting);
+  auto file = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting);
   if (!file) return false;
   char buffer[65536];
   for (;;) {
@@ -466,8 +454,8 @@ bool ReadWholeFile(const std::string& path, std::string* contents) {
   return true;
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& contents) {
-  auto file = GetFileSystem()->Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
+bool WriteWholeFile(FileSystem& fs, const std::string& path, const std::string& contents) {
+  auto file = fs.Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
   if (!file) return false;
   size_t at = 0;
   while (at < contents.size()) {

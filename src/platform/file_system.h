@@ -5,8 +5,10 @@
 // implementations translate them (see path.h). Every call but Find refuses a
 // path holding '?' or '*' with ERROR_INVALID_NAME, as does Find when they
 // stand in its folder part. Every failing call sets the
-// per-thread last error to a Win32 code. Tests swap the current file system
-// for a fault-injecting one (fault_injecting_file_system.h).
+// per-thread last error to a Win32 code. Code that touches files receives the
+// file system it uses as a parameter; only the hosts' entry points (the
+// automation objects a host creates, the command) pick DefaultFileSystem(),
+// so a test hands its in-memory or fault-injecting one to what it tests.
 #ifndef TAVIRELLE_PLATFORM_FILE_SYSTEM_H_
 #define TAVIRELLE_PLATFORM_FILE_SYSTEM_H_
 
@@ -40,6 +42,12 @@ enum class Disposition {
 };
 
 enum class SeekOrigin { kBegin, kCurrent, kEnd };
+
+// What copying or renaming onto an existing file does.
+enum class IfExists {
+  kFail,     // leaves the file there and fails with ERROR_FILE_EXISTS
+  kReplace,  // replaces it
+};
 
 // A point in time as seconds and nanoseconds since 1970-01-01 UTC.
 struct FileTime {
@@ -89,11 +97,10 @@ class FileSystem {
   virtual std::unique_ptr<File> Open(const std::string& path, DWORD access,
                                      Disposition disposition) = 0;
   virtual bool CopyFile(const std::string& from, const std::string& to,
-                        bool fail_if_exists) = 0;
+                        IfExists if_exists) = 0;
   virtual bool DeleteFile(const std::string& path) = 0;
-  // Renames, replacing an existing target when `replace` is set.
   virtual bool MoveFile(const std::string& from, const std::string& to,
-                        bool replace) = 0;
+                        IfExists if_exists) = 0;
   virtual bool CreateDirectory(const std::string& path) = 0;
   virtual bool RemoveDirectory(const std::string& path) = 0;
   // INVALID_FILE_ATTRIBUTES when the path does not exist.
@@ -109,27 +116,12 @@ class FileSystem {
                     std::vector<FindData>* matches) = 0;
 };
 
-// The file system the system uses now: the real one unless a test swapped it.
-FileSystem* GetFileSystem();
-
-// The real file system of this machine.
-FileSystem* RealFileSystem();
-
-// Makes `fs` the current file system for the life of the guard.
-class ScopedFileSystem {
- public:
-  explicit ScopedFileSystem(FileSystem* fs);
-  ~ScopedFileSystem();
-  ScopedFileSystem(const ScopedFileSystem&) = delete;
-  ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
-
- private:
-  FileSystem* previous_;
-};
+// The real file system of this machine, for the hosts' entry points.
+FileSystem& DefaultFileSystem();
 
 // Whole-file conveniences used by tests and tools.
-bool ReadWholeFile(const std::string& path, std::string* contents);
-bool WriteWholeFile(const std::string& path, const std::string& contents);
+bool ReadWholeFile(FileSystem& fs, const std::string& path, std::string* contents);
+bool WriteWholeFile(FileSystem& fs, const std::string& path, const std::string& contents);
 
 }  // namespace tavirelle
 

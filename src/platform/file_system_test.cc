@@ -23,31 +23,31 @@ std::vector<std::string> Names(const std::vector<FindData>& found) {
 TEST(FileSystem, FindListsDotsFirstThenNamesIgnoringCase) {
   TempDir dir;
   for (const char* name : {"b.jpg", "A.jpg", "c.JPG", "d.txt"}) {
-    ASSERT_TRUE(WriteWholeFile(dir.Join(name), "x"));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join(name), "x"));
   }
-  ASSERT_TRUE(RealFileSystem()->CreateDirectory(dir.Join("Sub")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("Sub")));
   std::vector<FindData> found;
-  ASSERT_TRUE(GetFileSystem()->Find(dir.Join("*.jpg"), &found));
+  ASSERT_TRUE(DefaultFileSystem().Find(dir.Join("*.jpg"), &found));
   EXPECT_EQ(Names(found), (std::vector<std::string>{"A.jpg", "b.jpg", "c.JPG"}));
-  ASSERT_TRUE(GetFileSystem()->Find(dir.Join("*"), &found));
+  ASSERT_TRUE(DefaultFileSystem().Find(dir.Join("*"), &found));
   EXPECT_EQ(Names(found), (std::vector<std::string>{".", "..", "A.jpg", "b.jpg",
                                                     "c.JPG", "d.txt", "Sub"}));
   EXPECT_TRUE(found[0].IsFolder());
   // Windows-style separators reach the same folder.
   std::string windows = dir.path();
   for (char& c : windows) c = c == '/' ? '\\' : c;
-  ASSERT_TRUE(GetFileSystem()->Find("C:" + windows + "*.TXT", &found));
+  ASSERT_TRUE(DefaultFileSystem().Find("C:" + windows + "*.TXT", &found));
   EXPECT_EQ(Names(found), (std::vector<std::string>{"d.txt"}));
   SetLastError(0);
-  EXPECT_FALSE(GetFileSystem()->Find(dir.Join("*.none"), &found));
+  EXPECT_FALSE(DefaultFileSystem().Find(dir.Join("*.none"), &found));
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
 TEST(FileSystem, ReadOnlyFilesRefuseWritersAndDeletion) {
   TempDir dir;
   std::string path = dir.Join("ro.txt");
-  ASSERT_TRUE(WriteWholeFile(path, "keep"));
-  FileSystem* fs = GetFileSystem();
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, "keep"));
+  FileSystem* fs = &DefaultFileSystem();
   ASSERT_TRUE(fs->SetFileAttributes(path, FILE_ATTRIBUTE_READONLY));
   EXPECT_NE(fs->GetFileAttributes(path) & FILE_ATTRIBUTE_READONLY, 0u);
   EXPECT_EQ(fs->Open(path, GENERIC_WRITE, Disposition::kOpenExisting), nullptr);
@@ -63,9 +63,8 @@ TEST(FileSystem, ReadOnlyFilesRefuseWritersAndDeletion) {
 TEST(FaultInjectingFileSystem, DiskFullAfterNBytes) {
   TempDir dir;
   FaultInjectingFileSystem faulty;
-  ScopedFileSystem scope(&faulty);
   faulty.SetDiskFullAfter(5);
-  auto file = GetFileSystem()->Open(dir.Join("f"), GENERIC_WRITE, Disposition::kCreateAlways);
+  auto file = faulty.Open(dir.Join("f"), GENERIC_WRITE, Disposition::kCreateAlways);
   ASSERT_NE(file, nullptr);
   DWORD done = 0;
   EXPECT_TRUE(file->Write("abc", 3, &done));
@@ -74,36 +73,34 @@ TEST(FaultInjectingFileSystem, DiskFullAfterNBytes) {
   EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
   EXPECT_TRUE(file->Close());
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(dir.Join("f"), &contents));
+  ASSERT_TRUE(ReadWholeFile(faulty, dir.Join("f"), &contents));
   EXPECT_EQ(contents, "abcde");
 }
 
 TEST(FaultInjectingFileSystem, WriteProtectedAndAccessDenied) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(dir.Join("in"), "data"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("in"), "data"));
   FaultInjectingFileSystem faulty;
-  ScopedFileSystem scope(&faulty);
   faulty.SetWriteProtected(true);
-  EXPECT_EQ(GetFileSystem()->Open(dir.Join("new"), GENERIC_WRITE, Disposition::kCreateAlways),
+  EXPECT_EQ(faulty.Open(dir.Join("new"), GENERIC_WRITE, Disposition::kCreateAlways),
             nullptr);
   EXPECT_EQ(GetLastError(), ERROR_WRITE_PROTECT);
-  EXPECT_FALSE(GetFileSystem()->DeleteFile(dir.Join("in")));
+  EXPECT_FALSE(faulty.DeleteFile(dir.Join("in")));
   EXPECT_EQ(GetLastError(), ERROR_WRITE_PROTECT);
   std::string contents;
-  EXPECT_TRUE(ReadWholeFile(dir.Join("in"), &contents));
+  EXPECT_TRUE(ReadWholeFile(faulty, dir.Join("in"), &contents));
   faulty.Reset();
   faulty.DenyAccess("in");
-  EXPECT_FALSE(ReadWholeFile(dir.Join("in"), &contents));
+  EXPECT_FALSE(ReadWholeFile(faulty, dir.Join("in"), &contents));
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
 }
 
 TEST(FaultInjectingFileSystem, ShortReadsAndNthOperation) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(dir.Join("in"), "0123456789"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("in"), "0123456789"));
   FaultInjectingFileSystem faulty;
-  ScopedFileSystem scope(&faulty);
   faulty.SetShortReads(3);
-  auto file = GetFileSystem()->Open(dir.Join("in"), GENERIC_READ, Disposition::kOpenExisting);
+  auto file = faulty.Open(dir.Join("in"), GENERIC_READ, Disposition::kOpenExisting);
   ASSERT_NE(file, nullptr);
   char buffer[10];
   DWORD done = 0;
@@ -127,17 +124,17 @@ TEST(LastError, MapsErrnoToWin32Codes) {
 
 TEST(MoveFile, WithoutReplaceNeverReplacesAFile) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(dir.Join("a"), "a"));
-  ASSERT_TRUE(WriteWholeFile(dir.Join("b"), "b"));
-  EXPECT_FALSE(RealFileSystem()->MoveFile(dir.Join("a"), dir.Join("b"), false));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("a"), "a"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("b"), "b"));
+  EXPECT_FALSE(DefaultFileSystem().MoveFile(dir.Join("a"), dir.Join("b"), IfExists::kFail));
   EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
   std::string a, b;
-  ASSERT_TRUE(ReadWholeFile(dir.Join("a"), &a));
-  ASSERT_TRUE(ReadWholeFile(dir.Join("b"), &b));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("a"), &a));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("b"), &b));
   EXPECT_EQ(a + b, "ab");
-  EXPECT_TRUE(RealFileSystem()->MoveFile(dir.Join("a"), dir.Join("c"), false));
-  EXPECT_FALSE(RealFileSystem()->GetFileAttributes(dir.Join("a")) != INVALID_FILE_ATTRIBUTES);
-  ASSERT_TRUE(ReadWholeFile(dir.Join("c"), &a));
+  EXPECT_TRUE(DefaultFileSystem().MoveFile(dir.Join("a"), dir.Join("c"), IfExists::kFail));
+  EXPECT_FALSE(DefaultFileSystem().GetFileAttributes(dir.Join("a")) != INVALID_FILE_ATTRIBUTES);
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("c"), &a));
   EXPECT_EQ(a, "a");
 }
 
@@ -151,7 +148,7 @@ struct NameCase {
 
 class FileNames : public ::testing::TestWithParam<NameCase> {
  protected:
-  FileSystem* fs() { return GetParam().real ? RealFileSystem() : &memory_; }
+  FileSystem* fs() { return GetParam().real ? &DefaultFileSystem() : &memory_; }
   std::string root() { return GetParam().real ? dir_.path() : "/m/"; }
   // Makes a file or folder behind the platform layer's back, as another
   // program could: the layer itself refuses such names.
@@ -190,10 +187,10 @@ TEST_P(FileNames, WildcardsInANameAreInvalidEverywhereButAFindPattern) {
     SCOPED_TRACE(name);
     EXPECT_TRUE(refused(f->Open(name, GENERIC_READ, Disposition::kOpenExisting) == nullptr));
     EXPECT_TRUE(refused(f->Open(name, GENERIC_WRITE, Disposition::kCreateAlways) == nullptr));
-    EXPECT_TRUE(refused(!f->CopyFile(name, root() + "copy.jpg", false)));
-    EXPECT_TRUE(refused(!f->CopyFile(ok, name, false)));
-    EXPECT_TRUE(refused(!f->MoveFile(name, root() + "moved.jpg", true)));
-    EXPECT_TRUE(refused(!f->MoveFile(ok, name, true)));
+    EXPECT_TRUE(refused(!f->CopyFile(name, root() + "copy.jpg", IfExists::kReplace)));
+    EXPECT_TRUE(refused(!f->CopyFile(ok, name, IfExists::kReplace)));
+    EXPECT_TRUE(refused(!f->MoveFile(name, root() + "moved.jpg", IfExists::kReplace)));
+    EXPECT_TRUE(refused(!f->MoveFile(ok, name, IfExists::kReplace)));
     EXPECT_TRUE(refused(!f->DeleteFile(name)));
     EXPECT_TRUE(refused(f->GetFileAttributes(name) == INVALID_FILE_ATTRIBUTES));
     EXPECT_TRUE(refused(!f->SetFileAttributes(name, FILE_ATTRIBUTE_READONLY)));

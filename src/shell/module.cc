@@ -171,15 +171,27 @@ std::string CTavirelleHelperModule::ModulePath() {
   return ModulePathOf(reinterpret_cast<const void*>(&CTavirelleHelperModule::Instance));
 }
 
-HRESULT CTavirelleHelperModule::RegisterServer() { return UpdateRegistry(true); }
-HRESULT CTavirelleHelperModule::UnregisterServer() { return UpdateRegistry(false); }
+HRESULT CTavirelleHelperModule::RegisterServer(FileSystem& fs) {
+  return UpdateRegistry(fs, true);
+}
 
-HRESULT CTavirelleHelperModule::UpdateRegistry(bool do_register) {
+HRESULT CTavirelleHelperModule::UnregisterServer(FileSystem& fs) {
+  return UpdateRegistry(fs, false);
+}
+
+HRESULT CTavirelleHelperModule::Install(FileSystem& fs, bool install) {
+  if (!install) return UnregisterServer(fs);
+  HRESULT hr = RegisterServer(fs);
+  if (FAILED(hr)) UnregisterServer(fs);
+  return hr;
+}
+
+HRESULT CTavirelleHelperModule::UpdateRegistry(FileSystem& fs, bool do_register) {
   std::string module_path = ModulePath();
   if (module_path.empty()) return E_UNEXPECTED;
   // All scripts change one in-memory copy, saved at the end in one step: a
   // failure part-way leaves the stored registry as it was.
-  Registry registry;
+  Registry registry(fs);
   if (!registry.Load()) return LastErrorResult();
   Registrar registrar(&registry);
   registrar.AddReplacement("APPID", GuidToString(APPID_TavirelleHelper));

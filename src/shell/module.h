@@ -14,6 +14,7 @@
 #include <string>
 
 #include "com/com.h"
+#include "platform/file_system.h"
 
 namespace tavirelle {
 
@@ -40,8 +41,11 @@ class CTavirelleHelperModule {
   // The class object of `clsid`, created on first request and cached.
   HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** object);
 
-  HRESULT RegisterServer();
-  HRESULT UnregisterServer();
+  // Register and unregister keep the registry's hive files in `fs`.
+  HRESULT RegisterServer(FileSystem& fs);
+  HRESULT UnregisterServer(FileSystem& fs);
+  // Registers, undoing a registration that fails part-way; or unregisters.
+  HRESULT Install(FileSystem& fs, bool install);
 
   void set_per_user(bool per_user) { per_user_ = per_user; }
   bool per_user() const { return per_user_; }
@@ -53,7 +57,7 @@ class CTavirelleHelperModule {
 
  private:
   CTavirelleHelperModule() = default;
-  HRESULT UpdateRegistry(bool do_register);
+  HRESULT UpdateRegistry(FileSystem& fs, bool do_register);
 
   std::mutex mutex_;  // serialises creating class objects
   IClassFactory* factories_[4] = {};

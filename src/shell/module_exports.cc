@@ -61,19 +61,16 @@ HRESULT DllInstall(BOOL install, LPCOLESTR command) {
   return Guarded([&] {
     CTavirelleHelperModule& module = CTavirelleHelperModule::Instance();
     if (IsUserCommand(command)) module.set_per_user(true);
-    if (!install) return module.UnregisterServer();
-    HRESULT hr = module.RegisterServer();
-    if (FAILED(hr)) module.UnregisterServer();
-    return hr;
+    return module.Install(tavirelle::DefaultFileSystem(), install != FALSE);
   });
 }
 
 HRESULT DllRegisterServer() {
-  return Guarded([] { return CTavirelleHelperModule::Instance().RegisterServer(); });
+  return Guarded([] { return CTavirelleHelperModule::Instance().RegisterServer(tavirelle::DefaultFileSystem()); });
 }
 
 HRESULT DllUnregisterServer() {
-  return Guarded([] { return CTavirelleHelperModule::Instance().UnregisterServer(); });
+  return Guarded([] { return CTavirelleHelperModule::Instance().UnregisterServer(tavirelle::DefaultFileSystem()); });
 }
 
 HRESULT TavirelleSetRegistryRoot(const char* folder) {

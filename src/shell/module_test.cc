@@ -58,7 +58,7 @@ const Exports& Shared() {
 // A copy of the module with state of its own.
 Exports PrivateCopy(const TempDir& dir, const std::string& name) {
   std::string copy = dir.Join(name + ".so");
-  EXPECT_TRUE(GetFileSystem()->CopyFile(TAVIRELLE_MODULE_PATH, copy, false));
+  EXPECT_TRUE(DefaultFileSystem().CopyFile(TAVIRELLE_MODULE_PATH, copy, IfExists::kReplace));
   return Load(copy);
 }
 
@@ -71,7 +71,7 @@ class ScratchRegistry {
 
   // Every key under `hive`\Software\Classes as "path" or "path|name=value".
   std::set<std::string> Flatten(const char* hive) {
-    Registry registry(dir_.path());
+    Registry registry(DefaultFileSystem(), dir_.path());
     EXPECT_TRUE(registry.Load());
     std::set<std::string> lines;
     RegistryKey* classes = registry.FindKey(std::string(hive) + "\\Software\\Classes");
@@ -189,18 +189,13 @@ TEST(ModuleExports, FailedRegistrationIsRolledBack) {
   // can make fail.
   ScratchRegistry registry;
   ASSERT_EQ(DllRegisterServer(), S_OK);
+  CTavirelleHelperModule& module = CTavirelleHelperModule::Instance();
   FaultInjectingFileSystem counting;
-  {
-    ScopedFileSystem scope(&counting);
-    ASSERT_EQ(DllRegisterServer(), S_OK);
-  }
+  ASSERT_EQ(module.RegisterServer(counting), S_OK);
   uint64_t last = counting.operations();  // the step that puts the new hive in place
   FaultInjectingFileSystem faulty;
   faulty.FailOperation(last, ERROR_DISK_FULL);
-  {
-    ScopedFileSystem scope(&faulty);
-    EXPECT_EQ(DllInstall(TRUE, nullptr), HRESULT_FROM_WIN32(ERROR_DISK_FULL));
-  }
+  EXPECT_EQ(module.Install(faulty, true), HRESULT_FROM_WIN32(ERROR_DISK_FULL));
   EXPECT_EQ(registry.Flatten(kLocalMachine),
             (std::set<std::string>{"AppID", "CLSID", "Interface", "TypeLib"}));
 }
@@ -412,7 +407,7 @@ TEST(HostRuntime, CreatesRegisteredClassesByProgIdAndExplainsFailures) {
                                        reinterpret_cast<void**>(&clip), &error),
             REGDB_E_CLASSNOTREG);
   {
-    Registry edit(registry.root());
+    Registry edit(DefaultFileSystem(), registry.root());
     ASSERT_TRUE(edit.Load());
     ASSERT_TRUE(edit.SetValue("HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\" +
                                   GuidToString(unknown_class) + "\\InprocServer32",

@@ -34,13 +34,13 @@ HRESULT LastErrorStatus() {
 // added leaves nothing in the output folder, whatever step failed.
 class ImportFiles {
  public:
-  ImportFiles(std::string copy, std::string thumbnail)
-      : copy_(std::move(copy)), thumbnail_(std::move(thumbnail)) {}
+  ImportFiles(FileSystem& fs, std::string copy, std::string thumbnail)
+      : fs_(fs), copy_(std::move(copy)), thumbnail_(std::move(thumbnail)) {}
   ~ImportFiles() {
     if (kept_) return;
     DWORD error = GetLastError();
-    GetFileSystem()->DeleteFile(thumbnail_);
-    GetFileSystem()->DeleteFile(copy_);
+    fs_.DeleteFile(thumbnail_);
+    fs_.DeleteFile(copy_);
     SetLastError(error);
   }
   ImportFiles(const ImportFiles&) = delete;
@@ -48,6 +48,7 @@ class ImportFiles {
   void Keep() { kept_ = true; }
 
  private:
+  FileSystem& fs_;
   std::string copy_;
   std::string thumbnail_;
   bool kept_ = false;
@@ -64,29 +65,29 @@ HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
     if (FAILED(hr)) return hr;
     std::string source = AnsiFromBstr(source_text);
     SysFreeString(source_text);
-    if (!PathExists(source)) return S_OK;
+    if (!PathExists(fs_, source)) return S_OK;
 
     std::string online_name = NewGuidText(false) + ".jpg";
     std::string copy_path = output_path_ + online_name;
     std::string thumbnail_path = ThumbnailPathOf(copy_path);
-    ImportFiles files(copy_path, thumbnail_path);
+    ImportFiles files(fs_, copy_path, thumbnail_path);
     // A photo whose copy is not there (a full disk, an unreadable source, a
     // folder named as the photo) would leave the show naming a missing file.
-    if (!GetFileSystem()->CopyFile(source, copy_path, false)) return LastErrorStatus();
+    if (!fs_.CopyFile(source, copy_path, IfExists::kReplace)) return LastErrorStatus();
 
     PhotoMetadata metadata;
     {
-      PhotoImage image;
+      PhotoImage image(fs_);
       image.ReadPhotoMetadata(copy_path, thumbnail_path, &metadata);
     }
     std::string date = metadata.dateTaken;
-    if (date.empty()) date = FormatFileDate(source, false);
+    if (date.empty()) date = FormatFileDate(fs_, source, false);
 
-    if (!PathExists(thumbnail_path)) {
+    if (!PathExists(fs_, thumbnail_path)) {
       ThumbnailSettings settings;
       settings.width = 133;
       settings.height = 100;
-      PhotoImage image;
+      PhotoImage image(fs_);
       SetLastError(0);
       bool made = image.MakeThumbnail(copy_path, thumbnail_path, settings);
       // The decoder knows a bitmap by its name, and the copy of one is named
@@ -101,7 +102,7 @@ HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
       image.ReleasePixels();
     }
     int32_t width = 0, height = 0;
-    ReadImageSize(copy_path, &width, &height);
+    ReadImageSize(fs_, copy_path, &width, &height);
 
     photo->put__Width(width);
     photo->put__Height(height);

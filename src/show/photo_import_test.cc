@@ -47,7 +47,7 @@ std::string CameraPhoto(uint32_t width, uint32_t height, uint32_t preview_width,
 class PhotoImportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    show_ = new CQXHelper();
+    show_ = new CQXHelper(medium_);
     out_ = dir_.Join("out/");
     ScopedBstr out(BstrFromAnsi(out_));
     show_->put_OutputPath(out.get());
@@ -66,7 +66,7 @@ class PhotoImportTest : public ::testing::Test {
     return photo;
   }
   std::string Write(const std::string& name, const std::string& bytes) {
-    EXPECT_TRUE(WriteWholeFile(dir_.Join(name), bytes));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join(name), bytes));
     return dir_.Join(name);
   }
   LONG Count() {
@@ -77,6 +77,8 @@ class PhotoImportTest : public ::testing::Test {
 
   TempDir dir_;
   std::string out_;
+  // Passes every call to the real file system until a test sets a fault.
+  FaultInjectingFileSystem medium_;
   CQXHelper* show_ = nullptr;
 };
 
@@ -91,8 +93,8 @@ TEST_F(PhotoImportTest, CopiesUnderAGuidNameAndFillsTheDescription) {
   EXPECT_EQ(online.substr(36), ".jpg");
   EXPECT_EQ(online.find_first_of("abcdef{}"), std::string::npos);
   std::string copy, original;
-  ASSERT_TRUE(ReadWholeFile(out_ + online, &copy));
-  ASSERT_TRUE(ReadWholeFile(source, &original));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), out_ + online, &copy));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), source, &original));
   EXPECT_EQ(copy, original);
   EXPECT_EQ(Text(photo, &IPhotoDesc::get__OriginalName), "holiday.jpg");
   EXPECT_EQ(Text(photo, &IPhotoDesc::get__PhotoDateTaken), "2021:05:06 07:08:09");
@@ -102,7 +104,7 @@ TEST_F(PhotoImportTest, CopiesUnderAGuidNameAndFillsTheDescription) {
   EXPECT_EQ(Number(photo, &IPhotoDesc::get__Changed), 1);
   // No preview: a thumbnail made for the 133 x 100 box.
   int32_t width = 0, height = 0;
-  ASSERT_TRUE(ReadImageSize(out_ + "__w133_h100_" + online, &width, &height));
+  ASSERT_TRUE(ReadImageSize(DefaultFileSystem(), out_ + "__w133_h100_" + online, &width, &height));
   EXPECT_EQ(width, 133);
   EXPECT_EQ(height, 100);
 }
@@ -111,13 +113,13 @@ TEST_F(PhotoImportTest, AFittingPreviewBecomesTheThumbnailUnscaled) {
   CPhotoDesc* landscape = Import(Write("a.jpg", CameraPhoto(640, 480, 160, 120)));
   int32_t width = 0, height = 0;
   std::string thumb = out_ + "__w133_h100_" + Text(landscape, &IPhotoDesc::get__OnlineName);
-  ASSERT_TRUE(ReadImageSize(thumb, &width, &height));
+  ASSERT_TRUE(ReadImageSize(DefaultFileSystem(), thumb, &width, &height));
   EXPECT_EQ(width, 160);  // the preview as stored, not rescaled
   EXPECT_EQ(height, 120);
   // A preview turned the other way is dropped and a thumbnail is made.
   CPhotoDesc* portrait = Import(Write("b.jpg", CameraPhoto(480, 640, 160, 120)));
   thumb = out_ + "__w133_h100_" + Text(portrait, &IPhotoDesc::get__OnlineName);
-  ASSERT_TRUE(ReadImageSize(thumb, &width, &height));
+  ASSERT_TRUE(ReadImageSize(DefaultFileSystem(), thumb, &width, &height));
   EXPECT_EQ(width, 75);
   EXPECT_EQ(height, 100);
 }
@@ -132,17 +134,17 @@ TEST_F(PhotoImportTest, BitmapsAreCopiedAsTheyAreUnderAJpgName) {
   std::string online = Text(photo, &IPhotoDesc::get__OnlineName);
   EXPECT_EQ(online.substr(online.size() - 4), ".jpg");
   std::string copy;
-  ASSERT_TRUE(ReadWholeFile(out_ + online, &copy));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), out_ + online, &copy));
   EXPECT_EQ(copy, bytes);
   EXPECT_EQ(Number(photo, &IPhotoDesc::get__Width), 80);
   EXPECT_EQ(Number(photo, &IPhotoDesc::get__Height), 100);
   // It gets a thumbnail like any photo, although its copy's name says JPEG.
   int32_t width = 0, height = 0;
-  ASSERT_TRUE(ReadImageSize(out_ + "__w133_h100_" + online, &width, &height));
+  ASSERT_TRUE(ReadImageSize(DefaultFileSystem(), out_ + "__w133_h100_" + online, &width, &height));
   EXPECT_EQ(width, 80);
   EXPECT_EQ(height, 100);
   // Without a date in the file, the source file's time stands in.
-  EXPECT_EQ(Text(photo, &IPhotoDesc::get__PhotoDateTaken), FormatFileDate(dir_.Join("scan.BMP"), false));
+  EXPECT_EQ(Text(photo, &IPhotoDesc::get__PhotoDateTaken), FormatFileDate(DefaultFileSystem(), dir_.Join("scan.BMP"), false));
 }
 
 TEST_F(PhotoImportTest, MissingSourcesAndNullDescriptions) {
@@ -158,7 +160,7 @@ TEST_F(PhotoImportTest, MissingSourcesAndNullDescriptions) {
   EXPECT_EQ(Text(photo, &IPhotoDesc::get__OnlineName), "");
   EXPECT_EQ(photo->Release(), 0u);  // the show took no reference
   std::vector<FindData> found;
-  EXPECT_FALSE(GetFileSystem()->Find(out_ + "*.jpg", &found));
+  EXPECT_FALSE(DefaultFileSystem().Find(out_ + "*.jpg", &found));
 }
 
 // Each way the files of an import can fail to be made: the status says why,
@@ -166,7 +168,7 @@ TEST_F(PhotoImportTest, MissingSourcesAndNullDescriptions) {
 TEST_F(PhotoImportTest, AFailedImportAddsNothingAndLeavesNothing) {
   std::string photo_bytes = CameraPhoto(320, 240, 0, 0);
   std::string source = Write("p.jpg", photo_bytes);
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir_.Join("folder.jpg")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("folder.jpg")));
   struct Case {
     const char* what;
     std::string path;
@@ -187,26 +189,26 @@ TEST_F(PhotoImportTest, AFailedImportAddsNothingAndLeavesNothing) {
        ERROR_DISK_FULL},
   };
   for (const Case& c : cases) {
-    FaultInjectingFileSystem faulty;
-    ScopedFileSystem scope(&faulty);
-    c.fault(faulty);
+    medium_.Reset();
+    c.fault(medium_);
     show_->set_show_changed(false);
     auto* photo = new CPhotoDesc();
     ScopedBstr path(BstrFromAnsi(c.path));
     photo->put_Path(path.get());
     EXPECT_EQ(show_->AddPhoto(photo), HRESULT_FROM_WIN32(c.error)) << c.what;
-    faulty.Reset();
+    medium_.Reset();
     EXPECT_EQ(Count(), 0) << c.what;
     EXPECT_EQ(Text(photo, &IPhotoDesc::get__OnlineName), "") << c.what;
     std::vector<FindData> found;
-    EXPECT_FALSE(GetFileSystem()->Find(out_ + "*.jpg", &found)) << c.what << ": "
+    EXPECT_FALSE(medium_.Find(out_ + "*.jpg", &found)) << c.what << ": "
                                                                  << found.size();
     EXPECT_EQ(photo->Release(), 0u) << c.what;  // the show took no reference
   }
+  medium_.Reset();
   // The same photo imports once the medium is sound again.
   CPhotoDesc* photo = Import(source);
   EXPECT_EQ(Count(), 1);
-  EXPECT_TRUE(PathExists(out_ + "__w133_h100_" + Text(photo, &IPhotoDesc::get__OnlineName)));
+  EXPECT_TRUE(PathExists(DefaultFileSystem(), out_ + "__w133_h100_" + Text(photo, &IPhotoDesc::get__OnlineName)));
 }
 
 TEST_F(PhotoImportTest, TheSameDescriptionTwiceStandsTwice) {
@@ -219,8 +221,8 @@ TEST_F(PhotoImportTest, TheSameDescriptionTwiceStandsTwice) {
   std::string second = Text(photo, &IPhotoDesc::get__OnlineName);
   EXPECT_NE(first, second);
   EXPECT_EQ(Count(), 2);
-  EXPECT_TRUE(PathExists(out_ + first));  // the first copy stays
-  EXPECT_TRUE(PathExists(out_ + "__w133_h100_" + first));
+  EXPECT_TRUE(PathExists(DefaultFileSystem(), out_ + first));  // the first copy stays
+  EXPECT_TRUE(PathExists(DefaultFileSystem(), out_ + "__w133_h100_" + first));
   photo->AddRef();
   EXPECT_EQ(photo->Release(), 3u);
   photo->Release();

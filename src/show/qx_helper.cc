@@ -59,7 +59,7 @@ HRESULT CQXHelper::put_OutputPath(BSTR value) {
     output_path_ = AnsiFromBstr(value);
     // The folder is made at once; whether that worked shows only when files
     // are written into it later.
-    CreateFolderPath(output_path_);
+    CreateFolderPath(fs_, output_path_);
     return S_OK;
   });
 }
@@ -93,8 +93,8 @@ void CQXHelper::DeletePhotoFiles(IPhotoDesc* photo) const {
   if (FAILED(photo->get__OnlineName(&name))) return;
   std::string copy_path = output_path_ + AnsiFromBstr(name);
   SysFreeString(name);
-  GetFileSystem()->DeleteFile(copy_path);
-  GetFileSystem()->DeleteFile(ThumbnailPathOf(copy_path));
+  fs_.DeleteFile(copy_path);
+  fs_.DeleteFile(ThumbnailPathOf(copy_path));
 }
 
 HRESULT CQXHelper::RemovePhoto(LONG index) {
@@ -208,7 +208,7 @@ HRESULT CQXHelper::GenerateMetaXML() {
     if (!MetaXmlIsOutOfDate(show)) return S_OK;
     // The automation boundary: the process's file system and the template
     // places hosts are told about, unless the show was given others.
-    FileSystem& fs = *GetFileSystem();
+    FileSystem& fs = fs_;
     CTemplateSelector templates(fs, template_source_ ? *template_source_ : HostTemplateSource());
     WriteMetaXml(show, templates, fs);
     show_changed_ = false;

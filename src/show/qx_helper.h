@@ -12,13 +12,19 @@
 #include "com/connection_point.h"
 #include "metaxml/meta_xml_generator.h"
 #include "metaxml/template_selector.h"
+#include "platform/file_system.h"
 #include "tavirelle/interfaces.h"
 
 namespace tavirelle {
 
 class CQXHelper : public DispatchObject<IQXHelper> {
  public:
-  CQXHelper() = default;
+  // As a host creates it, through the module's class factory: on the
+  // machine's file system.
+  CQXHelper() : CQXHelper(DefaultFileSystem()) {}
+  // Imports photos and writes the show's files through `fs`, which must
+  // outlive the object.
+  explicit CQXHelper(FileSystem& fs) : fs_(fs) {}
   ~CQXHelper() override;
 
   HRESULT get_CreatBy(BSTR* value) override;
@@ -52,6 +58,7 @@ class CQXHelper : public DispatchObject<IQXHelper> {
   ShowDescription Describe() const;
 
   // The show's state as photo import reads it.
+  FileSystem& file_system() const { return fs_; }
   const std::string& title() const { return title_; }
   const std::string& creat_by() const { return creat_by_; }
   const std::string& starring() const { return starring_; }
@@ -77,6 +84,7 @@ class CQXHelper : public DispatchObject<IQXHelper> {
   // Deletes the photo copy and the thumbnail of the photo; failures ignored.
   void DeletePhotoFiles(IPhotoDesc* photo) const;
 
+  FileSystem& fs_;
   std::vector<IPhotoDesc*> photos_;  // one reference held on each
   std::string title_;
   std::string creat_by_;

@@ -118,13 +118,13 @@ TEST_F(ShowTest, OutputPathIsStoredUnchangedCreatedAndNotAChange) {
   ScopedBstr in(BstrFromAnsi(folder));
   EXPECT_EQ(show_->put_OutputPath(in.get()), S_OK);
   EXPECT_FALSE(show_->show_changed());
-  EXPECT_TRUE(FolderExists(folder));
+  EXPECT_TRUE(FolderExists(DefaultFileSystem(), folder));
   ScopedBstr out;
   EXPECT_EQ(show_->get_OutputPath(out.Receive()), S_OK);
   EXPECT_EQ(out.Ansi(), folder);
   // A folder that cannot be made does not fail the call.
   ScopedBstr bad(BstrFromAnsi(dir.Join("file\\x\\")));
-  ASSERT_TRUE(SaveTextToFile(dir.Join("file"), ""));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("file"), ""));
   EXPECT_EQ(show_->put_OutputPath(bad.get()), S_OK);
 }
 
@@ -194,27 +194,27 @@ TEST_F(ShowTest, RemovingPhotosDeletesTheirCopiesAndThumbnails) {
   show_->put_OutputPath(folder.get());
   AddPhotos("ABC");
   for (const char* name : {"A", "B", "C"}) {
-    ASSERT_TRUE(SaveTextToFile(dir.Join(name), "copy"));
-    ASSERT_TRUE(SaveTextToFile(dir.Join(std::string("__w133_h100_") + name), "thumb"));
+    ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join(name), "copy"));
+    ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join(std::string("__w133_h100_") + name), "thumb"));
   }
-  ASSERT_TRUE(SaveTextToFile(dir.Join("unrelated"), "keep"));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("unrelated"), "keep"));
   show_->set_show_changed(false);
   EXPECT_EQ(show_->RemovePhoto(1), S_OK);
   EXPECT_TRUE(show_->show_changed());
   EXPECT_EQ(Order(), "AC");
-  EXPECT_FALSE(PathExists(dir.Join("B")));
-  EXPECT_FALSE(PathExists(dir.Join("__w133_h100_B")));
-  EXPECT_TRUE(PathExists(dir.Join("A")));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), dir.Join("B")));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), dir.Join("__w133_h100_B")));
+  EXPECT_TRUE(PathExists(DefaultFileSystem(), dir.Join("A")));
   // Files already gone do not stop the removal.
-  GetFileSystem()->DeleteFile(dir.Join("A"));
+  DefaultFileSystem().DeleteFile(dir.Join("A"));
   EXPECT_EQ(show_->RemovePhoto(0), S_OK);
-  EXPECT_FALSE(PathExists(dir.Join("__w133_h100_A")));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), dir.Join("__w133_h100_A")));
   show_->set_show_changed(false);
   EXPECT_EQ(show_->ClearPhotos(), S_OK);
   EXPECT_TRUE(show_->show_changed());
-  EXPECT_FALSE(PathExists(dir.Join("C")));
-  EXPECT_FALSE(PathExists(dir.Join("__w133_h100_C")));
-  EXPECT_TRUE(PathExists(dir.Join("unrelated")));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), dir.Join("C")));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), dir.Join("__w133_h100_C")));
+  EXPECT_TRUE(PathExists(DefaultFileSystem(), dir.Join("unrelated")));
   show_->set_show_changed(false);
   EXPECT_EQ(show_->ClearPhotos(), S_OK);  // empty list: only the flag
   EXPECT_TRUE(show_->show_changed());
@@ -275,9 +275,9 @@ TEST_F(ShowTest, DescribesItselfAndItsPhotosThroughTheirInterfaces) {
 TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged) {
   TempDir work;
   const std::string meta = work.Join("meta.xml");
-  ASSERT_TRUE(WriteWholeFile(work.Join("config.xml"),
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("config.xml"),
                              "<config><templates><s>s.xml</s></templates></config>"));
-  ASSERT_TRUE(WriteWholeFile(work.Join("s.xml"), "<qx><images><image/></images></qx>"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("s.xml"), "<qx><images><image/></images></qx>"));
   show_->set_template_source({work.Join("config.xml"), {work.path()}});
   ScopedBstr out(BstrFromAnsi(work.path())), style(u"s");
   show_->put_OutputPath(out.get());
@@ -292,10 +292,10 @@ TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged
   };
   // Each step starts without a meta.xml, so what it finds is what it wrote.
   auto generate_afresh = [&] {
-    RealFileSystem()->DeleteFile(meta);
+    DefaultFileSystem().DeleteFile(meta);
     EXPECT_EQ(show_->GenerateMetaXML(), S_OK);
     std::string text;
-    return ReadWholeFile(meta, &text) ? text : "<none>";
+    return ReadWholeFile(DefaultFileSystem(), meta, &text) ? text : "<none>";
   };
 
   EXPECT_EQ(generate_afresh(), "<none>");  // no photos: nothing to write

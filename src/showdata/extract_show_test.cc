@@ -36,7 +36,7 @@ class ExtractShowTest : public testing::Test {
     contents_ = {{"show_icon.jpg", "icon"}, {"a.jpg", big},          {"b.jpg", "BBBB"},
                  {"note.wav", "wave"},      {"song.mp3", "la la la"}};
     out_ = dir_.Join("out/");
-    ASSERT_TRUE(GetFileSystem()->CreateDirectory(out_));
+    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out_));
   }
 
   void Write(const std::vector<std::string>& leave_out = {}) {
@@ -53,7 +53,7 @@ class ExtractShowTest : public testing::Test {
   // Every name in the output folder, whatever it is.
   std::vector<std::string> Listing() {
     std::vector<FindData> found;
-    RealFileSystem()->Find(out_ + "*", &found);
+    DefaultFileSystem().Find(out_ + "*", &found);
     std::vector<std::string> names;
     for (const FindData& f : found) {
       if (f.name != "." && f.name != "..") names.push_back(f.name);
@@ -62,7 +62,7 @@ class ExtractShowTest : public testing::Test {
   }
 
   void EmptyOutput() {
-    for (const std::string& name : Listing()) RealFileSystem()->DeleteFile(out_ + name);
+    for (const std::string& name : Listing()) DefaultFileSystem().DeleteFile(out_ + name);
   }
 
   // Each file is either whole or absent, and nothing else is in the folder.
@@ -70,8 +70,7 @@ class ExtractShowTest : public testing::Test {
     size_t present = 0;
     for (const ExtractedFile& file : report.files) {
       std::string contents;
-      ScopedFileSystem real(RealFileSystem());
-      bool exists = ReadWholeFile(out_ + file.name, &contents);
+      bool exists = ReadWholeFile(DefaultFileSystem(), out_ + file.name, &contents);
       EXPECT_EQ(exists, file.save.saved()) << context << " " << file.name;
       if (exists) {
         ++present;
@@ -85,21 +84,24 @@ class ExtractShowTest : public testing::Test {
   TempDir dir_;
   std::string out_;
   std::map<std::string, std::string> contents_;
-  ShowPackage package_;
+  // The package's medium: passes every call through until a test sets a
+  // fault.
+  FaultInjectingFileSystem medium_;
+  ShowPackage package_{medium_};
 };
 
 TEST_F(ExtractShowTest, ReportsEveryFileAndReadsEachEntryOnce) {
   Write();
-  uint64_t package_size = FileSizeOf(dir_.Join("show.pkg"));
-  FaultInjectingFileSystem fs;
-  // The directory was read at the open; one pass over the entries reads
-  // less than the package holds, a second read of a.jpg would not.
-  fs.SetReadFailAfter(package_size);
+  uint64_t package_size = FileSizeOf(DefaultFileSystem(), dir_.Join("show.pkg"));
+  FaultInjectingFileSystem& fs = medium_;
+  fs.Reset();
+  // The directory was read at the open. One pass over the entries reads
+  // the package once, give or take a read-ahead block at each of the six
+  // entries; a second read of a.jpg (2 MiB) would go far past that.
+  fs.SetReadFailAfter(package_size + 6 * 64 * 1024);
   ExtractReport report;
-  {
-    ScopedFileSystem use(&fs);
-    ASSERT_TRUE(ExtractShow(package_, out_, &report));
-  }
+  ASSERT_TRUE(ExtractShow(package_, out_, &report));
+  fs.Reset();
   std::vector<std::string> names;
   for (const ExtractedFile& file : report.files) {
     names.push_back(file.name);
@@ -125,13 +127,12 @@ TEST_F(ExtractShowTest, AFullDiskFailsTheFileItHitsAndLeavesNoPartOfIt) {
                {4 + big + 4 + 4 + 8, 0}};
   for (const auto& [limit, expected_failures] : cases) {
     EmptyOutput();
-    FaultInjectingFileSystem fs;
+    FaultInjectingFileSystem& fs = medium_;
+    fs.Reset();
     fs.SetDiskFullAfter(limit);
     ExtractReport report;
-    {
-      ScopedFileSystem use(&fs);
-      ASSERT_TRUE(ExtractShow(package_, out_, &report));
-    }
+    ASSERT_TRUE(ExtractShow(package_, out_, &report));
+    fs.Reset();
     std::string context = "limit " + std::to_string(limit);
     size_t failed = 0;
     for (const ExtractedFile& file : report.files) {
@@ -154,13 +155,13 @@ TEST_F(ExtractShowTest, AProtectedFolderFailsEveryFileButTheHostStatusStaysSOk) 
     DWORD error;
   } cases[] = {{"write-protected", ERROR_WRITE_PROTECT}, {"access denied", ERROR_ACCESS_DENIED}};
   for (const auto& c : cases) {
-    FaultInjectingFileSystem fs;
+    FaultInjectingFileSystem& fs = medium_;
+    fs.Reset();
     if (c.error == ERROR_WRITE_PROTECT) {
       fs.SetWriteProtected(true);
     } else {
       fs.DenyAccess(out_);
     }
-    ScopedFileSystem use(&fs);
     ExtractReport report;
     ASSERT_TRUE(ExtractShow(package_, out_, &report));
     ASSERT_EQ(report.files.size(), 5u);
@@ -181,12 +182,12 @@ TEST_F(ExtractShowTest, DamagedAndMissingEntriesAreToldApart) {
   Write({"b.jpg", "song.mp3"});
   // One byte of a.jpg flipped past its first copy block, in place.
   std::string bytes;
-  ASSERT_TRUE(ReadWholeFile(dir_.Join("show.pkg"), &bytes));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir_.Join("show.pkg"), &bytes));
   size_t at = bytes.find(contents_["a.jpg"]);
   ASSERT_NE(at, std::string::npos);
   bytes[at + 1024 * 1024 + 100] ^= 0x40;
   package_.ClosePackage();
-  ASSERT_TRUE(WriteWholeFile(dir_.Join("show.pkg"), bytes));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("show.pkg"), bytes));
   ASSERT_TRUE(package_.OpenPackage(dir_.Join("show.pkg"), false));
 
   ExtractReport report;

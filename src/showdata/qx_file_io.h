@@ -19,7 +19,12 @@ namespace tavirelle {
 class CQXFileIO : public DispatchObject<IQXFileIO> {
  public:
   // Starts with one reference, owned by the creator.
-  CQXFileIO() = default;
+  // As a host creates it, through the module's class factory: on the
+  // machine's file system.
+  CQXFileIO() : CQXFileIO(DefaultFileSystem()) {}
+  // Reads and writes packages and show folders through `fs`, which must
+  // outlive the object.
+  explicit CQXFileIO(FileSystem& fs) : package_(fs) {}
 
   HRESULT OpenDotTavirelle(BSTR file_name, LONG download_missing_common_assets) override;
   HRESULT GenerateTavirelleData() override;

@@ -35,17 +35,17 @@ class QXFileIOTest : public ::testing::Test {
   }
   std::string Read(const std::string& path) {
     std::string text;
-    return ReadWholeFile(path, &text) ? text : "<missing>";
+    return ReadWholeFile(DefaultFileSystem(), path, &text) ? text : "<missing>";
   }
   // A show folder with a description, a photo and its thumbnail.
   std::string MakeShowFolder() {
     std::string folder = dir_.Join("show/");
-    EXPECT_TRUE(GetFileSystem()->CreateDirectory(folder));
-    EXPECT_TRUE(WriteWholeFile(folder + "meta.xml",
+    EXPECT_TRUE(DefaultFileSystem().CreateDirectory(folder));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "meta.xml",
                                "<qx><show><title>T</title></show><images>"
                                "<image onlineFilename=\"photo.jpg\"/></images></qx>"));
-    EXPECT_TRUE(WriteWholeFile(folder + "photo.jpg", std::string(70000, 'p')));
-    EXPECT_TRUE(WriteWholeFile(folder + "__w133_h100_photo.jpg", "thumb"));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "photo.jpg", std::string(70000, 'p')));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "__w133_h100_photo.jpg", "thumb"));
     return folder;
   }
 
@@ -77,7 +77,7 @@ TEST_F(QXFileIOTest, NullOutPointersAreRefused) {
   EXPECT_EQ(io_->Utils_MakeLegalName(Ansi("a").get(), nullptr), E_POINTER);
   ScopedBstr target = Ansi(dir_.Join("never.pkg"));
   EXPECT_EQ(io_->WriteDotTavirelle(target.get(), Ansi(dir_.path()).get(), nullptr), E_POINTER);
-  EXPECT_FALSE(PathExists(dir_.Join("never.pkg")));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), dir_.Join("never.pkg")));
 }
 
 TEST_F(QXFileIOTest, QueriesOnAClosedPackageFail) {
@@ -101,7 +101,7 @@ TEST_F(QXFileIOTest, QueriesOnAClosedPackageFail) {
 }
 
 TEST_F(QXFileIOTest, OpenFailsForWhatIsNotAPackage) {
-  ASSERT_TRUE(WriteWholeFile(dir_.Join("plain.txt"), "Tavirelle file, honest"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("plain.txt"), "Tavirelle file, honest"));
   EXPECT_EQ(io_->OpenDotTavirelle(Ansi(dir_.Join("plain.txt")).get(), 0), E_FAIL);
   EXPECT_EQ(io_->OpenDotTavirelle(Ansi(dir_.Join("missing.pkg")).get(), 1), E_FAIL);
   EXPECT_EQ(io_->OpenDotTavirelle(nullptr, 0), E_FAIL);
@@ -150,7 +150,7 @@ TEST_F(QXFileIOTest, ShowQueriesAndIconSave) {
                                            "</localInfo>"}}),
             S_OK);
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(CreateFolderPath(out + "w133\\h100\\"));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "w133\\h100\\"));
   SetOutput(out);
   ScopedBstr icon, title, code, time;
   LONG modified = 0;
@@ -172,13 +172,13 @@ TEST_F(QXFileIOTest, IconOutsideTheOutputFolderIsNotSaved) {
                          {"..\\evil.jpg", "evil"}}),
             S_OK);
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(out));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out));
   SetOutput(out);
   ScopedBstr icon, title;
   EXPECT_EQ(io_->QuickGetShowInfo(icon.Receive(), title.Receive()), S_OK);
   EXPECT_EQ(icon.Ansi(), "..\\evil.jpg");
   EXPECT_EQ(title.Ansi(), "T");
-  EXPECT_FALSE(PathExists(dir_.Join("evil.jpg")));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), dir_.Join("evil.jpg")));
 }
 
 TEST_F(QXFileIOTest, PackageWithoutDescriptionGivesEmptyInfo) {
@@ -204,7 +204,7 @@ TEST_F(QXFileIOTest, WritesPackagesUnderUniqueNamesAndExtractsThem) {
 
   ASSERT_EQ(io_->OpenDotTavirelle(second.get(), 1), S_OK);
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(out));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out));
   SetOutput(out);
   EXPECT_EQ(io_->GenerateTavirelleData(), S_OK);
   EXPECT_EQ(Read(out + "photo.jpg"), std::string(70000, 'p'));
@@ -233,12 +233,13 @@ TEST_F(QXFileIOTest, WriteFailuresGiveThePlatformErrors) {
     {
       FaultInjectingFileSystem fs;
       c.arrange(fs);
-      ScopedFileSystem scoped(&fs);
-      status = io_->WriteDotTavirelle(Ansi(target).get(), Ansi(folder).get(), exact.Receive());
+      CQXFileIO* io = new CQXFileIO(fs);  // starts with one reference
+      status = io->WriteDotTavirelle(Ansi(target).get(), Ansi(folder).get(), exact.Receive());
+      io->Release();
     }
     EXPECT_EQ(status, c.expected) << c.what;
     EXPECT_EQ(exact.get(), nullptr) << c.what;
-    EXPECT_EQ(PathExists(target), c.file_left) << c.what;
+    EXPECT_EQ(PathExists(DefaultFileSystem(), target), c.file_left) << c.what;
   }
 }
 

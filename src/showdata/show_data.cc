@@ -153,7 +153,7 @@ bool ExtractShow(ShowPackage& package, const std::string& output_path,
   // is still in it as it stands, so it is read through a second opening
   // rather than reported missing file by file.
   ShowPackage* source = &package;
-  ShowPackage reopened;
+  ShowPackage reopened(package.file_system());
   if (!package.IsOpen()) {
     report->repair_failed = true;
     if (reopened.OpenPackage(package.path(), false)) source = &reopened;
@@ -170,7 +170,7 @@ bool ExtractShow(ShowPackage& package, const std::string& output_path,
     report->files.push_back(std::move(file));
     if (progress) progress(report->files.size(), total);
   }
-  report->meta_saved = SaveTextToFile(output_path + "meta.xml", meta_text);
+  report->meta_saved = SaveTextToFile(package.file_system(), output_path + "meta.xml", meta_text);
   if (!report->meta_saved) report->meta_error = GetLastError();
   if (progress) progress(total, total);
   return true;

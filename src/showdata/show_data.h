@@ -88,6 +88,7 @@ using ExtractProgress = std::function<void(size_t done, size_t total)>;
 // checked against its MD5 as it is copied, then the current description as
 // "meta.xml". Every outcome goes into *report; a file that fails leaves
 // nothing of itself. False only when no package is open (nothing written).
+// The files go through the package's own file system.
 bool ExtractShow(ShowPackage& package, const std::string& output_path,
                  ExtractReport* report, const ExtractProgress& progress = {});
 

@@ -115,7 +115,7 @@ class GenerateShowDataTest : public ::testing::Test {
  protected:
   std::string Read(const std::string& path) {
     std::string text;
-    return ReadWholeFile(path, &text) ? text : "<missing>";
+    return ReadWholeFile(DefaultFileSystem(), path, &text) ? text : "<missing>";
   }
   TempDir dir_;
 };
@@ -130,10 +130,10 @@ TEST_F(GenerateShowDataTest, ExtractsReferencedEntriesAndTheDescription) {
                                               {"note.wav", "wave"},
                                               {"song.mp3", "music"},
                                               {"unused.jpg", "never"}}));
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(package_path, false));
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(out));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out));
   ASSERT_TRUE(GenerateShowData(package, out));
   EXPECT_EQ(Read(out + "show_icon.jpg"), "icon");
   EXPECT_EQ(Read(out + "a.jpg"), "AAA");
@@ -141,7 +141,7 @@ TEST_F(GenerateShowDataTest, ExtractsReferencedEntriesAndTheDescription) {
   EXPECT_EQ(Read(out + "note.wav"), "wave");
   EXPECT_EQ(Read(out + "song.mp3"), "music");
   EXPECT_EQ(Read(out + "meta.xml"), meta);
-  EXPECT_FALSE(PathExists(out + "unused.jpg"));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), out + "unused.jpg"));
   EXPECT_TRUE(package.IsOpen());
 }
 
@@ -160,18 +160,18 @@ TEST_F(GenerateShowDataTest, NamesLeavingTheFolderAreSkippedAndTheRestExtracted)
                                               {"sub\\..\\..\\b.jpg", "escaped"},
                                               {"C:c.jpg", "escaped"},
                                               {"d.jpg", "D"}}));
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(package_path, false));
   std::string out = dir_.Join("deep/out/");
-  ASSERT_TRUE(CreateFolderPath(out));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out));
   ASSERT_TRUE(GenerateShowData(package, out));
   EXPECT_EQ(Read(out + "a.jpg"), "A");
   EXPECT_EQ(Read(out + "d.jpg"), "D");
   EXPECT_EQ(Read(out + "meta.xml"), meta);
-  EXPECT_FALSE(PathExists(dir_.Join("deep/icon.jpg")));
-  EXPECT_FALSE(PathExists(dir_.Join("b.jpg")));
-  EXPECT_FALSE(PathExists(out + "C:c.jpg"));
-  EXPECT_FALSE(PathExists(out + "c.jpg"));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), dir_.Join("deep/icon.jpg")));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), dir_.Join("b.jpg")));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), out + "C:c.jpg"));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), out + "c.jpg"));
 }
 
 TEST_F(GenerateShowDataTest, DamagedOrOverlongEntriesLeaveNoFile) {
@@ -185,14 +185,14 @@ TEST_F(GenerateShowDataTest, DamagedOrOverlongEntriesLeaveNoFile) {
                                               {"long.jpg", "short", false, 1u << 30},
                                               {"sub\\ok.jpg", std::string(3 << 20, 'k')},
                                               {"tune.mp3", "la"}}));
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(package_path, false));
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(CreateFolderPath(out + "sub\\"));
-  ASSERT_TRUE(CreateFolderPath(out + "music\\"));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "sub\\"));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "music\\"));
   ASSERT_TRUE(GenerateShowData(package, out));
-  EXPECT_FALSE(PathExists(out + "bad.jpg"));
-  EXPECT_FALSE(PathExists(out + "long.jpg"));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), out + "bad.jpg"));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), out + "long.jpg"));
   EXPECT_EQ(Read(out + "sub/ok.jpg"), std::string(3 << 20, 'k'));
   // Music is looked up by its file name alone.
   EXPECT_EQ(Read(out + "music/tune.mp3"), "la");
@@ -202,19 +202,19 @@ TEST_F(GenerateShowDataTest, ExtractionReplacesOlderFilesWhole) {
   std::string meta = "<qx><show/><images><image onlineFilename=\"a.jpg\"/></images></qx>";
   std::string package_path = dir_.Join("show.pkg");
   ASSERT_TRUE(WriteTestPackage(package_path, {{"meta.xml", meta}, {"a.jpg", "new"}}));
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(package_path, false));
-  ASSERT_TRUE(WriteWholeFile(dir_.Join("a.jpg"), "an older and longer file"));
-  ASSERT_TRUE(WriteWholeFile(dir_.Join("meta.xml"), std::string(1000, 'm')));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("a.jpg"), "an older and longer file"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("meta.xml"), std::string(1000, 'm')));
   ASSERT_TRUE(GenerateShowData(package, dir_.path()));
   EXPECT_EQ(Read(dir_.Join("a.jpg")), "new");
   EXPECT_EQ(Read(dir_.Join("meta.xml")), meta);
 }
 
 TEST_F(GenerateShowDataTest, ClosedPackageWritesNothing) {
-  ShowPackage package;
+  ShowPackage package(DefaultFileSystem());
   EXPECT_FALSE(GenerateShowData(package, dir_.path()));
-  EXPECT_FALSE(PathExists(dir_.Join("meta.xml")));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), dir_.Join("meta.xml")));
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ class ShowPackageQueryTest : public ::testing::Test {
     return "<localInfo><localModified>" + value + "</localModified></localInfo>";
   }
   TempDir dir_;
-  ShowPackage package_;
+  ShowPackage package_{DefaultFileSystem()};
 };
 
 TEST_F(ShowPackageQueryTest, OnlineInfoIsTrimmedAndPassedOnUntouched) {
@@ -287,14 +287,14 @@ TEST_F(ShowPackageQueryTest, ReloadReadsTheSameVersionAndNeverRepairs) {
                                       {"cur.jpg", "c"},
                                       {"old.jpg", "o"}}));
   std::string before;
-  ASSERT_TRUE(ReadWholeFile(path, &before));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &before));
   ASSERT_TRUE(package_.OpenPackage(path, false));
   ShowInfo info = QuickShowInfo(package_);
   EXPECT_EQ(info.title, "Now");
   EXPECT_EQ(info.icon, "cur.jpg");
   package_.ClosePackage();
   std::string after;
-  ASSERT_TRUE(ReadWholeFile(path, &after));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &after));
   EXPECT_EQ(after, before);
 }
 

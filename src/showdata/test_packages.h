@@ -41,7 +41,7 @@ inline bool WriteTestPackage(const std::string& path,
                                                  : static_cast<uint32_t>(e.data.size());
     builder.Entry(e.name, offsets[i], size, Md5BufferHex(e.data.data(), e.data.size()));
   }
-  return builder.PointAtDirectory().WriteTo(path);
+  return builder.PointAtDirectory().WriteTo(DefaultFileSystem(), path);
 }
 
 }  // namespace tavirelle

@@ -152,7 +152,7 @@ std::unique_ptr<File> FaultInjectingFileSystem::Open(const std::string& path,
 
 bool FaultInjectingFileSystem::CopyFile(const std::string& from,
                                         const std::string& to,
-                                        bool fail_if_exists) {
+                                        IfExists if_exists) {
   if (!Step()) return false;
   if (Denied(from) || Denied(to)) {
     SetLastError(ERROR_ACCESS_DENIED);
@@ -169,7 +169,7 @@ bool FaultInjectingFileSystem::CopyFile(const std::string& from,
     }
     bytes_written_ += size;
   }
-  return base_->CopyFile(from, to, fail_if_exists);
+  return base_->CopyFile(from, to, if_exists);
 }
 
 bool FaultInjectingFileSystem::DeleteFile(const std::string& path) {
@@ -183,14 +183,14 @@ bool FaultInjectingFileSystem::DeleteFile(const std::string& path) {
 }
 
 bool FaultInjectingFileSystem::MoveFile(const std::string& from,
-                                        const std::string& to, bool replace) {
+                                        const std::string& to, IfExists if_exists) {
   if (!Step()) return false;
   if (Denied(from) || Denied(to)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
   if (!RefuseChange()) return false;
-  return base_->MoveFile(from, to, replace);
+  return base_->MoveFile(from, to, if_exists);
 }
 
 bool FaultInjectingFileSystem::CreateDirectory(const std::string& path) {

@@ -16,7 +16,7 @@ namespace tavirelle {
 
 class FaultInjectingFileSystem final : public FileSystem {
  public:
-  explicit FaultInjectingFileSystem(FileSystem* base = RealFileSystem());
+  explicit FaultInjectingFileSystem(FileSystem* base = &DefaultFileSystem());
 
   // Writes succeed until `bytes` bytes have been written in all (counted from
   // now); the write that crosses the limit writes what fits and fails with
@@ -44,10 +44,10 @@ class FaultInjectingFileSystem final : public FileSystem {
   std::unique_ptr<File> Open(const std::string& path, DWORD access,
                              Disposition disposition) override;
   bool CopyFile(const std::string& from, const std::string& to,
-                bool fail_if_exists) override;
+                IfExists if_exists) override;
   bool DeleteFile(const std::string& path) override;
   bool MoveFile(const std::string& from, const std::string& to,
-                bool replace) override;
+                IfExists if_exists) override;
   bool CreateDirectory(const std::string& path) override;
   bool RemoveDirectory(const std::string& path) override;
   DWORD GetFileAttributes(const std::string& path) override;

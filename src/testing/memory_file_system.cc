@@ -201,7 +201,7 @@ std::unique_ptr<File> MemoryFileSystem::Open(const std::string& path, DWORD acce
 }
 
 bool MemoryFileSystem::CopyFile(const std::string& from, const std::string& to,
-                                bool fail_if_exists) {
+                                IfExists if_exists) {
   if (InvalidName(from) || InvalidName(to)) return false;
   auto source = files_.find(Key(from));
   if (source == files_.end()) {
@@ -209,7 +209,7 @@ bool MemoryFileSystem::CopyFile(const std::string& from, const std::string& to,
     return false;
   }
   std::string target = Key(to);
-  if (fail_if_exists && files_.count(target) != 0) {
+  if (if_exists == IfExists::kFail && files_.count(target) != 0) {
     SetLastError(ERROR_FILE_EXISTS);
     return false;
   }
@@ -238,7 +238,7 @@ bool MemoryFileSystem::DeleteFile(const std::string& path) {
 }
 
 bool MemoryFileSystem::MoveFile(const std::string& from, const std::string& to,
-                                bool replace) {
+                                IfExists if_exists) {
   if (InvalidName(from) || InvalidName(to)) return false;
   std::string source = Key(from), target = Key(to);
   auto it = files_.find(source);
@@ -247,7 +247,7 @@ bool MemoryFileSystem::MoveFile(const std::string& from, const std::string& to,
     return false;
   }
   if (source == target) return true;
-  if (files_.count(target) != 0 && !replace) {
+  if (files_.count(target) != 0 && if_exists == IfExists::kFail) {
     SetLastError(ERROR_ALREADY_EXISTS);
     return false;
   }

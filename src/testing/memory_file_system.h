@@ -29,10 +29,10 @@ class MemoryFileSystem final : public FileSystem {
   std::unique_ptr<File> Open(const std::string& path, DWORD access,
                              Disposition disposition) override;
   bool CopyFile(const std::string& from, const std::string& to,
-                bool fail_if_exists) override;
+                IfExists if_exists) override;
   bool DeleteFile(const std::string& path) override;
   bool MoveFile(const std::string& from, const std::string& to,
-                bool replace) override;
+                IfExists if_exists) override;
   bool CreateDirectory(const std::string& path) override;
   bool RemoveDirectory(const std::string& path) override;
   DWORD GetFileAttributes(const std::string& path) override;

@@ -96,8 +96,8 @@ PackageBuilder& PackageBuilder::Truncate(size_t size) {
   return *this;
 }
 
-bool PackageBuilder::WriteTo(const std::string& path) const {
-  return WriteWholeFile(path, bytes_);
+bool PackageBuilder::WriteTo(FileSystem& fs, const std::string& path) const {
+  return WriteWholeFile(fs, path, bytes_);
 }
 
 }  // namespace tavirelle

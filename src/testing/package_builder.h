@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file_system.h"
+
 namespace tavirelle {
 
 class PackageBuilder {
@@ -37,7 +39,7 @@ class PackageBuilder {
 
   uint32_t size() const { return static_cast<uint32_t>(bytes_.size()); }
   const std::string& bytes() const { return bytes_; }
-  bool WriteTo(const std::string& path) const;
+  bool WriteTo(FileSystem& fs, const std::string& path) const;
 
  private:
   void PutU16(uint16_t value);

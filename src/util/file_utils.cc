@@ -112,38 +112,38 @@ std::string WithoutExtension(const std::string& path) {
   return path.substr(0, path.size() - Extension(path).size());
 }
 
-bool PathExists(const std::string& path) {
+bool PathExists(FileSystem& fs, const std::string& path) {
   // A plain name costs one look-up of exactly that name; only a wildcard
   // pattern lists its folder.
   std::vector<FindData> found;
-  return GetFileSystem()->Find(path, &found);
+  return fs.Find(path, &found);
 }
 
-uint32_t FileSizeOf(const std::string& path) {
-  auto file = GetFileSystem()->Open(path, GENERIC_READ, Disposition::kOpenExisting);
+uint32_t FileSizeOf(FileSystem& fs, const std::string& path) {
+  auto file = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting);
   uint64_t size = 0;
   if (!file || !file->Size(&size)) return 0xFFFFFFFFu;
   return static_cast<uint32_t>(size);
 }
 
-bool SetReadOnly(const std::string& path, bool on) {
-  DWORD attributes = GetFileSystem()->GetFileAttributes(path);
+bool SetReadOnly(FileSystem& fs, const std::string& path, bool on) {
+  DWORD attributes = fs.GetFileAttributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   attributes = on ? (attributes | FILE_ATTRIBUTE_READONLY)
                   : (attributes & ~FILE_ATTRIBUTE_READONLY);
-  return GetFileSystem()->SetFileAttributes(path, attributes);
+  return fs.SetFileAttributes(path, attributes);
 }
 
-bool FolderExists(const std::string& path) {
+bool FolderExists(FileSystem& fs, const std::string& path) {
   if (path.empty()) return false;
   // One look-up of the folder itself: listing its contents to see "." would
   // cost as much as the folder is large, and authoring asks for every photo.
-  DWORD attributes = GetFileSystem()->GetFileAttributes(path);
+  DWORD attributes = fs.GetFileAttributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool CreateFolderPath(const std::string& path) {
+bool CreateFolderPath(FileSystem& fs, const std::string& path) {
   std::string full = path;
   WithTrailingSeparator(full, true, true);
   // Both separators count here, so a path written with slashes works too.
@@ -152,29 +152,29 @@ bool CreateFolderPath(const std::string& path) {
   DWORD failure = ERROR_SUCCESS;
   for (const char* p = full.c_str(); *p != '\0'; p = CharNextA(p)) {
     size_t at = static_cast<size_t>(p - full.c_str());
-    if (IsSeparator(*p) && at > 0 && !GetFileSystem()->CreateDirectory(full.substr(0, at))) {
+    if (IsSeparator(*p) && at > 0 && !fs.CreateDirectory(full.substr(0, at))) {
       DWORD error = GetLastError();
       if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) failure = error;
     }
   }
-  if (FolderExists(path)) return true;
+  if (FolderExists(fs, path)) return true;
   if (failure != ERROR_SUCCESS) SetLastError(failure);
   return false;
 }
 
-bool EnsureFolderFor(const std::string& path) {
+bool EnsureFolderFor(FileSystem& fs, const std::string& path) {
   // A bare file name lies in the current folder. (FolderOf returns such a
   // name unchanged, and making it a folder would block the file itself.)
   if (LastSeparator(path) == std::string::npos) return true;
   std::string folder = FolderOf(path);
-  if (FolderExists(folder)) return true;
-  return CreateFolderPath(folder);
+  if (FolderExists(fs, folder)) return true;
+  return CreateFolderPath(fs, folder);
 }
 
-std::vector<std::string> FindFiles(const std::string& pattern) {
+std::vector<std::string> FindFiles(FileSystem& fs, const std::string& pattern) {
   std::vector<std::string> paths;
   std::vector<FindData> found;
-  if (!GetFileSystem()->Find(pattern, &found)) return paths;
+  if (!fs.Find(pattern, &found)) return paths;
   std::string folder = FolderOf(pattern);
   WithTrailingSeparator(folder, true, true);
   for (const FindData& entry : found) {
@@ -184,24 +184,23 @@ std::vector<std::string> FindFiles(const std::string& pattern) {
   return paths;
 }
 
-bool ClaimEmptyFolder(const std::string& folder, const std::string& claim_name,
+bool ClaimEmptyFolder(FileSystem& fs, const std::string& folder, const std::string& claim_name,
                       std::vector<std::string>* created) {
-  FileSystem* fs = GetFileSystem();
   std::string full = folder;
   WithTrailingSeparator(full, true, true);
   for (const char* p = full.c_str(); *p != '\0'; p = CharNextA(p)) {
     size_t at = static_cast<size_t>(p - full.c_str());
     if (!IsSeparator(*p) || at == 0) continue;
     std::string level = full.substr(0, at);
-    DWORD attributes = fs->GetFileAttributes(level);
+    DWORD attributes = fs.GetFileAttributes(level);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-      if (fs->CreateDirectory(level)) {
+      if (fs.CreateDirectory(level)) {
         created->push_back(level);
         continue;
       }
       // Another caller may have made it a moment ago.
       DWORD error = GetLastError();
-      attributes = fs->GetFileAttributes(level);
+      attributes = fs.GetFileAttributes(level);
       if (attributes == INVALID_FILE_ATTRIBUTES) {
         SetLastError(error);
         return false;
@@ -213,7 +212,7 @@ bool ClaimEmptyFolder(const std::string& folder, const std::string& claim_name,
     }
   }
   std::vector<FindData> found;
-  if (fs->Find(full + "*", &found)) {
+  if (fs.Find(full + "*", &found)) {
     for (const FindData& entry : found) {
       if (entry.name != "." && entry.name != "..") {
         SetLastError(ERROR_DIR_NOT_EMPTY);
@@ -223,22 +222,18 @@ bool ClaimEmptyFolder(const std::string& folder, const std::string& claim_name,
   }
   // The emptiness seen above may be stale by now: only the exclusive
   // creation decides between two callers.
-  auto claim = fs->Open(full + claim_name, GENERIC_WRITE, Disposition::kCreateNew);
+  auto claim = fs.Open(full + claim_name, GENERIC_WRITE, Disposition::kCreateNew);
   if (!claim) {
     if (GetLastError() == ERROR_FILE_EXISTS) SetLastError(ERROR_DIR_NOT_EMPTY);
     return false;
   }
   if (!claim->Close()) {
     DWORD error = GetLastError();
-    fs->DeleteFile(full + claim_name);
+    fs.DeleteFile(full + claim_name);
     SetLastError(error);
     return false;
   }
   return true;
-}
-
-bool SaveTextToFile(const std::string& path, const std::string& text) {
-  return SaveTextToFile(*GetFileSystem(), path, text);
 }
 
 bool SaveTextToFile(FileSystem& fs, const std::string& path, const std::string& text) {
@@ -262,7 +257,7 @@ bool SaveTextToFile(FileSystem& fs, const std::string& path, const std::string& 
     at += done;
   }
   ok = file->Close() && ok;
-  ok = ok && fs.MoveFile(temporary, path, true);
+  ok = ok && fs.MoveFile(temporary, path, IfExists::kReplace);
   if (!ok) {
     DWORD error = GetLastError();
     fs.DeleteFile(temporary);
@@ -271,8 +266,8 @@ bool SaveTextToFile(FileSystem& fs, const std::string& path, const std::string& 
   return ok;
 }
 
-bool SaveBytesToFile(const std::string& path, const void* bytes, uint32_t size) {
-  auto file = GetFileSystem()->Open(path, GENERIC_READ | GENERIC_WRITE,
+bool SaveBytesToFile(FileSystem& fs, const std::string& path, const void* bytes, uint32_t size) {
+  auto file = fs.Open(path, GENERIC_READ | GENERIC_WRITE,
                                     Disposition::kOpenAlways);
   if (!file) return false;
   DWORD done = 0;
@@ -285,11 +280,11 @@ std::string TemporaryNameBeside(const std::string& path) {
   return path + ".~" + NewGuidText(false).substr(0, 8);
 }
 
-std::string FormatFileDate(const std::string& path, bool with_milliseconds) {
+std::string FormatFileDate(FileSystem& fs, const std::string& path, bool with_milliseconds) {
   std::string trimmed = path;
   WithoutTrailingSeparator(trimmed);
   std::vector<FindData> found;
-  if (!GetFileSystem()->Find(trimmed, &found) || found.empty()) return {};
+  if (!fs.Find(trimmed, &found) || found.empty()) return {};
   LocalTime t = ToLocalTime(found.front().last_write);
   if (with_milliseconds) {
     return FormatText("%4d:%02d:%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day,
@@ -350,13 +345,13 @@ std::string MakeLegalName(const std::string& text) {
   return result;
 }
 
-std::string MakeUniqueName(const std::string& path) {
-  if (!PathExists(path)) return path;
+std::string MakeUniqueName(FileSystem& fs, const std::string& path) {
+  if (!PathExists(fs, path)) return path;
   std::string stem = WithoutExtension(path);
   std::string extension = Extension(path);
   for (int n = 2; n < INT_MAX; ++n) {
     std::string candidate = FormatText("%s (%i)%s", stem.c_str(), n, extension.c_str());
-    if (!PathExists(candidate)) return candidate;
+    if (!PathExists(fs, candidate)) return candidate;
   }
   return {};
 }

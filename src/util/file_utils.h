@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace tavirelle {
+#include "platform/file_system.h"
 
-class FileSystem;
+namespace tavirelle {
 
 // Path text (no file-system access).
 std::string& WithTrailingSeparator(std::string& path, bool backslash, bool add);
@@ -23,14 +23,14 @@ std::string FolderOf(const std::string& path);
 std::string Extension(const std::string& path);
 std::string WithoutExtension(const std::string& path);
 
-// File system.
-bool PathExists(const std::string& path);
-uint32_t FileSizeOf(const std::string& path);  // 0xFFFFFFFF when unreadable
-bool SetReadOnly(const std::string& path, bool on);
-bool FolderExists(const std::string& path);
-bool CreateFolderPath(const std::string& path);
-bool EnsureFolderFor(const std::string& path);
-std::vector<std::string> FindFiles(const std::string& pattern);
+// File system: each works on the file system it is given.
+bool PathExists(FileSystem& fs, const std::string& path);
+uint32_t FileSizeOf(FileSystem& fs, const std::string& path);  // 0xFFFFFFFF when unreadable
+bool SetReadOnly(FileSystem& fs, const std::string& path, bool on);
+bool FolderExists(FileSystem& fs, const std::string& path);
+bool CreateFolderPath(FileSystem& fs, const std::string& path);
+bool EnsureFolderFor(FileSystem& fs, const std::string& path);
+std::vector<std::string> FindFiles(FileSystem& fs, const std::string& pattern);
 // Makes `folder` (and its missing parents) ready for one writer: it must be
 // new or empty, and the caller claims it by creating the file `claim_name`
 // in it exclusively, so that of two callers only one succeeds even when both
@@ -38,24 +38,23 @@ std::vector<std::string> FindFiles(const std::string& pattern);
 // first, for a caller that gives up to remove. Fails with ERROR_DIRECTORY (a
 // file stands at one of the levels), ERROR_DIR_NOT_EMPTY (the folder holds
 // something, or another caller holds the claim) or the platform's error.
-bool ClaimEmptyFolder(const std::string& folder, const std::string& claim_name,
+bool ClaimEmptyFolder(FileSystem& fs, const std::string& folder, const std::string& claim_name,
                       std::vector<std::string>* created);
-bool SaveTextToFile(const std::string& path, const std::string& text);
 // Writes `text` to a new file beside `path` through `fs` and renames it over
 // `path`, so that a failure part-way leaves the old file whole.
 bool SaveTextToFile(FileSystem& fs, const std::string& path, const std::string& text);
-bool SaveBytesToFile(const std::string& path, const void* bytes, uint32_t size);
+bool SaveBytesToFile(FileSystem& fs, const std::string& path, const void* bytes, uint32_t size);
 // A fresh name beside `path` for a file that is written whole and then
 // renamed over `path`.
 std::string TemporaryNameBeside(const std::string& path);
-std::string FormatFileDate(const std::string& path, bool with_milliseconds);
+std::string FormatFileDate(FileSystem& fs, const std::string& path, bool with_milliseconds);
 std::string SpecialFolderPath(int csidl);
 std::string MakerDataFolder();
 std::string HostFilePath();
 std::string HostFolder();
 std::string NewGuidText(bool with_braces);
 std::string MakeLegalName(const std::string& text);
-std::string MakeUniqueName(const std::string& path);
+std::string MakeUniqueName(FileSystem& fs, const std::string& path);
 
 }  // namespace tavirelle
 

@@ -63,81 +63,80 @@ TEST(MakeLegalName, FollowsItsExamples) {
 TEST(FileUtils, ExistenceSizesAndFolders) {
   TempDir dir;
   std::string root = dir.path();
-  EXPECT_FALSE(PathExists(root + "missing"));
-  EXPECT_EQ(FileSizeOf(root + "missing"), 0xFFFFFFFFu);
-  ASSERT_TRUE(SaveTextToFile(root + "a.txt", "hello"));
-  EXPECT_TRUE(PathExists(root + "a.txt"));
-  EXPECT_TRUE(PathExists(root + "*.TXT"));
-  EXPECT_EQ(FileSizeOf(root + "a.txt"), 5u);
-  EXPECT_FALSE(FolderExists(""));
-  EXPECT_FALSE(FolderExists(root + "a.txt"));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), root + "missing"));
+  EXPECT_EQ(FileSizeOf(DefaultFileSystem(), root + "missing"), 0xFFFFFFFFu);
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), root + "a.txt", "hello"));
+  EXPECT_TRUE(PathExists(DefaultFileSystem(), root + "a.txt"));
+  EXPECT_TRUE(PathExists(DefaultFileSystem(), root + "*.TXT"));
+  EXPECT_EQ(FileSizeOf(DefaultFileSystem(), root + "a.txt"), 5u);
+  EXPECT_FALSE(FolderExists(DefaultFileSystem(), ""));
+  EXPECT_FALSE(FolderExists(DefaultFileSystem(), root + "a.txt"));
 
   // Mixed separators all create levels.
   std::string deep = root + "one\\two/three";
-  EXPECT_TRUE(CreateFolderPath(deep));
-  EXPECT_TRUE(FolderExists(deep));
-  EXPECT_TRUE(FolderExists(root + "one\\two\\"));
-  EXPECT_TRUE(EnsureFolderFor(root + "x\\y\\file.bin"));
+  EXPECT_TRUE(CreateFolderPath(DefaultFileSystem(), deep));
+  EXPECT_TRUE(FolderExists(DefaultFileSystem(), deep));
+  EXPECT_TRUE(FolderExists(DefaultFileSystem(), root + "one\\two\\"));
+  EXPECT_TRUE(EnsureFolderFor(DefaultFileSystem(), root + "x\\y\\file.bin"));
   // A bare name needs no folder, and none named like the file is made.
-  EXPECT_TRUE(EnsureFolderFor("bare-name-of-a-test-file.bin"));
-  EXPECT_FALSE(PathExists("bare-name-of-a-test-file.bin"));
-  EXPECT_TRUE(FolderExists(root + "x\\y"));
+  EXPECT_TRUE(EnsureFolderFor(DefaultFileSystem(), "bare-name-of-a-test-file.bin"));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), "bare-name-of-a-test-file.bin"));
+  EXPECT_TRUE(FolderExists(DefaultFileSystem(), root + "x\\y"));
 }
 
 TEST(FileUtils, SaveBytesReplacesEarlierContent) {
   TempDir dir;
   std::string path = dir.Join("f.bin");
-  ASSERT_TRUE(SaveTextToFile(path, "a much longer earlier text"));
-  ASSERT_TRUE(SaveBytesToFile(path, "new", 3));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), path, "a much longer earlier text"));
+  ASSERT_TRUE(SaveBytesToFile(DefaultFileSystem(), path, "new", 3));
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(path, &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &contents));
   EXPECT_EQ(contents, "new");
-  EXPECT_FALSE(SaveBytesToFile(dir.Join("no\\such\\folder.bin"), "x", 1));
+  EXPECT_FALSE(SaveBytesToFile(DefaultFileSystem(), dir.Join("no\\such\\folder.bin"), "x", 1));
 }
 
 TEST(FileUtils, SavesReportDiskFullAndWriteProtection) {
   TempDir dir;
   FaultInjectingFileSystem faulty;
-  ScopedFileSystem scope(&faulty);
   faulty.SetDiskFullAfter(3);
-  EXPECT_FALSE(SaveTextToFile(dir.Join("t"), "12345"));
-  EXPECT_FALSE(SaveBytesToFile(dir.Join("b"), "12345", 5));
+  EXPECT_FALSE(SaveTextToFile(faulty, dir.Join("t"), "12345"));
+  EXPECT_FALSE(SaveBytesToFile(faulty, dir.Join("b"), "12345", 5));
   faulty.Reset();
   faulty.SetWriteProtected(true);
-  EXPECT_FALSE(SaveTextToFile(dir.Join("t2"), "1"));
+  EXPECT_FALSE(SaveTextToFile(faulty, dir.Join("t2"), "1"));
   // The cause is the folder that could not be made, not the levels that
   // were there already.
   SetLastError(ERROR_SUCCESS);
-  EXPECT_FALSE(CreateFolderPath(dir.Join("sub/deeper")));
+  EXPECT_FALSE(CreateFolderPath(faulty, dir.Join("sub/deeper")));
   EXPECT_EQ(GetLastError(), ERROR_WRITE_PROTECT);
 }
 
 TEST(FileUtils, SaveTextLeavesAReadOnlyFileAlone) {
   TempDir dir;
   std::string path = dir.Join("meta.xml");
-  ASSERT_TRUE(WriteWholeFile(path, "<qx>kept</qx>"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, "<qx>kept</qx>"));
   // The file's own attribute (no owner write bit), not a faulty medium.
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
   SetLastError(0);
-  EXPECT_FALSE(SaveTextToFile(path, "<qx>new</qx>"));
+  EXPECT_FALSE(SaveTextToFile(DefaultFileSystem(), path, "<qx>new</qx>"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(path, &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &contents));
   EXPECT_EQ(contents, "<qx>kept</qx>");
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0444u);
   std::vector<FindData> found;
-  ASSERT_TRUE(GetFileSystem()->Find(dir.Join("*"), &found));
+  ASSERT_TRUE(DefaultFileSystem().Find(dir.Join("*"), &found));
   EXPECT_EQ(found.size(), 3u);  // ".", ".." and the file: no scratch copy left
   // A folder standing at the name is not replaced either.
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir.Join("sub")));
-  EXPECT_FALSE(SaveTextToFile(dir.Join("sub"), "x"));
-  EXPECT_TRUE(FolderExists(dir.Join("sub")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("sub")));
+  EXPECT_FALSE(SaveTextToFile(DefaultFileSystem(), dir.Join("sub"), "x"));
+  EXPECT_TRUE(FolderExists(DefaultFileSystem(), dir.Join("sub")));
   // Made writable again, it is replaced.
-  ASSERT_TRUE(SetReadOnly(path, false));
-  ASSERT_TRUE(SaveTextToFile(path, "<qx>new</qx>"));
-  ASSERT_TRUE(ReadWholeFile(path, &contents));
+  ASSERT_TRUE(SetReadOnly(DefaultFileSystem(), path, false));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), path, "<qx>new</qx>"));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &contents));
   EXPECT_EQ(contents, "<qx>new</qx>");
 }
 
@@ -150,12 +149,12 @@ class ClaimRacingFileSystem final : public FileSystem {
                              Disposition disposition) override {
     return base_->Open(path, access, disposition);
   }
-  bool CopyFile(const std::string& from, const std::string& to, bool fail_if_exists) override {
-    return base_->CopyFile(from, to, fail_if_exists);
+  bool CopyFile(const std::string& from, const std::string& to, IfExists if_exists) override {
+    return base_->CopyFile(from, to, if_exists);
   }
   bool DeleteFile(const std::string& path) override { return base_->DeleteFile(path); }
-  bool MoveFile(const std::string& from, const std::string& to, bool replace) override {
-    return base_->MoveFile(from, to, replace);
+  bool MoveFile(const std::string& from, const std::string& to, IfExists if_exists) override {
+    return base_->MoveFile(from, to, if_exists);
   }
   bool CreateDirectory(const std::string& path) override { return base_->CreateDirectory(path); }
   bool RemoveDirectory(const std::string& path) override { return base_->RemoveDirectory(path); }
@@ -167,21 +166,21 @@ class ClaimRacingFileSystem final : public FileSystem {
   }
   bool Find(const std::string& pattern, std::vector<FindData>* matches) override {
     bool found = base_->Find(pattern, matches);
-    WriteWholeFile(rival_claim_, "the rival's show");
+    WriteWholeFile(DefaultFileSystem(), rival_claim_, "the rival's show");
     return found;
   }
 
  private:
-  FileSystem* base_ = RealFileSystem();
+  FileSystem* base_ = &DefaultFileSystem();
   std::string rival_claim_;
 };
 
 TEST(FileUtils, OnlyOneWriterClaimsAnEmptyFolder) {
   TempDir dir;
   std::vector<std::string> created;
-  ASSERT_TRUE(ClaimEmptyFolder(dir.Join("new\\show"), "meta.xml", &created));
+  ASSERT_TRUE(ClaimEmptyFolder(DefaultFileSystem(), dir.Join("new\\show"), "meta.xml", &created));
   EXPECT_EQ(created, (std::vector<std::string>{dir.Join("new"), dir.Join("new\\show")}));
-  EXPECT_TRUE(PathExists(dir.Join("new/show/meta.xml")));
+  EXPECT_TRUE(PathExists(DefaultFileSystem(), dir.Join("new/show/meta.xml")));
   struct Case {
     const char* what;
     std::string folder;
@@ -194,69 +193,68 @@ TEST(FileUtils, OnlyOneWriterClaimsAnEmptyFolder) {
   for (const Case& c : refused) {
     std::vector<std::string> none;
     SetLastError(0);
-    EXPECT_FALSE(ClaimEmptyFolder(c.folder, "meta.xml", &none)) << c.what;
+    EXPECT_FALSE(ClaimEmptyFolder(DefaultFileSystem(), c.folder, "meta.xml", &none)) << c.what;
     EXPECT_EQ(GetLastError(), c.error) << c.what;
     EXPECT_TRUE(none.empty()) << c.what;
   }
-  EXPECT_FALSE(PathExists(dir.Join("new/meta.xml")));
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), dir.Join("new/meta.xml")));
 
   // An existing empty folder is claimed without being counted as made...
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir.Join("empty")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("empty")));
   created.clear();
-  ASSERT_TRUE(ClaimEmptyFolder(dir.Join("empty"), "meta.xml", &created));
+  ASSERT_TRUE(ClaimEmptyFolder(DefaultFileSystem(), dir.Join("empty"), "meta.xml", &created));
   EXPECT_TRUE(created.empty());
   // ...but not when another writer claims it after it was seen empty.
-  ASSERT_TRUE(GetFileSystem()->CreateDirectory(dir.Join("raced")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("raced")));
   ClaimRacingFileSystem racing(dir.Join("raced/meta.xml"));
-  ScopedFileSystem scope(&racing);
   SetLastError(0);
-  EXPECT_FALSE(ClaimEmptyFolder(dir.Join("raced"), "meta.xml", &created));
+  EXPECT_FALSE(ClaimEmptyFolder(racing, dir.Join("raced"), "meta.xml", &created));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
   std::string rival;
-  ASSERT_TRUE(ReadWholeFile(dir.Join("raced/meta.xml"), &rival));
+  ASSERT_TRUE(ReadWholeFile(racing, dir.Join("raced/meta.xml"), &rival));
   EXPECT_EQ(rival, "the rival's show");
 }
 
 TEST(FileUtils, FindFilesSkipsFoldersAndSortsIgnoringCase) {
   TempDir dir;
   for (const char* name : {"b.jpg", "A.JPG", "c.jpg", "skip.txt"}) {
-    ASSERT_TRUE(SaveTextToFile(dir.Join(name), name));
+    ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join(name), name));
   }
-  ASSERT_TRUE(CreateFolderPath(dir.Join("folder.jpg")));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), dir.Join("folder.jpg")));
   std::string windows = dir.path();
   for (char& c : windows) c = c == '/' ? '\\' : c;
-  std::vector<std::string> found = FindFiles(windows + "*.jpg");
+  std::vector<std::string> found = FindFiles(DefaultFileSystem(), windows + "*.jpg");
   EXPECT_EQ(found, (std::vector<std::string>{windows + "A.JPG", windows + "b.jpg",
                                              windows + "c.jpg"}));
-  EXPECT_TRUE(FindFiles(windows + "*.none").empty());
+  EXPECT_TRUE(FindFiles(DefaultFileSystem(), windows + "*.none").empty());
 }
 
 TEST(FileUtils, MakeUniqueNameCountsUpFromTwo) {
   TempDir dir;
   std::string show = dir.Join("My Show.ABC");
-  EXPECT_EQ(MakeUniqueName(show), show);
-  ASSERT_TRUE(SaveTextToFile(show, ""));
-  EXPECT_EQ(MakeUniqueName(show), dir.Join("My Show (2).abc"));
+  EXPECT_EQ(MakeUniqueName(DefaultFileSystem(), show), show);
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), show, ""));
+  EXPECT_EQ(MakeUniqueName(DefaultFileSystem(), show), dir.Join("My Show (2).abc"));
   std::string plain = dir.Join("name");
-  ASSERT_TRUE(SaveTextToFile(plain, ""));
-  EXPECT_EQ(MakeUniqueName(plain), dir.Join("name (2)"));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), plain, ""));
+  EXPECT_EQ(MakeUniqueName(DefaultFileSystem(), plain), dir.Join("name (2)"));
   for (int n = 2; n < 300; ++n) {
-    ASSERT_TRUE(SaveTextToFile(dir.Join("name (" + std::to_string(n) + ")"), ""));
+    ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("name (" + std::to_string(n) + ")"), ""));
   }
-  EXPECT_EQ(MakeUniqueName(plain), dir.Join("name (300)"));
+  EXPECT_EQ(MakeUniqueName(DefaultFileSystem(), plain), dir.Join("name (300)"));
 }
 
 TEST(FileUtils, FileDatesAndGuids) {
   TempDir dir;
-  ASSERT_TRUE(SaveTextToFile(dir.Join("f"), "x"));
-  std::string date = FormatFileDate(dir.Join("f"), false);
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("f"), "x"));
+  std::string date = FormatFileDate(DefaultFileSystem(), dir.Join("f"), false);
   ASSERT_EQ(date.size(), 19u);
   EXPECT_EQ(date[4], ':');
   EXPECT_EQ(date[10], ' ');
-  EXPECT_EQ(FormatFileDate(dir.Join("f"), true).size(), 23u);
+  EXPECT_EQ(FormatFileDate(DefaultFileSystem(), dir.Join("f"), true).size(), 23u);
   // A folder named with its trailing separator reports its own date.
-  EXPECT_EQ(FormatFileDate(dir.path(), false).size(), 19u);
-  EXPECT_EQ(FormatFileDate(dir.Join("missing"), false), "");
+  EXPECT_EQ(FormatFileDate(DefaultFileSystem(), dir.path(), false).size(), 19u);
+  EXPECT_EQ(FormatFileDate(DefaultFileSystem(), dir.Join("missing"), false), "");
 
   std::set<std::string> seen;
   for (int i = 0; i < 50; ++i) {
@@ -277,9 +275,9 @@ TEST(Md5, FileDigestEqualsBufferDigest) {
   TempDir dir;
   std::string data(1000003, '\0');
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + i / 13);
-  ASSERT_TRUE(SaveTextToFile(dir.Join("big"), data));
-  EXPECT_EQ(Md5FileHex(dir.Join("big")), Md5BufferHex(data.data(), data.size()));
-  EXPECT_EQ(Md5FileHex(dir.Join("missing")), "");
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("big"), data));
+  EXPECT_EQ(Md5FileHex(DefaultFileSystem(), dir.Join("big")), Md5BufferHex(data.data(), data.size()));
+  EXPECT_EQ(Md5FileHex(DefaultFileSystem(), dir.Join("missing")), "");
 }
 
 // Passes every call on and counts the folder listings (wildcard finds).
@@ -291,11 +289,11 @@ class ListingCounter final : public FileSystem {
   std::unique_ptr<File> Open(const std::string& p, DWORD a, Disposition d) override {
     return base_->Open(p, a, d);
   }
-  bool CopyFile(const std::string& f, const std::string& t, bool x) override {
+  bool CopyFile(const std::string& f, const std::string& t, IfExists x) override {
     return base_->CopyFile(f, t, x);
   }
   bool DeleteFile(const std::string& p) override { return base_->DeleteFile(p); }
-  bool MoveFile(const std::string& f, const std::string& t, bool r) override {
+  bool MoveFile(const std::string& f, const std::string& t, IfExists r) override {
     return base_->MoveFile(f, t, r);
   }
   bool CreateDirectory(const std::string& p) override { return base_->CreateDirectory(p); }
@@ -318,19 +316,18 @@ TEST(FileUtils, ExistenceTestsLookUpTheExactNameWithoutListingTheFolder) {
   for (int i = 0; i < 200; ++i) memory.SetFile("/show/p" + std::to_string(i) + ".jpg", "x");
   memory.SetFile("/show/hills.jpg", "x");
   ListingCounter counter(&memory);
-  ScopedFileSystem scope(&counter);
-  EXPECT_TRUE(PathExists("\\show\\hills.jpg"));
-  EXPECT_FALSE(PathExists("\\show\\HILLS.JPG"));  // as opening it would fail
-  EXPECT_TRUE(FolderExists("\\show"));
-  EXPECT_TRUE(FolderExists("\\show\\"));
-  EXPECT_FALSE(FolderExists("\\SHOW"));
-  EXPECT_FALSE(FolderExists("\\show\\hills.jpg"));
-  EXPECT_TRUE(EnsureFolderFor("\\show\\new.jpg"));
-  EXPECT_EQ(MakeUniqueName("\\show\\hills.jpg"), "\\show\\hills (2).jpg");
-  EXPECT_EQ(FileSizeOf("\\show\\hills.jpg"), 1u);
+  EXPECT_TRUE(PathExists(counter, "\\show\\hills.jpg"));
+  EXPECT_FALSE(PathExists(counter, "\\show\\HILLS.JPG"));  // as opening it would fail
+  EXPECT_TRUE(FolderExists(counter, "\\show"));
+  EXPECT_TRUE(FolderExists(counter, "\\show\\"));
+  EXPECT_FALSE(FolderExists(counter, "\\SHOW"));
+  EXPECT_FALSE(FolderExists(counter, "\\show\\hills.jpg"));
+  EXPECT_TRUE(EnsureFolderFor(counter, "\\show\\new.jpg"));
+  EXPECT_EQ(MakeUniqueName(counter, "\\show\\hills.jpg"), "\\show\\hills (2).jpg");
+  EXPECT_EQ(FileSizeOf(counter, "\\show\\hills.jpg"), 1u);
   EXPECT_EQ(counter.listings, 0);
   // A pattern still matches ignoring case, as the documented probe does.
-  EXPECT_TRUE(PathExists("\\show\\HILLS.*"));
+  EXPECT_TRUE(PathExists(counter, "\\show\\HILLS.*"));
   EXPECT_EQ(counter.listings, 1);
 }
 

@@ -50,8 +50,8 @@ std::string Md5BufferHex(const void* data, size_t size) {
   return digest.FinishHex();
 }
 
-std::string Md5FileHex(const std::string& path) {
-  auto file = GetFileSystem()->Open(path, GENERIC_READ, Disposition::kOpenExisting);
+std::string Md5FileHex(FileSystem& fs, const std::string& path) {
+  auto file = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting);
   if (!file) return {};
   Md5Digest digest;
   // The block size does not change the digest; large blocks keep it fast.

@@ -5,11 +5,13 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/file_system.h"
+
 namespace tavirelle {
 
 // Digest of a file's bytes read through the platform file system; empty when
 // the file cannot be opened or read.
-std::string Md5FileHex(const std::string& path);
+std::string Md5FileHex(FileSystem& fs, const std::string& path);
 std::string Md5BufferHex(const void* data, size_t size);
 
 // Incremental digest, for code that already reads the bytes for another

@@ -62,7 +62,6 @@ std::string RunBounded(const Hostile& c) {
     // Nothing may unwind into the test framework's copy in this process.
     try {
       MemoryFileSystem files;
-      ScopedFileSystem use(&files);
       c.make(files);
       _exit(c.check(files) ? 0 : 1);
     } catch (...) {
@@ -116,8 +115,8 @@ void PackageWithEndlessValue(MemoryFileSystem& files) {
   files.SetFile("/p.pkg", b.PointAtDirectory().bytes());
 }
 
-bool LoadFails(const std::string& path, uint32_t boxWidth, uint32_t boxHeight) {
-  PhotoImage image;
+bool LoadFails(FileSystem& fs, const std::string& path, uint32_t boxWidth, uint32_t boxHeight) {
+  PhotoImage image(fs);
   image.targetWidth = boxWidth;
   image.targetHeight = boxHeight;
   bool loaded = image.Load(path);
@@ -135,14 +134,14 @@ std::string NestedXml(size_t depth) {
 
 const Hostile kCases[] = {
     {"DirectoryCountOfTwoBillion", PackageWithHugeDirectoryCount,
-     [](MemoryFileSystem&) {
+     [](MemoryFileSystem& files) {
        std::vector<PackageEntry> entries;
-       ShowPackage package;
-       return !ReadDirectory("/p.pkg", entries) && !package.OpenPackage("/p.pkg", true);
+       ShowPackage package(files);
+       return !ReadDirectory(files, "/p.pkg", entries) && !package.OpenPackage("/p.pkg", true);
      }},
     {"EntryOfFourGigabytes", PackageWithHugeEntry,
-     [](MemoryFileSystem&) {
-       ShowPackage package;
+     [](MemoryFileSystem& files) {
+       ShowPackage package(files);
        if (!package.OpenPackage("/p.pkg", true)) return true;
        std::string data;
        bool read = package.ReadEntry("a.jpg", &data);
@@ -150,8 +149,8 @@ const Hostile kCases[] = {
        return !read && data.size() < 4096;
      }},
     {"DescriptionValueWithoutClosingQuote", PackageWithEndlessValue,
-     [](MemoryFileSystem&) {
-       ShowPackage package;
+     [](MemoryFileSystem& files) {
+       ShowPackage package(files);
        if (!package.OpenPackage("/p.pkg", false)) return false;
        ShowInfo info = QuickShowInfo(package);
        package.GetMetaText();
@@ -167,7 +166,7 @@ const Hostile kCases[] = {
        files.SetFile("/photo.jpg", WithExif(EncodeJpeg(16, 16), exif));
      },
      [](MemoryFileSystem& files) {
-       PhotoImage image;
+       PhotoImage image(files);
        PhotoMetadata info;
        bool kept = image.ReadPhotoMetadata("/photo.jpg", "/thumb.jpg", &info);
        std::string thumb;
@@ -180,14 +179,14 @@ const Hostile kCases[] = {
        bmp.rows = std::string(300, '\x7F');
        files.SetFile("/big.bmp", BuildBmp(bmp));
      },
-     [](MemoryFileSystem&) { return LoadFails("/big.bmp", 0, 0) && LoadFails("/big.bmp", 160, 120); }},
+     [](MemoryFileSystem& files) { return LoadFails(files, "/big.bmp", 0, 0) && LoadFails(files, "/big.bmp", 160, 120); }},
     {"JpegClaiming65500Squared",
      [](MemoryFileSystem& files) { files.SetFile("/big.jpg", WithFrameSize(EncodeJpeg(16, 16), 65500, 65500)); },
-     [](MemoryFileSystem&) {
+     [](MemoryFileSystem& files) {
        int32_t width = 0, height = 0;
-       bool sized = ReadImageSize("/big.jpg", &width, &height);
-       return sized && width == 65500 && height == 65500 && LoadFails("/big.jpg", 0, 0) &&
-              LoadFails("/big.jpg", 160, 120);
+       bool sized = ReadImageSize(files, "/big.jpg", &width, &height);
+       return sized && width == 65500 && height == 65500 && LoadFails(files, "/big.jpg", 0, 0) &&
+              LoadFails(files, "/big.jpg", 160, 120);
      }},
     // A progressive photo keeps all its coefficients while it decodes:
     // 3.2 GB for these 40000 x 40000 grey pixels, whatever the box. Padded
@@ -200,8 +199,8 @@ const Hostile kCases[] = {
        std::vector<std::string> padding(90, Segment(0xFE, std::string(65000, 'x')));
        files.SetFile("/big.jpg", WithSegments(WithFrameSize(EncodeJpeg(16, 16, GradientPixel, options), 40000, 40000), padding));
      },
-     [](MemoryFileSystem&) {
-       PhotoImage image;
+     [](MemoryFileSystem& files) {
+       PhotoImage image(files);
        image.targetWidth = 133;
        image.targetHeight = 100;
        const bool loaded = image.Load("/big.jpg");
