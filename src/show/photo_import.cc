@@ -7,7 +7,8 @@
 #include "imaging/photo_image.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
-#include "show/boundary.h"
+#include "platform/status.h"
+#include "com/boundary.h"
 #include "show/qx_helper.h"
 #include "util/file_utils.h"
 
@@ -22,12 +23,6 @@ HRESULT SetPhotoText(IPhotoDesc* photo, HRESULT (IPhotoDesc::*setter)(BSTR),
   HRESULT hr = (photo->*setter)(value);
   SysFreeString(value);
   return hr;
-}
-
-// The status of the platform call that just failed.
-HRESULT LastErrorStatus() {
-  DWORD error = GetLastError();
-  return error == 0 ? E_FAIL : HRESULT_FROM_WIN32(error);
 }
 
 // Removes the files an import made unless it is kept: a photo that is not
@@ -72,7 +67,7 @@ HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
     ImportFiles files(copy_path, thumbnail_path);
     // A photo whose copy is not there (a full disk, an unreadable source, a
     // folder named as the photo) would leave the show naming a missing file.
-    if (!GetFileSystem()->CopyFile(source, copy_path, false)) return LastErrorStatus();
+    if (!GetFileSystem()->CopyFile(source, copy_path, false)) return ToHresult(Status::FromLastError());
 
     PhotoMetadata metadata;
     {
@@ -97,7 +92,7 @@ HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
       }
       // A picture that does not decode simply has no thumbnail; one that
       // decoded but could not be written (a full disk) fails the import.
-      if (!made && image.loaded) return LastErrorStatus();
+      if (!made && image.loaded) return ToHresult(Status::FromLastError());
       image.ReleasePixels();
     }
     int32_t width = 0, height = 0;
