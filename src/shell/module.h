@@ -14,6 +14,7 @@
 #include <string>
 
 #include "com/com.h"
+#include "tavirelle/com_ptr.h"
 
 namespace tavirelle {
 
@@ -49,14 +50,14 @@ class CTavirelleHelperModule {
   // Absolute path of the module file this code was loaded from.
   static std::string ModulePath();
 
-  ~CTavirelleHelperModule();
+  ~CTavirelleHelperModule() = default;
 
  private:
   CTavirelleHelperModule() = default;
   HRESULT UpdateRegistry(bool do_register);
 
   std::mutex mutex_;  // serialises creating class objects
-  IClassFactory* factories_[4] = {};
+  ComPtr<IClassFactory> factories_[4];
   std::atomic<bool> per_user_{false};
 };
 
