@@ -18,6 +18,11 @@ class Status {
   static Status Error(DWORD code) { return Status(false, code); }
   // The failure of the platform call that just failed, from its last error.
   static Status FromLastError() { return Error(GetLastError()); }
+  // The same, with `fallback` as the reason when the call gave none.
+  static Status FromLastErrorOr(DWORD fallback) {
+    DWORD code = GetLastError();
+    return Error(code != ERROR_SUCCESS ? code : fallback);
+  }
 
   bool ok() const { return ok_; }
   // ERROR_SUCCESS when ok(), or when the failure has no platform reason.

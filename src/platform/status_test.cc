@@ -26,8 +26,10 @@ TEST(StatusTest, FromLastErrorCarriesTheThreadsLastError) {
   Status status = Status::FromLastError();
   EXPECT_FALSE(status.ok());
   EXPECT_EQ(status.code(), ERROR_WRITE_PROTECT);
+  EXPECT_EQ(Status::FromLastErrorOr(ERROR_INVALID_FUNCTION).code(), ERROR_WRITE_PROTECT);
   SetLastError(ERROR_SUCCESS);
   EXPECT_FALSE(Status::FromLastError().ok()) << "a failure without a reason is still a failure";
+  EXPECT_EQ(Status::FromLastErrorOr(ERROR_INVALID_FUNCTION).code(), ERROR_INVALID_FUNCTION);
 }
 
 }  // namespace

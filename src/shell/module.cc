@@ -102,11 +102,8 @@ class ClassFactory final : public IClassFactory {
 };
 
 // Why the registry could not be read or written; a failure the platform gave
-// no reason for still has to read as one in the registration tools.
-HRESULT RegistryFailure() {
-  Status status = Status::FromLastError();
-  return ToHresult(status.code() != ERROR_SUCCESS ? status : Status::Error(ERROR_INVALID_FUNCTION));
-}
+// no reason for still reads as one to the registration tools.
+HRESULT RegistryFailure() { return ToHresult(Status::FromLastErrorOr(ERROR_INVALID_FUNCTION)); }
 
 std::string FolderOfPath(const std::string& path) {
   size_t cut = path.find_last_of("/\\");

@@ -82,7 +82,7 @@ HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
       settings.width = 133;
       settings.height = 100;
       PhotoImage image;
-      SetLastError(0);
+      SetLastError(ERROR_SUCCESS);
       bool made = image.MakeThumbnail(copy_path, thumbnail_path, settings);
       // The decoder knows a bitmap by its name, and the copy of one is named
       // ".jpg": its source, the same bytes, still says what it is.
