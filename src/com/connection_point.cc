@@ -98,12 +98,6 @@ ConnectionPointSource::ConnectionPointSource(IUnknown* owner, const IID& event_i
                                              size_t max_slots)
     : owner_(owner), event_iid_(event_iid), max_slots_(max_slots) {}
 
-ConnectionPointSource::~ConnectionPointSource() {
-  for (IUnknown* sink : slots_) {
-    if (sink != nullptr) sink->Release();
-  }
-}
-
 bool ConnectionPointSource::QueryInterface(REFIID riid, void** object) {
   if (riid == IID_IConnectionPointContainer) {
     *object = static_cast<IConnectionPointContainer*>(&container_);
@@ -114,8 +108,8 @@ bool ConnectionPointSource::QueryInterface(REFIID riid, void** object) {
 
 std::vector<IUnknown*> ConnectionPointSource::Sinks() const {
   std::vector<IUnknown*> sinks;
-  for (IUnknown* sink : slots_) {
-    if (sink != nullptr) sinks.push_back(sink);
+  for (const ComPtr<IUnknown>& sink : slots_) {
+    if (sink) sinks.push_back(sink.get());
   }
   return sinks;
 }
@@ -180,14 +174,14 @@ HRESULT ConnectionPointSource::Point::GetConnectionPointContainer(
 HRESULT ConnectionPointSource::Point::Advise(IUnknown* sink, DWORD* cookie) {
   if (cookie != nullptr) *cookie = 0;
   if (sink == nullptr || cookie == nullptr) return E_POINTER;
-  void* events = nullptr;
-  if (FAILED(sink->QueryInterface(source_->event_iid_, &events)) || events == nullptr) {
+  ComPtr<IUnknown> events;
+  if (FAILED(sink->QueryInterface(source_->event_iid_, events.ReceiveVoid())) || !events) {
     return CONNECT_E_CANNOTCONNECT;
   }
   auto& slots = source_->slots_;
   size_t free_slot = slots.size();
   for (size_t i = 0; i < slots.size(); ++i) {
-    if (slots[i] == nullptr) {
+    if (!slots[i]) {
       free_slot = i;
       break;
     }
@@ -197,29 +191,25 @@ HRESULT ConnectionPointSource::Point::Advise(IUnknown* sink, DWORD* cookie) {
     bool grew = grown <= source_->max_slots_ && grown <= 0xFFFFFFFFu;
     if (grew) {
       try {
-        slots.resize(grown, nullptr);
+        slots.resize(grown);
       } catch (const std::bad_alloc&) {
         grew = false;
       }
     }
-    if (!grew) {
-      static_cast<IUnknown*>(events)->Release();
-      return CONNECT_E_ADVISELIMIT;
-    }
+    if (!grew) return CONNECT_E_ADVISELIMIT;
   }
-  slots[free_slot] = static_cast<IUnknown*>(events);
+  slots[free_slot] = std::move(events);
   *cookie = static_cast<DWORD>(free_slot + 1);
   return S_OK;
 }
 
 HRESULT ConnectionPointSource::Point::Unadvise(DWORD cookie) {
   auto& slots = source_->slots_;
-  if (cookie == 0 || cookie > slots.size() || slots[cookie - 1] == nullptr) {
+  if (cookie == 0 || cookie > slots.size() || !slots[cookie - 1]) {
     return CONNECT_E_NOCONNECTION;
   }
-  IUnknown* sink = slots[cookie - 1];
-  slots[cookie - 1] = nullptr;
-  sink->Release();
+  // Moved out first: the sink's last release may call back into this point.
+  ComPtr<IUnknown> sink = std::move(slots[cookie - 1]);
   return S_OK;
 }
 
@@ -229,8 +219,8 @@ HRESULT ConnectionPointSource::Point::EnumConnections(IEnumConnections** connect
   try {
     std::vector<CONNECTDATA> items;
     for (size_t i = 0; i < source_->slots_.size(); ++i) {
-      if (source_->slots_[i] != nullptr) {
-        items.push_back({source_->slots_[i], static_cast<DWORD>(i + 1)});
+      if (source_->slots_[i]) {
+        items.push_back({source_->slots_[i].get(), static_cast<DWORD>(i + 1)});
       }
     }
     *connections = new ConnectionEnumerator(source_->owner_, std::move(items));

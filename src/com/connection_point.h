@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "com/com.h"
+#include "tavirelle/com_ptr.h"
 
 namespace tavirelle {
 
@@ -23,7 +24,7 @@ class ConnectionPointSource {
  public:
   ConnectionPointSource(IUnknown* owner, const IID& event_iid,
                         size_t max_slots = size_t{1} << 20);
-  ~ConnectionPointSource();
+  ~ConnectionPointSource() = default;
   ConnectionPointSource(const ConnectionPointSource&) = delete;
   ConnectionPointSource& operator=(const ConnectionPointSource&) = delete;
 
@@ -71,7 +72,7 @@ class ConnectionPointSource {
   IUnknown* owner_;
   IID event_iid_;
   size_t max_slots_;
-  std::vector<IUnknown*> slots_;
+  std::vector<ComPtr<IUnknown>> slots_;  // null where a sink was unadvised
   Container container_{this};
   Point point_{this};
 };

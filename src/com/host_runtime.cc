@@ -6,6 +6,7 @@
 #include "com/dynamic_module.h"
 #include "platform/guid.h"
 #include "com/registry.h"
+#include "tavirelle/com_ptr.h"
 
 namespace tavirelle {
 
@@ -90,12 +91,10 @@ HRESULT CreateInstanceFromRegistry(REFCLSID clsid, IUnknown* outer, REFIID riid,
                                    void** object, std::string* error) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  IClassFactory* factory = nullptr;
-  HRESULT hr = GetClassObjectFromRegistry(clsid, IID_IClassFactory,
-                                          reinterpret_cast<void**>(&factory), error);
+  ComPtr<IClassFactory> factory;
+  HRESULT hr = GetClassObjectFromRegistry(clsid, IID_IClassFactory, factory.ReceiveVoid(), error);
   if (FAILED(hr)) return hr;
   hr = factory->CreateInstance(outer, riid, object);
-  factory->Release();
   if (FAILED(hr)) Explain(error, "the class object of " + GuidToString(clsid) +
                                      " could not create the object");
   return hr;

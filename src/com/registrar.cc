@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/last_error.h"
+#include "platform/status.h"
 
 namespace tavirelle {
 
@@ -201,10 +202,9 @@ class Parser {
   size_t pos_ = 0;
 };
 
-HRESULT LastErrorResult() {
-  DWORD error = GetLastError();
-  return HRESULT_FROM_WIN32(error != 0 ? error : ERROR_INVALID_FUNCTION);
-}
+// Why a registry change failed; one the platform gave no reason for still
+// reads as a failure to the registration tools.
+HRESULT LastErrorResult() { return ToHresult(Status::FromLastErrorOr(ERROR_INVALID_FUNCTION)); }
 
 class Applier {
  public:

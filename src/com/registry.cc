@@ -172,6 +172,57 @@ bool WriteAtomically(FileSystem& fs, const std::string& path, const std::string&
   return ok;
 }
 
+// The lines of a hive file, without their line ends.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  for (size_t start = 0; start <= text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// Reads the value written on lines[*i] (trimmed: `line`), and the lines that
+// continue it, advancing *i past them; false for a line that holds no value
+// this registry keeps.
+bool ReadValueLine(std::string_view line, const std::vector<std::string_view>& lines, size_t* i,
+                   std::string* name, RegistryValue* value) {
+  size_t pos = 0;
+  if (line[0] == '@') {
+    pos = 1;
+  } else if (line[0] == '"') {
+    if (!ReadQuoted(line, &pos, name)) return false;
+  } else {
+    return false;
+  }
+  if (name->size() > kMaxValueNameLength) return false;
+  std::string_view rest = Trim(line.substr(pos));
+  if (rest.empty() || rest[0] != '=') return false;
+  rest = Trim(rest.substr(1));
+  if (!rest.empty() && rest[0] == '"') {
+    size_t end = 0;
+    return ReadQuoted(rest, &end, &value->data);
+  }
+  if (rest.empty() || rest == "-") return false;
+  // Another type: keep its text, joining continuation lines.
+  value->raw = true;
+  value->data = std::string(rest);
+  // What is kept must read back the same once written: no white space at
+  // the end, and no continuation mark (one left on the last line of a
+  // cut-off file would swallow the line after the value).
+  while (true) {
+    value->data = std::string(Trim(value->data));
+    if (value->data.empty() || value->data.back() != '\\') break;
+    value->data.pop_back();
+    if (*i + 1 < lines.size()) value->data += Trim(lines[++*i]);
+  }
+  // Nothing right of '=' is no value. Joined text that starts with a quote
+  // or is a lone '-' would read back as a string or a deletion.
+  return !(value->data.empty() || value->data[0] == '"' || value->data == "-");
+}
+
 }  // namespace
 
 std::string DefaultRegistryRoot() {
@@ -315,13 +366,7 @@ std::string RegistryHive::ToText() const {
 
 bool RegistryHive::Parse(std::string_view utf8_text) {
   std::string text = Utf8ToAnsi(utf8_text);
-  std::vector<std::string_view> lines;
-  for (size_t start = 0; start <= text.size();) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(std::string_view(text).substr(start, end - start));
-    start = end + 1;
-  }
+  std::vector<std::string_view> lines = SplitLines(text);
   size_t first = 0;
   while (first < lines.size() && Trim(lines[first]).empty()) ++first;
   if (first == lines.size() || Trim(lines[first]) != kHeader) {
@@ -348,42 +393,8 @@ bool RegistryHive::Parse(std::string_view utf8_text) {
     }
     if (current == nullptr) continue;
     std::string name;
-    size_t pos = 0;
-    if (line[0] == '@') {
-      pos = 1;
-    } else if (line[0] == '"') {
-      if (!ReadQuoted(line, &pos, &name)) continue;
-    } else {
-      continue;
-    }
-    if (name.size() > kMaxValueNameLength) continue;
-    std::string_view rest = Trim(line.substr(pos));
-    if (rest.empty() || rest[0] != '=') continue;
-    rest = Trim(rest.substr(1));
     RegistryValue value;
-    if (!rest.empty() && rest[0] == '"') {
-      size_t end = 0;
-      if (!ReadQuoted(rest, &end, &value.data)) continue;
-    } else if (rest.empty() || rest == "-") {
-      continue;
-    } else {
-      // Another type: keep its text, joining continuation lines.
-      value.raw = true;
-      value.data = std::string(rest);
-      // What is kept must read back the same once written: no white space
-      // at the end, and no continuation mark (one left on the last line of
-      // a cut-off file would swallow the line after the value).
-      while (true) {
-        value.data = std::string(Trim(value.data));
-        if (value.data.empty() || value.data.back() != '\\') break;
-        value.data.pop_back();
-        if (i + 1 < lines.size()) value.data += Trim(lines[++i]);
-      }
-      // Nothing right of '=' is no value. Joined text that starts with a
-      // quote or is a lone '-' would read back as a string or a deletion.
-      if (value.data.empty() || value.data[0] == '"' || value.data == "-") continue;
-    }
-    current->values[name] = std::move(value);
+    if (ReadValueLine(line, lines, &i, &name, &value)) current->values[name] = std::move(value);
   }
   return true;
 }

@@ -186,6 +186,32 @@ HRESULT ToText(const Value& v, BSTR* out) {
   return *out == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 
+// "true" or "false" in any case, a boolean, or a number (true unless 0).
+HRESULT ToBool(const Value& v, VARIANT_BOOL* out) {
+  if (v.kind == Value::kText) {
+    if (EqualsIgnoringCase(v.text, "true")) { *out = VARIANT_TRUE; return S_OK; }
+    if (EqualsIgnoringCase(v.text, "false")) { *out = VARIANT_FALSE; return S_OK; }
+  }
+  if (v.kind == Value::kBool) { *out = v.flag ? VARIANT_TRUE : VARIANT_FALSE; return S_OK; }
+  double real = 0;
+  HRESULT hr = ToReal(v, &real);
+  if (FAILED(hr)) return hr;
+  *out = real != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+// The value's object as IDispatch or IUnknown (`vt`), with a reference of
+// its own; a null object stays null.
+HRESULT ToInterface(const Value& v, VARTYPE vt, IUnknown** out) {
+  if (v.kind != Value::kInterface) return DISP_E_TYPEMISMATCH;
+  if (v.unknown == nullptr) return S_OK;
+  void* object = nullptr;
+  HRESULT hr = v.unknown->QueryInterface(vt == VT_DISPATCH ? IID_IDispatch : IID_IUnknown, &object);
+  if (FAILED(hr)) return DISP_E_TYPEMISMATCH;
+  *out = static_cast<IUnknown*>(object);
+  return S_OK;
+}
+
 HRESULT Convert(const Value& v, VARTYPE vt, VARIANT* out) {
   std::memset(out, 0, sizeof *out);
   out->vt = vt;
@@ -196,18 +222,7 @@ HRESULT Convert(const Value& v, VARTYPE vt, VARIANT* out) {
     case VT_EMPTY:
       return S_OK;
     case VT_BOOL:
-      if (v.kind == Value::kText) {
-        if (EqualsIgnoringCase(v.text, "true")) { out->boolVal = VARIANT_TRUE; return S_OK; }
-        if (EqualsIgnoringCase(v.text, "false")) { out->boolVal = VARIANT_FALSE; return S_OK; }
-      }
-      if (v.kind == Value::kBool) { out->boolVal = v.flag ? VARIANT_TRUE : VARIANT_FALSE; return S_OK; }
-      {
-        double real = 0;
-        hr = ToReal(v, &real);
-        if (FAILED(hr)) return hr;
-        out->boolVal = real != 0 ? VARIANT_TRUE : VARIANT_FALSE;
-      }
-      return S_OK;
+      return ToBool(v, &out->boolVal);
     case VT_I1: hr = ToInteger(v, -128, 127, &s, &u, false); out->cVal = static_cast<char>(s); break;
     case VT_UI1: hr = ToInteger(v, 0, 255, &s, &u, true); out->bVal = static_cast<BYTE>(u); break;
     case VT_I2: hr = ToInteger(v, -32768, 32767, &s, &u, false); out->iVal = static_cast<SHORT>(s); break;
@@ -239,15 +254,8 @@ HRESULT Convert(const Value& v, VARTYPE vt, VARIANT* out) {
     }
     case VT_R8: hr = ToReal(v, &out->dblVal); break;
     case VT_BSTR: hr = ToText(v, &out->bstrVal); break;
-    case VT_DISPATCH: case VT_UNKNOWN: {
-      if (v.kind != Value::kInterface) return DISP_E_TYPEMISMATCH;
-      if (v.unknown == nullptr) return S_OK;
-      void* object = nullptr;
-      hr = v.unknown->QueryInterface(vt == VT_DISPATCH ? IID_IDispatch : IID_IUnknown, &object);
-      if (FAILED(hr)) return DISP_E_TYPEMISMATCH;
-      out->punkVal = static_cast<IUnknown*>(object);
-      return S_OK;
-    }
+    case VT_DISPATCH: case VT_UNKNOWN:
+      return ToInterface(v, vt, &out->punkVal);
     default:
       return DISP_E_BADVARTYPE;
   }

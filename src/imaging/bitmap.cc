@@ -11,8 +11,6 @@ namespace tavirelle {
 
 namespace {
 
-constexpr DWORD kErrorInvalidData = 13;  // ERROR_INVALID_DATA
-
 constexpr uint32_t kFileHeaderSize = 14;
 constexpr uint32_t kCoreHeaderSize = 12;
 constexpr uint32_t kInfoHeaderSize = 40;
@@ -46,7 +44,7 @@ bool ReadFully(File* file, void* buffer, uint64_t n) {
 }
 
 bool Invalid() {
-  SetLastError(kErrorInvalidData);
+  SetLastError(ERROR_INVALID_DATA);
   return false;
 }
 
@@ -97,6 +95,75 @@ struct Layout {
   uint64_t stride = 0;
 };
 
+// The size, bit depth and compression from the core or info header `h`
+// of `headerSize` bytes, checked.
+bool ReadDimensions(const uint8_t* h, uint32_t headerSize, Layout* layout,
+                    uint32_t* compression) {
+  int64_t width, height;
+  uint32_t planes;
+  if (headerSize == kCoreHeaderSize) {
+    width = Get16(h + 4);
+    height = Get16(h + 6);
+    planes = Get16(h + 8);
+    layout->bitsPerPixel = Get16(h + 10);
+    layout->tableEntrySize = 3;
+  } else {
+    width = static_cast<int32_t>(Get32(h + 4));
+    height = static_cast<int32_t>(Get32(h + 8));
+    planes = Get16(h + 12);
+    layout->bitsPerPixel = Get16(h + 14);
+    *compression = Get32(h + 16);
+    layout->colorsUsed = Get32(h + 32);
+  }
+  const uint32_t bpp = layout->bitsPerPixel;
+  if (planes != 1 || width <= 0 || height == 0) return Invalid();
+  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) {
+    return Invalid();
+  }
+  layout->topDown = height < 0;
+  if (height < 0) height = -height;
+  if (height > INT32_MAX) return Invalid();
+  layout->width = static_cast<int32_t>(width);
+  layout->height = static_cast<int32_t>(height);
+  return true;
+}
+
+// The colour channels of 16 and 32-bit pixels: the masks the file gives
+// (after a plain info header they follow it, moving *afterHeader), or the
+// defaults of uncompressed bitmaps. Run-length rows pass only `sizeOnly`.
+bool ReadChannels(const uint8_t* h, uint32_t headerSize, uint64_t headBytes,
+                  uint32_t compression, bool sizeOnly, uint64_t* afterHeader, Layout* layout) {
+  const uint32_t bpp = layout->bitsPerPixel;
+  if (compression == kBiBitfields) {
+    if (bpp != 16 && bpp != 32) return Invalid();
+    const uint8_t* masks = h + kInfoHeaderSize;
+    if (headerSize == kInfoHeaderSize) {
+      *afterHeader += 12;
+      if (*afterHeader > headBytes) return Invalid();
+    }
+    for (int c = 0; c < 3; ++c) {
+      if (!MakeChannel(Get32(masks + 4 * c), bpp, &layout->channels[c])) {
+        return Invalid();
+      }
+    }
+    return true;
+  }
+  if (compression == kBiRgb) {
+    const uint32_t defaults16[3] = {0x7C00, 0x03E0, 0x001F};
+    const uint32_t defaults32[3] = {0xFF0000, 0x00FF00, 0x0000FF};
+    if (bpp == 16 || bpp == 32) {
+      for (int c = 0; c < 3; ++c) {
+        MakeChannel(bpp == 16 ? defaults16[c] : defaults32[c], bpp, &layout->channels[c]);
+      }
+    }
+    return true;
+  }
+  if (sizeOnly && ((compression == kBiRle8 && bpp == 8) || (compression == kBiRle4 && bpp == 4))) {
+    return true;
+  }
+  return Invalid();  // compressed rows: no pixels from these
+}
+
 // `sizeOnly`: the caller wants the size alone, which run-length bitmaps
 // have as well; their rows are not checked.
 bool ParseHeaders(File* file, bool sizeOnly, Layout* layout) {
@@ -119,59 +186,14 @@ bool ParseHeaders(File* file, bool sizeOnly, Layout* layout) {
   }
   if (kFileHeaderSize + headerSize > headBytes) return Invalid();
 
-  int64_t width, height;
-  uint32_t planes, compression = kBiRgb;
-  if (headerSize == kCoreHeaderSize) {
-    width = Get16(h + 4);
-    height = Get16(h + 6);
-    planes = Get16(h + 8);
-    layout->bitsPerPixel = Get16(h + 10);
-    layout->tableEntrySize = 3;
-  } else {
-    width = static_cast<int32_t>(Get32(h + 4));
-    height = static_cast<int32_t>(Get32(h + 8));
-    planes = Get16(h + 12);
-    layout->bitsPerPixel = Get16(h + 14);
-    compression = Get32(h + 16);
-    layout->colorsUsed = Get32(h + 32);
-  }
+  uint32_t compression = kBiRgb;
+  if (!ReadDimensions(h, headerSize, layout, &compression)) return false;
   const uint32_t bpp = layout->bitsPerPixel;
-  if (planes != 1 || width <= 0 || height == 0) return Invalid();
-  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) {
-    return Invalid();
-  }
-  layout->topDown = height < 0;
-  if (height < 0) height = -height;
-  if (height > INT32_MAX) return Invalid();
-  layout->width = static_cast<int32_t>(width);
-  layout->height = static_cast<int32_t>(height);
-
+  const uint64_t width = static_cast<uint64_t>(layout->width);
+  const uint64_t height = static_cast<uint64_t>(layout->height);
   uint64_t afterHeader = kFileHeaderSize + headerSize;
-  if (compression == kBiBitfields) {
-    if (bpp != 16 && bpp != 32) return Invalid();
-    const uint8_t* masks = h + kInfoHeaderSize;
-    if (headerSize == kInfoHeaderSize) {
-      // The three masks follow a plain info header.
-      afterHeader += 12;
-      if (afterHeader > headBytes) return Invalid();
-    }
-    for (int c = 0; c < 3; ++c) {
-      if (!MakeChannel(Get32(masks + 4 * c), bpp, &layout->channels[c])) {
-        return Invalid();
-      }
-    }
-  } else if (compression == kBiRgb) {
-    const uint32_t defaults16[3] = {0x7C00, 0x03E0, 0x001F};
-    const uint32_t defaults32[3] = {0xFF0000, 0x00FF00, 0x0000FF};
-    if (bpp == 16 || bpp == 32) {
-      for (int c = 0; c < 3; ++c) {
-        MakeChannel(bpp == 16 ? defaults16[c] : defaults32[c], bpp,
-                    &layout->channels[c]);
-      }
-    }
-  } else if (!(sizeOnly && ((compression == kBiRle8 && bpp == 8) ||
-                             (compression == kBiRle4 && bpp == 4)))) {
-    return Invalid();  // compressed rows: no pixels from these
+  if (!ReadChannels(h, headerSize, headBytes, compression, sizeOnly, &afterHeader, layout)) {
+    return false;
   }
   const bool runLength = compression == kBiRle8 || compression == kBiRle4;
 
@@ -184,18 +206,57 @@ bool ParseHeaders(File* file, bool sizeOnly, Layout* layout) {
     if (afterHeader > fileSize) return Invalid();
   }
 
-  layout->stride = runLength ? 0 : DibStride(static_cast<uint64_t>(width), bpp);
-  if (DibStride(static_cast<uint64_t>(width), 24) > UINT32_MAX) return Invalid();
+  layout->stride = runLength ? 0 : DibStride(width, bpp);
+  if (DibStride(width, 24) > UINT32_MAX) return Invalid();
   if (bitsOffset < kFileHeaderSize + headerSize || bitsOffset > fileSize) {
     return Invalid();
   }
-  if (layout->stride * static_cast<uint64_t>(height) > fileSize - bitsOffset) {
+  if (layout->stride * height > fileSize - bitsOffset) {
     return Invalid();
   }
   layout->bitsOffset = bitsOffset;
   return true;
 }
 
+// The colour table the layout locates, as read from the file.
+bool ReadColorTable(File* file, const Layout& layout, std::vector<RgbQuad>* table) {
+  if (layout.tableEntries == 0) return true;
+  std::vector<uint8_t> raw(uint64_t{layout.tableEntries} * layout.tableEntrySize);
+  if (!file->Seek(static_cast<int64_t>(layout.tableOffset), SeekOrigin::kBegin, nullptr) ||
+      !ReadFully(file, raw.data(), raw.size())) {
+    return false;
+  }
+  for (uint32_t i = 0; i < layout.tableEntries; ++i) {
+    const uint8_t* entry = raw.data() + uint64_t{i} * layout.tableEntrySize;
+    (*table)[i].blue = entry[0];
+    (*table)[i].green = entry[1];
+    (*table)[i].red = entry[2];
+  }
+  return true;
+}
+
+// 16 or 32-bit rows as stored, converted to three bytes blue, green, red
+// like a 24-bit bitmap.
+std::vector<uint8_t> ToBgr24(const Layout& layout, const std::vector<uint8_t>& stored) {
+  const uint64_t width = static_cast<uint64_t>(layout.width);
+  const uint64_t height = static_cast<uint64_t>(layout.height);
+  const uint64_t stride = DibStride(width, 24);
+  std::vector<uint8_t> converted(stride * height);
+  const uint32_t bytesPerPixel = layout.bitsPerPixel / 8;
+  for (uint64_t y = 0; y < height; ++y) {
+    const uint8_t* in = stored.data() + y * layout.stride;
+    uint8_t* out = converted.data() + y * stride;
+    for (uint64_t x = 0; x < width; ++x, in += bytesPerPixel, out += 3) {
+      const uint32_t value = bytesPerPixel == 2 ? Get16(in) : Get32(in);
+      for (int c = 0; c < 3; ++c) {
+        const Channel& ch = layout.channels[c];
+        uint32_t v = (value >> ch.shift) & ((uint64_t{1} << ch.bits) - 1);
+        out[2 - c] = Widen(v, ch.bits);
+      }
+    }
+  }
+  return converted;
+}
 
 }  // namespace
 
@@ -221,20 +282,7 @@ bool LoadBitmapFile(FileSystem& fs, const std::string& path, DibSection* dib) {
   if (!ParseHeaders(file.get(), false, &layout)) return false;
 
   std::vector<RgbQuad> table(layout.tableEntries);
-  if (layout.tableEntries != 0) {
-    std::vector<uint8_t> raw(uint64_t{layout.tableEntries} * layout.tableEntrySize);
-    if (!file->Seek(static_cast<int64_t>(layout.tableOffset), SeekOrigin::kBegin,
-                    nullptr) ||
-        !ReadFully(file.get(), raw.data(), raw.size())) {
-      return false;
-    }
-    for (uint32_t i = 0; i < layout.tableEntries; ++i) {
-      const uint8_t* entry = raw.data() + uint64_t{i} * layout.tableEntrySize;
-      table[i].blue = entry[0];
-      table[i].green = entry[1];
-      table[i].red = entry[2];
-    }
-  }
+  if (!ReadColorTable(file.get(), layout, &table)) return false;
 
   const uint64_t height = static_cast<uint64_t>(layout.height);
   std::vector<uint8_t> stored(layout.stride * height);
@@ -249,26 +297,9 @@ bool LoadBitmapFile(FileSystem& fs, const std::string& path, DibSection* dib) {
   dib->colorsUsed = layout.colorsUsed;
   dib->colorTable = std::move(table);
   if (layout.bitsPerPixel == 16 || layout.bitsPerPixel == 32) {
-    // Converted to three bytes blue, green, red like a 24-bit bitmap.
-    const uint64_t width = static_cast<uint64_t>(layout.width);
-    const uint64_t stride = DibStride(width, 24);
-    std::vector<uint8_t> converted(stride * height);
-    const uint32_t bytesPerPixel = layout.bitsPerPixel / 8;
-    for (uint64_t y = 0; y < height; ++y) {
-      const uint8_t* in = stored.data() + y * layout.stride;
-      uint8_t* out = converted.data() + y * stride;
-      for (uint64_t x = 0; x < width; ++x, in += bytesPerPixel, out += 3) {
-        const uint32_t value = bytesPerPixel == 2 ? Get16(in) : Get32(in);
-        for (int c = 0; c < 3; ++c) {
-          const Channel& ch = layout.channels[c];
-          uint32_t v = (value >> ch.shift) & ((uint64_t{1} << ch.bits) - 1);
-          out[2 - c] = Widen(v, ch.bits);
-        }
-      }
-    }
     dib->bitsPerPixel = 24;
-    dib->stride = static_cast<uint32_t>(stride);
-    dib->bits = std::move(converted);
+    dib->stride = static_cast<uint32_t>(DibStride(static_cast<uint64_t>(layout.width), 24));
+    dib->bits = ToBgr24(layout, stored);
   } else {
     dib->bitsPerPixel = static_cast<uint16_t>(layout.bitsPerPixel);
     dib->stride = static_cast<uint32_t>(layout.stride);

@@ -4,12 +4,20 @@
 // errors jump back to the operation that started the (de)compression.
 //
 // How to use the error trap: keep every object with a destructor outside the
-// function that calls setjmp (libjpeg errors longjmp over its frame):
+// function that calls setjmp and the functions it calls while libjpeg may
+// fail (errors longjmp over their frames), and let every way out pass the
+// one destroy call, so that no path forgets it:
 //
 //   JpegErrorTrap trap;
+//   volatile bool done = false;  // volatile: read after the jump
 //   cinfo.err = InitJpegErrorTrap(&trap);
-//   if (setjmp(trap.jump)) { jpeg_destroy_decompress(&cinfo); return false; }
-//   jpeg_create_decompress(&cinfo);
+//   if (setjmp(trap.jump) == 0) {
+//     jpeg_create_decompress(&cinfo);
+//     ...
+//     done = true;
+//   }
+//   jpeg_destroy_decompress(&cinfo);
+//   return done;
 #ifndef TAVIRELLE_IMAGING_JPEG_IO_H_
 #define TAVIRELLE_IMAGING_JPEG_IO_H_
 

@@ -65,129 +65,208 @@ void CmykRowToRgb(const JSAMPLE* cmyk, uint8_t* rgb, uint32_t width,
   }
 }
 
-// Decodes the JPEG in `file` into image->pixels; on failure sets
-// image->failure. libjpeg errors longjmp back into this function, so it
-// holds nothing that needs destroying: the file belongs to the caller, the
+// The functions below run while libjpeg may longjmp over them, so none of
+// them holds anything with a destructor: the file belongs to the caller, the
 // pixels are a malloc block the image owns, and the CMYK row buffer comes
 // from the decompressor's own pool.
+
+// Reads the header and chooses the output: RGB, reduced inside the decoder
+// when the picture is larger than the box both ways. Returns whether the
+// picture is CMYK (or YCCK), which libjpeg does not turn into RGB.
+bool ChooseJpegOutput(PhotoImage* image, jpeg_decompress_struct* cinfo) {
+  jpeg_read_header(cinfo, TRUE);
+  image->sourceWidth = cinfo->image_width;
+  image->sourceHeight = cinfo->image_height;
+  image->multiScan = jpeg_has_multiple_scans(cinfo);
+  image->progressive = cinfo->progressive_mode;
+  const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK ||
+                    cinfo->jpeg_color_space == JCS_YCCK;
+  cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+  if (image->sourceWidth != image->targetWidth &&
+      image->sourceHeight != image->targetHeight) {
+    cinfo->scale_num = 1;
+    cinfo->scale_denom = ReductionFor(image->sourceWidth, image->sourceHeight,
+                                      image->targetWidth, image->targetHeight);
+    cinfo->dct_method = JDCT_IFAST;
+    cinfo->do_fancy_upsampling = FALSE;
+    cinfo->do_block_smoothing = FALSE;
+    cinfo->dither_mode = JDITHER_NONE;
+    cinfo->two_pass_quantize = FALSE;
+  }
+  return cmyk;
+}
+
+// Why the picture whose output was chosen must not be decoded, or kNone:
+// the sizes are checked before the decoder allocates anything.
+PictureFailure CheckJpegSizes(const PhotoImage& image, jpeg_decompress_struct* cinfo,
+                              uint64_t fileSize, bool cmyk) {
+  if (image.multiScan && CoefficientBytes(*cinfo) > kMaxDecoderMemory) {
+    return PictureFailure::kTooLarge;
+  }
+  const uint64_t claimed = uint64_t{cinfo->image_width} * cinfo->image_height;
+  if (!cinfo->arith_code && claimed > kMaxPixelsPerJpegByte * fileSize) {
+    return PictureFailure::kDamaged;
+  }
+  jpeg_calc_output_dimensions(cinfo);
+  if (cinfo->output_components != (cmyk ? 4 : 3)) return PictureFailure::kNotAPicture;
+  const uint64_t outputPixels = uint64_t{cinfo->output_width} * cinfo->output_height;
+  if (outputPixels > kMaxDecodedPixels) return PictureFailure::kTooLarge;
+  return PictureFailure::kNone;
+}
+
+// Decodes every row into a new image->pixels; kNone, or why it stopped.
+PictureFailure ReadJpegRows(PhotoImage* image, jpeg_decompress_struct* cinfo, bool cmyk) {
+  jpeg_start_decompress(cinfo);
+  const uint32_t rowBytes = cinfo->output_width * 3;
+  image->pixelWidth = cinfo->output_width;
+  image->pixelHeight = cinfo->output_height;
+  image->pixelBytes = rowBytes * cinfo->output_height;
+  image->pixels = static_cast<uint8_t*>(std::malloc(image->pixelBytes));
+  if (image->pixels == nullptr) {
+    image->pixelBytes = 0;
+    return PictureFailure::kTooLarge;
+  }
+  JSAMPARRAY cmykRow =
+      cmyk ? (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo),
+                                         JPOOL_IMAGE, cinfo->output_width * 4, 1)
+           : nullptr;
+  while (cinfo->output_scanline < cinfo->output_height) {
+    uint8_t* out = image->pixels + uint64_t{cinfo->output_scanline} * rowBytes;
+    JSAMPROW row = cmyk ? cmykRow[0] : out;
+    // The file source never suspends, so no progress means a broken stream.
+    if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return PictureFailure::kDamaged;
+    if (cmyk) CmykRowToRgb(row, out, cinfo->output_width, cinfo->saw_Adobe_marker);
+  }
+  // Whatever follows the last row is of no interest: no finish call.
+  return PictureFailure::kNone;
+}
+
+// Decodes the JPEG in `file` into image->pixels; on failure sets
+// image->failure. Every way out passes the one jpeg_destroy_decompress.
 bool DecodeJpeg(PhotoImage* image, File* file, uint64_t fileSize) {
   jpeg_decompress_struct cinfo;
   JpegErrorTrap trap;
   // What a libjpeg error means depends on how far the decoding got.
   volatile PictureFailure failureOnError = PictureFailure::kNotAPicture;
+  volatile PictureFailure failure = PictureFailure::kNone;
   cinfo.err = InitJpegErrorTrap(&trap);
-  if (setjmp(trap.jump)) {
-    jpeg_destroy_decompress(&cinfo);
-    if (trap.manager.msg_code == JERR_FILE_READ) {
-      image->failure = PictureFailure::kUnreadable;
-      image->failureError = GetLastError();
-    } else if (trap.manager.msg_code == JERR_OUT_OF_MEMORY ||
-               trap.manager.msg_code == JERR_NO_BACKING_STORE) {
-      image->failure = PictureFailure::kTooLarge;
-    } else {
-      image->failure = failureOnError;
-    }
-    return false;
+  if (setjmp(trap.jump) == 0) {
+    jpeg_create_decompress(&cinfo);
+    // Whatever the checks miss, the decoder itself stays in bounds: it has
+    // no backing store, so going past this is a fatal error.
+    cinfo.mem->max_memory_to_use = static_cast<long>(kMaxDecoderMemory);
+    JpegFileSource(&cinfo, file);
+    const bool cmyk = ChooseJpegOutput(image, &cinfo);
+    failureOnError = PictureFailure::kDamaged;
+    failure = CheckJpegSizes(*image, &cinfo, fileSize, cmyk);
+    if (failure == PictureFailure::kNone) failure = ReadJpegRows(image, &cinfo, cmyk);
+  } else if (trap.manager.msg_code == JERR_FILE_READ) {
+    failure = PictureFailure::kUnreadable;
+    image->failureError = GetLastError();
+  } else if (trap.manager.msg_code == JERR_OUT_OF_MEMORY ||
+             trap.manager.msg_code == JERR_NO_BACKING_STORE) {
+    failure = PictureFailure::kTooLarge;
+  } else {
+    failure = failureOnError;
   }
-  jpeg_create_decompress(&cinfo);
-  // Whatever the checks below miss, the decoder itself stays in bounds: it
-  // has no backing store, so going past this is a fatal error.
-  cinfo.mem->max_memory_to_use = static_cast<long>(kMaxDecoderMemory);
-  JpegFileSource(&cinfo, file);
-  jpeg_read_header(&cinfo, TRUE);
-  failureOnError = PictureFailure::kDamaged;
-  image->sourceWidth = cinfo.image_width;
-  image->sourceHeight = cinfo.image_height;
-  image->multiScan = jpeg_has_multiple_scans(&cinfo);
-  image->progressive = cinfo.progressive_mode;
-  const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK ||
-                    cinfo.jpeg_color_space == JCS_YCCK;
-  // libjpeg converts YCCK to CMYK but neither to RGB: that is done here.
-  cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
-  if (image->sourceWidth != image->targetWidth &&
-      image->sourceHeight != image->targetHeight) {
-    cinfo.scale_num = 1;
-    cinfo.scale_denom = ReductionFor(image->sourceWidth, image->sourceHeight,
-                                     image->targetWidth, image->targetHeight);
-    cinfo.dct_method = JDCT_IFAST;
-    cinfo.do_fancy_upsampling = FALSE;
-    cinfo.do_block_smoothing = FALSE;
-    cinfo.dither_mode = JDITHER_NONE;
-    cinfo.two_pass_quantize = FALSE;
-  }
-  if (image->multiScan && CoefficientBytes(cinfo) > kMaxDecoderMemory) {
-    jpeg_destroy_decompress(&cinfo);
-    image->failure = PictureFailure::kTooLarge;
-    return false;
-  }
-  const uint64_t claimed = uint64_t{cinfo.image_width} * cinfo.image_height;
-  if (!cinfo.arith_code && claimed > kMaxPixelsPerJpegByte * fileSize) {
-    jpeg_destroy_decompress(&cinfo);
-    image->failure = PictureFailure::kDamaged;
-    return false;
-  }
-  // The output size is known before the decoder allocates anything.
-  jpeg_calc_output_dimensions(&cinfo);
-  const uint64_t outputPixels =
-      uint64_t{cinfo.output_width} * cinfo.output_height;
-  if (cinfo.output_components != (cmyk ? 4 : 3)) {
-    jpeg_destroy_decompress(&cinfo);
-    image->failure = PictureFailure::kNotAPicture;
-    return false;
-  }
-  if (outputPixels > kMaxDecodedPixels) {
-    jpeg_destroy_decompress(&cinfo);
-    image->failure = PictureFailure::kTooLarge;
-    return false;
-  }
-  jpeg_start_decompress(&cinfo);
-  const uint32_t rowBytes = cinfo.output_width * 3;
-  image->pixelWidth = cinfo.output_width;
-  image->pixelHeight = cinfo.output_height;
-  image->pixelBytes = rowBytes * cinfo.output_height;
-  image->pixels = static_cast<uint8_t*>(std::malloc(image->pixelBytes));
-  if (image->pixels == nullptr) {
-    image->pixelBytes = 0;
-    jpeg_destroy_decompress(&cinfo);
-    image->failure = PictureFailure::kTooLarge;
-    return false;
-  }
-  JSAMPARRAY cmykRow =
-      cmyk ? (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo),
-                                        JPOOL_IMAGE, cinfo.output_width * 4, 1)
-           : nullptr;
-  while (cinfo.output_scanline < cinfo.output_height) {
-    uint8_t* out = image->pixels + uint64_t{cinfo.output_scanline} * rowBytes;
-    JSAMPROW row = cmyk ? cmykRow[0] : out;
-    // The file source never suspends, so no progress means a broken stream.
-    if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) {
-      jpeg_destroy_decompress(&cinfo);
-      image->failure = PictureFailure::kDamaged;
-      return false;
-    }
-    if (cmyk) {
-      CmykRowToRgb(row, out, cinfo.output_width, cinfo.saw_Adobe_marker);
-    }
-  }
-  // Whatever follows the last row is of no interest: no finish call.
   jpeg_destroy_decompress(&cinfo);
-  return true;
+  if (failure == PictureFailure::kNone) return true;
+  image->failure = failure;
+  return false;
 }
 
 bool ReadJpegSize(File* file, int32_t* width, int32_t* height) {
   jpeg_decompress_struct cinfo;
   JpegErrorTrap trap;
+  volatile bool read = false;
   cinfo.err = InitJpegErrorTrap(&trap);
-  if (setjmp(trap.jump)) {
-    jpeg_destroy_decompress(&cinfo);
+  if (setjmp(trap.jump) == 0) {
+    jpeg_create_decompress(&cinfo);
+    JpegFileSource(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+    *width = static_cast<int32_t>(cinfo.image_width);
+    *height = static_cast<int32_t>(cinfo.image_height);
+    read = true;
+  }
+  jpeg_destroy_decompress(&cinfo);
+  return read;
+}
+
+// One bottom-up bitmap row as RGB. Without a colour table an 8-bit pixel is
+// a grey level and a 4-bit one black.
+void BitmapRowToRgb(const DibSection& dib, const RgbQuad* table, bool hasTable,
+                    const uint8_t* row, uint8_t* out) {
+  for (uint32_t x = 0; x < static_cast<uint32_t>(dib.width); ++x, out += 3) {
+    switch (dib.bitsPerPixel) {
+      case 24:
+        out[0] = row[x * 3 + 2];
+        out[1] = row[x * 3 + 1];
+        out[2] = row[x * 3];
+        break;
+      case 8: {
+        const uint8_t index = row[x];
+        if (hasTable) {
+          out[0] = table[index].red;
+          out[1] = table[index].green;
+          out[2] = table[index].blue;
+        } else {
+          out[0] = out[1] = out[2] = index;
+        }
+        break;
+      }
+      case 4: {
+        const uint8_t index = (x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4;
+        out[0] = hasTable ? table[index].red : 0;
+        out[1] = hasTable ? table[index].green : 0;
+        out[2] = hasTable ? table[index].blue : 0;
+        break;
+      }
+      case 1: {
+        const bool set = (row[x / 8] >> (7 - x % 8)) & 1;
+        out[0] = out[1] = out[2] = set ? 255 : 0;
+        break;
+      }
+    }
+  }
+}
+
+// Decodes the bitmap file at `path` into image->pixels; on failure sets
+// image->failure.
+bool DecodeBitmap(PhotoImage* image, const std::string& path) {
+  DibSection dib;
+  if (!LoadBitmapFile(image->fileSystem(), path, &dib)) return false;
+  const uint32_t width = static_cast<uint32_t>(dib.width);
+  const uint32_t height = static_cast<uint32_t>(dib.height);
+  image->sourceWidth = width;
+  image->sourceHeight = height;
+  if (uint64_t{width} * height > kMaxDecodedPixels) {
+    image->failure = PictureFailure::kTooLarge;
     return false;
   }
-  jpeg_create_decompress(&cinfo);
-  JpegFileSource(&cinfo, file);
-  jpeg_read_header(&cinfo, TRUE);
-  *width = static_cast<int32_t>(cinfo.image_width);
-  *height = static_cast<int32_t>(cinfo.image_height);
-  jpeg_destroy_decompress(&cinfo);
+  // Only a count of exactly 16 or 256 brings the colour table into play;
+  // entries the file does not have stay black.
+  RgbQuad table[256] = {};
+  const bool hasTable = dib.colorsUsed == 256 || dib.colorsUsed == 16;
+  if (hasTable) {
+    const size_t n = dib.colorTable.size() < dib.colorsUsed
+                         ? dib.colorTable.size() : dib.colorsUsed;
+    if (n != 0) std::memcpy(table, dib.colorTable.data(), n * sizeof(RgbQuad));
+  }
+
+  image->ReleasePixels();
+  image->pixelWidth = width;
+  image->pixelHeight = height;
+  const uint32_t bytes = width * height * 3;
+  image->pixels = static_cast<uint8_t*>(std::malloc(bytes));
+  if (image->pixels == nullptr) {
+    image->failure = PictureFailure::kTooLarge;
+    return false;
+  }
+  image->pixelBytes = bytes;
+  for (uint32_t y = 0; y < height; ++y) {
+    const uint8_t* row = dib.bits.data() + uint64_t{height - 1 - y} * dib.stride;
+    BitmapRowToRgb(dib, table, hasTable, row, image->pixels + uint64_t{y} * width * 3);
+  }
   return true;
 }
 
@@ -259,76 +338,8 @@ bool PhotoImage::Load(const std::string& path) {
     return false;
   }
 
-  DibSection dib;
-  if (!LoadBitmapFile(fs_, path, &dib)) return false;
-  const uint32_t width = static_cast<uint32_t>(dib.width);
-  const uint32_t height = static_cast<uint32_t>(dib.height);
-  sourceWidth = width;
-  sourceHeight = height;
-  if (uint64_t{width} * height > kMaxDecodedPixels) {
-    failure = PictureFailure::kTooLarge;
-    return false;
-  }
-  // Only a count of exactly 16 or 256 brings the colour table into play;
-  // entries the file does not have stay black.
-  RgbQuad table[256] = {};
-  const bool hasTable = dib.colorsUsed == 256 || dib.colorsUsed == 16;
-  if (hasTable) {
-    const size_t n = dib.colorTable.size() < dib.colorsUsed
-                         ? dib.colorTable.size() : dib.colorsUsed;
-    if (n != 0) std::memcpy(table, dib.colorTable.data(), n * sizeof(RgbQuad));
-  }
-
-  ReleasePixels();
-  sourceWidth = pixelWidth = width;
-  sourceHeight = pixelHeight = height;
-  const uint32_t bytes = width * height * 3;
-  pixels = static_cast<uint8_t*>(std::malloc(bytes));
-  if (pixels == nullptr) {
-    failure = PictureFailure::kTooLarge;
-    return false;
-  }
-  pixelBytes = bytes;
-
-  uint8_t* out = pixels;
-  for (uint32_t y = 0; y < height; ++y) {
-    const uint8_t* row = dib.bits.data() + uint64_t{height - 1 - y} * dib.stride;
-    for (uint32_t x = 0; x < width; ++x, out += 3) {
-      switch (dib.bitsPerPixel) {
-        case 24:
-          out[0] = row[x * 3 + 2];
-          out[1] = row[x * 3 + 1];
-          out[2] = row[x * 3];
-          break;
-        case 8: {
-          const uint8_t index = row[x];
-          if (hasTable) {
-            out[0] = table[index].red;
-            out[1] = table[index].green;
-            out[2] = table[index].blue;
-          } else {
-            out[0] = out[1] = out[2] = index;
-          }
-          break;
-        }
-        case 4: {
-          const uint8_t index = (x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4;
-          // Without a table a 4-bit pixel has no colour: black.
-          out[0] = hasTable ? table[index].red : 0;
-          out[1] = hasTable ? table[index].green : 0;
-          out[2] = hasTable ? table[index].blue : 0;
-          break;
-        }
-        case 1: {
-          const bool set = (row[x / 8] >> (7 - x % 8)) & 1;
-          out[0] = out[1] = out[2] = set ? 255 : 0;
-          break;
-        }
-      }
-    }
-  }
-  failure = PictureFailure::kNone;
-  loaded = true;
+  loaded = DecodeBitmap(this, path);
+  if (loaded) failure = PictureFailure::kNone;
   return loaded;
 }
 

@@ -180,18 +180,15 @@ struct ExifFindings {
   uint32_t previewLength = 0;
 };
 
-// The three directories of the EXIF block at the cursor. Returns when the
-// walk ends, for whatever reason; `info` and `found` keep what was read.
-// True only when the walk read the preview directory to its end: the
-// preview's entries from a directory cut short are not to be trusted.
-bool WalkExifBlock(ExifWalker& w, uint64_t fileSize, PhotoMetadata* info,
-                   ExifFindings* found) {
+// The "Exif" signature and the TIFF header after it: sets the walker's byte
+// order, the header's position (offsets count from there) and IFD0's offset.
+bool ReadTiffHeader(ExifWalker& w, uint64_t* base, uint32_t* ifd0Offset) {
   uint8_t signature[6];
   if (!w.Read(signature, 4) || !w.Read(signature + 4, 2) ||
       std::memcmp(signature, "Exif\0\0", 6) != 0) {
     return false;
   }
-  const uint64_t base = w.Position();
+  *base = w.Position();
   uint8_t order[2];
   if (!w.Read(order, 2)) return false;
   if (order[0] == 'I' && order[1] == 'I') {
@@ -202,8 +199,35 @@ bool WalkExifBlock(ExifWalker& w, uint64_t fileSize, PhotoMetadata* info,
     return false;
   }
   uint16_t magic = 0;
+  return w.Read16(&magic) && magic == 42 && w.Read32(ifd0Offset);
+}
+
+// An ASCII entry's text up to its first NUL; empty when its value lies
+// outside the file.
+std::string ReadText(ExifWalker& w, uint64_t base, const Entry& e) {
+  std::vector<uint8_t> value;
+  if (e.Size() <= 4) {
+    value.assign(e.field, e.field + e.Size());
+  } else if (!w.ReadAt(base + w.Decode32(e.field), e.Size(), &value)) {
+    return std::string();
+  }
+  // An empty value (count 0) has no buffer to search.
+  const uint8_t* nul = value.empty() ? nullptr
+                                     : static_cast<const uint8_t*>(
+                                           std::memchr(value.data(), 0, value.size()));
+  const size_t n = nul != nullptr ? nul - value.data() : value.size();
+  return std::string(reinterpret_cast<const char*>(value.data()), n);
+}
+
+// The three directories of the EXIF block at the cursor. Returns when the
+// walk ends, for whatever reason; `info` and `found` keep what was read.
+// True only when the walk read the preview directory to its end: the
+// preview's entries from a directory cut short are not to be trusted.
+bool WalkExifBlock(ExifWalker& w, uint64_t fileSize, PhotoMetadata* info,
+                   ExifFindings* found) {
+  uint64_t base = 0;
   uint32_t ifd0Offset = 0;
-  if (!w.Read16(&magic) || magic != 42 || !w.Read32(&ifd0Offset)) return false;
+  if (!ReadTiffHeader(w, &base, &ifd0Offset)) return false;
   found->tiffBase = base;
 
   // IFD0: the date and the way to the Exif directory.
@@ -215,22 +239,7 @@ bool WalkExifBlock(ExifWalker& w, uint64_t fileSize, PhotoMetadata* info,
     Entry e;
     if (!w.ReadEntry(&e) || ElementSize(e.type) == 0) return false;
     if (e.tag == kTagDateTime) {
-      std::vector<uint8_t> value;
-      bool readable = true;
-      if (e.Size() <= 4) {
-        value.assign(e.field, e.field + e.Size());
-      } else {
-        readable = w.ReadAt(base + w.Decode32(e.field), e.Size(), &value);
-      }
-      info->dateTaken.clear();
-      if (readable) {
-        // An empty value (count 0) has no buffer to search.
-        const uint8_t* nul = value.empty() ? nullptr
-                                           : static_cast<const uint8_t*>(
-                                                 std::memchr(value.data(), 0, value.size()));
-        const size_t n = nul != nullptr ? nul - value.data() : value.size();
-        info->dateTaken.assign(reinterpret_cast<const char*>(value.data()), n);
-      }
+      info->dateTaken = ReadText(w, base, e);
     } else if (e.tag == kTagExifIfd && e.Size() == 4) {
       exifOffset = w.Decode32(e.field);
     }
@@ -303,6 +312,14 @@ PreviewOutcome ExtractPreview(FileSystem& fs, ExifWalker& w, const ExifFindings&
   return PreviewOutcome::kUnwritable;
 }
 
+// Whether the preview written to `path` is a picture that is landscape
+// exactly when the photo is.
+bool PreviewMatches(FileSystem& fs, const std::string& path, const PhotoMetadata& info) {
+  int32_t tw = 0, th = 0;
+  const bool probed = ReadImageSize(fs, path, &tw, &th);
+  return probed && tw != 0 && th != 0 && (info.width > info.height) == (tw > th);
+}
+
 }  // namespace
 
 bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
@@ -354,15 +371,10 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
     info->width = info->height = 0;
     ReadImageSize(fs_, photoPath, &info->width, &info->height);
   }
-  if (preview == PreviewOutcome::kKept && info->width != 0 &&
-      info->height != 0) {
-    int32_t tw = 0, th = 0;
-    const bool probed = ReadImageSize(fs_, thumbnailPath, &tw, &th);
-    if (!probed || tw == 0 || th == 0 ||
-        (info->width > info->height) != (tw > th)) {
-      fs_.DeleteFile(thumbnailPath);
-      preview = PreviewOutcome::kDiscarded;
-    }
+  if (preview == PreviewOutcome::kKept && info->width != 0 && info->height != 0 &&
+      !PreviewMatches(fs_, thumbnailPath, *info)) {
+    fs_.DeleteFile(thumbnailPath);
+    preview = PreviewOutcome::kDiscarded;
   }
 
   windowFile.reset();

@@ -290,22 +290,32 @@ TEST_F(MetadataTest, FailedPreviewWrite) {
   }
 }
 
-// Damaged blocks never crash, hang or read outside the file.
+// Damaged blocks never crash, hang or read outside the file, and what the
+// reader reports still agrees with what it left behind.
 TEST_F(MetadataTest, SurvivesCorruption) {
+  int kept = 0;
+  int rounds = 0;
   for (bool little : {true, false}) {
     const std::string good = WithExif(photo_, CameraExif(little, 640, 480, landscape_));
     std::mt19937 random(little ? 1 : 2);
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 300; ++round, ++rounds) {
       std::string bad = good;
       const int changes = 1 + round % 8;
       for (int i = 0; i < changes; ++i) {
         bad[random() % 600] = static_cast<char>(random());
       }
       PhotoMetadata info;
-      Read(Write("f.jpg", bad), &info);
+      const bool reported = Read(Write("f.jpg", bad), &info);
+      ASSERT_EQ(reported, PreviewExists()) << "round " << round;
+      EXPECT_EQ(info.dateTaken.find('\0'), std::string::npos) << "round " << round;
+      EXPECT_LE(info.dateTaken.size(), bad.size());
+      kept += reported ? 1 : 0;
       DefaultFileSystem().DeleteFile(Preview());
     }
   }
+  // The damage reaches both ways out, or the rounds above prove little.
+  EXPECT_GT(kept, 0);
+  EXPECT_LT(kept, rounds);
 }
 
 }  // namespace

@@ -21,38 +21,44 @@ namespace {
 // libjpeg cannot write a side longer than this.
 constexpr uint32_t kMaxJpegSide = JPEG_MAX_DIMENSION;
 
-// Compresses the pixels into the open file. libjpeg's fatal errors longjmp
-// back into this function, so it holds nothing that has a destructor: the
-// file belongs to the caller.
+// Writes the rows of a baseline JPEG with the fast integer DCT. libjpeg's
+// fatal errors longjmp over this function, so it holds nothing with a
+// destructor.
+void CompressRows(jpeg_compress_struct* cinfo, const uint8_t* pixels, uint32_t width,
+                  uint32_t height, int32_t quality) {
+  cinfo->image_width = width;
+  cinfo->image_height = height;
+  cinfo->input_components = 3;
+  cinfo->in_color_space = JCS_RGB;
+  jpeg_set_defaults(cinfo);
+  jpeg_set_quality(cinfo, quality, TRUE);
+  cinfo->dct_method = JDCT_IFAST;
+  jpeg_start_compress(cinfo, TRUE);
+  const size_t row = size_t{width} * 3;
+  while (cinfo->next_scanline < cinfo->image_height) {
+    // libjpeg takes non-const rows but only reads them.
+    JSAMPROW rows[1] = {const_cast<JSAMPLE*>(pixels + cinfo->next_scanline * row)};
+    jpeg_write_scanlines(cinfo, rows, 1);
+  }
+  jpeg_finish_compress(cinfo);
+}
+
+// Compresses the pixels into the open file, which belongs to the caller.
+// Every way out passes the one jpeg_destroy_compress.
 bool Compress(File* file, const uint8_t* pixels, uint32_t width,
               uint32_t height, int32_t quality) {
   jpeg_compress_struct cinfo;
   JpegErrorTrap trap;
+  volatile bool compressed = false;
   cinfo.err = InitJpegErrorTrap(&trap);
-  if (setjmp(trap.jump)) {
-    jpeg_destroy_compress(&cinfo);
-    return false;
+  if (setjmp(trap.jump) == 0) {
+    jpeg_create_compress(&cinfo);
+    JpegFileDestination(&cinfo, file);
+    CompressRows(&cinfo, pixels, width, height, quality);
+    compressed = true;
   }
-  jpeg_create_compress(&cinfo);
-  JpegFileDestination(&cinfo, file);
-  cinfo.image_width = width;
-  cinfo.image_height = height;
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, quality, TRUE);
-  cinfo.dct_method = JDCT_IFAST;
-  jpeg_start_compress(&cinfo, TRUE);
-  const size_t row = size_t{width} * 3;
-  while (cinfo.next_scanline < cinfo.image_height) {
-    // libjpeg takes non-const rows but only reads them.
-    JSAMPROW rows[1] = {
-        const_cast<JSAMPLE*>(pixels + cinfo.next_scanline * row)};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
   jpeg_destroy_compress(&cinfo);
-  return true;
+  return compressed;
 }
 
 }  // namespace

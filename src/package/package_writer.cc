@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "platform/partial_files.h"
+#include "platform/status.h"
 #include "util/file_utils.h"
 #include "util/text.h"
 
@@ -21,10 +22,10 @@ namespace {
 
 const char* WriteErrorText(int32_t error) {
   switch (error) {
-    case 0: return "";
-    case 112: return "#write_error_disc_full";
-    case 19: return "#write_error_write_protected";
-    case 5: return "#write_access_denied";
+    case ERROR_SUCCESS: return "";
+    case ERROR_DISK_FULL: return "#write_error_disc_full";
+    case ERROR_WRITE_PROTECT: return "#write_error_write_protected";
+    case ERROR_ACCESS_DENIED: return "#write_access_denied";
     default: return "#write_error_general";
   }
 }
@@ -128,12 +129,7 @@ uint64_t PackageSizeOf(const std::vector<PackageSource>& sources) {
 }
 
 HRESULT ShowPackage::WriteStatus(bool written) const {
-  if (written) return S_OK;
-  if (lastError_ == 0) return E_FAIL;
-  if (lastError_ > 0) {
-    return static_cast<HRESULT>(0x80070000u | (static_cast<uint32_t>(lastError_) & 0xFFFF));
-  }
-  return lastError_;
+  return ToHresult(written ? Status::Ok() : Status::Error(static_cast<DWORD>(lastError_)));
 }
 
 bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& dataFolder) {
@@ -221,7 +217,9 @@ bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& d
   } catch (const StreamError&) {
     fail(GetLastError());
     // A write-protected medium refuses the deletion as well.
-    if (!partial.empty() && lastError_ != 19) RemovePartialPackage(fs_, partial);
+    if (!partial.empty() && lastError_ != static_cast<int32_t>(ERROR_WRITE_PROTECT)) {
+      RemovePartialPackage(fs_, partial);
+    }
     return false;
   } catch (...) {
     // Out of memory: the caller reports it, but no partial package stays.

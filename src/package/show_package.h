@@ -76,8 +76,8 @@ class ShowPackage {
   int32_t lastError() const { return lastError_; }
   const std::string& lastErrorText() const { return lastErrorText_; }
   // The automation status of a WritePackage call that returned `written`:
-  // S_OK, E_FAIL, or 0x80070000 | lastError (0x80070070 disk full,
-  // 0x80070013 write protected, 0x80070005 access denied, ...).
+  // S_OK, E_FAIL when there is no platform error, or HRESULT_FROM_WIN32 of
+  // lastError() (ERROR_DISK_FULL, ERROR_WRITE_PROTECT, ...).
   HRESULT WriteStatus(bool written) const;
 
   // --- Reading -------------------------------------------------------------

@@ -102,18 +102,10 @@ HRESULT CoerceIn(ArgKind kind, const VARIANT* v, ArgSlot* slot) {
       if (FAILED(hr)) return CoercionFailure(hr);
       slot->real = converted.fltVal;
       return S_OK;
-    case ArgKind::kClip: {
-      void* object = nullptr;
-      hr = CoerceInterface(v, IClip::kIid, &object);
-      slot->clip = static_cast<IClip*>(object);
-      return hr;
-    }
-    case ArgKind::kPhotoDesc: {
-      void* object = nullptr;
-      hr = CoerceInterface(v, IPhotoDesc::kIid, &object);
-      slot->photo = static_cast<IPhotoDesc*>(object);
-      return hr;
-    }
+    case ArgKind::kClip:
+      return CoerceInterface(v, IClip::kIid, slot->clip.ReceiveVoid());
+    case ArgKind::kPhotoDesc:
+      return CoerceInterface(v, IPhotoDesc::kIid, slot->photo.ReceiveVoid());
   }
   return DISP_E_TYPEMISMATCH;
 }
@@ -136,10 +128,8 @@ bool AcceptsOut(ArgKind kind, const VARIANT* v) {
 
 IDispatch* InterfaceOf(ArgKind kind, ArgSlot* slot) {
   IDispatch* out = nullptr;
-  if (kind == ArgKind::kClip) out = slot->clip;
-  if (kind == ArgKind::kPhotoDesc) out = slot->photo;
-  slot->clip = nullptr;
-  slot->photo = nullptr;
+  if (kind == ArgKind::kClip) out = slot->clip.Detach();
+  if (kind == ArgKind::kPhotoDesc) out = slot->photo.Detach();
   return out;
 }
 
@@ -201,8 +191,59 @@ void MoveToByRef(ArgKind kind, ArgSlot* slot, VARIANT* target) {
 void FreeSlot(ArgSlot* slot) {
   SysFreeString(slot->bstr);
   slot->bstr = nullptr;
-  SafeRelease(slot->clip);
-  SafeRelease(slot->photo);
+  slot->clip.Reset();
+  slot->photo.Reset();
+}
+
+// Where each argument the caller passes sits in rgvarg (which holds the
+// named arguments first and the positional ones last to first).
+HRESULT LocateArguments(const MemberDesc& member, bool is_put, const DISPPARAMS& params,
+                        std::array<int, kMaxArgs>* where, UINT* arg_error) {
+  where->fill(-1);
+  const size_t visible = member.VisibleArgs();
+  const UINT count = params.cArgs;
+  const UINT named = params.cNamedArgs;
+  if (is_put) {
+    if (named != 1 || params.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
+      return DISP_E_PARAMNOTFOUND;
+    }
+    if (count != 1) return DISP_E_BADPARAMCOUNT;
+    (*where)[0] = 0;
+    return S_OK;
+  }
+  if (count != visible) return DISP_E_BADPARAMCOUNT;
+  UINT positional = count - named;
+  for (UINT p = 0; p < positional; ++p) (*where)[p] = static_cast<int>(count - 1 - p);
+  for (UINT i = 0; i < named; ++i) {
+    DISPID n = params.rgdispidNamedArgs[i];
+    if (n < 0 || static_cast<size_t>(n) >= visible || (*where)[n] != -1) {
+      if (arg_error != nullptr) *arg_error = i;
+      return DISP_E_PARAMNOTFOUND;
+    }
+    (*where)[n] = static_cast<int>(i);
+  }
+  return S_OK;
+}
+
+// Coerces the in arguments into their slots and checks that every out
+// argument can receive its value.
+HRESULT TakeArguments(const MemberDesc& member, DISPPARAMS* params,
+                      const std::array<int, kMaxArgs>& where, ArgSlot* slots, UINT* arg_error) {
+  for (size_t k = 0; k < member.VisibleArgs(); ++k) {
+    const ArgType type = member.args[k];
+    VARIANT* v = &params->rgvarg[where[k]];
+    HRESULT hr = S_OK;
+    if (!type.out) {
+      hr = CoerceIn(type.kind, v, &slots[k]);
+    } else if (!AcceptsOut(type.kind, v)) {
+      hr = DISP_E_TYPEMISMATCH;
+    }
+    if (FAILED(hr)) {
+      if (arg_error != nullptr) *arg_error = static_cast<UINT>(where[k]);
+      return hr;
+    }
+  }
+  return S_OK;
 }
 
 HRESULT InvokeMember(const InterfaceDesc& desc, IDispatch* self, DISPID id, WORD flags,
@@ -216,55 +257,21 @@ HRESULT InvokeMember(const InterfaceDesc& desc, IDispatch* self, DISPID id, WORD
   bool is_put = false;
   const MemberDesc* member = SelectMember(desc, id, flags, &is_put);
   if (member == nullptr) return DISP_E_MEMBERNOTFOUND;
-
-  // Where each argument the caller passes sits in rgvarg (which holds the
-  // named arguments first and the positional ones last to first).
   std::array<int, kMaxArgs> where;
-  where.fill(-1);
-  const size_t visible = member->VisibleArgs();
-  const UINT count = params->cArgs;
-  const UINT named = params->cNamedArgs;
-  if (is_put) {
-    if (named != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
-      return DISP_E_PARAMNOTFOUND;
-    }
-    if (count != 1) return DISP_E_BADPARAMCOUNT;
-    where[0] = 0;
-  } else {
-    if (count != visible) return DISP_E_BADPARAMCOUNT;
-    UINT positional = count - named;
-    for (UINT p = 0; p < positional; ++p) where[p] = static_cast<int>(count - 1 - p);
-    for (UINT i = 0; i < named; ++i) {
-      DISPID n = params->rgdispidNamedArgs[i];
-      if (n < 0 || static_cast<size_t>(n) >= visible || where[n] != -1) {
-        if (arg_error != nullptr) *arg_error = i;
-        return DISP_E_PARAMNOTFOUND;
-      }
-      where[n] = static_cast<int>(i);
-    }
-  }
+  HRESULT hr = LocateArguments(*member, is_put, *params, &where, arg_error);
+  if (FAILED(hr)) return hr;
 
   std::array<ArgSlot, kMaxArgs> slots{};
   auto free_all = [&] {
     for (size_t k = 0; k < member->arg_count; ++k) FreeSlot(&slots[k]);
   };
-  for (size_t k = 0; k < visible; ++k) {
-    const ArgType type = member->args[k];
-    VARIANT* v = &params->rgvarg[where[k]];
-    HRESULT hr = S_OK;
-    if (!type.out) {
-      hr = CoerceIn(type.kind, v, &slots[k]);
-    } else if (!AcceptsOut(type.kind, v)) {
-      hr = DISP_E_TYPEMISMATCH;
-    }
-    if (FAILED(hr)) {
-      if (arg_error != nullptr) *arg_error = static_cast<UINT>(where[k]);
-      free_all();
-      return hr;
-    }
+  hr = TakeArguments(*member, params, where, slots.data(), arg_error);
+  if (FAILED(hr)) {
+    free_all();
+    return hr;
   }
 
-  HRESULT hr = member->call(self, slots.data());
+  hr = member->call(self, slots.data());
   // In arguments were ours (coerced copies); out arguments go to the caller.
   for (size_t k = 0; k < member->arg_count; ++k) {
     if (!member->args[k].out) FreeSlot(&slots[k]);
@@ -273,7 +280,7 @@ HRESULT InvokeMember(const InterfaceDesc& desc, IDispatch* self, DISPID id, WORD
     free_all();
     return hr;
   }
-  for (size_t k = 0; k < visible; ++k) {
+  for (size_t k = 0; k < member->VisibleArgs(); ++k) {
     if (member->args[k].out) MoveToByRef(member->args[k].kind, &slots[k], &params->rgvarg[where[k]]);
   }
   if (member->retval) {

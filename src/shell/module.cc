@@ -2,10 +2,12 @@
 
 #include <new>
 
+#include "com/boundary.h"
 #include "com/com_object.h"
 #include "com/dynamic_module.h"
 #include "platform/guid.h"
 #include "platform/last_error.h"
+#include "platform/status.h"
 #include "util/text.h"
 #include "com/registrar.h"
 #include "com/registry.h"
@@ -22,22 +24,13 @@ HRESULT CreateAggregatable(IUnknown* outer, REFIID riid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   if (outer != nullptr && !(riid == IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-  T* created = nullptr;
-  try {
-    created = new T();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_FAIL;
-  }
-  if (outer != nullptr) {
+  if (outer == nullptr) return CreateObject<T>(riid, object);
+  return Guarded([&] {
+    T* created = new T();
     created->SetOuterUnknown(outer);
     *object = created->InnerUnknown();  // the creation reference goes with it
     return S_OK;
-  }
-  HRESULT hr = created->QueryInterface(riid, object);
-  created->Release();
-  return hr;
+  });
 }
 
 namespace {
@@ -108,10 +101,9 @@ class ClassFactory final : public IClassFactory {
   std::atomic<ULONG> references_{1};
 };
 
-HRESULT LastErrorResult() {
-  DWORD error = GetLastError();
-  return HRESULT_FROM_WIN32(error != 0 ? error : ERROR_INVALID_FUNCTION);
-}
+// Why the registry could not be read or written; a failure the platform gave
+// no reason for still reads as one to the registration tools.
+HRESULT RegistryFailure() { return ToHresult(Status::FromLastErrorOr(ERROR_INVALID_FUNCTION)); }
 
 std::string FolderOfPath(const std::string& path) {
   size_t cut = path.find_last_of("/\\");
@@ -123,10 +115,6 @@ std::string FolderOfPath(const std::string& path) {
 CTavirelleHelperModule& CTavirelleHelperModule::Instance() {
   static CTavirelleHelperModule module;
   return module;
-}
-
-CTavirelleHelperModule::~CTavirelleHelperModule() {
-  for (IClassFactory*& factory : factories_) SafeRelease(factory);
 }
 
 std::span<const ObjectEntry> CTavirelleHelperModule::ObjectMap() const { return kObjectMap; }
@@ -156,11 +144,12 @@ HRESULT CTavirelleHelperModule::GetClassObject(REFCLSID clsid, REFIID riid, void
     IClassFactory* factory = nullptr;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      if (factories_[i] == nullptr) {
-        factories_[i] = new (std::nothrow) ClassFactory(kObjectMap[i].create);
-        if (factories_[i] == nullptr) return E_OUTOFMEMORY;
+      if (!factories_[i]) {
+        factories_[i] =
+            ComPtr<IClassFactory>::Adopt(new (std::nothrow) ClassFactory(kObjectMap[i].create));
+        if (!factories_[i]) return E_OUTOFMEMORY;
       }
-      factory = factories_[i];
+      factory = factories_[i].get();
     }
     return factory->QueryInterface(riid, object);
   }
@@ -192,7 +181,7 @@ HRESULT CTavirelleHelperModule::UpdateRegistry(FileSystem& fs, bool do_register)
   // All scripts change one in-memory copy, saved at the end in one step: a
   // failure part-way leaves the stored registry as it was.
   Registry registry(fs);
-  if (!registry.Load()) return LastErrorResult();
+  if (!registry.Load()) return RegistryFailure();
   Registrar registrar(&registry);
   registrar.AddReplacement("APPID", GuidToString(APPID_TavirelleHelper));
   registrar.AddReplacement("MODULE", module_path);
@@ -217,7 +206,7 @@ HRESULT CTavirelleHelperModule::UpdateRegistry(FileSystem& fs, bool do_register)
     if (SUCCEEDED(hr)) hr = registrar.Unregister(kAppIdScript);
   }
   if (FAILED(hr)) return hr;
-  if (!registry.Save()) return LastErrorResult();
+  if (!registry.Save()) return RegistryFailure();
   return S_OK;
 }
 

@@ -15,6 +15,7 @@
 
 #include "com/com.h"
 #include "platform/file_system.h"
+#include "tavirelle/com_ptr.h"
 
 namespace tavirelle {
 
@@ -53,14 +54,14 @@ class CTavirelleHelperModule {
   // Absolute path of the module file this code was loaded from.
   static std::string ModulePath();
 
-  ~CTavirelleHelperModule();
+  ~CTavirelleHelperModule() = default;
 
  private:
   CTavirelleHelperModule() = default;
   HRESULT UpdateRegistry(FileSystem& fs, bool do_register);
 
   std::mutex mutex_;  // serialises creating class objects
-  IClassFactory* factories_[4] = {};
+  ComPtr<IClassFactory> factories_[4];
   std::atomic<bool> per_user_{false};
 };
 

@@ -3,6 +3,7 @@
 // forwards to the module's own code, which the command's tools link as well.
 #include <string>
 
+#include "com/boundary.h"
 #include "com/bstr.h"
 #include "com/host_runtime.h"
 #include "com/com_object.h"
@@ -11,11 +12,13 @@
 #include "platform/code_page.h"
 #include "shell/module.h"
 #include "tavirelle/automation.h"
+#include "tavirelle/com_ptr.h"
 #include "tavirelle/module.h"
 
 namespace {
 
 using tavirelle::CTavirelleHelperModule;
+using tavirelle::Guarded;
 
 // "user", ignoring case, the whole text.
 bool IsUserCommand(LPCOLESTR text) {
@@ -29,17 +32,6 @@ bool IsUserCommand(LPCOLESTR text) {
     if (c != expected[i]) return false;
   }
   return i == 4;
-}
-
-template <typename Body>
-HRESULT Guarded(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_FAIL;
-  }
 }
 
 // A ProgID or class ID as the registry spells it (UTF-16 to UTF-8).
@@ -109,13 +101,11 @@ HRESULT TavirelleCreateObject(LPCOLESTR name, REFIID riid, void** object) {
     // Not registered: one of this module's own classes is still served.
     const CLSID* own = CTavirelleHelperModule::Instance().FindClass(text);
     if (own == nullptr) return hr;
-    IClassFactory* factory = nullptr;
-    HRESULT got = CTavirelleHelperModule::Instance().GetClassObject(
-        *own, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    tavirelle::ComPtr<IClassFactory> factory;
+    HRESULT got = CTavirelleHelperModule::Instance().GetClassObject(*own, IID_IClassFactory,
+                                                                    factory.ReceiveVoid());
     if (FAILED(got)) return got;
-    got = factory->CreateInstance(nullptr, riid, object);
-    factory->Release();
-    return got;
+    return factory->CreateInstance(nullptr, riid, object);
   });
 }
 

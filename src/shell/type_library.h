@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "com/com.h"
+#include "tavirelle/com_ptr.h"
 #include "tavirelle/interfaces.h"
 
 namespace tavirelle {
@@ -60,8 +61,8 @@ struct ArgSlot {
   LONG value = 0;
   FLOAT real = 0;
   PhotoOrientation orientation = Degree0;
-  IClip* clip = nullptr;
-  IPhotoDesc* photo = nullptr;
+  ComPtr<IClip> clip;
+  ComPtr<IPhotoDesc> photo;
 };
 
 using MemberCall = HRESULT (*)(IDispatch* self, ArgSlot* slots);
@@ -140,22 +141,22 @@ struct ArgTraits<PhotoOrientation*> {
 template <>
 struct ArgTraits<IClip*> {
   static constexpr ArgType kType{ArgKind::kClip, false};
-  static IClip* Get(ArgSlot& s) { return s.clip; }
+  static IClip* Get(ArgSlot& s) { return s.clip.get(); }
 };
 template <>
 struct ArgTraits<IClip**> {
   static constexpr ArgType kType{ArgKind::kClip, true};
-  static IClip** Get(ArgSlot& s) { return &s.clip; }
+  static IClip** Get(ArgSlot& s) { return s.clip.Receive(); }
 };
 template <>
 struct ArgTraits<IPhotoDesc*> {
   static constexpr ArgType kType{ArgKind::kPhotoDesc, false};
-  static IPhotoDesc* Get(ArgSlot& s) { return s.photo; }
+  static IPhotoDesc* Get(ArgSlot& s) { return s.photo.get(); }
 };
 template <>
 struct ArgTraits<IPhotoDesc**> {
   static constexpr ArgType kType{ArgKind::kPhotoDesc, true};
-  static IPhotoDesc** Get(ArgSlot& s) { return &s.photo; }
+  static IPhotoDesc** Get(ArgSlot& s) { return s.photo.Receive(); }
 };
 
 template <auto F>

@@ -1,6 +1,6 @@
 #include "show/clip.h"
 
-#include "show/boundary.h"
+#include "com/boundary.h"
 
 namespace tavirelle {
 

@@ -1,12 +1,8 @@
 #include "show/photo_desc.h"
 
-#include "show/boundary.h"
+#include "com/boundary.h"
 
 namespace tavirelle {
-
-CPhotoDesc::~CPhotoDesc() {
-  for (IClip* clip : clips_) clip->Release();
-}
 
 HRESULT CPhotoDesc::PutText(std::string* field, BSTR value) {
   return Guarded([&] {
@@ -33,8 +29,7 @@ HRESULT CPhotoDesc::put_Orientation(PhotoOrientation value) {
 HRESULT CPhotoDesc::AddClip(IClip* clip) {
   if (clip == nullptr) return E_POINTER;
   return Guarded([&] {
-    clips_.push_back(clip);
-    clip->AddRef();
+    clips_.push_back(ComPtr<IClip>::Share(clip));
     changed_ = 1;
     return S_OK;
   });
@@ -42,17 +37,17 @@ HRESULT CPhotoDesc::AddClip(IClip* clip) {
 
 HRESULT CPhotoDesc::ClearClip() {
   changed_ = 1;
-  std::vector<IClip*> released;
+  // The list is empty before any clip goes, so the photo never lists a clip
+  // that is being released.
+  std::vector<ComPtr<IClip>> released;
   released.swap(clips_);
-  for (IClip* clip : released) clip->Release();
   return S_OK;
 }
 
 HRESULT CPhotoDesc::GetClip(LONG index, IClip** clip) {
   if (clip == nullptr) return E_POINTER;
   if (index < 0 || static_cast<size_t>(index) >= clips_.size()) return E_FAIL;
-  *clip = clips_[static_cast<size_t>(index)];
-  (*clip)->AddRef();
+  *clip = ComPtr<IClip>(clips_[static_cast<size_t>(index)]).Detach();
   return S_OK;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "com/com_object.h"
+#include "tavirelle/com_ptr.h"
 #include "tavirelle/interfaces.h"
 
 namespace tavirelle {
@@ -14,7 +15,7 @@ namespace tavirelle {
 class CPhotoDesc : public DispatchObject<IPhotoDesc> {
  public:
   CPhotoDesc() = default;
-  ~CPhotoDesc() override;
+  ~CPhotoDesc() override = default;
 
   HRESULT get_Path(BSTR* value) override;
   HRESULT put_Path(BSTR value) override;
@@ -54,7 +55,7 @@ class CPhotoDesc : public DispatchObject<IPhotoDesc> {
   std::string photo_date_taken_;
   std::string display_date_;
   bool is_video_ = false;
-  std::vector<IClip*> clips_;  // one reference held on each
+  std::vector<ComPtr<IClip>> clips_;
 };
 
 }  // namespace tavirelle

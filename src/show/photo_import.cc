@@ -7,7 +7,8 @@
 #include "imaging/photo_image.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
-#include "show/boundary.h"
+#include "platform/status.h"
+#include "com/boundary.h"
 #include "show/qx_helper.h"
 #include "util/file_utils.h"
 
@@ -22,12 +23,6 @@ HRESULT SetPhotoText(IPhotoDesc* photo, HRESULT (IPhotoDesc::*setter)(BSTR),
   HRESULT hr = (photo->*setter)(value);
   SysFreeString(value);
   return hr;
-}
-
-// The status of the platform call that just failed.
-HRESULT LastErrorStatus() {
-  DWORD error = GetLastError();
-  return error == 0 ? E_FAIL : HRESULT_FROM_WIN32(error);
 }
 
 // Removes the files an import made unless it is kept: a photo that is not
@@ -73,7 +68,9 @@ HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
     ImportFiles files(fs_, copy_path, thumbnail_path);
     // A photo whose copy is not there (a full disk, an unreadable source, a
     // folder named as the photo) would leave the show naming a missing file.
-    if (!fs_.CopyFile(source, copy_path, IfExists::kReplace)) return LastErrorStatus();
+    if (!fs_.CopyFile(source, copy_path, IfExists::kReplace)) {
+      return ToHresult(Status::FromLastError());
+    }
 
     PhotoMetadata metadata;
     {
@@ -88,7 +85,7 @@ HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
       settings.width = 133;
       settings.height = 100;
       PhotoImage image(fs_);
-      SetLastError(0);
+      SetLastError(ERROR_SUCCESS);
       bool made = image.MakeThumbnail(copy_path, thumbnail_path, settings);
       // The decoder knows a bitmap by its name, and the copy of one is named
       // ".jpg": its source, the same bytes, still says what it is.
@@ -98,7 +95,7 @@ HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
       }
       // A picture that does not decode simply has no thumbnail; one that
       // decoded but could not be written (a full disk) fails the import.
-      if (!made && image.loaded) return LastErrorStatus();
+      if (!made && image.loaded) return ToHresult(Status::FromLastError());
       image.ReleasePixels();
     }
     int32_t width = 0, height = 0;

@@ -5,7 +5,7 @@
 #include "com/bstr.h"
 #include "metaxml/meta_xml_generator.h"
 #include "platform/file_system.h"
-#include "show/boundary.h"
+#include "com/boundary.h"
 #include "util/file_utils.h"
 
 namespace tavirelle {

@@ -1,38 +1,12 @@
 #include "showdata/qx_file_io.h"
 
-#include <new>
-
-#include "package/show_info.h"
+#include "com/boundary.h"
 #include "com/bstr.h"
+#include "package/show_info.h"
 #include "showdata/show_data.h"
 #include "util/file_utils.h"
 
 namespace tavirelle {
-
-namespace {
-
-// Runs one method body; any exception becomes a status, since none may
-// reach the host.
-template <class Body>
-HRESULT Guarded(Body body) {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_FAIL;
-  }
-}
-
-// Stores a new automation string for `text` through `out`.
-HRESULT ReturnText(const std::string& text, BSTR* out) {
-  BSTR result = BstrFromAnsi(text);
-  if (result == nullptr) return E_OUTOFMEMORY;
-  *out = result;
-  return S_OK;
-}
-
-}  // namespace
 
 HRESULT CQXFileIO::OpenDotTavirelle(BSTR file_name,
                                     LONG download_missing_common_assets) {
@@ -162,14 +136,7 @@ HRESULT CQXFileIO::Utils_MakeLegalName(BSTR source_name, BSTR* dest_name) {
 }
 
 HRESULT CreateQXFileIO(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  *object = nullptr;
-  return Guarded([&]() -> HRESULT {
-    CQXFileIO* created = new CQXFileIO();
-    HRESULT status = created->QueryInterface(riid, object);
-    created->Release();
-    return status;
-  });
+  return CreateObject<CQXFileIO>(riid, object);
 }
 
 }  // namespace tavirelle

@@ -74,7 +74,7 @@ struct ExtractedFile {
 struct ExtractReport {
   std::vector<ExtractedFile> files;  // in the order of CollectReferencedFiles
   bool meta_saved = false;
-  DWORD meta_error = 0;  // the platform error when meta.xml was not saved
+  DWORD meta_error = ERROR_SUCCESS;  // the platform error when meta.xml was not saved
   // The description was recovered from an older version, but writing it
   // back into the package failed (which closes the package).
   bool repair_failed = false;

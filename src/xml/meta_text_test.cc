@@ -134,7 +134,7 @@ TEST(MetaTextTest, TypedTextsComeBackThroughEveryStoredForm) {
     EXPECT_EQ(DecodeShowText("<![CDATA[" + stored + "]]>"), text);
     EXPECT_EQ(DecodeShowText(stored), text);
     for (bool as_cdata : {false, true}) {
-      _tagXMLDocument document;
+      XmlDocument document;
       document.AddChild("title", stored.c_str(), as_cdata);
       std::string written = Utf8ToMb(document.DocumentText());
       EXPECT_EQ(DecodeShowText(ExtractElementText(written, "title")), text) << written;

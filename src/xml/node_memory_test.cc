@@ -29,7 +29,7 @@ TEST(NodeMemoryTest, ObjectsAreAlignedAndDistinct) {
 }
 
 TEST(NodeMemoryTest, ATreeMadeOnOneThreadDiesOnAnother) {
-  auto document = std::make_unique<_tagXMLDocument>();
+  auto document = std::make_unique<XmlDocument>();
   std::thread maker([&] {
     std::string text = "<r>";
     for (int i = 0; i < 5000; ++i) text += "<image file=\"a_rather_long_file_name.jpg\" n=\"1\"/>";
@@ -37,9 +37,9 @@ TEST(NodeMemoryTest, ATreeMadeOnOneThreadDiesOnAnother) {
     ASSERT_TRUE(document->LoadText(text));
   });
   maker.join();  // the maker's thread and its current block are gone
-  _tagXMLNode* root = document->ChildAt(1);
+  XmlNode* root = document->ChildAt(1);
   ASSERT_EQ(root->ChildCount(), 5000);
-  std::unique_ptr<_tagXMLAttr> kept = root->ChildAt(4999)->DetachAttr(root->ChildAt(4999)->FindAttr("file"));
+  std::unique_ptr<XmlAttr> kept = root->ChildAt(4999)->DetachAttr(root->ChildAt(4999)->FindAttr("file"));
   std::thread destroyer([&] { document.reset(); });
   destroyer.join();
   // A detached attribute outlives its document.

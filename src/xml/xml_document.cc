@@ -49,14 +49,14 @@ void AppendEncoded(std::string* out, const std::string& text, XMLWriteOptions* o
 
 // Copies source's name, value, kind and attributes, and its children
 // recursively, into a new node whose children belong to `document`.
-std::unique_ptr<_tagXMLNode> DeepCopy(const _tagXMLNode* source, _tagXMLNode* document) {
-  auto copy = std::make_unique<_tagXMLNode>();
+std::unique_ptr<XmlNode> DeepCopy(const XmlNode* source, XmlNode* document) {
+  auto copy = std::make_unique<XmlNode>();
   copy->name = source->name;
   copy->value = source->value;
   copy->kind = source->kind;
   copy->attributes.reserve(source->attributes.size());
   for (const auto& attr : source->attributes) {
-    auto added = std::make_unique<_tagXMLAttr>();
+    auto added = std::make_unique<XmlAttr>();
     added->name = attr->name;
     added->value = attr->value;
     added->parent = copy.get();
@@ -64,7 +64,7 @@ std::unique_ptr<_tagXMLNode> DeepCopy(const _tagXMLNode* source, _tagXMLNode* do
   }
   copy->children.reserve(source->children.size());
   for (const auto& child : source->children) {
-    std::unique_ptr<_tagXMLNode> added = DeepCopy(child.get(), document);
+    std::unique_ptr<XmlNode> added = DeepCopy(child.get(), document);
     added->parent = copy.get();
     added->document = document;
     copy->children.push_back(std::move(added));
@@ -73,7 +73,7 @@ std::unique_ptr<_tagXMLNode> DeepCopy(const _tagXMLNode* source, _tagXMLNode* do
 }
 
 // Writes one node; options are already resolved and their table held.
-void WriteNode(const _tagXMLNode* node, std::string* out, XMLWriteOptions* options) {
+void WriteNode(const XmlNode* node, std::string* out, XMLWriteOptions* options) {
   const auto& name = node->name;
   const auto& value = node->value;
   const auto& children = node->children;
@@ -135,18 +135,18 @@ void WriteNode(const _tagXMLNode* node, std::string* out, XMLWriteOptions* optio
 
 }  // namespace
 
-_tagXMLNode::~_tagXMLNode() {
+XmlNode::~XmlNode() {
   // A subtree is taken apart level by level rather than by recursion, so
   // that destroying a deep tree needs no more stack than a flat one.
   if (children.empty()) return;
-  std::vector<std::unique_ptr<_tagXMLNode>> pending;
+  std::vector<std::unique_ptr<XmlNode>> pending;
   pending.reserve(children.size());
   for (auto child = children.rbegin(); child != children.rend(); ++child) {
     pending.push_back(std::move(*child));
   }
   children.clear();
   while (!pending.empty()) {
-    std::unique_ptr<_tagXMLNode> node = std::move(pending.back());
+    std::unique_ptr<XmlNode> node = std::move(pending.back());
     pending.pop_back();
     // Last child first onto the stack: nodes die in the order they were
     // made, which walks their memory forwards.
@@ -156,14 +156,14 @@ _tagXMLNode::~_tagXMLNode() {
     node->children.clear();
   }
 }
-_tagXMLAttr::~_tagXMLAttr() = default;
+XmlAttr::~XmlAttr() = default;
 
-void* _tagXMLNode::operator new(size_t size) { return AllocateXMLObject(size); }
-void _tagXMLNode::operator delete(void* node) noexcept { FreeXMLObject(node); }
-void* _tagXMLAttr::operator new(size_t size) { return AllocateXMLObject(size); }
-void _tagXMLAttr::operator delete(void* attr) noexcept { FreeXMLObject(attr); }
+void* XmlNode::operator new(size_t size) { return AllocateXMLObject(size); }
+void XmlNode::operator delete(void* node) noexcept { FreeXMLObject(node); }
+void* XmlAttr::operator new(size_t size) { return AllocateXMLObject(size); }
+void XmlAttr::operator delete(void* attr) noexcept { FreeXMLObject(attr); }
 
-_tagXMLNode* _tagXMLNode::FindChild(const char* name) const {
+XmlNode* XmlNode::FindChild(const char* name) const {
   if (name == nullptr) return nullptr;
   for (const auto& child : children) {
     if (child->name == name) return child.get();
@@ -171,14 +171,14 @@ _tagXMLNode* _tagXMLNode::FindChild(const char* name) const {
   return nullptr;
 }
 
-_tagXMLNode* _tagXMLNode::ChildAt(int32_t index) const {
+XmlNode* XmlNode::ChildAt(int32_t index) const {
   if (index < 0 || static_cast<size_t>(index) >= children.size()) return nullptr;
   return children[static_cast<size_t>(index)].get();
 }
 
-int32_t _tagXMLNode::ChildCount() const { return static_cast<int32_t>(children.size()); }
+int32_t XmlNode::ChildCount() const { return static_cast<int32_t>(children.size()); }
 
-const std::string& _tagXMLNode::Text(bool* isCData) {
+const std::string& XmlNode::Text(bool* isCData) {
   if (children.size() == 1 && children[0]->kind == XMLNodeKind::CData) {
     value.clear();
     if (isCData != nullptr) *isCData = true;
@@ -188,12 +188,12 @@ const std::string& _tagXMLNode::Text(bool* isCData) {
   return value;
 }
 
-const std::string& _tagXMLNode::ChildText(const char* name) const {
-  _tagXMLNode* child = FindChild(name);
+const std::string& XmlNode::ChildText(const char* name) const {
+  XmlNode* child = FindChild(name);
   return child != nullptr ? child->Text(nullptr) : EmptyText();
 }
 
-_tagXMLAttr* _tagXMLNode::FindAttr(const char* name) const {
+XmlAttr* XmlNode::FindAttr(const char* name) const {
   if (name == nullptr) return nullptr;
   for (const auto& attr : attributes) {
     if (attr->name == name) return attr.get();
@@ -201,27 +201,27 @@ _tagXMLAttr* _tagXMLNode::FindAttr(const char* name) const {
   return nullptr;
 }
 
-const std::string& _tagXMLNode::AttrText(const char* name) const {
-  _tagXMLAttr* attr = FindAttr(name);
+const std::string& XmlNode::AttrText(const char* name) const {
+  XmlAttr* attr = FindAttr(name);
   return attr != nullptr ? attr->value : EmptyText();
 }
 
-bool _tagXMLNode::DeclaresEncoding(const char* name) const {
+bool XmlNode::DeclaresEncoding(const char* name) const {
   if (name == nullptr) return false;
   for (const auto& child : children) {
     if (child->kind != XMLNodeKind::Declaration) continue;
-    _tagXMLAttr* encoding = child->FindAttr("encoding");
+    XmlAttr* encoding = child->FindAttr("encoding");
     return encoding != nullptr && encoding->value == name;
   }
   return false;
 }
 
-_tagXMLAttr* _tagXMLNode::SetAttr(const char* name, const char* value) {
-  if (_tagXMLAttr* existing = FindAttr(name)) {
+XmlAttr* XmlNode::SetAttr(const char* name, const char* value) {
+  if (XmlAttr* existing = FindAttr(name)) {
     if (value != nullptr) existing->value = value;
     return existing;
   }
-  auto attr = std::make_unique<_tagXMLAttr>();
+  auto attr = std::make_unique<XmlAttr>();
   if (name != nullptr) attr->name = name;
   if (value != nullptr) attr->value = value;
   attr->parent = this;
@@ -229,42 +229,42 @@ _tagXMLAttr* _tagXMLNode::SetAttr(const char* name, const char* value) {
   return attributes.back().get();
 }
 
-std::unique_ptr<_tagXMLNode> _tagXMLNode::NewElement(const char* name, const char* value,
+std::unique_ptr<XmlNode> XmlNode::NewElement(const char* name, const char* value,
                                                      bool asCData) {
-  auto node = std::make_unique<_tagXMLNode>();
+  auto node = std::make_unique<XmlNode>();
   node->kind = XMLNodeKind::Element;
   if (name != nullptr) node->name = name;
   node->SetText(value, asCData);
   return node;
 }
 
-_tagXMLNode* _tagXMLNode::AddChild(const char* name, const char* value, bool asCData) {
-  std::unique_ptr<_tagXMLNode> child = NewElement(name, value, asCData);
+XmlNode* XmlNode::AddChild(const char* name, const char* value, bool asCData) {
+  std::unique_ptr<XmlNode> child = NewElement(name, value, asCData);
   child->parent = this;
   child->document = document;
   children.push_back(std::move(child));
   return children.back().get();
 }
 
-_tagXMLNode* _tagXMLNode::SetChild(const char* name, const char* value, bool asCData) {
-  if (_tagXMLNode* existing = FindChild(name)) {
+XmlNode* XmlNode::SetChild(const char* name, const char* value, bool asCData) {
+  if (XmlNode* existing = FindChild(name)) {
     if (value != nullptr) existing->SetText(value, asCData);
     return existing;
   }
   return AddChild(name, value, asCData);
 }
 
-void _tagXMLNode::SetText(const char* text, bool asCData) {
+void XmlNode::SetText(const char* text, bool asCData) {
   if (text == nullptr) text = "";
   if (asCData && children.size() <= 1) {
     value.clear();
     if (children.empty()) {
-      _tagXMLNode* section = AddChild("#CDATA", nullptr, false);
+      XmlNode* section = AddChild("#CDATA", nullptr, false);
       section->kind = XMLNodeKind::CData;
       section->value = text;
       return;
     }
-    _tagXMLNode* only = children[0].get();
+    XmlNode* only = children[0].get();
     if (only->kind == XMLNodeKind::CData) {
       only->name = "#CDATA";
       only->value = text;
@@ -276,11 +276,11 @@ void _tagXMLNode::SetText(const char* text, bool asCData) {
   value = text;
 }
 
-_tagXMLNode* _tagXMLNode::InsertChild(uint32_t index, std::unique_ptr<_tagXMLNode> child) {
+XmlNode* XmlNode::InsertChild(uint32_t index, std::unique_ptr<XmlNode> child) {
   if (child == nullptr) return nullptr;
   child->parent = this;
   child->document = document;
-  _tagXMLNode* linked = child.get();
+  XmlNode* linked = child.get();
   if (index < children.size()) {
     children.insert(children.begin() + index, std::move(child));
   } else {
@@ -289,91 +289,91 @@ _tagXMLNode* _tagXMLNode::InsertChild(uint32_t index, std::unique_ptr<_tagXMLNod
   return linked;
 }
 
-_tagXMLNode* _tagXMLNode::AddCopy(const _tagXMLNode* source) {
+XmlNode* XmlNode::AddCopy(const XmlNode* source) {
   if (source == nullptr) return nullptr;
-  std::unique_ptr<_tagXMLNode> copy = DeepCopy(source, document);
+  std::unique_ptr<XmlNode> copy = DeepCopy(source, document);
   copy->parent = this;
   copy->document = document;
   children.push_back(std::move(copy));
   return children.back().get();
 }
 
-bool _tagXMLNode::RemoveChild(_tagXMLNode* child) {
+bool XmlNode::RemoveChild(XmlNode* child) {
   auto found = std::find_if(children.begin(), children.end(),
                             [child](const auto& entry) { return entry.get() == child; });
   if (child == nullptr || found == children.end()) return false;
   // Unlink first, then destroy: the subtree may be deep.
-  std::unique_ptr<_tagXMLNode> doomed = std::move(*found);
+  std::unique_ptr<XmlNode> doomed = std::move(*found);
   children.erase(found);
   return true;
 }
 
-bool _tagXMLNode::RemoveAttr(_tagXMLAttr* attr) {
+bool XmlNode::RemoveAttr(XmlAttr* attr) {
   return DetachAttr(attr) != nullptr;
 }
 
-std::unique_ptr<_tagXMLAttr> _tagXMLNode::DetachAttr(_tagXMLAttr* attr) {
+std::unique_ptr<XmlAttr> XmlNode::DetachAttr(XmlAttr* attr) {
   if (attr == nullptr) return nullptr;
   auto found = std::find_if(attributes.begin(), attributes.end(),
                             [attr](const auto& entry) { return entry.get() == attr; });
   if (found == attributes.end()) return nullptr;
-  std::unique_ptr<_tagXMLAttr> detached = std::move(*found);
+  std::unique_ptr<XmlAttr> detached = std::move(*found);
   attributes.erase(found);
   return detached;
 }
 
-bool _tagXMLNode::RemoveAllChildren() {
+bool XmlNode::RemoveAllChildren() {
   if (children.empty()) return false;
-  std::vector<std::unique_ptr<_tagXMLNode>> doomed;
+  std::vector<std::unique_ptr<XmlNode>> doomed;
   doomed.swap(children);
   return true;
 }
 
-bool _tagXMLNode::RemoveAllAttrs() {
+bool XmlNode::RemoveAllAttrs() {
   if (attributes.empty()) return false;
-  std::vector<std::unique_ptr<_tagXMLAttr>> doomed;
+  std::vector<std::unique_ptr<XmlAttr>> doomed;
   doomed.swap(attributes);
   return true;
 }
 
-void _tagXMLNode::Clear() {
+void XmlNode::Clear() {
   RemoveAllChildren();
   RemoveAllAttrs();
 }
 
-_tagXMLNode* _tagXMLNode::Declaration() {
+XmlNode* XmlNode::Declaration() {
   for (const auto& child : children) {
     if (child->kind == XMLNodeKind::Declaration) return child.get();
   }
   if (document == nullptr) return nullptr;
-  std::unique_ptr<_tagXMLNode> declaration = NewElement("xml", nullptr, false);
+  std::unique_ptr<XmlNode> declaration = NewElement("xml", nullptr, false);
   declaration->kind = XMLNodeKind::Declaration;
-  _tagXMLNode* linked = InsertChild(0, std::move(declaration));
+  XmlNode* linked = InsertChild(0, std::move(declaration));
   linked->SetAttr("version", "1.0");
   return linked;
 }
 
-std::string _tagXMLNode::ToText(XMLWriteOptions* options) {
+std::string XmlNode::ToText(XMLWriteOptions* options) {
   std::string out;
   AppendText(&out, options);
   return out;
 }
 
-void _tagXMLNode::AppendText(std::string* out, XMLWriteOptions* options) {
+void XmlNode::AppendText(std::string* out, XMLWriteOptions* options) {
   if (options == nullptr && document != nullptr) {
-    if (auto* owner = dynamic_cast<_tagXMLDocument*>(document)) options = &owner->writeOptions;
+    if (auto* owner = dynamic_cast<XmlDocument*>(document)) options = &owner->writeOptions;
   }
   TableHold hold(options);
   WriteNode(this, out, options);
 }
 
-std::string _tagXMLAttr::ToText(XMLWriteOptions* options) const {
+std::string XmlAttr::ToText(XMLWriteOptions* options) const {
   std::string out;
   AppendText(&out, options);
   return out;
 }
 
-void _tagXMLAttr::AppendText(std::string* out, XMLWriteOptions* options) const {
+void XmlAttr::AppendText(std::string* out, XMLWriteOptions* options) const {
   if (options == nullptr) return;
   out->append(name);
   out->push_back('=');
@@ -383,25 +383,25 @@ void _tagXMLAttr::AppendText(std::string* out, XMLWriteOptions* options) const {
   out->push_back(' ');
 }
 
-_tagXMLDocument::_tagXMLDocument() {
+XmlDocument::XmlDocument() {
   kind = XMLNodeKind::Document;
   parent = nullptr;
   document = this;
   SetEncoding("UTF-8");
 }
 
-_tagXMLDocument::~_tagXMLDocument() = default;
+XmlDocument::~XmlDocument() = default;
 
-bool _tagXMLDocument::SetEncoding(const char* name) {
-  _tagXMLNode* declaration = Declaration();
+bool XmlDocument::SetEncoding(const char* name) {
+  XmlNode* declaration = Declaration();
   if (declaration == nullptr) return false;
-  _tagXMLAttr* encoding = declaration->FindAttr("encoding");
+  XmlAttr* encoding = declaration->FindAttr("encoding");
   if (encoding == nullptr) encoding = declaration->SetAttr("encoding", "");
   encoding->value = name != nullptr ? name : "";
   return true;
 }
 
-std::string _tagXMLDocument::DocumentText() {
+std::string XmlDocument::DocumentText() {
   std::string text = ToText(&writeOptions);
   // Our writer escapes every byte from 0x80 up, so the text is usually ASCII
   // and its UTF-8 form is itself.

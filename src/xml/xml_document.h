@@ -60,22 +60,22 @@ struct XMLParseOptions {
   std::string errorMessage;
 };
 
-struct _tagXMLAttr;
-struct _tagXMLDocument;
+struct XmlAttr;
+struct XmlDocument;
 
-struct _tagXMLNode {
+struct XmlNode {
   std::string name;
   std::string value;
-  _tagXMLNode* parent = nullptr;    // not owning
+  XmlNode* parent = nullptr;    // not owning
   XMLNodeKind kind = XMLNodeKind::Element;
-  _tagXMLNode* document = nullptr;  // not owning; the tree's _tagXMLDocument
-  std::vector<std::unique_ptr<_tagXMLNode>> children;
-  std::vector<std::unique_ptr<_tagXMLAttr>> attributes;
+  XmlNode* document = nullptr;  // not owning; the tree's XmlDocument
+  std::vector<std::unique_ptr<XmlNode>> children;
+  std::vector<std::unique_ptr<XmlAttr>> attributes;
 
-  _tagXMLNode() = default;
-  _tagXMLNode(const _tagXMLNode&) = delete;
-  _tagXMLNode& operator=(const _tagXMLNode&) = delete;
-  virtual ~_tagXMLNode();
+  XmlNode() = default;
+  XmlNode(const XmlNode&) = delete;
+  XmlNode& operator=(const XmlNode&) = delete;
+  virtual ~XmlNode();
   // Nodes come from blocks shared by a whole tree (see node_memory.h).
   static void* operator new(size_t size);
   static void operator delete(void* node) noexcept;
@@ -83,10 +83,10 @@ struct _tagXMLNode {
   // Lookup. Every lookup returns the first match in list order.
 
   // The first child of any kind named name; null when none or name is null.
-  _tagXMLNode* FindChild(const char* name) const;
-  _tagXMLNode* FindChild(const std::string& name) const { return FindChild(name.c_str()); }
+  XmlNode* FindChild(const char* name) const;
+  XmlNode* FindChild(const std::string& name) const { return FindChild(name.c_str()); }
   // The child at index; null when index is negative or not below the count.
-  _tagXMLNode* ChildAt(int32_t index) const;
+  XmlNode* ChildAt(int32_t index) const;
   // The number of children.
   int32_t ChildCount() const;
   // The text: a sole CDATA child's body (then clears this node's value and
@@ -96,8 +96,8 @@ struct _tagXMLNode {
   const std::string& ChildText(const char* name) const;
   const std::string& ChildText(const std::string& name) const { return ChildText(name.c_str()); }
   // The first attribute named name; null when none or name is null.
-  _tagXMLAttr* FindAttr(const char* name) const;
-  _tagXMLAttr* FindAttr(const std::string& name) const { return FindAttr(name.c_str()); }
+  XmlAttr* FindAttr(const char* name) const;
+  XmlAttr* FindAttr(const std::string& name) const { return FindAttr(name.c_str()); }
   // The value of FindAttr(name); the empty text when there is none.
   const std::string& AttrText(const char* name) const;
   const std::string& AttrText(const std::string& name) const { return AttrText(name.c_str()); }
@@ -108,37 +108,37 @@ struct _tagXMLNode {
 
   // Sets the value of the first attribute named name (a null value leaves it
   // unchanged), or appends a new one; returns the attribute.
-  _tagXMLAttr* SetAttr(const char* name, const char* value);
-  _tagXMLAttr* SetAttr(const std::string& name, const std::string& value) {
+  XmlAttr* SetAttr(const char* name, const char* value);
+  XmlAttr* SetAttr(const std::string& name, const std::string& value) {
     return SetAttr(name.c_str(), value.c_str());
   }
   // A new unlinked element named name (not null) with SetText(value, asCData) applied.
-  static std::unique_ptr<_tagXMLNode> NewElement(const char* name, const char* value,
+  static std::unique_ptr<XmlNode> NewElement(const char* name, const char* value,
                                                  bool asCData);
   // NewElement(...) appended as the last child; returns it.
-  _tagXMLNode* AddChild(const char* name, const char* value = nullptr, bool asCData = false);
-  _tagXMLNode* AddChild(const std::string& name, const std::string& value, bool asCData = false) {
+  XmlNode* AddChild(const char* name, const char* value = nullptr, bool asCData = false);
+  XmlNode* AddChild(const std::string& name, const std::string& value, bool asCData = false) {
     return AddChild(name.c_str(), value.c_str(), asCData);
   }
   // SetText on the first child named name (only when value is not null), or
   // AddChild when there is none; returns the child.
-  _tagXMLNode* SetChild(const char* name, const char* value = nullptr, bool asCData = false);
-  _tagXMLNode* SetChild(const std::string& name, const std::string& value, bool asCData = false) {
+  XmlNode* SetChild(const char* name, const char* value = nullptr, bool asCData = false);
+  XmlNode* SetChild(const std::string& name, const std::string& value, bool asCData = false) {
     return SetChild(name.c_str(), value.c_str(), asCData);
   }
   // Sets the text, as a sole "#CDATA" child when asCData and at most one child.
   void SetText(const char* value, bool asCData = false);
   void SetText(const std::string& value, bool asCData = false) { SetText(value.c_str(), asCData); }
   // Links child before position index (appends when index is past the end); returns it.
-  _tagXMLNode* InsertChild(uint32_t index, std::unique_ptr<_tagXMLNode> child);
+  XmlNode* InsertChild(uint32_t index, std::unique_ptr<XmlNode> child);
   // Appends a deep copy of source (sharing nothing with it); returns the copy.
-  _tagXMLNode* AddCopy(const _tagXMLNode* source);
+  XmlNode* AddCopy(const XmlNode* source);
   // Destroys child with its subtree; false (nothing changed) when not a child.
-  bool RemoveChild(_tagXMLNode* child);
+  bool RemoveChild(XmlNode* child);
   // Destroys attr; false (nothing changed) when not an attribute of this node.
-  bool RemoveAttr(_tagXMLAttr* attr);
+  bool RemoveAttr(XmlAttr* attr);
   // Unlinks attr and hands it to the caller; null when not an attribute here.
-  std::unique_ptr<_tagXMLAttr> DetachAttr(_tagXMLAttr* attr);
+  std::unique_ptr<XmlAttr> DetachAttr(XmlAttr* attr);
   // Destroy every child / attribute; true when the list was not empty.
   bool RemoveAllChildren();
   bool RemoveAllAttrs();
@@ -146,7 +146,7 @@ struct _tagXMLNode {
   void Clear();
   // The first Declaration child, created ("xml", version "1.0", first child)
   // when missing and the node belongs to a document; null otherwise.
-  _tagXMLNode* Declaration();
+  XmlNode* Declaration();
 
   // Output.
 
@@ -157,15 +157,15 @@ struct _tagXMLNode {
   void AppendText(std::string* out, XMLWriteOptions* options);
 };
 
-struct _tagXMLAttr {
+struct XmlAttr {
   std::string name;
   std::string value;
-  _tagXMLNode* parent = nullptr;  // not owning
+  XmlNode* parent = nullptr;  // not owning
 
-  _tagXMLAttr() = default;
-  _tagXMLAttr(const _tagXMLAttr&) = delete;
-  _tagXMLAttr& operator=(const _tagXMLAttr&) = delete;
-  virtual ~_tagXMLAttr();
+  XmlAttr() = default;
+  XmlAttr(const XmlAttr&) = delete;
+  XmlAttr& operator=(const XmlAttr&) = delete;
+  virtual ~XmlAttr();
   static void* operator new(size_t size);
   static void operator delete(void* attr) noexcept;
 
@@ -176,13 +176,13 @@ struct _tagXMLAttr {
   void AppendText(std::string* out, XMLWriteOptions* options) const;
 };
 
-struct _tagXMLDocument : _tagXMLNode {
+struct XmlDocument : XmlNode {
   XMLParseOptions parseOptions;
   XMLWriteOptions writeOptions;
 
   // A document holding one declaration: <?xml version="1.0" encoding="UTF-8" ?>.
-  _tagXMLDocument();
-  ~_tagXMLDocument() override;
+  XmlDocument();
+  ~XmlDocument() override;
 
   // Sets the declaration's "encoding" (appended when missing); false only
   // when there is no declaration.
@@ -197,6 +197,12 @@ struct _tagXMLDocument : _tagXMLNode {
   bool LoadText(const char* text);
   bool LoadText(const std::string& text) { return LoadText(text.c_str()); }
 };
+
+// The documented names of the tree types, kept so that code written against
+// them still compiles; new code uses the names above.
+using _tagXMLNode = XmlNode;
+using _tagXMLAttr = XmlAttr;
+using _tagXMLDocument = XmlDocument;
 
 // Whether LoadText(text) reads text as UTF-8 (converting it to the code page
 // first): when it declares no encoding or "UTF-8", or has a byte-order mark.

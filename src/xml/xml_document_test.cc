@@ -12,12 +12,12 @@ namespace {
 const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>";
 
 TEST(XmlDocumentTest, ANewDocumentHoldsOnlyItsDeclaration) {
-  _tagXMLDocument document;
+  XmlDocument document;
   EXPECT_EQ(document.kind, XMLNodeKind::Document);
   EXPECT_EQ(document.document, &document);
   EXPECT_EQ(document.parent, nullptr);
   ASSERT_EQ(document.ChildCount(), 1);
-  _tagXMLNode* declaration = document.ChildAt(0);
+  XmlNode* declaration = document.ChildAt(0);
   EXPECT_EQ(declaration->kind, XMLNodeKind::Declaration);
   EXPECT_EQ(declaration->name, "xml");
   ASSERT_EQ(declaration->attributes.size(), 2u);
@@ -31,61 +31,61 @@ TEST(XmlDocumentTest, ANewDocumentHoldsOnlyItsDeclaration) {
 
 struct LayoutCase {
   const char* name;
-  void (*build)(_tagXMLNode* root);
+  void (*build)(XmlNode* root);
   const char* expected;  // after the declaration
 };
 
 const LayoutCase kLayoutCases[] = {
-    {"EmptyElement", [](_tagXMLNode*) {}, "\n<r/>"},
+    {"EmptyElement", [](XmlNode*) {}, "\n<r/>"},
     {"EmptyWithAttributes",
-     [](_tagXMLNode* r) {
+     [](XmlNode* r) {
        r->SetAttr("a", "1");
        r->SetAttr("b", "");
      },
      "\n<r a=\"1\" b=\"\" />"},
-    {"TextOnly", [](_tagXMLNode* r) { r->SetText("hello"); }, "\n<r>hello</r>"},
+    {"TextOnly", [](XmlNode* r) { r->SetText("hello"); }, "\n<r>hello</r>"},
     {"TextWithAttribute",
-     [](_tagXMLNode* r) {
+     [](XmlNode* r) {
        r->SetAttr("a", "1");
        r->SetText("t");
      },
      "\n<r a=\"1\" >t</r>"},
-    {"WhitespaceOnlyValue", [](_tagXMLNode* r) { r->SetText(" \t\r\n"); }, "\n<r></r>"},
+    {"WhitespaceOnlyValue", [](XmlNode* r) { r->SetText(" \t\r\n"); }, "\n<r></r>"},
     {"NestedChildren",
-     [](_tagXMLNode* r) {
+     [](XmlNode* r) {
        r->AddChild("b", "x");
-       _tagXMLNode* c = r->AddChild("c");
+       XmlNode* c = r->AddChild("c");
        c->AddChild("d");
      },
      "\n<r>\n\t<b>x</b>\n\t<c>\n\t\t<d/>\n\t</c>\n</r>"},
     {"TextAfterChildren",
-     [](_tagXMLNode* r) {
+     [](XmlNode* r) {
        r->SetText("tail");
-       _tagXMLNode* b = r->AddChild("b");
+       XmlNode* b = r->AddChild("b");
        b->SetText("inner");
        b->AddChild("c");
      },
      "\n<r>\n\t<b>\n\t\t<c/>\n\t\tinner\n\t</b>\n\ttail\n</r>"},
-    {"OnlyChildCData", [](_tagXMLNode* r) { r->SetText("a<b&", true); },
+    {"OnlyChildCData", [](XmlNode* r) { r->SetText("a<b&", true); },
      "\n<r><![CDATA[a<b&]]></r>"},
     {"CommentAfterSibling",
-     [](_tagXMLNode* r) {
+     [](XmlNode* r) {
        r->AddChild("b");
-       _tagXMLNode* comment = r->AddChild("#COMMENT", "note <&>");
+       XmlNode* comment = r->AddChild("#COMMENT", "note <&>");
        comment->kind = XMLNodeKind::Comment;
-       _tagXMLNode* section = r->AddChild("#CDATA", "x");
+       XmlNode* section = r->AddChild("#CDATA", "x");
        section->kind = XMLNodeKind::CData;
      },
      "\n<r>\n\t<b/><!--note <&>--><![CDATA[x]]>\n</r>"},
     {"CDataWithSibling",
-     [](_tagXMLNode* r) {
-       _tagXMLNode* section = r->AddChild("#CDATA", "x");
+     [](XmlNode* r) {
+       XmlNode* section = r->AddChild("#CDATA", "x");
        section->kind = XMLNodeKind::CData;
        r->AddChild("b");
      },
      "\n<r><![CDATA[x]]>\n\t<b/>\n</r>"},
     {"EscapedValues",
-     [](_tagXMLNode* r) {
+     [](XmlNode* r) {
        r->SetAttr("v", "a<b>&\"'!\t");
        r->SetText("x<y & z!");
      },
@@ -95,8 +95,8 @@ const LayoutCase kLayoutCases[] = {
 class WriterLayoutTest : public testing::TestWithParam<LayoutCase> {};
 
 TEST_P(WriterLayoutTest, WritesTheExactText) {
-  _tagXMLDocument document;
-  _tagXMLNode* root = document.AddChild("r");
+  XmlDocument document;
+  XmlNode* root = document.AddChild("r");
   GetParam().build(root);
   EXPECT_EQ(document.DocumentText(), std::string(kDeclaration) + GetParam().expected);
   EXPECT_EQ(document.writeOptions.depth, 0);
@@ -106,8 +106,8 @@ INSTANTIATE_TEST_SUITE_P(Layouts, WriterLayoutTest, testing::ValuesIn(kLayoutCas
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(XmlDocumentTest, WriterOptions) {
-  _tagXMLDocument document;
-  _tagXMLNode* root = document.AddChild("r");
+  XmlDocument document;
+  XmlNode* root = document.AddChild("r");
   root->SetAttr("a", "<1>");
   root->AddChild("b", "x&y");
   XMLWriteOptions options;
@@ -124,7 +124,7 @@ TEST(XmlDocumentTest, WriterOptions) {
 }
 
 TEST(XmlDocumentTest, ANodeOfNoDocumentWrittenWithoutOptions) {
-  std::unique_ptr<_tagXMLNode> node = _tagXMLNode::NewElement("r", "a<b", false);
+  std::unique_ptr<XmlNode> node = XmlNode::NewElement("r", "a<b", false);
   node->SetAttr("k", "v");
   node->AddChild("c", "1");
   EXPECT_EQ(node->ToText(nullptr), "<r ><c>1</c>a<b</r>");
@@ -132,9 +132,9 @@ TEST(XmlDocumentTest, ANodeOfNoDocumentWrittenWithoutOptions) {
 }
 
 TEST(XmlDocumentTest, DocumentTextConvertsToUtf8OnlyWhenDeclared) {
-  _tagXMLDocument document;
-  _tagXMLNode* root = document.AddChild("r", "caf\xE9");
-  _tagXMLNode* comment = root->AddChild("#COMMENT", "\xE9");
+  XmlDocument document;
+  XmlNode* root = document.AddChild("r", "caf\xE9");
+  XmlNode* comment = root->AddChild("#COMMENT", "\xE9");
   comment->kind = XMLNodeKind::Comment;
   // Text is escaped (ASCII); the comment body is converted.
   EXPECT_EQ(document.DocumentText(),
@@ -147,8 +147,8 @@ TEST(XmlDocumentTest, DocumentTextConvertsToUtf8OnlyWhenDeclared) {
 }
 
 TEST(XmlDocumentTest, WritingTheSameCharacterTwiceLearnsOneEntry) {
-  _tagXMLDocument document;
-  _tagXMLNode* root = document.AddChild("r", "\xE9");
+  XmlDocument document;
+  XmlNode* root = document.AddChild("r", "\xE9");
   root->SetAttr("a", "\xE9\xE9");
   size_t before = document.writeOptions.entities.size();
   document.DocumentText();
@@ -157,9 +157,9 @@ TEST(XmlDocumentTest, WritingTheSameCharacterTwiceLearnsOneEntry) {
 }
 
 TEST(XmlDocumentTest, LookupsReturnTheFirstMatchOrNothing) {
-  _tagXMLDocument document;
-  _tagXMLNode* root = document.AddChild("r");
-  _tagXMLNode* first = root->AddChild("x", "1");
+  XmlDocument document;
+  XmlNode* root = document.AddChild("r");
+  XmlNode* first = root->AddChild("x", "1");
   root->AddChild("x", "2");
   EXPECT_EQ(root->FindChild("x"), first);
   EXPECT_EQ(root->FindChild("X"), nullptr);
@@ -179,9 +179,9 @@ TEST(XmlDocumentTest, LookupsReturnTheFirstMatchOrNothing) {
 }
 
 TEST(XmlDocumentTest, SetAttrAndSetChildChangeInPlace) {
-  _tagXMLDocument document;
-  _tagXMLNode* root = document.AddChild("r");
-  _tagXMLAttr* a = root->SetAttr("a", "1");
+  XmlDocument document;
+  XmlNode* root = document.AddChild("r");
+  XmlAttr* a = root->SetAttr("a", "1");
   EXPECT_EQ(root->SetAttr("a", "2"), a);
   EXPECT_EQ(root->SetAttr("a", nullptr), a);
   EXPECT_EQ(a->value, "2");
@@ -189,7 +189,7 @@ TEST(XmlDocumentTest, SetAttrAndSetChildChangeInPlace) {
   EXPECT_EQ(root->SetAttr("b", nullptr)->value, "");
   EXPECT_EQ(a->parent, root);
 
-  _tagXMLNode* child = root->SetChild("c", "x");
+  XmlNode* child = root->SetChild("c", "x");
   EXPECT_EQ(root->SetChild("c", nullptr, false), child);
   EXPECT_EQ(child->value, "x");
   EXPECT_EQ(root->SetChild("c", "y"), child);
@@ -198,9 +198,9 @@ TEST(XmlDocumentTest, SetAttrAndSetChildChangeInPlace) {
 }
 
 TEST(XmlDocumentTest, SetTextAsCData) {
-  _tagXMLDocument document;
-  _tagXMLNode* root = document.AddChild("r");
-  _tagXMLNode* e = root->AddChild("e", "old");
+  XmlDocument document;
+  XmlNode* root = document.AddChild("r");
+  XmlNode* e = root->AddChild("e", "old");
   e->SetText("x", true);
   ASSERT_EQ(e->ChildCount(), 1);
   EXPECT_EQ(e->ChildAt(0)->kind, XMLNodeKind::CData);
@@ -213,7 +213,7 @@ TEST(XmlDocumentTest, SetTextAsCData) {
   EXPECT_EQ(e->ChildCount(), 1);
   EXPECT_EQ(e->Text(nullptr), "y");
 
-  _tagXMLNode* two = root->AddChild("two");
+  XmlNode* two = root->AddChild("two");
   two->AddChild("a");
   two->AddChild("b");
   two->SetText("z", true);
@@ -222,42 +222,42 @@ TEST(XmlDocumentTest, SetTextAsCData) {
   EXPECT_EQ(two->Text(&isCData), "z");
   EXPECT_FALSE(isCData);
 
-  _tagXMLNode* one = root->AddChild("one");
+  XmlNode* one = root->AddChild("one");
   one->AddChild("a");
   one->SetText("w", true);  // one child of another kind: the own text
   EXPECT_EQ(one->value, "w");
   EXPECT_EQ(one->ChildCount(), 1);
 
   // Text() prefers a sole CDATA child and empties the own value.
-  _tagXMLNode* mixed = root->AddChild("m", "own");
-  _tagXMLNode* section = mixed->AddChild("#CDATA", "body");
+  XmlNode* mixed = root->AddChild("m", "own");
+  XmlNode* section = mixed->AddChild("#CDATA", "body");
   section->kind = XMLNodeKind::CData;
   EXPECT_EQ(mixed->Text(), "body");
   EXPECT_EQ(mixed->value, "");
 }
 
 TEST(XmlDocumentTest, InsertRemoveAndDetach) {
-  _tagXMLDocument document;
-  _tagXMLNode* root = document.AddChild("r");
+  XmlDocument document;
+  XmlNode* root = document.AddChild("r");
   root->AddChild("a");
   root->AddChild("c");
-  _tagXMLNode* b = root->InsertChild(1, _tagXMLNode::NewElement("b", nullptr, false));
-  _tagXMLNode* z = root->InsertChild(99, _tagXMLNode::NewElement("z", nullptr, false));
+  XmlNode* b = root->InsertChild(1, XmlNode::NewElement("b", nullptr, false));
+  XmlNode* z = root->InsertChild(99, XmlNode::NewElement("z", nullptr, false));
   ASSERT_EQ(root->ChildCount(), 4);
   EXPECT_EQ(root->ChildAt(1), b);
   EXPECT_EQ(root->ChildAt(3), z);
   EXPECT_EQ(b->parent, root);
   EXPECT_EQ(b->document, &document);
 
-  _tagXMLNode other;
+  XmlNode other;
   EXPECT_FALSE(root->RemoveChild(&other));
   EXPECT_FALSE(root->RemoveChild(nullptr));
   EXPECT_TRUE(root->RemoveChild(b));
   EXPECT_EQ(root->ChildCount(), 3);
 
-  _tagXMLAttr* a = root->SetAttr("a", "1");
+  XmlAttr* a = root->SetAttr("a", "1");
   root->SetAttr("b", "2");
-  std::unique_ptr<_tagXMLAttr> detached = root->DetachAttr(a);
+  std::unique_ptr<XmlAttr> detached = root->DetachAttr(a);
   ASSERT_EQ(detached.get(), a);
   EXPECT_EQ(root->DetachAttr(a), nullptr);
   EXPECT_FALSE(root->RemoveAttr(a));
@@ -268,16 +268,16 @@ TEST(XmlDocumentTest, InsertRemoveAndDetach) {
 }
 
 TEST(XmlDocumentTest, AddCopyIsDeepAndSharesNothing) {
-  _tagXMLDocument source;
-  _tagXMLNode* image = source.AddChild("image");
+  XmlDocument source;
+  XmlNode* image = source.AddChild("image");
   image->SetAttr("file", "a.jpg");
-  _tagXMLNode* clips = image->AddChild("clips");
+  XmlNode* clips = image->AddChild("clips");
   clips->AddChild("clip")->SetAttr("x", "1");
   image->SetText("t");
 
-  _tagXMLDocument target;
-  _tagXMLNode* images = target.AddChild("images");
-  _tagXMLNode* copy = images->AddCopy(image);
+  XmlDocument target;
+  XmlNode* images = target.AddChild("images");
+  XmlNode* copy = images->AddCopy(image);
   EXPECT_EQ(copy->parent, images);
   EXPECT_EQ(copy->document, &target);
   EXPECT_EQ(copy->ChildAt(0)->ChildAt(0)->document, &target);
@@ -291,14 +291,14 @@ TEST(XmlDocumentTest, AddCopyIsDeepAndSharesNothing) {
 }
 
 TEST(XmlDocumentTest, DeclarationIsMadeOnlyInsideADocument) {
-  std::unique_ptr<_tagXMLNode> loose = _tagXMLNode::NewElement("r", nullptr, false);
+  std::unique_ptr<XmlNode> loose = XmlNode::NewElement("r", nullptr, false);
   EXPECT_EQ(loose->Declaration(), nullptr);
   EXPECT_EQ(loose->ChildCount(), 0);
 
-  _tagXMLDocument document;
+  XmlDocument document;
   document.RemoveAllChildren();
   EXPECT_EQ(document.DocumentText(), "");
-  _tagXMLNode* declaration = document.Declaration();
+  XmlNode* declaration = document.Declaration();
   ASSERT_NE(declaration, nullptr);
   EXPECT_EQ(document.DocumentText(), "<?xml version=\"1.0\" ?>");
   EXPECT_EQ(document.Declaration(), declaration);

@@ -37,11 +37,11 @@ class Parser {
       : begin_(begin), end_(end), options_(options) {}
 
   // Reads the root element into root; the position after it, or null.
-  const char* ParseElement(_tagXMLNode* root, const char* p);
+  const char* ParseElement(XmlNode* root, const char* p);
   // Everything of a prolog at p: declarations, comments, CDATA sections.
-  const char* SkipProlog(_tagXMLNode* node, bool* inElement, const char* p);
+  const char* SkipProlog(XmlNode* node, bool* inElement, const char* p);
   // Reads a declaration's attributes into node up to end.
-  const char* ParseDeclarationAttrs(_tagXMLNode* node, const char* p, const char* end);
+  const char* ParseDeclarationAttrs(XmlNode* node, const char* p, const char* end);
   // The first position at or after p where needle matches ignoring case, or the end.
   const char* FindText(const char* p, const char* needle, size_t length) const;
   // The first position at or after p holding one of the two or three
@@ -73,12 +73,12 @@ class Parser {
   void CopyValue(const char* begin, const char* end, std::string* target,
                  bool mayHoldEntities = true);
 
-  Outcome Head(_tagXMLNode* node, const char** p, int depth);
-  Outcome AfterChild(_tagXMLNode* node, const char** p);
-  const char* ParseAttrs(_tagXMLNode* node, const char* p, const char* declarationEnd);
-  const char* ReadAttrs(_tagXMLNode* node, const char* p, const char* declarationEnd);
-  const char* ParseDeclaration(_tagXMLNode* node, const char* p);
-  const char* ParseSection(_tagXMLNode* node, const char* p, size_t openLength,
+  Outcome Head(XmlNode* node, const char** p, int depth);
+  Outcome AfterChild(XmlNode* node, const char** p);
+  const char* ParseAttrs(XmlNode* node, const char* p, const char* declarationEnd);
+  const char* ReadAttrs(XmlNode* node, const char* p, const char* declarationEnd);
+  const char* ParseDeclaration(XmlNode* node, const char* p);
+  const char* ParseSection(XmlNode* node, const char* p, size_t openLength,
                            const char* close, XMLNodeKind kind, const char* name);
   const char* SkipDocumentType(const char* p) const;
 
@@ -93,7 +93,7 @@ class Parser {
   const char* begin_;
   const char* end_;
   XMLParseOptions* options_;
-  std::vector<std::unique_ptr<_tagXMLAttr>> scratch_;
+  std::vector<std::unique_ptr<XmlAttr>> scratch_;
 };
 
 bool Parser::CompareText(const char* p, const char* needle, size_t length) const {
@@ -162,7 +162,7 @@ void Parser::CopyValue(const char* begin, const char* end, std::string* target,
 
 // Attributes of a start tag (declarationEnd null: up to ">" or "/") or of a
 // declaration (up to declarationEnd).
-const char* Parser::ParseAttrs(_tagXMLNode* node, const char* p, const char* declarationEnd) {
+const char* Parser::ParseAttrs(XmlNode* node, const char* p, const char* declarationEnd) {
   // The attributes are gathered first and linked in one go, so that the
   // node's list is allocated once at its final size.
   const char* result = ReadAttrs(node, p, declarationEnd);
@@ -172,7 +172,7 @@ const char* Parser::ParseAttrs(_tagXMLNode* node, const char* p, const char* dec
   return result;
 }
 
-const char* Parser::ReadAttrs(_tagXMLNode* node, const char* p, const char* declarationEnd) {
+const char* Parser::ReadAttrs(XmlNode* node, const char* p, const char* declarationEnd) {
   for (;;) {
     p = SkipSpaces(p);
     if (declarationEnd != nullptr) {
@@ -187,10 +187,10 @@ const char* Parser::ReadAttrs(_tagXMLNode* node, const char* p, const char* decl
       Fail(XMLParseError::AttributeError, p, "<" + node->name + "> attribute has error ");
       return nullptr;
     }
-    auto attr = std::make_unique<_tagXMLAttr>();
+    auto attr = std::make_unique<XmlAttr>();
     attr->name.assign(p, static_cast<size_t>(nameEnd - p));
     attr->parent = node;
-    _tagXMLAttr* added = attr.get();
+    XmlAttr* added = attr.get();
     scratch_.push_back(std::move(attr));
     p = SkipSpaces(nameEnd);
     if (p < end_ && *p == '=') {
@@ -216,16 +216,16 @@ const char* Parser::ReadAttrs(_tagXMLNode* node, const char* p, const char* decl
   }
 }
 
-const char* Parser::ParseDeclarationAttrs(_tagXMLNode* node, const char* p, const char* end) {
+const char* Parser::ParseDeclarationAttrs(XmlNode* node, const char* p, const char* end) {
   return ParseAttrs(node, p, end);
 }
 
-const char* Parser::ParseDeclaration(_tagXMLNode* node, const char* p) {
+const char* Parser::ParseDeclaration(XmlNode* node, const char* p) {
   const char* end = FindText(p, "?>", 2);
   const char* after = end < end_ ? end + 2 : end_;
   if (node->document == nullptr) return after;
-  _tagXMLNode* declaration = node->document->Declaration();
-  std::unique_ptr<_tagXMLAttr> kept = declaration->DetachAttr(declaration->FindAttr("encoding"));
+  XmlNode* declaration = node->document->Declaration();
+  std::unique_ptr<XmlAttr> kept = declaration->DetachAttr(declaration->FindAttr("encoding"));
   declaration->Clear();
   const char* nameBegin = p + 2;
   const char* nameEnd = DeclarationNameEnd(nameBegin);
@@ -239,14 +239,14 @@ const char* Parser::ParseDeclaration(_tagXMLNode* node, const char* p) {
 }
 
 // A comment or CDATA section at p, attached to node's parent (or document).
-const char* Parser::ParseSection(_tagXMLNode* node, const char* p, size_t openLength,
+const char* Parser::ParseSection(XmlNode* node, const char* p, size_t openLength,
                                  const char* close, XMLNodeKind kind, const char* name) {
   const size_t closeLength = std::strlen(close);
   const char* end = FindText(p, close, closeLength);
   const char* after = end < end_ ? end + closeLength : end_;
-  _tagXMLNode* holder = node->parent != nullptr ? node->parent : node->document;
+  XmlNode* holder = node->parent != nullptr ? node->parent : node->document;
   if (holder == nullptr) return after;
-  auto section = std::make_unique<_tagXMLNode>();
+  auto section = std::make_unique<XmlNode>();
   section->kind = kind;
   section->name = name;
   const char* bodyBegin = p + openLength;
@@ -273,7 +273,7 @@ const char* Parser::SkipDocumentType(const char* p) const {
   return end_;
 }
 
-const char* Parser::SkipProlog(_tagXMLNode* node, bool* inElement, const char* p) {
+const char* Parser::SkipProlog(XmlNode* node, bool* inElement, const char* p) {
   *inElement = false;
   const bool inside = node->parent != nullptr && node->parent->kind != XMLNodeKind::Document;
   const char* start;
@@ -306,7 +306,7 @@ const char* Parser::SkipProlog(_tagXMLNode* node, bool* inElement, const char* p
 }
 
 // The start of ParseElement, up to its loop over children.
-Parser::Outcome Parser::Head(_tagXMLNode* node, const char** position, int depth) {
+Parser::Outcome Parser::Head(XmlNode* node, const char** position, int depth) {
   const char* p = *position;
   *position = nullptr;
   node->Clear();
@@ -368,7 +368,7 @@ Parser::Outcome Parser::Head(_tagXMLNode* node, const char** position, int depth
 }
 
 // ParseElement's loop body after a child was read: end tag or character data.
-Parser::Outcome Parser::AfterChild(_tagXMLNode* node, const char** position) {
+Parser::Outcome Parser::AfterChild(XmlNode* node, const char** position) {
   const char* p = *position;
   *position = nullptr;
   if (p + 1 < end_ && p[0] == '<' && p[1] == '/') {
@@ -411,11 +411,11 @@ Parser::Outcome Parser::AfterChild(_tagXMLNode* node, const char** position) {
   return Outcome::kLoop;
 }
 
-const char* Parser::ParseElement(_tagXMLNode* root, const char* p) {
+const char* Parser::ParseElement(XmlNode* root, const char* p) {
   // One frame per open element: the element, and the child being read into it.
   struct Frame {
-    _tagXMLNode* node;
-    std::unique_ptr<_tagXMLNode> child;
+    XmlNode* node;
+    std::unique_ptr<XmlNode> child;
   };
   std::vector<Frame> stack;
   stack.push_back(Frame{root, nullptr});
@@ -427,11 +427,11 @@ const char* Parser::ParseElement(_tagXMLNode* root, const char* p) {
         continue;
       }
       Frame& frame = stack.back();
-      frame.child = std::make_unique<_tagXMLNode>();
+      frame.child = std::make_unique<XmlNode>();
       frame.child->parent = frame.node;
       frame.child->document = frame.node->document;
       frame.child->kind = frame.node->kind;
-      _tagXMLNode* child = frame.child.get();
+      XmlNode* child = frame.child.get();
       stack.push_back(Frame{child, nullptr});
       outcome = Head(child, &p, static_cast<int>(stack.size()));
       continue;
@@ -440,7 +440,7 @@ const char* Parser::ParseElement(_tagXMLNode* root, const char* p) {
     if (stack.size() == 1) return p;
     stack.pop_back();
     Frame& frame = stack.back();
-    std::unique_ptr<_tagXMLNode> child = std::move(frame.child);
+    std::unique_ptr<XmlNode> child = std::move(frame.child);
     if (!child->name.empty()) {
       // Most elements with children have a few; grow in one step to four.
       if (frame.node->children.capacity() == 0) frame.node->children.reserve(4);
@@ -458,7 +458,7 @@ std::string SniffEncoding(const char* begin, const char* end, XMLParseOptions* o
   while (p < end && IsSpace(*p)) ++p;
   if (end - p < 2 || p[0] != '<' || p[1] != '?') return std::string();
   const char* declarationEnd = parser.FindText(p, "?>", 2);
-  _tagXMLNode declaration;
+  XmlNode declaration;
   declaration.kind = XMLNodeKind::Declaration;
   const char* nameEnd = parser.DeclarationNameEnd(p + 2);
   declaration.name.assign(p + 2, static_cast<size_t>(nameEnd - (p + 2)));
@@ -486,10 +486,10 @@ class ParseTableHold {
 
 }  // namespace
 
-bool _tagXMLDocument::LoadText(const char* text) {
+bool XmlDocument::LoadText(const char* text) {
   if (text == nullptr) text = "";
   ParseTableHold hold(parseOptions.entities);
-  auto root = std::make_unique<_tagXMLNode>();
+  auto root = std::make_unique<XmlNode>();
   root->kind = XMLNodeKind::Element;
   root->parent = this;
   root->document = this;
@@ -513,7 +513,7 @@ bool _tagXMLDocument::LoadText(const char* text) {
   const char* p = parser.ParseElement(root.get(), begin);
   if (p == nullptr) return false;  // the partial root goes with `root`
   children.push_back(std::move(root));
-  _tagXMLNode* linked = children.back().get();
+  XmlNode* linked = children.back().get();
   bool inElement = false;
   parser.SkipProlog(linked, &inElement, p);
   if (converted && !DeclaresEncoding("UTF-8")) SetEncoding("UTF-8");

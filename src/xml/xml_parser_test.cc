@@ -14,7 +14,7 @@ namespace tavirelle {
 namespace {
 
 // The root element after a load (the document's last child).
-_tagXMLNode* Root(_tagXMLDocument& document) {
+XmlNode* Root(XmlDocument& document) {
   return document.ChildAt(document.ChildCount() - 1);
 }
 
@@ -26,14 +26,14 @@ std::string Nested(int depth) {
 }
 
 TEST(XmlParserTest, ReadsElementsAttributesAndText) {
-  _tagXMLDocument document;
+  XmlDocument document;
   ASSERT_TRUE(document.LoadText(
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<qx a=\"1\" b='two' c=3 d e = \"5\">\n"
       "  <images>\n    <image file=\"x.jpg\"/>\n  </images>\n"
       "  <title>Hello &amp; bye</title>\n</qx>"));
   ASSERT_EQ(document.ChildCount(), 2);
-  _tagXMLNode* qx = Root(document);
+  XmlNode* qx = Root(document);
   EXPECT_EQ(qx->name, "qx");
   ASSERT_EQ(qx->attributes.size(), 5u);
   const char* names[] = {"a", "b", "c", "d", "e"};
@@ -58,11 +58,11 @@ TEST(XmlParserTest, RoundTripsThroughTheWriter) {
       "<!-- generated -->\n\t<images>\n\t\t<image file=\"a.jpg\" n=\"caf&#xE9;&#x21;\" />\n"
       "\t\t<image file=\"b.jpg\" >\n\t\t\t<clips>\n\t\t\t\t<clip locX=\"0.500000\" />\n"
       "\t\t\t</clips>\n\t\t</image>\n\t</images>\n</qx>";
-  _tagXMLDocument first;
+  XmlDocument first;
   ASSERT_TRUE(first.LoadText(text));
   std::string written = first.DocumentText();
   EXPECT_EQ(written, text);
-  _tagXMLDocument second;
+  XmlDocument second;
   ASSERT_TRUE(second.LoadText(written));
   EXPECT_EQ(second.DocumentText(), written);
   EXPECT_EQ(Root(second)->FindChild("images")->ChildAt(0)->AttrText("n"), "caf\xE9!");
@@ -78,7 +78,7 @@ struct EncodingCase {
 class EncodingDetectionTest : public testing::TestWithParam<EncodingCase> {};
 
 TEST_P(EncodingDetectionTest, ConvertsFromUtf8UnlessAnotherEncodingIsDeclared) {
-  _tagXMLDocument document;
+  XmlDocument document;
   ASSERT_TRUE(document.LoadText(GetParam().text));
   EXPECT_EQ(Root(document)->value, GetParam().value);
   EXPECT_EQ(document.Declaration()->AttrText("encoding"), GetParam().encoding);
@@ -113,10 +113,10 @@ TEST(XmlParserTest, LoadTextReadsUtf8TellsWhetherTheTextIsConverted) {
 }
 
 TEST(XmlParserTest, DeclarationsRewriteTheOneDeclarationNode) {
-  _tagXMLDocument document;
+  XmlDocument document;
   ASSERT_TRUE(document.LoadText("<?XML version=\"1.1\" standalone=\"yes\"?><r/>"));
   ASSERT_EQ(document.ChildCount(), 2);
-  _tagXMLNode* declaration = document.ChildAt(0);
+  XmlNode* declaration = document.ChildAt(0);
   EXPECT_EQ(declaration->name, "XML");
   // A declaration without an encoding keeps the one the document had.
   EXPECT_EQ(document.DocumentText(),
@@ -132,7 +132,7 @@ TEST(XmlParserTest, DeclarationsRewriteTheOneDeclarationNode) {
 }
 
 TEST(XmlParserTest, CommentsAndCDataFindTheirPlace) {
-  _tagXMLDocument document;
+  XmlDocument document;
   ASSERT_TRUE(document.LoadText(
       "<!-- before --><![cdata[top]]>\n<r><!--in--><t><![CDATA[a &amp; <b>]]></t>text</r>"
       "<!--after-->"));
@@ -144,7 +144,7 @@ TEST(XmlParserTest, CommentsAndCDataFindTheirPlace) {
   EXPECT_EQ(document.ChildAt(3)->name, "r");
   EXPECT_EQ(document.ChildAt(4)->kind, XMLNodeKind::Comment);
   EXPECT_EQ(document.ChildAt(4)->value, "after");
-  _tagXMLNode* r = document.ChildAt(3);
+  XmlNode* r = document.ChildAt(3);
   ASSERT_EQ(r->ChildCount(), 2);
   EXPECT_EQ(r->ChildAt(0)->kind, XMLNodeKind::Comment);
   EXPECT_EQ(r->ChildAt(0)->name, "#COMMENT");
@@ -156,7 +156,7 @@ TEST(XmlParserTest, CommentsAndCDataFindTheirPlace) {
 }
 
 TEST(XmlParserTest, PassesOverDocumentTypesAndStrayTextBeforeTheRoot) {
-  _tagXMLDocument document;
+  XmlDocument document;
   ASSERT_TRUE(document.LoadText(
       "<?xml version=\"1.0\"?>\n<!DOCTYPE qx [ <!ENTITY a \"b\"> ]>\nstray <qx><a/></qx>"));
   ASSERT_EQ(document.ChildCount(), 2);
@@ -165,14 +165,14 @@ TEST(XmlParserTest, PassesOverDocumentTypesAndStrayTextBeforeTheRoot) {
 }
 
 TEST(XmlParserTest, KeepsTheFirstNonBlankRunOfCharacterData) {
-  _tagXMLDocument document;
+  XmlDocument document;
   ASSERT_TRUE(document.LoadText("<r> <a/> first <b/> second </r>"));
   EXPECT_EQ(Root(document)->value, " first ");
   EXPECT_EQ(Root(document)->ChildCount(), 2);
 }
 
 TEST(XmlParserTest, EntitiesAreDecodedOnceAndLearned) {
-  _tagXMLDocument document;
+  XmlDocument document;
   size_t before = document.parseOptions.entities.size();
   ASSERT_TRUE(document.LoadText(
       "<r a=\"&#233;&#233;&#X41;\">&amp;lt; &#x41;&#00065; &#x000041; &#123456; &bogus;</r>"));
@@ -182,24 +182,24 @@ TEST(XmlParserTest, EntitiesAreDecodedOnceAndLearned) {
 }
 
 TEST(XmlParserTest, OptionsChangeHowTextIsRead) {
-  _tagXMLDocument trimmed;
+  XmlDocument trimmed;
   trimmed.parseOptions.trimText = true;
   ASSERT_TRUE(trimmed.LoadText("<r a=\" x \">  text  </r>"));
   EXPECT_EQ(Root(trimmed)->value, "text");
   EXPECT_EQ(Root(trimmed)->AttrText("a"), "x");
 
-  _tagXMLDocument raw;
+  XmlDocument raw;
   raw.parseOptions.decodeEntities = false;
   ASSERT_TRUE(raw.LoadText("<r>&amp;</r>"));
   EXPECT_EQ(Root(raw)->value, "&amp;");
 
-  _tagXMLDocument skipping;
+  XmlDocument skipping;
   skipping.parseOptions.skipMismatchedEndTags = true;
   ASSERT_TRUE(skipping.LoadText("<r><a/></b>tail</r>"));
   EXPECT_EQ(Root(skipping)->ChildCount(), 1);
   EXPECT_EQ(Root(skipping)->value, "") << "the text after a skipped end tag is passed over";
 
-  _tagXMLDocument escaped;
+  XmlDocument escaped;
   escaped.parseOptions.escapeChar = '\\';
   ASSERT_TRUE(escaped.LoadText("<r a=\"x\\\\y\\z\"><!-- a -\\-> b --></r>"));
   EXPECT_EQ(Root(escaped)->AttrText("a"), "x\\yz");
@@ -211,17 +211,17 @@ TEST(XmlParserTest, EndTagsMayBeMissingAfterAChild) {
   const char* accepted[] = {"<r><a/>", "<r><a></a>", "<r><!--c-->", "<r><![CDATA[x]]>",
                             "<r>text<a/>", "<r><a><b/>"};
   for (const char* text : accepted) {
-    _tagXMLDocument document;
+    XmlDocument document;
     EXPECT_TRUE(document.LoadText(text)) << text;
     EXPECT_FALSE(document.parseOptions.failed) << text;
   }
-  _tagXMLDocument document;
+  XmlDocument document;
   ASSERT_TRUE(document.LoadText("<r><a><b/>"));
   EXPECT_EQ(Root(document)->FindChild("a")->ChildCount(), 1);
 }
 
 TEST(XmlParserTest, EndTagWithSpaceBeforeItsBracket) {
-  _tagXMLDocument document;
+  XmlDocument document;
   ASSERT_TRUE(document.LoadText("<r><a>x</a  ></r>"));
   EXPECT_EQ(Root(document)->value, "");
   EXPECT_EQ(Root(document)->ChildText("a"), "x");
@@ -231,12 +231,12 @@ TEST(XmlParserTest, FailuresWithoutAnErrorRecord) {
   const char* texts[] = {"", "no markup", "<?xml version=\"1.0\"?>", "<!-- only -->",
                          "<r a=\"1\"", "<r", "<r a=\"unterminated>text"};
   for (const char* text : texts) {
-    _tagXMLDocument document;
+    XmlDocument document;
     EXPECT_FALSE(document.LoadText(text)) << text;
     EXPECT_FALSE(document.parseOptions.failed) << text;
     EXPECT_EQ(document.parseOptions.errorCode, XMLParseError::None) << text;
   }
-  _tagXMLDocument document;
+  XmlDocument document;
   EXPECT_FALSE(document.LoadText(static_cast<const char*>(nullptr)));
 }
 
@@ -251,7 +251,7 @@ struct ErrorCase {
 class ParseErrorTest : public testing::TestWithParam<ErrorCase> {};
 
 TEST_P(ParseErrorTest, RecordsCodePositionAndMessage) {
-  _tagXMLDocument document;
+  XmlDocument document;
   EXPECT_FALSE(document.LoadText(GetParam().text));
   EXPECT_TRUE(document.parseOptions.failed);
   EXPECT_EQ(document.parseOptions.errorCode, GetParam().code);
@@ -290,7 +290,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(XmlParserTest, OnlyTheFirstErrorIsRecorded) {
-  _tagXMLDocument document;
+  XmlDocument document;
   EXPECT_FALSE(document.LoadText("<r><a/x>"));
   EXPECT_FALSE(document.LoadText("<a></b>"));
   EXPECT_EQ(document.parseOptions.errorCode, XMLParseError::ElementUnclosed);
@@ -302,7 +302,7 @@ TEST(XmlParserTest, OnlyTheFirstErrorIsRecorded) {
 }
 
 TEST(XmlParserTest, FailedLoadKeepsWhatItChangedInTheDocument) {
-  _tagXMLDocument document;
+  XmlDocument document;
   EXPECT_FALSE(document.LoadText("<?xml version=\"2\"?><!--kept--><r>"));
   ASSERT_EQ(document.ChildCount(), 2);
   EXPECT_EQ(document.ChildAt(0)->AttrText("version"), "2");
@@ -334,10 +334,10 @@ TEST(XmlParserTest, NestingLimitHoldsOnASmallStack) {
   size_t hostile_position = 0;
   RunOnSmallStack([&] {
     {
-      _tagXMLDocument document;
+      XmlDocument document;
       deepest_loaded = document.LoadText(deepest);
     }
-    _tagXMLDocument document;
+    XmlDocument document;
     hostile_loaded = document.LoadText(hostile);
     hostile_code = document.parseOptions.errorCode;
     hostile_position = document.parseOptions.errorPos;
@@ -349,9 +349,9 @@ TEST(XmlParserTest, NestingLimitHoldsOnASmallStack) {
 }
 
 TEST(XmlParserTest, TheDeepestAllowedDocumentRoundTrips) {
-  _tagXMLDocument document;
+  XmlDocument document;
   ASSERT_TRUE(document.LoadText(Nested(kMaxXMLNesting)));
-  _tagXMLNode* node = Root(document);
+  XmlNode* node = Root(document);
   int depth = 1;
   while (node->ChildCount() == 1) {
     node = node->ChildAt(0);
@@ -359,7 +359,7 @@ TEST(XmlParserTest, TheDeepestAllowedDocumentRoundTrips) {
   }
   EXPECT_EQ(depth, kMaxXMLNesting);
   std::string text = document.DocumentText();
-  _tagXMLDocument again;
+  XmlDocument again;
   ASSERT_TRUE(again.LoadText(text));
   EXPECT_EQ(again.DocumentText(), text);
 }

@@ -1,13 +1,14 @@
-// Helpers for the automation boundary of the show objects: texts in and out
-// as automation strings, out-pointer checks, and the rule that no C++
-// exception crosses an interface method.
-#ifndef TAVIRELLE_SHOW_BOUNDARY_H_
-#define TAVIRELLE_SHOW_BOUNDARY_H_
+// Helpers for the automation boundary, shared by every object and export of
+// the module: texts out as automation strings, out-pointer checks, and the
+// rule that no C++ exception crosses an interface method.
+#ifndef TAVIRELLE_COM_BOUNDARY_H_
+#define TAVIRELLE_COM_BOUNDARY_H_
 
 #include <new>
 #include <string>
 
 #include "com/bstr.h"
+#include "tavirelle/com_ptr.h"
 #include "tavirelle/types.h"
 
 namespace tavirelle {
@@ -22,6 +23,15 @@ HRESULT Guarded(Body&& body) noexcept {
   } catch (...) {
     return E_FAIL;
   }
+}
+
+// A new T (created holding one reference) handed out as its `riid`
+// interface; the creation reference goes once the query holds its own.
+template <class T>
+HRESULT CreateObject(REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  return Guarded([&] { return ComPtr<T>::Adopt(new T())->QueryInterface(riid, object); });
 }
 
 // Stores a new automation string holding `text` in *out.
@@ -42,4 +52,4 @@ HRESULT ReturnValue(T value, T* out) {
 
 }  // namespace tavirelle
 
-#endif  // TAVIRELLE_SHOW_BOUNDARY_H_
+#endif  // TAVIRELLE_COM_BOUNDARY_H_
