@@ -31,13 +31,6 @@ bool MayBeSharedAsset(const ShowFile& file, const EntrySave& save) {
   return !file.online_file && !file.outside && save.result == EntrySaveResult::kMissing;
 }
 
-void WarnRepairFailed(const std::string& package) {
-  std::fprintf(stderr,
-               "tavirelle: warning: %s: the broken meta.xml was read from an older "
-               "version, but the package could not be repaired\n",
-               package.c_str());
-}
-
 // `bytes` as the interface hands a text over: read as UTF-8 into UTF-16.
 std::string AsHandedOver(const std::string& bytes) {
   ScopedBstr wide(BstrFromUtf8(bytes));
@@ -86,8 +79,7 @@ int RunExtract(const std::vector<std::string>& arguments) {
   const std::string meta_text = WideToUtf8(BstrView(meta.get()));
   ShowPackage package;
   package.OpenPackage(session.package_path(), false);
-  const bool repair_failed = !package.IsUsableMetaText(package.ReadEntryText("meta.xml")) &&
-                             package.IsUsableMetaText(meta_text);
+  const bool repair_failed = DescriptionNotRepaired(package, meta_text);
   // A repair that could not be written closes the object's package; the
   // show is still in it as it stands.
   if (repair_failed && !session.Reopen()) return Fail(args[0] + ": the show cannot be read");
@@ -96,7 +88,7 @@ int RunExtract(const std::vector<std::string>& arguments) {
     return Fail(args[0] + ": the show cannot be read");
   }
 
-  if (repair_failed) WarnRepairFailed(args[0]);
+  if (repair_failed) WarnDescriptionNotRepaired(args[0]);
   // The description as written holds the very bytes the extraction read the
   // show from, where the text handed over may have lost some.
   const std::string meta_path = ansi_folder + "meta.xml";

@@ -3,6 +3,7 @@
 
 #include "cli/command.h"
 #include "cli/file_io_session.h"
+#include "cli/package_checks.h"
 #include "cli/user_path.h"
 #include "com/bstr.h"
 #include "package/show_package.h"
@@ -36,12 +37,7 @@ int RunMeta(const std::vector<std::string>& arguments) {
                             "are missing, broken or name no photo of the package";
     return Fail(args[0] + ": " + why);
   }
-  if (!package.IsUsableMetaText(package.ReadEntryText("meta.xml"))) {
-    std::fprintf(stderr,
-                 "tavirelle: warning: %s: the broken meta.xml was read from an older "
-                 "version, but the package could not be repaired\n",
-                 args[0].c_str());
-  }
+  if (DescriptionNotRepaired(package, utf8)) WarnDescriptionNotRepaired(args[0]);
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
   std::fflush(stdout);
   return 0;

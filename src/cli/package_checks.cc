@@ -1,5 +1,7 @@
 #include "cli/package_checks.h"
 
+#include <cstdio>
+
 #include "cli/command.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
@@ -61,6 +63,18 @@ bool CheckSavedText(const std::string& path, const std::string& text, DWORD* err
   GetFileSystem()->DeleteFile(copy);
   *error = ReplaceError(path);
   return false;
+}
+
+bool DescriptionNotRepaired(ShowPackage& package, const std::string& meta_text) {
+  return package.IsUsableMetaText(meta_text) &&
+         !package.IsUsableMetaText(package.ReadEntryText("meta.xml"));
+}
+
+void WarnDescriptionNotRepaired(const std::string& typed) {
+  std::fprintf(stderr,
+               "tavirelle: warning: %s: the broken meta.xml was read from an older "
+               "version, but the package could not be repaired\n",
+               typed.c_str());
 }
 
 std::vector<ShowFile> FilesOfShow(const std::string& meta_text) {

@@ -28,6 +28,13 @@ EntrySave CheckSavedEntry(ShowPackage& package, const std::string& name,
 // platform error that writing it there meets (0 when none shows).
 bool CheckSavedText(const std::string& path, const std::string& text, DWORD* error);
 
+// Whether `meta_text`, a usable description handed over for `package`, was
+// read from an older version because its meta.xml is broken, and could not
+// be written back over it (a read-only package).
+bool DescriptionNotRepaired(ShowPackage& package, const std::string& meta_text);
+// Warns that the package `typed` (a command argument) is in that state.
+void WarnDescriptionNotRepaired(const std::string& typed);
+
 // A file the show description refers to, as an extraction copies it.
 struct ShowFile {
   std::string name;          // as referred to: '/' separators

@@ -215,12 +215,7 @@ int RunPlay(const std::vector<std::string>& arguments) {
     from_package = std::make_unique<PackageGatherer>(package, folder);
     ExtractReport report;
     ExtractShow(package, ToAnsi(folder), &report);
-    if (report.repair_failed) {
-      std::fprintf(stderr,
-                   "tavirelle: warning: %s: the broken meta.xml was read from an older "
-                   "version, but the package could not be repaired\n",
-                   source.c_str());
-    }
+    if (report.repair_failed) WarnDescriptionNotRepaired(source);
     if (!report.meta_saved) {
       return Fail(ToUtf8(meta_path) + ": " + ErrorInWords(report.meta_error));
     }
