@@ -8,16 +8,16 @@
 
 #include "cli/command.h"
 #include "cli/interruption.h"
+#include "cli/module_objects.h"
 #include "cli/picture_failure.h"
+#include "cli/player_data.h"
 #include "cli/progress.h"
 #include "cli/user_path.h"
-#include "imaging/photo_image.h"
 #include "com/bstr.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
+#include "tavirelle/com_ptr.h"
 #include "tavirelle/interfaces.h"
-#include "show/qx_helper.h"
-#include "show/show_objects.h"
 #include "util/file_utils.h"
 #include "xml/meta_text.h"
 
@@ -144,10 +144,8 @@ int RunAuthor(const std::vector<std::string>& arguments) {
   UserPaths paths;
   const bool out_existed = UserPathExists(out);
   const std::string out_reachable = paths.OutFolder(out);
-  IQXHelper* show = nullptr;
-  if (FAILED(CreateQXHelper(IQXHelper::kIid, reinterpret_cast<void**>(&show)))) {
-    return Fail("cannot create the show object");
-  }
+  ComPtr<IQXHelper> show = CreateModuleObject<IQXHelper>(CLSID_QXHelper);
+  if (!show) return Fail("cannot create the show object");
   std::vector<std::string> lines, warnings;
   int status = 0;
   // Ctrl-C stops the run between two photos, and the run then removes what
@@ -156,17 +154,14 @@ int RunAuthor(const std::vector<std::string>& arguments) {
   {
     OutputFolder folder(ToAnsi(out_reachable));
     std::string problem = folder.Claim();
-    if (!problem.empty()) {
-      show->Release();
-      return Fail(out + ": " + problem);
-    }
-    folder.set_show(show);
-    PutText(show, &IQXHelper::put_OutputPath, ToUtf8(folder.path()));
-    PutText(show, &IQXHelper::put_Title, title);
-    PutText(show, &IQXHelper::put_CreatBy, created_by);
-    PutText(show, &IQXHelper::put_Starring, starring);
-    PutText(show, &IQXHelper::put_StyleId, style);
-    PutText(show, &IQXHelper::put_MusicPath, music);
+    if (!problem.empty()) return Fail(out + ": " + problem);
+    folder.set_show(show.get());
+    PutText(show.get(), &IQXHelper::put_OutputPath, ToUtf8(folder.path()));
+    PutText(show.get(), &IQXHelper::put_Title, title);
+    PutText(show.get(), &IQXHelper::put_CreatBy, created_by);
+    PutText(show.get(), &IQXHelper::put_Starring, starring);
+    PutText(show.get(), &IQXHelper::put_StyleId, style);
+    PutText(show.get(), &IQXHelper::put_MusicPath, music);
 
     std::string failure;  // told once the progress bar is gone
     {
@@ -177,8 +172,8 @@ int RunAuthor(const std::vector<std::string>& arguments) {
           failure = out + ": interrupted; nothing of this run is kept";
           break;
         }
-        IPhotoDesc* photo = nullptr;
-        if (FAILED(CreatePhotoDesc(IPhotoDesc::kIid, reinterpret_cast<void**>(&photo)))) {
+        ComPtr<IPhotoDesc> photo = CreateModuleObject<IPhotoDesc>(CLSID_PhotoDesc);
+        if (!photo) {
           failure = "cannot create a photo object";
           break;
         }
@@ -189,16 +184,15 @@ int RunAuthor(const std::vector<std::string>& arguments) {
         photo->put_Path(path.get());
         photo->put_Orientation(static_cast<PhotoOrientation>(orientation));
         photo->put__DisplayDate(date.get());
-        HRESULT hr = show->AddPhoto(photo);
+        HRESULT hr = show->AddPhoto(photo.get());
         // An alias is a descriptor's number: the show keeps the photo's own name.
         ScopedBstr original(BstrFromUtf8(FileNameOf(args[i])));
         photo->put__OriginalName(original.get());
-        std::string online = GetText(photo, &IPhotoDesc::get__OnlineName);
+        std::string online = GetText(photo.get(), &IPhotoDesc::get__OnlineName);
         LONG width = 0, height = 0;
         photo->get__Width(&width);
         photo->get__Height(&height);
-        std::string taken = GetText(photo, &IPhotoDesc::get__PhotoDateTaken);
-        photo->Release();
+        std::string taken = GetText(photo.get(), &IPhotoDesc::get__PhotoDateTaken);
         if (FAILED(hr) || online.empty()) {
           // The photo was checked, so it went away or the copy failed.
           failure = args[i] + ": cannot import it: " +
@@ -207,7 +201,9 @@ int RunAuthor(const std::vector<std::string>& arguments) {
         }
         lines.push_back("photo: " + online + " " + std::to_string(width) + " " +
                         std::to_string(height) + " " + taken);
-        if (!PathExists(DefaultFileSystem(), ThumbnailPathOf(folder.path() + ToAnsi(online)))) {
+        std::string thumbnail = folder.path() + ToAnsi(online);
+        thumbnail.insert(thumbnail.find_last_of("\\/") + 1, kPlayerThumbnailPrefix);
+        if (!PathExists(DefaultFileSystem(), thumbnail)) {
           warnings.push_back(args[i] + ": no thumbnail: " + WhyNoThumbnail(ToAnsi(reachable)));
         }
       }
@@ -225,7 +221,7 @@ int RunAuthor(const std::vector<std::string>& arguments) {
       }
     }
   }
-  show->Release();
+  show.Reset();
   if (status != 0) {
     if (!out_existed && out_reachable != out) ::rmdir(out.c_str());
     interruption.ReRaise();

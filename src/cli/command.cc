@@ -112,6 +112,19 @@ std::string ErrorInWords(DWORD code) {
   }
 }
 
+int ExpectOperands(std::vector<std::string>& args, size_t count, const char* name) {
+  std::string unknown;
+  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
+  if (args.size() != count) return UsageError(name);
+  return 0;
+}
+
+std::string AsOutputFolder(const std::string& folder) {
+  if (folder.empty()) return "./";
+  char last = folder.back();
+  return last == '/' || last == '\\' ? folder : folder + "/";
+}
+
 std::string HresultInWords(HRESULT status) {
   uint32_t value = static_cast<uint32_t>(status);
   if ((value & 0xFFFF0000u) == 0x80070000u) return ErrorInWords(value & 0xFFFFu);

@@ -50,6 +50,15 @@ bool TakeFlag(std::vector<std::string>& args, const std::string& name);
 // true, or returns false with the first unknown "-..." argument before it in
 // *unknown. A lone "-" is an operand.
 bool EndOfOptions(std::vector<std::string>& args, std::string* unknown);
+// The end of every command's argument check, once its options are taken:
+// ends the options and expects exactly `count` operands. 0 when they are
+// there; otherwise the exit code, once the one line (an unknown option, or
+// the usage of `name`) is printed.
+int ExpectOperands(std::vector<std::string>& args, size_t count, const char* name);
+
+// `folder` (a command argument) as an output folder that names can be
+// appended to: with a trailing separator.
+std::string AsOutputFolder(const std::string& folder);
 
 // A Win32 error code in words for a message line: "no such file",
 // "disk full", "permission denied", ...

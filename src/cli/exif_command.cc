@@ -32,9 +32,7 @@ int RunExif(const std::vector<std::string>& arguments) {
   bool bad = false;
   const bool wantsPreview = TakeOption(args, "--preview", &previewOption, &bad);
   if (bad) return UsageError("exif");
-  std::string unknown;
-  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
-  if (args.size() != 1) return UsageError("exif");
+  if (int status = ExpectOperands(args, 1, "exif")) return status;
 
   UserPaths paths;
   if (!UserPathExists(args[0])) return Fail(args[0] + ": no such file");

@@ -109,13 +109,9 @@ TEST_F(ExifCommandTest, RefusesToWriteThePreviewOverThePhoto) {
   ASSERT_EQ(::link(photo.c_str(), dir_.Join("hard.jpg").c_str()), 0);
   for (const std::string out : {"photo.jpg", "./photo.jpg", "hard.jpg"}) {
     SCOPED_TRACE(out);
-    const std::string command = "cd " + Quoted(dir_.path()) + " && " + TAVIRELLE_COMMAND_PATH +
-                                " exif photo.jpg --preview " + out + " >/dev/null 2>" +
-                                Quoted(dir_.Join("err.txt"));
-    const int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
-    EXPECT_EQ(Read(dir_.Join("err.txt")),
-              "tavirelle: " + out + ": is the photo itself; give another file\n");
+    CommandRun run = TavirelleHere("exif photo.jpg --preview " + out);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "tavirelle: " + out + ": is the photo itself; give another file\n");
     EXPECT_EQ(Read(photo), bytes);
   }
 }

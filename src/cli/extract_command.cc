@@ -6,75 +6,117 @@
 // photo the show names that the package lacks, fails the command; music,
 // audio captions and an icon the package lacks may be shared assets kept
 // elsewhere, so each is only named in a warning.
+#include <chrono>
 #include <cstdio>
-#include <memory>
+#include <future>
 
 #include "cli/command.h"
 #include "cli/file_io_session.h"
+#include "cli/package_checks.h"
 #include "cli/progress.h"
 #include "cli/user_path.h"
+#include "com/bstr.h"
 #include "package/show_package.h"
+#include "platform/code_page.h"
+#include "platform/file_system.h"
 #include "platform/last_error.h"
-#include "showdata/show_data.h"
 #include "util/file_utils.h"
 
 namespace tavirelle {
 
 namespace {
 
-// Why a file was not extracted, in words; empty when it was.
-std::string Problem(const ExtractedFile& file) {
-  return file.outside ? "its name leaves the folder" : DescribeEntrySave(file.save);
+// Only a reference the package does not hold at all may be a shared asset.
+bool MayBeSharedAsset(const ShowFile& file, const EntrySave& save) {
+  return !file.online_file && !file.outside && save.result == EntrySaveResult::kMissing;
 }
 
-// Only a reference the package does not hold at all may be a shared asset.
-bool MayBeSharedAsset(const ExtractedFile& file) {
-  return !file.online_file && !file.outside &&
-         file.save.result == EntrySaveResult::kMissing;
+// `bytes` as the interface hands a text over: read as UTF-8 into UTF-16.
+std::string AsHandedOver(const std::string& bytes) {
+  ScopedBstr wide(BstrFromUtf8(bytes));
+  return WideToUtf8(BstrView(wide.get()));
+}
+
+// Runs the component's extraction, with the files of the show that have
+// arrived in `folder` as its progress.
+HRESULT Extract(FileIOSession& session, const std::vector<ShowFile>& files,
+                const std::string& folder) {
+  std::future<HRESULT> extracting =
+      std::async(std::launch::async, [&]() { return session->GenerateTavirelleData(); });
+  ProgressBar progress(files.size() + 1);
+  progress.Update(0);
+  while (extracting.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+    size_t arrived = 0;
+    for (const ShowFile& file : files) arrived += PathExists(DefaultFileSystem(), folder + file.name) ? 1 : 0;
+    progress.Update(arrived);
+  }
+  HRESULT status = extracting.get();
+  if (status == S_OK) progress.Update(files.size() + 1);
+  return status;
 }
 
 int RunExtract(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
-  std::string unknown;
-  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
-  if (args.size() != 2) return UsageError("extract");
+  if (int status = ExpectOperands(args, 2, "extract")) return status;
   FileIOSession session;
-  std::string error;
-  if (!session.Create(&error)) return Fail(error);
   UserPaths paths;
-  if (!session.Open(paths.In(args[0]), false, &error)) return Fail(paths.Typed(error));
+  if (int status = session.OpenArgument(args[0], paths)) return status;
   std::string folder = AsOutputFolder(paths.OutFolder(args[1]));
-  if (!CreateFolderPath(DefaultFileSystem(), ToAnsi(folder))) {
+  const std::string ansi_folder = ToAnsi(folder);
+  if (!CreateFolderPath(DefaultFileSystem(), ansi_folder)) {
     return Fail(args[1] + ": the folder cannot be created (" + ErrorInWords(GetLastError()) +
                 ")");
   }
+  ScopedBstr output(BstrFromAnsi(ansi_folder));
+  session->put_OutputPath(output.get());
 
-  std::unique_ptr<ProgressBar> progress;
-  ExtractReport report;
-  ExtractShow(session.package(), ToAnsi(folder), &report, [&](size_t done, size_t total) {
-    if (progress == nullptr) progress = std::make_unique<ProgressBar>(total);
-    progress->Update(done);
-  });
-  progress.reset();
-
-  if (report.repair_failed) {
-    std::fprintf(stderr,
-                 "tavirelle: warning: %s: the broken meta.xml was read from an older "
-                 "version, but the package could not be repaired\n",
-                 args[0].c_str());
+  // The description the extraction works from (a broken one is replaced by
+  // the newest usable version and written back) tells which files to expect.
+  ScopedBstr meta;
+  if (session->GetMetaXml(meta.Receive()) != S_OK) {
+    return Fail(args[0] + ": the show cannot be read");
   }
+  const std::string meta_text = WideToUtf8(BstrView(meta.get()));
+  ShowPackage package(DefaultFileSystem());
+  package.OpenPackage(session.package_path(), false);
+  const bool repair_failed = DescriptionNotRepaired(package, meta_text);
+  // A repair that could not be written closes the object's package; the
+  // show is still in it as it stands.
+  if (repair_failed && !session.Reopen()) return Fail(args[0] + ": the show cannot be read");
+  const std::vector<ShowFile> files = FilesOfShow(meta_text);
+  if (FAILED(Extract(session, files, ansi_folder))) {
+    return Fail(args[0] + ": the show cannot be read");
+  }
+
+  if (repair_failed) WarnDescriptionNotRepaired(args[0]);
+  // The description as written holds the very bytes the extraction read the
+  // show from, where the text handed over may have lost some.
+  const std::string meta_path = ansi_folder + "meta.xml";
+  std::string written_meta;
+  DWORD meta_error = 0;
+  const bool meta_saved =
+      (ReadWholeFile(DefaultFileSystem(), meta_path, &written_meta) && AsHandedOver(written_meta) == meta_text) ||
+      CheckSavedText(meta_path, meta_text, &meta_error);
   std::vector<std::string> failures;
-  for (const ExtractedFile& file : report.files) {
-    std::string problem = Problem(file);
+  for (const ShowFile& file : meta_saved ? FilesOfShow(written_meta) : files) {
+    EntrySave save;
+    std::string problem = "its name leaves the folder";
+    if (!file.outside) {
+      save = CheckSavedEntry(package, file.name, ansi_folder + file.name);
+      problem = DescribeEntrySave(save);
+    }
     if (problem.empty()) continue;
     std::string name = ToUtf8(file.name);
-    if (MayBeSharedAsset(file)) {
+    if (MayBeSharedAsset(file, save)) {
       std::fprintf(stderr, "tavirelle: warning: %s: not in the package, skipped\n", name.c_str());
     } else {
       failures.push_back(name + " (" + problem + ")");
     }
   }
-  if (!report.meta_saved) failures.push_back("meta.xml (" + ErrorInWords(report.meta_error) + ")");
+  if (!meta_saved) {
+    failures.push_back("meta.xml (" + (meta_error == 0 ? std::string("not written")
+                                                       : ErrorInWords(meta_error)) + ")");
+  }
   if (!failures.empty()) {
     // One line however many failed: the first few by name, then a count.
     const size_t kNamed = 5;

@@ -5,13 +5,12 @@
 
 #include "cli/command.h"
 #include "cli/file_io_session.h"
+#include "cli/package_checks.h"
 #include "cli/user_path.h"
 #include "com/bstr.h"
 #include "package/show_package.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
-#include "showdata/qx_file_io.h"
-#include "showdata/show_data.h"
 #include "util/file_utils.h"
 
 namespace tavirelle {
@@ -31,7 +30,7 @@ class ScratchFolder {
   }
   ~ScratchFolder() {
     if (!created_) return;
-    if (!icon_.empty() && IsNameInsideFolder(icon_)) DefaultFileSystem().DeleteFile(path_ + icon_);
+    if (!icon_.empty() && StaysInsideFolder(icon_)) DefaultFileSystem().DeleteFile(path_ + icon_);
     DefaultFileSystem().RemoveDirectory(path_);
   }
   bool created() const { return created_; }
@@ -51,16 +50,12 @@ int RunInfo(const std::vector<std::string>& arguments) {
   std::string out;
   bool bad = false;
   bool has_out = TakeOption(args, "--out", &out, &bad);
-  std::string unknown;
-  if (!bad && !EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
-  if (bad || args.size() != 1) return UsageError("info");
+  if (bad) return UsageError("info");
+  if (int status = ExpectOperands(args, 1, "info")) return status;
 
   FileIOSession session;
-  std::string error;
-  if (!session.Create(&error)) return Fail(error);
-  IQXFileIO* io = session.get();
   UserPaths paths;
-  if (!session.Open(paths.In(args[0]), false, &error)) return Fail(paths.Typed(error));
+  if (int status = session.OpenArgument(args[0], paths)) return status;
 
   std::unique_ptr<ScratchFolder> scratch;
   std::string folder;
@@ -78,29 +73,35 @@ int RunInfo(const std::vector<std::string>& arguments) {
     folder = scratch->path();
   }
   ScopedBstr output(BstrFromAnsi(folder));
-  io->put_OutputPath(output.get());
+  session->put_OutputPath(output.get());
 
   ScopedBstr icon, title;
-  if (io->QuickGetShowInfo(icon.Receive(), title.Receive()) != S_OK) {
+  if (session->QuickGetShowInfo(icon.Receive(), title.Receive()) != S_OK) {
     return Fail(args[0] + ": the show cannot be read");
   }
   std::string icon_name = icon.Ansi();
   if (scratch != nullptr) {
     scratch->set_icon(icon_name);
   } else if (!icon_name.empty()) {
-    const EntrySave& saved = session.object()->last_icon_save();
-    if (!IsNameInsideFolder(icon_name)) {
+    if (!StaysInsideFolder(icon_name)) {
       return Fail(args[0] + ": the icon " + ToUtf8(icon_name) +
                   " cannot be saved: its name leaves the folder");
     }
+    // The object's status ignores the icon: whether it was saved is checked
+    // against the package.
+    ShowPackage package(DefaultFileSystem());
+    package.OpenPackage(session.package_path(), false);
+    const std::string target = folder + icon_name;
+    EntrySave saved = CheckSavedEntry(package, icon_name, target);
     if (saved.result == EntrySaveResult::kWriteFailed && FileNameOf(icon_name) != icon_name &&
-        !FolderExists(DefaultFileSystem(), FolderOf(folder + icon_name))) {
+        !FolderExists(DefaultFileSystem(), FolderOf(target))) {
       // A thumbnail icon lives in subfolders that must exist before the
       // object can save it there.
-      EnsureFolderFor(DefaultFileSystem(), folder + icon_name);
-      io->QuickGetShowInfo(icon.Receive(), title.Receive());
+      EnsureFolderFor(DefaultFileSystem(), target);
+      session->QuickGetShowInfo(icon.Receive(), title.Receive());
+      saved = CheckSavedEntry(package, icon_name, target);
     }
-    std::string problem = DescribeEntrySave(session.object()->last_icon_save());
+    std::string problem = DescribeEntrySave(saved);
     if (!problem.empty()) {
       return Fail(AsOutputFolder(out) + ToUtf8(icon_name) + ": the icon cannot be saved: " +
                   problem);
@@ -109,9 +110,9 @@ int RunInfo(const std::vector<std::string>& arguments) {
 
   ScopedBstr code, mod_time;
   LONG local_modified = 0;
-  if (io->GetShowCode(code.Receive()) != S_OK ||
-      io->GetServerModTime(mod_time.Receive()) != S_OK ||
-      io->GetLocalModified(&local_modified) != S_OK) {
+  if (session->GetShowCode(code.Receive()) != S_OK ||
+      session->GetServerModTime(mod_time.Receive()) != S_OK ||
+      session->GetLocalModified(&local_modified) != S_OK) {
     return Fail(args[0] + ": the show cannot be read");
   }
   std::printf("icon: %s\n", Utf8Of(icon.get()).c_str());

@@ -2,7 +2,8 @@
 #include <cstdio>
 
 #include "cli/command.h"
-#include "util/file_utils.h"
+#include "cli/file_io_session.h"
+#include "com/bstr.h"
 
 namespace tavirelle {
 
@@ -10,10 +11,15 @@ namespace {
 
 int RunLegalName(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
-  std::string unknown;
-  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
-  if (args.size() != 1) return UsageError("legal-name");
-  std::printf("%s\n", ToUtf8(MakeLegalName(ToAnsi(args[0]))).c_str());
+  if (int status = ExpectOperands(args, 1, "legal-name")) return status;
+  FileIOSession session;
+  std::string error;
+  if (!session.Create(&error)) return Fail(error);
+  ScopedBstr text(BstrFromAnsi(ToAnsi(args[0])));
+  ScopedBstr legal;
+  HRESULT hr = session->Utils_MakeLegalName(text.get(), legal.Receive());
+  if (FAILED(hr)) return Fail(args[0] + ": " + HresultInWords(hr));
+  std::printf("%s\n", ToUtf8(legal.Ansi()).c_str());
   std::fflush(stdout);
   return 0;
 }

@@ -16,9 +16,7 @@ namespace {
 
 int RunList(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
-  std::string unknown;
-  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
-  if (args.size() != 1) return UsageError("list");
+  if (int status = ExpectOperands(args, 1, "list")) return status;
   ShowPackage package(DefaultFileSystem());
   UserPaths paths;
   if (!package.OpenPackage(ToAnsi(paths.In(args[0])), false)) {

@@ -3,9 +3,10 @@
 
 #include "cli/command.h"
 #include "cli/file_io_session.h"
+#include "cli/package_checks.h"
 #include "cli/user_path.h"
-#include "package/show_package.h"
 #include "com/bstr.h"
+#include "package/show_package.h"
 #include "platform/code_page.h"
 
 namespace tavirelle {
@@ -14,35 +15,29 @@ namespace {
 
 int RunMeta(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
-  std::string unknown;
-  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
-  if (args.size() != 1) return UsageError("meta");
+  if (int status = ExpectOperands(args, 1, "meta")) return status;
   FileIOSession session;
-  std::string error;
-  if (!session.Create(&error)) return Fail(error);
   UserPaths paths;
-  if (!session.Open(paths.In(args[0]), false, &error)) return Fail(paths.Typed(error));
-  ShowPackage& package = session.package();
-  // The same reading, fall-back and repair as GetMetaXml; the command also
-  // needs to know whether the text it got is one a player can use, which
-  // the interface does not say.
-  std::string text = package.GetMetaText();
-  if (!package.IsUsableMetaText(text)) {
+  if (int status = session.OpenArgument(args[0], paths)) return status;
+  // The interface reads the description with its fall-back to an older
+  // version and the repair, and hands it over as UTF-16 read from UTF-8.
+  ScopedBstr meta;
+  if (session->GetMetaXml(meta.Receive()) != S_OK) {
+    return Fail(args[0] + ": the show cannot be read");
+  }
+  std::string utf8 = WideToUtf8(BstrView(meta.get()));
+  // It does not say whether that text is one a player can use, nor whether a
+  // broken one was written back: the package as it stands now tells.
+  ShowPackage package(DefaultFileSystem());
+  package.OpenPackage(session.package_path(), false);
+  if (!package.IsUsableMetaText(utf8)) {
     const char* why = package.FindEntry("meta.xml") == nullptr
                           ? "the package holds no meta.xml"
                           : "no usable show description: meta.xml and every older version "
                             "are missing, broken or name no photo of the package";
     return Fail(args[0] + ": " + why);
   }
-  if (!package.IsOpen()) {
-    std::fprintf(stderr,
-                 "tavirelle: warning: %s: the broken meta.xml was read from an older "
-                 "version, but the package could not be repaired\n",
-                 args[0].c_str());
-  }
-  // As the interface hands it to a host: read as UTF-8 into UTF-16.
-  ScopedBstr wide(BstrFromUtf8(text));
-  std::string utf8 = WideToUtf8(BstrView(wide.get()));
+  if (DescriptionNotRepaired(package, utf8)) WarnDescriptionNotRepaired(args[0]);
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
   std::fflush(stdout);
   return 0;

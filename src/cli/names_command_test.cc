@@ -14,25 +14,6 @@ namespace {
 
 using namespace testing_images;
 
-// Paths here are UTF-8, which the platform layer would take for code-page
-// text, so the tests read and write them directly.
-std::string RawRead(const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return "<missing>";
-  std::string text;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
-  std::fclose(f);
-  return text;
-}
-
-void RawWrite(const std::string& path, const std::string& text) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
-}
-
 bool RawExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
@@ -54,9 +35,9 @@ class NamesCommandTest : public ShowCommandTest {
   // decoy at the names a lossy conversion would make of both.
   void SetUp() override {
     RawFolder(greek_);
-    RawWrite(photo_, CameraPhoto(4000, preview_));
+    WriteUtf8Path(photo_, CameraPhoto(4000, preview_));
     RawFolder(dir_.Join("?????\?"));
-    RawWrite(dir_.Join("?????\?/???\?.jpg"), CameraPhoto(1111, EncodeJpeg(20, 15)));
+    WriteUtf8Path(dir_.Join("?????\?/???\?.jpg"), CameraPhoto(1111, EncodeJpeg(20, 15)));
   }
 
   const std::string greek_ = dir_.Join("Ελλάδα");
@@ -70,13 +51,13 @@ TEST_F(NamesCommandTest, PhotoToolsReadAndWriteNamesInAnyScript) {
   CommandRun run = Tavirelle("exif " + Quoted(photo_) + " --preview " + Quoted(preview));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("width: 4000\n"), std::string::npos) << run.out;
-  EXPECT_EQ(RawRead(preview), preview_);
+  EXPECT_EQ(ReadUtf8Path(preview), preview_);
 
   std::string thumbnail = dir_.Join("中文/缩略图.jpg");
   for (int pass = 0; pass < 2; ++pass) {  // the second replaces the first
     run = Tavirelle("thumbnail " + Quoted(photo_) + " " + Quoted(thumbnail));
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(RawRead(thumbnail).substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(ReadUtf8Path(thumbnail).substr(0, 2), "\xFF\xD8");
   }
   run = Tavirelle("exif " + Quoted(greek_ + "/нет.jpg"));
   EXPECT_EQ(run.status, 1);
@@ -85,19 +66,19 @@ TEST_F(NamesCommandTest, PhotoToolsReadAndWriteNamesInAnyScript) {
 
 TEST_F(NamesCommandTest, AuthorUsesTheNamedPhotosAndFolderAndTheExactCase) {
   std::string chinese = greek_ + "/照片.jpg";
-  RawWrite(chinese, CameraPhoto(2000, preview_));
+  WriteUtf8Path(chinese, CameraPhoto(2000, preview_));
   std::string out = dir_.Join("Παράσταση");
   CommandRun run = Tavirelle("author --out " + Quoted(out) + " --music none " + Quoted(photo_) +
                              " " + Quoted(chinese));
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(RawRead(out + "/meta.xml"), "<missing>");
+  EXPECT_NE(ReadUtf8Path(out + "/meta.xml"), "<missing>");
   EXPECT_FALSE(RawExists(dir_.Join("????????\?")));
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
 
   // A name in another letter case is not the photo, however a folder
   // listing would match it.
   RawFolder(dir_.Join("ci"));
-  RawWrite(dir_.Join("ci/hills.jpg"), EncodeJpeg(40, 30));
+  WriteUtf8Path(dir_.Join("ci/hills.jpg"), EncodeJpeg(40, 30));
   run = Tavirelle("author --out " + Quoted(dir_.Join("o")) + " " + Quoted(dir_.Join("ci/HILLS.JPG")));
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "tavirelle: " + dir_.Join("ci/HILLS.JPG") + ": no such file\n");
@@ -115,7 +96,7 @@ TEST_F(NamesCommandTest, PackageCommandsReadAndWriteNamesInAnyScript) {
   run = Tavirelle("pack " + Quoted(show + "/") + " " + Quoted(package));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "written: " + dir_.Join("包/演示 (2).pkg") + "\n");
-  EXPECT_EQ(RawRead(package), RawRead(dir_.Join("包/演示 (2).pkg")));
+  EXPECT_EQ(ReadUtf8Path(package), ReadUtf8Path(dir_.Join("包/演示 (2).pkg")));
 
   run = Tavirelle("list " + Quoted(package));
   ASSERT_EQ(run.status, 0) << run.err;
@@ -130,17 +111,17 @@ TEST_F(NamesCommandTest, PackageCommandsReadAndWriteNamesInAnyScript) {
   run = Tavirelle("info " + Quoted(package) + " --out " + Quoted(icons));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("title: Café & Co!\n"), std::string::npos) << run.out;
-  EXPECT_EQ(RawRead(icons + "/show_icon.jpg"), "icon");
+  EXPECT_EQ(ReadUtf8Path(icons + "/show_icon.jpg"), "icon");
   std::string played = dir_.Join("Εξαγωγή/παίκτης");
   run = Tavirelle("extract " + Quoted(package) + " " + Quoted(played));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "extracted: " + played + "/\n");
-  EXPECT_EQ(RawRead(played + "/meta.xml"), meta_);
-  EXPECT_EQ(RawRead(played + "/photo.jpg"), std::string(100000, 'p'));
+  EXPECT_EQ(ReadUtf8Path(played + "/meta.xml"), meta_);
+  EXPECT_EQ(ReadUtf8Path(played + "/photo.jpg"), std::string(100000, 'p'));
 
   // A package entry name is code-page text: a file named outside it stops
   // the packing, named.
-  RawWrite(show + "/φως.jpg", "x");
+  WriteUtf8Path(show + "/φως.jpg", "x");
   run = Tavirelle("pack " + Quoted(show) + " " + Quoted(dir_.Join("more.pkg")));
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("φως.jpg"), std::string::npos) << run.err;

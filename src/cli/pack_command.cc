@@ -4,6 +4,8 @@
 // loads, every photo it names, and a size that one package can address. The
 // component then writes the package under a temporary name and publishes it
 // when complete; an interrupt (Ctrl-C, SIGTERM) removes the temporary file.
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -12,13 +14,13 @@
 
 #include "cli/command.h"
 #include "cli/file_io_session.h"
+#include "cli/interruption.h"
 #include "cli/progress.h"
-#include "package/show_package.h"
 #include "cli/user_path.h"
 #include "com/bstr.h"
+#include "package/show_package.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
-#include "platform/partial_files.h"
 #include "util/file_utils.h"
 #include "util/text.h"
 #include "xml/xml_document.h"
@@ -109,11 +111,26 @@ std::string UnreadableSource(const std::vector<PackageSource>& sources) {
   return {};
 }
 
+// The temporary files of packages being written to `target` (process code
+// page), as the component names them: ".NAME" + kPartialPackageMarker + a
+// unique part, beside the target.
+std::set<std::string> PartialPackagesOf(const std::string& target) {
+  size_t separator = target.find_last_of("\\/");
+  size_t start = separator == std::string::npos ? 0 : separator + 1;
+  const std::string folder = target.substr(0, start);
+  const std::string prefix = "." + target.substr(start, 60) + kPartialPackageMarker;
+  std::vector<FindData> found;
+  DefaultFileSystem().Find((folder.empty() ? "./" : folder) + "*", &found);
+  std::set<std::string> partial;
+  for (const FindData& file : found) {
+    if (file.name.compare(0, prefix.size(), prefix) == 0) partial.insert(folder + file.name);
+  }
+  return partial;
+}
+
 int RunPack(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
-  std::string unknown;
-  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
-  if (args.size() != 2) return UsageError("pack");
+  if (int status = ExpectOperands(args, 2, "pack")) return status;
   UserPaths paths;
   const std::string from = paths.In(args[0]);
   if (!FolderExists(DefaultFileSystem(), ToAnsi(from))) return Fail(args[0] + ": no such folder");
@@ -132,24 +149,44 @@ int RunPack(const std::vector<std::string>& arguments) {
   std::string error;
   if (!session.Create(&error)) return Fail(error);
   ScopedBstr folder(BstrFromUtf8(from));
-  ScopedBstr target(BstrFromUtf8(paths.OutFile(args[1])));
+  const std::string reachable_target = paths.OutFile(args[1]);
+  ScopedBstr target(BstrFromUtf8(reachable_target));
   ScopedBstr written;
-  RemovePartialFilesOnInterrupt();
+  // The component writes the package under a temporary name beside the
+  // target; the ones there before this run are another writer's.
+  const std::string ansi_target = ToAnsi(reachable_target);
+  const std::set<std::string> others = PartialPackagesOf(ansi_target);
+  auto ours = [&]() {
+    std::vector<std::string> partial;
+    for (const std::string& path : PartialPackagesOf(ansi_target)) {
+      if (others.count(path) == 0) partial.push_back(path);
+    }
+    return partial;
+  };
+  // An interrupt while the component writes removes the temporary file and
+  // then ends the command as the signal would have.
+  Interruption interruption;
   // The package grows under its temporary name while the component writes
   // it; its size against the planned size is the progress.
   constexpr int kMiB = 20;
   std::future<HRESULT> writing = std::async(std::launch::async, [&]() {
-    return session.get()->WriteDotTavirelle(target.get(), folder.get(), written.Receive());
+    return session->WriteDotTavirelle(target.get(), folder.get(), written.Receive());
   });
   {
     ProgressBar progress(static_cast<size_t>(size >> kMiB), 64);
     progress.Update(0);
-    while (writing.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready) {
-      for (const std::string& partial : PartialFiles()) {
+    while (writing.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready &&
+           interruption.signal() == 0) {
+      for (const std::string& partial : ours()) {
         uint32_t now = FileSizeOf(DefaultFileSystem(), partial);
         if (now != 0xFFFFFFFF) progress.Update(now >> kMiB);
       }
     }
+  }
+  if (interruption.signal() != 0) {
+    // Unlinked as the file it is: the writer keeps it read-only until done.
+    for (const std::string& partial : ours()) ::unlink(partial.c_str());
+    interruption.ReRaise();
   }
   HRESULT status = writing.get();
   if (status == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)) {

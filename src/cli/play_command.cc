@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "cli/file_io_session.h"
+#include "cli/package_checks.h"
 #include "cli/player_data.h"
 #include "package/show_package.h"
 #include "showdata/show_data.h"
@@ -195,13 +195,15 @@ int RunPlay(const std::vector<std::string>& arguments) {
   std::string show_folder = is_folder ? AsOutputFolder(source) : std::string();
 
   // Opening the package first: a file that is not a package leaves no folder behind.
-  FileIOSession session;
-  std::string error;
+  ShowPackage package(DefaultFileSystem());
   if (!is_folder) {
-    if (!session.Create(&error) || !session.Open(source, false, &error)) return Fail(error);
+    if (!package.OpenPackage(ToAnsi(source), false)) {
+      return Fail(source + ": " + DescribeOpenError(package.openError()));
+    }
   } else if (!PathExists(DefaultFileSystem(), ToAnsi(show_folder) + "meta.xml")) {
     return Fail(source + ": no meta.xml in the show folder");
   }
+  std::string error;
   if (!CreateFolderPath(DefaultFileSystem(), ToAnsi(folder))) return Fail(out + ": the folder cannot be created");
 
   // The show's own files come out through the component's extraction, as
@@ -210,15 +212,10 @@ int RunPlay(const std::vector<std::string>& arguments) {
   std::string meta_path = ToAnsi(folder) + "meta.xml";
   std::unique_ptr<PackageGatherer> from_package;
   if (!is_folder) {
-    from_package = std::make_unique<PackageGatherer>(session.package(), folder);
+    from_package = std::make_unique<PackageGatherer>(package, folder);
     ExtractReport report;
-    ExtractShow(session.package(), ToAnsi(folder), &report);
-    if (report.repair_failed) {
-      std::fprintf(stderr,
-                   "tavirelle: warning: %s: the broken meta.xml was read from an older "
-                   "version, but the package could not be repaired\n",
-                   source.c_str());
-    }
+    ExtractShow(package, ToAnsi(folder), &report);
+    if (report.repair_failed) WarnDescriptionNotRepaired(source);
     if (!report.meta_saved) {
       return Fail(ToUtf8(meta_path) + ": " + ErrorInWords(report.meta_error));
     }

@@ -1,10 +1,12 @@
-// Shared by the tests of the package commands: runs the built tavirelle
-// command and makes a small show folder to pack.
+// Shared by the tests of the command: runs the built tavirelle command as a
+// user would, reads and writes files under names of any script, and makes a
+// small show folder to pack.
 #ifndef TAVIRELLE_CLI_SHOW_COMMAND_FIXTURE_H_
 #define TAVIRELLE_CLI_SHOW_COMMAND_FIXTURE_H_
 
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -19,9 +21,31 @@ struct CommandRun {
   std::string out, err;
 };
 
+// The file at a UTF-8 path, read behind the platform layer (which takes
+// paths for code-page text); "<missing>" when it cannot be read.
+inline std::string ReadUtf8Path(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return "<missing>";
+  std::string text;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
+  std::fclose(f);
+  return text;
+}
+
+// Writes a file at a UTF-8 path behind the platform layer, which would
+// refuse names outside the code page.
+inline void WriteUtf8Path(const std::string& path, const std::string& text) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << path;
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fclose(f);
+}
+
 class ShowCommandTest : public ::testing::Test {
  protected:
-  // Runs "tavirelle ARGUMENTS" with `environment` ("NAME=value ...") in front.
+  // Runs "tavirelle ARGUMENTS" with `environment` in front: variables
+  // ("NAME=value ..."), or a shell command ending in "&&" or ";".
   CommandRun Tavirelle(const std::string& arguments, const std::string& environment = "") {
     std::string out = dir_.Join("stdout.txt"), err = dir_.Join("stderr.txt");
     std::string command = environment + " " + std::string(TAVIRELLE_COMMAND_PATH) + " " +
@@ -32,6 +56,11 @@ class ShowCommandTest : public ::testing::Test {
     ReadWholeFile(DefaultFileSystem(), out, &run.out);
     ReadWholeFile(DefaultFileSystem(), err, &run.err);
     return run;
+  }
+
+  // The same, run from the test's folder.
+  CommandRun TavirelleHere(const std::string& arguments) {
+    return Tavirelle(arguments, "cd " + Quoted(dir_.path()) + " &&");
   }
 
   static bool Exists(const std::string& path) {

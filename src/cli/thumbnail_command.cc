@@ -50,9 +50,7 @@ int RunThumbnail(const std::vector<std::string>& arguments) {
     }
     if (bad) return UsageError("thumbnail");
   }
-  std::string unknown;
-  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
-  if (args.size() != 2) return UsageError("thumbnail");
+  if (int status = ExpectOperands(args, 2, "thumbnail")) return status;
   settings.quality = static_cast<int32_t>(quality);
   const std::string& photo = args[0];
   const std::string& out = args[1];

@@ -137,18 +137,14 @@ TEST_F(ThumbnailCommandTest, RefusesToWriteOverThePhoto) {
   const std::string bytes = Read(photo);
   ASSERT_EQ(::link(photo.c_str(), dir_.Join("hard.jpg").c_str()), 0);
   ASSERT_EQ(::symlink(photo.c_str(), dir_.Join("soft.jpg").c_str()), 0);
-  const std::string in = "cd " + Quoted(dir_.path()) + " && " + TAVIRELLE_COMMAND_PATH +
-                         " thumbnail ";
   const std::string folder = dir_.path().substr(0, dir_.path().size() - 1);
   const std::string around = "../" + folder.substr(folder.rfind('/') + 1) + "/s.jpg";
   for (const std::string& out : {std::string("s.jpg"), std::string("./s.jpg"), around,
                                  std::string("hard.jpg"), std::string("soft.jpg")}) {
     SCOPED_TRACE(out);
-    const std::string command = in + "s.jpg " + out + " 2>" + Quoted(dir_.Join("err.txt"));
-    const int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
-    EXPECT_EQ(Read(dir_.Join("err.txt")),
-              "tavirelle: " + out + ": is the photo itself; give another file\n");
+    CommandRun run = TavirelleHere("thumbnail s.jpg " + out);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "tavirelle: " + out + ": is the photo itself; give another file\n");
     EXPECT_EQ(Read(photo), bytes);
   }
 }

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "cli/show_command_fixture.h"
 #include "platform/file_system.h"
 #include "testing/temp_dir.h"
 
@@ -21,26 +22,6 @@ bool IsAscii(const std::string& text) {
   return true;
 }
 
-// Reads a UTF-8 path directly: the platform layer takes paths for code-page
-// text.
-std::string Read(const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return "<missing>";
-  std::string text;
-  char buffer[256];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
-  std::fclose(f);
-  return text;
-}
-
-// Writes behind the platform layer, which would refuse these names.
-void Write(const std::string& utf8_path, const std::string& text) {
-  FILE* f = std::fopen(utf8_path.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << utf8_path;
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
-}
-
 TEST(UserPaths, CodePageNamesPassAndOthersBecomeAsciiAliasesOfTheSameFile) {
   TempDir dir;
   UserPaths paths;
@@ -50,17 +31,17 @@ TEST(UserPaths, CodePageNamesPassAndOthersBecomeAsciiAliasesOfTheSameFile) {
 
   ASSERT_EQ(::mkdir(dir.Join(kGreek).c_str(), 0777), 0);
   std::string greek_file = dir.Join(kGreek + "/\xE4\xB8\xAD.jpg");  // 中
-  Write(greek_file, "photo");
-  Write(dir.Join("what?.jpg"), "question");
+  WriteUtf8Path(greek_file, "photo");
+  WriteUtf8Path(dir.Join("what?.jpg"), "question");
   std::string file = paths.In(greek_file);
   std::string folder = paths.In(dir.Join(kGreek));
   std::string question = paths.In(dir.Join("what?.jpg"));
   for (const std::string& alias : {file, folder, question}) EXPECT_TRUE(IsAscii(alias)) << alias;
-  EXPECT_EQ(Read(file), "photo");
-  EXPECT_EQ(Read(question), "question");
+  EXPECT_EQ(ReadUtf8Path(file), "photo");
+  EXPECT_EQ(ReadUtf8Path(question), "question");
   EXPECT_EQ(folder.back(), '/');
   EXPECT_TRUE(DefaultFileSystem().Open(folder + "new.txt", GENERIC_WRITE, Disposition::kCreateNew));
-  EXPECT_EQ(Read(dir.Join(kGreek + "/new.txt")), "");
+  EXPECT_EQ(ReadUtf8Path(dir.Join(kGreek + "/new.txt")), "");
   EXPECT_EQ(paths.Typed(file), greek_file);
   EXPECT_EQ(paths.Typed(folder + "new.txt"), dir.Join(kGreek + "/new.txt"));
   EXPECT_EQ(paths.Typed(file + ": not a package"), greek_file + ": not a package");
@@ -70,10 +51,10 @@ TEST(UserPaths, CodePageNamesPassAndOthersBecomeAsciiAliasesOfTheSameFile) {
   EXPECT_FALSE(UserPathExists(dir.Join(kGreek + ".jpg")));
   EXPECT_TRUE(UserPathExists(greek_file));
   ASSERT_EQ(::mkdir(dir.Join("plain").c_str(), 0777), 0);
-  Write(dir.Join("plain/Caf\xC3\xA9.jpg"), "");
+  WriteUtf8Path(dir.Join("plain/Caf\xC3\xA9.jpg"), "");
   ASSERT_EQ(::mkdir(dir.Join("plain/" + kGreek).c_str(), 0777), 0);  // a folder is not packed
   EXPECT_EQ(FirstUnreachableEntry(dir.Join("plain")), "");
-  Write(dir.Join("plain/\xD0\x9C.jpg"), "");  // М
+  WriteUtf8Path(dir.Join("plain/\xD0\x9C.jpg"), "");  // М
   EXPECT_EQ(FirstUnreachableEntry(dir.Join("plain")), "\xD0\x9C.jpg");
 }
 
@@ -85,18 +66,18 @@ TEST(UserPaths, OutputsAreCreatedUnderTheirOwnNames) {
     std::string folder = paths.OutFolder(deep);
     ASSERT_TRUE(IsAscii(folder)) << folder;
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "meta.xml", "m"));
-    EXPECT_EQ(Read(deep + "/meta.xml"), "m");
+    EXPECT_EQ(ReadUtf8Path(deep + "/meta.xml"), "m");
 
     // A new package never replaces a file: it takes the next free name.
     std::string package = deep + "/" + kGreek + ".PKG";
-    Write(package, "old");
+    WriteUtf8Path(package, "old");
     std::string alias = paths.OutFile(package);
     ASSERT_TRUE(IsAscii(alias)) << alias;
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), alias, "new"));
     std::string error;
     ASSERT_TRUE(paths.Commit(false, &error)) << error;
-    EXPECT_EQ(Read(package), "old");
-    EXPECT_EQ(Read(deep + "/" + kGreek + " (2).pkg"), "new");
+    EXPECT_EQ(ReadUtf8Path(package), "old");
+    EXPECT_EQ(ReadUtf8Path(deep + "/" + kGreek + " (2).pkg"), "new");
     EXPECT_EQ(paths.Typed(alias), deep + "/" + kGreek + " (2).pkg");
 
     // A thumbnail replaces its file; one never written is not made.
@@ -104,7 +85,7 @@ TEST(UserPaths, OutputsAreCreatedUnderTheirOwnNames) {
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), thumb, "thumb"));
     paths.OutFile(deep + "/" + kGreek + ".never");
     ASSERT_TRUE(paths.Commit(true, &error)) << error;
-    EXPECT_EQ(Read(package), "thumb");
+    EXPECT_EQ(ReadUtf8Path(package), "thumb");
     EXPECT_FALSE(UserPathExists(deep + "/" + kGreek + ".never"));
 
     // Left uncommitted, the temporary file goes with the object.

@@ -18,9 +18,7 @@ namespace {
 
 int RunXml(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
-  std::string unknown;
-  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
-  if (args.size() != 1) return UsageError("xml");
+  if (int status = ExpectOperands(args, 1, "xml")) return status;
   const std::string path = ToAnsi(args[0]);
   if (FolderExists(DefaultFileSystem(), path)) return Fail(args[0] + ": a folder, not a file");
   std::string bytes;

@@ -1,0 +1,52 @@
+// Checks that the package commands make around the work the module does for
+// them. The interface says little of what became of each file it was to
+// write (an extraction succeeds however many files failed, as a player copes
+// with a missing one), so the outcome is checked with the package library
+// against a read-only opening of the same package. Nothing here does the
+// work itself: what a check writes, it removes again.
+#ifndef TAVIRELLE_CLI_PACKAGE_CHECKS_H_
+#define TAVIRELLE_CLI_PACKAGE_CHECKS_H_
+
+#include <string>
+#include <vector>
+
+#include "package/show_package.h"
+
+namespace tavirelle {
+
+// Why an entry was not saved as a file, in words; empty when it was.
+std::string DescribeEntrySave(const EntrySave& save);
+
+// What became of the entry `name` of `package` that the module was to save
+// as the file `path`: saved when the file holds the entry's bytes, else why
+// not (missing from the package, damaged in it, or not written, with the
+// platform error that writing there meets).
+EntrySave CheckSavedEntry(ShowPackage& package, const std::string& name,
+                          const std::string& path);
+
+// Whether the file `path` holds `text`; when it does not, *error is the
+// platform error that writing it there meets (0 when none shows).
+bool CheckSavedText(const std::string& path, const std::string& text, DWORD* error);
+
+// Whether `meta_text`, a usable description handed over for `package`, was
+// read from an older version because its meta.xml is broken, and could not
+// be written back over it (a read-only package).
+bool DescriptionNotRepaired(ShowPackage& package, const std::string& meta_text);
+// Warns that the package `typed` (a command argument) is in that state.
+void WarnDescriptionNotRepaired(const std::string& typed);
+
+// A file the show description refers to, as an extraction copies it.
+struct ShowFile {
+  std::string name;          // as referred to: '/' separators
+  bool online_file = false;  // an image's online file, which the show cannot do without
+  bool outside = false;      // the name leaves the output folder: never written
+};
+// The files `meta_text` refers to, in the order an extraction copies them.
+std::vector<ShowFile> FilesOfShow(const std::string& meta_text);
+
+// Whether `name` joined to a folder stays inside it.
+bool StaysInsideFolder(const std::string& name);
+
+}  // namespace tavirelle
+
+#endif  // TAVIRELLE_CLI_PACKAGE_CHECKS_H_
