@@ -9,6 +9,8 @@
 #   lib/pkgconfig/tavirelle.pc         pkg-config --cflags --libs tavirelle
 #   share/tavirelle/                   default style template, sample config.xml,
 #                                      sample-photos/
+#   share/man/man1/tavirelle.1         the manual page
+#   share/bash-completion/completions/tavirelle
 #
 # The module and the command find share/tavirelle/ from their own location
 # (src/platform/host.h), so the data folder is always the sibling of bin/
@@ -26,12 +28,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/templates/base_meta.xml
         DESTINATION ${TAVIRELLE_DATA_DESTINATION})
 install(FILES ${sample_photos} DESTINATION ${TAVIRELLE_DATA_DESTINATION}/sample-photos)
 
-# The manual page (docs/tavirelle.1 -> share/man/man1/) and the bash
-# completion (-> share/bash-completion/completions/tavirelle) are installed
-# here once they are part of the tree:
-#   install(FILES docs/tavirelle.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-#   install(FILES <completion script> RENAME tavirelle
-#           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/tavirelle.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/share/bash-completion/completions/tavirelle
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
 # The CMake package: the exported module target and a version file that
 # accepts any 1.x request.
