@@ -217,7 +217,7 @@ int RunAuthor(const std::vector<std::string>& arguments) {
         folder.Keep();
       } else {
         status = Fail("no meta.xml written: the style template was not found or did not load "
-                      "(templates are looked up beside the tavirelle program)");
+                      "(templates are looked up beside the tavirelle program, then in share/tavirelle/)");
       }
     }
   }

@@ -6,6 +6,7 @@
 
 #include "cli/command.h"
 #include "platform/file_system.h"
+#include "platform/host.h"
 #include "util/file_utils.h"
 
 namespace tavirelle {
@@ -34,12 +35,23 @@ int RunDemo(const std::vector<std::string>& arguments) {
   std::string unknown;
   if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (args.size() > 1) return UsageError("demo");
-  std::string samples = HostFolder() + "sample-photos/";
+  // Beside the program in the build tree, in the data folder once installed.
   std::vector<std::string> photos;
-  for (const char* pattern : {"*.jpg", "*.bmp"}) {
-    for (const auto& path : FindFiles(DefaultFileSystem(), samples + pattern)) photos.push_back(ToUtf8(path));
+  std::vector<std::string> searched;
+  for (const std::string& folder : {HostFolder(), InstalledDataFolder()}) {
+    if (folder.empty()) continue;
+    std::string samples = folder + "sample-photos/";
+    searched.push_back(ToUtf8(samples));
+    for (const char* pattern : {"*.jpg", "*.bmp"}) {
+      for (const auto& path : FindFiles(DefaultFileSystem(), samples + pattern)) photos.push_back(ToUtf8(path));
+    }
+    if (!photos.empty()) break;
   }
-  if (photos.empty()) return Fail("no sample photos in " + ToUtf8(samples));
+  if (photos.empty()) {
+    std::string where;
+    for (const std::string& folder : searched) where += (where.empty() ? "" : " or ") + folder;
+    return Fail("no sample photos in " + where);
+  }
 
   std::string dir = args.empty() ? ToUtf8(MakeUniqueName(DefaultFileSystem(), "tavirelle-demo")) : args[0];
   std::vector<FindData> found;

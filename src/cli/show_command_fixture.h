@@ -45,11 +45,13 @@ inline void WriteUtf8Path(const std::string& path, const std::string& text) {
 class ShowCommandTest : public ::testing::Test {
  protected:
   // Runs "tavirelle ARGUMENTS" with `environment` in front: variables
-  // ("NAME=value ..."), or a shell command ending in "&&" or ";".
-  CommandRun Tavirelle(const std::string& arguments, const std::string& environment = "") {
+  // ("NAME=value ..."), or a shell command ending in "&&" or ";". `program`
+  // is another copy of the command to run.
+  CommandRun Tavirelle(const std::string& arguments, const std::string& environment = "",
+                       const std::string& program = TAVIRELLE_COMMAND_PATH) {
     std::string out = dir_.Join("stdout.txt"), err = dir_.Join("stderr.txt");
-    std::string command = environment + " " + std::string(TAVIRELLE_COMMAND_PATH) + " " +
-                          arguments + " >'" + out + "' 2>'" + err + "'";
+    std::string command = environment + " " + Quoted(program) + " " + arguments + " >'" + out +
+                          "' 2>'" + err + "'";
     CommandRun run;
     int status = std::system(command.c_str());
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -3,12 +3,18 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/host.h"
 #include "util/file_utils.h"
 #include "xml/xml_document.h"
 
 namespace tavirelle {
 
-TemplateSource HostTemplateSource() { return {"config.xml", {HostFolder()}}; }
+TemplateSource HostTemplateSource() {
+  std::vector<std::string> folders = {HostFolder()};
+  std::string installed = InstalledDataFolder();
+  if (!installed.empty()) folders.push_back(installed);
+  return {"config.xml", folders};
+}
 
 CTemplateSelector::CTemplateSelector(FileSystem& fs, TemplateSource source)
     : fs_(fs), source_(std::move(source)), configText(ReadTextFile(fs, source_.config_path, -1)) {}

@@ -24,7 +24,9 @@ struct TemplateSource {
 };
 
 // What hosts are told: "config.xml" in the current folder and the templates
-// beside the host program.
+// beside the host program, then in the installed data folder
+// (share/tavirelle/ beside the module's lib/), so that a host installed
+// anywhere finds the default style.
 TemplateSource HostTemplateSource();
 
 class CTemplateSelector {
