@@ -132,8 +132,77 @@ HRESULT ShowPackage::WriteStatus(bool written) const {
   return ToHresult(written ? Status::Ok() : Status::Error(static_cast<DWORD>(lastError_)));
 }
 
+namespace {
+
+// How writing a package's records ended.
+struct RecordsOutcome {
+  bool written = false;          // every record landed and the file closed
+  bool source_failed = false;    // a show file vanished or could not be read
+  bool close_failed = false;     // the data may not have reached the medium
+  DWORD error = ERROR_SUCCESS;   // the platform's error of either failure
+};
+
+// Every show file as one record, its directory entry taken in the same pass.
+// False with the platform's error in *error when a show file vanished or
+// could not be read.
+bool WriteEntries(file_io& stream, const std::vector<PackageSource>& sources,
+                  std::vector<PackageEntry>* directory, DWORD* error) {
+  directory->reserve(sources.size());
+  std::unique_ptr<uint8_t[]> scratch;
+  for (const PackageSource& source : sources) {
+    PackageEntry entry;
+    entry.name = source.storedName;
+    entry.offset = stream.tell();
+    SetLastError(ERROR_SUCCESS);
+    if (WriteFileRecord(stream, kTagStoredFile, source.path, entry.name, &entry.md5,
+                        &entry.size, &scratch) == 0) {
+      *error = GetLastError();
+      return false;
+    }
+    directory->push_back(std::move(entry));
+  }
+  return true;
+}
+
+// The magic, the entries, the directory and, last, the directory's offset:
+// until that 'L' record lands the package does not open. Stream failures
+// throw StreamError.
+RecordsOutcome WriteRecords(FileSystem& fs, const std::string& partial,
+                            const std::vector<PackageSource>& sources) {
+  RecordsOutcome outcome;
+  file_io stream(fs, partial, true, false, true);
+  // Read-only while incomplete, so that nothing else writes into it.
+  SetReadOnly(fs, partial, true);
+
+  WriteTextRecord(stream, kTagMagic, kPackageMagic);
+  uint32_t offsetPosition = stream.tell();
+  WriteInt32Record(stream, kTagDirectoryOffset, kUnfinishedOffset);
+
+  std::vector<PackageEntry> directory;
+  if (!WriteEntries(stream, sources, &directory, &outcome.error)) {
+    outcome.source_failed = true;
+    return outcome;
+  }
+  uint32_t directoryOffset = stream.tell();
+  SetLastError(ERROR_SUCCESS);
+  if (WriteDirectoryRecords(stream, directory) == 0) {
+    outcome.source_failed = true;
+    outcome.error = GetLastError();
+    return outcome;
+  }
+  outcome.written = WriteDirectoryOffset(stream, offsetPosition, directoryOffset);
+  if (outcome.written && !stream.close()) {
+    outcome.written = false;
+    outcome.close_failed = true;
+    outcome.error = GetLastError();
+  }
+  return outcome;
+}
+
+}  // namespace
+
 bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& dataFolder) {
-  SetLastError(0);
+  SetLastError(ERROR_SUCCESS);
   auto fail = [this](DWORD error) {
     lastError_ = static_cast<int32_t>(error);
     lastErrorText_ = WriteErrorText(lastError_);
@@ -141,75 +210,31 @@ bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& d
     return false;
   };
 
+  // Gather the sources. A show that cannot fit is refused before anything is
+  // written; the check while copying catches files that grow meanwhile.
   std::vector<PackageSource> sources;
-  DWORD listError = 0;
+  DWORD listError = ERROR_SUCCESS;
   if (!ListPackageSources(fs_, dataFolder, &sources, &listError)) return fail(listError);
-  // A show that cannot fit is refused before anything is written; the check
-  // while copying catches files that grow meanwhile.
   if (PackageSizeOf(sources) > kMaxPackageSize) return fail(ERROR_FILE_TOO_LARGE);
 
+  // Write the entries under a partial name, then publish the finished file.
   std::string partial;
   std::unique_ptr<PartialFileGuard> guard;
-  bool sourceFailed = false;
-  DWORD sourceError = 0;
-  bool written = false;
+  RecordsOutcome outcome;
   try {
     partial = CreatePartialPackage(fs_, exportFilename);
     if (partial.empty()) throw StreamError{StreamError::kOpenFailed};
     guard = std::make_unique<PartialFileGuard>(partial);
-    {
-      file_io stream(fs_, partial, true, false, true);
-      // Read-only while incomplete, so that nothing else writes into it.
-      SetReadOnly(fs_, partial, true);
-
-      WriteTextRecord(stream, kTagMagic, kPackageMagic);
-      uint32_t offsetPosition = stream.tell();
-      WriteInt32Record(stream, kTagDirectoryOffset, kUnfinishedOffset);
-
-      std::vector<PackageEntry> directory;
-      directory.reserve(sources.size());
-      std::unique_ptr<uint8_t[]> scratch;
-      for (const PackageSource& source : sources) {
-        PackageEntry entry;
-        entry.name = source.storedName;
-        entry.offset = stream.tell();
-        // The directory describes the bytes copied, taken in the same pass.
-        SetLastError(0);
-        if (WriteFileRecord(stream, kTagStoredFile, source.path, entry.name, &entry.md5,
-                            &entry.size, &scratch) == 0) {
-          sourceFailed = true;
-          sourceError = GetLastError();
-          break;
-        }
-        directory.push_back(std::move(entry));
-      }
-
-      if (!sourceFailed) {
-        uint32_t directoryOffset = stream.tell();
-        SetLastError(0);
-        if (WriteDirectoryRecords(stream, directory) == 0) {
-          sourceFailed = true;
-          sourceError = GetLastError();
-        } else {
-          // The 'L' record is the last write: until it lands the package
-          // does not open.
-          written = WriteDirectoryOffset(stream, offsetPosition, directoryOffset);
-        }
-        if (written && !stream.close()) {
-          // The data may not have reached the medium.
-          fail(GetLastError());
-          written = false;
-        }
-      }
-    }
-    if (written) {
+    outcome = WriteRecords(fs_, partial, sources);
+    if (outcome.close_failed) fail(outcome.error);
+    if (outcome.written) {
       // A medium that refused once may not refuse again; a package left
       // read-only could not be repaired later.
       if (!SetReadOnly(fs_, partial, false)) SetReadOnly(fs_, partial, false);
       std::string published = PublishPackage(fs_, partial, exportFilename);
       if (published.empty()) {
         fail(GetLastError());
-        written = false;
+        outcome.written = false;
       } else {
         exportFilename = published;
       }
@@ -229,8 +254,8 @@ bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& d
 
   // A show file that vanished or could not be read fails the package as a
   // whole; the platform's error tells why.
-  if (sourceFailed) fail(sourceError);
-  if (!written) {
+  if (outcome.source_failed) fail(outcome.error);
+  if (!outcome.written) {
     RemovePartialPackage(fs_, partial);
     return false;
   }
