@@ -24,18 +24,18 @@ namespace {
 // A meta.xml as the authoring side writes it: the template's show block and
 // one image element per photo, each with three clips.
 std::string MakeMetaXml(int images) {
-  _tagXMLDocument document;
-  _tagXMLNode* qx = document.AddChild("qx");
+  XmlDocument document;
+  XmlNode* qx = document.AddChild("qx");
   qx->SetAttr("version", "2");
-  _tagXMLNode* show = qx->AddChild("show");
+  XmlNode* show = qx->AddChild("show");
   show->AddChild("title", "Summer at the lake & more!", true);
   show->AddChild("createdby", "Caf\xE9 Owner");
   show->AddChild("starring", "Everybody");
   show->AddChild("icon", "show_icon.jpg");
-  _tagXMLNode* list = qx->AddChild("images");
+  XmlNode* list = qx->AddChild("images");
   char buffer[96];
   for (int i = 0; i < images; ++i) {
-    _tagXMLNode* image = list->AddChild("image");
+    XmlNode* image = list->AddChild("image");
     image->SetAttr("playback_width", "800");
     image->SetAttr("playback_height", "600");
     image->SetAttr("exif_date", "2024:07:14 12:30:45");
@@ -46,9 +46,9 @@ std::string MakeMetaXml(int images) {
     image->SetAttr("original_filename", buffer);
     image->SetAttr("onlineFilename", image->AttrText("file"));
     image->SetAttr("display_date", "14.07.2024");
-    _tagXMLNode* clips = image->AddChild("clips");
+    XmlNode* clips = image->AddChild("clips");
     for (int c = 0; c < 3; ++c) {
-      _tagXMLNode* clip = clips->AddChild("clip");
+      XmlNode* clip = clips->AddChild("clip");
       std::snprintf(buffer, sizeof buffer, "clipart\\star%d.swf", c);
       clip->SetAttr("file", buffer);
       clip->SetAttr("locX", "0.500000");
@@ -69,7 +69,7 @@ const std::string& MetaXml(int images) {
 void BM_LoadText(benchmark::State& state) {
   const std::string& text = MetaXml(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    _tagXMLDocument document;
+    XmlDocument document;
     bool loaded = document.LoadText(text);
     benchmark::DoNotOptimize(loaded);
   }
@@ -83,7 +83,7 @@ BENCHMARK(BM_LoadText)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 void BM_LoadTextParseOnly(benchmark::State& state) {
   const std::string& text = MetaXml(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    auto document = std::make_unique<_tagXMLDocument>();
+    auto document = std::make_unique<XmlDocument>();
     bool loaded = document->LoadText(text);
     benchmark::DoNotOptimize(loaded);
     state.PauseTiming();
@@ -97,7 +97,7 @@ BENCHMARK(BM_LoadTextParseOnly)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillise
 
 void BM_DocumentText(benchmark::State& state) {
   const std::string& text = MetaXml(static_cast<int>(state.range(0)));
-  _tagXMLDocument document;
+  XmlDocument document;
   document.LoadText(text);
   size_t size = 0;
   for (auto _ : state) {

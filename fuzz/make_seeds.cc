@@ -53,12 +53,12 @@ const char kMeta[] =
 
 void XmlSeeds(const std::string& templates) {
   Seed("xml_load_text", "meta", kMeta);
-  _tagXMLDocument document;
-  _tagXMLNode* root = document.AddChild("qx");
+  XmlDocument document;
+  XmlNode* root = document.AddChild("qx");
   root->SetAttr("version", "2 < 3 & \"4\"");
   root->AddChild("title", "caf\xE9 & co");
   root->AddChild("body", "<raw> ]]", true);
-  _tagXMLNode* list = root->AddChild("list");
+  XmlNode* list = root->AddChild("list");
   for (int i = 0; i < 3; ++i) list->AddChild("item")->SetAttr("n", std::to_string(i).c_str());
   Seed("xml_load_text", "written", document.DocumentText());
   Seed("xml_load_text", "comment",

@@ -21,7 +21,7 @@ bool PlainName(const std::string& name) {
 
 // The parser is lenient about names; only trees whose names are names can be
 // expected to survive a trip through the writer.
-bool HasPlainNames(const _tagXMLNode& node) {
+bool HasPlainNames(const XmlNode& node) {
   if (node.kind == XMLNodeKind::Element || node.kind == XMLNodeKind::Declaration) {
     if (!PlainName(node.name)) return false;
     for (const auto& attr : node.attributes) {
@@ -38,10 +38,10 @@ bool HasPlainNames(const _tagXMLNode& node) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
-  _tagXMLDocument document;
+  XmlDocument document;
   if (document.LoadText(text)) {
     std::string written = document.DocumentText();
-    _tagXMLDocument again;
+    XmlDocument again;
     if (!again.LoadText(written) && HasPlainNames(document)) __builtin_trap();
   }
   return 0;

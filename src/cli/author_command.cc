@@ -101,43 +101,107 @@ class OutputFolder {
   IQXHelper* show_ = nullptr;
 };
 
-int RunAuthor(const std::vector<std::string>& arguments) {
-  std::vector<std::string> args = arguments;
+// What the command line asks of one run.
+struct AuthorOptions {
+  std::string out, title, created_by, starring, style, music, display_date;
+  LONG orientation = 0;
+  std::vector<std::string> photos;
+};
+
+// Reads and checks the options and every photo; 0, or the status of the
+// one line already told.
+int ParseAuthorOptions(std::vector<std::string> args, AuthorOptions* options) {
   bool bad = false;
-  std::string out, title, created_by, starring, style, music, display_date, orientation_text;
-  bool has_out = TakeOption(args, "--out", &out, &bad);
-  TakeOption(args, "--title", &title, &bad);
-  TakeOption(args, "--created-by", &created_by, &bad);
-  TakeOption(args, "--starring", &starring, &bad);
-  TakeOption(args, "--style", &style, &bad);
-  TakeOption(args, "--music", &music, &bad);
-  TakeOption(args, "--display-date", &display_date, &bad);
+  std::string orientation_text;
+  bool has_out = TakeOption(args, "--out", &options->out, &bad);
+  TakeOption(args, "--title", &options->title, &bad);
+  TakeOption(args, "--created-by", &options->created_by, &bad);
+  TakeOption(args, "--starring", &options->starring, &bad);
+  TakeOption(args, "--style", &options->style, &bad);
+  TakeOption(args, "--music", &options->music, &bad);
+  TakeOption(args, "--display-date", &options->display_date, &bad);
   bool has_orientation = TakeOption(args, "--orientation", &orientation_text, &bad);
   std::string unknown;
   if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (bad || !has_out || args.empty()) return UsageError("author");
   std::string text_problem;
-  if (!PrepareShowText("--title", &title, &text_problem) ||
-      !PrepareShowText("--created-by", &created_by, &text_problem) ||
-      !PrepareShowText("--starring", &starring, &text_problem)) {
+  if (!PrepareShowText("--title", &options->title, &text_problem) ||
+      !PrepareShowText("--created-by", &options->created_by, &text_problem) ||
+      !PrepareShowText("--starring", &options->starring, &text_problem)) {
     return Fail(text_problem);
   }
-  if (out.empty()) return Fail("--out needs a folder name");
-  LONG orientation = 0;
+  if (options->out.empty()) return Fail("--out needs a folder name");
   if (has_orientation) {
     if (orientation_text.size() != 1 || orientation_text[0] < '0' || orientation_text[0] > '3') {
       return Fail("--orientation must be 0, 1, 2 or 3");
     }
-    orientation = orientation_text[0] - '0';
+    options->orientation = orientation_text[0] - '0';
   }
-  if (music == "default") music = "default_music";
-  if (music == "none") music = "none_music";
+  if (options->music == "default") options->music = "default_music";
+  if (options->music == "none") options->music = "none_music";
   for (const auto& photo : args) {
     if (!UserPathExists(photo)) return Fail(photo + ": no such file");
     UserPaths reachable;
     std::string problem = PictureProblem(reachable.In(photo));
     if (!problem.empty()) return Fail(photo + ": " + problem);
   }
+  options->photos = std::move(args);
+  return 0;
+}
+
+void SetShowTexts(IQXHelper* show, const OutputFolder& folder, const AuthorOptions& options) {
+  PutText(show, &IQXHelper::put_OutputPath, ToUtf8(folder.path()));
+  PutText(show, &IQXHelper::put_Title, options.title);
+  PutText(show, &IQXHelper::put_CreatBy, options.created_by);
+  PutText(show, &IQXHelper::put_Starring, options.starring);
+  PutText(show, &IQXHelper::put_StyleId, options.style);
+  PutText(show, &IQXHelper::put_MusicPath, options.music);
+}
+
+// Adds one photo (as typed) to the show; the reason in words when it could
+// not be imported. Adds its result line, and a warning when it got no
+// thumbnail.
+std::string ImportPhoto(IQXHelper* show, const OutputFolder& folder,
+                        const AuthorOptions& options, const std::string& typed,
+                        std::vector<std::string>* lines, std::vector<std::string>* warnings) {
+  ComPtr<IPhotoDesc> photo = CreateModuleObject<IPhotoDesc>(CLSID_PhotoDesc);
+  if (!photo) return "cannot create a photo object";
+  UserPaths photo_path;  // one photo open at a time, however many there are
+  const std::string reachable = photo_path.In(typed);
+  ScopedBstr path(BstrFromUtf8(reachable));
+  ScopedBstr date(BstrFromUtf8(options.display_date));
+  photo->put_Path(path.get());
+  photo->put_Orientation(static_cast<PhotoOrientation>(options.orientation));
+  photo->put__DisplayDate(date.get());
+  HRESULT hr = show->AddPhoto(photo.get());
+  // An alias is a descriptor's number: the show keeps the photo's own name.
+  ScopedBstr original(BstrFromUtf8(FileNameOf(typed)));
+  photo->put__OriginalName(original.get());
+  std::string online = GetText(photo.get(), &IPhotoDesc::get__OnlineName);
+  LONG width = 0, height = 0;
+  photo->get__Width(&width);
+  photo->get__Height(&height);
+  std::string taken = GetText(photo.get(), &IPhotoDesc::get__PhotoDateTaken);
+  if (FAILED(hr) || online.empty()) {
+    // The photo was checked, so it went away or the copy failed.
+    return typed + ": cannot import it: " +
+           (FAILED(hr) ? HresultInWords(hr) : ErrorInWords(ERROR_FILE_NOT_FOUND));
+  }
+  lines->push_back("photo: " + online + " " + std::to_string(width) + " " +
+                   std::to_string(height) + " " + taken);
+  std::string thumbnail = folder.path() + ToAnsi(online);
+  thumbnail.insert(thumbnail.find_last_of("\\/") + 1, kPlayerThumbnailPrefix);
+  if (!PathExists(DefaultFileSystem(), thumbnail)) {
+    warnings->push_back(typed + ": no thumbnail: " + WhyNoThumbnail(ToAnsi(reachable)));
+  }
+  return {};
+}
+
+int RunAuthor(const std::vector<std::string>& arguments) {
+  AuthorOptions options;
+  if (int status = ParseAuthorOptions(arguments, &options)) return status;
+  const std::string& out = options.out;
+  const std::vector<std::string>& photos = options.photos;
 
   // A folder named outside the code page is made here, so that the component
   // can be handed an alias of it; a failed run removes it again below.
@@ -156,58 +220,20 @@ int RunAuthor(const std::vector<std::string>& arguments) {
     std::string problem = folder.Claim();
     if (!problem.empty()) return Fail(out + ": " + problem);
     folder.set_show(show.get());
-    PutText(show.get(), &IQXHelper::put_OutputPath, ToUtf8(folder.path()));
-    PutText(show.get(), &IQXHelper::put_Title, title);
-    PutText(show.get(), &IQXHelper::put_CreatBy, created_by);
-    PutText(show.get(), &IQXHelper::put_Starring, starring);
-    PutText(show.get(), &IQXHelper::put_StyleId, style);
-    PutText(show.get(), &IQXHelper::put_MusicPath, music);
+    SetShowTexts(show.get(), folder, options);
 
     std::string failure;  // told once the progress bar is gone
     {
-      ProgressBar progress(args.size());
-      for (size_t i = 0; i < args.size(); ++i) {
+      ProgressBar progress(photos.size());
+      for (size_t i = 0; i < photos.size() && failure.empty(); ++i) {
         progress.Update(i);
         if (interruption.signal() != 0) {
           failure = out + ": interrupted; nothing of this run is kept";
           break;
         }
-        ComPtr<IPhotoDesc> photo = CreateModuleObject<IPhotoDesc>(CLSID_PhotoDesc);
-        if (!photo) {
-          failure = "cannot create a photo object";
-          break;
-        }
-        UserPaths photo_path;  // one photo open at a time, however many there are
-        const std::string reachable = photo_path.In(args[i]);
-        ScopedBstr path(BstrFromUtf8(reachable));
-        ScopedBstr date(BstrFromUtf8(display_date));
-        photo->put_Path(path.get());
-        photo->put_Orientation(static_cast<PhotoOrientation>(orientation));
-        photo->put__DisplayDate(date.get());
-        HRESULT hr = show->AddPhoto(photo.get());
-        // An alias is a descriptor's number: the show keeps the photo's own name.
-        ScopedBstr original(BstrFromUtf8(FileNameOf(args[i])));
-        photo->put__OriginalName(original.get());
-        std::string online = GetText(photo.get(), &IPhotoDesc::get__OnlineName);
-        LONG width = 0, height = 0;
-        photo->get__Width(&width);
-        photo->get__Height(&height);
-        std::string taken = GetText(photo.get(), &IPhotoDesc::get__PhotoDateTaken);
-        if (FAILED(hr) || online.empty()) {
-          // The photo was checked, so it went away or the copy failed.
-          failure = args[i] + ": cannot import it: " +
-                    (FAILED(hr) ? HresultInWords(hr) : ErrorInWords(ERROR_FILE_NOT_FOUND));
-          break;
-        }
-        lines.push_back("photo: " + online + " " + std::to_string(width) + " " +
-                        std::to_string(height) + " " + taken);
-        std::string thumbnail = folder.path() + ToAnsi(online);
-        thumbnail.insert(thumbnail.find_last_of("\\/") + 1, kPlayerThumbnailPrefix);
-        if (!PathExists(DefaultFileSystem(), thumbnail)) {
-          warnings.push_back(args[i] + ": no thumbnail: " + WhyNoThumbnail(ToAnsi(reachable)));
-        }
+        failure = ImportPhoto(show.get(), folder, options, photos[i], &lines, &warnings);
       }
-      if (failure.empty()) progress.Update(args.size());
+      if (failure.empty()) progress.Update(photos.size());
     }
     if (!failure.empty()) {
       status = Fail(failure);
@@ -217,7 +243,8 @@ int RunAuthor(const std::vector<std::string>& arguments) {
         folder.Keep();
       } else {
         status = Fail("no meta.xml written: the style template was not found or did not load "
-                      "(templates are looked up beside the tavirelle program, then in share/tavirelle/)");
+                      "(templates are looked up beside the tavirelle program, then in "
+                      "share/tavirelle/)");
       }
     }
   }

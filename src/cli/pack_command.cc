@@ -43,13 +43,13 @@ std::string TooLarge(uint64_t size) {
 // The names of the photos the show description names, as the package
 // stores them.
 bool NamedPhotos(const std::string& meta_text, std::vector<std::string>* photos) {
-  _tagXMLDocument document;
+  XmlDocument document;
   if (!document.LoadText(meta_text)) return false;
-  _tagXMLNode* root = document.FindChild("qx");
+  XmlNode* root = document.FindChild("qx");
   if (root == nullptr) return false;
-  _tagXMLNode* images = root->FindChild("images");
+  XmlNode* images = root->FindChild("images");
   for (int32_t i = 0; images != nullptr && i < images->ChildCount(); ++i) {
-    _tagXMLNode* image = images->ChildAt(i);
+    XmlNode* image = images->ChildAt(i);
     if (image->name != "image") continue;
     std::string name = image->AttrText("onlineFilename");
     std::replace(name.begin(), name.end(), '/', '\\');

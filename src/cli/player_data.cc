@@ -35,8 +35,8 @@ bool IsClipPicture(const std::string& name) {
 }
 
 // A value stored either as an attribute or as a child element of that name.
-std::string ValueOf(_tagXMLNode* node, const char* name) {
-  if (_tagXMLNode* child = node->FindChild(name)) {
+std::string ValueOf(XmlNode* node, const char* name) {
+  if (XmlNode* child = node->FindChild(name)) {
     if (child->kind == XMLNodeKind::Element) return child->Text(nullptr);
   }
   return node->AttrText(name);
@@ -90,7 +90,7 @@ std::string ThumbnailName(const std::string& prefix, const std::string& local) {
   return prefix + FileNameOf(picture);
 }
 
-PlayerClip ReadClip(_tagXMLNode* node) {
+PlayerClip ReadClip(XmlNode* node) {
   PlayerClip clip;
   clip.stored = ValueOf(node, "file");
   clip.local = PlayerLocalName(clip.stored);
@@ -102,7 +102,7 @@ PlayerClip ReadClip(_tagXMLNode* node) {
   return clip;
 }
 
-PlayerSlide ReadSlide(_tagXMLNode* image) {
+PlayerSlide ReadSlide(XmlNode* image) {
   PlayerSlide slide;
   slide.stored = ValueOf(image, "onlineFilename");
   if (slide.stored.empty()) slide.stored = ValueOf(image, "file");
@@ -122,16 +122,16 @@ PlayerSlide ReadSlide(_tagXMLNode* image) {
   slide.caption = IsBlankText(caption) ? std::string() : MbToUtf8(caption);
   slide.width = static_cast<int>(ParseWithDefault(ValueOf(image, "playback_width"), 800, 1, 1e5));
   slide.height = static_cast<int>(ParseWithDefault(ValueOf(image, "playback_height"), 600, 1, 1e5));
-  if (_tagXMLNode* music = image->FindChild("music")) {
+  if (XmlNode* music = image->FindChild("music")) {
     PlayerMusic played;
     played.stored = music->AttrText("file");
     played.local = PlayerLocalName(played.stored);
     played.volume = static_cast<int>(ParseWithDefault(music->AttrText("volume"), 100, 0, 100));
     if (!played.local.empty()) slide.music = played;
   }
-  if (_tagXMLNode* clips = image->FindChild("clips")) {
+  if (XmlNode* clips = image->FindChild("clips")) {
     for (int32_t i = 0; i < clips->ChildCount(); ++i) {
-      _tagXMLNode* clip = clips->ChildAt(i);
+      XmlNode* clip = clips->ChildAt(i);
       if (clip->kind == XMLNodeKind::Element && clip->name == "clip") {
         slide.clips.push_back(ReadClip(clip));
       }
@@ -216,19 +216,19 @@ std::string PlayerLocalName(const std::string& stored) {
 }
 
 bool ReadPlayerShow(const std::string& meta_text, PlayerShow* show) {
-  _tagXMLDocument document;
+  XmlDocument document;
   document.LoadText(meta_text);
-  _tagXMLNode* qx = document.FindChild("qx");
+  XmlNode* qx = document.FindChild("qx");
   if (qx == nullptr || qx->kind != XMLNodeKind::Element) return false;
   *show = PlayerShow();
-  if (_tagXMLNode* about = qx->FindChild("show")) {
+  if (XmlNode* about = qx->FindChild("show")) {
     show->title = MbToUtf8(DecodeShowText(about->ChildText("title")));
     show->created_by = MbToUtf8(DecodeShowText(about->ChildText("createdby")));
     show->starring = MbToUtf8(DecodeShowText(about->ChildText("starring")));
   }
-  if (_tagXMLNode* images = qx->FindChild("images")) {
+  if (XmlNode* images = qx->FindChild("images")) {
     for (int32_t i = 0; i < images->ChildCount(); ++i) {
-      _tagXMLNode* image = images->ChildAt(i);
+      XmlNode* image = images->ChildAt(i);
       if (image->kind == XMLNodeKind::Element && image->name == "image") {
         show->slides.push_back(ReadSlide(image));
       }

@@ -24,7 +24,7 @@ int RunXml(const std::vector<std::string>& arguments) {
   std::string bytes;
   if (!ReadWholeFile(DefaultFileSystem(), path, &bytes)) return Fail(args[0] + ": " + ErrorInWords(GetLastError()));
 
-  _tagXMLDocument document;
+  XmlDocument document;
   if (!document.LoadText(bytes)) {
     // Nothing on stdout: what a failed load leaves is no document, and a
     // script that keeps the output must not take it for one.

@@ -12,15 +12,15 @@ namespace tavirelle {
 
 namespace {
 
-void RemoveFirstAttr(_tagXMLNode* node, const char* name) {
-  if (_tagXMLAttr* attr = node->FindAttr(name)) node->RemoveAttr(attr);
+void RemoveFirstAttr(XmlNode* node, const char* name) {
+  if (XmlAttr* attr = node->FindAttr(name)) node->RemoveAttr(attr);
 }
 
-void RemoveFirstChild(_tagXMLNode* node, const char* name) {
-  if (_tagXMLNode* child = node->FindChild(name)) node->RemoveChild(child);
+void RemoveFirstChild(XmlNode* node, const char* name) {
+  if (XmlNode* child = node->FindChild(name)) node->RemoveChild(child);
 }
 
-void ApplyMusicRule(_tagXMLNode* image, const std::string& music_path) {
+void ApplyMusicRule(XmlNode* image, const std::string& music_path) {
   if (music_path.empty() || music_path == kMusicNone) {
     RemoveFirstChild(image, "music");
   } else if (music_path != kMusicDefault) {
@@ -29,12 +29,12 @@ void ApplyMusicRule(_tagXMLNode* image, const std::string& music_path) {
   }
 }
 
-void AddClips(_tagXMLNode* image, const std::vector<ClipDescription>& clips) {
+void AddClips(XmlNode* image, const std::vector<ClipDescription>& clips) {
   if (clips.empty()) return;
-  _tagXMLNode* element = image->FindChild("clips");
+  XmlNode* element = image->FindChild("clips");
   if (element == nullptr) element = image->SetChild("clips", nullptr, false);
   for (const ClipDescription& clip : clips) {
-    _tagXMLNode* child = element->AddChild("clip");
+    XmlNode* child = element->AddChild("clip");
     child->SetAttr("file", clip.path.c_str());
     child->SetAttr("locX", FormatText("%f", static_cast<double>(clip.x)).c_str());
     child->SetAttr("locY", FormatText("%f", static_cast<double>(clip.y)).c_str());
@@ -42,7 +42,7 @@ void AddClips(_tagXMLNode* image, const std::vector<ClipDescription>& clips) {
   }
 }
 
-void FillImage(_tagXMLNode* image, const PhotoDescription& photo, const std::string& music_path) {
+void FillImage(XmlNode* image, const PhotoDescription& photo, const std::string& music_path) {
   image->SetAttr("playback_width", FormatText("%i", 800).c_str());
   image->SetAttr("playback_height", FormatText("%i", 600).c_str());
   if (!photo.is_video) {
@@ -98,13 +98,13 @@ std::optional<std::string> ComposeMetaXml(const ShowDescription& show,
   if (show.photos.empty()) return std::nullopt;
   std::string text = templates.TemplateTextFor(show.style_id);
   ReplacePlaceholders(show, text);
-  _tagXMLDocument document;
+  XmlDocument document;
   document.LoadText(text);
-  _tagXMLNode* qx = document.FindChild("qx");
-  _tagXMLNode* images = qx != nullptr ? qx->FindChild("images") : nullptr;
+  XmlNode* qx = document.FindChild("qx");
+  XmlNode* images = qx != nullptr ? qx->FindChild("images") : nullptr;
   if (images == nullptr) return std::nullopt;
   // Without an image template there is nothing to copy.
-  _tagXMLNode* image_template = images->ChildAt(images->ChildCount() - 1);
+  XmlNode* image_template = images->ChildAt(images->ChildCount() - 1);
   if (image_template == nullptr) return std::nullopt;
   for (const PhotoDescription& photo : show.photos) {
     FillImage(images->AddCopy(image_template), photo, show.music_path);

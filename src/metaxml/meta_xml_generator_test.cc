@@ -169,9 +169,9 @@ TEST_F(MetaXmlTest, AShowTextNeverChangesTheDocumentsStructure) {
   std::string text = Generate();
   EXPECT_EQ(text.find("<evil"), std::string::npos) << text;
   EXPECT_NE(text.find("<s><![CDATA[Summer+Trip+%26+Friends]]></s>"), std::string::npos) << text;
-  _tagXMLDocument document;
+  XmlDocument document;
   ASSERT_TRUE(document.LoadText(text));
-  _tagXMLNode* show = document.FindChild("qx")->FindChild("show");
+  XmlNode* show = document.FindChild("qx")->FindChild("show");
   ASSERT_EQ(show->ChildCount(), 3);
   // Read back from the raw text and from the tree, each text is what was set.
   for (const char* name : {"title", "by"}) {

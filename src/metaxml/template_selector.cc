@@ -21,13 +21,13 @@ CTemplateSelector::CTemplateSelector(FileSystem& fs, TemplateSource source)
 
 std::string CTemplateSelector::TemplateFileFor(const std::string& style_id) const {
   // Parsed anew on each call; the configuration is small.
-  _tagXMLDocument document;
+  XmlDocument document;
   document.LoadText(configText);
-  _tagXMLNode* config = document.FindChild("config");
+  XmlNode* config = document.FindChild("config");
   if (config == nullptr) return kBaseTemplateName;
-  _tagXMLNode* templates = config->FindChild("templates");
+  XmlNode* templates = config->FindChild("templates");
   if (templates == nullptr) return kBaseTemplateName;
-  _tagXMLNode* style = templates->FindChild(style_id);
+  XmlNode* style = templates->FindChild(style_id);
   if (style == nullptr) return kBaseTemplateName;
   return style->Text();
 }

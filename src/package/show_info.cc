@@ -44,9 +44,9 @@ std::string SideFileText(ShowPackage& package, const char* entry,
   if (!package.IsOpen()) return std::string();
   std::string text = package.ReadEntryText(entry);
   if (text.empty()) return std::string();
-  _tagXMLDocument document;
+  XmlDocument document;
   if (!document.LoadText(text.c_str())) return std::string();
-  _tagXMLNode* node = document.FindChild(top);
+  XmlNode* node = document.FindChild(top);
   if (node == nullptr) return std::string();
   return node->ChildText(child);
 }

@@ -78,14 +78,14 @@ std::vector<std::string> ShowData::CollectReferencedFiles() {
 // the element before it. A component missing in the middle makes the next one
 // be looked up among the top-level elements again; stored descriptions may
 // rely on that, so it stays.
-_tagXMLNode* ShowData::FindByPath(std::string path, _tagXMLNode* start_element,
+XmlNode* ShowData::FindByPath(std::string path, XmlNode* start_element,
                                   std::string* attribute_value) {
   StripLeadingSeparators(path);
   std::vector<std::string> parts = SplitText(path, "/");
-  _tagXMLNode* current = start_element;
+  XmlNode* current = start_element;
   for (size_t i = 0; i < parts.size(); ++i) {
     if (current != nullptr) {
-      _tagXMLNode* child = current->FindChild(parts[i].c_str());
+      XmlNode* child = current->FindChild(parts[i].c_str());
       if (i + 1 == parts.size()) {
         if (child != nullptr) return child;
         if (attribute_value != nullptr) {
@@ -101,11 +101,11 @@ _tagXMLNode* ShowData::FindByPath(std::string path, _tagXMLNode* start_element,
   return nullptr;
 }
 
-bool ShowData::AddReferencedFile(std::string path, _tagXMLNode* start_element,
+bool ShowData::AddReferencedFile(std::string path, XmlNode* start_element,
                                  const char* extension) {
   StripLeadingSeparators(path);
   std::string attribute_value;
-  _tagXMLNode* element = FindByPath(path, start_element, &attribute_value);
+  XmlNode* element = FindByPath(path, start_element, &attribute_value);
   std::string value = element != nullptr ? std::string(element->Text(nullptr))
                                          : attribute_value;
   if (value.empty()) return false;
@@ -126,14 +126,14 @@ int ShowData::AddReferencedFilesForEach(std::string list_path,
                                         const char* extension) {
   StripLeadingSeparators(list_path);
   StripLeadingSeparators(item_path);
-  _tagXMLNode* list = FindByPath(list_path, nullptr, nullptr);
+  XmlNode* list = FindByPath(list_path, nullptr, nullptr);
   if (list == nullptr) return 0;
   std::vector<std::string> pieces = SplitText(item_path, "/");
   std::string first = pieces.empty() ? std::string() : pieces[0];
   std::string rest = item_path.substr(first.size());
   int count = 0;
   for (int i = 0; i < list->ChildCount(); ++i) {
-    _tagXMLNode* child = list->ChildAt(i);
+    XmlNode* child = list->ChildAt(i);
     if (child == nullptr || child->name != first) continue;
     if (AddReferencedFile(rest, child, extension)) ++count;
   }

@@ -46,15 +46,15 @@ class ShowData {
   }
 
  private:
-  bool AddReferencedFile(std::string path, _tagXMLNode* start_element,
+  bool AddReferencedFile(std::string path, XmlNode* start_element,
                          const char* extension);
   int AddReferencedFilesForEach(std::string list_path, std::string item_path,
                                 const char* extension);
-  _tagXMLNode* FindByPath(std::string path, _tagXMLNode* start_element,
+  XmlNode* FindByPath(std::string path, XmlNode* start_element,
                           std::string* attribute_value);
   void AddUnique(const std::string& name);
 
-  _tagXMLDocument document_;
+  XmlDocument document_;
   std::vector<std::string> referenced_files_;
   // The names of referenced_files_, so that a description naming very many
   // files is not checked name against name.

@@ -182,9 +182,9 @@ TEST_F(ShowPackageQueryTest, TitleRoundTripsThroughTheXmlWriter) {
   const std::string title = "Caf\xE9 \xFC" "ber! 1+1=2 100% Tom & Jerry";
   const std::string stored = QuoteShowTextMarkup(EncodeTypedShowText(title));
   for (bool as_cdata : {false, true}) {
-    _tagXMLDocument document;
-    _tagXMLNode* qx = document.AddChild("qx");
-    _tagXMLNode* show = qx->AddChild("show");
+    XmlDocument document;
+    XmlNode* qx = document.AddChild("qx");
+    XmlNode* show = qx->AddChild("show");
     show->AddChild("title", stored.c_str(), as_cdata);
     qx->AddChild("images");
     package_.ClosePackage();

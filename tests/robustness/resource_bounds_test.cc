@@ -209,7 +209,7 @@ const Hostile kCases[] = {
      }},
     {"XmlNested100000Deep", [](MemoryFileSystem&) {},
      [](MemoryFileSystem&) {
-       _tagXMLDocument document;
+       XmlDocument document;
        bool loaded = document.LoadText(NestedXml(100000));
        return !loaded && document.parseOptions.errorCode == XMLParseError::NestingTooDeep;
      }},
@@ -218,7 +218,7 @@ const Hostile kCases[] = {
        std::string text = "<qx><show><title>";
        text.append(10u << 20, 't');
        text += "</title></show><images><image onlineFilename=\"a.jpg";
-       _tagXMLDocument document;
+       XmlDocument document;
        bool loaded = document.LoadText(text);
        std::string head = ExtractElementText(text, "image", nullptr);
        return !loaded && head.empty();
