@@ -78,7 +78,7 @@ int RunExtract(const std::vector<std::string>& arguments) {
   }
   const std::string meta_text = WideToUtf8(BstrView(meta.get()));
   ShowPackage package(DefaultFileSystem());
-  package.OpenPackage(session.package_path(), false);
+  package.OpenPackage(session.package_path(), /*validateMeta=*/false);
   const bool repair_failed = DescriptionNotRepaired(package, meta_text);
   // A repair that could not be written closes the object's package; the
   // show is still in it as it stands.

@@ -25,7 +25,7 @@ bool FileIOSession::Open(const std::string& utf8_path, bool validate_meta,
   // The interface only says that the open failed; a second look without
   // checking the description (which never writes) tells why.
   ShowPackage probe(DefaultFileSystem());
-  probe.OpenPackage(package_path_, false);
+  probe.OpenPackage(package_path_, /*validateMeta=*/false);
   PackageOpenError why = probe.openError();
   if (why == PackageOpenError::kNone) why = PackageOpenError::kRepairFailed;
   *error = utf8_path + ": " + DescribeOpenError(why);

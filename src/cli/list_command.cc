@@ -19,7 +19,7 @@ int RunList(const std::vector<std::string>& arguments) {
   if (int status = ExpectOperands(args, 1, "list")) return status;
   ShowPackage package(DefaultFileSystem());
   UserPaths paths;
-  if (!package.OpenPackage(ToAnsi(paths.In(args[0])), false)) {
+  if (!package.OpenPackage(ToAnsi(paths.In(args[0])), /*validateMeta=*/false)) {
     return Fail(args[0] + ": " + DescribeOpenError(package.openError()));
   }
   for (const PackageEntry& entry : package.entries()) {

@@ -29,7 +29,7 @@ int RunMeta(const std::vector<std::string>& arguments) {
   // It does not say whether that text is one a player can use, nor whether a
   // broken one was written back: the package as it stands now tells.
   ShowPackage package(DefaultFileSystem());
-  package.OpenPackage(session.package_path(), false);
+  package.OpenPackage(session.package_path(), /*validateMeta=*/false);
   if (!package.IsUsableMetaText(utf8)) {
     const char* why = package.FindEntry("meta.xml") == nullptr
                           ? "the package holds no meta.xml"

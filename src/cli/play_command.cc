@@ -197,7 +197,7 @@ int RunPlay(const std::vector<std::string>& arguments) {
   // Opening the package first: a file that is not a package leaves no folder behind.
   ShowPackage package(DefaultFileSystem());
   if (!is_folder) {
-    if (!package.OpenPackage(ToAnsi(source), false)) {
+    if (!package.OpenPackage(ToAnsi(source), /*validateMeta=*/false)) {
       return Fail(source + ": " + DescribeOpenError(package.openError()));
     }
   } else if (!PathExists(DefaultFileSystem(), ToAnsi(show_folder) + "meta.xml")) {

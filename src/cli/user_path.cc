@@ -92,7 +92,7 @@ std::string UserPaths::OutFolder(const std::string& typed) {
   }
   int fd = ::open(typed.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return typed;
-  return Remember(fd, typed, true);
+  return Remember(fd, typed, /*folder=*/true);
 }
 
 std::string UserPaths::OutFile(const std::string& typed) {

@@ -20,7 +20,7 @@ int RunVerify(const std::vector<std::string>& arguments) {
   if (int status = ExpectOperands(args, 1, "verify")) return status;
   ShowPackage package(DefaultFileSystem());
   UserPaths paths;
-  if (!package.OpenPackage(ToAnsi(paths.In(args[0])), false)) {
+  if (!package.OpenPackage(ToAnsi(paths.In(args[0])), /*validateMeta=*/false)) {
     return Fail(args[0] + ": " + DescribeOpenError(package.openError()));
   }
   // Progress counts mebibytes read, so that a few large entries show it too.

@@ -469,7 +469,7 @@ RegistryKey* Registry::FindKey(std::string_view full_path) {
     if (key == nullptr) SetLastError(ERROR_FILE_NOT_FOUND);
     return key;
   }
-  RegistryHive* h = Resolve(full_path, &rest, false);
+  RegistryHive* h = Resolve(full_path, &rest, /*for_write=*/false);
   if (h == nullptr) return nullptr;
   RegistryKey* key = h->Find(rest);
   if (key == nullptr) SetLastError(ERROR_FILE_NOT_FOUND);
@@ -488,14 +488,14 @@ std::string ClassesPath(std::string_view head, std::string_view rest) {
 
 RegistryKey* Registry::CreateKey(std::string_view full_path) {
   std::string_view rest;
-  RegistryHive* h = Resolve(full_path, &rest, true);
+  RegistryHive* h = Resolve(full_path, &rest, /*for_write=*/true);
   if (h == nullptr) return nullptr;
   return h->Create(ClassesPath(full_path.substr(0, full_path.find('\\')), rest));
 }
 
 bool Registry::DeleteKey(std::string_view full_path) {
   std::string_view rest;
-  RegistryHive* h = Resolve(full_path, &rest, true);
+  RegistryHive* h = Resolve(full_path, &rest, /*for_write=*/true);
   if (h == nullptr) return false;
   return h->Delete(ClassesPath(full_path.substr(0, full_path.find('\\')), rest));
 }
@@ -514,7 +514,7 @@ bool Registry::SetValue(std::string_view full_path, const std::string& name,
 
 bool Registry::DeleteValue(std::string_view full_path, const std::string& name) {
   std::string_view rest;
-  RegistryHive* h = Resolve(full_path, &rest, true);
+  RegistryHive* h = Resolve(full_path, &rest, /*for_write=*/true);
   if (h == nullptr) return false;
   RegistryKey* key = h->Find(ClassesPath(full_path.substr(0, full_path.find('\\')), rest));
   if (key == nullptr || key->values.erase(name) == 0) {

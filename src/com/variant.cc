@@ -223,26 +223,39 @@ HRESULT Convert(const Value& v, VARTYPE vt, VARIANT* out) {
       return S_OK;
     case VT_BOOL:
       return ToBool(v, &out->boolVal);
-    case VT_I1: hr = ToInteger(v, -128, 127, &s, &u, false); out->cVal = static_cast<char>(s); break;
-    case VT_UI1: hr = ToInteger(v, 0, 255, &s, &u, true); out->bVal = static_cast<BYTE>(u); break;
-    case VT_I2: hr = ToInteger(v, -32768, 32767, &s, &u, false); out->iVal = static_cast<SHORT>(s); break;
-    case VT_UI2: hr = ToInteger(v, 0, 65535, &s, &u, true); out->uiVal = static_cast<USHORT>(u); break;
+    case VT_I1:
+      hr = ToInteger(v, -128, 127, &s, &u, /*want_unsigned=*/false);
+      out->cVal = static_cast<char>(s);
+      break;
+    case VT_UI1:
+      hr = ToInteger(v, 0, 255, &s, &u, /*want_unsigned=*/true);
+      out->bVal = static_cast<BYTE>(u);
+      break;
+    case VT_I2:
+      hr = ToInteger(v, -32768, 32767, &s, &u, /*want_unsigned=*/false);
+      out->iVal = static_cast<SHORT>(s);
+      break;
+    case VT_UI2:
+      hr = ToInteger(v, 0, 65535, &s, &u, /*want_unsigned=*/true);
+      out->uiVal = static_cast<USHORT>(u);
+      break;
     case VT_I4: case VT_INT:
-      hr = ToInteger(v, -2147483648.0L, 2147483647.0L, &s, &u, false);
+      hr = ToInteger(v, -2147483648.0L, 2147483647.0L, &s, &u, /*want_unsigned=*/false);
       out->lVal = static_cast<LONG>(s);
       break;
     case VT_UI4: case VT_UINT:
-      hr = ToInteger(v, 0, 4294967295.0L, &s, &u, true);
+      hr = ToInteger(v, 0, 4294967295.0L, &s, &u, /*want_unsigned=*/true);
       out->ulVal = static_cast<ULONG>(u);
       break;
     case VT_I8:
       if (v.kind == Value::kUnsigned && v.u > static_cast<uint64_t>(INT64_MAX)) return DISP_E_OVERFLOW;
-      hr = ToInteger(v, -9223372036854775808.0L, 9223372036854775807.0L, &s, &u, false);
+      hr = ToInteger(v, -9223372036854775808.0L, 9223372036854775807.0L, &s, &u,
+                     /*want_unsigned=*/false);
       out->llVal = s;
       break;
     case VT_UI8:
       if (v.kind == Value::kSigned && v.s < 0) return DISP_E_OVERFLOW;
-      hr = ToInteger(v, 0, 18446744073709551615.0L, &s, &u, true);
+      hr = ToInteger(v, 0, 18446744073709551615.0L, &s, &u, /*want_unsigned=*/true);
       out->ullVal = u;
       break;
     case VT_R4: {

@@ -365,7 +365,7 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
 
   if (info->dateTaken.compare(0, 5, "0000:") == 0) {
     // A camera whose clock was never set: the file's own date instead.
-    info->dateTaken = FormatFileDate(fs_, photoPath, false);
+    info->dateTaken = FormatFileDate(fs_, photoPath, /*with_milliseconds=*/false);
   }
   if (info->width == 0 || info->height == 0) {
     info->width = info->height = 0;

@@ -25,14 +25,14 @@ void ApplyMusicRule(XmlNode* image, const std::string& music_path) {
     RemoveFirstChild(image, "music");
   } else if (music_path != kMusicDefault) {
     RemoveFirstChild(image, "music");
-    image->SetChild("music", nullptr, false)->SetAttr("file", music_path.c_str());
+    image->SetChild("music", nullptr, /*asCData=*/false)->SetAttr("file", music_path.c_str());
   }
 }
 
 void AddClips(XmlNode* image, const std::vector<ClipDescription>& clips) {
   if (clips.empty()) return;
   XmlNode* element = image->FindChild("clips");
-  if (element == nullptr) element = image->SetChild("clips", nullptr, false);
+  if (element == nullptr) element = image->SetChild("clips", nullptr, /*asCData=*/false);
   for (const ClipDescription& clip : clips) {
     XmlNode* child = element->AddChild("clip");
     child->SetAttr("file", clip.path.c_str());

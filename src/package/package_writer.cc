@@ -89,7 +89,7 @@ bool ListPackageSources(FileSystem& fs, const std::string& dataFolder, std::vect
   sources->clear();
   *error = 0;
   std::string folder = dataFolder;
-  WithTrailingSeparator(folder, true, true);
+  WithTrailingSeparator(folder, /*backslash=*/true, /*add=*/true);
   std::string base = FolderOf(folder);
   for (const char* pattern : {"*.swf", "*.mp3", "*.jpg", "*.xml"}) {
     SetLastError(0);
@@ -170,7 +170,7 @@ bool WriteEntries(file_io& stream, const std::vector<PackageSource>& sources,
 RecordsOutcome WriteRecords(FileSystem& fs, const std::string& partial,
                             const std::vector<PackageSource>& sources) {
   RecordsOutcome outcome;
-  file_io stream(fs, partial, true, false, true);
+  file_io stream(fs, partial, StreamMode::kWrite, OnError::kThrow);
   // Read-only while incomplete, so that nothing else writes into it.
   SetReadOnly(fs, partial, true);
 

@@ -117,7 +117,7 @@ uint32_t WriteInt32Record(simple_io& stream, uint8_t tag, uint32_t value) {
 uint32_t WriteFileRecord(file_io& stream, uint8_t tag, const std::string& sourcePath,
                          const std::string& storedName, std::string* md5,
                          uint32_t* size, std::unique_ptr<uint8_t[]>* scratch) {
-  file_io source(stream.file_system(), sourcePath, false, false, false);
+  file_io source(stream.file_system(), sourcePath, StreamMode::kRead, OnError::kReport);
   if (!source.is_open()) return 0;
   uint64_t size64 = source.size64();
   uint64_t record = StoredFileRecordSize(storedName, size64);
@@ -245,7 +245,7 @@ bool ReadDirectory(FileSystem& fs, const std::string& path, std::vector<PackageE
   PackageOpenError& reason = why != nullptr ? *why : ignored;
   entries.clear();
   reason = PackageOpenError::kUnreadable;
-  file_io stream(fs, path, false, false, false);
+  file_io stream(fs, path, StreamMode::kRead, OnError::kReport);
   if (!stream.is_open()) return false;
 
   dynamic_buffer buffer(1024);

@@ -71,7 +71,7 @@ TEST(PackageLayout, WriterOutputForASmallFolderIsExact) {
 TEST(ReadRecord, UnknownTypeConsumesOnlyTheHeader) {
   TempDir dir;
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), Bytes({0x41, 7, 1, 2, 3})));
-  file_io file(DefaultFileSystem(), dir.Join("f"), false, false, false);
+  file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead, OnError::kReport);
   uint8_t header[10] = {};
   dynamic_buffer payload(1024);
   EXPECT_EQ(ReadRecord(file, header, payload), 2u);
@@ -82,7 +82,7 @@ TEST(ReadRecord, LongTextGrowsTheBufferAndIsTerminated) {
   TempDir dir;
   std::string name(2000, 'n');
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), TextRecord(0x50, name)));
-  file_io file(DefaultFileSystem(), dir.Join("f"), false, false, false);
+  file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead, OnError::kReport);
   uint8_t header[10] = {};
   dynamic_buffer payload(1024);
   EXPECT_EQ(ReadRecord(file, header, payload), 2004u);
@@ -108,7 +108,7 @@ TEST(ReadRecord, LengthsPastTheEndFailWithoutGrowingTheBuffer) {
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), c.bytes));
-    file_io file(DefaultFileSystem(), dir.Join("f"), false, false, false);
+    file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead, OnError::kReport);
     uint8_t header[10] = {};
     dynamic_buffer payload(1024);
     EXPECT_EQ(ReadRecord(file, header, payload), c.result) << c.bytes.size();
@@ -290,7 +290,7 @@ TEST(WriteDirectory, MovesTheDirectoryOffsetOnlyBehindTheExactMagic) {
     ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
     uint32_t end = 0;
     {
-      file_io stream(DefaultFileSystem(), dir.Join("p"), true, false, false);
+      file_io stream(DefaultFileSystem(), dir.Join("p"), StreamMode::kWrite, OnError::kReport);
       end = stream.seek_end();
       std::vector<PackageEntry> entries(1);
       entries[0].name = "b.jpg";

@@ -62,7 +62,7 @@ bool ShowPackage::OpenPackage(const std::string& path, bool validateMeta) {
   bool read = ReadDirectory(fs_, path, entries_, &openError_);
   IndexEntries();
   if (!read) return false;
-  auto file = std::make_unique<file_io>(fs_, path, false, false, false);
+  auto file = std::make_unique<file_io>(fs_, path, StreamMode::kRead, OnError::kReport);
   if (!file->is_open()) {
     openError_ = PackageOpenError::kUnreadable;
     return false;
@@ -343,7 +343,7 @@ void ShowPackage::StorePending(const std::string& name, const void* data, uint32
 bool ShowPackage::CommitPending() {
   if (!IsOpen()) return false;
   packageFile_.reset();
-  file_io stream(fs_, path_, true, false, false);
+  file_io stream(fs_, path_, StreamMode::kWrite, OnError::kReport);
   if (!stream.is_open()) return false;
 
   std::vector<PackageEntry> previous = entries_;
@@ -392,7 +392,7 @@ bool ShowPackage::CommitPending() {
     entries_ = ReadDirectory(fs_, path_, onDisk) ? std::move(onDisk) : std::move(previous);
   }
   IndexEntries();
-  auto file = std::make_unique<file_io>(fs_, path_, false, false, false);
+  auto file = std::make_unique<file_io>(fs_, path_, StreamMode::kRead, OnError::kReport);
   if (file->is_open()) packageFile_ = std::move(file);
   return ok;
 }

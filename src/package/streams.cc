@@ -8,10 +8,13 @@
 
 namespace tavirelle {
 
-file_io::file_io(FileSystem& fs, const std::string& path, bool forWriting, bool countOnly,
-                 bool throwOnError)
-    : fs_(fs), path_(path), countOnly_(countOnly), throwOnError_(throwOnError) {
+file_io::file_io(FileSystem& fs, const std::string& path, StreamMode mode, OnError onError)
+    : fs_(fs),
+      path_(path),
+      countOnly_(mode == StreamMode::kCount),
+      throwOnError_(onError == OnError::kThrow) {
   if (countOnly_) return;
+  const bool forWriting = mode == StreamMode::kWrite;
   DWORD access = forWriting ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ;
   file_ = fs_.Open(
       path, access, forWriting ? Disposition::kOpenAlways : Disposition::kOpenExisting);

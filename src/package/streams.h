@@ -42,13 +42,22 @@ class simple_io {
   virtual bool reserve(uint32_t n) = 0;
 };
 
+// What a file_io does with its path.
+enum class StreamMode {
+  kRead,   // reads an existing file
+  kWrite,  // reads and writes; created when missing, never truncated
+  kCount,  // opens nothing and only counts what is transferred
+};
+
+// How a file_io reports a failed open, read or write.
+enum class OnError {
+  kReport,  // by its results
+  kThrow,   // by raising StreamError
+};
+
 class file_io final : public simple_io {
  public:
-  // Opens `path` for reading (existing files only) or for reading and
-  // writing (created when missing, never truncated). In count-only mode no
-  // file is opened and transfers are only counted.
-  file_io(FileSystem& fs, const std::string& path, bool forWriting, bool countOnly,
-          bool throwOnError);
+  file_io(FileSystem& fs, const std::string& path, StreamMode mode, OnError onError);
   ~file_io() override;
   file_io(const file_io&) = delete;
   file_io& operator=(const file_io&) = delete;

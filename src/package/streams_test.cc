@@ -48,7 +48,7 @@ TEST(DynamicBuffer, GrowthThatWouldWrapFailsAndKeepsTheBlock) {
 TEST(FileIo, ReadIntoGrowsTheBufferFirstAndReadsNothingForZero) {
   TempDir dir;
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), std::string(3000, 'a')));
-  file_io file(DefaultFileSystem(), dir.Join("f"), false, false, false);
+  file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead, OnError::kReport);
   ASSERT_TRUE(file.is_open());
   dynamic_buffer buffer(1024);
   EXPECT_EQ(file.read_into(buffer, 0), 0u);
@@ -63,13 +63,13 @@ TEST(FileIo, ReadIntoGrowsTheBufferFirstAndReadsNothingForZero) {
 TEST(FileIo, ReadIntoAFileTargetReadsNothing) {
   TempDir dir;
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), "abc"));
-  file_io source(DefaultFileSystem(), dir.Join("f"), false, false, false);
-  file_io target(DefaultFileSystem(), dir.Join("g"), true, false, false);
+  file_io source(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead, OnError::kReport);
+  file_io target(DefaultFileSystem(), dir.Join("g"), StreamMode::kWrite, OnError::kReport);
   EXPECT_EQ(source.read_into(target, 3), 0u);
 }
 
 TEST(FileIo, CountOnlyCountsEveryTransfer) {
-  file_io counter(DefaultFileSystem(), "unused", true, true, false);
+  file_io counter(DefaultFileSystem(), "unused", StreamMode::kCount, OnError::kReport);
   EXPECT_TRUE(counter.is_open());
   char buf[8];
   dynamic_buffer buffer(16);
@@ -86,7 +86,7 @@ TEST(FileIo, WritingKeepsTheOldTailOfAnExistingFile) {
   TempDir dir;
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), "0123456789"));
   {
-    file_io file(DefaultFileSystem(), dir.Join("f"), true, false, false);
+    file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kWrite, OnError::kReport);
     EXPECT_EQ(file.write("ab", 2), 2u);
     EXPECT_TRUE(file.close());
   }
@@ -100,12 +100,12 @@ TEST(FileIo, ShortWriteThrowsOnlyWhenAsked) {
   FaultInjectingFileSystem faulty;
   faulty.SetDiskFullAfter(3);
   {
-    file_io quiet(faulty, dir.Join("quiet"), true, false, false);
+    file_io quiet(faulty, dir.Join("quiet"), StreamMode::kWrite, OnError::kReport);
     EXPECT_EQ(quiet.write("abcdef", 6), 3u);
     EXPECT_EQ(quiet.bytes_written(), 3u);
   }
   faulty.SetDiskFullAfter(3);
-  file_io loud(faulty, dir.Join("loud"), true, false, true);
+  file_io loud(faulty, dir.Join("loud"), StreamMode::kWrite, OnError::kThrow);
   try {
     loud.write("abcdef", 6);
     FAIL() << "no exception";
@@ -117,13 +117,13 @@ TEST(FileIo, ShortWriteThrowsOnlyWhenAsked) {
 
 TEST(FileIo, FailedOpenThrowsOnlyWhenAsked) {
   TempDir dir;
-  file_io quiet(DefaultFileSystem(), dir.Join("missing"), false, false, false);
+  file_io quiet(DefaultFileSystem(), dir.Join("missing"), StreamMode::kRead, OnError::kReport);
   EXPECT_FALSE(quiet.is_open());
   char buf[4];
   EXPECT_EQ(quiet.read(buf, 4), 0u);
   EXPECT_EQ(quiet.write(buf, 4), 0u);
   try {
-    file_io loud(DefaultFileSystem(), dir.Join("missing"), false, false, true);
+    file_io loud(DefaultFileSystem(), dir.Join("missing"), StreamMode::kRead, OnError::kThrow);
     FAIL() << "no exception";
   } catch (const StreamError& e) {
     EXPECT_EQ(e.code, 1000);
@@ -137,7 +137,7 @@ TEST(FileIo, BufferedReadsSurviveShortPlatformReadsAndSeeks) {
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), data));
   FaultInjectingFileSystem faulty;
   faulty.SetShortReads(1000);
-  file_io file(faulty, dir.Join("f"), false, false, false);
+  file_io file(faulty, dir.Join("f"), StreamMode::kRead, OnError::kReport);
   std::string out(10, '\0');
   for (uint32_t at : {0u, 70000u, 69990u, 5u, 199995u}) {
     ASSERT_EQ(file.seek(at), at);

@@ -161,11 +161,11 @@ std::string CTavirelleHelperModule::ModulePath() {
 }
 
 HRESULT CTavirelleHelperModule::RegisterServer(FileSystem& fs) {
-  return UpdateRegistry(fs, true);
+  return UpdateRegistry(fs, /*do_register=*/true);
 }
 
 HRESULT CTavirelleHelperModule::UnregisterServer(FileSystem& fs) {
-  return UpdateRegistry(fs, false);
+  return UpdateRegistry(fs, /*do_register=*/false);
 }
 
 HRESULT CTavirelleHelperModule::Install(FileSystem& fs, bool install) {

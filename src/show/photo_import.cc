@@ -78,7 +78,7 @@ HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
       image.ReadPhotoMetadata(copy_path, thumbnail_path, &metadata);
     }
     std::string date = metadata.dateTaken;
-    if (date.empty()) date = FormatFileDate(fs_, source, false);
+    if (date.empty()) date = FormatFileDate(fs_, source, /*with_milliseconds=*/false);
 
     if (!PathExists(fs_, thumbnail_path)) {
       ThumbnailSettings settings;

@@ -156,7 +156,7 @@ bool ExtractShow(ShowPackage& package, const std::string& output_path,
   ShowPackage reopened(package.file_system());
   if (!package.IsOpen()) {
     report->repair_failed = true;
-    if (reopened.OpenPackage(package.path(), false)) source = &reopened;
+    if (reopened.OpenPackage(package.path(), /*validateMeta=*/false)) source = &reopened;
   }
   ShowData show(meta_text);
   std::vector<std::string> names = show.CollectReferencedFiles();

@@ -291,10 +291,10 @@ std::string ExifBuilder::Payload() const {
 
 std::string WithExif(const std::string& jpeg, const ExifBuilder& exif,
                      bool keepApp0) {
-  std::string out = WithSegments(jpeg, {exif.App1()}, true);
+  std::string out = WithSegments(jpeg, {exif.App1()}, /*dropApp0=*/true);
   if (keepApp0 && jpeg.size() >= 6 && uint8_t(jpeg[3]) == 0xE0) {
     const size_t length = uint8_t(jpeg[4]) << 8 | uint8_t(jpeg[5]);
-    out = WithSegments(jpeg, {jpeg.substr(2, 2 + length), exif.App1()}, true);
+    out = WithSegments(jpeg, {jpeg.substr(2, 2 + length), exif.App1()}, /*dropApp0=*/true);
   }
   return out;
 }

@@ -84,7 +84,7 @@ std::string& WithTrailingSeparator(std::string& path, bool backslash, bool add) 
 }
 
 std::string& WithoutTrailingSeparator(std::string& path) {
-  return WithTrailingSeparator(path, true, false);
+  return WithTrailingSeparator(path, /*backslash=*/true, /*add=*/false);
 }
 
 std::string FileNameOf(const std::string& path) {
@@ -145,7 +145,7 @@ bool FolderExists(FileSystem& fs, const std::string& path) {
 
 bool CreateFolderPath(FileSystem& fs, const std::string& path) {
   std::string full = path;
-  WithTrailingSeparator(full, true, true);
+  WithTrailingSeparator(full, /*backslash=*/true, /*add=*/true);
   // Both separators count here, so a path written with slashes works too.
   // Folders that exist already fail to be created; the failure that matters
   // is the last other one, which the caller reads when the path is missing.
@@ -176,7 +176,7 @@ std::vector<std::string> FindFiles(FileSystem& fs, const std::string& pattern) {
   std::vector<FindData> found;
   if (!fs.Find(pattern, &found)) return paths;
   std::string folder = FolderOf(pattern);
-  WithTrailingSeparator(folder, true, true);
+  WithTrailingSeparator(folder, /*backslash=*/true, /*add=*/true);
   for (const FindData& entry : found) {
     if (entry.name == "." || entry.name == ".." || entry.IsFolder()) continue;
     paths.push_back(folder + entry.name);
@@ -187,7 +187,7 @@ std::vector<std::string> FindFiles(FileSystem& fs, const std::string& pattern) {
 bool ClaimEmptyFolder(FileSystem& fs, const std::string& folder, const std::string& claim_name,
                       std::vector<std::string>* created) {
   std::string full = folder;
-  WithTrailingSeparator(full, true, true);
+  WithTrailingSeparator(full, /*backslash=*/true, /*add=*/true);
   for (const char* p = full.c_str(); *p != '\0'; p = CharNextA(p)) {
     size_t at = static_cast<size_t>(p - full.c_str());
     if (!IsSeparator(*p) || at == 0) continue;
@@ -297,7 +297,7 @@ std::string FormatFileDate(FileSystem& fs, const std::string& path, bool with_mi
 std::string SpecialFolderPath(int csidl) {
   std::string path = PlatformSpecialFolder(csidl);
   if (path.empty()) return path;
-  return WithTrailingSeparator(path, true, true);
+  return WithTrailingSeparator(path, /*backslash=*/true, /*add=*/true);
 }
 
 std::string MakerDataFolder() {

@@ -140,7 +140,7 @@ bool XMLEntityTable::EntityForCharLocked(unsigned char ch, XMLEntity* out) {
   if (kPassThrough.pass[ch]) return false;
   if (out != nullptr) {
     std::string text = "&#x" + CharToHex(static_cast<char>(ch)) + ";";
-    XMLEntity learned = MakeEntity(static_cast<char>(ch), text.c_str(), false, false);
+    XMLEntity learned = MakeEntity(static_cast<char>(ch), text.c_str(), /*hex=*/false, /*decimal=*/false);
     PushFront(learned);
     *out = learned;
   }
@@ -249,7 +249,7 @@ bool XMLEntityTable::MatchEntityLocked(const char* p, const char* end, XMLEntity
     // left in the text like one to a character the code page lacks.
     if (!ok || ch == '\0') return false;
     std::string matched(p, static_cast<size_t>(entity.length));
-    XMLEntity learned = MakeEntity(ch, matched.c_str(), false, false);
+    XMLEntity learned = MakeEntity(ch, matched.c_str(), /*hex=*/false, /*decimal=*/false);
     PushFront(learned);
     if (out != nullptr) *out = learned;
     return true;
@@ -307,20 +307,20 @@ std::string XMLEntityTable::Decode(const char* text) {
 
 const XMLEntityTable& DefaultXMLEntityTable() {
   static const XMLEntityTable table{
-      MakeEntity('&', "&amp;", false, false),
-      MakeEntity('"', "&quot;", false, false),
-      MakeEntity('\'', "&apos;", false, false),
-      MakeEntity('<', "&lt;", false, false),
-      MakeEntity('>', "&gt;", false, false),
-      MakeEntity('*', "&#xyyyy;", true, false),
-      MakeEntity('*', "&#xyyy;", true, false),
-      MakeEntity('*', "&#xyy;", true, false),
-      MakeEntity('*', "&#xy;", true, false),
-      MakeEntity('*', "&#zzzzz;", false, true),
-      MakeEntity('*', "&#zzzz;", false, true),
-      MakeEntity('*', "&#zzz;", false, true),
-      MakeEntity('*', "&#zz;", false, true),
-      MakeEntity('*', "&#z;", false, true),
+      MakeEntity('&', "&amp;", /*hex=*/false, /*decimal=*/false),
+      MakeEntity('"', "&quot;", /*hex=*/false, /*decimal=*/false),
+      MakeEntity('\'', "&apos;", /*hex=*/false, /*decimal=*/false),
+      MakeEntity('<', "&lt;", /*hex=*/false, /*decimal=*/false),
+      MakeEntity('>', "&gt;", /*hex=*/false, /*decimal=*/false),
+      MakeEntity('*', "&#xyyyy;", /*hex=*/true, /*decimal=*/false),
+      MakeEntity('*', "&#xyyy;", /*hex=*/true, /*decimal=*/false),
+      MakeEntity('*', "&#xyy;", /*hex=*/true, /*decimal=*/false),
+      MakeEntity('*', "&#xy;", /*hex=*/true, /*decimal=*/false),
+      MakeEntity('*', "&#zzzzz;", /*hex=*/false, /*decimal=*/true),
+      MakeEntity('*', "&#zzzz;", /*hex=*/false, /*decimal=*/true),
+      MakeEntity('*', "&#zzz;", /*hex=*/false, /*decimal=*/true),
+      MakeEntity('*', "&#zz;", /*hex=*/false, /*decimal=*/true),
+      MakeEntity('*', "&#z;", /*hex=*/false, /*decimal=*/true),
   };
   return table;
 }

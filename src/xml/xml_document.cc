@@ -259,7 +259,7 @@ void XmlNode::SetText(const char* text, bool asCData) {
   if (asCData && children.size() <= 1) {
     value.clear();
     if (children.empty()) {
-      XmlNode* section = AddChild("#CDATA", nullptr, false);
+      XmlNode* section = AddChild("#CDATA", nullptr, /*asCData=*/false);
       section->kind = XMLNodeKind::CData;
       section->value = text;
       return;
@@ -346,7 +346,7 @@ XmlNode* XmlNode::Declaration() {
     if (child->kind == XMLNodeKind::Declaration) return child.get();
   }
   if (document == nullptr) return nullptr;
-  std::unique_ptr<XmlNode> declaration = NewElement("xml", nullptr, false);
+  std::unique_ptr<XmlNode> declaration = NewElement("xml", nullptr, /*asCData=*/false);
   declaration->kind = XMLNodeKind::Declaration;
   XmlNode* linked = InsertChild(0, std::move(declaration));
   linked->SetAttr("version", "1.0");
