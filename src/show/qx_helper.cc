@@ -17,9 +17,7 @@ std::string ThumbnailPathOf(const std::string& copy_path) {
          copy_path.substr(folder_length);
 }
 
-CQXHelper::~CQXHelper() {
-  for (IPhotoDesc* photo : photos_) photo->Release();
-}
+CQXHelper::~CQXHelper() = default;
 
 HRESULT CQXHelper::PutText(std::string* field, BSTR value) {
   return Guarded([&] {
@@ -78,21 +76,18 @@ HRESULT CQXHelper::get_PhotoCount(LONG* value) {
 HRESULT CQXHelper::GetPhoto(LONG index, IPhotoDesc** photo) {
   if (photo == nullptr) return E_POINTER;
   if (index < 0 || static_cast<size_t>(index) >= photos_.size()) return E_FAIL;
-  *photo = photos_[static_cast<size_t>(index)];
-  (*photo)->AddRef();
+  *photo = ComPtr<IPhotoDesc>(photos_[static_cast<size_t>(index)]).Detach();
   return S_OK;
 }
 
 void CQXHelper::AppendPhoto(IPhotoDesc* photo) {
-  photos_.push_back(photo);
-  photo->AddRef();
+  photos_.push_back(ComPtr<IPhotoDesc>::Share(photo));
 }
 
 void CQXHelper::DeletePhotoFiles(IPhotoDesc* photo) const {
-  BSTR name = nullptr;
-  if (FAILED(photo->get__OnlineName(&name))) return;
-  std::string copy_path = output_path_ + AnsiFromBstr(name);
-  SysFreeString(name);
+  ScopedBstr name;
+  if (FAILED(photo->get__OnlineName(name.Receive()))) return;
+  std::string copy_path = output_path_ + name.Ansi();
   fs_.DeleteFile(copy_path);
   fs_.DeleteFile(ThumbnailPathOf(copy_path));
 }
@@ -101,10 +96,9 @@ HRESULT CQXHelper::RemovePhoto(LONG index) {
   if (index < 0 || static_cast<size_t>(index) >= photos_.size()) return E_FAIL;
   return Guarded([&] {
     show_changed_ = true;
-    IPhotoDesc* photo = photos_[static_cast<size_t>(index)];
-    DeletePhotoFiles(photo);
+    ComPtr<IPhotoDesc> photo = std::move(photos_[static_cast<size_t>(index)]);
+    DeletePhotoFiles(photo.get());
     photos_.erase(photos_.begin() + index);
-    photo->Release();
     return S_OK;
   });
 }
@@ -112,11 +106,11 @@ HRESULT CQXHelper::RemovePhoto(LONG index) {
 HRESULT CQXHelper::ClearPhotos() {
   return Guarded([&] {
     show_changed_ = true;
-    std::vector<IPhotoDesc*> removed;
+    std::vector<ComPtr<IPhotoDesc>> removed;
     removed.swap(photos_);
-    for (IPhotoDesc* photo : removed) {
-      DeletePhotoFiles(photo);
-      photo->Release();
+    for (ComPtr<IPhotoDesc>& photo : removed) {
+      DeletePhotoFiles(photo.get());
+      photo.Reset();
     }
     return S_OK;
   });
@@ -198,7 +192,7 @@ ShowDescription CQXHelper::Describe() const {
   show.music_path = music_path_;
   show.output_path = output_path_;
   show.changed = show_changed_;
-  for (IPhotoDesc* photo : photos_) show.photos.push_back(DescribePhoto(photo));
+  for (const ComPtr<IPhotoDesc>& photo : photos_) show.photos.push_back(DescribePhoto(photo.get()));
   return show;
 }
 
@@ -212,7 +206,7 @@ HRESULT CQXHelper::GenerateMetaXML() {
     CTemplateSelector templates(fs, template_source_ ? *template_source_ : HostTemplateSource());
     WriteMetaXml(show, templates, fs);
     show_changed_ = false;
-    for (IPhotoDesc* photo : photos_) photo->put__Changed(0);
+    for (const ComPtr<IPhotoDesc>& photo : photos_) photo->put__Changed(0);
     return S_OK;
   });
 }

@@ -13,6 +13,7 @@
 #include "metaxml/meta_xml_generator.h"
 #include "metaxml/template_selector.h"
 #include "platform/file_system.h"
+#include "tavirelle/com_ptr.h"
 #include "tavirelle/interfaces.h"
 
 namespace tavirelle {
@@ -65,7 +66,7 @@ class CQXHelper : public DispatchObject<IQXHelper> {
   const std::string& style_id() const { return style_id_; }
   const std::string& music_path() const { return music_path_; }
   const std::string& output_path() const { return output_path_; }
-  const std::vector<IPhotoDesc*>& photos() const { return photos_; }
+  const std::vector<ComPtr<IPhotoDesc>>& photos() const { return photos_; }
   bool show_changed() const { return show_changed_; }
   void set_show_changed(bool changed) { show_changed_ = changed; }
 
@@ -85,7 +86,7 @@ class CQXHelper : public DispatchObject<IQXHelper> {
   void DeletePhotoFiles(IPhotoDesc* photo) const;
 
   FileSystem& fs_;
-  std::vector<IPhotoDesc*> photos_;  // one reference held on each
+  std::vector<ComPtr<IPhotoDesc>> photos_;
   std::string title_;
   std::string creat_by_;
   std::string starring_;

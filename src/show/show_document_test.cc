@@ -228,7 +228,7 @@ TEST_F(ShowTest, DescribesItselfAndItsPhotosThroughTheirInterfaces) {
     ASSERT_EQ((show_->*setter)(value.get()), S_OK);
   }
   AddPhotos("AB");
-  IPhotoDesc* video = show_->photos()[1];
+  IPhotoDesc* video = show_->photos()[1].get();
   ScopedBstr original(u"orig"), taken(u"2024:01:02"), shown(u"Monday");
   video->put__OriginalName(original.get());
   video->put__PhotoDateTaken(taken.get());
@@ -284,7 +284,7 @@ TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged
   show_->put_StyleId(style.get());
   auto unchanged = [&] {
     LONG changed = -1;
-    for (IPhotoDesc* photo : show_->photos()) {
+    for (const ComPtr<IPhotoDesc>& photo : show_->photos()) {
       photo->get__Changed(&changed);
       if (changed != 0) return false;
     }
@@ -301,7 +301,7 @@ TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged
   EXPECT_EQ(generate_afresh(), "<none>");  // no photos: nothing to write
   EXPECT_TRUE(unchanged());
   AddPhotos("A");
-  IPhotoDesc* photo = show_->photos()[0];
+  IPhotoDesc* photo = show_->photos()[0].get();
   EXPECT_NE(generate_afresh(), "<none>");
   EXPECT_TRUE(unchanged());
   EXPECT_EQ(generate_afresh(), "<none>");  // nothing changed: nothing written
