@@ -68,7 +68,8 @@ const Show& TheShow() {
     IQXFileIO* io = nullptr;
     CreateQXFileIO(IQXFileIO::kIid, reinterpret_cast<void**>(&io));
     ScopedBstr target(BstrFromAnsi(s.package)), folder(BstrFromAnsi(s.folder)), written;
-    if (io == nullptr || io->WriteDotTavirelle(target.get(), folder.get(), written.Receive()) != S_OK) {
+    if (io == nullptr ||
+        io->WriteDotTavirelle(target.get(), folder.get(), written.Receive()) != S_OK) {
       std::fprintf(stderr, "extract_bench: cannot pack %s\n", s.folder.c_str());
       std::exit(1);
     }
@@ -79,7 +80,8 @@ const Show& TheShow() {
 }
 
 void RemoveTree(const std::string& folder) {
-  for (const std::string& file : FindFiles(DefaultFileSystem(), folder + "*")) DefaultFileSystem().DeleteFile(file);
+  for (const std::string& file : FindFiles(DefaultFileSystem(), folder + "*"))
+    DefaultFileSystem().DeleteFile(file);
   DefaultFileSystem().RemoveDirectory(folder);
 }
 

@@ -87,7 +87,8 @@ void BM_Md5Files(benchmark::State& state) {
   std::vector<FindData> found;
   DefaultFileSystem().Find(folder + "*.jpg", &found);
   for (auto _ : state) {
-    for (const FindData& f : found) benchmark::DoNotOptimize(Md5FileHex(DefaultFileSystem(), folder + f.name));
+    for (const FindData& f : found)
+      benchmark::DoNotOptimize(Md5FileHex(DefaultFileSystem(), folder + f.name));
   }
   state.SetBytesProcessed(state.iterations() * bytes);
 }
@@ -105,7 +106,8 @@ const std::string& PackageWith(int entries) {
   if (static_cast<int>(found.size()) < entries - 1) {
     std::string data(1000, 'x');
     for (int i = 0; i < entries - 1; ++i) {
-      WriteWholeFile(DefaultFileSystem(), folder + "image" + std::to_string(100000 + i) + ".jpg", data);
+      WriteWholeFile(DefaultFileSystem(), folder + "image" + std::to_string(100000 + i) + ".jpg",
+                     data);
     }
   }
   WriteWholeFile(DefaultFileSystem(), folder + "meta.xml",

@@ -128,8 +128,8 @@ BENCHMARK(BM_Scale408x306To133x100)->Unit(benchmark::kMicrosecond);
 void BM_WriteJpeg133x100(benchmark::State& state) {
   std::vector<uint8_t> pixels = CameraLikePixels(133, 100);
   for (auto _ : state) {
-    PhotoImage::WriteJpeg(DefaultFileSystem(), "/tmp/tavirelle_thumbnail_bench_out.jpg", pixels.data(), 133,
-                          100, 100);
+    PhotoImage::WriteJpeg(DefaultFileSystem(), "/tmp/tavirelle_thumbnail_bench_out.jpg",
+                          pixels.data(), 133, 100, 100);
   }
 }
 BENCHMARK(BM_WriteJpeg133x100)->Unit(benchmark::kMicrosecond);

@@ -74,7 +74,8 @@ void XmlSeeds(const std::string& templates) {
 void MetaTextSeeds() {
   Seed("meta_text", "title", std::string("title\n") + kMeta);
   Seed("meta_text", "image", std::string("image\n") + kMeta);
-  Seed("meta_text", "cdata", "createdBy\n<createdBy><![CDATA[a%41+b&#65;&#x42;&frasl;]]></createdBy>");
+  Seed("meta_text", "cdata",
+       "createdBy\n<createdBy><![CDATA[a%41+b&#65;&#x42;&frasl;]]></createdBy>");
 }
 
 void ImageSeeds() {

@@ -76,7 +76,8 @@ class OutputFolder {
   // Makes the missing folders and takes the claim; on failure returns the
   // cause in words.
   std::string Claim() {
-    if (!ClaimEmptyFolder(DefaultFileSystem(), folder_, "meta.xml", &created_)) return ErrorInWords(GetLastError());
+    if (!ClaimEmptyFolder(DefaultFileSystem(), folder_, "meta.xml", &created_))
+      return ErrorInWords(GetLastError());
     claimed_ = true;
     return {};
   }

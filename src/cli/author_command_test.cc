@@ -25,7 +25,8 @@ class AuthorCommandTest : public ShowCommandTest {
  protected:
   std::string Photo(const std::string& name, uint32_t width = 40, uint32_t height = 30) {
     std::string path = dir_.Join(name);
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, testing_images::EncodeJpeg(width, height)));
+    EXPECT_TRUE(
+        WriteWholeFile(DefaultFileSystem(), path, testing_images::EncodeJpeg(width, height)));
     return path;
   }
   // The names in `folder`, "." and ".." left out.
@@ -74,7 +75,8 @@ TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("file"), "x"));
   ASSERT_EQ(::mkfifo(dir_.Join("pipe").c_str(), 0600), 0);
   ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("full")));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("full/meta.xml"), "<qx>first show</qx>"));
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("full/meta.xml"), "<qx>first show</qx>"));
   std::string out = " --out " + Quoted(dir_.Join("o/deeper")) + " ";
   struct Case {
     std::string arguments;
@@ -113,7 +115,8 @@ TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
 
 TEST_F(AuthorCommandTest, OptionsEndAtTheDoubleDash) {
   Photo("--title.jpg");
-  CommandRun run = Tavirelle("author --out show -- --title.jpg", "cd " + Quoted(dir_.path()) + " &&");
+  CommandRun run =
+      Tavirelle("author --out show -- --title.jpg", "cd " + Quoted(dir_.path()) + " &&");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
 }

@@ -43,7 +43,8 @@ int RunDemo(const std::vector<std::string>& arguments) {
     std::string samples = folder + "sample-photos/";
     searched.push_back(ToUtf8(samples));
     for (const char* pattern : {"*.jpg", "*.bmp"}) {
-      for (const auto& path : FindFiles(DefaultFileSystem(), samples + pattern)) photos.push_back(ToUtf8(path));
+      for (const auto& path : FindFiles(DefaultFileSystem(), samples + pattern))
+        photos.push_back(ToUtf8(path));
     }
     if (!photos.empty()) break;
   }
@@ -53,7 +54,8 @@ int RunDemo(const std::vector<std::string>& arguments) {
     return Fail("no sample photos in " + where);
   }
 
-  std::string dir = args.empty() ? ToUtf8(MakeUniqueName(DefaultFileSystem(), "tavirelle-demo")) : args[0];
+  std::string dir =
+      args.empty() ? ToUtf8(MakeUniqueName(DefaultFileSystem(), "tavirelle-demo")) : args[0];
   std::vector<FindData> found;
   if (DefaultFileSystem().Find(ToAnsi(dir) + "/*", &found) && found.size() > 2) {
     return Fail(dir + " is not empty; give the demo a new folder");

@@ -47,12 +47,63 @@ HRESULT Extract(FileIOSession& session, const std::vector<ShowFile>& files,
   progress.Update(0);
   while (extracting.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
     size_t arrived = 0;
-    for (const ShowFile& file : files) arrived += PathExists(DefaultFileSystem(), folder + file.name) ? 1 : 0;
+    for (const ShowFile& file : files)
+      arrived += PathExists(DefaultFileSystem(), folder + file.name) ? 1 : 0;
     progress.Update(arrived);
   }
   HRESULT status = extracting.get();
   if (status == S_OK) progress.Update(files.size() + 1);
   return status;
+}
+
+// Checks what the module wrote into `folder` against the package: every
+// file the show names, and its description. Returns one text per file that
+// did not arrive whole, naming it and why; warns about shared assets the
+// package may lack.
+std::vector<std::string> CheckExtraction(ShowPackage& package, const std::vector<ShowFile>& files,
+                                         const std::string& ansi_folder,
+                                         const std::string& meta_text) {
+  // The description as written holds the very bytes the extraction read the
+  // show from, where the text handed over may have lost some.
+  const std::string meta_path = ansi_folder + "meta.xml";
+  std::string written_meta;
+  DWORD meta_error = 0;
+  const bool meta_saved = (ReadWholeFile(DefaultFileSystem(), meta_path, &written_meta) &&
+                           AsHandedOver(written_meta) == meta_text) ||
+                          CheckSavedText(meta_path, meta_text, &meta_error);
+  std::vector<std::string> failures;
+  for (const ShowFile& file : meta_saved ? FilesOfShow(written_meta) : files) {
+    EntrySave save;
+    std::string problem = "its name leaves the folder";
+    if (!file.outside) {
+      save = CheckSavedEntry(package, file.name, ansi_folder + file.name);
+      problem = DescribeEntrySave(save);
+    }
+    if (problem.empty()) continue;
+    std::string name = ToUtf8(file.name);
+    if (MayBeSharedAsset(file, save)) {
+      std::fprintf(stderr, "tavirelle: warning: %s: not in the package, skipped\n", name.c_str());
+    } else {
+      failures.push_back(name + " (" + problem + ")");
+    }
+  }
+  if (!meta_saved) {
+    failures.push_back("meta.xml (" + (meta_error == 0 ? std::string("not written")
+                                                       : ErrorInWords(meta_error)) + ")");
+  }
+  return failures;
+}
+
+// One line however many failed: the first few by name, then a count.
+std::string NamedFailures(const std::vector<std::string>& failures) {
+  const size_t kNamed = 5;
+  std::string list;
+  for (size_t i = 0; i < failures.size() && i < kNamed; ++i) {
+    list += (i == 0 ? "" : ", ") + failures[i];
+  }
+  if (failures.size() > kNamed)
+    list += " and " + std::to_string(failures.size() - kNamed) + " more";
+  return list;
 }
 
 int RunExtract(const std::vector<std::string>& arguments) {
@@ -89,45 +140,10 @@ int RunExtract(const std::vector<std::string>& arguments) {
   }
 
   if (repair_failed) WarnDescriptionNotRepaired(args[0]);
-  // The description as written holds the very bytes the extraction read the
-  // show from, where the text handed over may have lost some.
-  const std::string meta_path = ansi_folder + "meta.xml";
-  std::string written_meta;
-  DWORD meta_error = 0;
-  const bool meta_saved =
-      (ReadWholeFile(DefaultFileSystem(), meta_path, &written_meta) && AsHandedOver(written_meta) == meta_text) ||
-      CheckSavedText(meta_path, meta_text, &meta_error);
-  std::vector<std::string> failures;
-  for (const ShowFile& file : meta_saved ? FilesOfShow(written_meta) : files) {
-    EntrySave save;
-    std::string problem = "its name leaves the folder";
-    if (!file.outside) {
-      save = CheckSavedEntry(package, file.name, ansi_folder + file.name);
-      problem = DescribeEntrySave(save);
-    }
-    if (problem.empty()) continue;
-    std::string name = ToUtf8(file.name);
-    if (MayBeSharedAsset(file, save)) {
-      std::fprintf(stderr, "tavirelle: warning: %s: not in the package, skipped\n", name.c_str());
-    } else {
-      failures.push_back(name + " (" + problem + ")");
-    }
-  }
-  if (!meta_saved) {
-    failures.push_back("meta.xml (" + (meta_error == 0 ? std::string("not written")
-                                                       : ErrorInWords(meta_error)) + ")");
-  }
+  std::vector<std::string> failures = CheckExtraction(package, files, ansi_folder, meta_text);
   if (!failures.empty()) {
-    // One line however many failed: the first few by name, then a count.
-    const size_t kNamed = 5;
-    std::string list;
-    for (size_t i = 0; i < failures.size() && i < kNamed; ++i) {
-      list += (i == 0 ? "" : ", ") + failures[i];
-    }
-    if (failures.size() > kNamed) {
-      list += " and " + std::to_string(failures.size() - kNamed) + " more";
-    }
-    return Fail(args[0] + ": not extracted into " + paths.Typed(folder) + ": " + list);
+    return Fail(args[0] + ": not extracted into " + paths.Typed(folder) + ": " +
+                NamedFailures(failures));
   }
   std::printf("extracted: %s\n", paths.Typed(folder).c_str());
   std::fflush(stdout);

@@ -15,7 +15,8 @@ TEST_F(ShowCommandTest, MetaPrintsTheDescriptionUnchanged) {
 }
 
 TEST_F(ShowCommandTest, PackagesThatDoNotOpenSayWhy) {
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("notes.txt"), "just some text, long enough"));
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("notes.txt"), "just some text, long enough"));
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("cut.pkg"),
                              std::string("\x4B\x01\x0E\x00Tavirelle File\x4C\x02\xFF\xFF\xFF\xFF",
                                          24)));

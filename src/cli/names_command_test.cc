@@ -79,7 +79,8 @@ TEST_F(NamesCommandTest, AuthorUsesTheNamedPhotosAndFolderAndTheExactCase) {
   // listing would match it.
   RawFolder(dir_.Join("ci"));
   WriteUtf8Path(dir_.Join("ci/hills.jpg"), EncodeJpeg(40, 30));
-  run = Tavirelle("author --out " + Quoted(dir_.Join("o")) + " " + Quoted(dir_.Join("ci/HILLS.JPG")));
+  run =
+      Tavirelle("author --out " + Quoted(dir_.Join("o")) + " " + Quoted(dir_.Join("ci/HILLS.JPG")));
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "tavirelle: " + dir_.Join("ci/HILLS.JPG") + ": no such file\n");
   EXPECT_FALSE(RawExists(dir_.Join("o")));

@@ -92,7 +92,8 @@ bool CheckShowFolder(const std::string& folder, const std::string& reachable,
     if (stored.count(photo) == 0) missing.push_back(photo);
   }
   if (!missing.empty()) {
-    *problem = AsOutputFolder(folder) + ToUtf8(missing[0]) + ": no such file (a photo the show names";
+    *problem =
+        AsOutputFolder(folder) + ToUtf8(missing[0]) + ": no such file (a photo the show names";
     if (missing.size() > 1) *problem += FormatText(", and %zu more missing", missing.size() - 1);
     *problem += ")";
     return false;

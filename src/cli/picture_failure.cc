@@ -73,7 +73,8 @@ std::string PictureProblem(const std::string& utf8) {
     return "cannot read it: " + ErrorInWords(GetLastError());
   }
   int32_t width = 0, height = 0;
-  if (!ReadImageSize(DefaultFileSystem(), path, &width, &height)) return "not a JPEG or BMP picture";
+  if (!ReadImageSize(DefaultFileSystem(), path, &width, &height))
+    return "not a JPEG or BMP picture";
   return {};
 }
 

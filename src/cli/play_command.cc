@@ -56,7 +56,8 @@ std::string DefaultPlayerFolder(const std::string& source, bool is_folder) {
   }
   base += "-player";
   std::string candidate = base;
-  for (int n = 2; PathExists(DefaultFileSystem(), ToAnsi(candidate)); ++n) candidate = FormatText("%s (%i)", base.c_str(), n);
+  for (int n = 2; PathExists(DefaultFileSystem(), ToAnsi(candidate)); ++n)
+    candidate = FormatText("%s (%i)", base.c_str(), n);
   return candidate;
 }
 
@@ -112,7 +113,8 @@ class FolderGatherer : public FileGatherer {
   bool Take(const PlayerSourceFile& file, const std::string& target,
             std::string* error) override {
     std::string source = ToAnsi(folder_) + file.in_folder;
-    if (!PathExists(DefaultFileSystem(), source) || FolderExists(DefaultFileSystem(), source)) return true;
+    if (!PathExists(DefaultFileSystem(), source) || FolderExists(DefaultFileSystem(), source))
+      return true;
     if (!DefaultFileSystem().CopyFile(source, target, IfExists::kFail)) {
       *error = ToUtf8(target) + ": " + ErrorInWords(GetLastError());
       return false;
@@ -186,7 +188,8 @@ int RunPlay(const std::vector<std::string>& arguments) {
   const std::string& source = args[0];
 
   bool is_folder = FolderExists(DefaultFileSystem(), ToAnsi(source));
-  if (!is_folder && !PathExists(DefaultFileSystem(), ToAnsi(source))) return Fail(source + ": no such file or folder");
+  if (!is_folder && !PathExists(DefaultFileSystem(), ToAnsi(source)))
+    return Fail(source + ": no such file or folder");
   if (!has_out) out = DefaultPlayerFolder(source, is_folder);
   if (!IsMissingOrEmptyFolder(out)) {
     return Fail(out + " is not an empty folder; give the player a new one");
@@ -204,7 +207,8 @@ int RunPlay(const std::vector<std::string>& arguments) {
     return Fail(source + ": no meta.xml in the show folder");
   }
   std::string error;
-  if (!CreateFolderPath(DefaultFileSystem(), ToAnsi(folder))) return Fail(out + ": the folder cannot be created");
+  if (!CreateFolderPath(DefaultFileSystem(), ToAnsi(folder)))
+    return Fail(out + ": the folder cannot be created");
 
   // The show's own files come out through the component's extraction, as
   // for a host; what the page uses beyond them (clip-art, thumbnails, stills)
@@ -222,12 +226,14 @@ int RunPlay(const std::vector<std::string>& arguments) {
     for (const ExtractedFile& file : report.files) {
       if (!file.outside && !from_package->Note(file.name, file.save, &error)) return Fail(error);
     }
-  } else if (!DefaultFileSystem().CopyFile(ToAnsi(show_folder) + "meta.xml", meta_path, IfExists::kFail)) {
+  } else if (!DefaultFileSystem().CopyFile(ToAnsi(show_folder) + "meta.xml", meta_path,
+                                           IfExists::kFail)) {
     return Fail(ToUtf8(meta_path) + ": " + ErrorInWords(GetLastError()));
   }
   std::string meta;
   PlayerShow show;
-  if (!ReadWholeFile(DefaultFileSystem(), meta_path, &meta)) return Fail(ToUtf8(meta_path) + ": cannot be read");
+  if (!ReadWholeFile(DefaultFileSystem(), meta_path, &meta))
+    return Fail(ToUtf8(meta_path) + ": cannot be read");
   if (!ReadPlayerShow(meta, &show)) {
     return Fail(source + ": the show description (meta.xml) does not load");
   }

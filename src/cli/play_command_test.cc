@@ -48,19 +48,23 @@ class PlayCommandTest : public ShowCommandTest {
         {"meadow.jpg", "meadow.jpg"},
     };
     for (const auto& [from, to] : copies) {
-      EXPECT_TRUE(DefaultFileSystem().CopyFile(SamplePhoto(from), folder + to, IfExists::kFail)) << from;
+      EXPECT_TRUE(DefaultFileSystem().CopyFile(SamplePhoto(from), folder + to, IfExists::kFail))
+          << from;
     }
     EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "song.mp3", "not really music"));
     EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "movie.swf", "FWS"));
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), 
-        folder + "meta.xml",
+    EXPECT_TRUE(WriteWholeFile(
+        DefaultFileSystem(), folder + "meta.xml",
         "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<qx version=\"1\">\n<show>"
-        "<title><![CDATA[\xC3\x89t\xC3\xA9 \xC3\xA0 C\xC3\xA1" "diz: sea & sky <2026>]]></title>"
+        "<title><![CDATA[\xC3\x89t\xC3\xA9 \xC3\xA0 C\xC3\xA1"
+        "diz: sea & sky <2026>]]></title>"
         "<createdby><![CDATA[Ana+%26+Tom]]></createdby>"
-        "<starring><![CDATA[Hills, the sun & a lighthouse]]></starring><icon></icon></show>\n<images>\n"
+        "<starring><![CDATA[Hills, the sun & a "
+        "lighthouse]]></starring><icon></icon></show>\n<images>\n"
         "<image transition=\"crossfade\" duration=\"5\" exif_date=\"2026:06:22 10:15:00\" "
         "rotation=\"0\" onlineFilename=\"H\xC3\xBCgel &amp; Meer #1.jpg\" "
-        "display_date=\"&lt;/script&gt;&lt;b&gt;Summer&lt;/b&gt; 2026\"><music file=\"song.mp3\" volume=\"60\"/></image>\n"
+        "display_date=\"&lt;/script&gt;&lt;b&gt;Summer&lt;/b&gt; 2026\"><music file=\"song.mp3\" "
+        "volume=\"60\"/></image>\n"
         "<image transition=\"crossfade\" duration=\"5\" exif_date=\"2026:06:21 20:45:10\" "
         "rotation=\"90\" onlineFilename=\"sunset.jpg\" display_date=\"\"><clips>"
         "<clip file=\"lighthouse.jpg\" locX=\"0.780000\" locY=\"0.250000\" scale=\"0.300000\"/>"

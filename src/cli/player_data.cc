@@ -291,9 +291,10 @@ void ResolvePlayerFiles(PlayerShow* show,
     }
     if (slide.music) slide.music->missing = !present(slide.music->local);
     for (PlayerClip& clip : slide.clips) {
-      clip.shown = clip.picture ? first_present({clip.local})
-                                : first_present({StillOf(clip.local),
-                                                 ThumbnailName(kPlayerThumbnailPrefix, clip.local)});
+      clip.shown = clip.picture
+                       ? first_present({clip.local})
+                       : first_present({StillOf(clip.local),
+                                        ThumbnailName(kPlayerThumbnailPrefix, clip.local)});
     }
   }
 }

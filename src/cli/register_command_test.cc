@@ -84,7 +84,8 @@ TEST_F(RegisterCommandTest, DefaultRegistryIsInTheUsersDataFolder) {
 }
 
 TEST_F(RegisterCommandTest, FailuresAndMisuse) {
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("reg"), "a file where the folder should be"));
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("reg"), "a file where the folder should be"));
   Outcome run = Tavirelle("register --registry " + dir_.Join("reg"));
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.err.find("registration failed"), std::string::npos) << run.err;

@@ -87,7 +87,8 @@ class ShowCommandTest : public ::testing::Test {
         "\t</show>\n\t<images>\n\t\t<image onlineFilename=\"photo.jpg\" />\n"
         "\t\t<image onlineFilename=\"clip.swf\" />\n\t</images>\n</qx>";
     EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "meta.xml", meta_));
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "photo.jpg", std::string(100000, 'p')));
+    EXPECT_TRUE(
+        WriteWholeFile(DefaultFileSystem(), folder + "photo.jpg", std::string(100000, 'p')));
     EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "clip.swf", "video"));
     EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "show_icon.jpg", "icon"));
     EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "__w133_h100_photo.jpg", "thumb"));

@@ -24,7 +24,8 @@ class ThumbnailCommandTest : public ShowCommandTest {
   std::string Photo(const std::string& name, uint32_t width, uint32_t height,
                     const JpegOptions& options = {}) {
     std::string path = dir_.Join(name);
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, EncodeJpeg(width, height, GradientPixel, options)));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path,
+                               EncodeJpeg(width, height, GradientPixel, options)));
     return path;
   }
 };
@@ -83,8 +84,10 @@ TEST_F(ThumbnailCommandTest, FailuresAreOneLineNamingTheCause) {
       {dir_.Join("missing.jpg") + " " + dir_.Join("a.jpg"), "missing.jpg: no such file"},
       {text + " " + dir_.Join("b.jpg"), "notes.txt: not a JPEG or BMP picture"},
       {dir_.path() + " " + dir_.Join("b.jpg"), ": not a JPEG or BMP picture"},
-      {huge + " " + dir_.Join("b.jpg"), "huge.jpg: too large to decode (40000\u00D740000, progressive)"},
-      {photo + " " + dir_.Join("c.jpg") + " --quality 101", "--quality wants a whole number from 0 to 100"},
+      {huge + " " + dir_.Join("b.jpg"),
+       "huge.jpg: too large to decode (40000\u00D740000, progressive)"},
+      {photo + " " + dir_.Join("c.jpg") + " --quality 101",
+       "--quality wants a whole number from 0 to 100"},
       {photo + " " + dir_.Join("d.jpg") + " --width x", "--width wants"},
       {photo + " " + dir_.Join("d.jpg") + " --width 65501", "from 1 to 65500, not '65501'"},
       {photo + " " + dir_.Join("d.jpg") + " --height 0", "from 1 to 65500, not '0'"},

@@ -89,7 +89,8 @@ TEST(UserPaths, OutputsAreCreatedUnderTheirOwnNames) {
     EXPECT_FALSE(UserPathExists(deep + "/" + kGreek + ".never"));
 
     // Left uncommitted, the temporary file goes with the object.
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), paths.OutFile(deep + "/" + kGreek + ".tmp"), "x"));
+    ASSERT_TRUE(
+        WriteWholeFile(DefaultFileSystem(), paths.OutFile(deep + "/" + kGreek + ".tmp"), "x"));
   }
   std::vector<FindData> found;
   std::string listing;

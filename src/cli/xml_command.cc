@@ -22,7 +22,8 @@ int RunXml(const std::vector<std::string>& arguments) {
   const std::string path = ToAnsi(args[0]);
   if (FolderExists(DefaultFileSystem(), path)) return Fail(args[0] + ": a folder, not a file");
   std::string bytes;
-  if (!ReadWholeFile(DefaultFileSystem(), path, &bytes)) return Fail(args[0] + ": " + ErrorInWords(GetLastError()));
+  if (!ReadWholeFile(DefaultFileSystem(), path, &bytes))
+    return Fail(args[0] + ": " + ErrorInWords(GetLastError()));
 
   XmlDocument document;
   if (!document.LoadText(bytes)) {

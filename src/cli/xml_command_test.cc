@@ -21,7 +21,8 @@ TEST_F(XmlCommandTest, WritesTheDocumentTextOfALoadedFile) {
   CommandRun run = Xml("<?xml version=\"1.0\"?>\n<qx a=\"1\"><b>caf\xC3\xA9 &amp; x</b></qx>");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out,
-            "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<qx a=\"1\" >\n\t<b>caf&#xE9; &amp; x</b>\n</qx>");
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<qx a=\"1\" >\n\t<b>caf&#xE9; &amp; "
+            "x</b>\n</qx>");
   EXPECT_EQ(run.err, "");
 }
 
@@ -31,7 +32,8 @@ TEST_F(XmlCommandTest, TellsWhyAFileDoesNotLoad) {
   CommandRun run = Xml("<?xml version=\"1.0\" encoding=\"latin1\"?><r><a/x></r>");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "tavirelle: " + input() + ": does not load: error 1 at 45: Element must be closed.\n");
+  EXPECT_EQ(run.err,
+            "tavirelle: " + input() + ": does not load: error 1 at 45: Element must be closed.\n");
 
   run = Xml("just text");
   EXPECT_EQ(run.status, 1);
@@ -46,7 +48,8 @@ TEST_F(XmlCommandTest, NamesTheFileAndTheCause) {
     int status;
     std::string err;
   } cases[] = {
-      {"'" + dir_.Join("none.xml") + "'", 1, "tavirelle: " + dir_.Join("none.xml") + ": no such file\n"},
+      {"'" + dir_.Join("none.xml") + "'", 1,
+       "tavirelle: " + dir_.Join("none.xml") + ": no such file\n"},
       {"'" + dir_.path() + "'", 1, "tavirelle: " + dir_.path() + ": a folder, not a file\n"},
       {"--strict x.xml", 1, "tavirelle: unknown option --strict\n"},
       // A name that looks like an option stands after "--".

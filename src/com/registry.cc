@@ -82,7 +82,8 @@ bool ReadQuoted(std::string_view text, size_t* pos, std::string* out) {
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -385,7 +386,8 @@ bool RegistryHive::Parse(std::string_view utf8_text) {
       if (line.back() != ']' || line.size() < 2) continue;
       std::string_view path = line.substr(1, line.size() - 2);
       if (path.empty() || path[0] == '-') continue;  // deletions are not kept
-      if (path.size() <= prefix.size() || !SameIgnoringCase(path.substr(0, prefix.size()), prefix)) {
+      if (path.size() <= prefix.size() ||
+          !SameIgnoringCase(path.substr(0, prefix.size()), prefix)) {
         continue;
       }
       current = Create(path.substr(prefix.size()));
@@ -421,7 +423,8 @@ bool Registry::Save() {
   if (!machine_changed_ && !user_changed_) return true;
   if (!CreateFolders(fs_, root_.substr(0, root_.size() - 1))) return false;
   if (machine_changed_) {
-    if (!WriteAtomically(fs_, root_ + machine_.root_name() + ".reg", machine_.ToText())) return false;
+    if (!WriteAtomically(fs_, root_ + machine_.root_name() + ".reg", machine_.ToText()))
+      return false;
     machine_changed_ = false;
   }
   if (user_changed_) {

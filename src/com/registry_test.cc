@@ -162,7 +162,8 @@ TEST(Registry, SavesAtomicallySoAFailedWriteKeepsTheOldHive) {
 
 TEST(Registry, CorruptHiveIsNotOverwritten) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("HKEY_LOCAL_MACHINE.reg"), "not a registry"));
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), dir.Join("HKEY_LOCAL_MACHINE.reg"), "not a registry"));
   Registry registry(DefaultFileSystem(), dir.path());
   EXPECT_FALSE(registry.Load());
 }

@@ -248,7 +248,8 @@ HRESULT Convert(const Value& v, VARTYPE vt, VARIANT* out) {
       out->ulVal = static_cast<ULONG>(u);
       break;
     case VT_I8:
-      if (v.kind == Value::kUnsigned && v.u > static_cast<uint64_t>(INT64_MAX)) return DISP_E_OVERFLOW;
+      if (v.kind == Value::kUnsigned && v.u > static_cast<uint64_t>(INT64_MAX))
+        return DISP_E_OVERFLOW;
       hr = ToInteger(v, -9223372036854775808.0L, 9223372036854775807.0L, &s, &u,
                      /*want_unsigned=*/false);
       out->llVal = s;

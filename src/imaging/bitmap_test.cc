@@ -203,24 +203,55 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Damage{"rle8_24", [](BmpLayout& s) { s.compression = 1; }, {}},
         Damage{"embedded_jpeg", [](BmpLayout& s) { s.compression = 4; }, {}},
-        Damage{"bitfields_24", [](BmpLayout& s) { s.compression = 3; s.masks = {0xFF0000, 0xFF00, 0xFF}; }, {}},
-        Damage{"mask_not_contiguous", [](BmpLayout& s) {
-                 s.bitsPerPixel = 16; s.compression = 3; s.masks = {0xF801, 0x07E0, 0x001E};
-                 s.rows = StoredRows(4, 4, 16, Pattern); }, {}},
-        Damage{"zero_mask", [](BmpLayout& s) {
-                 s.bitsPerPixel = 32; s.compression = 3; s.masks = {0, 0xFF00, 0xFF}; }, {}},
+        Damage{"bitfields_24",
+               [](BmpLayout& s) {
+                 s.compression = 3;
+                 s.masks = {0xFF0000, 0xFF00, 0xFF};
+               },
+               {}},
+        Damage{"mask_not_contiguous",
+               [](BmpLayout& s) {
+                 s.bitsPerPixel = 16;
+                 s.compression = 3;
+                 s.masks = {0xF801, 0x07E0, 0x001E};
+                 s.rows = StoredRows(4, 4, 16, Pattern);
+               },
+               {}},
+        Damage{"zero_mask",
+               [](BmpLayout& s) {
+                 s.bitsPerPixel = 32;
+                 s.compression = 3;
+                 s.masks = {0, 0xFF00, 0xFF};
+               },
+               {}},
         Damage{"zero_width", [](BmpLayout& s) { s.width = 0; }, {}},
         Damage{"negative_width", [](BmpLayout& s) { s.width = -4; }, {}},
         Damage{"zero_height", [](BmpLayout& s) { s.height = 0; }, {}},
         Damage{"two_planes", [](BmpLayout& s) { s.planes = 2; }, {}},
         Damage{"bits_7", [](BmpLayout& s) { s.bitsPerPixel = 7; }, {}},
-        Damage{"colors_over_depth", [](BmpLayout& s) {
-                 s.bitsPerPixel = 4; s.colorsUsed = 17; s.table.resize(17);
-                 s.rows = StoredRows(4, 4, 4, Pattern); }, {}},
-        Damage{"table_past_end", [](BmpLayout& s) {
-                 s.bitsPerPixel = 8; s.colorsUsed = 0; s.table.resize(2); s.rows = ""; }, {}},
+        Damage{"colors_over_depth",
+               [](BmpLayout& s) {
+                 s.bitsPerPixel = 4;
+                 s.colorsUsed = 17;
+                 s.table.resize(17);
+                 s.rows = StoredRows(4, 4, 4, Pattern);
+               },
+               {}},
+        Damage{"table_past_end",
+               [](BmpLayout& s) {
+                 s.bitsPerPixel = 8;
+                 s.colorsUsed = 0;
+                 s.table.resize(2);
+                 s.rows = "";
+               },
+               {}},
         Damage{"rows_short", [](BmpLayout& s) { s.rows.resize(s.rows.size() - 1); }, {}},
-        Damage{"huge_claim", [](BmpLayout& s) { s.width = 0x7FFFFFFF; s.height = 0x7FFFFFFF; }, {}},
+        Damage{"huge_claim",
+               [](BmpLayout& s) {
+                 s.width = 0x7FFFFFFF;
+                 s.height = 0x7FFFFFFF;
+               },
+               {}},
         Damage{"min_height", [](BmpLayout& s) { s.height = INT32_MIN; }, {}},
         Damage{"bits_offset_past_end", [](BmpLayout& s) { s.bitsOffset = 1u << 30; }, {}},
         Damage{"bits_offset_in_header", [](BmpLayout& s) { s.bitsOffset = 20; }, {}},

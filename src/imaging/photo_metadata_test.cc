@@ -254,7 +254,8 @@ TEST_F(MetadataTest, NotAJpeg) {
 // A preview that cannot be written is told apart from none, and a partial
 // one is removed: it would be taken for a good thumbnail later.
 TEST_F(MetadataTest, FailedPreviewWrite) {
-  const std::string photo = Write("p.jpg", WithExif(photo_, CameraExif(true, 640, 480, landscape_)));
+  const std::string photo =
+      Write("p.jpg", WithExif(photo_, CameraExif(true, 640, 480, landscape_)));
   FaultInjectingFileSystem fs;
   for (bool diskFull : {false, true}) {
     SCOPED_TRACE(diskFull ? "disk full" : "access denied");

@@ -189,9 +189,11 @@ TEST_F(ThumbnailTest, WriteJpegReplacesAnExistingFile) {
 TEST_F(ThumbnailTest, WriteJpegFailures) {
   Pixels pixels = SplitPicture(64, 64);
   EXPECT_FALSE(PhotoImage::WriteJpeg(DefaultFileSystem(), "", pixels.data(), 64, 64, 100));
-  EXPECT_FALSE(PhotoImage::WriteJpeg(DefaultFileSystem(), dir_.Join("n.jpg"), nullptr, 64, 64, 100));
+  EXPECT_FALSE(
+      PhotoImage::WriteJpeg(DefaultFileSystem(), dir_.Join("n.jpg"), nullptr, 64, 64, 100));
   // libjpeg refuses an empty image; the error comes back as false.
-  EXPECT_FALSE(PhotoImage::WriteJpeg(DefaultFileSystem(), dir_.Join("e.jpg"), pixels.data(), 0, 64, 100));
+  EXPECT_FALSE(
+      PhotoImage::WriteJpeg(DefaultFileSystem(), dir_.Join("e.jpg"), pixels.data(), 0, 64, 100));
 
   FaultInjectingFileSystem faulty;
   faulty.DenyAccess("denied");

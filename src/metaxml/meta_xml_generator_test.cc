@@ -215,7 +215,8 @@ TEST_F(MetaXmlTest, WritesNothingWithoutATemplateOrItsElementsOrPhotos) {
 
 TEST_F(MetaXmlTest, TheDefaultStyleReadsBackThroughItsOwnVocabulary) {
   std::string base;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), std::string(TAVIRELLE_SOURCE_DIR) + "/templates/base_meta.xml", &base));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(),
+                            std::string(TAVIRELLE_SOURCE_DIR) + "/templates/base_meta.xml", &base));
   UseTemplate(base);
   show_.title = "Summer";
   show_.music_path = "song.mp3";

@@ -93,11 +93,13 @@ TEST_F(PackageCrashSafety, AppendingEntriesKeepsEitherDirectoryWithMatchingDiges
   PackageBuilder b;
   b.Magic().DirectoryOffset();
   uint32_t a = 0, m = 0;
-  const std::string meta = "<qx><show></show><images><image onlineFilename=\"a.jpg\"/></images></qx>";
+  const std::string meta =
+      "<qx><show></show><images><image onlineFilename=\"a.jpg\"/></images></qx>";
   b.StoredFile("a.jpg", "AAAA", &a).StoredFile("meta.xml", meta, &m);
   b.DirectoryHead(2)
       .Entry("a.jpg", a, 4, Md5BufferHex("AAAA", 4))
-      .Entry("meta.xml", m, static_cast<uint32_t>(meta.size()), Md5BufferHex(meta.data(), meta.size()));
+      .Entry("meta.xml", m, static_cast<uint32_t>(meta.size()),
+             Md5BufferHex(meta.data(), meta.size()));
   b.PointAtDirectory();
   const std::string original = b.bytes();
   const std::vector<std::string> before = {"a.jpg", "meta.xml"};

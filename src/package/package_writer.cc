@@ -84,8 +84,8 @@ std::string PublishPackage(FileSystem& fs, const std::string& partial, const std
 
 }  // namespace
 
-bool ListPackageSources(FileSystem& fs, const std::string& dataFolder, std::vector<PackageSource>* sources,
-                        DWORD* error) {
+bool ListPackageSources(FileSystem& fs, const std::string& dataFolder,
+                        std::vector<PackageSource>* sources, DWORD* error) {
   sources->clear();
   *error = 0;
   std::string folder = dataFolder;

@@ -45,8 +45,8 @@ struct PackageSource {
 // The files WritePackage stores from `dataFolder`, in its order: the
 // top-level "*.swf", "*.mp3", "*.jpg" and "*.xml" files. False, with the
 // platform's error in *error, when a listing failed.
-bool ListPackageSources(FileSystem& fs, const std::string& dataFolder, std::vector<PackageSource>* sources,
-                        DWORD* error);
+bool ListPackageSources(FileSystem& fs, const std::string& dataFolder,
+                        std::vector<PackageSource>* sources, DWORD* error);
 // The bytes of the package those files make; more than kMaxPackageSize
 // cannot be written.
 uint64_t PackageSizeOf(const std::vector<PackageSource>& sources);

@@ -189,7 +189,8 @@ TEST(ReadEntry, PendingEntriesComeFirst) {
 
 TEST(ReadEntryText, StopsAtTheFirstZeroByte) {
   TempDir dir;
-  ASSERT_TRUE(BuildPackage({{"a.xml", std::string("ab\0cd", 5)}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ASSERT_TRUE(BuildPackage({{"a.xml", std::string("ab\0cd", 5)}})
+                  .WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   EXPECT_EQ(package.ReadEntryText("a.xml"), "ab");
@@ -221,7 +222,8 @@ TEST(SaveEntryToFile, CopiesLargeEntriesInBlocksAndFollowsTheNameRules) {
                   .WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("out.jpg"), std::string(5 * 1024 * 1024, 'x')));
+  ASSERT_TRUE(
+      SaveTextToFile(DefaultFileSystem(), dir.Join("out.jpg"), std::string(5 * 1024 * 1024, 'x')));
   EXPECT_TRUE(package.SaveEntryToFile("file:///big.jpg", dir.Join("out.jpg")));
   std::string contents;
   ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("out.jpg"), &contents));
@@ -242,7 +244,8 @@ bool IsLink(const std::string& path) {
 
 TEST(SaveEntry, ReplacesALinkAtTheTargetAndNeverWritesThroughIt) {
   TempDir dir;
-  ASSERT_TRUE(BuildPackage({{"a.jpg", "package bytes"}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ASSERT_TRUE(
+      BuildPackage({{"a.jpg", "package bytes"}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("precious"), "the user's own file"));

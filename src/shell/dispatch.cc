@@ -281,7 +281,8 @@ HRESULT InvokeMember(const InterfaceDesc& desc, IDispatch* self, DISPID id, WORD
     return hr;
   }
   for (size_t k = 0; k < member->VisibleArgs(); ++k) {
-    if (member->args[k].out) MoveToByRef(member->args[k].kind, &slots[k], &params->rgvarg[where[k]]);
+    if (member->args[k].out)
+      MoveToByRef(member->args[k].kind, &slots[k], &params->rgvarg[where[k]]);
   }
   if (member->retval) {
     size_t last = member->arg_count - 1;

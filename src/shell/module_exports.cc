@@ -46,7 +46,8 @@ extern "C" {
 HRESULT DllCanUnloadNow() { return tavirelle::ModuleLockCount() == 0 ? S_OK : S_FALSE; }
 
 HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
-  return Guarded([&] { return CTavirelleHelperModule::Instance().GetClassObject(clsid, riid, object); });
+  return Guarded(
+      [&] { return CTavirelleHelperModule::Instance().GetClassObject(clsid, riid, object); });
 }
 
 HRESULT DllInstall(BOOL install, LPCOLESTR command) {
@@ -58,11 +59,15 @@ HRESULT DllInstall(BOOL install, LPCOLESTR command) {
 }
 
 HRESULT DllRegisterServer() {
-  return Guarded([] { return CTavirelleHelperModule::Instance().RegisterServer(tavirelle::DefaultFileSystem()); });
+  return Guarded([] {
+    return CTavirelleHelperModule::Instance().RegisterServer(tavirelle::DefaultFileSystem());
+  });
 }
 
 HRESULT DllUnregisterServer() {
-  return Guarded([] { return CTavirelleHelperModule::Instance().UnregisterServer(tavirelle::DefaultFileSystem()); });
+  return Guarded([] {
+    return CTavirelleHelperModule::Instance().UnregisterServer(tavirelle::DefaultFileSystem());
+  });
 }
 
 HRESULT TavirelleSetRegistryRoot(const char* folder) {

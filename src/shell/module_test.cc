@@ -301,7 +301,8 @@ class Sink final : public IDispatch {
  public:
   explicit Sink(bool events) : events_(events) {}
   HRESULT QueryInterface(REFIID riid, void** object) override {
-    if (riid == IID_IUnknown || riid == IID_IDispatch || (events_ && riid == DIID__IQXHelperEvents)) {
+    if (riid == IID_IUnknown || riid == IID_IDispatch ||
+        (events_ && riid == DIID__IQXHelperEvents)) {
       *object = this;
       AddRef();
       return S_OK;

@@ -144,7 +144,8 @@ TEST_F(PhotoImportTest, BitmapsAreCopiedAsTheyAreUnderAJpgName) {
   EXPECT_EQ(width, 80);
   EXPECT_EQ(height, 100);
   // Without a date in the file, the source file's time stands in.
-  EXPECT_EQ(Text(photo, &IPhotoDesc::get__PhotoDateTaken), FormatFileDate(DefaultFileSystem(), dir_.Join("scan.BMP"), false));
+  EXPECT_EQ(Text(photo, &IPhotoDesc::get__PhotoDateTaken),
+            FormatFileDate(DefaultFileSystem(), dir_.Join("scan.BMP"), false));
 }
 
 TEST_F(PhotoImportTest, MissingSourcesAndNullDescriptions) {
@@ -208,7 +209,8 @@ TEST_F(PhotoImportTest, AFailedImportAddsNothingAndLeavesNothing) {
   // The same photo imports once the medium is sound again.
   CPhotoDesc* photo = Import(source);
   EXPECT_EQ(Count(), 1);
-  EXPECT_TRUE(PathExists(DefaultFileSystem(), out_ + "__w133_h100_" + Text(photo, &IPhotoDesc::get__OnlineName)));
+  EXPECT_TRUE(PathExists(DefaultFileSystem(),
+                         out_ + "__w133_h100_" + Text(photo, &IPhotoDesc::get__OnlineName)));
 }
 
 TEST_F(PhotoImportTest, TheSameDescriptionTwiceStandsTwice) {

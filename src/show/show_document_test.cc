@@ -195,7 +195,8 @@ TEST_F(ShowTest, RemovingPhotosDeletesTheirCopiesAndThumbnails) {
   AddPhotos("ABC");
   for (const char* name : {"A", "B", "C"}) {
     ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join(name), "copy"));
-    ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join(std::string("__w133_h100_") + name), "thumb"));
+    ASSERT_TRUE(
+        SaveTextToFile(DefaultFileSystem(), dir.Join(std::string("__w133_h100_") + name), "thumb"));
   }
   ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("unrelated"), "keep"));
   show_->set_show_changed(false);
@@ -221,8 +222,10 @@ TEST_F(ShowTest, RemovingPhotosDeletesTheirCopiesAndThumbnails) {
 }
 
 TEST_F(ShowTest, DescribesItselfAndItsPhotosThroughTheirInterfaces) {
-  for (auto [setter, text] : {std::pair{&CQXHelper::put_Title, u"T"}, {&CQXHelper::put_CreatBy, u"C"},
-                              {&CQXHelper::put_Starring, u"S"}, {&CQXHelper::put_StyleId, u"Y"},
+  for (auto [setter, text] : {std::pair{&CQXHelper::put_Title, u"T"},
+                              {&CQXHelper::put_CreatBy, u"C"},
+                              {&CQXHelper::put_Starring, u"S"},
+                              {&CQXHelper::put_StyleId, u"Y"},
                               {&CQXHelper::put_MusicPath, u"M"}}) {
     ScopedBstr value(text);
     ASSERT_EQ((show_->*setter)(value.get()), S_OK);
@@ -247,7 +250,8 @@ TEST_F(ShowTest, DescribesItselfAndItsPhotosThroughTheirInterfaces) {
   show_->photos()[0]->put__Changed(0);
 
   ShowDescription show = show_->Describe();
-  EXPECT_EQ(show.title + show.created_by + show.starring + show.style_id + show.music_path, "TCSYM");
+  EXPECT_EQ(show.title + show.created_by + show.starring + show.style_id + show.music_path,
+            "TCSYM");
   EXPECT_TRUE(show.changed);
   ASSERT_EQ(show.photos.size(), 2u);
   EXPECT_EQ(show.photos[0].online_name, "A");
@@ -277,7 +281,8 @@ TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged
   const std::string meta = work.Join("meta.xml");
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("config.xml"),
                              "<config><templates><s>s.xml</s></templates></config>"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("s.xml"), "<qx><images><image/></images></qx>"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("s.xml"),
+                             "<qx><images><image/></images></qx>"));
   show_->set_template_source({work.Join("config.xml"), {work.path()}});
   ScopedBstr out(BstrFromAnsi(work.path())), style(u"s");
   show_->put_OutputPath(out.get());

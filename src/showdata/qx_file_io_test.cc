@@ -101,7 +101,8 @@ TEST_F(QXFileIOTest, QueriesOnAClosedPackageFail) {
 }
 
 TEST_F(QXFileIOTest, OpenFailsForWhatIsNotAPackage) {
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("plain.txt"), "Tavirelle file, honest"));
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("plain.txt"), "Tavirelle file, honest"));
   EXPECT_EQ(io_->OpenDotTavirelle(Ansi(dir_.Join("plain.txt")).get(), 0), E_FAIL);
   EXPECT_EQ(io_->OpenDotTavirelle(Ansi(dir_.Join("missing.pkg")).get(), 1), E_FAIL);
   EXPECT_EQ(io_->OpenDotTavirelle(nullptr, 0), E_FAIL);

@@ -239,7 +239,8 @@ TEST(FileUtils, MakeUniqueNameCountsUpFromTwo) {
   ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), plain, ""));
   EXPECT_EQ(MakeUniqueName(DefaultFileSystem(), plain), dir.Join("name (2)"));
   for (int n = 2; n < 300; ++n) {
-    ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("name (" + std::to_string(n) + ")"), ""));
+    ASSERT_TRUE(
+        SaveTextToFile(DefaultFileSystem(), dir.Join("name (" + std::to_string(n) + ")"), ""));
   }
   EXPECT_EQ(MakeUniqueName(DefaultFileSystem(), plain), dir.Join("name (300)"));
 }
@@ -276,7 +277,8 @@ TEST(Md5, FileDigestEqualsBufferDigest) {
   std::string data(1000003, '\0');
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + i / 13);
   ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("big"), data));
-  EXPECT_EQ(Md5FileHex(DefaultFileSystem(), dir.Join("big")), Md5BufferHex(data.data(), data.size()));
+  EXPECT_EQ(Md5FileHex(DefaultFileSystem(), dir.Join("big")),
+            Md5BufferHex(data.data(), data.size()));
   EXPECT_EQ(Md5FileHex(DefaultFileSystem(), dir.Join("missing")), "");
 }
 

@@ -140,7 +140,8 @@ bool XMLEntityTable::EntityForCharLocked(unsigned char ch, XMLEntity* out) {
   if (kPassThrough.pass[ch]) return false;
   if (out != nullptr) {
     std::string text = "&#x" + CharToHex(static_cast<char>(ch)) + ";";
-    XMLEntity learned = MakeEntity(static_cast<char>(ch), text.c_str(), /*hex=*/false, /*decimal=*/false);
+    XMLEntity learned =
+        MakeEntity(static_cast<char>(ch), text.c_str(), /*hex=*/false, /*decimal=*/false);
     PushFront(learned);
     *out = learned;
   }

@@ -41,7 +41,8 @@ std::string DecodeNumericReferences(const std::string& text) {
       size_t j = digits_begin;
       unsigned long value = 0;
       while (j < text.size() && j - digits_begin < max_digits) {
-        int digit = hex ? HexValue(text[j]) : (text[j] >= '0' && text[j] <= '9' ? text[j] - '0' : -1);
+        int digit =
+            hex ? HexValue(text[j]) : (text[j] >= '0' && text[j] <= '9' ? text[j] - '0' : -1);
         if (digit < 0) break;
         value = value * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
         ++j;

@@ -39,7 +39,8 @@ TEST(NodeMemoryTest, ATreeMadeOnOneThreadDiesOnAnother) {
   maker.join();  // the maker's thread and its current block are gone
   XmlNode* root = document->ChildAt(1);
   ASSERT_EQ(root->ChildCount(), 5000);
-  std::unique_ptr<XmlAttr> kept = root->ChildAt(4999)->DetachAttr(root->ChildAt(4999)->FindAttr("file"));
+  std::unique_ptr<XmlAttr> kept =
+      root->ChildAt(4999)->DetachAttr(root->ChildAt(4999)->FindAttr("file"));
   std::thread destroyer([&] { document.reset(); });
   destroyer.join();
   // A detached attribute outlives its document.

@@ -95,7 +95,8 @@ void PackageWithHugeEntry(MemoryFileSystem& files) {
   PackageBuilder b;
   b.Magic().DirectoryOffset();
   uint32_t a = 0, m = 0;
-  const std::string meta = "<qx><show></show><images><image onlineFilename=\"a.jpg\"/></images></qx>";
+  const std::string meta =
+      "<qx><show></show><images><image onlineFilename=\"a.jpg\"/></images></qx>";
   b.StoredFile("a.jpg", "A", &a).StoredFile("meta.xml", meta, &m);
   b.DirectoryHead(2).Entry("a.jpg", a, 0xFFFFFFFF, Md5Of("A"));
   b.Entry("meta.xml", m, static_cast<uint32_t>(meta.size()), Md5Of(meta));
@@ -179,9 +180,13 @@ const Hostile kCases[] = {
        bmp.rows = std::string(300, '\x7F');
        files.SetFile("/big.bmp", BuildBmp(bmp));
      },
-     [](MemoryFileSystem& files) { return LoadFails(files, "/big.bmp", 0, 0) && LoadFails(files, "/big.bmp", 160, 120); }},
+     [](MemoryFileSystem& files) {
+       return LoadFails(files, "/big.bmp", 0, 0) && LoadFails(files, "/big.bmp", 160, 120);
+     }},
     {"JpegClaiming65500Squared",
-     [](MemoryFileSystem& files) { files.SetFile("/big.jpg", WithFrameSize(EncodeJpeg(16, 16), 65500, 65500)); },
+     [](MemoryFileSystem& files) {
+       files.SetFile("/big.jpg", WithFrameSize(EncodeJpeg(16, 16), 65500, 65500));
+     },
      [](MemoryFileSystem& files) {
        int32_t width = 0, height = 0;
        bool sized = ReadImageSize(files, "/big.jpg", &width, &height);
@@ -197,7 +202,10 @@ const Hostile kCases[] = {
        options.progressive = true;
        options.color = JpegColor::kGrey;
        std::vector<std::string> padding(90, Segment(0xFE, std::string(65000, 'x')));
-       files.SetFile("/big.jpg", WithSegments(WithFrameSize(EncodeJpeg(16, 16, GradientPixel, options), 40000, 40000), padding));
+       files.SetFile(
+           "/big.jpg",
+           WithSegments(WithFrameSize(EncodeJpeg(16, 16, GradientPixel, options), 40000, 40000),
+                        padding));
      },
      [](MemoryFileSystem& files) {
        PhotoImage image(files);
