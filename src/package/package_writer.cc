@@ -91,6 +91,12 @@ bool ListPackageSources(FileSystem& fs, const std::string& dataFolder,
   std::string folder = dataFolder;
   WithTrailingSeparator(folder, /*backslash=*/true, /*add=*/true);
   std::string base = FolderOf(folder);
+  // A folder that is not there holds no show: packing it would report an
+  // empty package as a success.
+  if (!FolderExists(fs, folder)) {
+    *error = ERROR_PATH_NOT_FOUND;
+    return false;
+  }
   for (const char* pattern : {"*.swf", "*.mp3", "*.jpg", "*.xml"}) {
     SetLastError(0);
     std::vector<FindData> found;

@@ -171,6 +171,15 @@ TEST_F(PackageWriter, FileThatGrewPastTheLimitFailsTheWriteAndLeavesNothing) {
   EXPECT_TRUE(OutFiles().empty());
 }
 
+TEST_F(PackageWriter, AFolderThatIsNotThereIsRefusedAndNothingIsWritten) {
+  ShowPackage package(DefaultFileSystem());
+  std::string target = Target();
+  EXPECT_FALSE(package.WritePackage(target, show_ + "missing/"));
+  EXPECT_EQ(package.lastError(), static_cast<int32_t>(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(package.WriteStatus(false), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+  EXPECT_TRUE(OutFiles().empty());
+}
+
 TEST_F(PackageWriter, PlannedSizeIsTheWrittenSize) {
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "__w133_h100_a.jpg", "thumb"));
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "tune.mp3", std::string(3000, 'm')));
