@@ -204,6 +204,8 @@ int RunAuthor(const std::vector<std::string>& arguments) {
   const std::string& out = options.out;
   const std::vector<std::string>& photos = options.photos;
 
+  std::string load_error;
+  if (LoadModuleExports(&load_error) == nullptr) return Fail(load_error);
   // A folder named outside the code page is made here, so that the component
   // can be handed an alias of it; a failed run removes it again below.
   UserPaths paths;

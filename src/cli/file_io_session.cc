@@ -9,6 +9,7 @@
 namespace tavirelle {
 
 bool FileIOSession::Create(std::string* error) {
+  if (LoadModuleExports(error) == nullptr) return false;
   HRESULT hr = S_OK;
   io_ = CreateModuleObject<IQXFileIO>(CLSID_QXFileIO, &hr);
   if (io_) return true;

@@ -6,9 +6,8 @@
 #include <cstdio>
 
 #include "cli/command.h"
-#include "com/dynamic_module.h"
+#include "cli/module_objects.h"
 #include "com/registry.h"
-#include "tavirelle/module.h"
 
 namespace tavirelle {
 
@@ -24,21 +23,23 @@ int Run(const char* name, bool install, std::vector<std::string> args) {
   // An empty root would put the registry's files in whatever folder the
   // command happens to run in.
   if (has_registry && registry.empty()) return Fail("--registry needs a folder name");
+  std::string load_error;
+  const ModuleExports* module = LoadModuleExports(&load_error);
+  if (module == nullptr) return Fail(load_error);
   if (has_registry) SetRegistryRoot(ToAnsi(registry));
   // The module keeps a registry root of its own: hand it the one shown.
-  HRESULT hr = TavirelleSetRegistryRoot(RegistryRoot().c_str());
+  HRESULT hr = module->set_registry_root(RegistryRoot().c_str());
 
   if (SUCCEEDED(hr) && user) {
-    hr = DllInstall(install ? TRUE : FALSE, u"user");
+    hr = module->install(install ? TRUE : FALSE, u"user");
   } else if (SUCCEEDED(hr)) {
-    hr = install ? DllRegisterServer() : DllUnregisterServer();
+    hr = install ? module->register_server() : module->unregister_server();
   }
   if (FAILED(hr)) {
     return Fail(ToUtf8(RegistryRoot()) + ": " + (install ? "registration" : "unregistration") +
                 " failed: " + HresultInWords(hr));
   }
-  std::string module = ModulePathOf(reinterpret_cast<const void*>(&DllGetClassObject));
-  std::printf("module: %s\n", ToUtf8(module).c_str());
+  std::printf("module: %s\n", ToUtf8(module->path).c_str());
   std::printf("registry: %s\n", ToUtf8(RegistryRoot()).c_str());
   std::printf("scope: %s\n", user ? "user" : "machine");
   std::fflush(stdout);
