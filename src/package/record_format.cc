@@ -165,7 +165,8 @@ uint32_t WriteFileRecord(file_io& stream, uint8_t tag, const std::string& source
   // A source that shrank or failed to read leaves a record whose header
   // announces more than follows; the caller must not keep it.
   if (copied != dataSize) return 0;
-  if (md5 != nullptr) *md5 = digest.FinishHex();
+  // A record without its checksum could never be verified.
+  if (md5 != nullptr && (*md5 = digest.FinishHex()).empty()) return 0;
   if (size != nullptr) *size = dataSize;
   return static_cast<uint32_t>(record);
 }

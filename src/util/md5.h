@@ -1,4 +1,5 @@
-// MD5 digests (RFC 1321) as 32 lower-case hexadecimal digits.
+// MD5 digests (RFC 1321) as 32 lower-case hexadecimal digits; every digest
+// is empty when the system's digest library cannot be loaded.
 #ifndef TAVIRELLE_UTIL_MD5_H_
 #define TAVIRELLE_UTIL_MD5_H_
 
