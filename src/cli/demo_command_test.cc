@@ -33,9 +33,13 @@ TEST_F(DemoCommandTest, FindsTheSamplePhotosInTheInstalledDataFolder) {
   std::string prefix = dir_.Join("prefix/");
   std::string program = prefix + "bin/tavirelle";
   // The style template still goes beside the program: this is about the photos.
-  std::string install = "mkdir -p " + Quoted(prefix + "bin") + " " +
-                        Quoted(prefix + "share/tavirelle") + " && cp " + Quoted(built) + " " +
-                        Quoted(build_folder + "base_meta.xml") + " " + Quoted(prefix + "bin/");
+  // The program finds its module in ../lib, as an installed copy does.
+  std::string install = "mkdir -p " + Quoted(prefix + "bin") + " " + Quoted(prefix + "lib") +
+                        " " + Quoted(prefix + "share/tavirelle") + " && cp " + Quoted(built) +
+                        " " + Quoted(build_folder + "base_meta.xml") + " " +
+                        Quoted(prefix + "bin/") + " && cp -P " +
+                        Quoted(build_folder + "src/shell/") + "libTavirelleHelper.so* " +
+                        Quoted(prefix + "lib/");
   ASSERT_EQ(std::system(install.c_str()), 0);
 
   CommandRun run = Tavirelle("demo " + Quoted(dir_.Join("none")), "", program);
