@@ -190,9 +190,7 @@ std::string ImportPhoto(IQXHelper* show, const OutputFolder& folder,
   }
   lines->push_back("photo: " + online + " " + std::to_string(width) + " " +
                    std::to_string(height) + " " + taken);
-  std::string thumbnail = folder.path() + ToAnsi(online);
-  thumbnail.insert(thumbnail.find_last_of("\\/") + 1, kPlayerThumbnailPrefix);
-  if (!PathExists(DefaultFileSystem(), thumbnail)) {
+  if (!PathExists(DefaultFileSystem(), ThumbnailPathOf(folder.path() + ToAnsi(online)))) {
     warnings->push_back(typed + ": no thumbnail: " + WhyNoThumbnail(ToAnsi(reachable)));
   }
   return {};

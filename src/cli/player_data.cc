@@ -247,7 +247,7 @@ std::vector<PlayerSourceFile> PlayerSourceFiles(const PlayerShow& show) {
   };
   auto add_same = [&](const std::string& local) { add(local, local, local); };
   auto add_thumbnail = [&](const std::string& local) {
-    add(ThumbnailName(kPlayerThumbnailPrefix, local), ThumbnailName(kPlayerThumbnailPrefix, local),
+    add(ThumbnailName(kThumbnailPrefix, local), ThumbnailName(kThumbnailPrefix, local),
         ThumbnailName(kPackageThumbnailFolder, local));
   };
   for (const PlayerSlide& slide : show.slides) {
@@ -279,7 +279,7 @@ void ResolvePlayerFiles(PlayerShow* show,
     return std::string();
   };
   for (PlayerSlide& slide : show->slides) {
-    std::string thumbnail = ThumbnailName(kPlayerThumbnailPrefix, slide.local);
+    std::string thumbnail = ThumbnailName(kThumbnailPrefix, slide.local);
     slide.thumbnail = first_present({thumbnail});
     if (slide.video) {
       slide.missing = false;
@@ -294,7 +294,7 @@ void ResolvePlayerFiles(PlayerShow* show,
       clip.shown = clip.picture
                        ? first_present({clip.local})
                        : first_present({StillOf(clip.local),
-                                        ThumbnailName(kPlayerThumbnailPrefix, clip.local)});
+                                        ThumbnailName(kThumbnailPrefix, clip.local)});
     }
   }
 }

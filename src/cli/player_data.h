@@ -16,9 +16,8 @@
 
 namespace tavirelle {
 
-// Thumbnails sit beside the show's files under this prefix, as in a show
+// Thumbnails sit beside the show's files under kThumbnailPrefix, as in a show
 // folder; in a package they are stored under "w133\h100\".
-inline constexpr char kPlayerThumbnailPrefix[] = "__w133_h100_";
 inline constexpr char kPackageThumbnailFolder[] = "w133\\h100\\";
 
 struct PlayerClip {

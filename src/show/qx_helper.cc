@@ -10,12 +10,6 @@
 
 namespace tavirelle {
 
-std::string ThumbnailPathOf(const std::string& copy_path) {
-  size_t separator = copy_path.find_last_of("\\/");
-  size_t folder_length = separator == std::string::npos ? 0 : separator + 1;
-  return copy_path.substr(0, folder_length) + "__w133_h100_" +
-         copy_path.substr(folder_length);
-}
 
 CQXHelper::~CQXHelper() = default;
 

@@ -98,9 +98,6 @@ class CQXHelper : public DispatchObject<IQXHelper> {
   ConnectionPointSource events_{static_cast<IQXHelper*>(this), DIID__IQXHelperEvents};
 };
 
-// Path of the thumbnail of the photo copy at `copy_path`: the copy's folder
-// (up to and including its last separator), "__w133_h100_", the copy's name.
-std::string ThumbnailPathOf(const std::string& copy_path);
 
 }  // namespace tavirelle
 

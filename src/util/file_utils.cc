@@ -184,6 +184,12 @@ std::vector<std::string> FindFiles(FileSystem& fs, const std::string& pattern) {
   return paths;
 }
 
+std::string ThumbnailPathOf(const std::string& copy_path) {
+  size_t separator = copy_path.find_last_of("\\/");
+  size_t folder_length = separator == std::string::npos ? 0 : separator + 1;
+  return copy_path.substr(0, folder_length) + kThumbnailPrefix + copy_path.substr(folder_length);
+}
+
 bool ClaimEmptyFolder(FileSystem& fs, const std::string& folder, const std::string& claim_name,
                       std::vector<std::string>* created) {
   std::string full = folder;

@@ -15,6 +15,12 @@
 
 namespace tavirelle {
 
+// A photo copy's thumbnail sits beside it under this prefix.
+inline constexpr char kThumbnailPrefix[] = "__w133_h100_";
+// Path of the thumbnail of the photo copy at `copy_path`: the copy's folder
+// (up to and including its last separator), kThumbnailPrefix, the copy's name.
+std::string ThumbnailPathOf(const std::string& copy_path);
+
 // Path text (no file-system access).
 std::string& WithTrailingSeparator(std::string& path, bool backslash, bool add);
 std::string& WithoutTrailingSeparator(std::string& path);
