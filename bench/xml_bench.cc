@@ -15,10 +15,9 @@
 
 #ifdef TAVIRELLE_HAVE_PUGIXML
 #include <pugixml.hpp>
-
-using namespace tavirelle;
 #endif
 
+namespace tavirelle {
 namespace {
 
 // A meta.xml as the authoring side writes it: the template's show block and
@@ -160,5 +159,6 @@ BENCHMARK(BM_PugixmlParse)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)
 #endif
 
 }  // namespace
+}  // namespace tavirelle
 
 BENCHMARK_MAIN();
