@@ -1,14 +1,17 @@
 // AddPhoto: copies a photo into the output folder under a GUID name, gives it
 // a thumbnail (the embedded preview when it suits, a scaled copy otherwise),
 // fills its description and appends it to the show.
+#include "show/photo_import.h"
+
+#include <new>
 #include <string>
 #include <utility>
 
+#include "com/boundary.h"
 #include "imaging/photo_image.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "platform/status.h"
-#include "com/boundary.h"
 #include "show/qx_helper.h"
 #include "util/file_utils.h"
 
@@ -25,91 +28,130 @@ HRESULT SetPhotoText(IPhotoDesc* photo, HRESULT (IPhotoDesc::*setter)(BSTR),
   return hr;
 }
 
-// Removes the files an import made unless it is kept: a photo that is not
-// added leaves nothing in the output folder, whatever step failed.
-class ImportFiles {
- public:
-  ImportFiles(FileSystem& fs, std::string copy, std::string thumbnail)
-      : fs_(fs), copy_(std::move(copy)), thumbnail_(std::move(thumbnail)) {}
-  ~ImportFiles() {
-    if (kept_) return;
-    DWORD error = GetLastError();
-    fs_.DeleteFile(thumbnail_);
-    fs_.DeleteFile(copy_);
-    SetLastError(error);
-  }
-  ImportFiles(const ImportFiles&) = delete;
-  ImportFiles& operator=(const ImportFiles&) = delete;
-  void Keep() { kept_ = true; }
+// Makes the files of `imported`, which already owns their names; returns
+// the failure that leaves nothing worth keeping.
+Status MakeImportFiles(FileSystem& fs, const std::string& source, ImportedPhoto* imported,
+                       const std::string& copy_path, const std::string& thumbnail_path) {
+  // A photo whose copy is not there (a full disk, an unreadable source, a
+  // folder named as the photo) would leave the show naming a missing file.
+  if (!fs.CopyFile(source, copy_path, IfExists::kReplace)) return Status::FromLastError();
 
- private:
-  FileSystem& fs_;
-  std::string copy_;
-  std::string thumbnail_;
-  bool kept_ = false;
-};
+  PhotoMetadata metadata;
+  {
+    PhotoImage image(fs);
+    image.ReadPhotoMetadata(copy_path, thumbnail_path, &metadata);
+  }
+  imported->date_taken = metadata.dateTaken;
+  if (imported->date_taken.empty()) {
+    imported->date_taken = FormatFileDate(fs, source, /*with_milliseconds=*/false);
+  }
+
+  if (!PathExists(fs, thumbnail_path)) {
+    ThumbnailSettings settings;
+    settings.width = 133;
+    settings.height = 100;
+    PhotoImage image(fs);
+    SetLastError(ERROR_SUCCESS);
+    bool made = image.MakeThumbnail(copy_path, thumbnail_path, settings);
+    // The decoder knows a bitmap by its name, and the copy of one is named
+    // ".jpg": its source, the same bytes, still says what it is.
+    if (!made && !image.loaded && Extension(source) == ".bmp") {
+      image.Reset();
+      made = image.MakeThumbnail(source, thumbnail_path, settings);
+    }
+    // A picture that does not decode simply has no thumbnail; one that
+    // decoded but could not be written (a full disk) fails the import.
+    if (!made && image.loaded) return Status::FromLastError();
+    image.ReleasePixels();
+  }
+  ReadImageSize(fs, copy_path, &imported->width, &imported->height);
+  return Status::Ok();
+}
 
 }  // namespace
+
+ImportedPhoto::ImportedPhoto(ImportedPhoto&& other) noexcept { *this = std::move(other); }
+
+ImportedPhoto& ImportedPhoto::operator=(ImportedPhoto&& other) noexcept {
+  if (this == &other) return *this;
+  Discard();
+  status = other.status;
+  found = other.found;
+  online_name = std::move(other.online_name);
+  original_name = std::move(other.original_name);
+  date_taken = std::move(other.date_taken);
+  width = other.width;
+  height = other.height;
+  fs_ = other.fs_;
+  copy_path_ = std::move(other.copy_path_);
+  thumbnail_path_ = std::move(other.thumbnail_path_);
+  other.fs_ = nullptr;
+  return *this;
+}
+
+void ImportedPhoto::Discard() {
+  if (fs_ == nullptr) return;
+  DWORD error = GetLastError();
+  fs_->DeleteFile(thumbnail_path_);
+  fs_->DeleteFile(copy_path_);
+  SetLastError(error);
+  fs_ = nullptr;
+}
+
+ImportedPhoto ImportPhotoFiles(FileSystem& fs, const std::string& output_path,
+                               const std::string& source) {
+  ImportedPhoto imported;
+  try {
+    if (!PathExists(fs, source)) return imported;
+    imported.found = true;
+    imported.online_name = NewGuidText(false) + ".jpg";
+    imported.original_name = FileNameOf(source);
+    imported.copy_path_ = output_path + imported.online_name;
+    imported.thumbnail_path_ = ThumbnailPathOf(imported.copy_path_);
+    imported.fs_ = &fs;
+    imported.status =
+        MakeImportFiles(fs, source, &imported, imported.copy_path_, imported.thumbnail_path_);
+  } catch (const std::bad_alloc&) {
+    imported.status = Status::Error(ERROR_OUTOFMEMORY);
+  } catch (...) {
+    imported.status = Status::Error(ERROR_SUCCESS);  // a failure without a reason
+  }
+  if (!imported.status.ok()) imported.Discard();
+  return imported;
+}
+
+HRESULT CQXHelper::ReadPhotoSource(IPhotoDesc* photo, std::string* source) {
+  BSTR text = nullptr;
+  HRESULT hr = photo->get_Path(&text);
+  if (FAILED(hr)) return hr;
+  *source = AnsiFromBstr(text);
+  SysFreeString(text);
+  return S_OK;
+}
+
+HRESULT CQXHelper::AddImported(IPhotoDesc* photo, ImportedPhoto& imported) {
+  if (!imported.status.ok()) return ToHresult(imported.status);
+  if (!imported.found) return S_OK;
+  photo->put__Width(imported.width);
+  photo->put__Height(imported.height);
+  SetPhotoText(photo, &IPhotoDesc::put__OnlineName, imported.online_name);
+  SetPhotoText(photo, &IPhotoDesc::put__OriginalName, imported.original_name);
+  SetPhotoText(photo, &IPhotoDesc::put__PhotoDateTaken, imported.date_taken);
+  photo->put__IsVideo(0);
+  AppendPhoto(photo);
+  imported.Keep();
+  return S_OK;
+}
 
 HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
   if (photo == nullptr) return E_FAIL;
   return Guarded([&]() -> HRESULT {
     show_changed_ = true;
-    BSTR source_text = nullptr;
-    HRESULT hr = photo->get_Path(&source_text);
+    std::string source;
+    HRESULT hr = ReadPhotoSource(photo, &source);
     if (FAILED(hr)) return hr;
-    std::string source = AnsiFromBstr(source_text);
-    SysFreeString(source_text);
-    if (!PathExists(fs_, source)) return S_OK;
-
-    std::string online_name = NewGuidText(false) + ".jpg";
-    std::string copy_path = output_path_ + online_name;
-    std::string thumbnail_path = ThumbnailPathOf(copy_path);
-    ImportFiles files(fs_, copy_path, thumbnail_path);
-    // A photo whose copy is not there (a full disk, an unreadable source, a
-    // folder named as the photo) would leave the show naming a missing file.
-    if (!fs_.CopyFile(source, copy_path, IfExists::kReplace)) {
-      return ToHresult(Status::FromLastError());
-    }
-
-    PhotoMetadata metadata;
-    {
-      PhotoImage image(fs_);
-      image.ReadPhotoMetadata(copy_path, thumbnail_path, &metadata);
-    }
-    std::string date = metadata.dateTaken;
-    if (date.empty()) date = FormatFileDate(fs_, source, /*with_milliseconds=*/false);
-
-    if (!PathExists(fs_, thumbnail_path)) {
-      ThumbnailSettings settings;
-      settings.width = 133;
-      settings.height = 100;
-      PhotoImage image(fs_);
-      SetLastError(ERROR_SUCCESS);
-      bool made = image.MakeThumbnail(copy_path, thumbnail_path, settings);
-      // The decoder knows a bitmap by its name, and the copy of one is named
-      // ".jpg": its source, the same bytes, still says what it is.
-      if (!made && !image.loaded && Extension(source) == ".bmp") {
-        image.Reset();
-        made = image.MakeThumbnail(source, thumbnail_path, settings);
-      }
-      // A picture that does not decode simply has no thumbnail; one that
-      // decoded but could not be written (a full disk) fails the import.
-      if (!made && image.loaded) return ToHresult(Status::FromLastError());
-      image.ReleasePixels();
-    }
-    int32_t width = 0, height = 0;
-    ReadImageSize(fs_, copy_path, &width, &height);
-
-    photo->put__Width(width);
-    photo->put__Height(height);
-    SetPhotoText(photo, &IPhotoDesc::put__OnlineName, online_name);
-    SetPhotoText(photo, &IPhotoDesc::put__OriginalName, FileNameOf(source));
-    SetPhotoText(photo, &IPhotoDesc::put__PhotoDateTaken, date);
-    photo->put__IsVideo(0);
-    AppendPhoto(photo);
-    files.Keep();
-    return S_OK;
+    ImportedPhoto imported = ImportPhotoFiles(fs_, output_path_, source);
+    return AddImported(photo, imported);
   });
 }
 

@@ -13,10 +13,13 @@
 #include "metaxml/meta_xml_generator.h"
 #include "metaxml/template_selector.h"
 #include "platform/file_system.h"
+#include "show/photo_batch.h"
 #include "tavirelle/com_ptr.h"
 #include "tavirelle/interfaces.h"
 
 namespace tavirelle {
+
+class ImportedPhoto;
 
 class CQXHelper : public DispatchObject<IQXHelper> {
  public:
@@ -74,13 +77,46 @@ class CQXHelper : public DispatchObject<IQXHelper> {
   // AddPhoto).
   void AppendPhoto(IPhotoDesc* photo);
 
+  // IPhotoBatch::AddPhotos, which the object serves through QueryInterface.
+  HRESULT AddPhotos(IPhotoDesc** photos, LONG count, LONG jobs, PhotoBatchProgress progress,
+                    void* context, LONG* added);
+
  protected:
-  // The object is a connection-point container for _IQXHelperEvents.
+  // The object is a connection-point container for _IQXHelperEvents, and
+  // imports photos in batches.
   bool QueryOtherInterface(REFIID riid, void** object) override {
+    if (riid == IPhotoBatch::kIid) {
+      *object = static_cast<IPhotoBatch*>(&batch_);
+      return true;
+    }
     return events_.QueryInterface(riid, object);
   }
 
  private:
+  // IPhotoBatch of the object, living as long as it does: its reference
+  // count and other interfaces are the object's.
+  class Batch final : public IPhotoBatch {
+   public:
+    explicit Batch(CQXHelper* owner) : owner_(owner) {}
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+      return owner_->QueryInterface(riid, object);
+    }
+    ULONG AddRef() override { return owner_->AddRef(); }
+    ULONG Release() override { return owner_->Release(); }
+    HRESULT AddPhotos(IPhotoDesc** photos, LONG count, LONG jobs, PhotoBatchProgress progress,
+                      void* context, LONG* added) override {
+      return owner_->AddPhotos(photos, count, jobs, progress, context, added);
+    }
+
+   private:
+    CQXHelper* owner_;
+  };
+
+  // The steps of AddPhoto around the file work, on the caller's thread:
+  // the description's source path, and the imported photo joining the show.
+  static HRESULT ReadPhotoSource(IPhotoDesc* photo, std::string* source);
+  HRESULT AddImported(IPhotoDesc* photo, ImportedPhoto& imported);
+
   HRESULT PutText(std::string* field, BSTR value);
   // Deletes the photo copy and the thumbnail of the photo; failures ignored.
   void DeletePhotoFiles(IPhotoDesc* photo) const;
@@ -96,6 +132,7 @@ class CQXHelper : public DispatchObject<IQXHelper> {
   std::string output_path_;
   std::optional<TemplateSource> template_source_;
   ConnectionPointSource events_{static_cast<IQXHelper*>(this), DIID__IQXHelperEvents};
+  Batch batch_{this};
 };
 
 
