@@ -1,6 +1,7 @@
 // tavirelle author: one show authored through IQXHelper, as a host would.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -16,9 +17,11 @@
 #include "com/bstr.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
+#include "show/photo_batch.h"
 #include "tavirelle/com_ptr.h"
 #include "tavirelle/interfaces.h"
 #include "util/file_utils.h"
+#include "util/parallel.h"
 #include "xml/meta_text.h"
 
 namespace tavirelle {
@@ -106,6 +109,7 @@ class OutputFolder {
 struct AuthorOptions {
   std::string out, title, created_by, starring, style, music, display_date;
   LONG orientation = 0;
+  unsigned jobs = DefaultJobs();
   std::vector<std::string> photos;
 };
 
@@ -122,9 +126,14 @@ int ParseAuthorOptions(std::vector<std::string> args, AuthorOptions* options) {
   TakeOption(args, "--music", &options->music, &bad);
   TakeOption(args, "--display-date", &options->display_date, &bad);
   bool has_orientation = TakeOption(args, "--orientation", &orientation_text, &bad);
+  std::string jobs_text;
+  bool has_jobs = TakeOption(args, "--jobs", &jobs_text, &bad);
   std::string unknown;
   if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (bad || !has_out || args.empty()) return UsageError("author");
+  if (has_jobs && !ParseJobs(jobs_text, &options->jobs)) {
+    return Fail("--jobs wants a whole number from 1 to 256, not '" + jobs_text + "'");
+  }
   std::string text_problem;
   if (!PrepareShowText("--title", &options->title, &text_problem) ||
       !PrepareShowText("--created-by", &options->created_by, &text_problem) ||
@@ -159,48 +168,137 @@ void SetShowTexts(IQXHelper* show, const OutputFolder& folder, const AuthorOptio
   PutText(show, &IQXHelper::put_MusicPath, options.music);
 }
 
-// Adds one photo (as typed) to the show; the reason in words when it could
-// not be imported. Adds its result line, and a warning when it got no
-// thumbnail.
-std::string ImportPhoto(IQXHelper* show, const OutputFolder& folder,
-                        const AuthorOptions& options, const std::string& typed,
-                        std::vector<std::string>* lines, std::vector<std::string>* warnings) {
-  ComPtr<IPhotoDesc> photo = CreateModuleObject<IPhotoDesc>(CLSID_PhotoDesc);
-  if (!photo) return "cannot create a photo object";
-  UserPaths photo_path;  // one photo open at a time, however many there are
-  const std::string reachable = photo_path.In(typed);
-  ScopedBstr path(BstrFromUtf8(reachable));
-  ScopedBstr date(BstrFromUtf8(options.display_date));
-  photo->put_Path(path.get());
-  photo->put_Orientation(static_cast<PhotoOrientation>(options.orientation));
-  photo->put__DisplayDate(date.get());
-  HRESULT hr = show->AddPhoto(photo.get());
-  // An alias is a descriptor's number: the show keeps the photo's own name.
-  ScopedBstr original(BstrFromUtf8(FileNameOf(typed)));
-  photo->put__OriginalName(original.get());
-  std::string online = GetText(photo.get(), &IPhotoDesc::get__OnlineName);
-  LONG width = 0, height = 0;
-  photo->get__Width(&width);
-  photo->get__Height(&height);
-  std::string taken = GetText(photo.get(), &IPhotoDesc::get__PhotoDateTaken);
-  if (FAILED(hr) || online.empty()) {
-    // The photo was checked, so it went away or the copy failed.
-    return typed + ": cannot import it: " +
-           (FAILED(hr) ? HresultInWords(hr) : ErrorInWords(ERROR_FILE_NOT_FOUND));
+// The photos of one run, imported on several cores through the show's batch
+// interface, with every result told on this thread in the photos' order.
+class PhotoImport {
+ public:
+  PhotoImport(IPhotoBatch* batch, const OutputFolder& folder, const AuthorOptions& options,
+              Interruption& interruption)
+      : batch_(batch), folder_(folder), options_(options), interruption_(interruption) {}
+
+  // Imports every photo or stops at the first that fails, or at Ctrl-C; the
+  // failure in words (empty when all were imported). Adds a result line per
+  // photo, and a warning for each that got no thumbnail.
+  std::string Run(std::vector<std::string>* lines, std::vector<std::string>* warnings) {
+    lines_ = lines;
+    warnings_ = warnings;
+    const std::vector<std::string>& photos = options_.photos;
+    ProgressBar progress(photos.size());
+    progress_ = &progress;
+    progress.Update(0);
+    if (interruption_.signal() != 0) return Interrupted();
+    // An alias holds a descriptor open while its photo is in the batch: a
+    // batch of a bounded size keeps any number of photos within the limit.
+    const size_t batch_size = std::min<size_t>(512, std::max<size_t>(64, 8 * options_.jobs));
+    for (first_ = 0; first_ < photos.size() && failure_.empty(); first_ += batch_size) {
+      ImportBatch(std::min(batch_size, photos.size() - first_));
+    }
+    if (failure_.empty()) progress.Update(photos.size());
+    return failure_;
   }
-  lines->push_back("photo: " + online + " " + std::to_string(width) + " " +
-                   std::to_string(height) + " " + taken);
-  if (!PathExists(DefaultFileSystem(), ThumbnailPathOf(folder.path() + ToAnsi(online)))) {
-    warnings->push_back(typed + ": no thumbnail: " + WhyNoThumbnail(ToAnsi(reachable)));
+
+ private:
+  void ImportBatch(size_t count) {
+    UserPaths paths;
+    reachable_.clear();
+    std::vector<ComPtr<IPhotoDesc>> photos;
+    std::vector<IPhotoDesc*> pointers;
+    ScopedBstr date(BstrFromUtf8(options_.display_date));
+    for (size_t i = 0; i < count; ++i) {
+      ComPtr<IPhotoDesc> photo = CreateModuleObject<IPhotoDesc>(CLSID_PhotoDesc);
+      if (!photo) break;
+      reachable_.push_back(paths.In(options_.photos[first_ + i]));
+      ScopedBstr path(BstrFromUtf8(reachable_.back()));
+      photo->put_Path(path.get());
+      photo->put_Orientation(static_cast<PhotoOrientation>(options_.orientation));
+      photo->put__DisplayDate(date.get());
+      pointers.push_back(photo.get());
+      photos.push_back(std::move(photo));
+    }
+    photos_ = &photos;
+    done_ = 0;
+    LONG added = 0;
+    HRESULT hr = batch_->AddPhotos(pointers.data(), static_cast<LONG>(pointers.size()),
+                                   static_cast<LONG>(options_.jobs), &PhotoImport::PhotoDone,
+                                   this, &added);
+    photos_ = nullptr;
+    if (!failure_.empty()) return;  // told by PhotoDone, which stopped the batch
+    if (FAILED(hr)) {
+      failure_ = options_.photos[first_ + done_] + ": cannot import it: " + HresultInWords(hr);
+    } else if (photos.size() < count) {
+      failure_ = "cannot create a photo object";
+    }
   }
-  return {};
-}
+
+  // The batch's progress: tells the result of the photo just dealt with, and
+  // stops the batch at the first that was not added or at Ctrl-C.
+  static HRESULT PhotoDone(void* context, LONG done) {
+    auto* self = static_cast<PhotoImport*>(context);
+    try {
+      self->done_ = static_cast<size_t>(done);
+      size_t i = self->done_ - 1;
+      self->failure_ = self->Tell((*self->photos_)[i].get(), self->options_.photos[self->first_ + i],
+                                  self->reachable_[i]);
+      if (!self->failure_.empty()) return S_FALSE;
+      size_t total_done = self->first_ + self->done_;
+      self->progress_->Update(total_done);
+      if (total_done < self->options_.photos.size() && self->interruption_.signal() != 0) {
+        self->failure_ = self->Interrupted();
+        return S_FALSE;
+      }
+      return S_OK;
+    } catch (...) {
+      // Nothing thrown here may reach the component.
+      self->failure_ = "out of memory";
+      return E_OUTOFMEMORY;
+    }
+  }
+
+  // The result line of one photo (as typed) and its warning; the reason in
+  // words when it was not imported.
+  std::string Tell(IPhotoDesc* photo, const std::string& typed, const std::string& reachable) {
+    // An alias is a descriptor's number: the show keeps the photo's own name.
+    ScopedBstr original(BstrFromUtf8(FileNameOf(typed)));
+    photo->put__OriginalName(original.get());
+    std::string online = GetText(photo, &IPhotoDesc::get__OnlineName);
+    // The photo was checked, so it went away.
+    if (online.empty()) return typed + ": cannot import it: " + ErrorInWords(ERROR_FILE_NOT_FOUND);
+    LONG width = 0, height = 0;
+    photo->get__Width(&width);
+    photo->get__Height(&height);
+    std::string taken = GetText(photo, &IPhotoDesc::get__PhotoDateTaken);
+    lines_->push_back("photo: " + online + " " + std::to_string(width) + " " +
+                      std::to_string(height) + " " + taken);
+    if (!PathExists(DefaultFileSystem(), ThumbnailPathOf(folder_.path() + ToAnsi(online)))) {
+      warnings_->push_back(typed + ": no thumbnail: " + WhyNoThumbnail(ToAnsi(reachable)));
+    }
+    return {};
+  }
+
+  std::string Interrupted() const {
+    return options_.out + ": interrupted; nothing of this run is kept";
+  }
+
+  IPhotoBatch* batch_;
+  const OutputFolder& folder_;
+  const AuthorOptions& options_;
+  Interruption& interruption_;
+  ProgressBar* progress_ = nullptr;
+  std::vector<std::string>* lines_ = nullptr;
+  std::vector<std::string>* warnings_ = nullptr;
+  // The batch under way: where it starts among the photos, its photos and
+  // the paths handed for them, and how many it has dealt with.
+  size_t first_ = 0;
+  std::vector<ComPtr<IPhotoDesc>>* photos_ = nullptr;
+  std::vector<std::string> reachable_;
+  size_t done_ = 0;
+  std::string failure_;
+};
 
 int RunAuthor(const std::vector<std::string>& arguments) {
   AuthorOptions options;
   if (int status = ParseAuthorOptions(arguments, &options)) return status;
   const std::string& out = options.out;
-  const std::vector<std::string>& photos = options.photos;
 
   std::string load_error;
   if (LoadModuleExports(&load_error) == nullptr) return Fail(load_error);
@@ -211,6 +309,8 @@ int RunAuthor(const std::vector<std::string>& arguments) {
   const std::string out_reachable = paths.OutFolder(out);
   ComPtr<IQXHelper> show = CreateModuleObject<IQXHelper>(CLSID_QXHelper);
   if (!show) return Fail("cannot create the show object");
+  ComPtr<IPhotoBatch> batch = show.As<IPhotoBatch>(IPhotoBatch::kIid);
+  if (!batch) return Fail("the loaded component cannot import photos in batches");
   std::vector<std::string> lines, warnings;
   int status = 0;
   // Ctrl-C stops the run between two photos, and the run then removes what
@@ -223,19 +323,9 @@ int RunAuthor(const std::vector<std::string>& arguments) {
     folder.set_show(show.get());
     SetShowTexts(show.get(), folder, options);
 
-    std::string failure;  // told once the progress bar is gone
-    {
-      ProgressBar progress(photos.size());
-      for (size_t i = 0; i < photos.size() && failure.empty(); ++i) {
-        progress.Update(i);
-        if (interruption.signal() != 0) {
-          failure = out + ": interrupted; nothing of this run is kept";
-          break;
-        }
-        failure = ImportPhoto(show.get(), folder, options, photos[i], &lines, &warnings);
-      }
-      if (failure.empty()) progress.Update(photos.size());
-    }
+    // Told once the progress bar is gone.
+    std::string failure = PhotoImport(batch.get(), folder, options, interruption)
+                              .Run(&lines, &warnings);
     if (!failure.empty()) {
       status = Fail(failure);
     } else {
@@ -249,6 +339,7 @@ int RunAuthor(const std::vector<std::string>& arguments) {
       }
     }
   }
+  batch.Reset();
   show.Reset();
   if (status != 0) {
     if (!out_existed && out_reachable != out) ::rmdir(out.c_str());
@@ -268,9 +359,9 @@ int RunAuthor(const std::vector<std::string>& arguments) {
 TAVIRELLE_COMMAND("author",
                   "--out DIR [--title T] [--created-by C] [--starring S] [--style ID] "
                   "[--music PATH|default|none] [--display-date TEXT] [--orientation 0-3] "
-                  "[--] PHOTO...",
+                  "[--jobs N] [--] PHOTO...",
                   "authors a show in DIR (a new or empty folder): checks every PHOTO, "
-                  "imports each and writes meta.xml",
+                  "imports each (N at once; default: one per core) and writes meta.xml",
                   RunAuthor);
 
 }  // namespace tavirelle

@@ -92,6 +92,7 @@ TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
       // Its own memory map: a file that exists but cannot be read.
       {out + Quoted(good) + " /proc/self/mem", "/proc/self/mem: cannot read it: "},
       {out + "--orientation 7 " + Quoted(good), "--orientation"},
+      {out + "--jobs 0 " + Quoted(good), "--jobs wants a whole number from 1 to 256, not '0'"},
       {out + "--bogus " + Quoted(good), "unknown option --bogus"},
       {" --out '' " + Quoted(good), "--out needs a folder name"},
       {" --out " + Quoted(dir_.Join("file")) + " " + Quoted(good),
@@ -199,6 +200,60 @@ TEST_F(AuthorCommandTest, APhotoWithoutAThumbnailIsNamedInAWarning) {
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
   // Both copies, one thumbnail and the description.
   EXPECT_EQ(Names(dir_.Join("show")).size(), 4u);
+}
+
+// The photos are imported several at once, yet the show is the one a
+// single job makes: the same lines in the same order, the same description
+// and the same thumbnails, only the copies' GUID names differ.
+TEST_F(AuthorCommandTest, AnyNumberOfJobsAuthorsTheSameShow) {
+  using namespace testing_images;
+  std::vector<std::string> photos = {Photo("wide.jpg", 900, 300), Photo("small.jpg", 30, 20),
+                                     Photo("tall.jpg", 200, 700)};
+  ExifBuilder exif(true);
+  exif.ifd0.push_back(exif.Ascii(0x0132, "2020:01:02 03:04:05"));
+  exif.preview = EncodeJpeg(160, 120);
+  photos.push_back(dir_.Join("camera.jpg"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), photos.back(),
+                             WithExif(EncodeJpeg(640, 480), exif)));
+  BmpLayout bmp;
+  bmp.width = 70;
+  bmp.height = 50;
+  bmp.rows = StoredRows(70, 50, 24, [](uint32_t x, uint32_t y) { return x * 3 + y * 7; });
+  photos.push_back(dir_.Join("scan.bmp"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), photos.back(), BuildBmp(bmp)));
+  photos.push_back(Photo("large.jpg", 1500, 1000));
+  std::string arguments;
+  for (const std::string& photo : photos) arguments += " " + Quoted(photo);
+
+  const std::regex guid("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
+  struct Show {
+    CommandRun run;
+    std::vector<std::string> names;  // the copies, in the photos' order
+  } shows[2];
+  const char* jobs[2] = {"1", "3"};
+  for (int i = 0; i < 2; ++i) {
+    std::string out = dir_.Join(std::string("show") + jobs[i]);
+    shows[i].run = Tavirelle("author --out " + Quoted(out) + " --jobs " + jobs[i] + arguments);
+    ASSERT_EQ(shows[i].run.status, 0) << shows[i].run.err;
+    std::smatch name;
+    for (std::string rest = shows[i].run.out; std::regex_search(rest, name, guid);
+         rest = name.suffix()) {
+      shows[i].names.push_back(name.str() + ".jpg");
+    }
+    ASSERT_EQ(shows[i].names.size(), photos.size()) << shows[i].run.out;
+  }
+  EXPECT_EQ(std::regex_replace(shows[1].run.out, guid, "GUID"),
+            std::regex_replace(shows[0].run.out, guid, "GUID"));
+  EXPECT_EQ(shows[1].run.err, shows[0].run.err);
+  EXPECT_EQ(std::regex_replace(Read(dir_.Join("show3/meta.xml")), guid, "GUID"),
+            std::regex_replace(Read(dir_.Join("show1/meta.xml")), guid, "GUID"));
+  for (size_t i = 0; i < photos.size(); ++i) {
+    EXPECT_EQ(Read(dir_.Join("show3/__w133_h100_" + shows[1].names[i])),
+              Read(dir_.Join("show1/__w133_h100_" + shows[0].names[i])))
+        << photos[i];
+    EXPECT_EQ(Read(dir_.Join("show3/" + shows[1].names[i])), Read(photos[i])) << photos[i];
+  }
+  EXPECT_EQ(Names(dir_.Join("show3")).size(), 2 * photos.size() + 1);
 }
 
 // Two runs into one folder, started together: exactly one authors its show,
