@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -222,6 +223,7 @@ class PhotoImport {
                                    static_cast<LONG>(options_.jobs), &PhotoImport::PhotoDone,
                                    this, &added);
     photos_ = nullptr;
+    if (out_of_memory_) throw std::bad_alloc();
     if (!failure_.empty()) return;  // told by PhotoDone, which stopped the batch
     if (FAILED(hr)) {
       failure_ = options_.photos[first_ + done_] + ": cannot import it: " + HresultInWords(hr);
@@ -235,23 +237,24 @@ class PhotoImport {
   static HRESULT PhotoDone(void* context, LONG done) {
     auto* self = static_cast<PhotoImport*>(context);
     try {
-      self->done_ = static_cast<size_t>(done);
-      size_t i = self->done_ - 1;
-      self->failure_ = self->Tell((*self->photos_)[i].get(), self->options_.photos[self->first_ + i],
-                                  self->reachable_[i]);
-      if (!self->failure_.empty()) return S_FALSE;
-      size_t total_done = self->first_ + self->done_;
-      self->progress_->Update(total_done);
-      if (total_done < self->options_.photos.size() && self->interruption_.signal() != 0) {
-        self->failure_ = self->Interrupted();
-        return S_FALSE;
-      }
-      return S_OK;
+      return self->Done(static_cast<size_t>(done));
     } catch (...) {
-      // Nothing thrown here may reach the component.
-      self->failure_ = "out of memory";
+      // Nothing thrown here may reach the component; told after the batch.
+      self->out_of_memory_ = true;
       return E_OUTOFMEMORY;
     }
+  }
+  HRESULT Done(size_t done) {
+    done_ = done;
+    size_t i = done - 1;
+    failure_ = Tell((*photos_)[i].get(), options_.photos[first_ + i], reachable_[i]);
+    if (!failure_.empty()) return S_FALSE;
+    progress_->Update(first_ + done);
+    if (first_ + done < options_.photos.size() && interruption_.signal() != 0) {
+      failure_ = Interrupted();
+      return S_FALSE;
+    }
+    return S_OK;
   }
 
   // The result line of one photo (as typed) and its warning; the reason in
@@ -292,6 +295,7 @@ class PhotoImport {
   std::vector<ComPtr<IPhotoDesc>>* photos_ = nullptr;
   std::vector<std::string> reachable_;
   size_t done_ = 0;
+  bool out_of_memory_ = false;
   std::string failure_;
 };
 

@@ -87,7 +87,8 @@ class PhotoBatchTest : public ::testing::Test {
   }
   static ComPtr<IPhotoBatch> BatchOf(CQXHelper* show) {
     HRESULT hr = E_FAIL;
-    ComPtr<IPhotoBatch> batch = ComPtr<IQXHelper>::Share(show).As<IPhotoBatch>(IPhotoBatch::kIid, &hr);
+    ComPtr<IPhotoBatch> batch =
+        ComPtr<IQXHelper>::Share(show).As<IPhotoBatch>(IPhotoBatch::kIid, &hr);
     EXPECT_EQ(hr, S_OK);
     return batch;
   }
