@@ -466,7 +466,7 @@ RegistryKey* Registry::FindKey(std::string_view full_path) {
       cut == std::string_view::npos ? std::string_view() : full_path.substr(cut + 1);
   if (SameIgnoringCase(head, kClassesRoot) || SameIgnoringCase(head, "HKCR")) {
     std::string classes = "Software\\Classes";
-    if (!rest.empty()) classes += "\\" + std::string(rest);
+    if (!rest.empty()) classes.append("\\").append(rest);
     RegistryKey* key = user_.Find(classes);
     if (key == nullptr) key = machine_.Find(classes);
     if (key == nullptr) SetLastError(ERROR_FILE_NOT_FOUND);

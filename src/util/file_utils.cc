@@ -71,7 +71,7 @@ std::string ReplaceForbidden(const std::string& text, const std::string& replace
 
 std::string& WithTrailingSeparator(std::string& path, bool backslash, bool add) {
   if (path.empty()) {
-    if (add) path = backslash ? "\\" : "/";
+    if (add) path.assign(1, backslash ? '\\' : '/');
     return path;
   }
   bool ends_with_separator = IsSeparator(path[LastCharacter(path)]);

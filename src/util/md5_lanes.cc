@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "util/md5_lanes_kernels.h"
@@ -174,6 +175,43 @@ std::string Md5Lanes::FinishHex(size_t lane) {
   }
   Start(lane);
   return hex;
+}
+
+void Md5Streams(std::vector<Md5Stream>& streams) {
+  constexpr size_t kBlock = 256 * 1024;
+  const size_t count = std::min(streams.size(), Md5Lanes::kLanes);
+  std::unique_ptr<uint8_t[]> buffers(new uint8_t[kBlock * count]);
+  std::vector<uint64_t> done(count, 0);
+  std::vector<bool> reading(count, true);
+  Md5Lanes lanes;
+  for (bool busy = true; busy;) {
+    busy = false;
+    Md5Lanes::Chunk chunks[Md5Lanes::kLanes];
+    bool ends[Md5Lanes::kLanes] = {};
+    for (size_t i = 0; i < count; ++i) {
+      if (!reading[i]) continue;
+      Md5Stream& stream = streams[i];
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(kBlock, stream.size - done[i]));
+      uint8_t* buffer = buffers.get() + i * kBlock;
+      const size_t got = want == 0 ? 0 : std::min(want, stream.read(buffer, want));
+      done[i] += got;
+      if (got < want) {
+        stream.whole = false;
+        reading[i] = false;
+        continue;
+      }
+      chunks[i] = {buffer, got};
+      ends[i] = done[i] == stream.size;
+      reading[i] = !ends[i];
+      busy = busy || reading[i];
+    }
+    lanes.Update(chunks);
+    for (size_t i = 0; i < count; ++i) {
+      if (!ends[i]) continue;
+      streams[i].whole = true;
+      streams[i].md5 = lanes.FinishHex(i);
+    }
+  }
 }
 
 }  // namespace tavirelle

@@ -12,7 +12,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace tavirelle {
 
@@ -49,6 +51,22 @@ class Md5Lanes {
   size_t carried_[kLanes];
   uint64_t length_[kLanes];
 };
+
+// One stream for Md5Streams: `size` bytes to be had from `read`, which fills
+// a buffer of up to the size asked and returns how much it filled (less only
+// at an early end or a failure).
+struct Md5Stream {
+  uint64_t size = 0;
+  std::function<size_t(void* buffer, size_t size)> read;
+  // Set by Md5Streams: whether all `size` bytes were read, and their digest
+  // when they were.
+  bool whole = false;
+  std::string md5;
+};
+
+// Reads and digests up to Md5Lanes::kLanes streams side by side, in blocks,
+// with a few hundred kilobytes of buffers per stream.
+void Md5Streams(std::vector<Md5Stream>& streams);
 
 }  // namespace tavirelle
 

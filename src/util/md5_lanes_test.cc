@@ -73,6 +73,36 @@ TEST(Md5Lanes, MatchesOneDigestAtATimeWhateverTheChunks) {
   }
 }
 
+TEST(Md5Streams, DigestsWholeStreamsAndTellsShortOnes) {
+  std::mt19937 random(5);
+  std::vector<std::vector<uint8_t>> bytes;
+  for (size_t size : {size_t{0}, size_t{1000}, size_t{262144}, size_t{700001}, size_t{5}}) {
+    bytes.push_back(RandomBytes(random, size));
+  }
+  std::vector<Md5Stream> streams(bytes.size());
+  std::vector<size_t> offsets(bytes.size(), 0);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    streams[i].size = bytes[i].size();
+    streams[i].read = [&, i](void* buffer, size_t size) {
+      // The fourth stream ends early: it announced more than it has.
+      size_t available = i == 3 ? 300000 - offsets[i] : bytes[i].size() - offsets[i];
+      size_t n = std::min(size, available);
+      std::memcpy(buffer, bytes[i].data() + offsets[i], n);
+      offsets[i] += n;
+      return n;
+    };
+  }
+  Md5Streams(streams);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (i == 3) {
+      EXPECT_FALSE(streams[i].whole);
+      continue;
+    }
+    EXPECT_TRUE(streams[i].whole) << i;
+    EXPECT_EQ(streams[i].md5, Md5BufferHex(bytes[i].data(), bytes[i].size())) << i;
+  }
+}
+
 // Every kernel this processor can run against the one-lane kernel.
 TEST(Md5Lanes, EveryVectorKernelMatchesTheScalarOne) {
   std::vector<std::pair<const char*, Md5LanesKernel>> kernels;
