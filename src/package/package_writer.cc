@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "package/lane_packer.h"
 #include "package/show_package.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
@@ -153,6 +154,11 @@ struct RecordsOutcome {
 // could not be read.
 bool WriteEntries(file_io& stream, const std::vector<PackageSource>& sources,
                   std::vector<PackageEntry>* directory, DWORD* error) {
+  if (!stream.count_only() && sources.size() > 1) {
+    std::mutex turns;
+    return WriteFileRecordsInLanes(stream, sources, directory, error,
+                                   stream.file_system().ThreadSafe() ? nullptr : &turns);
+  }
   directory->reserve(sources.size());
   std::unique_ptr<uint8_t[]> scratch;
   for (const PackageSource& source : sources) {

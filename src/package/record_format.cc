@@ -114,6 +114,18 @@ uint32_t WriteInt32Record(simple_io& stream, uint8_t tag, uint32_t value) {
   return stream.write(record, 6) == 6 ? 6 : 0;
 }
 
+void WriteStoredFileHead(simple_io& stream, uint8_t tag, const std::string& storedName,
+                         uint32_t dataSize) {
+  uint64_t outer = StoredFileRecordSize(storedName, dataSize) - 6;
+  uint8_t head[6] = {tag, kRecordBlock};
+  PutU32(head + 2, static_cast<uint32_t>(outer));
+  stream.write(head, 6);
+  WriteTextRecord(stream, kTagStoredName, storedName);
+  uint8_t dataHead[6] = {kTagStoredFile, kRecordBlock};
+  PutU32(dataHead + 2, dataSize);
+  stream.write(dataHead, 6);
+}
+
 uint32_t WriteFileRecord(file_io& stream, uint8_t tag, const std::string& sourcePath,
                          const std::string& storedName, std::string* md5,
                          uint32_t* size, std::unique_ptr<uint8_t[]>* scratch) {
@@ -127,18 +139,10 @@ uint32_t WriteFileRecord(file_io& stream, uint8_t tag, const std::string& source
     SetLastError(ERROR_FILE_TOO_LARGE);
     return 0;
   }
-  uint64_t outer = record - 6;
   uint32_t dataSize = static_cast<uint32_t>(size64);
-
   // The whole length is known before the first byte is copied, so the
   // record is written front to back with no patching.
-  uint8_t head[6] = {tag, kRecordBlock};
-  PutU32(head + 2, static_cast<uint32_t>(outer));
-  stream.write(head, 6);
-  WriteTextRecord(stream, kTagStoredName, storedName);
-  uint8_t dataHead[6] = {kTagStoredFile, kRecordBlock};
-  PutU32(dataHead + 2, dataSize);
-  stream.write(dataHead, 6);
+  WriteStoredFileHead(stream, tag, storedName, dataSize);
 
   Md5Digest digest;
   uint32_t copied = 0;

@@ -97,6 +97,10 @@ uint32_t WriteInt32Record(simple_io& stream, uint8_t tag, uint32_t value);
 // nothing written).
 // `scratch` (optional) is reused across calls so that packing many files
 // allocates the chunk once.
+// What precedes a stored file's bytes in its record: the record's head, the
+// stored name and the data block's head.
+void WriteStoredFileHead(simple_io& stream, uint8_t tag, const std::string& storedName,
+                         uint32_t dataSize);
 uint32_t WriteFileRecord(file_io& stream, uint8_t tag, const std::string& sourcePath,
                          const std::string& storedName, std::string* md5,
                          uint32_t* size, std::unique_ptr<uint8_t[]>* scratch = nullptr);

@@ -7,6 +7,8 @@
 #include "platform/last_error.h"
 #include "util/file_utils.h"
 #include "util/md5.h"
+#include "util/md5_lanes.h"
+#include "util/parallel.h"
 #include "util/text.h"
 
 namespace tavirelle {
@@ -191,6 +193,15 @@ class ShowPackage::FileSink final : public EntrySink {
   // target's place when it succeeds; removes it otherwise.
   template <class Fill>
   bool Write(Fill fill) {
+    if (!Begin()) return false;
+    return End(fill(*file_));
+  }
+
+ public:
+  // Write in steps, for callers that fill several files at once: Begin
+  // opens the new file (false, with the outcome, when it cannot), Append
+  // adds bytes, and End puts the file in place when `ok`.
+  bool Begin() {
     DWORD attributes = fs_.GetFileAttributes(path_);
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
@@ -198,23 +209,33 @@ class ShowPackage::FileSink final : public EntrySink {
       outcome_ = {EntrySaveResult::kWriteFailed, ERROR_ACCESS_DENIED};
       return false;
     }
-    std::string temporary = TemporaryNameBeside(path_);
-    auto file = fs_.Open(temporary, GENERIC_WRITE, Disposition::kCreateNew);
-    if (!Written(file != nullptr)) return false;
-    bool ok = fill(*file);
-    ok = Written(file->Close()) && ok;
-    ok = ok && Written(fs_.MoveFile(temporary, path_, IfExists::kReplace));
+    temporary_ = TemporaryNameBeside(path_);
+    file_ = fs_.Open(temporary_, GENERIC_WRITE, Disposition::kCreateNew);
+    return Written(file_ != nullptr);
+  }
+  bool Append(const void* data, uint32_t size) {
+    DWORD done = 0;
+    return Written(file_->Write(data, size, &done) && done == size);
+  }
+  void Mismatch() { outcome_.result = EntrySaveResult::kMismatch; }
+  bool End(bool ok) {
+    ok = Written(file_->Close()) && ok;
+    file_.reset();
+    ok = ok && Written(fs_.MoveFile(temporary_, path_, IfExists::kReplace));
     if (!ok) {
-      fs_.DeleteFile(temporary);
+      fs_.DeleteFile(temporary_);
       return false;
     }
     outcome_ = {EntrySaveResult::kSaved, 0};
     return true;
   }
 
+ private:
   FileSystem& fs_;
   std::string path_;
   EntrySave outcome_;
+  std::string temporary_;
+  std::unique_ptr<File> file_;
 };
 
 bool ShowPackage::ReadEntryExact(const std::string& name, bool thumbnail,
@@ -247,8 +268,7 @@ bool ShowPackage::ReadEntry(const std::string& name, std::string* data) {
   return ReadEntryInto(name, sink);
 }
 
-bool ShowPackage::ReadEntryInto(const std::string& requested, EntrySink& sink) {
-  if (!IsOpen()) return false;
+std::string ShowPackage::LookupName(const std::string& requested, bool* thumbnail) {
   std::string name = requested;
   DropPrefix(name, "file:///");
   std::replace(name.begin(), name.end(), '/', '\\');
@@ -257,18 +277,25 @@ bool ShowPackage::ReadEntryInto(const std::string& requested, EntrySink& sink) {
   DropPrefix(name, "c:\\\\");
   DropPrefix(name, "c:\\");
   if (Extension(name) == ".mp3") name = FileNameOf(name);
-  bool thumbnail = false;
+  *thumbnail = false;
   static const char kShowCode[] = "\\SHOWCODE\\";
   size_t at = name.find(kShowCode);
   if (at != std::string::npos) {
     std::string rest = name.substr(at + std::strlen(kShowCode));
     if (StartsWith(rest, "w120\\h90\\") || StartsWith(rest, "w133\\h100\\")) {
       name = rest;
-      thumbnail = true;
+      *thumbnail = true;
     } else {
       name = FileNameOf(name);
     }
   }
+  return name;
+}
+
+bool ShowPackage::ReadEntryInto(const std::string& requested, EntrySink& sink) {
+  if (!IsOpen()) return false;
+  bool thumbnail = false;
+  std::string name = LookupName(requested, &thumbnail);
   return ReadEntryExact(name, thumbnail, sink);
 }
 
@@ -401,6 +428,127 @@ EntrySave ShowPackage::SaveEntry(const std::string& name, const std::string& pat
   FileSink sink(fs_, path);
   ReadEntryInto(name, sink);
   return sink.outcome();
+}
+
+// One (name, path) pair of SaveEntries.
+struct ShowPackage::SaveTarget {
+  size_t index = 0;
+  const std::string* path = nullptr;
+  const PackageEntry* entry = nullptr;  // when stored plainly
+  bool settled = false;                 // `save` is its outcome
+  EntrySave save;
+};
+
+void ShowPackage::SaveStoredTogether(const std::vector<SaveTarget*>& group) {
+  constexpr uint32_t kBlock = 256 * 1024;
+  struct Slot {
+    SaveTarget* target;
+    std::unique_ptr<file_io> package;
+    std::unique_ptr<FileSink> sink;
+    uint32_t left = 0;
+    bool active = false;
+  };
+  std::vector<Slot> slots(group.size());
+  std::unique_ptr<uint8_t[]> blocks(new uint8_t[size_t{kBlock} * group.size()]);
+  for (size_t l = 0; l < group.size(); ++l) {
+    Slot& slot = slots[l];
+    slot.target = group[l];
+    const PackageEntry& entry = *slot.target->entry;
+    slot.package = std::make_unique<file_io>(fs_, path_, StreamMode::kRead, OnError::kReport);
+    // A record that cannot be read is for SaveEntry, with its fall-backs.
+    if (!slot.package->is_open() || !SeekStoredData(*slot.package, entry.offset) ||
+        entry.size > slot.package->remaining()) {
+      continue;
+    }
+    slot.sink = std::make_unique<FileSink>(fs_, *slot.target->path);
+    if (!slot.sink->Begin()) {
+      slot.target->settled = true;
+      slot.target->save = slot.sink->outcome();
+      continue;
+    }
+    slot.left = entry.size;
+    slot.active = true;
+  }
+  Md5Lanes lanes;
+  for (bool busy = true; busy;) {
+    busy = false;
+    Md5Lanes::Chunk chunks[Md5Lanes::kLanes];
+    for (size_t l = 0; l < slots.size(); ++l) {
+      Slot& slot = slots[l];
+      if (!slot.active || slot.left == 0) continue;
+      uint8_t* block = blocks.get() + size_t{kBlock} * l;
+      const uint32_t want = std::min(kBlock, slot.left);
+      if (slot.package->read(block, want) != want) {
+        // Damaged after all: SaveEntry reads it again and settles it.
+        slot.sink->End(false);
+        slot.active = false;
+        continue;
+      }
+      if (!slot.sink->Append(block, want)) {
+        slot.sink->End(false);
+        slot.target->settled = true;
+        slot.target->save = slot.sink->outcome();
+        slot.active = false;
+        continue;
+      }
+      chunks[l] = {block, want};
+      slot.left -= want;
+      busy = busy || slot.left != 0;
+    }
+    lanes.Update(chunks);
+  }
+  for (size_t l = 0; l < slots.size(); ++l) {
+    Slot& slot = slots[l];
+    if (!slot.active) continue;
+    if (lanes.FinishHex(l) != slot.target->entry->md5) slot.sink->Mismatch();
+    const bool whole = slot.sink->outcome().result != EntrySaveResult::kMismatch;
+    slot.sink->End(whole);
+    slot.target->settled = true;
+    slot.target->save = slot.sink->outcome();
+  }
+}
+
+std::vector<EntrySave> ShowPackage::SaveEntries(
+    const std::vector<std::pair<std::string, std::string>>& targets, unsigned jobs,
+    const std::function<void(size_t)>& saved) {
+  std::vector<SaveTarget> all(targets.size());
+  // Runs of plainly stored entries go together, up to eight at a time; any
+  // other target is one unit of its own, settled by SaveEntry.
+  std::vector<std::vector<SaveTarget*>> units;
+  for (size_t i = 0; i < targets.size(); ++i) {
+    SaveTarget& target = all[i];
+    target.index = i;
+    target.path = &targets[i].second;
+    bool thumbnail = false;
+    const std::string name = LookupName(targets[i].first, &thumbnail);
+    const bool pending = std::any_of(pending_.begin(), pending_.end(),
+                                     [&](const PackageEntry& e) { return e.name == name; });
+    // A file system that serves one thread at a time (a test's) gets the
+    // files one after another, in order, as SaveEntry writes them.
+    if (IsOpen() && !pending && fs_.ThreadSafe()) target.entry = FindEntry(name);
+    if (target.entry != nullptr && !units.empty() && units.back().front()->entry != nullptr &&
+        units.back().size() < Md5Lanes::kLanes) {
+      units.back().push_back(&target);
+    } else {
+      units.push_back({&target});
+    }
+  }
+  RunInOrder(
+      units.size(), jobs,
+      [&](size_t u) {
+        if (units[u].front()->entry != nullptr) SaveStoredTogether(units[u]);
+      },
+      [&](size_t u) {
+        for (SaveTarget* target : units[u]) {
+          if (!target->settled) target->save = SaveEntry(targets[target->index].first, *target->path);
+          if (saved) saved(target->index);
+        }
+        return true;
+      });
+  std::vector<EntrySave> outcomes;
+  outcomes.reserve(all.size());
+  for (const SaveTarget& target : all) outcomes.push_back(target.save);
+  return outcomes;
 }
 
 }  // namespace tavirelle

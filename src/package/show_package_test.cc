@@ -316,6 +316,76 @@ TEST(SaveEntry, ChecksTheBytesAsItCopiesAndKeepsTheOldFileOnAnyFailure) {
   SetReadOnly(DefaultFileSystem(), dir.Join("readonly.jpg"), false);
 }
 
+// Many entries at once settle every target as SaveEntry settles it alone:
+// the same outcomes, the same bytes, nothing else left behind.
+TEST(SaveEntries, SettlesEveryTargetAsSaveEntryDoes) {
+  TempDir dir;
+  std::vector<StoredItem> items;
+  for (size_t size : {0, 1, 64, 262144, 262145, 700001, 5, 3000000}) {
+    std::string data(size, '\0');
+    for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>(i * 13 + size);
+    items.push_back({"f" + std::to_string(size) + ".jpg", data});
+  }
+  std::string big(600000, 'b');
+  items.push_back({"big.jpg", big});
+  std::string bytes = BuildPackage(items).bytes();
+  bytes[bytes.find(big) + 1000] ^= 0x01;  // big.jpg fails its MD5
+  PackageBuilder damaged;
+  damaged.Raw(bytes);
+  ASSERT_TRUE(damaged.WriteTo(DefaultFileSystem(), dir.Join("p")));
+  ShowPackage package(DefaultFileSystem());
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+
+  std::vector<std::pair<std::string, std::string>> names;  // entry, target file
+  for (const StoredItem& item : items) names.emplace_back(item.name, item.name);
+  names.insert(names.begin() + 3, {"none.jpg", "none.jpg"});
+  names.insert(names.begin() + 5, {"f5.jpg", "readonly.jpg"});
+  names.insert(names.begin() + 7, {"f1.jpg", "missing/x.jpg"});
+  auto run = [&](const std::string& folder, unsigned jobs) {
+    EXPECT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join(folder)));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join(folder + "/readonly.jpg"), "x"));
+    EXPECT_TRUE(SetReadOnly(DefaultFileSystem(), dir.Join(folder + "/readonly.jpg"), true));
+    std::vector<std::pair<std::string, std::string>> targets;
+    for (const auto& [name, file] : names) targets.emplace_back(name, dir.Join(folder + "/" + file));
+    std::vector<EntrySave> saves;
+    if (jobs == 0) {
+      for (const auto& [name, path] : targets) saves.push_back(package.SaveEntry(name, path));
+    } else {
+      std::vector<size_t> order;
+      saves = package.SaveEntries(targets, jobs, [&](size_t i) { order.push_back(i); });
+      EXPECT_EQ(order.size(), targets.size());
+      for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], i);
+    }
+    SetReadOnly(DefaultFileSystem(), dir.Join(folder + "/readonly.jpg"), false);
+    return saves;
+  };
+  const std::vector<EntrySave> one_by_one = run("one", 0);
+  EXPECT_EQ(one_by_one[names.size() - 1].result, EntrySaveResult::kMismatch);
+  for (unsigned jobs : {1u, 3u}) {
+    const std::string folder = "jobs" + std::to_string(jobs);
+    const std::vector<EntrySave> together = run(folder, jobs);
+    ASSERT_EQ(together.size(), one_by_one.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+      EXPECT_EQ(together[i].result, one_by_one[i].result) << names[i].second << " " << jobs;
+      EXPECT_EQ(together[i].error, one_by_one[i].error) << names[i].second << " " << jobs;
+    }
+    auto names_in = [&](const std::string& name) {
+      std::vector<std::string> found;
+      for (const std::string& path : FindFiles(DefaultFileSystem(), dir.Join(name + "/*"))) {
+        found.push_back(FileNameOf(path));
+      }
+      return found;
+    };
+    EXPECT_EQ(names_in(folder), names_in("one"));
+    for (const StoredItem& item : items) {
+      std::string a, b;
+      ReadWholeFile(DefaultFileSystem(), dir.Join("one/" + item.name), &a);
+      ReadWholeFile(DefaultFileSystem(), dir.Join(folder + "/" + item.name), &b);
+      EXPECT_TRUE(a == b) << item.name;
+    }
+  }
+}
+
 TEST(IsUsableMetaText, NeedsTheFrameAndAFirstImageThatIsAnEntry) {
   TempDir dir;
   ASSERT_TRUE(BuildPackage({{"a.jpg", "a"}}).WriteTo(DefaultFileSystem(), dir.Join("p")));

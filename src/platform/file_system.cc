@@ -145,6 +145,9 @@ class PosixFile final : public File {
 
 class PosixFileSystem final : public FileSystem {
  public:
+  // Each call is its own system call; the last error is per thread.
+  bool ThreadSafe() const override { return true; }
+
   std::unique_ptr<File> Open(const std::string& path, DWORD access,
                              Disposition disposition) override {
     if (InvalidName(path)) return nullptr;

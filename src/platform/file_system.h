@@ -114,6 +114,10 @@ class FileSystem {
   // nothing matches.
   virtual bool Find(const std::string& pattern,
                     std::vector<FindData>* matches) = 0;
+  // Whether several threads may call this file system, and files opened
+  // from it, at the same time. Code that spreads its work over threads
+  // takes turns at one that may not.
+  virtual bool ThreadSafe() const { return false; }
 };
 
 // The real file system of this machine, for the hosts' entry points.

@@ -1,6 +1,8 @@
 #include "showdata/show_data.h"
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "package/record_format.h"
 #include "package/show_package.h"
@@ -8,6 +10,7 @@
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "util/file_utils.h"
+#include "util/parallel.h"
 
 namespace tavirelle {
 
@@ -161,15 +164,32 @@ bool ExtractShow(ShowPackage& package, const std::string& output_path,
   ShowData show(meta_text);
   std::vector<std::string> names = show.CollectReferencedFiles();
   size_t total = names.size() + 1;
+  // The files are copied on every core, eight digested at a time; progress
+  // still counts them in the show's order.
+  std::vector<std::pair<std::string, std::string>> targets;
+  std::vector<size_t> target_of;
   for (const std::string& name : names) {
     ExtractedFile file;
     file.name = name;
     file.online_file = show.IsOnlineFile(name);
     file.outside = !IsNameInsideFolder(name);
-    if (!file.outside) file.save = source->SaveEntry(name, output_path + name);
+    if (!file.outside) {
+      target_of.push_back(report->files.size());
+      targets.emplace_back(name, output_path + name);
+    }
     report->files.push_back(std::move(file));
-    if (progress) progress(report->files.size(), total);
   }
+  size_t settled = 0;
+  auto count_to = [&](size_t files) {
+    while (settled < files) {
+      ++settled;
+      if (progress) progress(settled, total);
+    }
+  };
+  std::vector<EntrySave> saves =
+      source->SaveEntries(targets, DefaultJobs(), [&](size_t i) { count_to(target_of[i] + 1); });
+  for (size_t i = 0; i < saves.size(); ++i) report->files[target_of[i]].save = saves[i];
+  count_to(report->files.size());
   report->meta_saved = SaveTextToFile(package.file_system(), output_path + "meta.xml", meta_text);
   if (!report->meta_saved) report->meta_error = GetLastError();
   if (progress) progress(total, total);
