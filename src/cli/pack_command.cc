@@ -31,7 +31,7 @@ namespace {
 
 std::string WithThousands(uint64_t value) {
   std::string digits = std::to_string(value);
-  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
   return digits;
 }
 
@@ -119,7 +119,8 @@ std::set<std::string> PartialPackagesOf(const std::string& target) {
   size_t separator = target.find_last_of("\\/");
   size_t start = separator == std::string::npos ? 0 : separator + 1;
   const std::string folder = target.substr(0, start);
-  const std::string prefix = "." + target.substr(start, 60) + kPartialPackageMarker;
+  std::string prefix(1, '.');
+  prefix.append(target, start, 60).append(kPartialPackageMarker);
   std::vector<FindData> found;
   DefaultFileSystem().Find((folder.empty() ? "./" : folder) + "*", &found);
   std::set<std::string> partial;
