@@ -38,18 +38,19 @@ std::string DescribeEntrySave(const EntrySave& save) {
   return "not saved";
 }
 
-EntrySave CheckSavedEntry(ShowPackage& package, const std::string& name,
-                          const std::string& path) {
+bool SavedEntryMatches(const ShowPackage& package, const std::string& name,
+                       const std::string& path) {
   // The module checked the entry against the directory's MD5 while it copied
   // it: a file that now has the directory's size and MD5 is the entry whole.
-  // One read of the file settles the common case.
   const PackageEntry* entry = package.FindEntry(name);
-  if (entry != nullptr && !entry->md5.empty() &&
-      FileSizeOf(DefaultFileSystem(), path) == entry->size &&
-      Md5FileHex(DefaultFileSystem(), path) == entry->md5) {
-    return {EntrySaveResult::kSaved, ERROR_SUCCESS};
-  }
-  // Otherwise the entry is copied out once more beside the file, onto the same medium:
+  return entry != nullptr && !entry->md5.empty() &&
+         FileSizeOf(DefaultFileSystem(), path) == entry->size &&
+         Md5FileHex(DefaultFileSystem(), path) == entry->md5;
+}
+
+EntrySave DiagnoseSavedEntry(ShowPackage& package, const std::string& name,
+                             const std::string& path) {
+  // The entry is copied out once more beside the file, onto the same medium:
   // a copy that fails there failed as the module's did, and one that
   // succeeds is what the file should hold. It goes again at once.
   const std::string copy = TemporaryNameBeside(path);
@@ -59,6 +60,12 @@ EntrySave CheckSavedEntry(ShowPackage& package, const std::string& name,
   DefaultFileSystem().DeleteFile(copy);
   if (!digest.empty() && Md5FileHex(DefaultFileSystem(), path) == digest) return expected;
   return {EntrySaveResult::kWriteFailed, ReplaceError(path)};
+}
+
+EntrySave CheckSavedEntry(ShowPackage& package, const std::string& name,
+                          const std::string& path) {
+  if (SavedEntryMatches(package, name, path)) return {EntrySaveResult::kSaved, ERROR_SUCCESS};
+  return DiagnoseSavedEntry(package, name, path);
 }
 
 bool CheckSavedText(const std::string& path, const std::string& text, DWORD* error) {

@@ -30,14 +30,36 @@ TEST_F(ShowCommandTest, VerifyNamesEveryBadEntry) {
   b.PointAtDirectory();
   std::string path = dir_.Join("p.pkg");
   ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), path));
-  CommandRun run = Tavirelle("verify " + Quoted(path));
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out,
-            "bad: b.jpg (checksum mismatch)\n"
-            "bad: c.jpg (damaged record)\n"
-            "bad: d.jpg (cut off)\n");
-  EXPECT_EQ(run.err, "tavirelle: " + path + ": 3 of 5 entries are damaged\n");
+  // Checked on one thread or several, the report is the same, in order.
+  for (const char* jobs : {"", "--jobs 1 ", "--jobs 4 "}) {
+    CommandRun run = Tavirelle(std::string("verify ") + jobs + Quoted(path));
+    EXPECT_EQ(run.status, 1) << jobs;
+    EXPECT_EQ(run.out,
+              "bad: b.jpg (checksum mismatch)\n"
+              "bad: c.jpg (damaged record)\n"
+              "bad: d.jpg (cut off)\n")
+        << jobs;
+    EXPECT_EQ(run.err, "tavirelle: " + path + ": 3 of 5 entries are damaged\n") << jobs;
+  }
   EXPECT_EQ(Read(path), b.bytes());
+}
+
+TEST_F(ShowCommandTest, AJobCountOutsideOneTo256IsRefusedInOneLine) {
+  std::string package = PackShow();
+  for (const char* value : {"0", "257", "two", "-1", "1.5"}) {
+    for (const std::string& command :
+         {"verify --jobs " + std::string(value) + " " + Quoted(package),
+          "extract --jobs " + std::string(value) + " " + Quoted(package) + " " +
+              Quoted(dir_.Join("out"))}) {
+      CommandRun run = Tavirelle(command);
+      EXPECT_EQ(run.status, 1) << command;
+      EXPECT_EQ(run.out, "") << command;
+      EXPECT_EQ(run.err, "tavirelle: --jobs wants a whole number from 1 to 256, not '" +
+                             std::string(value) + "'\n")
+          << command;
+    }
+  }
+  EXPECT_FALSE(Exists(dir_.Join("out")));
 }
 
 TEST_F(ShowCommandTest, PackAndVerifyShowProgressOnATerminalOnly) {

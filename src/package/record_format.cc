@@ -1,5 +1,6 @@
 #include "package/record_format.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -320,6 +321,23 @@ bool SeekStoredData(file_io& stream, uint32_t offset) {
     return false;
   }
   return true;
+}
+
+StoredEntryCheck CheckStoredEntry(file_io& stream, const PackageEntry& entry) {
+  if (!SeekStoredData(stream, entry.offset)) return StoredEntryCheck::kDamagedRecord;
+  if (entry.size > stream.remaining()) return StoredEntryCheck::kCutOff;
+  std::unique_ptr<uint8_t[]> block(new uint8_t[std::min<uint32_t>(entry.size, kCopyChunk) + 1]);
+  Md5Digest digest;
+  uint32_t done = 0;
+  while (done < entry.size) {
+    uint32_t want = std::min<uint32_t>(entry.size - done, kCopyChunk);
+    uint32_t got = stream.read(block.get(), want);
+    digest.Update(block.get(), got);
+    done += got;
+    if (got < want) return StoredEntryCheck::kCutOff;
+  }
+  if (digest.FinishHex() != entry.md5) return StoredEntryCheck::kChecksumMismatch;
+  return StoredEntryCheck::kWhole;
 }
 
 std::string StoredEntryName(const std::string& relativePath) {

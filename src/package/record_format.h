@@ -128,6 +128,13 @@ bool ReadDirectory(FileSystem& fs, const std::string& path, std::vector<PackageE
 // at `offset`, checking both record headers. False when they are damaged.
 bool SeekStoredData(file_io& stream, uint32_t offset);
 
+// How the bytes a package holds for an entry compare with its directory
+// entry.
+enum class StoredEntryCheck { kWhole, kDamagedRecord, kCutOff, kChecksumMismatch };
+// Reads the data of `entry` from `stream` in blocks of at most kCopyChunk
+// bytes and checks its headers, its length and its MD5.
+StoredEntryCheck CheckStoredEntry(file_io& stream, const PackageEntry& entry);
+
 // The name under which a file of a show folder is stored: "__w133_h100_x.jpg"
 // becomes "w133\h100\x.jpg"; other names are kept.
 std::string StoredEntryName(const std::string& relativePath);
