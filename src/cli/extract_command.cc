@@ -76,6 +76,7 @@ std::vector<std::string> CheckExtraction(ShowPackage& package, const std::vector
                           CheckSavedText(meta_path, meta_text, &meta_error);
   std::vector<std::string> failures;
   const std::vector<ShowFile> checked = meta_saved ? FilesOfShow(written_meta) : files;
+  // Not a vector<bool>: its elements share bytes, which threads may not.
   std::unique_ptr<bool[]> matches(new bool[checked.size()]());
   auto check = [&](size_t i) {
     matches[i] = !checked[i].outside &&

@@ -24,8 +24,9 @@ std::string DescribeEntrySave(const EntrySave& save);
 EntrySave CheckSavedEntry(ShowPackage& package, const std::string& name,
                           const std::string& path);
 // The common case of CheckSavedEntry, settled by one read of the file: it
-// has the directory's size and MD5 for the entry. Reads nothing of the
-// package, so files may be checked on several threads at once.
+// has the directory's size and MD5 for the entry. Of the package it reads
+// only the directory in memory, so files may be checked on several threads
+// at once.
 bool SavedEntryMatches(const ShowPackage& package, const std::string& name,
                        const std::string& path);
 // CheckSavedEntry for a file SavedEntryMatches found wanting: finds out why.
