@@ -6,6 +6,7 @@
 
 #include "platform/last_error.h"
 #include "util/md5.h"
+#include "util/md5_lanes.h"
 
 namespace tavirelle {
 
@@ -323,21 +324,45 @@ bool SeekStoredData(file_io& stream, uint32_t offset) {
   return true;
 }
 
-StoredEntryCheck CheckStoredEntry(file_io& stream, const PackageEntry& entry) {
-  if (!SeekStoredData(stream, entry.offset)) return StoredEntryCheck::kDamagedRecord;
-  if (entry.size > stream.remaining()) return StoredEntryCheck::kCutOff;
-  std::unique_ptr<uint8_t[]> block(new uint8_t[std::min<uint32_t>(entry.size, kCopyChunk) + 1]);
-  Md5Digest digest;
-  uint32_t done = 0;
-  while (done < entry.size) {
-    uint32_t want = std::min<uint32_t>(entry.size - done, kCopyChunk);
-    uint32_t got = stream.read(block.get(), want);
-    digest.Update(block.get(), got);
-    done += got;
-    if (got < want) return StoredEntryCheck::kCutOff;
+void CheckStoredEntries(FileSystem& fs, const std::string& path, const PackageEntry* entries,
+                        size_t count, StoredEntryCheck* checks) {
+  count = std::min(count, Md5Lanes::kLanes);
+  std::vector<std::unique_ptr<file_io>> files;
+  std::vector<Md5Stream> streams;
+  std::vector<size_t> streamed;  // the entry each stream reads
+  for (size_t i = 0; i < count; ++i) {
+    const PackageEntry& entry = entries[i];
+    auto file = std::make_unique<file_io>(fs, path, StreamMode::kRead, OnError::kReport);
+    if (!file->is_open() || !SeekStoredData(*file, entry.offset)) {
+      checks[i] = StoredEntryCheck::kDamagedRecord;
+      continue;
+    }
+    if (entry.size > file->remaining()) {
+      checks[i] = StoredEntryCheck::kCutOff;
+      continue;
+    }
+    Md5Stream stream;
+    stream.size = entry.size;
+    file_io* at = file.get();
+    stream.read = [at](void* buffer, size_t size) {
+      return at->read(buffer, static_cast<uint32_t>(size));
+    };
+    streams.push_back(std::move(stream));
+    streamed.push_back(i);
+    files.push_back(std::move(file));
   }
-  if (digest.FinishHex() != entry.md5) return StoredEntryCheck::kChecksumMismatch;
-  return StoredEntryCheck::kWhole;
+  Md5Streams(streams);
+  for (size_t s = 0; s < streams.size(); ++s) {
+    const PackageEntry& entry = entries[streamed[s]];
+    StoredEntryCheck& check = checks[streamed[s]];
+    if (!streams[s].whole) {
+      check = StoredEntryCheck::kCutOff;
+    } else if (streams[s].md5 != entry.md5) {
+      check = StoredEntryCheck::kChecksumMismatch;
+    } else {
+      check = StoredEntryCheck::kWhole;
+    }
+  }
 }
 
 std::string StoredEntryName(const std::string& relativePath) {
