@@ -22,6 +22,7 @@
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "util/file_utils.h"
+#include "util/md5_lanes.h"
 #include "util/parallel.h"
 
 namespace tavirelle {
@@ -78,11 +79,22 @@ std::vector<std::string> CheckExtraction(ShowPackage& package, const std::vector
   const std::vector<ShowFile> checked = meta_saved ? FilesOfShow(written_meta) : files;
   // Not a vector<bool>: its elements share bytes, which threads may not.
   std::unique_ptr<bool[]> matches(new bool[checked.size()]());
-  auto check = [&](size_t i) {
-    matches[i] = !checked[i].outside &&
-                 SavedEntryMatches(package, checked[i].name, ansi_folder + checked[i].name);
+  // Each item is a group of files digested side by side.
+  constexpr size_t kGroup = Md5Lanes::kLanes;
+  auto check = [&](size_t g) {
+    std::vector<std::string> names, paths;
+    std::vector<size_t> at;
+    for (size_t i = g * kGroup; i < checked.size() && i < (g + 1) * kGroup; ++i) {
+      if (checked[i].outside) continue;
+      names.push_back(checked[i].name);
+      paths.push_back(ansi_folder + checked[i].name);
+      at.push_back(i);
+    }
+    std::unique_ptr<bool[]> found(new bool[names.size() + 1]());
+    SavedEntriesMatch(package, names, paths, found.get());
+    for (size_t k = 0; k < at.size(); ++k) matches[at[k]] = found[k];
   };
-  auto take = [&](size_t i) {
+  auto take_one = [&](size_t i) {
     const ShowFile& file = checked[i];
     if (matches[i]) return true;
     EntrySave save;
@@ -100,7 +112,11 @@ std::vector<std::string> CheckExtraction(ShowPackage& package, const std::vector
     }
     return true;
   };
-  RunInOrder(checked.size(), jobs, check, take);
+  auto take = [&](size_t g) {
+    for (size_t i = g * kGroup; i < checked.size() && i < (g + 1) * kGroup; ++i) take_one(i);
+    return true;
+  };
+  RunInOrder((checked.size() + kGroup - 1) / kGroup, jobs, check, take);
   if (!meta_saved) {
     failures.push_back("meta.xml (" + (meta_error == 0 ? std::string("not written")
                                                        : ErrorInWords(meta_error)) + ")");

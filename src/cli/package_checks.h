@@ -29,6 +29,10 @@ EntrySave CheckSavedEntry(ShowPackage& package, const std::string& name,
 // at once.
 bool SavedEntryMatches(const ShowPackage& package, const std::string& name,
                        const std::string& path);
+// SavedEntryMatches for up to Md5Lanes::kLanes files, digested side by side:
+// matches[i] for the entry names[i] saved as paths[i].
+void SavedEntriesMatch(const ShowPackage& package, const std::vector<std::string>& names,
+                       const std::vector<std::string>& paths, bool* matches);
 // CheckSavedEntry for a file SavedEntryMatches found wanting: finds out why.
 EntrySave DiagnoseSavedEntry(ShowPackage& package, const std::string& name,
                              const std::string& path);
