@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "platform/code_page.h"
+#include "util/parallel.h"
 #include "util/text.h"
 
 namespace tavirelle {
@@ -67,6 +68,16 @@ bool TakeOption(std::vector<std::string>& args, const std::string& name,
     return true;
   }
   return false;
+}
+
+int TakeJobs(std::vector<std::string>& args, unsigned* jobs, const char* name) {
+  std::string value;
+  bool bad = false;
+  if (!TakeOption(args, "--jobs", &value, &bad)) return bad ? UsageError(name) : 0;
+  if (!ParseJobs(value, jobs)) {
+    return Fail("--jobs wants a whole number from 1 to 256, not '" + value + "'");
+  }
+  return 0;
 }
 
 bool TakeFlag(std::vector<std::string>& args, const std::string& name) {

@@ -44,6 +44,11 @@ int UsageError(const char* name);
 // "--title.jpg" when it stands after "--".
 bool TakeOption(std::vector<std::string>& args, const std::string& name,
                 std::string* value, bool* bad);
+// Takes "--jobs N" out of args into *jobs, which keeps its value (the
+// default) when the option is absent. 0, or the exit code once the one line
+// is printed: the usage of `name` when the value is missing, else why the
+// value is not a job count.
+int TakeJobs(std::vector<std::string>& args, unsigned* jobs, const char* name);
 // Takes a "--name" flag out of args (before any "--").
 bool TakeFlag(std::vector<std::string>& args, const std::string& name);
 // Call once every known option is taken: removes the first "--" and returns

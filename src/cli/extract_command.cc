@@ -1,4 +1,4 @@
-// tavirelle extract PACKAGE DIR
+// tavirelle extract [--jobs N] PACKAGE DIR
 //
 // The component's extraction ignores what it cannot copy, as a player copes
 // with a missing file; the command must not call such a folder extracted.
@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
+#include <memory>
 
 #include "cli/command.h"
 #include "cli/file_io_session.h"
@@ -21,6 +22,8 @@
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "util/file_utils.h"
+#include "util/md5_lanes.h"
+#include "util/parallel.h"
 
 namespace tavirelle {
 
@@ -59,10 +62,11 @@ HRESULT Extract(FileIOSession& session, const std::vector<ShowFile>& files,
 // Checks what the module wrote into `folder` against the package: every
 // file the show names, and its description. Returns one text per file that
 // did not arrive whole, naming it and why; warns about shared assets the
-// package may lack.
+// package may lack. The files are read and digested on up to `jobs` threads;
+// only those that do not match are looked into, in order, on this one.
 std::vector<std::string> CheckExtraction(ShowPackage& package, const std::vector<ShowFile>& files,
                                          const std::string& ansi_folder,
-                                         const std::string& meta_text) {
+                                         const std::string& meta_text, unsigned jobs) {
   // The description as written holds the very bytes the extraction read the
   // show from, where the text handed over may have lost some.
   const std::string meta_path = ansi_folder + "meta.xml";
@@ -72,21 +76,47 @@ std::vector<std::string> CheckExtraction(ShowPackage& package, const std::vector
                            AsHandedOver(written_meta) == meta_text) ||
                           CheckSavedText(meta_path, meta_text, &meta_error);
   std::vector<std::string> failures;
-  for (const ShowFile& file : meta_saved ? FilesOfShow(written_meta) : files) {
+  const std::vector<ShowFile> checked = meta_saved ? FilesOfShow(written_meta) : files;
+  // Not a vector<bool>: its elements share bytes, which threads may not.
+  std::unique_ptr<bool[]> matches(new bool[checked.size()]());
+  // Each item is a group of files digested side by side.
+  constexpr size_t kGroup = Md5Lanes::kLanes;
+  auto check = [&](size_t g) {
+    std::vector<std::string> names, paths;
+    std::vector<size_t> at;
+    for (size_t i = g * kGroup; i < checked.size() && i < (g + 1) * kGroup; ++i) {
+      if (checked[i].outside) continue;
+      names.push_back(checked[i].name);
+      paths.push_back(ansi_folder + checked[i].name);
+      at.push_back(i);
+    }
+    std::unique_ptr<bool[]> found(new bool[names.size() + 1]());
+    SavedEntriesMatch(package, names, paths, found.get());
+    for (size_t k = 0; k < at.size(); ++k) matches[at[k]] = found[k];
+  };
+  auto take_one = [&](size_t i) {
+    const ShowFile& file = checked[i];
+    if (matches[i]) return true;
     EntrySave save;
     std::string problem = "its name leaves the folder";
     if (!file.outside) {
-      save = CheckSavedEntry(package, file.name, ansi_folder + file.name);
+      save = DiagnoseSavedEntry(package, file.name, ansi_folder + file.name);
       problem = DescribeEntrySave(save);
     }
-    if (problem.empty()) continue;
+    if (problem.empty()) return true;
     std::string name = ToUtf8(file.name);
     if (MayBeSharedAsset(file, save)) {
       std::fprintf(stderr, "tavirelle: warning: %s: not in the package, skipped\n", name.c_str());
     } else {
       failures.push_back(name + " (" + problem + ")");
     }
-  }
+    return true;
+  };
+  auto take = [&](size_t g) {
+    for (size_t i = g * kGroup; i < checked.size() && i < (g + 1) * kGroup; ++i) take_one(i);
+    return true;
+  };
+  RunInOrder((checked.size() + kGroup - 1) / kGroup, jobs, check, take);
   if (!meta_saved) {
     failures.push_back("meta.xml (" + (meta_error == 0 ? std::string("not written")
                                                        : ErrorInWords(meta_error)) + ")");
@@ -108,6 +138,8 @@ std::string NamedFailures(const std::vector<std::string>& failures) {
 
 int RunExtract(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
+  unsigned jobs = DefaultJobs();
+  if (int status = TakeJobs(args, &jobs, "extract")) return status;
   if (int status = ExpectOperands(args, 2, "extract")) return status;
   FileIOSession session;
   UserPaths paths;
@@ -140,7 +172,7 @@ int RunExtract(const std::vector<std::string>& arguments) {
   }
 
   if (repair_failed) WarnDescriptionNotRepaired(args[0]);
-  std::vector<std::string> failures = CheckExtraction(package, files, ansi_folder, meta_text);
+  std::vector<std::string> failures = CheckExtraction(package, files, ansi_folder, meta_text, jobs);
   if (!failures.empty()) {
     return Fail(args[0] + ": not extracted into " + paths.Typed(folder) + ": " +
                 NamedFailures(failures));
@@ -152,7 +184,7 @@ int RunExtract(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
-TAVIRELLE_COMMAND("extract", "PACKAGE DIR",
+TAVIRELLE_COMMAND("extract", "[--jobs N] PACKAGE DIR",
                   "copies the files the show refers to and its meta.xml into DIR; "
                   "fails when a photo or any file cannot be extracted whole",
                   RunExtract);

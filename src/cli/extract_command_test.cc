@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "cli/show_command_fixture.h"
+#include "util/md5.h"
+#include "testing/package_builder.h"
 #include "showdata/test_packages.h"
 
 namespace tavirelle {
@@ -137,6 +139,65 @@ TEST_F(ShowCommandTest, ExtractShowsProgressOnATerminal) {
   EXPECT_NE(text.find("] 13/13"), std::string::npos) << text;
   EXPECT_NE(text.find("extracted: " + dir_.Join("out/")), std::string::npos) << text;
   EXPECT_EQ(Read(dir_.Join("out/p11.jpg")), std::string(1000, 'l'));
+}
+
+// Files checked on several threads are reported as on one: the same
+// warnings and failures, in the order of the show, and the same status.
+TEST_F(ShowCommandTest, ExtractReportsDamagedEntriesAlikeWhateverTheJobs) {
+  std::string images;
+  for (char c = 'a'; c <= 'l'; ++c) {
+    images += std::string("<image onlineFilename=\"") + c + ".jpg\"/>";
+  }
+  const std::string meta = "<qx><show><title>T</title></show><images>" + images +
+                           "<image onlineFilename=\"m.jpg\"><music file=\"song.mp3\"/>"
+                           "</image></images></qx>";
+  PackageBuilder b;
+  b.Magic().DirectoryOffset();
+  std::vector<uint32_t> at(13);
+  uint32_t meta_at = 0;
+  b.StoredFile("meta.xml", meta, &meta_at);
+  for (int i = 0; i < 13; ++i) {
+    b.StoredFile(std::string(1, static_cast<char>('a' + i)) + ".jpg",
+                 std::string(1000 + i, static_cast<char>('A' + i)), &at[i]);
+  }
+  b.DirectoryHead(14).Entry("meta.xml", meta_at, static_cast<uint32_t>(meta.size()),
+                            Md5BufferHex(meta.data(), meta.size()));
+  for (int i = 0; i < 13; ++i) {
+    std::string name(1, static_cast<char>('a' + i));
+    std::string data(1000 + i, static_cast<char>('A' + i));
+    std::string md5 = Md5BufferHex(data.data(), data.size());
+    uint32_t offset = at[i], size = static_cast<uint32_t>(data.size());
+    if (name == "c") md5.assign(32, '0');    // checksum mismatch
+    if (name == "f") offset += 1;            // damaged record
+    if (name == "i") size = 0xFFFFFFF0u;     // cut off
+    if (name == "k") md5.assign(32, 'f');
+    b.Entry(name + ".jpg", offset, size, md5);
+  }
+  b.PointAtDirectory();
+  ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir_.Join("show.pkg")));
+
+  CommandRun first;
+  for (const char* jobs : {"1", "4"}) {
+    std::string out = dir_.Join(std::string("out") + jobs);
+    CommandRun run = Tavirelle(std::string("extract --jobs ") + jobs + " " +
+                               Quoted(dir_.Join("show.pkg")) + " " + Quoted(out));
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("c.jpg (damaged in the package (checksum mismatch))"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("warning: song.mp3"), std::string::npos) << run.err;
+    EXPECT_EQ(Read(out + "/l.jpg"), std::string(1011, 'L'));
+    EXPECT_FALSE(Exists(out + "/c.jpg"));
+    if (std::string(jobs) == "1") {
+      first = run;
+      continue;
+    }
+    std::string err = run.err;
+    err.replace(err.find("out4/"), 5, "out1/");
+    EXPECT_EQ(err, first.err);
+    EXPECT_EQ(run.out, first.out);
+    EXPECT_EQ(run.status, first.status);
+  }
 }
 
 TEST_F(ShowCommandTest, DoubleDashEndsTheOptionsOfThePackageCommands) {

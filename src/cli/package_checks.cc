@@ -1,6 +1,8 @@
 #include "cli/package_checks.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "cli/command.h"
 #include "platform/file_system.h"
@@ -8,6 +10,7 @@
 #include "showdata/show_data.h"
 #include "util/file_utils.h"
 #include "util/md5.h"
+#include "util/md5_lanes.h"
 
 namespace tavirelle {
 
@@ -38,18 +41,62 @@ std::string DescribeEntrySave(const EntrySave& save) {
   return "not saved";
 }
 
-EntrySave CheckSavedEntry(ShowPackage& package, const std::string& name,
-                          const std::string& path) {
+void SavedEntriesMatch(const ShowPackage& package, const std::vector<std::string>& names,
+                       const std::vector<std::string>& paths, bool* matches) {
   // The module checked the entry against the directory's MD5 while it copied
   // it: a file that now has the directory's size and MD5 is the entry whole.
-  // One read of the file settles the common case.
-  const PackageEntry* entry = package.FindEntry(name);
-  if (entry != nullptr && !entry->md5.empty() &&
-      FileSizeOf(DefaultFileSystem(), path) == entry->size &&
-      Md5FileHex(DefaultFileSystem(), path) == entry->md5) {
-    return {EntrySaveResult::kSaved, ERROR_SUCCESS};
+  FileSystem& fs = DefaultFileSystem();
+  const size_t count = std::min(names.size(), Md5Lanes::kLanes);
+  std::vector<std::unique_ptr<File>> files;
+  std::vector<Md5Stream> streams;
+  std::vector<size_t> streamed;  // the file each stream reads
+  for (size_t i = 0; i < count; ++i) {
+    matches[i] = false;
+    const PackageEntry* entry = package.FindEntry(names[i]);
+    if (entry == nullptr || entry->md5.empty() || FileSizeOf(fs, paths[i]) != entry->size) {
+      continue;
+    }
+    std::unique_ptr<File> file = fs.Open(paths[i], GENERIC_READ, Disposition::kOpenExisting);
+    if (!file) continue;
+    Md5Stream stream;
+    stream.size = entry->size;
+    File* at = file.get();
+    stream.read = [at](void* buffer, size_t size) {
+      size_t total = 0;
+      DWORD done = 0;
+      while (total < size &&
+             at->Read(static_cast<char*>(buffer) + total, static_cast<DWORD>(size - total),
+                      &done) &&
+             done != 0) {
+        total += done;
+      }
+      return total;
+    };
+    streams.push_back(std::move(stream));
+    streamed.push_back(i);
+    files.push_back(std::move(file));
   }
-  // Otherwise the entry is copied out once more beside the file, onto the same medium:
+  Md5Streams(streams);
+  for (size_t s = 0; s < streams.size(); ++s) {
+    const PackageEntry* entry = package.FindEntry(names[streamed[s]]);
+    // A file that grew after its size was taken holds more than the entry.
+    char more = 0;
+    DWORD extra = 0;
+    matches[streamed[s]] = streams[s].whole && streams[s].md5 == entry->md5 &&
+                           files[s]->Read(&more, 1, &extra) && extra == 0;
+  }
+}
+
+bool SavedEntryMatches(const ShowPackage& package, const std::string& name,
+                       const std::string& path) {
+  bool matches = false;
+  SavedEntriesMatch(package, {name}, {path}, &matches);
+  return matches;
+}
+
+EntrySave DiagnoseSavedEntry(ShowPackage& package, const std::string& name,
+                             const std::string& path) {
+  // The entry is copied out once more beside the file, onto the same medium:
   // a copy that fails there failed as the module's did, and one that
   // succeeds is what the file should hold. It goes again at once.
   const std::string copy = TemporaryNameBeside(path);
@@ -59,6 +106,12 @@ EntrySave CheckSavedEntry(ShowPackage& package, const std::string& name,
   DefaultFileSystem().DeleteFile(copy);
   if (!digest.empty() && Md5FileHex(DefaultFileSystem(), path) == digest) return expected;
   return {EntrySaveResult::kWriteFailed, ReplaceError(path)};
+}
+
+EntrySave CheckSavedEntry(ShowPackage& package, const std::string& name,
+                          const std::string& path) {
+  if (SavedEntryMatches(package, name, path)) return {EntrySaveResult::kSaved, ERROR_SUCCESS};
+  return DiagnoseSavedEntry(package, name, path);
 }
 
 bool CheckSavedText(const std::string& path, const std::string& text, DWORD* error) {

@@ -23,6 +23,19 @@ std::string DescribeEntrySave(const EntrySave& save);
 // platform error that writing there meets).
 EntrySave CheckSavedEntry(ShowPackage& package, const std::string& name,
                           const std::string& path);
+// The common case of CheckSavedEntry, settled by one read of the file: it
+// has the directory's size and MD5 for the entry. Of the package it reads
+// only the directory in memory, so files may be checked on several threads
+// at once.
+bool SavedEntryMatches(const ShowPackage& package, const std::string& name,
+                       const std::string& path);
+// SavedEntryMatches for up to Md5Lanes::kLanes files, digested side by side:
+// matches[i] for the entry names[i] saved as paths[i].
+void SavedEntriesMatch(const ShowPackage& package, const std::vector<std::string>& names,
+                       const std::vector<std::string>& paths, bool* matches);
+// CheckSavedEntry for a file SavedEntryMatches found wanting: finds out why.
+EntrySave DiagnoseSavedEntry(ShowPackage& package, const std::string& name,
+                             const std::string& path);
 
 // Whether the file `path` holds `text`; when it does not, *error is the
 // platform error that writing it there meets (0 when none shows).

@@ -1,10 +1,12 @@
 #include "package/record_format.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
 #include "platform/last_error.h"
 #include "util/md5.h"
+#include "util/md5_lanes.h"
 
 namespace tavirelle {
 
@@ -320,6 +322,47 @@ bool SeekStoredData(file_io& stream, uint32_t offset) {
     return false;
   }
   return true;
+}
+
+void CheckStoredEntries(FileSystem& fs, const std::string& path, const PackageEntry* entries,
+                        size_t count, StoredEntryCheck* checks) {
+  count = std::min(count, Md5Lanes::kLanes);
+  std::vector<std::unique_ptr<file_io>> files;
+  std::vector<Md5Stream> streams;
+  std::vector<size_t> streamed;  // the entry each stream reads
+  for (size_t i = 0; i < count; ++i) {
+    const PackageEntry& entry = entries[i];
+    auto file = std::make_unique<file_io>(fs, path, StreamMode::kRead, OnError::kReport);
+    if (!file->is_open() || !SeekStoredData(*file, entry.offset)) {
+      checks[i] = StoredEntryCheck::kDamagedRecord;
+      continue;
+    }
+    if (entry.size > file->remaining()) {
+      checks[i] = StoredEntryCheck::kCutOff;
+      continue;
+    }
+    Md5Stream stream;
+    stream.size = entry.size;
+    file_io* at = file.get();
+    stream.read = [at](void* buffer, size_t size) {
+      return at->read(buffer, static_cast<uint32_t>(size));
+    };
+    streams.push_back(std::move(stream));
+    streamed.push_back(i);
+    files.push_back(std::move(file));
+  }
+  Md5Streams(streams);
+  for (size_t s = 0; s < streams.size(); ++s) {
+    const PackageEntry& entry = entries[streamed[s]];
+    StoredEntryCheck& check = checks[streamed[s]];
+    if (!streams[s].whole) {
+      check = StoredEntryCheck::kCutOff;
+    } else if (streams[s].md5 != entry.md5) {
+      check = StoredEntryCheck::kChecksumMismatch;
+    } else {
+      check = StoredEntryCheck::kWhole;
+    }
+  }
 }
 
 std::string StoredEntryName(const std::string& relativePath) {

@@ -128,6 +128,15 @@ bool ReadDirectory(FileSystem& fs, const std::string& path, std::vector<PackageE
 // at `offset`, checking both record headers. False when they are damaged.
 bool SeekStoredData(file_io& stream, uint32_t offset);
 
+// How the bytes a package holds for an entry compare with its directory
+// entry.
+enum class StoredEntryCheck { kWhole, kDamagedRecord, kCutOff, kChecksumMismatch };
+// Checks the headers, length and MD5 of up to Md5Lanes::kLanes entries of
+// the package at `path`, digesting them side by side, each read in blocks
+// through a stream of its own: checks[i] for entries[i].
+void CheckStoredEntries(FileSystem& fs, const std::string& path, const PackageEntry* entries,
+                        size_t count, StoredEntryCheck* checks);
+
 // The name under which a file of a show folder is stored: "__w133_h100_x.jpg"
 // becomes "w133\h100\x.jpg"; other names are kept.
 std::string StoredEntryName(const std::string& relativePath);

@@ -57,6 +57,9 @@ expect "-- --height --help --quality --width" thumbnail sea.jpg --
 expect "" author -- --t
 expect "shows" extract trip.pkg ""
 expect "trip.pkg" verify tr
+expect "--jobs" verify --j
+expect "" verify --jobs ""
+expect "shows" extract --jobs 2 trip.pkg ""
 expect "default none sea.jpg shows trip.pkg" author --music ""
 expect "--user" register --registry shows --u
 
