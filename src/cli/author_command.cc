@@ -127,14 +127,10 @@ int ParseAuthorOptions(std::vector<std::string> args, AuthorOptions* options) {
   TakeOption(args, "--music", &options->music, &bad);
   TakeOption(args, "--display-date", &options->display_date, &bad);
   bool has_orientation = TakeOption(args, "--orientation", &orientation_text, &bad);
-  std::string jobs_text;
-  bool has_jobs = TakeOption(args, "--jobs", &jobs_text, &bad);
+  if (int status = TakeJobs(args, &options->jobs, "author")) return status;
   std::string unknown;
   if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
   if (bad || !has_out || args.empty()) return UsageError("author");
-  if (has_jobs && !ParseJobs(jobs_text, &options->jobs)) {
-    return Fail("--jobs wants a whole number from 1 to 256, not '" + jobs_text + "'");
-  }
   std::string text_problem;
   if (!PrepareShowText("--title", &options->title, &text_problem) ||
       !PrepareShowText("--created-by", &options->created_by, &text_problem) ||
