@@ -1,12 +1,23 @@
 // tavirelle thumbnail PHOTO OUT [--width 133] [--height 100] [--quality 100]
+// tavirelle thumbnail --out-dir DIR [--jobs N] PHOTO... [same options]
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <string>
+#include <unordered_map>
+#include <utility>
 
 #include "cli/command.h"
+#include "cli/interruption.h"
 #include "cli/picture_failure.h"
 #include "cli/user_path.h"
 #include "imaging/photo_image.h"
+#include "platform/last_error.h"
+#include "util/parallel.h"
 
 namespace tavirelle {
 
@@ -23,6 +34,151 @@ bool ParseNumber(const std::string& text, unsigned long least, unsigned long mos
   if (number < least || number > most) return false;
   *value = static_cast<uint32_t>(number);
   return true;
+}
+
+// One photo's thumbnail, from making it to giving it its name. Both forms of
+// the command go through it, so a photo fails with the same words in both.
+struct Thumbnail {
+  UserPaths paths;
+  bool made = false;
+  std::string failure;  // the message line when not made
+  uint32_t width = 0, height = 0;
+};
+
+// Writes the thumbnail of `photo` for `out` (both as typed); it gets its
+// own name from Publish.
+void Make(const std::string& photo, const std::string& out, const ThumbnailSettings& settings,
+          bool whole, Thumbnail* thumbnail) {
+  PhotoImage image(DefaultFileSystem());
+  thumbnail->made = image.MakeThumbnail(ToAnsi(thumbnail->paths.In(photo)),
+                                        ToAnsi(thumbnail->paths.OutFile(out, whole)), settings);
+  image.ReleasePixels();
+  if (!thumbnail->made) {
+    thumbnail->failure = image.failure == PictureFailure::kUnwritable
+                             ? out + ": cannot be written: " + PictureFailureInWords(image)
+                             : photo + ": " + PictureFailureInWords(image);
+    return;
+  }
+  // The same choice SaveScaled made: small pictures keep their own size.
+  const bool unscaled = image.pixelWidth < image.targetWidth &&
+                        image.pixelHeight < image.targetHeight;
+  thumbnail->width = unscaled ? image.pixelWidth : image.scaledWidth;
+  thumbnail->height = unscaled ? image.pixelHeight : image.scaledHeight;
+}
+
+// Gives a made thumbnail its own name, replacing what had it; false, with
+// the reason in `failure`, when it was not made or cannot take the name.
+bool Publish(Thumbnail* thumbnail) {
+  if (!thumbnail->made) return false;
+  std::string error;
+  if (!thumbnail->paths.Commit(true, &error)) {
+    thumbnail->made = false;
+    thumbnail->failure = error;
+  }
+  return thumbnail->made;
+}
+
+// The name a photo's thumbnail takes in the output folder: the photo's own
+// name with ".jpg" for its extension. A leading dot starts a hidden name,
+// not an extension.
+std::string ThumbnailNameOf(const std::string& photo) {
+  std::string name = photo;
+  while (name.size() > 1 && name.back() == '/') name.pop_back();
+  const size_t slash = name.rfind('/');
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot != 0) name.erase(dot);
+  return name + ".jpg";
+}
+
+// Why the batch must not start, checked before anything is written: two
+// photos whose thumbnails would take one name, or a thumbnail that would
+// replace one of the photos. Empty when it may.
+std::string BatchProblem(const std::vector<std::string>& photos,
+                         const std::vector<std::string>& outs) {
+  std::unordered_map<std::string, size_t> first;
+  for (size_t i = 0; i < outs.size(); ++i) {
+    auto [at, fresh] = first.emplace(outs[i], i);
+    if (!fresh) {
+      return photos[at->second] + " and " + photos[i] + " would both make " + outs[i] +
+             "; give them one at a time";
+    }
+  }
+  // By identity, not by name: a link or another spelling is the photo too.
+  // One look-up per file, however many photos there are.
+  std::map<std::pair<dev_t, ino_t>, size_t> identities;
+  for (size_t i = 0; i < photos.size(); ++i) {
+    struct stat st {};
+    if (::stat(photos[i].c_str(), &st) == 0) identities.emplace(std::pair(st.st_dev, st.st_ino), i);
+  }
+  for (const std::string& out : outs) {
+    struct stat st {};
+    if (::stat(out.c_str(), &st) != 0) continue;
+    auto photo = identities.find(std::pair(st.st_dev, st.st_ino));
+    if (photo != identities.end()) {
+      return out + ": is the photo " + photos[photo->second] + " itself; give another folder";
+    }
+  }
+  return {};
+}
+
+// Makes the thumbnails of many photos in one folder, on up to `jobs`
+// threads, each exactly as the single form makes it; prints and publishes
+// them in the order given.
+int RunBatch(const ThumbnailSettings& settings, const std::string& out_dir, unsigned jobs,
+             const std::vector<std::string>& photos) {
+  const std::string folder = AsOutputFolder(out_dir);
+  std::vector<std::string> outs;
+  outs.reserve(photos.size());
+  for (const std::string& photo : photos) outs.push_back(folder + ThumbnailNameOf(photo));
+  std::string problem = BatchProblem(photos, outs);
+  if (!problem.empty()) return Fail(problem);
+  struct stat st {};
+  const bool existed = ::stat(out_dir.c_str(), &st) == 0;
+  if (existed && !S_ISDIR(st.st_mode)) return Fail(out_dir + ": not a folder");
+  if (!existed && ::mkdir(out_dir.c_str(), 0777) != 0) {
+    const int err = errno;
+    return Fail(out_dir + ": cannot be made: " +
+                ErrorInWords(err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND
+                                                             : Win32ErrorFromErrno(err)));
+  }
+
+  // Ctrl-C stops the run at the next photo to publish; thumbnails made ahead
+  // of it are still under their temporary names and go with their objects.
+  Interruption interruption;
+  std::vector<std::unique_ptr<Thumbnail>> thumbnails(photos.size());
+  int status = 0;
+  size_t published = 0;
+  RunInOrder(
+      photos.size(), jobs,
+      [&](size_t i) {
+        if (interruption.signal() != 0) return;
+        auto thumbnail = std::make_unique<Thumbnail>();
+        Make(photos[i], outs[i], settings, /*whole=*/true, thumbnail.get());
+        thumbnails[i] = std::move(thumbnail);
+      },
+      [&](size_t i) {
+        std::unique_ptr<Thumbnail> thumbnail = std::move(thumbnails[i]);
+        if (interruption.signal() != 0 || !thumbnail) return false;
+        if (Publish(thumbnail.get())) {
+          std::printf("thumbnail: %s %u %u\n", ControlsEscaped(outs[i]).c_str(),
+                      thumbnail->width, thumbnail->height);
+          ++published;
+        } else {
+          status = Fail(thumbnail->failure);
+        }
+        return true;
+      });
+  thumbnails.clear();
+  // A folder made for thumbnails that none became is not left behind.
+  if (!existed && published == 0) ::rmdir(out_dir.c_str());
+  if (interruption.signal() != 0) {
+    Fail(out_dir + ": interrupted; " + std::to_string(published) + " of " +
+         std::to_string(photos.size()) + " thumbnails made");
+    interruption.ReRaise();
+  }
+  std::fflush(stdout);
+  return status;
 }
 
 int RunThumbnail(const std::vector<std::string>& arguments) {
@@ -50,41 +206,48 @@ int RunThumbnail(const std::vector<std::string>& arguments) {
     }
     if (bad) return UsageError("thumbnail");
   }
-  if (int status = ExpectOperands(args, 2, "thumbnail")) return status;
   settings.quality = static_cast<int32_t>(quality);
+  unsigned jobs = DefaultJobs();
+  std::string jobs_text, out_dir, again;
+  bool bad = false;
+  if (TakeOption(args, "--jobs", &jobs_text, &bad) && !ParseJobs(jobs_text, &jobs)) {
+    return Fail("--jobs wants a whole number from 1 to 256, not '" + jobs_text + "'");
+  }
+  const bool batch = TakeOption(args, "--out-dir", &out_dir, &bad);
+  if (bad) return UsageError("thumbnail");
+  if (batch) {
+    if (TakeOption(args, "--out-dir", &again, &bad) || bad) {
+      return Fail("--out-dir given twice; the thumbnails go into one folder");
+    }
+    std::string unknown;
+    if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
+    if (args.empty()) return Fail("--out-dir " + out_dir + ": no photos given");
+    if (out_dir.empty()) return Fail("--out-dir wants a folder, not ''");
+    return RunBatch(settings, out_dir, jobs, args);
+  }
+
+  if (int status = ExpectOperands(args, 2, "thumbnail")) return status;
   const std::string& photo = args[0];
   const std::string& out = args[1];
   // Checked before anything is written: the thumbnail would replace the
   // photo, whatever the spelling or link that names it twice.
   if (SameFile(photo, out)) return Fail(out + ": is the photo itself; give another file");
 
-  PhotoImage image(DefaultFileSystem());
-  UserPaths paths;
-  std::string error;
-  const bool made = image.MakeThumbnail(ToAnsi(paths.In(photo)), ToAnsi(paths.OutFile(out)),
-                                        settings) &&
-                    paths.Commit(true, &error);
-  image.ReleasePixels();
-  if (!error.empty()) return Fail(error);
-  if (!made) {
-    if (image.failure == PictureFailure::kUnwritable) {
-      return Fail(out + ": cannot be written: " + PictureFailureInWords(image));
-    }
-    return Fail(photo + ": " + PictureFailureInWords(image));
-  }
-  // The same choice SaveScaled made: small pictures keep their own size.
-  const bool unscaled = image.pixelWidth < image.targetWidth &&
-                        image.pixelHeight < image.targetHeight;
-  std::printf("thumbnail: %u %u\n", unscaled ? image.pixelWidth : image.scaledWidth,
-              unscaled ? image.pixelHeight : image.scaledHeight);
+  Thumbnail thumbnail;
+  Make(photo, out, settings, /*whole=*/false, &thumbnail);
+  if (!Publish(&thumbnail)) return Fail(thumbnail.failure);
+  std::printf("thumbnail: %u %u\n", thumbnail.width, thumbnail.height);
   return 0;
 }
 
 }  // namespace
 
 TAVIRELLE_COMMAND(
-    "thumbnail", "PHOTO OUT [--width 133] [--height 100] [--quality 100]",
-    "writes a JPEG thumbnail of PHOTO: the box's height, width by aspect",
+    "thumbnail",
+    "PHOTO OUT | --out-dir DIR [--jobs N] PHOTO... [--width 133] [--height 100] "
+    "[--quality 100]",
+    "writes a JPEG thumbnail of PHOTO: the box's height, width by aspect; with --out-dir, "
+    "DIR/NAME.jpg of each PHOTO, on N threads",
     RunThumbnail);
 
 }  // namespace tavirelle

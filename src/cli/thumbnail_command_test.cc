@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -149,6 +152,195 @@ TEST_F(ThumbnailCommandTest, RefusesToWriteOverThePhoto) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "tavirelle: " + out + ": is the photo itself; give another file\n");
     EXPECT_EQ(Read(photo), bytes);
+  }
+}
+
+// The batch form: many photos into one folder, each thumbnail the bytes the
+// single form writes, whatever the number of jobs.
+class ThumbnailBatchTest : public ThumbnailCommandTest {
+ protected:
+  void SetUp() override {
+    ExifBuilder exif;
+    exif.ifd0.push_back(exif.Ascii(0x0132, "2009:07:14 18:02:11"));
+    exif.preview = EncodeJpeg(160, 120);
+    WriteUtf8Path(dir_.Join("camera.jpg"), WithExif(EncodeJpeg(1200, 900), exif));
+    BmpLayout bmp;
+    bmp.width = 120;
+    bmp.height = 150;
+    bmp.rows = StoredRows(120, 150, 24, [](uint32_t x, uint32_t y) { return x * 2000 + y; });
+    WriteUtf8Path(dir_.Join("scan.bmp"), BuildBmp(bmp));
+    ASSERT_EQ(::mkdir(dir_.Join("sub").c_str(), 0777), 0);
+    WriteUtf8Path(dir_.Join("sub/\u03C6\u03C9\u03C4\u03BF.JPEG"), EncodeJpeg(640, 480));
+    photos_ = {Photo("wide.jpg", 1600, 1200), Photo("tall", 600, 800),
+               dir_.Join("camera.jpg"),       dir_.Join("scan.bmp"),
+               Photo("small.jpg", 100, 75),   dir_.Join("sub/\u03C6\u03C9\u03C4\u03BF.JPEG")};
+    names_ = {"wide.jpg", "tall.jpg", "camera.jpg", "scan.jpg", "small.jpg",
+              "\u03C6\u03C9\u03C4\u03BF.jpg"};
+  }
+
+  // The single form's thumbnail of each photo and its "W H".
+  void SingleForm(const std::string& options, std::vector<std::string>* bytes,
+                  std::vector<std::string>* sizes) {
+    for (size_t i = 0; i < photos_.size(); ++i) {
+      const std::string out = dir_.Join("single.jpg");
+      CommandRun run = Thumbnail(Quoted(photos_[i]) + " " + Quoted(out) + " " + options);
+      ASSERT_EQ(run.status, 0) << run.err;
+      ASSERT_EQ(run.out.compare(0, 11, "thumbnail: "), 0);
+      sizes->push_back(run.out.substr(11));
+      bytes->push_back(ReadUtf8Path(out));
+    }
+  }
+
+  std::string Photos(const std::vector<std::string>& photos) {
+    std::string list;
+    for (const std::string& photo : photos) list += " " + Quoted(photo);
+    return list;
+  }
+
+  // The names in a folder, hidden ones included.
+  static std::set<std::string> Listing(const std::string& folder) {
+    std::set<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+      while (struct dirent* entry = ::readdir(dir)) names.insert(entry->d_name);
+      ::closedir(dir);
+    }
+    names.erase(".");
+    names.erase("..");
+    return names;
+  }
+
+  std::vector<std::string> photos_, names_;
+};
+
+TEST_F(ThumbnailBatchTest, MakesTheSingleFormsBytesWithAnyNumberOfJobs) {
+  for (const std::string options : {"", "--width 90 --height 60 --quality 70"}) {
+    std::vector<std::string> bytes, sizes;
+    SingleForm(options, &bytes, &sizes);
+    for (const char* jobs : {"1", "3"}) {
+      SCOPED_TRACE(options + " --jobs " + jobs);
+      // Greek in the folder's name too: it is made here, as the single form
+      // reaches any name.
+      const std::string out = dir_.Join(std::string("\u0391\u03B8\u03AE\u03BD\u03B1-") + jobs);
+      CommandRun run = Thumbnail(options + " --jobs " + jobs + " --out-dir " + Quoted(out) +
+                                 Photos(photos_));
+      ASSERT_EQ(run.status, 0) << run.err;
+      EXPECT_EQ(run.err, "");
+      std::string lines;
+      for (size_t i = 0; i < photos_.size(); ++i) {
+        lines += "thumbnail: " + out + "/" + names_[i] + " " + sizes[i];
+        EXPECT_TRUE(ReadUtf8Path(out + "/" + names_[i]) == bytes[i]) << names_[i];
+      }
+      EXPECT_EQ(run.out, lines);
+      EXPECT_EQ(Listing(out), std::set<std::string>(names_.begin(), names_.end()));
+    }
+  }
+}
+
+TEST_F(ThumbnailBatchTest, FailedPhotosAreToldAsAloneWhileTheOthersAreMade) {
+  const std::string corrupt = dir_.Join("corrupt.jpg");
+  WriteUtf8Path(corrupt, WithFrameSize(EncodeJpeg(64, 48), 30000, 30000));
+  const std::string missing = dir_.Join("missing.jpg");
+  std::string told;
+  for (const std::string& photo : {corrupt, missing}) {
+    CommandRun run = Thumbnail(Quoted(photo) + " " + Quoted(dir_.Join("alone.jpg")));
+    ASSERT_EQ(run.status, 1);
+    told += run.err;
+  }
+  std::vector<std::string> bytes, sizes;
+  SingleForm("", &bytes, &sizes);
+  const std::vector<std::string> photos = {photos_[0], corrupt, photos_[1], missing, photos_[4]};
+  for (const char* jobs : {"1", "3"}) {
+    SCOPED_TRACE(jobs);
+    const std::string out = dir_.Join(std::string("out") + jobs);
+    CommandRun run = Thumbnail(std::string("--jobs ") + jobs + " --out-dir " + Quoted(out) +
+                               Photos(photos));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, told);
+    EXPECT_EQ(run.out, "thumbnail: " + out + "/wide.jpg " + sizes[0] +
+                           "thumbnail: " + out + "/tall.jpg " + sizes[1] +
+                           "thumbnail: " + out + "/small.jpg " + sizes[4]);
+    EXPECT_EQ(Listing(out), (std::set<std::string>{"wide.jpg", "tall.jpg", "small.jpg"}));
+    EXPECT_TRUE(ReadUtf8Path(out + "/small.jpg") == bytes[4]);
+  }
+}
+
+TEST_F(ThumbnailBatchTest, RefusesBeforeWritingAnything) {
+  const std::string out = dir_.Join("out");
+  const std::string wide = photos_[0], tall = photos_[1];
+  const std::string sub = dir_.Join("sub");
+  // Outputs that are photos under other names: sub/wide.jpg is wide.jpg,
+  // and so is sub/tall.jpg, where the thumbnail of "tall" would go.
+  ASSERT_EQ(::link(wide.c_str(), (sub + "/wide.jpg").c_str()), 0);
+  ASSERT_EQ(::link(wide.c_str(), (sub + "/tall.jpg").c_str()), 0);
+  WriteUtf8Path(sub + "/wide.png", "not read");
+  const struct {
+    std::string arguments, message;
+  } cases[] = {
+      {"--out-dir " + out + " " + wide + " " + sub + "/wide.png",
+       wide + " and " + sub + "/wide.png would both make " + out + "/wide.jpg"},
+      {"--out-dir " + out + " " + wide + " " + wide, " would both make "},
+      {"--out-dir " + sub + " " + wide, sub + "/wide.jpg: is the photo " + wide + " itself"},
+      {"--out-dir " + sub + " " + tall + " " + wide,
+       sub + "/tall.jpg: is the photo " + wide + " itself; give another folder"},
+      {"--out-dir " + dir_.path() + " " + wide, "wide.jpg: is the photo "},
+      // The two forms mixed up: the photo given as the folder.
+      {"--out-dir " + wide + " " + dir_.Join("thumb.jpg"), wide + ": not a folder"},
+      {"--out-dir " + out + " --out-dir " + out + " " + wide, "--out-dir given twice"},
+      {"--out-dir " + out, "--out-dir " + out + ": no photos given"},
+      {"--out-dir " + out + " -- ", ": no photos given"},
+      {"--jobs 0 --out-dir " + out + " " + wide,
+       "--jobs wants a whole number from 1 to 256, not '0'"},
+      {"--jobs 257 --out-dir " + out + " " + wide, "not '257'"},
+      {"--out-dir " + dir_.Join("none/out") + " " + wide,
+       dir_.Join("none/out") + ": cannot be made: no such folder"},
+      {"--out-dir " + out + " " + wide + " --width 0", "--width wants a whole number"},
+  };
+  std::set<std::string> before = Listing(dir_.path());
+  before.insert({"stdout.txt", "stderr.txt"});  // where the runs' output goes
+  const std::set<std::string> before_sub = Listing(sub);
+  const std::string wide_bytes = ReadUtf8Path(wide);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    CommandRun run = Thumbnail(c.arguments);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(Listing(dir_.path()), before);
+    EXPECT_EQ(Listing(sub), before_sub);
+    EXPECT_TRUE(ReadUtf8Path(wide) == wide_bytes);
+  }
+}
+
+// Stopped at any moment, the folder holds only whole thumbnails, the ones
+// that were told.
+TEST_F(ThumbnailBatchTest, AnInterruptLeavesOnlyTheThumbnailsTold) {
+  const std::string photo = photos_[0];
+  ASSERT_EQ(Thumbnail(Quoted(photo) + " " + Quoted(dir_.Join("single.jpg"))).status, 0);
+  const std::string single = ReadUtf8Path(dir_.Join("single.jpg"));
+  std::string copies;
+  for (int i = 0; i < 60; ++i) {
+    const std::string copy = dir_.Join("p" + std::to_string(i) + ".jpg");
+    ASSERT_EQ(::link(photo.c_str(), copy.c_str()), 0);
+    copies += " " + Quoted(copy);
+  }
+  const std::string out = dir_.Join("out");
+  const std::string command = std::string("(") + TAVIRELLE_COMMAND_PATH +
+                              " thumbnail --jobs 2 --out-dir " + Quoted(out) + copies + " >" +
+                              Quoted(dir_.Join("told.txt")) +
+                              " 2>/dev/null & pid=$!; sleep 0.1; kill -INT $pid; wait $pid)";
+  const int status = std::system(command.c_str());
+  // 130: stopped by the signal; 0: done before it came.
+  EXPECT_TRUE(WEXITSTATUS(status) == 130 || WEXITSTATUS(status) == 0) << status;
+  const std::string lines = ReadUtf8Path(dir_.Join("told.txt"));
+  std::set<std::string> told;
+  for (size_t at = 0; (at = lines.find(out + "/", at)) != std::string::npos;) {
+    at += out.size() + 1;
+    told.insert(lines.substr(at, lines.find(' ', at) - at));
+  }
+  EXPECT_EQ(Listing(out), told);
+  for (const std::string& name : told) {
+    EXPECT_TRUE(ReadUtf8Path(out + "/" + name) == single) << name;
   }
 }
 

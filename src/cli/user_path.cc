@@ -95,8 +95,8 @@ std::string UserPaths::OutFolder(const std::string& typed) {
   return Remember(fd, typed, /*folder=*/true);
 }
 
-std::string UserPaths::OutFile(const std::string& typed) {
-  if (!NeedsAlias(typed) || typed.empty() || typed.back() == '/') return typed;
+std::string UserPaths::OutFile(const std::string& typed, bool whole) {
+  if ((!whole && !NeedsAlias(typed)) || typed.empty() || typed.back() == '/') return typed;
   size_t slash = typed.rfind('/');
   Output output;
   output.name = slash == std::string::npos ? typed : typed.substr(slash + 1);

@@ -31,8 +31,11 @@ class UserPaths {
   // A folder the component writes into; one that needs an alias is created
   // here first, with its missing parents.
   std::string OutFolder(const std::string& typed);
-  // A file the component creates (its folder must exist).
-  std::string OutFile(const std::string& typed);
+  // A file the component creates (its folder must exist). With `whole` it
+  // gets a temporary name whatever its script, so that it appears under its
+  // own name only at Commit, complete: no reader ever sees it half-written,
+  // and an interrupted run leaves nothing behind.
+  std::string OutFile(const std::string& typed, bool whole = false);
   // Gives every file written under a temporary name its own name: over an
   // existing file when `replace` is set, otherwise the first free one of
   // "NAME.ext", "NAME (2).ext", "NAME (3).ext", ... A file the component did

@@ -5,6 +5,16 @@
 //
 // A PhotoImage lives on its user's stack for one operation: Reset, set the
 // target box, Load or MakeThumbnail or ReadPhotoMetadata, ReleasePixels.
+//
+// Threads: a PhotoImage holds the whole state of its photo and belongs to
+// one thread at a time; any number of them may work at once on as many
+// threads. Nothing in the imaging code is shared between them (the scaler's
+// tables, the decoder and encoder state and the metadata window are per
+// call or per object, and libjpeg-turbo keeps its CPU probe per thread), so
+// ReadImageSize and WriteJpeg may be called from any thread as well. The
+// file system they are given must be safe to share in the same way: the
+// real one is, the in-memory test double is not. Threads that write one
+// output path at once are the caller's to prevent.
 #ifndef TAVIRELLE_IMAGING_PHOTO_IMAGE_H_
 #define TAVIRELLE_IMAGING_PHOTO_IMAGE_H_
 

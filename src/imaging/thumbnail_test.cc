@@ -15,6 +15,7 @@
 #include "platform/last_error.h"
 #include "testing/image_builder.h"
 #include "testing/temp_dir.h"
+#include "util/parallel.h"
 // After the platform headers: libjpeg defines TRUE and FALSE as macros.
 #include <jpeglib.h>
 
@@ -385,6 +386,68 @@ TEST_F(ThumbnailTest, MakeThumbnailReportsAnUnwritableTarget) {
   EXPECT_EQ(image.failure, PictureFailure::kUnwritable);
   EXPECT_EQ(image.failureError, ERROR_ACCESS_DENIED);
   image.ReleasePixels();
+}
+
+// Photo import and the batch command run PhotoImages on several threads at
+// once: each object is the whole state of its photo, so the bytes and what
+// is read must be those of one photo after another.
+TEST_F(ThumbnailTest, PhotoImagesOnSeveralThreadsGiveWhatOneThreadGives) {
+  using namespace testing_images;
+  JpegOptions cmyk;
+  cmyk.color = JpegColor::kCmyk;
+  ExifBuilder exif;
+  exif.ifd0.push_back(exif.Ascii(0x0132, "2009:07:14 18:02:11"));
+  exif.exif.push_back(exif.Short(0xA002, 640));
+  exif.exif.push_back(exif.Short(0xA003, 480));
+  exif.preview = EncodeJpeg(160, 120);
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("cmyk.jpg"),
+                             EncodeJpeg(800, 600, GradientPixel, cmyk)));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("camera.jpg"),
+                             WithExif(EncodeJpeg(640, 480), exif)));
+  const std::vector<std::string> photos = {
+      WritePhoto("wide.jpg", 1600, 1200), WritePhoto("tall.jpg", 600, 800),
+      WritePhoto("small.jpg", 100, 75),   WritePhoto("bitmap.bmp", 120, 150, true),
+      dir_.Join("cmyk.jpg"),              dir_.Join("camera.jpg")};
+  ThumbnailSettings settings;
+  settings.width = 133;
+  settings.height = 100;
+  struct Result {
+    bool made = false, kept = false;
+    PhotoMetadata info;
+    std::string thumbnail, preview;
+  };
+  auto run = [&](size_t photo, const std::string& tag) {
+    Result result;
+    const std::string thumbnail = dir_.Join("t" + tag + ".jpg");
+    const std::string preview = dir_.Join("p" + tag + ".jpg");
+    PhotoImage image(DefaultFileSystem());
+    result.made = image.MakeThumbnail(photos[photo], thumbnail, settings);
+    image.Reset();
+    result.kept = image.ReadPhotoMetadata(photos[photo], preview, &result.info);
+    ReadWholeFile(DefaultFileSystem(), thumbnail, &result.thumbnail);
+    ReadWholeFile(DefaultFileSystem(), preview, &result.preview);
+    return result;
+  };
+  std::vector<Result> alone;
+  for (size_t i = 0; i < photos.size(); ++i) alone.push_back(run(i, "alone" + std::to_string(i)));
+  ASSERT_TRUE(alone[5].kept);
+
+  std::vector<Result> together(4 * photos.size());
+  RunAll(together.size(), 4, [&](size_t k) {
+    together[k] = run(k % photos.size(), "together" + std::to_string(k));
+  });
+  for (size_t k = 0; k < together.size(); ++k) {
+    SCOPED_TRACE(photos[k % photos.size()]);
+    const Result& want = alone[k % photos.size()];
+    EXPECT_TRUE(together[k].made);
+    EXPECT_EQ(together[k].made, want.made);
+    EXPECT_EQ(together[k].kept, want.kept);
+    EXPECT_EQ(together[k].info.dateTaken, want.info.dateTaken);
+    EXPECT_EQ(together[k].info.width, want.info.width);
+    EXPECT_EQ(together[k].info.height, want.info.height);
+    EXPECT_TRUE(together[k].thumbnail == want.thumbnail);
+    EXPECT_TRUE(together[k].preview == want.preview);
+  }
 }
 
 }  // namespace

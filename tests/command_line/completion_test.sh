@@ -53,7 +53,8 @@ expect "--orientation --out" author --o
 expect "0 1 2 3" author --out shows --orientation ""
 expect "sea.jpg shows trip.pkg" author --out shows --title "A B" ""
 expect "--quality" thumbnail sea.jpg small.jpg --height 50 --q
-expect "-- --height --help --quality --width" thumbnail sea.jpg --
+expect "-- --height --help --jobs --out-dir --quality --width" thumbnail sea.jpg --
+expect "shows" thumbnail --out-dir ""
 expect "" author -- --t
 expect "shows" extract trip.pkg ""
 expect "trip.pkg" verify tr
