@@ -323,4 +323,23 @@ bool WriteFileRecordsInLanes(file_io& stream, const std::vector<PackageSource>& 
   return packer.Run(directory, error);
 }
 
+bool WriteFileRecordsInTurn(file_io& stream, const std::vector<PackageSource>& sources,
+                            std::vector<PackageEntry>* directory, DWORD* error) {
+  directory->reserve(sources.size());
+  std::unique_ptr<uint8_t[]> scratch;
+  for (const PackageSource& source : sources) {
+    PackageEntry entry;
+    entry.name = source.storedName;
+    entry.offset = stream.tell();
+    SetLastError(ERROR_SUCCESS);
+    if (WriteFileRecord(stream, kTagStoredFile, source.path, entry.name, &entry.md5,
+                        &entry.size, &scratch) == 0) {
+      *error = GetLastError();
+      return false;
+    }
+    directory->push_back(std::move(entry));
+  }
+  return true;
+}
+
 }  // namespace tavirelle

@@ -37,6 +37,11 @@ bool WriteFileRecordsInLanes(file_io& stream, const std::vector<PackageSource>& 
                              std::vector<PackageEntry>* directory, DWORD* error,
                              std::mutex* turns = nullptr);
 
+// The same records, one WriteFileRecord after another on this thread (the
+// form that counts a package's size without writing it takes).
+bool WriteFileRecordsInTurn(file_io& stream, const std::vector<PackageSource>& sources,
+                            std::vector<PackageEntry>* directory, DWORD* error);
+
 }  // namespace tavirelle
 
 #endif  // TAVIRELLE_PACKAGE_LANE_PACKER_H_

@@ -39,18 +39,7 @@ class LanePackerTest : public ::testing::Test {
     {
       file_io stream(fs_, path, StreamMode::kWrite, OnError::kThrow);
       stream.write("head", 4);
-      for (const PackageSource& source : sources) {
-        PackageEntry entry;
-        entry.name = source.storedName;
-        entry.offset = stream.tell();
-        SetLastError(ERROR_SUCCESS);
-        if (WriteFileRecord(stream, kTagStoredFile, source.path, entry.name, &entry.md5,
-                            &entry.size) == 0) {
-          *error = GetLastError();
-          return {};
-        }
-        entries->push_back(entry);
-      }
+      if (!WriteFileRecordsInTurn(stream, sources, entries, error)) return {};
       stream.write("tail", 4);
     }
     std::string bytes;

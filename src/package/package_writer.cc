@@ -159,21 +159,7 @@ bool WriteEntries(file_io& stream, const std::vector<PackageSource>& sources,
     return WriteFileRecordsInLanes(stream, sources, directory, error,
                                    stream.file_system().ThreadSafe() ? nullptr : &turns);
   }
-  directory->reserve(sources.size());
-  std::unique_ptr<uint8_t[]> scratch;
-  for (const PackageSource& source : sources) {
-    PackageEntry entry;
-    entry.name = source.storedName;
-    entry.offset = stream.tell();
-    SetLastError(ERROR_SUCCESS);
-    if (WriteFileRecord(stream, kTagStoredFile, source.path, entry.name, &entry.md5,
-                        &entry.size, &scratch) == 0) {
-      *error = GetLastError();
-      return false;
-    }
-    directory->push_back(std::move(entry));
-  }
-  return true;
+  return WriteFileRecordsInTurn(stream, sources, directory, error);
 }
 
 // The magic, the entries, the directory and, last, the directory's offset:
