@@ -13,6 +13,7 @@
 
 #include "cli/command.h"
 #include "cli/file_io_session.h"
+#include "cli/interruption.h"
 #include "cli/package_checks.h"
 #include "cli/progress.h"
 #include "cli/user_path.h"
@@ -136,7 +137,7 @@ std::string NamedFailures(const std::vector<std::string>& failures) {
   return list;
 }
 
-int RunExtract(const std::vector<std::string>& arguments) {
+int ExtractInto(const std::vector<std::string>& arguments, Interruption& interruption) {
   std::vector<std::string> args = arguments;
   unsigned jobs = DefaultJobs();
   if (int status = TakeJobs(args, &jobs, "extract")) return status;
@@ -170,6 +171,9 @@ int RunExtract(const std::vector<std::string>& arguments) {
   if (FAILED(Extract(session, files, ansi_folder))) {
     return Fail(args[0] + ": the show cannot be read");
   }
+  if (interruption.signal() != 0) {
+    return Fail(paths.Typed(folder) + ": interrupted; the files written there are whole");
+  }
 
   if (repair_failed) WarnDescriptionNotRepaired(args[0]);
   std::vector<std::string> failures = CheckExtraction(package, files, ansi_folder, meta_text, jobs);
@@ -180,6 +184,16 @@ int RunExtract(const std::vector<std::string>& arguments) {
   std::printf("extracted: %s\n", paths.Typed(folder).c_str());
   std::fflush(stdout);
   return 0;
+}
+
+// Ctrl-C waits for the extraction under way: the component writes each file
+// under a temporary name and renames it when whole, so stopping it half-way
+// would leave those names behind.
+int RunExtract(const std::vector<std::string>& arguments) {
+  Interruption interruption;
+  const int status = ExtractInto(arguments, interruption);
+  interruption.ReRaise();
+  return status;
 }
 
 }  // namespace

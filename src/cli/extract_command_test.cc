@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "cli/show_command_fixture.h"
+#include "util/file_utils.h"
 #include "util/md5.h"
 #include "testing/package_builder.h"
 #include "showdata/test_packages.h"
@@ -25,6 +26,43 @@ TEST_F(ShowCommandTest, ExtractCopiesTheShowIntoANewFolder) {
   EXPECT_EQ(Read(out + "/clip.swf"), "video");
   // Files the show does not refer to stay in the package.
   EXPECT_FALSE(Exists(out + "/onlineInfo.xml"));
+}
+
+// Ctrl-C or SIGTERM lets the extraction under way finish, so that no file is
+// left half-written or under a temporary name, and then ends the command.
+// (SIGTERM here: a background job of a script ignores SIGINT.)
+TEST_F(ShowCommandTest, AnInterruptedExtractLeavesOnlyWholeFiles) {
+  std::string images;
+  std::vector<std::pair<std::string, std::string>> files;
+  for (int i = 0; i < 300; ++i) {
+    files.emplace_back("p" + std::to_string(i) + ".jpg", std::string(200000, static_cast<char>(i)));
+    images += "<image onlineFilename=\"" + files.back().first + "\"/>";
+  }
+  const std::string meta = "<qx><show><title>T</title></show><images>" + images + "</images></qx>";
+  const std::string show = dir_.Join("big");
+  ASSERT_EQ(::mkdir(show.c_str(), 0755), 0);
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "/meta.xml", meta));
+  for (const auto& [name, data] : files) {
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "/" + name, data));
+  }
+  const std::string package = dir_.Join("big.pkg");
+  ASSERT_EQ(Tavirelle("pack " + Quoted(show) + " " + Quoted(package)).status, 0);
+  const std::string out = dir_.Join("out");
+  const std::string command = std::string("(") + TAVIRELLE_COMMAND_PATH + " extract " +
+                              Quoted(package) + " " + Quoted(out) +
+                              " >/dev/null 2>&1 & pid=$!; sleep 0.03; kill -TERM $pid; wait $pid)";
+  const int status = std::system(command.c_str());
+  // 143: stopped by the signal; 0: done before it came.
+  EXPECT_TRUE(WEXITSTATUS(status) == 143 || WEXITSTATUS(status) == 0) << status;
+  for (const auto& [name, data] : files) {
+    if (Exists(out + "/" + name)) {
+      EXPECT_TRUE(Read(out + "/" + name) == data) << name;
+    }
+  }
+  std::vector<std::string> left = FindFiles(DefaultFileSystem(), out + "/*");
+  for (const std::string& path : left) {
+    EXPECT_EQ(path.find(".~"), std::string::npos) << "a temporary file is left: " << path;
+  }
 }
 
 bool IsLink(const std::string& path) {
