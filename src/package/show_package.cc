@@ -440,69 +440,59 @@ struct ShowPackage::SaveTarget {
 };
 
 void ShowPackage::SaveStoredTogether(const std::vector<SaveTarget*>& group) {
-  constexpr uint32_t kBlock = 256 * 1024;
   struct Slot {
     SaveTarget* target;
     std::unique_ptr<file_io> package;
     std::unique_ptr<FileSink> sink;
-    uint32_t left = 0;
-    bool active = false;
+    bool damaged = false;       // the record ended early after all
+    bool write_failed = false;  // the sink holds why
   };
-  std::vector<Slot> slots(group.size());
-  std::unique_ptr<uint8_t[]> blocks(new uint8_t[size_t{kBlock} * group.size()]);
-  for (size_t l = 0; l < group.size(); ++l) {
-    Slot& slot = slots[l];
-    slot.target = group[l];
-    const PackageEntry& entry = *slot.target->entry;
-    slot.package = std::make_unique<file_io>(fs_, path_, StreamMode::kRead, OnError::kReport);
+  std::vector<Slot> slots;
+  slots.reserve(group.size());
+  for (SaveTarget* target : group) {
+    const PackageEntry& entry = *target->entry;
+    auto package = std::make_unique<file_io>(fs_, path_, StreamMode::kRead, OnError::kReport);
     // A record that cannot be read is for SaveEntry, with its fall-backs.
-    if (!slot.package->is_open() || !SeekStoredData(*slot.package, entry.offset) ||
-        entry.size > slot.package->remaining()) {
+    if (!package->is_open() || !SeekStoredData(*package, entry.offset) ||
+        entry.size > package->remaining()) {
       continue;
     }
-    slot.sink = std::make_unique<FileSink>(fs_, *slot.target->path);
-    if (!slot.sink->Begin()) {
-      slot.target->settled = true;
-      slot.target->save = slot.sink->outcome();
+    auto sink = std::make_unique<FileSink>(fs_, *target->path);
+    if (!sink->Begin()) {
+      target->settled = true;
+      target->save = sink->outcome();
       continue;
     }
-    slot.left = entry.size;
-    slot.active = true;
+    slots.push_back({target, std::move(package), std::move(sink)});
   }
-  Md5Lanes lanes;
-  for (bool busy = true; busy;) {
-    busy = false;
-    Md5Lanes::Chunk chunks[Md5Lanes::kLanes];
-    for (size_t l = 0; l < slots.size(); ++l) {
-      Slot& slot = slots[l];
-      if (!slot.active || slot.left == 0) continue;
-      uint8_t* block = blocks.get() + size_t{kBlock} * l;
-      const uint32_t want = std::min(kBlock, slot.left);
-      if (slot.package->read(block, want) != want) {
-        // Damaged after all: SaveEntry reads it again and settles it.
-        slot.sink->End(false);
-        slot.active = false;
-        continue;
+  // Every block read is written at once; the digests come side by side.
+  std::vector<Md5Stream> streams(slots.size());
+  for (size_t i = 0; i < slots.size(); ++i) {
+    Slot& slot = slots[i];
+    streams[i].size = slot.target->entry->size;
+    streams[i].read = [&slot](void* buffer, size_t size) -> size_t {
+      const uint32_t got = slot.package->read(buffer, static_cast<uint32_t>(size));
+      if (got != size) {
+        slot.damaged = true;
+        return 0;
       }
-      if (!slot.sink->Append(block, want)) {
-        slot.sink->End(false);
-        slot.target->settled = true;
-        slot.target->save = slot.sink->outcome();
-        slot.active = false;
-        continue;
+      if (!slot.sink->Append(buffer, got)) {
+        slot.write_failed = true;
+        return 0;
       }
-      chunks[l] = {block, want};
-      slot.left -= want;
-      busy = busy || slot.left != 0;
+      return got;
+    };
+  }
+  Md5Streams(streams);
+  for (size_t i = 0; i < slots.size(); ++i) {
+    Slot& slot = slots[i];
+    if (slot.damaged) {
+      // SaveEntry reads it again and settles it.
+      slot.sink->End(false);
+      continue;
     }
-    lanes.Update(chunks);
-  }
-  for (size_t l = 0; l < slots.size(); ++l) {
-    Slot& slot = slots[l];
-    if (!slot.active) continue;
-    if (lanes.FinishHex(l) != slot.target->entry->md5) slot.sink->Mismatch();
-    const bool whole = slot.sink->outcome().result != EntrySaveResult::kMismatch;
-    slot.sink->End(whole);
+    if (!slot.write_failed && streams[i].md5 != slot.target->entry->md5) slot.sink->Mismatch();
+    slot.sink->End(!slot.write_failed && streams[i].md5 == slot.target->entry->md5);
     slot.target->settled = true;
     slot.target->save = slot.sink->outcome();
   }
