@@ -208,11 +208,9 @@ int RunThumbnail(const std::vector<std::string>& arguments) {
   }
   settings.quality = static_cast<int32_t>(quality);
   unsigned jobs = DefaultJobs();
-  std::string jobs_text, out_dir, again;
+  if (int status = TakeJobs(args, &jobs, "thumbnail")) return status;
+  std::string out_dir, again;
   bool bad = false;
-  if (TakeOption(args, "--jobs", &jobs_text, &bad) && !ParseJobs(jobs_text, &jobs)) {
-    return Fail("--jobs wants a whole number from 1 to 256, not '" + jobs_text + "'");
-  }
   const bool batch = TakeOption(args, "--out-dir", &out_dir, &bad);
   if (bad) return UsageError("thumbnail");
   if (batch) {
