@@ -324,9 +324,25 @@ bool ShowPackage::IsUsableMetaText(const std::string& text) const {
   return FindEntry(text.substr(start, quote - start)) != nullptr;
 }
 
-std::string ShowPackage::GetMetaText() {
-  std::string text = ReadEntryText(kMetaName);
-  if (IsUsableMetaText(text) || entries_.empty()) return text;
+MetaText ShowPackage::ReadMetaText() {
+  // Reads one version whole, digesting it as it stands in the package.
+  auto read = [this](const std::string& name) {
+    MetaText version;
+    std::string data;
+    if (!ReadEntry(name, &data)) return version;
+    version.entry = name;
+    const PackageEntry* listed = FindEntry(name);
+    bool pending = std::any_of(pending_.begin(), pending_.end(),
+                               [&](const PackageEntry& e) { return e.name == name; });
+    version.intact = pending || (listed != nullptr &&
+                                 Md5BufferHex(data.data(), data.size()) == listed->md5);
+    data.resize(std::strlen(data.c_str()));
+    version.text = std::move(data);
+    return version;
+  };
+
+  MetaText current = read(kMetaName);
+  if (IsUsableMetaText(current.text) || entries_.empty()) return current;
 
   // Only the numbered versions the directory lists can be read, so only they
   // are tried, newest first: the same outcome as counting down from the
@@ -343,13 +359,14 @@ std::string ShowPackage::GetMetaText() {
   versions.erase(std::unique(versions.begin(), versions.end()), versions.end());
 
   for (int32_t version : versions) {
-    std::string candidate = ReadEntryText(FormatText("meta.xml.%i", version));
-    if (!IsUsableMetaText(candidate)) continue;
-    StorePending(kMetaName, candidate.data(), static_cast<uint32_t>(candidate.size()));
+    MetaText candidate = read(FormatText("meta.xml.%i", version));
+    if (!IsUsableMetaText(candidate.text)) continue;
+    StorePending(kMetaName, candidate.text.data(),
+                 static_cast<uint32_t>(candidate.text.size()));
     CommitPending();
     return candidate;
   }
-  return text;
+  return current;
 }
 
 void ShowPackage::StorePending(const std::string& name, const void* data, uint32_t size) {

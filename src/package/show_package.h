@@ -36,6 +36,14 @@ struct EntrySave {
 // ".NAME.tavirelle-partial-XXXXXXXX" beside the final name.
 inline constexpr char kPartialPackageMarker[] = ".tavirelle-partial-";
 
+// The show description GetMetaText settles on, with the entry it was read
+// from, so that a reader can check it as it checks every other entry.
+struct MetaText {
+  std::string text;   // the entry's bytes up to the first zero byte
+  std::string entry;  // "meta.xml" or the "meta.xml.N" it fell back to; empty when none
+  bool intact = false;  // the entry's bytes are the ones its directory digest states
+};
+
 // A file that WritePackage stores: where it is, the name it is stored under
 // and its size when listed.
 struct PackageSource {
@@ -120,7 +128,10 @@ class ShowPackage {
   // The current show description, falling back to the newest usable
   // numbered version (and writing it back as "meta.xml") when the current
   // one is unusable.
-  std::string GetMetaText();
+  std::string GetMetaText() { return ReadMetaText().text; }
+  // GetMetaText, telling which entry the text came from and whether that
+  // entry's bytes match its digest.
+  MetaText ReadMetaText();
 
   // Queues an entry to be appended by CommitPending.
   void StorePending(const std::string& name, const void* data, uint32_t size);

@@ -512,6 +512,45 @@ TEST(MetaFallbackEdges, UnlistedNumbersAndOtherNamesAreNotVersions) {
   EXPECT_EQ(contents, b.bytes());
 }
 
+TEST(ReadMetaText, TellsWhichVersionWasReadAndWhetherItsDigestHolds) {
+  TempDir dir;
+  const std::string usable = Meta("a.jpg");
+  // The stored description differs from what its digest states.
+  PackageBuilder damaged = BuildPackage({{"a.jpg", "A"}, {"meta.xml", usable}});
+  std::string bytes = damaged.bytes();
+  bytes[bytes.find("<title>T") + 7] = 'X';
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("damaged"), bytes));
+  // A zero byte in the stored description, digest right: the text ends there.
+  const std::string with_zero = usable + std::string(1, '\0') + "tail";
+  PackageBuilder zero = BuildPackage({{"a.jpg", "A"}, {"meta.xml", with_zero}});
+  ASSERT_TRUE(zero.WriteTo(DefaultFileSystem(), dir.Join("zero")));
+  // A broken current version and a usable older one.
+  PackageBuilder older = BuildPackage(
+      {{"a.jpg", "A"}, {"meta.xml", "broken"}, {"meta.xml.4", usable}});
+  ASSERT_TRUE(older.WriteTo(DefaultFileSystem(), dir.Join("older")));
+
+  struct Case {
+    const char* file;
+    std::string text;
+    const char* entry;
+    bool intact;
+  };
+  std::string damaged_text = usable;
+  damaged_text[damaged_text.find("<title>T") + 7] = 'X';
+  for (const Case& c : {Case{"damaged", damaged_text, "meta.xml", false},
+                        Case{"zero", usable, "meta.xml", true},
+                        Case{"older", usable, "meta.xml.4", true}}) {
+    ShowPackage package(DefaultFileSystem());
+    ASSERT_TRUE(package.OpenPackage(dir.Join(c.file), false)) << c.file;
+    MetaText meta = package.ReadMetaText();
+    EXPECT_EQ(meta.text, c.text) << c.file;
+    EXPECT_EQ(meta.entry, c.entry) << c.file;
+    EXPECT_EQ(meta.intact, c.intact) << c.file;
+  }
+  ShowPackage empty(DefaultFileSystem());
+  EXPECT_EQ(empty.ReadMetaText().entry, "");
+}
+
 TEST(WritePackage, SameFolderTwiceGivesIdenticalBytesUnderAUniqueName) {
   TempDir dir;
   std::string show = dir.Join("show/");
