@@ -25,6 +25,7 @@ constexpr uint32_t kMaxExifEntries = 75;
 constexpr uint32_t kMaxIfd1Entries = 50;
 
 constexpr uint16_t kTagDateTime = 0x0132;
+constexpr uint16_t kTagOrientation = 0x0112;
 constexpr uint16_t kTagExifIfd = 0x8769;
 constexpr uint16_t kTagPixelXDimension = 0xA002;
 constexpr uint16_t kTagPixelYDimension = 0xA003;
@@ -240,6 +241,9 @@ bool WalkExifBlock(ExifWalker& w, uint64_t fileSize, PhotoMetadata* info,
     if (!w.ReadEntry(&e) || ElementSize(e.type) == 0) return false;
     if (e.tag == kTagDateTime) {
       info->dateTaken = ReadText(w, base, e);
+    } else if (e.tag == kTagOrientation && e.Size() == 2) {
+      const uint16_t orientation = w.Decode16(e.field);
+      info->orientation = orientation >= 1 && orientation <= 8 ? orientation : 0;
     } else if (e.tag == kTagExifIfd && e.Size() == 4) {
       exifOffset = w.Decode32(e.field);
     }
@@ -352,7 +356,7 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
       if (!w.Read16(&length) || marker[1] == 0xDA) break;
       if (marker[1] == 0xE1) {
         ExifFindings found;
-        if (WalkExifBlock(w, fileSize, info, &found)) {
+        if (WalkExifBlock(w, fileSize, info, &found) && !thumbnailPath.empty()) {
           preview = ExtractPreview(fs_, w, found, thumbnailPath, &failureError);
         }
         break;
@@ -381,6 +385,26 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
   std::free(window);
   window = windowEnd = nullptr;
   return preview == PreviewOutcome::kKept;
+}
+
+int32_t QuarterTurnsOf(int32_t orientation) {
+  switch (orientation) {
+    case 6:
+      return 1;
+    case 3:
+      return 2;
+    case 8:
+      return 3;
+    default:
+      return 0;
+  }
+}
+
+int32_t ReadExifOrientation(FileSystem& fs, const std::string& path) {
+  PhotoImage image(fs);
+  PhotoMetadata info;
+  image.ReadPhotoMetadata(path, std::string(), &info);
+  return info.orientation;
 }
 
 }  // namespace tavirelle
