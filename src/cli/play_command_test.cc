@@ -480,6 +480,8 @@ TEST_F(PlayCommandTest, ANameThatCannotBeUsedIsAMissingSlide) {
        {std::string("a.jpg"), long_name, std::string("a.jpg/b.jpg"), std::string("c.jpg")}) {
     images += "<image onlineFilename=\"" + name + "\"/>";
   }
+  // Music named by a path of another machine makes no empty folders.
+  images.replace(images.size() - 2, 2, "><music file=\"/home/ana/song.mp3\"/></image>");
   std::string package = dir_.Join("names.pkg");
   ASSERT_TRUE(WriteTestPackage(package, {{"meta.xml", "<qx><images>" + images + "</images></qx>"},
                                          {"a.jpg", "a"},
