@@ -326,26 +326,29 @@ bool PreviewMatches(FileSystem& fs, const std::string& path, const PhotoMetadata
 
 }  // namespace
 
-bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
-                                   const std::string& thumbnailPath,
-                                   PhotoMetadata* info) {
-  std::free(window);
-  window = windowEnd = nullptr;
-  windowPosition = 0;
-  preview = PreviewOutcome::kNone;
-  failureError = ERROR_SUCCESS;
+namespace {
+
+// The marker walk to the first APP1 and through its EXIF block: fills
+// `info` with what the block says and, unless `thumbnailPath` is empty,
+// writes the preview there. Leaves no window behind.
+void WalkToExif(PhotoImage& image, const std::string& photoPath, const std::string& thumbnailPath,
+                PhotoMetadata* info) {
+  std::free(image.window);
+  image.window = image.windowEnd = nullptr;
+  image.windowPosition = 0;
+  image.preview = PreviewOutcome::kNone;
+  image.failureError = ERROR_SUCCESS;
 
   if (!photoPath.empty()) {
-    windowFile = fs_.Open(photoPath, GENERIC_READ,
-                                       Disposition::kOpenExisting);
+    image.windowFile = image.fileSystem().Open(photoPath, GENERIC_READ, Disposition::kOpenExisting);
   }
   uint64_t fileSize = 0;
-  if (windowFile != nullptr && !windowFile->Size(&fileSize)) fileSize = 0;
-  if (windowFile != nullptr) {
-    window = static_cast<uint8_t*>(std::malloc(windowSize));
+  if (image.windowFile != nullptr && !image.windowFile->Size(&fileSize)) fileSize = 0;
+  if (image.windowFile != nullptr) {
+    image.window = static_cast<uint8_t*>(std::malloc(PhotoImage::windowSize));
   }
-  if (window != nullptr) {
-    ExifWalker w(this, fileSize);
+  if (image.window != nullptr) {
+    ExifWalker w(&image, fileSize);
     w.Refill(0);
     // The marker walk, up to the first APP1 or the start of the scan.
     while (w.CursorInWindow()) {
@@ -357,7 +360,8 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
       if (marker[1] == 0xE1) {
         ExifFindings found;
         if (WalkExifBlock(w, fileSize, info, &found) && !thumbnailPath.empty()) {
-          preview = ExtractPreview(fs_, w, found, thumbnailPath, &failureError);
+          image.preview =
+              ExtractPreview(image.fileSystem(), w, found, thumbnailPath, &image.failureError);
         }
         break;
       }
@@ -366,7 +370,16 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
       w.Advance(length - 2);
     }
   }
+  image.windowFile.reset();
+  std::free(image.window);
+  image.window = image.windowEnd = nullptr;
+}
 
+}  // namespace
+
+bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath, const std::string& thumbnailPath,
+                                   PhotoMetadata* info) {
+  WalkToExif(*this, photoPath, thumbnailPath, info);
   if (info->dateTaken.compare(0, 5, "0000:") == 0) {
     // A camera whose clock was never set: the file's own date instead.
     info->dateTaken = FormatFileDate(fs_, photoPath, /*with_milliseconds=*/false);
@@ -380,10 +393,6 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
     fs_.DeleteFile(thumbnailPath);
     preview = PreviewOutcome::kDiscarded;
   }
-
-  windowFile.reset();
-  std::free(window);
-  window = windowEnd = nullptr;
   return preview == PreviewOutcome::kKept;
 }
 
@@ -403,7 +412,7 @@ int32_t QuarterTurnsOf(int32_t orientation) {
 int32_t ReadExifOrientation(FileSystem& fs, const std::string& path) {
   PhotoImage image(fs);
   PhotoMetadata info;
-  image.ReadPhotoMetadata(path, std::string(), &info);
+  WalkToExif(image, path, std::string(), &info);
   return info.orientation;
 }
 
