@@ -1,7 +1,9 @@
 // tavirelle author: one show authored through IQXHelper, as a host would.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <new>
@@ -16,8 +18,10 @@
 #include "cli/progress.h"
 #include "cli/user_path.h"
 #include "com/bstr.h"
+#include "imaging/photo_image.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
+#include "platform/path.h"
 #include "show/photo_batch.h"
 #include "tavirelle/com_ptr.h"
 #include "tavirelle/interfaces.h"
@@ -69,6 +73,7 @@ class OutputFolder {
   ~OutputFolder() {
     if (done_) return;
     if (show_ != nullptr) show_->ClearPhotos();
+    if (!music_.empty()) DefaultFileSystem().DeleteFile(folder_ + music_);
     if (claimed_) DefaultFileSystem().DeleteFile(meta());
     for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
       DefaultFileSystem().RemoveDirectory(*it);
@@ -92,6 +97,15 @@ class OutputFolder {
     return size != 0 && size != 0xFFFFFFFFu;
   }
 
+  // Copies the music file `source` into the show as `name` (code page); the
+  // cause in words when it cannot.
+  std::string TakeMusic(const std::string& source, const std::string& name) {
+    if (!DefaultFileSystem().CopyFile(source, folder_ + name, IfExists::kFail))
+      return ErrorInWords(GetLastError());
+    music_ = name;
+    return {};
+  }
+
   const std::string& path() const { return folder_; }
   void set_show(IQXHelper* show) { show_ = show; }
   void Keep() { done_ = true; }
@@ -101,6 +115,7 @@ class OutputFolder {
 
   std::string folder_;
   std::vector<std::string> created_;
+  std::string music_;  // the music copied in, by name
   bool claimed_ = false;
   bool done_ = false;
   IQXHelper* show_ = nullptr;
@@ -109,10 +124,39 @@ class OutputFolder {
 // What the command line asks of one run.
 struct AuthorOptions {
   std::string out, title, created_by, starring, style, music, display_date;
+  // A music file of the user's (as typed), copied into the show; `music`
+  // then names the copy.
+  std::string music_file;
+  // Every photo turned by `orientation`, or each by its own EXIF orientation.
+  bool has_orientation = false;
   LONG orientation = 0;
   unsigned jobs = DefaultJobs();
   std::vector<std::string> photos;
 };
+
+// Music named by a path travels with the show: it is copied in under its
+// own name, which meta.xml then gives. A package carries music only as
+// ".mp3", so other music would be lost on the way to a player; the name must
+// be one the show's code page holds.
+int CheckMusicFile(AuthorOptions* options) {
+  const std::string typed = options->music;
+  struct stat st {};
+  if (::stat(typed.c_str(), &st) != 0) {
+    return Fail(typed + ": " + ErrorInWords(Win32ErrorFromErrno(errno)));
+  }
+  if (!S_ISREG(st.st_mode)) return Fail(typed + ": not a regular file");
+  const std::string name = FileNameOf(typed);
+  if (Extension(name) != ".mp3") {
+    return Fail(typed + ": a show carries its music only as an MP3 file (.mp3)");
+  }
+  std::vector<std::string> lacking = CharactersOutsideCodePage(name);
+  if (!lacking.empty() || HoldsWildcard(name)) {
+    return Fail(typed + ": the name cannot be used in a show; give the music another name");
+  }
+  options->music_file = typed;
+  options->music = name;
+  return 0;
+}
 
 // Reads and checks the options and every photo; 0, or the status of the
 // one line already told.
@@ -126,7 +170,7 @@ int ParseAuthorOptions(std::vector<std::string> args, AuthorOptions* options) {
   TakeOption(args, "--style", &options->style, &bad);
   TakeOption(args, "--music", &options->music, &bad);
   TakeOption(args, "--display-date", &options->display_date, &bad);
-  bool has_orientation = TakeOption(args, "--orientation", &orientation_text, &bad);
+  options->has_orientation = TakeOption(args, "--orientation", &orientation_text, &bad);
   if (int status = TakeJobs(args, &options->jobs, "author")) return status;
   std::string unknown;
   if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
@@ -138,14 +182,20 @@ int ParseAuthorOptions(std::vector<std::string> args, AuthorOptions* options) {
     return Fail(text_problem);
   }
   if (options->out.empty()) return Fail("--out needs a folder name");
-  if (has_orientation) {
+  if (options->has_orientation) {
     if (orientation_text.size() != 1 || orientation_text[0] < '0' || orientation_text[0] > '3') {
       return Fail("--orientation must be 0, 1, 2 or 3");
     }
     options->orientation = orientation_text[0] - '0';
   }
-  if (options->music == "default") options->music = "default_music";
-  if (options->music == "none") options->music = "none_music";
+  if (options->music == "default") {
+    options->music = "default_music";
+  } else if (options->music == "none") {
+    options->music = "none_music";
+  } else if (!options->music.empty() && options->music != "default_music" &&
+             options->music != "none_music") {
+    if (int status = CheckMusicFile(options)) return status;
+  }
   for (const auto& photo : args) {
     if (!UserPathExists(photo)) return Fail(photo + ": no such file");
     UserPaths reachable;
@@ -207,7 +257,12 @@ class PhotoImport {
       reachable_.push_back(paths.In(options_.photos[first_ + i]));
       ScopedBstr path(BstrFromUtf8(reachable_.back()));
       photo->put_Path(path.get());
-      photo->put_Orientation(static_cast<PhotoOrientation>(options_.orientation));
+      // A phone keeps a portrait photo sideways and says how to turn it.
+      const LONG orientation =
+          options_.has_orientation
+              ? options_.orientation
+              : QuarterTurnsOf(ReadExifOrientation(DefaultFileSystem(), ToAnsi(reachable_.back())));
+      photo->put_Orientation(static_cast<PhotoOrientation>(orientation));
       photo->put__DisplayDate(date.get());
       pointers.push_back(photo.get());
       photos.push_back(std::move(photo));
@@ -320,6 +375,12 @@ int RunAuthor(const std::vector<std::string>& arguments) {
     OutputFolder folder(ToAnsi(out_reachable));
     std::string problem = folder.Claim();
     if (!problem.empty()) return Fail(out + ": " + problem);
+    if (!options.music_file.empty()) {
+      problem = folder.TakeMusic(ToAnsi(paths.In(options.music_file)), ToAnsi(options.music));
+      if (!problem.empty()) {
+        return Fail(options.music_file + ": cannot be copied into the show: " + problem);
+      }
+    }
     folder.set_show(show.get());
     SetShowTexts(show.get(), folder, options);
 

@@ -74,6 +74,7 @@ TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
   ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("album.jpg")));
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("file"), "x"));
   ASSERT_EQ(::mkfifo(dir_.Join("pipe").c_str(), 0600), 0);
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("song.wav"), "RIFF"));
   ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("full")));
   ASSERT_TRUE(
       WriteWholeFile(DefaultFileSystem(), dir_.Join("full/meta.xml"), "<qx>first show</qx>"));
@@ -92,6 +93,11 @@ TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
       // Its own memory map: a file that exists but cannot be read.
       {out + Quoted(good) + " /proc/self/mem", "/proc/self/mem: cannot read it: "},
       {out + "--orientation 7 " + Quoted(good), "--orientation"},
+      // A package would not carry it to a player.
+      {out + "--music " + Quoted(dir_.Join("song.wav")) + " " + Quoted(good),
+       dir_.Join("song.wav") + ": a show carries its music only as an MP3 file (.mp3)"},
+      {out + "--music " + Quoted(dir_.Join("none.mp3")) + " " + Quoted(good),
+       dir_.Join("none.mp3") + ": no such file"},
       {out + "--jobs 0 " + Quoted(good), "--jobs wants a whole number from 1 to 256, not '0'"},
       {out + "--bogus " + Quoted(good), "unknown option --bogus"},
       {" --out '' " + Quoted(good), "--out needs a folder name"},
@@ -112,6 +118,74 @@ TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
   EXPECT_EQ(Read(dir_.Join("full/meta.xml")), "<qx>first show</qx>");
   EXPECT_EQ(Names(dir_.Join("full")), std::vector<std::string>{"meta.xml"});
   EXPECT_EQ(Tavirelle("author " + Quoted(good)).status, 2);  // no --out
+}
+
+// A phone keeps a portrait photo sideways and says how to turn it: each
+// photo takes its turn from its EXIF orientation, unless --orientation sets
+// one for all.
+TEST_F(AuthorCommandTest, EachPhotoIsTurnedAsItsCameraSaysUnlessToldOtherwise) {
+  std::vector<std::string> photos;
+  for (int orientation : {1, 6, 3, 8, 0}) {
+    testing_images::ExifBuilder exif;
+    if (orientation != 0) exif.ifd0.push_back(exif.Short(0x0112, orientation));
+    photos.push_back(dir_.Join("o" + std::to_string(orientation) + ".jpg"));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), photos.back(),
+                               testing_images::WithExif(testing_images::EncodeJpeg(40, 30), exif)));
+  }
+  for (const auto& [option, rotations] :
+       {std::pair<std::string, std::string>{"", "0 90 180 270 0 "},
+        {"--orientation 2 ", "180 180 180 180 180 "}}) {
+    std::string out = dir_.Join("show" + std::to_string(option.size()));
+    std::string arguments = "author --out " + Quoted(out) + " " + option;
+    for (const std::string& photo : photos) arguments += Quoted(photo) + " ";
+    CommandRun run = Tavirelle(arguments);
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string meta = Read(out + "/meta.xml"), found;
+    std::smatch match;
+    for (std::string rest = meta;
+         std::regex_search(rest, match, std::regex("rotation=\"([0-9]+)\""));
+         rest = match.suffix()) {
+      found += match[1].str() + " ";
+    }
+    EXPECT_EQ(found, rotations) << option;
+  }
+}
+
+// Music named by a path travels with the show: it is copied in under its
+// own name, which meta.xml gives, and packs with the show.
+TEST_F(AuthorCommandTest, MusicIsCopiedIntoTheShowUnderItsOwnName) {
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("tunes")));
+  std::string music = dir_.Join("tunes/Summer Song.MP3");
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), music, "ID3 music"));
+  std::string out = dir_.Join("show");
+  CommandRun run = Tavirelle("author --out " + Quoted(out) + " --music " + Quoted(music) + " " +
+                             Quoted(Photo("a.jpg")) + " " + Quoted(Photo("b.jpg")));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Read(out + "/Summer Song.MP3"), "ID3 music");
+  std::string meta = Read(out + "/meta.xml");
+  size_t first = meta.find("<music file=\"Summer Song.MP3\" />");
+  ASSERT_NE(first, std::string::npos) << meta;
+  EXPECT_NE(meta.find("<music file=\"Summer Song.MP3\" />", first + 1), std::string::npos);
+  run = Tavirelle("pack " + Quoted(out) + " " + Quoted(dir_.Join("s.pkg")));
+  ASSERT_EQ(run.status, 0) << run.err;
+  run = Tavirelle("list " + Quoted(dir_.Join("s.pkg")));
+  EXPECT_NE(run.out.find("Summer Song.MP3\t"), std::string::npos) << run.out;
+
+  // Its name must be one a show can hold; a run that fails takes it back.
+  std::string greek = dir_.Join("tunes/τραγούδι.mp3");
+  WriteUtf8Path(greek, "ID3");
+  run = Tavirelle("author --out " + Quoted(dir_.Join("other")) + " --music " + Quoted(greek) + " " +
+                  Quoted(Photo("c.jpg")));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "tavirelle: " + greek +
+                         ": the name cannot be used in a show; give the music another name\n");
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("config.xml"),
+                             "<config><templates><x>missing.xml</x></templates></config>"));
+  run = Tavirelle(
+      "author --out other --style x --music " + Quoted(music) + " " + Quoted(Photo("c.jpg")),
+      "cd " + Quoted(dir_.path()) + " &&");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_FALSE(Exists(dir_.Join("other")));
 }
 
 TEST_F(AuthorCommandTest, OptionsEndAtTheDoubleDash) {

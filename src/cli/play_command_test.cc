@@ -1,12 +1,25 @@
 // tavirelle play: the player folder it writes, and the page played in a real
 // browser (Chromium, headless) driven by key presses.
+#include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <thread>
 
 #include "cli/show_command_fixture.h"
 #include "platform/file_system.h"
+#include "showdata/test_packages.h"
+#include "testing/image_builder.h"
 #include "util/file_utils.h"
+
+extern char** environ;
 
 namespace tavirelle {
 
@@ -104,6 +117,45 @@ class PlayCommandTest : public ShowCommandTest {
         " 2>/dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     return Read(out);
+  }
+
+  // Runs `script` in the page once it has loaded, in headless Chromium;
+  // returns what the script handed to report(text).
+  std::string Probe(const std::string& page, const std::string& script) {
+    std::string html = Read(page);
+    size_t end = html.rfind("</body>");
+    EXPECT_NE(end, std::string::npos);
+    std::string probe = page.substr(0, page.rfind('/') + 1) + "probe.html";
+    EXPECT_TRUE(WriteWholeFile(
+        DefaultFileSystem(), probe,
+        html.substr(0, end) +
+            "<pre id=\"probe\"></pre><script>(function () {\n"
+            "function report(text) { document.getElementById('probe').textContent = text; }\n"
+            "window.addEventListener('load', function () {\n" +
+            script + "\n}); })();</script>" + html.substr(end)));
+    std::string dom = Browse(probe, "", "--dump-dom");
+    DefaultFileSystem().DeleteFile(probe);
+    size_t start = dom.find("<pre id=\"probe\">");
+    if (start == std::string::npos) return "<no probe>";
+    start += 16;
+    return dom.substr(start, dom.find("</pre>", start) - start);
+  }
+
+  // The names in a folder of any script, "." and ".." left out, sorted;
+  // "<none>" when the folder is not there.
+  static std::string NamesIn(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return "<none>";
+    std::vector<std::string> names;
+    while (struct dirent* entry = ::readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    std::string list;
+    for (const std::string& name : names) list += (list.empty() ? "" : " ") + name;
+    return list;
   }
 
   // The markup of the slide on show, from a dumped DOM.
@@ -224,20 +276,27 @@ TEST_F(PlayCommandTest, FolderPlayerHoldsWhatThePageUses) {
   EXPECT_TRUE(Exists(default_player + " (4)/index.html"));
 }
 
+// Each damaged entry is left out and named once; the page says the photo
+// is missing.
 TEST_F(PlayCommandTest, DamagedPackageEntryIsLeftOut) {
   std::string package = PackShow();
   std::string bytes = Read(package);
-  size_t thumb = bytes.find("thumb");
-  ASSERT_NE(thumb, std::string::npos);
-  bytes[thumb] = 'T';
+  for (const std::string& part : {std::string("thumb"), std::string(1000, 'p')}) {
+    size_t at = bytes.find(part);
+    ASSERT_NE(at, std::string::npos);
+    bytes[at] = 'X';
+  }
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), package, bytes));
   std::string player = dir_.Join("out");
   CommandRun run = Tavirelle("play " + Quoted(package) + " --out " + Quoted(player));
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(Has(run.out, "damaged: w133\\h100\\photo.jpg (left out: damaged in the "
-                           "package (checksum mismatch))")) << run.out;
-  EXPECT_FALSE(Exists(player + "/__w133_h100_photo.jpg"));
-  EXPECT_TRUE(Exists(player + "/photo.jpg"));
+  EXPECT_EQ(run.out,
+            "damaged: photo.jpg (left out: damaged in the package (checksum mismatch))\n"
+            "damaged: w133\\h100\\photo.jpg (left out: damaged in the package (checksum "
+            "mismatch))\n"
+            "missing: photo.jpg\nimages: 2\nplayer: " +
+                player + "/index.html\n");
+  EXPECT_EQ(NamesIn(player), "index.html meta.xml");
 }
 
 TEST_F(PlayCommandTest, BadSourcesAndFoldersAreRefused) {
@@ -266,6 +325,333 @@ TEST_F(PlayCommandTest, BadSourcesAndFoldersAreRefused) {
   EXPECT_FALSE(Exists(dir_.Join("out2")));
   EXPECT_EQ(Read(dir_.Join("busy/keep.txt")), "mine");
   EXPECT_EQ(Tavirelle("play").status, 2);
+}
+
+// A phone stores a portrait photo sideways and says so in its EXIF block,
+// which browsers apply whatever the page asks; the page shows the stored
+// picture turned by the show's rotation alone, and each strip thumbnail
+// turned like its slide. A missing clip's placeholder holds its whole
+// label, and the application's default music, which a show does not carry,
+// is no error on the page.
+TEST_F(PlayCommandTest, BrowserTurnsPicturesByTheShowsRotationAlone) {
+  RequireChromium();
+  if (IsSkipped()) return;
+  using namespace testing_images;
+  std::string folder = dir_.Join("turns/");
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(folder));
+  ExifBuilder sideways;
+  sideways.ifd0.push_back(sideways.Short(0x0112, 6));
+  const std::string landscape = EncodeJpeg(64, 48);
+  for (const auto& [name, bytes] :
+       {std::pair<std::string, std::string>{"side.jpg", WithExif(landscape, sideways)},
+        {"plain.jpg", landscape},
+        {"__w133_h100_side.jpg", EncodeJpeg(32, 24)},
+        {"__w133_h100_plain.jpg", EncodeJpeg(32, 24)}}) {
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + name, bytes));
+  }
+  ASSERT_TRUE(WriteWholeFile(
+      DefaultFileSystem(), folder + "meta.xml",
+      "<qx><show><title>Turns</title></show><images>"
+      "<image onlineFilename=\"side.jpg\" rotation=\"90\"><music file=\"default_music.mp3\"/>"
+      "<clips><clip file=\"../star-outside.png\" locX=\"0.5\" locY=\"0.5\" scale=\"0.1\"/>"
+      "</clips></image>"
+      "<image onlineFilename=\"plain.jpg\" rotation=\"90\"/>"
+      "<image onlineFilename=\"side.jpg\" rotation=\"0\"/></images></qx>"));
+  std::string player = dir_.Join("turns-player");
+  CommandRun run = Tavirelle("play " + Quoted(folder) + " --out " + Quoted(player));
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  // Each slide's frame, portrait (P) or landscape (L) as it stands on the
+  // screen, then how far the strip turns each thumbnail.
+  std::string seen = Probe(player + "/index.html", R"(
+    function shape(node) {
+      var r = node.getBoundingClientRect();
+      return r.height > r.width ? 'P' : 'L';
+    }
+    var frames = '', label = '', status = '';
+    function step(n) {
+      if (n > 0) frames += shape(document.querySelector('.layer.current .frame'));
+      if (n === 1) {
+        var clip = document.querySelector('.layer.current .clip.placeholder');
+        label = clip.textContent + (clip.scrollWidth <= clip.clientWidth ? ' whole' : ' cut');
+        status = document.getElementById('status').textContent;
+      }
+      if (n === 3) {
+        // How far each thumbnail is turned, from its transform's matrix.
+        var turns = [];
+        document.querySelectorAll('#strip img').forEach(function (img) {
+          var m = new DOMMatrix(getComputedStyle(img).transform);
+          turns.push((Math.round(Math.atan2(m.b, m.a) * 180 / Math.PI) + 360) % 360);
+        });
+        report(frames + ' ' + turns.join(',') + ' ' + label + ' [' + status + ']');
+        return;
+      }
+      document.dispatchEvent(new KeyboardEvent('keydown', {key: 'ArrowRight'}));
+      setTimeout(function () { step(n + 1); }, 200);
+    }
+    step(0);)");
+  EXPECT_EQ(seen, "PPL 90,90,0 ../star-outside.png whole []");
+}
+
+// A link in a show folder is followed only to a regular file inside the
+// folder; any other stops the run, named, before anything is written. What
+// the player holds is readable by no one who could not read its source.
+TEST_F(PlayCommandTest, FolderLinksStayInsideAndCopiesStayPrivate) {
+  std::string folder = MakeShowFolder();
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("secret"), "not for the show"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(folder + "inner"));
+  struct Case {
+    std::string target;  // of the link standing for the photo
+    std::string message;
+  };
+  for (const Case& c : {Case{dir_.Join("secret"), "a link to a file outside the show folder"},
+                        Case{"../secret", "a link to a file outside the show folder"},
+                        Case{"nowhere.jpg", "a link that leads to no file"},
+                        Case{"inner", "a link to something other than a file"}}) {
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(folder + "photo.jpg"));
+    ASSERT_EQ(::symlink(c.target.c_str(), (folder + "photo.jpg").c_str()), 0);
+    std::string player = dir_.Join("player");
+    CommandRun run = Tavirelle("play " + Quoted(folder) + " --out " + Quoted(player));
+    EXPECT_EQ(run.status, 1) << c.target;
+    EXPECT_EQ(run.err,
+              "tavirelle: " + folder + "photo.jpg: " + c.message +
+                  (c.message.find("link to") != std::string::npos ? "; not followed\n" : "\n"));
+    EXPECT_EQ(NamesIn(player), "<none>") << c.target;
+    ASSERT_EQ(::unlink((folder + "photo.jpg").c_str()), 0);
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "photo.jpg", "p"));
+  }
+
+  // A link to a file inside is followed; a private photo and description
+  // give a private player.
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "inner/thumb.jpg", "thumb"));
+  ASSERT_TRUE(DefaultFileSystem().DeleteFile(folder + "__w133_h100_photo.jpg"));
+  ASSERT_EQ(::symlink("inner/thumb.jpg", (folder + "__w133_h100_photo.jpg").c_str()), 0);
+  ASSERT_EQ(::chmod((folder + "photo.jpg").c_str(), 0600), 0);
+  ASSERT_EQ(::chmod((folder + "meta.xml").c_str(), 0640), 0);
+  std::string player = dir_.Join("private");
+  CommandRun run = Tavirelle("play " + Quoted(folder) + " --out " + Quoted(player));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Read(player + "/__w133_h100_photo.jpg"), "thumb");
+  for (const auto& [name, hidden] : {std::pair<const char*, mode_t>{"photo.jpg", 0077},
+                                     {"index.html", 0007},
+                                     {"meta.xml", 0007},
+                                     {"__w133_h100_photo.jpg", 0007},
+                                     {"", 0007}}) {
+    struct stat st {};
+    ASSERT_EQ(::stat((player + "/" + name).c_str(), &st), 0) << name;
+    EXPECT_EQ(st.st_mode & hidden & 0444, 0u) << name << " " << std::oct << st.st_mode;
+  }
+}
+
+// The description is checked as every file is: one that fails its MD5, or
+// does not load, plays nothing and leaves no folder behind.
+TEST_F(PlayCommandTest, ADamagedOrUnloadableDescriptionPlaysNothing) {
+  std::string damaged = PackShow();
+  std::string bytes = Read(damaged);
+  size_t title = bytes.find("Caf");
+  ASSERT_NE(title, std::string::npos);
+  bytes[title] = 'K';
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), damaged, bytes));
+  std::string unloadable = dir_.Join("unloadable.pkg");
+  ASSERT_TRUE(WriteTestPackage(unloadable,
+                               {{"photo.jpg", "p"}, {"meta.xml", "<qx><images>"}, {"x.jpg", "x"}}));
+  struct Case {
+    std::string package, message;
+  };
+  for (const Case& c : {Case{damaged,
+                             "the show description (meta.xml) is damaged in the package (checksum "
+                             "mismatch)"},
+                        Case{unloadable, "the show description (meta.xml) does not load"}}) {
+    std::string player = dir_.Join("player");
+    CommandRun run = Tavirelle("play " + Quoted(c.package) + " --out " + Quoted(player));
+    EXPECT_EQ(run.status, 1) << c.package;
+    EXPECT_EQ(run.err, "tavirelle: " + c.package + ": " + c.message + "\n");
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(NamesIn(player), "<none>") << c.package;
+  }
+}
+
+// A file whose name cannot be a file in the player (too long, or below a
+// name that is a file) is a missing slide; the page is made all the same.
+TEST_F(PlayCommandTest, ANameThatCannotBeUsedIsAMissingSlide) {
+  const std::string long_name = std::string(300, 'n') + ".jpg";
+  std::string images;
+  for (const std::string& name :
+       {std::string("a.jpg"), long_name, std::string("a.jpg/b.jpg"), std::string("c.jpg")}) {
+    images += "<image onlineFilename=\"" + name + "\"/>";
+  }
+  // Music named by a path of another machine makes no empty folders.
+  images.replace(images.size() - 2, 2, "><music file=\"/home/ana/song.mp3\"/></image>");
+  std::string package = dir_.Join("names.pkg");
+  ASSERT_TRUE(WriteTestPackage(package, {{"meta.xml", "<qx><images>" + images + "</images></qx>"},
+                                         {"a.jpg", "a"},
+                                         {long_name, "long"},
+                                         {"a.jpg\\b.jpg", "b"},
+                                         {"c.jpg", "c"}}));
+  std::string player = dir_.Join("player");
+  CommandRun run = Tavirelle("play " + Quoted(package) + " --out " + Quoted(player));
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string expected[] = {"left out: a.jpg/b.jpg (not a folder)",
+                                  "left out: " + long_name + " (name too long)",
+                                  "missing: " + long_name,
+                                  "missing: a.jpg/b.jpg",
+                                  "images: 4",
+                                  "player: " + player + "/index.html"};
+  std::string lines;
+  for (const std::string& line : expected) lines += line + "\n";
+  EXPECT_EQ(run.out, lines);
+  EXPECT_EQ(NamesIn(player), "a.jpg c.jpg index.html meta.xml");
+}
+
+// A run that cannot finish (a full disk, a folder it may not create,
+// another run in the folder) takes back all it made, and says why.
+TEST_F(PlayCommandTest, AFailedRunLeavesNothing) {
+  std::string package = PackShow();
+  std::string folder = dir_.Join("My Show/");
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("empty")));
+  // A file as large as the photo (100,000 bytes) cannot be written, as on
+  // a full disk.
+  const std::string full_disk = "ulimit -f 64; trap '' XFSZ;";
+  struct Case {
+    std::string source, out, environment, message;
+  } cases[] = {
+      {folder, dir_.Join("new/player"), full_disk, dir_.Join("new/player/photo.jpg: ")},
+      {package, dir_.Join("new/player"), full_disk, dir_.Join("new/player/photo.jpg: ")},
+      {package, dir_.Join("empty"), full_disk, dir_.Join("empty/photo.jpg: ")},
+      // No one may make a folder there (a read-only mount says so otherwise).
+      {folder, "/sys/tavirelle-player", "",
+       "/sys/tavirelle-player: the folder cannot be created: "},
+  };
+  for (const Case& c : cases) {
+    CommandRun run =
+        Tavirelle("play " + Quoted(c.source) + " --out " + Quoted(c.out), c.environment);
+    EXPECT_EQ(run.status, 1) << c.out;
+    EXPECT_EQ(run.err.rfind("tavirelle: " + c.message, 0), 0u) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    // The cause, in words.
+    std::string cause = run.err.substr(std::min(run.err.size(), 11 + c.message.size()));
+    EXPECT_TRUE(cause == "disk full\n" || cause == "permission denied\n" ||
+                cause == "the medium is write-protected\n")
+        << run.err;
+  }
+  EXPECT_EQ(NamesIn(dir_.Join("new")), "<none>");
+  EXPECT_EQ(NamesIn(dir_.Join("empty")), "");
+
+  // A folder another run holds (its claim is there) is left to it.
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("empty/index.html"), ""));
+  CommandRun run = Tavirelle("play " + Quoted(folder) + " --out " + Quoted(dir_.Join("empty")));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "tavirelle: " + dir_.Join("empty") +
+                         " is not an empty folder; give the player a new one\n");
+  EXPECT_EQ(NamesIn(dir_.Join("empty")), "index.html");
+}
+
+// Of two runs into one new folder, one writes its player and the other
+// stops; the folder never holds two shows.
+TEST_F(PlayCommandTest, TwoRunsIntoOneFolderMakeOnePlayer) {
+  std::string first = MakeShowFolder();
+  std::string second = dir_.Join("second/");
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(second));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), second + "meta.xml",
+                             "<qx><images><image onlineFilename=\"other.jpg\"/></images></qx>"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), second + "other.jpg", "o"));
+  std::string out = dir_.Join("shared");
+  std::string play = Quoted(TAVIRELLE_COMMAND_PATH) + " play ";
+  std::string script = "(" + play + Quoted(first) + " --out " + Quoted(out) +
+                       " >/dev/null 2>&1 & a=$!; " + play + Quoted(second) + " --out " +
+                       Quoted(out) + " >/dev/null 2>&1 & b=$!; wait $a; x=$?; wait $b; " +
+                       "echo $x $?) >" + Quoted(dir_.Join("statuses"));
+  ASSERT_EQ(std::system(script.c_str()), 0);
+  std::string statuses = Read(dir_.Join("statuses"));
+  EXPECT_TRUE(statuses == "0 1\n" || statuses == "1 0\n") << statuses;
+  std::string names = NamesIn(out);
+  EXPECT_TRUE(names == "__w133_h100_photo.jpg index.html meta.xml photo.jpg" ||
+              names == "index.html meta.xml other.jpg")
+      << names;
+}
+
+// Ctrl-C or SIGTERM part-way: the run stops at the next file, removes what
+// it made, and ends by the signal.
+TEST_F(PlayCommandTest, AnInterruptedRunRemovesWhatItMade) {
+  std::string folder = dir_.Join("many/");
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(folder));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "p.jpg", std::string(20000, 'p')));
+  std::string images;
+  for (int i = 0; i < 3000; ++i) {
+    std::string name = "p" + std::to_string(i) + ".jpg";
+    ASSERT_EQ(::symlink("p.jpg", (folder + name).c_str()), 0);
+    images += "<image onlineFilename=\"" + name + "\"/>";
+  }
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "meta.xml",
+                             "<qx><images>" + images + "</images></qx>"));
+  for (int signal_number : {SIGINT, SIGTERM}) {
+    std::string out = dir_.Join("new/player");
+    std::string command = TAVIRELLE_COMMAND_PATH;
+    std::vector<const char*> argv = {command.c_str(), "play",      folder.c_str(),
+                                     "--out",         out.c_str(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, command.c_str(), &actions, nullptr, const_cast<char**>(argv.data()),
+                          environ),
+              0);
+    posix_spawn_file_actions_destroy(&actions);
+    // Signalled once the copying is under way: the claim and a few photos.
+    for (int i = 0; i < 5000; ++i) {
+      std::string names = NamesIn(out);
+      if (std::count(names.begin(), names.end(), ' ') >= 4) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(::kill(pid, signal_number), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+    EXPECT_EQ(NamesIn(dir_.Join("new")), "<none>");
+  }
+}
+
+// Paths in any script reach the show and the player folder, and the default
+// music given for the application's plays where the show names it.
+TEST_F(PlayCommandTest, NamesInAnyScriptAndTheDefaultMusic) {
+  std::string greek = dir_.Join("Καλοκαίρι");
+  ASSERT_EQ(std::rename(MakeShowFolder().c_str(), greek.c_str()), 0);
+  std::string meta = ReadUtf8Path(greek + "/meta.xml");
+  size_t image = meta.find("<image onlineFilename=\"photo.jpg\" />");
+  ASSERT_NE(image, std::string::npos);
+  meta.replace(image, 36,
+               "<image onlineFilename=\"photo.jpg\"><music file=\"default_music.mp3\"/>"
+               "</image>");
+  WriteUtf8Path(greek + "/meta.xml", meta);
+  WriteUtf8Path(dir_.Join("μουσική.ogg"), "music");
+
+  CommandRun run = Tavirelle("play " + Quoted(greek));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "images: 2\nplayer: " + greek + "-player/index.html\n");
+  EXPECT_EQ(ReadUtf8Path(greek + "-player/photo.jpg"), std::string(100000, 'p'));
+
+  std::string out = dir_.Join("播放器/新");
+  run = Tavirelle("play " + Quoted(greek) + " --out " + Quoted(out) + " --default-music " +
+                  Quoted(dir_.Join("μουσική.ogg")));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadUtf8Path(out + "/default_music.ogg"), "music");
+  std::string page = ReadUtf8Path(out + "/index.html");
+  EXPECT_TRUE(Has(page,
+                  "\"music\":{\"name\":\"default_music.mp3\",\"file\":\"default_music.ogg\""
+                  ",\"volume\":100,\"missing\":false,\"application\":true}"))
+      << page.substr(page.find("\"slides\""), 400);
+
+  for (const std::string& missing : {dir_.Join("Χειμώνας"), dir_.Join("Χειμώνας.tavirelle")}) {
+    run = Tavirelle("play " + Quoted(missing));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "tavirelle: " + missing + ": no such file or folder\n");
+  }
+  run = Tavirelle("play " + Quoted(greek) + " --out " + Quoted(dir_.Join("Φ")) +
+                  " --default-music " + Quoted(dir_.Join("none.mp3")));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "tavirelle: " + dir_.Join("none.mp3") + ": no such file\n");
+  EXPECT_EQ(NamesIn(dir_.Join("Φ")), "<none>");
 }
 
 }  // namespace

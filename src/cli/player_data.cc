@@ -127,6 +127,9 @@ PlayerSlide ReadSlide(XmlNode* image) {
     played.stored = music->AttrText("file");
     played.local = PlayerLocalName(played.stored);
     played.volume = static_cast<int>(ParseWithDefault(music->AttrText("volume"), 100, 0, 100));
+    std::string file = FileNameOf(played.local);
+    LowerCase(file);
+    played.application = file == kDefaultMusicFile;
     if (!played.local.empty()) slide.music = played;
   }
   if (XmlNode* clips = image->FindChild("clips")) {
@@ -257,7 +260,7 @@ std::vector<PlayerSourceFile> PlayerSourceFiles(const PlayerShow& show) {
       add_same(slide.local);
     }
     add_thumbnail(slide.local);
-    if (slide.music) add_same(slide.music->local);
+    if (slide.music && !slide.music->supplied) add_same(slide.music->local);
     for (const PlayerClip& clip : slide.clips) {
       if (clip.picture) {
         add_same(clip.local);
@@ -268,6 +271,14 @@ std::vector<PlayerSourceFile> PlayerSourceFiles(const PlayerShow& show) {
     }
   }
   return files;
+}
+
+void UseDefaultMusic(PlayerShow* show, const std::string& local) {
+  for (PlayerSlide& slide : show->slides) {
+    if (!slide.music || !slide.music->application) continue;
+    slide.music->local = local;
+    slide.music->supplied = true;
+  }
 }
 
 void ResolvePlayerFiles(PlayerShow* show,
@@ -307,8 +318,10 @@ std::string PlayerDataJson(const PlayerShow& show) {
     const PlayerSlide& slide = show.slides[i];
     if (i != 0) json += ",";
     json += "\n{\"name\":" + JsonName(slide.stored) + ",\"picture\":" + JsonName(slide.shown) +
-            ",\"thumbnail\":" + JsonName(slide.thumbnail) + ",\"video\":" + JsonBool(slide.video) +
-            ",\"missing\":" + JsonBool(slide.missing) +
+            ",\"thumbnail\":" + JsonName(slide.thumbnail) +
+            ",\"pictureOrientation\":" + std::to_string(slide.shown_orientation) +
+            ",\"thumbnailOrientation\":" + std::to_string(slide.thumbnail_orientation) +
+            ",\"video\":" + JsonBool(slide.video) + ",\"missing\":" + JsonBool(slide.missing) +
             ",\"rotation\":" + std::to_string(slide.rotation) +
             ",\"duration\":" + JsonNumber(slide.duration) +
             ",\"crossfade\":" + JsonBool(slide.crossfade) +
@@ -316,9 +329,11 @@ std::string PlayerDataJson(const PlayerShow& show) {
             ",\"width\":" + std::to_string(slide.width) +
             ",\"height\":" + std::to_string(slide.height) + ",\"music\":";
     if (slide.music) {
-      json += "{\"name\":" + JsonName(slide.music->stored) + ",\"file\":" +
-              JsonName(slide.music->local) + ",\"volume\":" + std::to_string(slide.music->volume) +
-              ",\"missing\":" + JsonBool(slide.music->missing) + "}";
+      json += "{\"name\":" + JsonName(slide.music->stored) +
+              ",\"file\":" + JsonName(slide.music->local) +
+              ",\"volume\":" + std::to_string(slide.music->volume) +
+              ",\"missing\":" + JsonBool(slide.music->missing) +
+              ",\"application\":" + JsonBool(slide.music->application) + "}";
     } else {
       json += "null";
     }

@@ -28,10 +28,16 @@ struct PlayerClip {
   double x = 0.5, y = 0.5, scale = 1.0;
 };
 
+// The music a show names when it keeps its style's default: the
+// application's own, which a show does not carry.
+inline constexpr char kDefaultMusicFile[] = "default_music.mp3";
+
 struct PlayerMusic {
   std::string stored, local;
   int volume = 100;     // percent
   bool missing = false;
+  bool application = false;  // the application's default music (kDefaultMusicFile)
+  bool supplied = false;     // `local` is a default music given to the player, not the show's
 };
 
 struct PlayerSlide {
@@ -40,6 +46,9 @@ struct PlayerSlide {
   bool video = false;   // an item the browser cannot show as a picture
   std::string shown;    // the photo, or a video's still or thumbnail; empty: a neutral frame
   std::string thumbnail;
+  // The EXIF orientation (1 to 8, 0 for none) of the shown file and of the
+  // thumbnail, which browsers apply to a picture before the page turns it.
+  int shown_orientation = 0, thumbnail_orientation = 0;
   bool missing = false; // the photo itself could not be had
   int rotation = 0;     // 0, 90, 180 or 270 degrees clockwise
   double duration = 5;  // seconds
@@ -73,6 +82,10 @@ struct PlayerSourceFile {
 };
 // Every file the page may use, without duplicates, in show order.
 std::vector<PlayerSourceFile> PlayerSourceFiles(const PlayerShow& show);
+
+// Plays the file `local` of the player folder wherever the show names the
+// application's default music.
+void UseDefaultMusic(PlayerShow* show, const std::string& local);
 
 // Decides what each slide, clip and music shows from the files present in the
 // player folder (`present` answers for a local name).

@@ -63,7 +63,18 @@ struct PhotoMetadata {
   std::string dateTaken;  // "2009:07:14 18:02:11" as stored, or empty
   int32_t width = 0;
   int32_t height = 0;
+  // How the stored pixels are to be turned (and mirrored) to stand upright,
+  // as IFD0's Orientation states it: 1 to 8; 0 when it states nothing.
+  int32_t orientation = 0;
 };
+
+// The quarter turns clockwise (0 to 3) that stand a photo of the given
+// orientation upright: 6 -> 1, 3 -> 2, 8 -> 3. Every other value, the
+// mirrored ones among them, is 0: a show turns its photos, never mirrors.
+int32_t QuarterTurnsOf(int32_t orientation);
+// The orientation of a photo's EXIF block (see PhotoMetadata), read without
+// writing anything; 0 when the photo states none or cannot be read.
+int32_t ReadExifOrientation(FileSystem& fs, const std::string& path);
 
 // The box and quality of a thumbnail.
 struct ThumbnailSettings {
@@ -90,8 +101,9 @@ class PhotoImage {
   // ends in ".bmp" into `pixels`; returns `loaded`.
   bool Load(const std::string& path);
 
-  // Reads the capture date and pixel size from the EXIF block of the first
-  // APP1 segment and writes the embedded preview to `thumbnailPath`. Returns
+  // Reads the capture date, pixel size and orientation from the EXIF block
+  // of the first APP1 segment and writes the embedded preview to
+  // `thumbnailPath` (none when it is empty). Returns
   // true when the preview was written and kept (its orientation matches the
   // photo's); `preview` tells the other outcomes apart. A preview is taken
   // only from a preview directory read to its end, and a preview that could

@@ -25,6 +25,7 @@ constexpr uint32_t kMaxExifEntries = 75;
 constexpr uint32_t kMaxIfd1Entries = 50;
 
 constexpr uint16_t kTagDateTime = 0x0132;
+constexpr uint16_t kTagOrientation = 0x0112;
 constexpr uint16_t kTagExifIfd = 0x8769;
 constexpr uint16_t kTagPixelXDimension = 0xA002;
 constexpr uint16_t kTagPixelYDimension = 0xA003;
@@ -240,6 +241,9 @@ bool WalkExifBlock(ExifWalker& w, uint64_t fileSize, PhotoMetadata* info,
     if (!w.ReadEntry(&e) || ElementSize(e.type) == 0) return false;
     if (e.tag == kTagDateTime) {
       info->dateTaken = ReadText(w, base, e);
+    } else if (e.tag == kTagOrientation && e.Size() == 2) {
+      const uint16_t orientation = w.Decode16(e.field);
+      info->orientation = orientation >= 1 && orientation <= 8 ? orientation : 0;
     } else if (e.tag == kTagExifIfd && e.Size() == 4) {
       exifOffset = w.Decode32(e.field);
     }
@@ -322,26 +326,29 @@ bool PreviewMatches(FileSystem& fs, const std::string& path, const PhotoMetadata
 
 }  // namespace
 
-bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
-                                   const std::string& thumbnailPath,
-                                   PhotoMetadata* info) {
-  std::free(window);
-  window = windowEnd = nullptr;
-  windowPosition = 0;
-  preview = PreviewOutcome::kNone;
-  failureError = ERROR_SUCCESS;
+namespace {
+
+// The marker walk to the first APP1 and through its EXIF block: fills
+// `info` with what the block says and, unless `thumbnailPath` is empty,
+// writes the preview there. Leaves no window behind.
+void WalkToExif(PhotoImage& image, const std::string& photoPath, const std::string& thumbnailPath,
+                PhotoMetadata* info) {
+  std::free(image.window);
+  image.window = image.windowEnd = nullptr;
+  image.windowPosition = 0;
+  image.preview = PreviewOutcome::kNone;
+  image.failureError = ERROR_SUCCESS;
 
   if (!photoPath.empty()) {
-    windowFile = fs_.Open(photoPath, GENERIC_READ,
-                                       Disposition::kOpenExisting);
+    image.windowFile = image.fileSystem().Open(photoPath, GENERIC_READ, Disposition::kOpenExisting);
   }
   uint64_t fileSize = 0;
-  if (windowFile != nullptr && !windowFile->Size(&fileSize)) fileSize = 0;
-  if (windowFile != nullptr) {
-    window = static_cast<uint8_t*>(std::malloc(windowSize));
+  if (image.windowFile != nullptr && !image.windowFile->Size(&fileSize)) fileSize = 0;
+  if (image.windowFile != nullptr) {
+    image.window = static_cast<uint8_t*>(std::malloc(PhotoImage::windowSize));
   }
-  if (window != nullptr) {
-    ExifWalker w(this, fileSize);
+  if (image.window != nullptr) {
+    ExifWalker w(&image, fileSize);
     w.Refill(0);
     // The marker walk, up to the first APP1 or the start of the scan.
     while (w.CursorInWindow()) {
@@ -352,8 +359,9 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
       if (!w.Read16(&length) || marker[1] == 0xDA) break;
       if (marker[1] == 0xE1) {
         ExifFindings found;
-        if (WalkExifBlock(w, fileSize, info, &found)) {
-          preview = ExtractPreview(fs_, w, found, thumbnailPath, &failureError);
+        if (WalkExifBlock(w, fileSize, info, &found) && !thumbnailPath.empty()) {
+          image.preview =
+              ExtractPreview(image.fileSystem(), w, found, thumbnailPath, &image.failureError);
         }
         break;
       }
@@ -362,7 +370,16 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
       w.Advance(length - 2);
     }
   }
+  image.windowFile.reset();
+  std::free(image.window);
+  image.window = image.windowEnd = nullptr;
+}
 
+}  // namespace
+
+bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath, const std::string& thumbnailPath,
+                                   PhotoMetadata* info) {
+  WalkToExif(*this, photoPath, thumbnailPath, info);
   if (info->dateTaken.compare(0, 5, "0000:") == 0) {
     // A camera whose clock was never set: the file's own date instead.
     info->dateTaken = FormatFileDate(fs_, photoPath, /*with_milliseconds=*/false);
@@ -376,11 +393,27 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
     fs_.DeleteFile(thumbnailPath);
     preview = PreviewOutcome::kDiscarded;
   }
-
-  windowFile.reset();
-  std::free(window);
-  window = windowEnd = nullptr;
   return preview == PreviewOutcome::kKept;
+}
+
+int32_t QuarterTurnsOf(int32_t orientation) {
+  switch (orientation) {
+    case 6:
+      return 1;
+    case 3:
+      return 2;
+    case 8:
+      return 3;
+    default:
+      return 0;
+  }
+}
+
+int32_t ReadExifOrientation(FileSystem& fs, const std::string& path) {
+  PhotoImage image(fs);
+  PhotoMetadata info;
+  WalkToExif(image, path, std::string(), &info);
+  return info.orientation;
 }
 
 }  // namespace tavirelle

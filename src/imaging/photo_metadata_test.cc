@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 
 #include "imaging/photo_image.h"
-#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
+#include "testing/fault_injecting_file_system.h"
 #include "testing/image_builder.h"
 #include "testing/temp_dir.h"
 #include "util/file_utils.h"
@@ -94,6 +95,35 @@ TEST_F(MetadataTest, PreviewOrientationMustMatch) {
     PhotoMetadata info;
     EXPECT_EQ(Read(Write("p.jpg", WithExif(photo_, exif)), &info), c.kept);
     EXPECT_EQ(PreviewExists(), c.kept);
+  }
+}
+
+// A phone keeps a portrait photo sideways and says how to turn it; the
+// reader passes that on, and a show can only take the plain turns of it.
+TEST_P(ByteOrderTest, ReadsTheOrientationAndWritesNothingWithoutAPreviewPath) {
+  struct Case {
+    std::optional<IfdEntry> entry;
+    int32_t orientation, turns;
+  };
+  const ExifBuilder maker(GetParam());
+  const Case cases[] = {
+      {maker.Short(0x0112, 1), 1, 0}, {maker.Short(0x0112, 6), 6, 1},
+      {maker.Short(0x0112, 3), 3, 2}, {maker.Short(0x0112, 8), 8, 3},
+      {maker.Short(0x0112, 5), 5, 0}, {maker.Short(0x0112, 9), 0, 0},
+      {maker.Long(0x0112, 6), 0, 0},  {std::nullopt, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.orientation);
+    ExifBuilder exif = CameraExif(GetParam(), 64, 48, landscape_);
+    if (c.entry) exif.ifd0.insert(exif.ifd0.begin() + 1, *c.entry);
+    const std::string path = Write("p.jpg", WithExif(photo_, exif));
+    PhotoMetadata info;
+    Read(path, &info);
+    EXPECT_EQ(info.orientation, c.orientation);
+    EXPECT_EQ(QuarterTurnsOf(info.orientation), c.turns);
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(Preview()));
+    EXPECT_EQ(ReadExifOrientation(DefaultFileSystem(), path), c.orientation);
+    EXPECT_FALSE(PreviewExists());
   }
 }
 

@@ -227,16 +227,22 @@ class PosixFileSystem final : public FileSystem {
         return false;
       }
     }
-    int dst = ::open(dst_path.c_str(),
-                     O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC |
-                         (if_exists == IfExists::kFail ? O_EXCL : 0),
-                     0666);
+    // Nobody may read the copy who could not read the source, from its
+    // creation on: a private file stays private wherever it is copied to.
+    const mode_t unreadable = static_cast<mode_t>((S_IRUSR | S_IRGRP | S_IROTH) & ~st.st_mode);
+    int dst = ::open(
+        dst_path.c_str(),
+        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (if_exists == IfExists::kFail ? O_EXCL : 0),
+        0666 & ~unreadable);
     if (dst < 0) {
       int err = errno;
       ::close(src);
       return Fail(err);
     }
-    bool ok = CopyBytes(src, dst);
+    struct stat made {};
+    bool ok = ::fstat(dst, &made) == 0 && ((made.st_mode & unreadable) == 0 ||
+                                           ::fchmod(dst, made.st_mode & 07777 & ~unreadable) == 0);
+    ok = ok && CopyBytes(src, dst);
     int err = errno;
     if (ok) {
       // The copy keeps the source's last-write time, as the platform's does.

@@ -57,22 +57,50 @@
     return box;
   }
 
+  // How a browser turns (clockwise, after mirroring) a picture of each EXIF
+  // orientation before the page sees it. Every browser does so for a page
+  // opened from the disk, whatever the page asks (image-orientation: none
+  // holds only for pictures of the page's own origin, and a file: page has
+  // none), so the page undoes it: the show's rotation alone is what turns
+  // the stored picture.
+  var EXIF_TURNS = {
+    2: {turn: 0, mirror: true},
+    3: {turn: 180, mirror: false},
+    4: {turn: 180, mirror: true},
+    5: {turn: 270, mirror: true},
+    6: {turn: 90, mirror: false},
+    7: {turn: 90, mirror: true},
+    8: {turn: 270, mirror: false}
+  };
+
+  // The transform that shows a picture of EXIF orientation `orientation`
+  // turned by `rotation` degrees, and whether its box ends up on its side.
+  function turning(rotation, orientation) {
+    var applied = EXIF_TURNS[orientation] || {turn: 0, mirror: false};
+    var net = ((rotation - applied.turn) % 360 + 360) % 360;
+    return {
+      css: 'rotate(' + rotation + 'deg)' + (applied.mirror ? ' scaleX(-1)' : '') + ' rotate(' +
+          -applied.turn + 'deg)',
+      sideways: net === 90 || net === 270
+    };
+  }
+
   // Sizes a picture's frame to the turned picture fitted into the stage,
   // then places the picture and its clips inside it.
   function layout(layer) {
     var frame = layer.querySelector('.frame');
     var photo = frame && frame.querySelector('.photo');
     if (!photo || !photo.naturalWidth) return;
-    var turned = layer.slide.rotation === 90 || layer.slide.rotation === 270;
+    var turn = turning(layer.slide.rotation, layer.slide.pictureOrientation);
     var w = photo.naturalWidth, h = photo.naturalHeight;
-    var boxW = turned ? h : w, boxH = turned ? w : h;
+    var boxW = turn.sideways ? h : w, boxH = turn.sideways ? w : h;
     var fit = Math.min(stage.clientWidth / boxW, stage.clientHeight / boxH);
     var frameW = boxW * fit, frameH = boxH * fit;
     frame.style.width = frameW + 'px';
     frame.style.height = frameH + 'px';
     photo.style.width = w * fit + 'px';
     photo.style.height = h * fit + 'px';
-    photo.style.transform = 'translate(-50%, -50%) rotate(' + layer.slide.rotation + 'deg)';
+    photo.style.transform = 'translate(-50%, -50%) ' + turn.css;
     var playbackW = layer.slide.width || 800, playbackH = layer.slide.height || 600;
     var unit = frameW / playbackW;
     frame.querySelectorAll('.clip').forEach(function (clip) {
@@ -171,7 +199,11 @@
     }
     if (wanted) music.volume = Math.max(0, Math.min(1, wanted.volume / 100));
     player.setAttribute('data-music', wanted ? wanted.name : '');
-    var note = wanted && wanted.missing ? 'music ' + wanted.name + ' is missing' : '';
+    // The default music is the application's, not the show's: a player
+    // without it plays the show in silence.
+    var note = wanted && wanted.missing && !wanted.application ?
+        'music ' + wanted.name + ' is missing' :
+        '';
     statusText.textContent = note;
     if (playing && musicFile) {
       var started = music.play();
@@ -263,6 +295,10 @@
       var img = element('img');
       img.alt = String(i + 1);
       img.addEventListener('error', function () { img.replaceWith(String(i + 1)); });
+      // Turned like its slide.
+      var turn = turning(slide.rotation, slide.thumbnailOrientation);
+      if (turn.sideways) img.className = 'sideways';
+      img.style.transform = 'translate(-50%, -50%) ' + turn.css;
       img.src = fileUrl(slide.thumbnail);
       button.appendChild(img);
     } else {
