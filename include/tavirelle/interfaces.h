@@ -9,9 +9,11 @@
 // - Every member returns an HRESULT and never throws; E_OUTOFMEMORY when
 //   memory runs out, E_POINTER for a null out pointer.
 // - Texts cross as BSTRs. A BSTR passed in stays the caller's; a null BSTR
-//   is the empty text. A BSTR returned through an out pointer is new and
-//   the caller frees it with SysFreeString. Texts are held in the Windows-1252
-//   code page inside: characters it lacks come back as '?'.
+//   is the empty text, and a text ends at its first NUL. A BSTR returned
+//   through an out pointer is new and the caller frees it with
+//   SysFreeString. Texts are held in the Windows-1252 code page inside: a
+//   text argument with a character it lacks is refused with
+//   HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION) and changes nothing.
 // - An interface pointer returned through an out pointer carries one
 //   reference for the caller. An interface pointer passed in is not
 //   consumed; the object adds a reference of its own when it keeps it.
@@ -206,7 +208,7 @@ class IQXFileIO : public IDispatch {
   // replaced by the newest usable older version, and the package repaired.
   // E_FAIL when no package is open.
   virtual HRESULT GetMetaXml(BSTR* meta_xml) = 0;
-  // `source_name` made into a legal file name; always S_OK.
+  // `source_name` made into a legal file name.
   virtual HRESULT Utils_MakeLegalName(BSTR source_name, BSTR* dest_name) = 0;
 
  protected:

@@ -124,9 +124,11 @@ HRESULT CQXHelper::ReadPhotoSource(IPhotoDesc* photo, std::string* source) {
   BSTR text = nullptr;
   HRESULT hr = photo->get_Path(&text);
   if (FAILED(hr)) return hr;
-  *source = AnsiFromBstr(text);
+  // A host's own description may hand over any text; one the code page
+  // cannot hold would name another file.
+  hr = ArgumentFromBstr(text, source);
   SysFreeString(text);
-  return S_OK;
+  return hr;
 }
 
 HRESULT CQXHelper::AddImported(IPhotoDesc* photo, ImportedPhoto& imported) {
@@ -146,10 +148,10 @@ HRESULT CQXHelper::AddImported(IPhotoDesc* photo, ImportedPhoto& imported) {
 HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
   if (photo == nullptr) return E_FAIL;
   return Guarded([&]() -> HRESULT {
-    show_changed_ = true;
     std::string source;
     HRESULT hr = ReadPhotoSource(photo, &source);
     if (FAILED(hr)) return hr;
+    show_changed_ = true;
     ImportedPhoto imported = ImportPhotoFiles(fs_, output_path_, source);
     return AddImported(photo, imported);
   });

@@ -15,9 +15,9 @@ CQXHelper::~CQXHelper() = default;
 
 HRESULT CQXHelper::PutText(std::string* field, BSTR value) {
   return Guarded([&] {
-    *field = AnsiFromBstr(value);
-    show_changed_ = true;
-    return S_OK;
+    HRESULT hr = ArgumentFromBstr(value, field);
+    if (hr == S_OK) show_changed_ = true;
+    return hr;
   });
 }
 
@@ -48,7 +48,8 @@ HRESULT CQXHelper::get_OutputPath(BSTR* value) {
 
 HRESULT CQXHelper::put_OutputPath(BSTR value) {
   return Guarded([&] {
-    output_path_ = AnsiFromBstr(value);
+    HRESULT hr = ArgumentFromBstr(value, &output_path_);
+    if (hr != S_OK) return hr;
     // The folder is made at once; whether that worked shows only when files
     // are written into it later.
     CreateFolderPath(fs_, output_path_);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "com/bstr.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "show/clip.h"
 #include "show/photo_desc.h"
@@ -82,33 +83,99 @@ TEST_F(ShowTest, NewShowIsEmptyAndChanged) {
   EXPECT_TRUE(show_->show_changed());
 }
 
-TEST_F(ShowTest, TextSettersStoreAndMarkTheShowChanged) {
-  using Put = HRESULT (CQXHelper::*)(BSTR);
-  using Get = HRESULT (CQXHelper::*)(BSTR*);
+// Every text property of the three objects takes its text up to the first
+// NUL, and refuses, changing nothing, a text the code page cannot hold.
+TEST_F(ShowTest, TextPropertiesEndAtANulAndRefuseWhatTheCodePageLacks) {
+  TempDir dir;
+  CPhotoDesc* photo = new CPhotoDesc();
+  CClip* clip = new CClip();
+  using Text = std::u16string;
   struct Property {
-    Put put;
-    Get get;
-  } properties[] = {
-      {&CQXHelper::put_Title, &CQXHelper::get_Title},
-      {&CQXHelper::put_CreatBy, &CQXHelper::get_CreatBy},
-      {&CQXHelper::put_Starring, &CQXHelper::get_Starring},
-      {&CQXHelper::put_StyleId, &CQXHelper::get_StyleId},
-      {&CQXHelper::put_MusicPath, &CQXHelper::get_MusicPath},
+    const char* name;
+    std::function<HRESULT(BSTR)> put;
+    std::function<HRESULT(BSTR*)> get;
+    std::function<bool()> changed;  // whether the put counts as a change
+    Text stored;                    // a value that fits, set first
   };
-  for (const auto& p : properties) {
-    show_->set_show_changed(false);
-    ScopedBstr in(u"Caf\u00E9 \u0416");
-    EXPECT_EQ((show_->*p.put)(in.get()), S_OK);
-    EXPECT_TRUE(show_->show_changed());
+  auto show_changed = [&] { return show_->show_changed(); };
+  auto photo_changed = [&] {
+    LONG changed = 0;
+    photo->get__Changed(&changed);
+    return changed != 0;
+  };
+  auto show_text = [&](HRESULT (CQXHelper::*put)(BSTR), HRESULT (CQXHelper::*get)(BSTR*)) {
+    return std::pair<std::function<HRESULT(BSTR)>, std::function<HRESULT(BSTR*)>>(
+        [=, this](BSTR v) { return (show_->*put)(v); },
+        [=, this](BSTR* v) { return (show_->*get)(v); });
+  };
+  auto photo_text = [&](HRESULT (IPhotoDesc::*put)(BSTR), HRESULT (IPhotoDesc::*get)(BSTR*)) {
+    return std::pair<std::function<HRESULT(BSTR)>, std::function<HRESULT(BSTR*)>>(
+        [=](BSTR v) { return (photo->*put)(v); }, [=](BSTR* v) { return (photo->*get)(v); });
+  };
+  std::vector<Property> properties;
+  auto add = [&](const char* name, auto accessors, std::function<bool()> changed, Text stored) {
+    properties.push_back({name, accessors.first, accessors.second, changed, stored});
+  };
+  add("Title", show_text(&CQXHelper::put_Title, &CQXHelper::get_Title), show_changed,
+      u"Caf\u00E9");
+  add("CreatBy", show_text(&CQXHelper::put_CreatBy, &CQXHelper::get_CreatBy), show_changed, u"C");
+  add("Starring", show_text(&CQXHelper::put_Starring, &CQXHelper::get_Starring), show_changed,
+      u"S");
+  add("StyleId", show_text(&CQXHelper::put_StyleId, &CQXHelper::get_StyleId), show_changed, u"Y");
+  add("MusicPath", show_text(&CQXHelper::put_MusicPath, &CQXHelper::get_MusicPath),
+      show_changed, u"m.mp3");
+  add("OutputPath", show_text(&CQXHelper::put_OutputPath, &CQXHelper::get_OutputPath),
+      [] { return false; }, AnsiToWide(dir.Join("out/")));
+  add("Path", photo_text(&IPhotoDesc::put_Path, &IPhotoDesc::get_Path), photo_changed, u"p.jpg");
+  add("_OriginalName", photo_text(&IPhotoDesc::put__OriginalName, &IPhotoDesc::get__OriginalName),
+      photo_changed, u"o.jpg");
+  add("_OnlineName", photo_text(&IPhotoDesc::put__OnlineName, &IPhotoDesc::get__OnlineName),
+      photo_changed, u"n.jpg");
+  add("_PhotoDateTaken",
+      photo_text(&IPhotoDesc::put__PhotoDateTaken, &IPhotoDesc::get__PhotoDateTaken),
+      photo_changed, u"2024:01:02 03:04:05");
+  add("_DisplayDate", photo_text(&IPhotoDesc::put__DisplayDate, &IPhotoDesc::get__DisplayDate),
+      photo_changed, u"Monday");
+  add("clip Path",
+      std::pair<std::function<HRESULT(BSTR)>, std::function<HRESULT(BSTR*)>>(
+          [&](BSTR v) { return clip->put_Path(v); }, [&](BSTR* v) { return clip->get_Path(v); }),
+      [] { return false; }, u"star.swf");
+
+  auto read = [](const Property& p) {
     ScopedBstr out;
-    EXPECT_EQ((show_->*p.get)(out.Receive()), S_OK);
-    EXPECT_EQ(BstrView(out.get()), u"Caf\u00E9 ?");  // outside the code page
+    EXPECT_EQ(p.get(out.Receive()), S_OK) << p.name;
+    return Text(BstrView(out.get()));
+  };
+  auto mark_unchanged = [&] {
     show_->set_show_changed(false);
-    EXPECT_EQ((show_->*p.put)(nullptr), S_OK);  // null stores the empty text
-    EXPECT_TRUE(show_->show_changed());
-    EXPECT_EQ((show_->*p.get)(out.Receive()), S_OK);
-    EXPECT_EQ(SysStringLen(out.get()), 0u);
+    photo->put__Changed(0);
+  };
+  for (const Property& p : properties) {
+    ScopedBstr stored(p.stored);
+    ASSERT_EQ(p.put(stored.get()), S_OK) << p.name;
+    // The whole string with its terminator is what a host hands over.
+    mark_unchanged();
+    ScopedBstr with_nul(Text(u"ab\0cd", 5));
+    EXPECT_EQ(p.put(with_nul.get()), S_OK) << p.name;
+    EXPECT_EQ(read(p), u"ab") << p.name;
+    EXPECT_EQ(p.put(stored.get()), S_OK) << p.name;
+    for (const Text& foreign : {Text(u"\u039A\u03B1\u03BB\u03BF\u03BA\u03B1\u03AF\u03C1\u03B9"),
+                                Text(u"summer \u590F\u5929"), Text(u"x\U0001F600")}) {
+      mark_unchanged();
+      ScopedBstr refused(foreign);
+      EXPECT_EQ(p.put(refused.get()), HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION)) << p.name;
+      EXPECT_EQ(read(p), p.stored) << p.name;
+      EXPECT_FALSE(p.changed()) << p.name;
+    }
+    mark_unchanged();
+    EXPECT_EQ(p.put(nullptr), S_OK) << p.name;  // null stores the empty text
+    EXPECT_EQ(read(p), u"") << p.name;
+    if (p.name != std::string("OutputPath") && p.name != std::string("clip Path")) {
+      EXPECT_TRUE(p.changed()) << p.name;
+    }
   }
+  clip->Release();
+  photo->Release();
 }
 
 TEST_F(ShowTest, OutputPathIsStoredUnchangedCreatedAndNotAChange) {
