@@ -17,6 +17,10 @@
 // - An interface pointer returned through an out pointer carries one
 //   reference for the caller. An interface pointer passed in is not
 //   consumed; the object adds a reference of its own when it keeps it.
+// - Late-bound calls (IDispatch::Invoke) answer a member that fails with
+//   DISP_E_EXCEPTION and the member's HRESULT in the EXCEPINFO's scode (when
+//   the caller gives one); a name, argument count or argument type that does
+//   not fit comes back as its own DISP_E_ code.
 // - Objects are single-threaded: call each object from one thread at a time.
 //   Different objects may be used on different threads.
 // - Paths are the component's Windows-style paths: either separator, names
