@@ -141,6 +141,8 @@ class IQXHelper : public IDispatch {
   // Imports the photo named by the description's Path: copies it into
   // OutputPath under a new name, writes its thumbnail beside it, fills the
   // description (see IPhotoDesc) and appends it, keeping a reference.
+  // A photo of which no thumbnail can be made (its pixels do not decode, or
+  // it is far taller than wide) is added without one.
   // E_FAIL for a null description; S_OK without adding anything when the
   // source file does not exist; HRESULT_FROM_WIN32 of the cause (disk full,
   // access denied, ...) when the copy or the thumbnail cannot be written,

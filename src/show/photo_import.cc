@@ -59,9 +59,13 @@ Status MakeImportFiles(FileSystem& fs, const std::string& source, ImportedPhoto*
       image.Reset();
       made = image.MakeThumbnail(source, thumbnail_path, settings);
     }
-    // A picture that does not decode simply has no thumbnail; one that
-    // decoded but could not be written (a full disk) fails the import.
-    if (!made && image.loaded) return Status::FromLastError();
+    // A picture that does not decode, or whose shape no thumbnail of the
+    // box's height can hold (far taller than wide), simply has no
+    // thumbnail; one that could not be written (a full disk) fails the
+    // import.
+    if (!made && image.failure == PictureFailure::kUnwritable) {
+      return Status::Error(image.failureError);
+    }
     image.ReleasePixels();
   }
   ReadImageSize(fs, copy_path, &imported->width, &imported->height);
