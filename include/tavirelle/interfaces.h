@@ -161,7 +161,13 @@ class IQXHelper : public IDispatch {
   virtual HRESULT MovePhoto(LONG old_index, LONG new_index) = 0;
   // Writes OutputPath + "meta.xml" from the style's template when the show
   // or a photo changed since the last run, then marks everything unchanged.
-  // Returns S_OK also when the template or the file cannot be used.
+  // With nothing changed it only reads the photos' _Changed, in order, up to
+  // the first that reads 1, and returns S_OK; a show without photos writes
+  // nothing. HRESULT_FROM_WIN32 of ERROR_FILE_NOT_FOUND when no template of
+  // the style is found, of ERROR_INVALID_DATA for a template without
+  // qx/images or an image element in it, or of the write's error (the old
+  // meta.xml stays whole); after a failure everything stays marked changed,
+  // so a host that mends the template or the folder just calls again.
   virtual HRESULT GenerateMetaXML() = 0;
   // The folder everything is written into, kept as given; put creates it
   // (a failure shows later, as failed writes) and does not mark the show

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -319,10 +320,8 @@ TEST_F(ShowTest, DescribesItselfAndItsPhotosThroughTheirInterfaces) {
   ShowDescription show = show_->Describe();
   EXPECT_EQ(show.title + show.created_by + show.starring + show.style_id + show.music_path,
             "TCSYM");
-  EXPECT_TRUE(show.changed);
   ASSERT_EQ(show.photos.size(), 2u);
   EXPECT_EQ(show.photos[0].online_name, "A");
-  EXPECT_EQ(show.photos[0].changed, 0);
   EXPECT_FALSE(show.photos[0].is_video);
   const PhotoDescription& described = show.photos[1];
   EXPECT_EQ(described.online_name, "B");
@@ -331,7 +330,6 @@ TEST_F(ShowTest, DescribesItselfAndItsPhotosThroughTheirInterfaces) {
   EXPECT_EQ(described.display_date, "Monday");
   EXPECT_EQ(described.orientation, 3);
   EXPECT_TRUE(described.is_video);
-  EXPECT_EQ(described.changed, 1);
   ASSERT_EQ(described.clips.size(), 2u);
   for (const ClipDescription& c : described.clips) {
     EXPECT_EQ(c.path, "art\\star.swf");
@@ -342,7 +340,8 @@ TEST_F(ShowTest, DescribesItselfAndItsPhotosThroughTheirInterfaces) {
 }
 
 // GenerateMetaXML writes only after a change of the show or of a photo, and
-// then marks everything unchanged, whether or not a file came out.
+// then marks everything unchanged; a run that could write nothing says why
+// and leaves everything marked, so that the next call tries again.
 TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged) {
   TempDir work;
   const std::string meta = work.Join("meta.xml");
@@ -363,9 +362,9 @@ TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged
     return !show_->show_changed();
   };
   // Each step starts without a meta.xml, so what it finds is what it wrote.
-  auto generate_afresh = [&] {
+  auto generate_afresh = [&](HRESULT expected = S_OK) {
     DefaultFileSystem().DeleteFile(meta);
-    EXPECT_EQ(show_->GenerateMetaXML(), S_OK);
+    EXPECT_EQ(show_->GenerateMetaXML(), expected);
     std::string text;
     return ReadWholeFile(DefaultFileSystem(), meta, &text) ? text : "<none>";
   };
@@ -386,11 +385,86 @@ TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged
   ScopedBstr starring(u"Ann");
   show_->put_Starring(starring.get());
   EXPECT_NE(generate_afresh(), "<none>");
-  // A style without a template writes nothing, and still counts as done.
-  ScopedBstr unknown(u"unknown");
+  // A style without a template, a template that cannot be used and a
+  // folder that cannot be written to each fail the call; once mended, the
+  // next call writes without the show being touched.
+  ScopedBstr unknown(u"unknown"), broken(u"broken");
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("config.xml"),
+                             "<config><templates><s>s.xml</s><broken>b.xml</broken>"
+                             "</templates></config>"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("b.xml"), "<qx><show/></qx>"));
   show_->put_StyleId(unknown.get());
-  EXPECT_EQ(generate_afresh(), "<none>");
+  EXPECT_EQ(generate_afresh(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)), "<none>");
+  EXPECT_FALSE(unchanged());
+  show_->put_StyleId(broken.get());
+  show_->set_show_changed(false);
+  photo->put__Changed(1);
+  EXPECT_EQ(generate_afresh(HRESULT_FROM_WIN32(ERROR_INVALID_DATA)), "<none>");
+  EXPECT_EQ(show_->GenerateMetaXML(), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));  // again
+  EXPECT_FALSE(unchanged());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("b.xml"),
+                             "<qx><images><image/></images></qx>"));
+  EXPECT_NE(generate_afresh(), "<none>");
   EXPECT_TRUE(unchanged());
+  ScopedBstr gone(BstrFromAnsi(work.Join("gone/")));
+  show_->put_OutputPath(gone.get());
+  ASSERT_TRUE(DefaultFileSystem().RemoveDirectory(work.Join("gone")));
+  photo->put__Changed(1);
+  EXPECT_EQ(show_->GenerateMetaXML(), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+  EXPECT_FALSE(unchanged());
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(work.Join("gone")));
+  EXPECT_EQ(show_->GenerateMetaXML(), S_OK);
+  EXPECT_TRUE(PathExists(DefaultFileSystem(), work.Join("gone/meta.xml")));
+  EXPECT_TRUE(unchanged());
+}
+
+// A host's own photo objects see the order of reads: with nothing changed
+// only _Changed is read, photo by photo, up to the first that reads 1.
+TEST_F(ShowTest, AnUnchangedShowReadsOnlyTheChangeFlagsInOrder) {
+  class CountingPhoto : public CPhotoDesc {
+   public:
+    CountingPhoto(std::vector<std::string>* log, int id) : log_(log), id_(id) {}
+    HRESULT get__Changed(LONG* value) override {
+      log_->push_back(std::to_string(id_) + " _Changed");
+      return CPhotoDesc::get__Changed(value);
+    }
+    HRESULT get__OnlineName(BSTR* value) override {
+      log_->push_back(std::to_string(id_) + " _OnlineName");
+      return CPhotoDesc::get__OnlineName(value);
+    }
+    HRESULT get_ClipCount(LONG* value) override {
+      log_->push_back(std::to_string(id_) + " ClipCount");
+      return CPhotoDesc::get_ClipCount(value);
+    }
+
+   private:
+    std::vector<std::string>* log_;
+    int id_;
+  };
+  TempDir work;
+  ScopedBstr out(BstrFromAnsi(work.path()));
+  show_->put_OutputPath(out.get());
+  show_->set_template_source({work.Join("config.xml"), {work.path()}});
+  std::vector<std::string> log;
+  for (int id = 0; id < 4; ++id) {
+    auto* photo = new CountingPhoto(&log, id);
+    photo->put__Changed(0);
+    show_->AppendPhoto(photo);
+    photo->Release();
+  }
+  show_->set_show_changed(false);
+  EXPECT_EQ(show_->GenerateMetaXML(), S_OK);
+  EXPECT_EQ(log, (std::vector<std::string>{"0 _Changed", "1 _Changed", "2 _Changed",
+                                           "3 _Changed"}));
+  log.clear();
+  show_->photos()[1]->put__Changed(1);
+  // A change is found at the second photo; then the show is read (and the
+  // missing template reported).
+  EXPECT_EQ(show_->GenerateMetaXML(), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 3),
+            (std::vector<std::string>{"0 _Changed", "1 _Changed", "0 _OnlineName"}));
+  EXPECT_EQ(std::count(log.begin(), log.end(), "2 _Changed"), 0);
 }
 
 TEST(ThumbnailPath, SitsBesideTheCopy) {
