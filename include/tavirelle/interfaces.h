@@ -190,8 +190,16 @@ class IQXFileIO : public IDispatch {
   // set, its meta.xml must be usable too. E_FAIL when it cannot be opened.
   virtual HRESULT OpenDotTavirelle(BSTR file_name, LONG download_missing_common_assets) = 0;
   // Copies the files the open show refers to, and its meta.xml, into
-  // OutputPath; an entry whose MD5 does not match is not written. E_FAIL
-  // when no package is open, else S_OK.
+  // OutputPath; each file appears under its name only when whole. S_OK when
+  // the description and every file the package holds for the show were
+  // written; an entry the package lacks is skipped (a host supplies shared
+  // assets such as the default music itself), as is a name that would leave
+  // OutputPath. Otherwise HRESULT_FROM_WIN32 of the first write's error (a
+  // missing folder, a full disk, ...) or of ERROR_CRC for an entry whose
+  // MD5 does not match, which is not written while the others are. A
+  // description that fails its own MD5 cannot be trusted to name the files:
+  // nothing is written, and the status is HRESULT_FROM_WIN32(ERROR_CRC).
+  // E_FAIL when no package is open.
   virtual HRESULT GenerateTavirelleData() = 0;
   // The icon's entry name and the show's title (empty without a meta.xml),
   // saving the icon into OutputPath. E_FAIL when no package is open.

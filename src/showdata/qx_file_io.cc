@@ -23,7 +23,7 @@ HRESULT CQXFileIO::OpenDotTavirelle(BSTR file_name,
 
 HRESULT CQXFileIO::GenerateTavirelleData() {
   return Guarded([&]() -> HRESULT {
-    return GenerateShowData(package_, output_path_) ? S_OK : E_FAIL;
+    return ToHresult(GenerateShowData(package_, output_path_));
   });
 }
 
