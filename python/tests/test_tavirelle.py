@@ -1,11 +1,13 @@
 import gc
 import os
+import shutil
 import subprocess
 import sys
 
 import pytest
 
 import tavirelle
+from conftest import HERE, PHOTOS
 
 QXHELPER_CLSID = "{2080A7D9-1519-414A-A782-E5675D375030}"
 
@@ -118,7 +120,11 @@ def test_objects_are_released_when_python_drops_them(photos, tmp_path):
     assert module.DllCanUnloadNow() == 0
 
 
-def test_author_pack_and_read_the_title_back(photos, tmp_path, templates_beside_host):
+def test_author_pack_and_read_the_title_back(photos, tmp_path):
+    # No template beside the interpreter: the module finds the default style
+    # in the data folder beside its own lib/ folder, built or installed.
+    assert not os.path.exists(os.path.join(os.path.dirname(os.path.realpath(sys.executable)),
+                                           "base_meta.xml"))
     show = new_show(photos, tmp_path / "show")
     show.Title = "Trip: 100%25 %2B sun & <sea>"  # form-encoded, as shows store texts
     show.GenerateMetaXML()
@@ -153,3 +159,41 @@ def test_a_module_that_cannot_be_loaded_is_named(tmp_path):
                          env=dict(os.environ, TAVIRELLE_MODULE=missing,
                                   PYTHONPATH=os.path.dirname(os.path.dirname(tavirelle.__file__))))
     assert "TAVIRELLE_MODULE, " + missing in run.stdout, run.stdout + run.stderr
+
+
+def test_a_package_installed_under_local_finds_the_module_of_its_prefix(tmp_path):
+    # pip install --prefix P on Debian puts the package in P/local/lib/...,
+    # where `cmake --install --prefix P` put the module in P/lib/ and the
+    # style template in P/share/tavirelle/.
+    built = os.environ.get("TAVIRELLE_MODULE")
+    if not built:
+        pytest.skip("TAVIRELLE_MODULE does not name the module under test")
+    prefix = tmp_path / "P"
+    site = prefix / "local" / "lib" / ("python%d.%d" % sys.version_info[:2]) / "dist-packages"
+    shutil.copytree(os.path.dirname(tavirelle.__file__), site / "tavirelle",
+                    ignore=shutil.ignore_patterns("__pycache__"))
+    (prefix / "lib").mkdir()
+    shutil.copy(built, prefix / "lib" / "libTavirelleHelper.so.1")
+    (prefix / "share" / "tavirelle").mkdir(parents=True)
+    shutil.copy(os.path.join(HERE, "..", "..", "templates", "base_meta.xml"),
+                prefix / "share" / "tavirelle")
+    script = """
+import os, sys, tavirelle
+show = tavirelle.create("TavirelleHelper.QXHelper")
+show.OutputPath = sys.argv[1]
+photo = tavirelle.create("TavirelleHelper.PhotoDesc")
+photo.Path = sys.argv[2]
+show.AddPhoto(photo)
+show.GenerateMetaXML()
+print(tavirelle.module()._name)
+print(os.path.exists(sys.argv[1] + "meta.xml"))
+"""
+    environment = {k: v for k, v in os.environ.items() if k != "TAVIRELLE_MODULE"}
+    environment["PYTHONPATH"] = str(site)
+    run = subprocess.run([sys.executable, "-c", script, str(tmp_path / "show") + "/",
+                          os.path.join(PHOTOS, "hills.jpg")],
+                         capture_output=True, text=True, env=environment, cwd=str(tmp_path),
+                         timeout=120)
+    assert run.returncode == 0, run.stderr
+    assert run.stdout.split("\n")[:2] == [str(prefix / "lib" / "libTavirelleHelper.so.1"),
+                                          "True"], run.stdout
