@@ -1,8 +1,8 @@
 # Installs the package as a user does: pip, into a virtual environment made
-# with the distribution's setuptools, offline. The environment's interpreter
-# is a copy, so that the style template can sit beside it, where the module
-# looks for templates beside its host program.
-#   cmake -DPYTHON=... -DSOURCE=python/ -DVENV=... -DTEMPLATE=base_meta.xml -P install_into_venv.cmake
+# with the distribution's setuptools, offline. Nothing is put beside the
+# interpreter: the module under test finds the default style in the build
+# tree's share/tavirelle/, as an installed module finds its own.
+#   cmake -DPYTHON=... -DSOURCE=python/ -DVENV=... -P install_into_venv.cmake
 file(REMOVE_RECURSE ${VENV} ${VENV}-source)
 execute_process(COMMAND ${PYTHON} -m venv --system-site-packages --copies --without-pip ${VENV}
                 COMMAND_ERROR_IS_FATAL ANY)
@@ -16,4 +16,3 @@ execute_process(COMMAND ${VENV}/bin/python3 -m pip install --no-build-isolation 
 execute_process(COMMAND ${VENV}/bin/python3 -c
                   "import sys, tavirelle; assert tavirelle.__file__.startswith(sys.prefix), tavirelle.__file__"
                 WORKING_DIRECTORY ${VENV} COMMAND_ERROR_IS_FATAL ANY)
-file(COPY ${TEMPLATE} DESTINATION ${VENV}/bin)

@@ -34,10 +34,13 @@ def author_and_pack(title, photos, package):
             photo = tavirelle.create("TavirelleHelper.PhotoDesc")
             photo.Path = os.path.abspath(path)
             show.AddPhoto(photo)
-        show.GenerateMetaXML()
-        if not os.path.exists(os.path.join(folder, "meta.xml")):
-            sys.exit("author_show.py: no show description was written: the module found no "
-                     "style template (base_meta.xml) beside %s" % os.path.realpath(sys.executable))
+        try:
+            show.GenerateMetaXML()
+        except tavirelle.ComError as error:
+            if error.hresult == 0x80070002:  # no style template
+                sys.exit("author_show.py: no show description was written: the module found no "
+                         "style template (base_meta.xml) in share/tavirelle/ beside its lib/")
+            raise
         io = tavirelle.create("TavirelleHelper.QXFileIO")
         written = io.WriteDotTavirelle(os.path.abspath(package), folder)
         # Opening a package unpacks its photos into the output folder.

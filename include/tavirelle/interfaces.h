@@ -9,12 +9,18 @@
 // - Every member returns an HRESULT and never throws; E_OUTOFMEMORY when
 //   memory runs out, E_POINTER for a null out pointer.
 // - Texts cross as BSTRs. A BSTR passed in stays the caller's; a null BSTR
-//   is the empty text. A BSTR returned through an out pointer is new and
-//   the caller frees it with SysFreeString. Texts are held in the Windows-1252
-//   code page inside: characters it lacks come back as '?'.
+//   is the empty text, and a text ends at its first NUL. A BSTR returned
+//   through an out pointer is new and the caller frees it with
+//   SysFreeString. Texts are held in the Windows-1252 code page inside: a
+//   text argument with a character it lacks is refused with
+//   HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION) and changes nothing.
 // - An interface pointer returned through an out pointer carries one
 //   reference for the caller. An interface pointer passed in is not
 //   consumed; the object adds a reference of its own when it keeps it.
+// - Late-bound calls (IDispatch::Invoke) answer a member that fails with
+//   DISP_E_EXCEPTION and the member's HRESULT in the EXCEPINFO's scode (when
+//   the caller gives one); a name, argument count or argument type that does
+//   not fit comes back as its own DISP_E_ code.
 // - Objects are single-threaded: call each object from one thread at a time.
 //   Different objects may be used on different threads.
 // - Paths are the component's Windows-style paths: either separator, names
@@ -135,6 +141,8 @@ class IQXHelper : public IDispatch {
   // Imports the photo named by the description's Path: copies it into
   // OutputPath under a new name, writes its thumbnail beside it, fills the
   // description (see IPhotoDesc) and appends it, keeping a reference.
+  // A photo of which no thumbnail can be made (its pixels do not decode, or
+  // it is far taller than wide) is added without one.
   // E_FAIL for a null description; S_OK without adding anything when the
   // source file does not exist; HRESULT_FROM_WIN32 of the cause (disk full,
   // access denied, ...) when the copy or the thumbnail cannot be written,
@@ -153,7 +161,13 @@ class IQXHelper : public IDispatch {
   virtual HRESULT MovePhoto(LONG old_index, LONG new_index) = 0;
   // Writes OutputPath + "meta.xml" from the style's template when the show
   // or a photo changed since the last run, then marks everything unchanged.
-  // Returns S_OK also when the template or the file cannot be used.
+  // With nothing changed it only reads the photos' _Changed, in order, up to
+  // the first that reads 1, and returns S_OK; a show without photos writes
+  // nothing. HRESULT_FROM_WIN32 of ERROR_FILE_NOT_FOUND when no template of
+  // the style is found, of ERROR_INVALID_DATA for a template without
+  // qx/images or an image element in it, or of the write's error (the old
+  // meta.xml stays whole); after a failure everything stays marked changed,
+  // so a host that mends the template or the folder just calls again.
   virtual HRESULT GenerateMetaXML() = 0;
   // The folder everything is written into, kept as given; put creates it
   // (a failure shows later, as failed writes) and does not mark the show
@@ -176,8 +190,16 @@ class IQXFileIO : public IDispatch {
   // set, its meta.xml must be usable too. E_FAIL when it cannot be opened.
   virtual HRESULT OpenDotTavirelle(BSTR file_name, LONG download_missing_common_assets) = 0;
   // Copies the files the open show refers to, and its meta.xml, into
-  // OutputPath; an entry whose MD5 does not match is not written. E_FAIL
-  // when no package is open, else S_OK.
+  // OutputPath; each file appears under its name only when whole. S_OK when
+  // the description and every file the package holds for the show were
+  // written; an entry the package lacks is skipped (a host supplies shared
+  // assets such as the default music itself), as is a name that would leave
+  // OutputPath. Otherwise HRESULT_FROM_WIN32 of the first write's error (a
+  // missing folder, a full disk, ...) or of ERROR_CRC for an entry whose
+  // MD5 does not match, which is not written while the others are. A
+  // description that fails its own MD5 cannot be trusted to name the files:
+  // nothing is written, and the status is HRESULT_FROM_WIN32(ERROR_CRC).
+  // E_FAIL when no package is open.
   virtual HRESULT GenerateTavirelleData() = 0;
   // The icon's entry name and the show's title (empty without a meta.xml),
   // saving the icon into OutputPath. E_FAIL when no package is open.
@@ -206,7 +228,7 @@ class IQXFileIO : public IDispatch {
   // replaced by the newest usable older version, and the package repaired.
   // E_FAIL when no package is open.
   virtual HRESULT GetMetaXml(BSTR* meta_xml) = 0;
-  // `source_name` made into a legal file name; always S_OK.
+  // `source_name` made into a legal file name.
   virtual HRESULT Utils_MakeLegalName(BSTR source_name, BSTR* dest_name) = 0;
 
  protected:

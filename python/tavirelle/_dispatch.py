@@ -2,6 +2,7 @@
 properties and methods by the object's type information."""
 
 import ctypes
+import threading
 import weakref
 
 from . import _native as n
@@ -16,6 +17,7 @@ MEMBERID_NIL = -1
 DISP_E_EXCEPTION = 0x80020009
 DISP_E_MEMBERNOTFOUND = 0x80020003
 DISP_E_BADPARAMCOUNT = 0x8002000E
+RPC_E_WRONG_THREAD = 0x8001010E
 _ARGUMENT_FAULTS = (0x80020004, 0x80020005)  # parameter not found, type mismatch
 
 _p = ctypes.c_void_p
@@ -51,6 +53,45 @@ _types = {}  # interface ID -> _Type
 
 def _hresult(value):
     return value & 0xFFFFFFFF
+
+
+# The module's objects are apartment-threaded: each is used on the thread that
+# made it, as the system's runtime enforces for such objects. ctypes lets go of
+# the interpreter lock during every call, so two threads in one object at once
+# would corrupt it; a call from another thread is refused before it reaches
+# the module. A reference dropped on another thread is released by the owner
+# at its next call, or at once when the owner has ended (nothing else can
+# reach the object then); those releases take one lock between them.
+_pending_lock = threading.Lock()
+_pending = {}  # owning thread -> pointers it is to release
+_orphans_lock = threading.Lock()
+
+
+def _owner_check(owner, member):
+    if threading.current_thread() is not owner:
+        raise ComError(RPC_E_WRONG_THREAD, member)
+    _release_pending()
+
+
+def _release_pending():
+    if not _pending:
+        return
+    with _pending_lock:
+        pointers = _pending.pop(threading.current_thread(), ())
+    for pointer in pointers:
+        n.release(pointer)
+
+
+def _finalize(pointer, owner):
+    if threading.current_thread() is owner:
+        n.release(pointer)
+        return
+    with _pending_lock:
+        if owner.is_alive():
+            _pending.setdefault(owner, []).append(pointer)
+            return
+    with _orphans_lock:
+        n.release(pointer)
 
 
 def _type_of(pointer):
@@ -130,6 +171,7 @@ def _to_variant(value, variant, member):
         variant.ptr = n.bstr(value)
         variant.vt = n.VT_BSTR
     elif isinstance(value, Dispatch):
+        _owner_check(object.__getattribute__(value, "_tv_thread"), member)
         pointer = object.__getattribute__(value, "_tv_pointer")
         n.add_ref(pointer)  # the variant's own reference, dropped by VariantClear
         variant.vt, variant.ptr = n.VT_DISPATCH, pointer
@@ -165,14 +207,14 @@ def _take(variant):
             return None
         if vt == n.VT_DISPATCH:
             pointer, variant.vt = variant.ptr, n.VT_EMPTY  # its reference moves to the object
-            return Dispatch(pointer)
+            return _wrap(pointer)
         if vt == n.VT_UNKNOWN:
             found = _p()
             hr = n.vtable_call(variant.ptr, 0, n.HRESULT, _p, _p)(
                 ctypes.byref(n.IID_IDispatch), ctypes.byref(found))
             if hr < 0:
                 raise ComError(hr, description="the returned object has no IDispatch")
-            return Dispatch(found.value)
+            return _wrap(found.value)
         raise TypeError("the module returned a value of unsupported type %d" % vt)
     finally:
         n.module().VariantClear(ctypes.byref(variant))
@@ -273,6 +315,7 @@ class _Method:
         self._target, self._member, self._flags, self._params = target, member, flags, params
 
     def __call__(self, *args):
+        _owner_check(object.__getattribute__(self._target, "_tv_thread"), self._member.name)
         pointer = object.__getattribute__(self._target, "_tv_pointer")
         return _call(pointer, self._member, self._flags, self._params, args)
 
@@ -283,15 +326,19 @@ class _Method:
 class Dispatch:
     """An object of the module, reached by name: properties read and set as
     attributes, methods called as methods. The object is released when
-    Python drops its last reference."""
-    __slots__ = ("_tv_pointer", "_tv_type", "__weakref__")
+    Python drops its last reference.
 
-    def __init__(self, pointer):
-        object.__setattr__(self, "_tv_pointer", pointer)
-        weakref.finalize(self, n.release, pointer)
-        object.__setattr__(self, "_tv_type", _type_of(pointer))
+    Objects come from create() and from the members of other objects, and
+    belong to the thread that got them: a call from another thread raises
+    ComError with RPC_E_WRONG_THREAD."""
+    __slots__ = ("_tv_pointer", "_tv_type", "_tv_thread", "__weakref__")
+
+    def __init__(self, *args, **kwargs):
+        raise TypeError("tavirelle.Dispatch objects come from tavirelle.create() and from the "
+                        "members of other objects")
 
     def _tv_member(self, name):
+        _owner_check(object.__getattribute__(self, "_tv_thread"), name)
         described = object.__getattribute__(self, "_tv_type")
         pointer = object.__getattribute__(self, "_tv_pointer")
         key = name.lower()
@@ -347,6 +394,17 @@ class Dispatch:
             described.name or "object", object.__getattribute__(self, "_tv_pointer"))
 
 
+def _wrap(pointer):
+    """The object for an IDispatch pointer whose reference it takes over."""
+    obj = object.__new__(Dispatch)
+    owner = threading.current_thread()
+    object.__setattr__(obj, "_tv_pointer", pointer)
+    object.__setattr__(obj, "_tv_thread", owner)
+    weakref.finalize(obj, _finalize, pointer, owner)
+    object.__setattr__(obj, "_tv_type", _type_of(pointer))
+    return obj
+
+
 def _visible(params):
     return [f for f in params if not f & PARAMFLAG_FRETVAL]
 
@@ -358,9 +416,10 @@ def create(name):
     The module's own classes need no registration; other registered classes
     are created through the registry.
     """
+    _release_pending()
     obj = _p()
     hr = n.module().TavirelleCreateObject(n.wide(name), ctypes.byref(n.IID_IDispatch),
                                           ctypes.byref(obj))
     if hr < 0:
         raise ComError(hr, name)
-    return Dispatch(obj.value)
+    return _wrap(obj.value)

@@ -9,8 +9,10 @@ _WIN32_WORDS = {
     5: "permission denied",
     8: "out of memory",
     14: "out of memory",
+    13: "the data is not valid",
     19: "the medium is write-protected",
     21: "input/output error",
+    23: "damaged: the data does not match its checksum",
     32: "the file is in use",
     80: "it already exists",
     87: "invalid argument",
@@ -27,6 +29,7 @@ _WIN32_WORDS = {
 
 _HRESULT_WORDS = {
     0x80004001: "not implemented",
+    0x8001010E: "the object belongs to another thread (use it on the thread that made it)",
     0x80004002: "the object does not have that interface",
     0x80004003: "a required pointer was null",
     0x80004004: "the operation was aborted",

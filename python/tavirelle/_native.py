@@ -132,13 +132,19 @@ def _candidates():
     folders = []
     # <prefix>/lib/python3.X/site-packages/tavirelle: the module sits in
     # <prefix>/lib (or its multiarch or lib64 neighbour).
+    # Debian's pip puts a package given --prefix P under P/local/, while the
+    # module installed with the same prefix is in P/lib: both are tried.
     parts = here.split(os.sep)
     for i in range(len(parts) - 1, 0, -1):
         if parts[i] in ("lib", "lib64"):
-            prefix = os.sep.join(parts[:i]) or os.sep
+            prefixes = [os.sep.join(parts[:i]) or os.sep]
+            if parts[i - 1] == "local":
+                prefixes.append(os.sep.join(parts[:i - 1]) or os.sep)
             multiarch = sysconfig.get_config_var("MULTIARCH")
-            for libdir in ("lib", "lib64") + ((os.path.join("lib", multiarch),) if multiarch else ()):
-                folders.append(os.path.join(prefix, libdir))
+            for prefix in prefixes:
+                for libdir in ("lib", "lib64") + ((os.path.join("lib", multiarch),)
+                                                  if multiarch else ()):
+                    folders.append(os.path.join(prefix, libdir))
             break
     paths = [os.path.join(folder, SONAME) for folder in folders]
     return list(dict.fromkeys(paths))

@@ -23,11 +23,3 @@ def photos():
     """Two of the sample photos."""
     return [os.path.abspath(os.path.join(PHOTOS, name)) for name in ("hills.jpg", "sunset.jpg")]
 
-
-@pytest.fixture
-def templates_beside_host():
-    """The style template is looked for beside the host program, here the
-    interpreter; without it there is nothing to describe a show with."""
-    folder = os.path.dirname(os.path.realpath(sys.executable))
-    if not os.path.exists(os.path.join(folder, "base_meta.xml")):
-        pytest.skip("no style template beside %s" % sys.executable)

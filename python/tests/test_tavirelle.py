@@ -1,11 +1,14 @@
 import gc
 import os
+import shutil
 import subprocess
 import sys
+import threading
 
 import pytest
 
 import tavirelle
+from conftest import HERE, PHOTOS
 
 QXHELPER_CLSID = "{2080A7D9-1519-414A-A782-E5675D375030}"
 
@@ -118,7 +121,11 @@ def test_objects_are_released_when_python_drops_them(photos, tmp_path):
     assert module.DllCanUnloadNow() == 0
 
 
-def test_author_pack_and_read_the_title_back(photos, tmp_path, templates_beside_host):
+def test_author_pack_and_read_the_title_back(photos, tmp_path):
+    # No template beside the interpreter: the module finds the default style
+    # in the data folder beside its own lib/ folder, built or installed.
+    assert not os.path.exists(os.path.join(os.path.dirname(os.path.realpath(sys.executable)),
+                                           "base_meta.xml"))
     show = new_show(photos, tmp_path / "show")
     show.Title = "Trip: 100%25 %2B sun & <sea>"  # form-encoded, as shows store texts
     show.GenerateMetaXML()
@@ -153,3 +160,182 @@ def test_a_module_that_cannot_be_loaded_is_named(tmp_path):
                          env=dict(os.environ, TAVIRELLE_MODULE=missing,
                                   PYTHONPATH=os.path.dirname(os.path.dirname(tavirelle.__file__))))
     assert "TAVIRELLE_MODULE, " + missing in run.stdout, run.stdout + run.stderr
+
+
+def _run_python(script, **env):
+    """Runs script in a fresh interpreter that imports the package under test."""
+    environment = dict(os.environ, PYTHONPATH=os.path.dirname(os.path.dirname(tavirelle.__file__)))
+    environment.update(env)
+    return subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                          env=environment, timeout=120)
+
+
+def test_objects_refuse_calls_from_other_threads():
+    # In a fresh interpreter: before the check, such calls crashed it.
+    script = """
+import threading, tavirelle
+show = tavirelle.create("TavirelleHelper.QXHelper")
+show.OutputPath = "/nonexistent-tavirelle/"
+codes, lock = [], threading.Lock()
+def work():
+    photo = tavirelle.create("TavirelleHelper.PhotoDesc")  # its own, usable here
+    photo.Path = "/nonexistent-tavirelle/p.jpg"
+    for _ in range(50):
+        for call in (lambda: show.AddPhoto(photo), lambda: show.RemovePhoto(0),
+                     lambda: show.PhotoCount, lambda: setattr(show, "Title", "t")):
+            try:
+                call()
+                result = "reached the object"
+            except tavirelle.ComError as error:
+                result = hex(error.hresult)
+            with lock:
+                codes.append(result)
+threads = [threading.Thread(target=work) for _ in range(8)]
+for t in threads: t.start()
+for t in threads: t.join()
+print(sorted(set(codes)), len(codes), show.PhotoCount)
+"""
+    run = _run_python(script)
+    assert run.returncode == 0, run.stderr
+    assert run.stdout.split("\n")[0] == "['0x8001010e'] 1600 0", run.stdout + run.stderr
+
+
+def test_an_object_of_another_thread_is_refused_as_an_argument():
+    show = tavirelle.create("TavirelleHelper.QXHelper")
+    made = []
+    worker = threading.Thread(target=lambda: made.append(tavirelle.create("TavirelleHelper.Clip")))
+    worker.start()
+    worker.join()
+    photo = tavirelle.create("TavirelleHelper.PhotoDesc")
+    with pytest.raises(tavirelle.ComError) as error:
+        photo.AddClip(made[0])
+    assert error.value.hresult == 0x8001010E
+    assert "another thread" in str(error.value)
+    assert photo.ClipCount == 0 and show.PhotoCount == 0
+
+
+def test_objects_dropped_on_another_thread_are_released_by_their_owner():
+    gc.collect()
+    module = tavirelle.module()
+    assert module.DllCanUnloadNow() == 0
+    held = [tavirelle.create("TavirelleHelper.Clip")]
+    dropper = threading.Thread(target=held.clear)
+    dropper.start()
+    dropper.join()
+    gc.collect()
+    assert module.DllCanUnloadNow() == 1  # not released on the wrong thread
+    tavirelle.create("TavirelleHelper.Clip")  # the owner's next call releases it
+    gc.collect()
+    assert module.DllCanUnloadNow() == 0
+    # An object whose thread has ended is released wherever it is dropped.
+    made = []
+    maker = threading.Thread(target=lambda: made.append(tavirelle.create("TavirelleHelper.Clip")))
+    maker.start()
+    maker.join()
+    assert module.DllCanUnloadNow() == 1
+    made.clear()
+    gc.collect()
+    assert module.DllCanUnloadNow() == 0
+
+
+def test_no_public_constructor_takes_a_raw_pointer():
+    run = _run_python("import tavirelle\ntry:\n tavirelle.Dispatch(12345)\n"
+                      "except TypeError as e:\n print('refused:', e)")
+    assert run.returncode == 0, run.stderr
+    assert run.stdout.startswith("refused: "), run.stdout
+
+
+def test_text_arguments_end_at_a_nul_and_refuse_what_the_code_page_lacks(tmp_path):
+    show = tavirelle.create("TavirelleHelper.QXHelper")
+    show.Title = "ab\x00cd"
+    assert show.Title == "ab"
+    show.Title = "Caf\u00e9"
+    for foreign in ("\u039a\u03b1\u03bb\u03bf\u03ba\u03b1\u03af\u03c1\u03b9 \u590f\u5929",
+                    "x\U0001F600"):
+        with pytest.raises(tavirelle.ComError) as error:
+            show.Title = foreign
+        assert error.value.hresult == 0x80070459
+        assert show.Title == "Caf\u00e9"
+    show.OutputPath = str(tmp_path) + "/out/\x00junk"
+    assert show.OutputPath == str(tmp_path) + "/out/"
+    io = tavirelle.create("TavirelleHelper.QXFileIO")
+    for name, folder in ((None, None), ("", ""), ("", str(tmp_path) + "/")):
+        with pytest.raises(tavirelle.ComError) as error:
+            io.WriteDotTavirelle(name, folder)
+        assert error.value.hresult == 0x80070057, (name, folder)
+
+
+def test_a_package_installed_under_local_finds_the_module_of_its_prefix(tmp_path):
+    # pip install --prefix P on Debian puts the package in P/local/lib/...,
+    # where `cmake --install --prefix P` put the module in P/lib/ and the
+    # style template in P/share/tavirelle/.
+    built = os.environ.get("TAVIRELLE_MODULE")
+    if not built:
+        pytest.skip("TAVIRELLE_MODULE does not name the module under test")
+    prefix = tmp_path / "P"
+    site = prefix / "local" / "lib" / ("python%d.%d" % sys.version_info[:2]) / "dist-packages"
+    shutil.copytree(os.path.dirname(tavirelle.__file__), site / "tavirelle",
+                    ignore=shutil.ignore_patterns("__pycache__"))
+    (prefix / "lib").mkdir()
+    shutil.copy(built, prefix / "lib" / "libTavirelleHelper.so.1")
+    (prefix / "share" / "tavirelle").mkdir(parents=True)
+    shutil.copy(os.path.join(HERE, "..", "..", "templates", "base_meta.xml"),
+                prefix / "share" / "tavirelle")
+    script = """
+import os, sys, tavirelle
+show = tavirelle.create("TavirelleHelper.QXHelper")
+show.OutputPath = sys.argv[1]
+photo = tavirelle.create("TavirelleHelper.PhotoDesc")
+photo.Path = sys.argv[2]
+show.AddPhoto(photo)
+show.GenerateMetaXML()
+print(tavirelle.module()._name)
+print(os.path.exists(sys.argv[1] + "meta.xml"))
+"""
+    environment = {k: v for k, v in os.environ.items() if k != "TAVIRELLE_MODULE"}
+    environment["PYTHONPATH"] = str(site)
+    run = subprocess.run([sys.executable, "-c", script, str(tmp_path / "show") + "/",
+                          os.path.join(PHOTOS, "hills.jpg")],
+                         capture_output=True, text=True, env=environment, cwd=str(tmp_path),
+                         timeout=120)
+    assert run.returncode == 0, run.stderr
+    assert run.stdout.split("\n")[:2] == [str(prefix / "lib" / "libTavirelleHelper.so.1"),
+                                          "True"], run.stdout
+
+
+def test_a_description_or_extraction_that_cannot_be_written_raises(photos, tmp_path):
+    # A style the configuration names but no folder holds: run where that
+    # configuration is the current folder's.
+    (tmp_path / "config.xml").write_text("<config><templates><x>missing.xml</x></templates>"
+                                         "</config>")
+    script = """
+import sys, tavirelle
+show = tavirelle.create("TavirelleHelper.QXHelper")
+show.StyleId = "x"
+show.OutputPath = sys.argv[1]
+photo = tavirelle.create("TavirelleHelper.PhotoDesc")
+photo.Path = sys.argv[2]
+show.AddPhoto(photo)
+try:
+    show.GenerateMetaXML()
+except tavirelle.ComError as error:
+    print(hex(error.hresult), error.member)
+"""
+    run = subprocess.run([sys.executable, "-c", script, str(tmp_path / "show") + "/", photos[0]],
+                         capture_output=True, text=True, cwd=str(tmp_path), timeout=120)
+    assert run.stdout == "0x80070002 GenerateMetaXML\n", run.stdout + run.stderr
+    assert not (tmp_path / "show" / "meta.xml").exists()
+
+    show = new_show(photos, tmp_path / "good")
+    show.GenerateMetaXML()
+    io = tavirelle.create("TavirelleHelper.QXFileIO")
+    package = io.WriteDotTavirelle(str(tmp_path / "trip.pkg"), str(tmp_path / "good") + "/")
+    io.OpenDotTavirelle(package, 0)
+    io.OutputPath = str(tmp_path / "no" / "such" / "folder") + "/"
+    with pytest.raises(tavirelle.ComError) as error:
+        io.GenerateTavirelleData()
+    assert error.value.hresult == 0x80070003
+    assert error.value.description == "no such folder"
+    io.OutputPath = str(tmp_path) + "/"
+    io.GenerateTavirelleData()
+    assert (tmp_path / "meta.xml").is_file()

@@ -390,13 +390,16 @@ int RunAuthor(const std::vector<std::string>& arguments) {
     if (!failure.empty()) {
       status = Fail(failure);
     } else {
-      show->GenerateMetaXML();
-      if (folder.MetaWritten()) {
+      const HRESULT generated = show->GenerateMetaXML();
+      if (generated == S_OK && folder.MetaWritten()) {
         folder.Keep();
-      } else {
+      } else if (generated == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
+                 generated == HRESULT_FROM_WIN32(ERROR_INVALID_DATA) || generated == S_OK) {
         status = Fail("no meta.xml written: the style template was not found or did not load "
                       "(templates are looked up beside the tavirelle program, then in "
                       "share/tavirelle/)");
+      } else {
+        status = Fail(out + "/meta.xml: " + HresultInWords(generated));
       }
     }
   }

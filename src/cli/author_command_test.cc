@@ -251,8 +251,9 @@ TEST_F(AuthorCommandTest, AnInterruptedRunRemovesWhatItMade) {
   }
 }
 
-// A picture whose header reads but whose pixels cannot be decoded (its
-// quantization tables are missing) is authored, and named.
+// A photo that gets no thumbnail is authored all the same, and named: one
+// whose header reads but whose pixels cannot be decoded (its quantization
+// tables are missing), and one far taller than wide.
 TEST_F(AuthorCommandTest, APhotoWithoutAThumbnailIsNamedInAWarning) {
   std::string jpeg = testing_images::EncodeJpeg(40, 30);
   std::string stripped = jpeg.substr(0, 2);
@@ -265,15 +266,25 @@ TEST_F(AuthorCommandTest, APhotoWithoutAThumbnailIsNamedInAWarning) {
   ASSERT_LT(stripped.size() + 60, at);  // at least one table was taken out
   std::string headers_only = dir_.Join("headers.jpg");
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), headers_only, stripped + jpeg.substr(at)));
+  const struct {
+    std::string photo;
+    std::string why;
+  } cases[] = {{headers_only, "damaged: its data cannot be decoded"},
+               {Photo("thin.jpg", 1, 300),
+                "no thumbnail 100 pixels high can hold its shape (1\u00D7300)"},
+               {Photo("narrow.jpg", 2, 300),
+                "no thumbnail 100 pixels high can hold its shape (2\u00D7300)"}};
   std::string good = Photo("a.jpg");
-  CommandRun run = Tavirelle("author --out " + Quoted(dir_.Join("show")) + " " +
-                             Quoted(headers_only) + " " + Quoted(good));
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err, "tavirelle: warning: " + headers_only +
-                         ": no thumbnail: damaged: its data cannot be decoded\n");
-  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
-  // Both copies, one thumbnail and the description.
-  EXPECT_EQ(Names(dir_.Join("show")).size(), 4u);
+  for (const auto& c : cases) {
+    std::string out = dir_.Join("show-" + std::to_string(&c - cases));
+    CommandRun run = Tavirelle("author --out " + Quoted(out) + " " + Quoted(c.photo) + " " +
+                               Quoted(good));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "tavirelle: warning: " + c.photo + ": no thumbnail: " + c.why + "\n");
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
+    // Both copies, one thumbnail and the description.
+    EXPECT_EQ(Names(out).size(), 4u) << c.photo;
+  }
 }
 
 // The photos are imported several at once, yet the show is the one a

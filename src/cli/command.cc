@@ -118,6 +118,7 @@ std::string ErrorInWords(DWORD code) {
     case ERROR_TOO_MANY_OPEN_FILES: return "too many open files";
     case ERROR_SHARING_VIOLATION: return "the file is in use";
     case ERROR_NOT_READY: return "input/output error";
+    case ERROR_CRC: return "damaged (checksum mismatch)";
     case ERROR_DIRECTORY: return "not a folder";
     default: return FormatText("system error %u", static_cast<unsigned>(code));
   }

@@ -38,7 +38,7 @@ TEST_F(DemoCommandTest, FindsTheSamplePhotosInTheInstalledDataFolder) {
                         " " + Quoted(prefix + "share/tavirelle") + " && cp " + Quoted(built) +
                         " " + Quoted(build_folder + "base_meta.xml") + " " +
                         Quoted(prefix + "bin/") + " && cp -P " +
-                        Quoted(build_folder + "src/shell/") + "libTavirelleHelper.so* " +
+                        Quoted(TAVIRELLE_MODULE_DIR) + "libTavirelleHelper.so* " +
                         Quoted(prefix + "lib/");
   ASSERT_EQ(std::system(install.c_str()), 0);
 

@@ -168,7 +168,10 @@ int ExtractInto(const std::vector<std::string>& arguments, Interruption& interru
   // show is still in it as it stands.
   if (repair_failed && !session.Reopen()) return Fail(args[0] + ": the show cannot be read");
   const std::vector<ShowFile> files = FilesOfShow(meta_text);
-  if (FAILED(Extract(session, files, ansi_folder))) {
+  // The component tells only the first thing that went wrong; the check
+  // below names every file.
+  const HRESULT extracted = Extract(session, files, ansi_folder);
+  if (extracted == E_FAIL || extracted == E_OUTOFMEMORY) {
     return Fail(args[0] + ": the show cannot be read");
   }
   if (interruption.signal() != 0) {
@@ -177,6 +180,7 @@ int ExtractInto(const std::vector<std::string>& arguments, Interruption& interru
 
   if (repair_failed) WarnDescriptionNotRepaired(args[0]);
   std::vector<std::string> failures = CheckExtraction(package, files, ansi_folder, meta_text, jobs);
+  if (failures.empty() && FAILED(extracted)) failures.push_back(HresultInWords(extracted));
   if (!failures.empty()) {
     return Fail(args[0] + ": not extracted into " + paths.Typed(folder) + ": " +
                 NamedFailures(failures));

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/code_page.h"
 
@@ -88,7 +89,24 @@ std::u16string_view BstrView(BSTR text) {
   return std::u16string_view(text, SysStringLen(text));
 }
 
-std::string AnsiFromBstr(BSTR text) { return WideToAnsi(BstrView(text)); }
+namespace {
+
+std::u16string_view UpToFirstNul(BSTR text) {
+  std::u16string_view whole = BstrView(text);
+  return whole.substr(0, whole.find(u'\0'));
+}
+
+}  // namespace
+
+std::string AnsiFromBstr(BSTR text) { return WideToAnsi(UpToFirstNul(text)); }
+
+HRESULT ArgumentFromBstr(BSTR value, std::string* text) {
+  bool lossy = false;
+  std::string converted = WideToAnsi(UpToFirstNul(value), &lossy);
+  if (lossy) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+  *text = std::move(converted);
+  return S_OK;
+}
 
 BSTR BstrFromAnsi(std::string_view text) {
   std::u16string wide = AnsiToWide(text);

@@ -20,9 +20,17 @@ void SysFreeString(BSTR text);
 UINT SysStringLen(BSTR text);
 UINT SysStringByteLen(BSTR text);
 
-// The automation string's text in the process code page; a null string is
-// the empty text.
+// The automation string's text in the process code page, as the system
+// converts a string argument: as a whole string with its terminator, so the
+// text ends at the first NUL. A null string is the empty text; a character
+// the code page lacks becomes '?'.
 std::string AnsiFromBstr(BSTR text);
+
+// AnsiFromBstr for a text handed to the component, where a '?' in place of
+// a character would name another file or change a show's text unseen:
+// HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION), with *text untouched,
+// when a character has no form in the code page.
+HRESULT ArgumentFromBstr(BSTR value, std::string* text);
 
 // A new automation string holding `text` converted from the process code
 // page; null only when memory runs out.
@@ -31,6 +39,7 @@ BSTR BstrFromAnsi(std::string_view text);
 // A new automation string holding UTF-8 `text` converted to UTF-16.
 BSTR BstrFromUtf8(std::string_view text);
 
+// Every unit of the automation string, NULs included (SysStringLen of them).
 std::u16string_view BstrView(BSTR text);
 
 // Owns one automation string.

@@ -83,41 +83,47 @@ void ReplacePlaceholders(const ShowDescription& show, std::string& text) {
 
 }  // namespace
 
-bool MetaXmlIsOutOfDate(const ShowDescription& show) {
-  if (show.changed) return true;
+bool MetaXmlIsOutOfDate(bool show_changed, size_t photo_count,
+                        const std::function<int32_t(size_t)>& photo_changed) {
+  if (show_changed) return true;
   int32_t last = 0;
-  for (const PhotoDescription& photo : show.photos) {
-    last = photo.changed;
+  for (size_t i = 0; i < photo_count; ++i) {
+    last = photo_changed(i);
     if (last == 1) break;
   }
   return last != 0;
 }
 
-std::optional<std::string> ComposeMetaXml(const ShowDescription& show,
-                                          const CTemplateSelector& templates) {
-  if (show.photos.empty()) return std::nullopt;
-  std::string text = templates.TemplateTextFor(show.style_id);
-  ReplacePlaceholders(show, text);
+Status ComposeMetaXml(const ShowDescription& show, const CTemplateSelector& templates,
+                      std::string* text) {
+  std::string filled;
+  Status read = templates.ReadTemplate(show.style_id, &filled);
+  if (!read.ok()) return read;
+  ReplacePlaceholders(show, filled);
   XmlDocument document;
-  document.LoadText(text);
+  document.LoadText(filled);
   XmlNode* qx = document.FindChild("qx");
   XmlNode* images = qx != nullptr ? qx->FindChild("images") : nullptr;
-  if (images == nullptr) return std::nullopt;
+  if (images == nullptr) return Status::Error(ERROR_INVALID_DATA);
   // Without an image template there is nothing to copy.
   XmlNode* image_template = images->ChildAt(images->ChildCount() - 1);
-  if (image_template == nullptr) return std::nullopt;
+  if (image_template == nullptr) return Status::Error(ERROR_INVALID_DATA);
   for (const PhotoDescription& photo : show.photos) {
     FillImage(images->AddCopy(image_template), photo, show.music_path);
   }
   images->RemoveChild(image_template);
-  return document.DocumentText();
+  *text = document.DocumentText();
+  return Status::Ok();
 }
 
-void WriteMetaXml(const ShowDescription& show, const CTemplateSelector& templates,
-                  FileSystem& fs) {
-  if (auto text = ComposeMetaXml(show, templates)) {
-    SaveTextToFile(fs, show.output_path + "meta.xml", *text);
-  }
+Status WriteMetaXml(const ShowDescription& show, const CTemplateSelector& templates,
+                    FileSystem& fs) {
+  if (show.photos.empty()) return Status::Ok();
+  std::string text;
+  Status composed = ComposeMetaXml(show, templates, &text);
+  if (!composed.ok()) return composed;
+  if (!SaveTextToFile(fs, show.output_path + "meta.xml", text)) return Status::FromLastError();
+  return Status::Ok();
 }
 
 }  // namespace tavirelle

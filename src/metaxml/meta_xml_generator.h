@@ -6,12 +6,13 @@
 #define TAVIRELLE_METAXML_META_XML_GENERATOR_H_
 
 #include <cstdint>
-#include <optional>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "metaxml/template_selector.h"
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace tavirelle {
 
@@ -33,7 +34,6 @@ struct PhotoDescription {
   std::string display_date;
   int orientation = 0;  // quarter turns 0..3; any other value writes no rotation
   bool is_video = false;
-  int32_t changed = 0;  // the photo's change flag as its holder reports it
   std::vector<ClipDescription> clips;
 };
 
@@ -45,25 +45,29 @@ struct ShowDescription {
   std::string style_id;
   std::string music_path;
   std::string output_path;  // the folder meta.xml goes into, ending in a separator
-  bool changed = false;
   std::vector<PhotoDescription> photos;
 };
 
-// Whether meta.xml must be made again: the show changed, or a photo did. The
-// photos count in order until one reads 1, and a last value other than 0
-// counts as a change.
-bool MetaXmlIsOutOfDate(const ShowDescription& show);
+// Whether meta.xml must be made again: `show_changed`, or a photo changed.
+// `photo_changed(i)` reads the change flag of photo i; the photos are asked
+// in order until one reads 1, and none after it, so that a call with nothing
+// changed reads nothing else. A last value other than 0 counts as a change.
+bool MetaXmlIsOutOfDate(bool show_changed, size_t photo_count,
+                        const std::function<int32_t(size_t)>& photo_changed);
 
-// The text of meta.xml, or nothing when there is nothing to write: a show
-// without photos, or a template without qx/images or an image element in it.
-std::optional<std::string> ComposeMetaXml(const ShowDescription& show,
-                                          const CTemplateSelector& templates);
+// The text of meta.xml for a show with photos: the style's template filled.
+// ERROR_FILE_NOT_FOUND when no template folder holds the style's template,
+// the read's error when it cannot be read, ERROR_INVALID_DATA for a template
+// without qx/images or an image element in it.
+Status ComposeMetaXml(const ShowDescription& show, const CTemplateSelector& templates,
+                      std::string* text);
 
 // Writes the composed text as show.output_path + "meta.xml" through `fs`,
-// replacing a previous file whole or not at all. Reports nothing: a missing
-// template or output folder just leaves no file.
-void WriteMetaXml(const ShowDescription& show, const CTemplateSelector& templates,
-                  FileSystem& fs);
+// replacing a previous file whole or not at all. A show without photos has
+// nothing to write (and reads no template). Otherwise the failure of
+// ComposeMetaXml, or the write's error, leaving what was there before.
+Status WriteMetaXml(const ShowDescription& show, const CTemplateSelector& templates,
+                    FileSystem& fs);
 
 }  // namespace tavirelle
 

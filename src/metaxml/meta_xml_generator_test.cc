@@ -47,9 +47,10 @@ class MetaXmlTest : public ::testing::Test {
     return photo;
   }
 
+  // The file as the generation left it; status_ says what it reported.
   std::string Generate(FileSystem& fs = DefaultFileSystem()) {
     CTemplateSelector templates(fs, {work_.Join("config.xml"), {work_.Join("templates/")}});
-    WriteMetaXml(show_, templates, fs);
+    status_ = WriteMetaXml(show_, templates, fs);
     std::string text;
     if (!ReadWholeFile(DefaultFileSystem(), out_ + "meta.xml", &text)) return "<none>";
     return text;
@@ -58,6 +59,7 @@ class MetaXmlTest : public ::testing::Test {
   TempDir work_;
   std::string out_;
   ShowDescription show_;
+  Status status_ = Status::Ok();
 };
 
 constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>";
@@ -195,22 +197,39 @@ TEST_F(MetaXmlTest, NonAsciiTextsSurviveUtf8AndOtherTemplates) {
   EXPECT_EQ(latin.find("encoding=\"ISO-8859-1\""), 20u);
 }
 
-TEST_F(MetaXmlTest, WritesNothingWithoutATemplateOrItsElementsOrPhotos) {
+// What keeps meta.xml from being written is reported, and the previous file
+// stays as it was; a show without photos has nothing to write.
+TEST_F(MetaXmlTest, SaysWhyNothingWasWrittenAndKeepsTheOldFile) {
   UseTemplate(kTemplate);
-  EXPECT_EQ(Generate(), "<none>");  // no photos
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), out_ + "meta.xml", "old"));
-  EXPECT_EQ(Generate(), "old");
-  ASSERT_TRUE(DefaultFileSystem().DeleteFile(out_ + "meta.xml"));
+  EXPECT_EQ(Generate(), "old");  // no photos
+  EXPECT_TRUE(status_.ok());
   AddPhoto("A.jpg", "d");
   for (const char* text : {"", "<other/>", "<qx><show/></qx>", "<qx><images></images></qx>"}) {
     UseTemplate(text);
-    EXPECT_EQ(Generate(), "<none>") << text;
+    EXPECT_EQ(Generate(), "old") << text;
+    EXPECT_EQ(status_.code(), ERROR_INVALID_DATA) << text;
   }
   // A style the configuration does not name has no second fall-back when
   // base_meta.xml is missing from the template folders.
   UseTemplate(kTemplate);
   show_.style_id = "unknown";
-  EXPECT_EQ(Generate(), "<none>");
+  EXPECT_EQ(Generate(), "old");
+  EXPECT_EQ(status_.code(), ERROR_FILE_NOT_FOUND);
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(work_.Join("templates/base_meta.xml")));
+  EXPECT_EQ(Generate(), "old");  // a folder is not a template
+  EXPECT_EQ(status_.code(), ERROR_FILE_NOT_FOUND);
+  show_.style_id = "test";
+  FaultInjectingFileSystem denied;
+  denied.DenyAccess("test.xml");
+  EXPECT_EQ(Generate(denied), "old");
+  EXPECT_EQ(status_.code(), ERROR_ACCESS_DENIED);
+  show_.output_path = work_.Join("missing/");
+  EXPECT_EQ(Generate(), "old");
+  EXPECT_EQ(status_.code(), ERROR_PATH_NOT_FOUND);
+  show_.output_path = out_;
+  EXPECT_NE(Generate(), "old");
+  EXPECT_TRUE(status_.ok());
 }
 
 TEST_F(MetaXmlTest, TheDefaultStyleReadsBackThroughItsOwnVocabulary) {
@@ -255,6 +274,8 @@ TEST_F(MetaXmlTest, EveryOperationFailingInTurnKeepsOldOrNewText) {
     std::string now = Generate(faulty);
     EXPECT_TRUE(now == old_text || now == new_text)
         << "operation " << n << " of " << total << " left " << now.size() << " bytes";
+    // Success is reported exactly when the new text arrived.
+    EXPECT_EQ(status_.ok(), now == new_text) << "operation " << n;
     std::vector<FindData> scratch;
     EXPECT_FALSE(DefaultFileSystem().Find(out_ + "meta.xml.~*", &scratch)) << "operation " << n;
   }
@@ -265,22 +286,28 @@ TEST(MetaXmlIsOutOfDate, TheShowOrTheLastPhotoAskedDecides) {
     bool show_changed;
     std::vector<int32_t> photos;
     bool out_of_date;
+    size_t asked;  // how many photos are read, first to last
   } cases[] = {
-      {true, {}, true},
-      {false, {}, false},
-      {false, {0, 0}, false},
-      {false, {0, 1}, true},
-      {false, {7}, true},        // any value other than 0 is a change
-      {false, {1, 0}, true},     // the first 1 ends the search
-      {false, {7, 0}, false},    // only the last photo asked counts
-      {true, {0}, true},
+      {true, {}, true, 0},
+      {false, {}, false, 0},
+      {false, {0, 0}, false, 2},
+      {false, {0, 1}, true, 2},
+      {false, {7}, true, 1},         // any value other than 0 is a change
+      {false, {1, 0, 0}, true, 1},   // the first 1 ends the search
+      {false, {0, 1, 7}, true, 2},
+      {false, {7, 0}, false, 2},     // only the last photo asked counts
+      {true, {0, 1}, true, 0},       // a changed show reads no photo
   };
   for (const auto& c : cases) {
-    ShowDescription show;
-    show.changed = c.show_changed;
-    for (int32_t changed : c.photos) show.photos.emplace_back().changed = changed;
-    EXPECT_EQ(MetaXmlIsOutOfDate(show), c.out_of_date)
-        << c.show_changed << " with " << c.photos.size() << " photos";
+    std::vector<size_t> asked;
+    bool out_of_date = MetaXmlIsOutOfDate(c.show_changed, c.photos.size(), [&](size_t i) {
+      asked.push_back(i);
+      return c.photos[i];
+    });
+    EXPECT_EQ(out_of_date, c.out_of_date) << c.show_changed << " with " << c.photos.size();
+    std::vector<size_t> in_order(c.asked);
+    for (size_t i = 0; i < c.asked; ++i) in_order[i] = i;
+    EXPECT_EQ(asked, in_order) << c.show_changed << " with " << c.photos.size();
   }
 }
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/host.h"
+#include "platform/last_error.h"
 #include "util/file_utils.h"
 #include "xml/xml_document.h"
 
@@ -33,31 +34,53 @@ std::string CTemplateSelector::TemplateFileFor(const std::string& style_id) cons
 }
 
 std::string CTemplateSelector::TemplateTextFor(const std::string& style_id) const {
+  std::string text;
+  ReadTemplate(style_id, &text);
+  return text;
+}
+
+Status CTemplateSelector::ReadTemplate(const std::string& style_id, std::string* text) const {
+  text->clear();
   std::string name = TemplateFileFor(style_id);
   for (const std::string& folder : source_.folders) {
     std::string path = folder + name;
-    if (fs_.GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES) {
-      return ReadTextFile(fs_, path, -1);
-    }
+    DWORD attributes = fs_.GetFileAttributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    DWORD error = ERROR_SUCCESS;
+    *text = ReadTextFile(fs_, path, -1, &error);
+    return error == ERROR_SUCCESS ? Status::Ok() : Status::Error(error);
   }
-  return {};
+  return Status::Error(ERROR_FILE_NOT_FOUND);
 }
 
-std::string ReadTextFile(FileSystem& fs, const std::string& path, int max_length) {
+std::string ReadTextFile(FileSystem& fs, const std::string& path, int max_length,
+                         DWORD* error) {
+  DWORD ignored = ERROR_SUCCESS;
+  DWORD& reason = error != nullptr ? *error : ignored;
+  reason = ERROR_SUCCESS;
+  auto failed = [&] {
+    reason = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_READ_FAULT;
+    return std::string();
+  };
   std::string name = path;
   if (name.rfind("file:///", 0) == 0) {
     name.erase(0, 8);
     std::replace(name.begin(), name.end(), '/', '\\');
   }
   auto file = fs.Open(name, GENERIC_READ, Disposition::kOpenExisting);
-  if (!file) return {};
+  if (!file) return failed();
   uint64_t size = 0;
-  if (!file->Size(&size) || size >= 0xFFFFFFFFu) return {};
+  if (!file->Size(&size)) return failed();
+  if (size >= 0xFFFFFFFFu) {
+    reason = ERROR_FILE_TOO_LARGE;
+    return {};
+  }
   // Never more than the file holds, whatever was asked for.
   uint64_t wanted = max_length == -1 ? size : std::min<uint64_t>(std::max(max_length, 0), size);
   std::string text(wanted, '\0');
   DWORD done = 0;
-  if (wanted > 0 && !file->Read(text.data(), static_cast<DWORD>(wanted), &done)) done = 0;
+  if (wanted > 0 && !file->Read(text.data(), static_cast<DWORD>(wanted), &done)) return failed();
   text.resize(done);
   size_t nul = text.find('\0');
   if (nul != std::string::npos) text.resize(nul);

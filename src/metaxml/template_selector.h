@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace tavirelle {
 
@@ -43,6 +44,10 @@ class CTemplateSelector {
   // The text of the style's template file from the first folder that holds
   // it; empty when none does. There is no fall-back to the base template.
   std::string TemplateTextFor(const std::string& style_id) const;
+  // The same, telling why there is no text: ERROR_FILE_NOT_FOUND when no
+  // folder holds the file (a folder of that name is not a template), or the
+  // error of reading it.
+  Status ReadTemplate(const std::string& style_id, std::string* text) const;
 
  private:
   FileSystem& fs_;
@@ -51,9 +56,11 @@ class CTemplateSelector {
 };
 
 // The bytes of a file read through `fs` up to its first NUL byte, or at most
-// `max_length` bytes when it is not -1; empty when the file cannot be read.
+// `max_length` bytes when it is not -1; empty when the file cannot be read,
+// with the platform's reason in *error (when given; ERROR_SUCCESS else).
 // A path starting "file:///" is taken as a file URL.
-std::string ReadTextFile(FileSystem& fs, const std::string& path, int max_length);
+std::string ReadTextFile(FileSystem& fs, const std::string& path, int max_length,
+                         DWORD* error = nullptr);
 
 }  // namespace tavirelle
 

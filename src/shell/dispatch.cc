@@ -246,8 +246,10 @@ HRESULT TakeArguments(const MemberDesc& member, DISPPARAMS* params,
   return S_OK;
 }
 
+// *raised tells a failure of the member itself from one of the dispatch
+// around it (a name, a count or an argument that does not fit).
 HRESULT InvokeMember(const InterfaceDesc& desc, IDispatch* self, DISPID id, WORD flags,
-                     DISPPARAMS* params, VARIANT* result, UINT* arg_error) {
+                     DISPPARAMS* params, VARIANT* result, UINT* arg_error, bool* raised) {
   if (params == nullptr) return E_INVALIDARG;
   if ((params->cArgs > 0 && params->rgvarg == nullptr) ||
       params->cNamedArgs > params->cArgs ||
@@ -278,6 +280,7 @@ HRESULT InvokeMember(const InterfaceDesc& desc, IDispatch* self, DISPID id, WORD
   }
   if (FAILED(hr)) {
     free_all();
+    *raised = true;
     return hr;
   }
   for (size_t k = 0; k < member->VisibleArgs(); ++k) {
@@ -582,12 +585,21 @@ HRESULT TableDispatchProvider::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT c
 HRESULT TableDispatchProvider::Invoke(REFIID iid, IDispatch* self, DISPID id, LCID,
                                       WORD flags, DISPPARAMS* params, VARIANT* result,
                                       EXCEPINFO* exception, UINT* arg_error) {
-  (void)exception;
   const InterfaceDesc* desc = FindInterface(iid);
   if (desc == nullptr || self == nullptr) return DISP_E_UNKNOWNINTERFACE;
   if (result != nullptr) VariantInit(result);
   try {
-    return InvokeMember(*desc, self, id, flags, params, result, arg_error);
+    bool raised = false;
+    HRESULT hr = InvokeMember(*desc, self, id, flags, params, result, arg_error, &raised);
+    if (!raised) return hr;
+    // A member that fails reaches a late-bound caller as an exception whose
+    // record carries its code, as dispatch through type information does it
+    // on the system's own platform: a host sees one behaviour on both.
+    if (exception != nullptr) {
+      *exception = EXCEPINFO{};
+      exception->scode = hr;
+    }
+    return DISP_E_EXCEPTION;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   } catch (...) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -260,12 +261,13 @@ class DispatchErrors : public testing::Test {
  protected:
   ~DispatchErrors() override { helper_->Release(); }
   HRESULT Call(DISPID id, WORD flags, std::vector<VARIANT> args, VARIANT* result = nullptr,
-               std::vector<DISPID> named = {}, UINT* arg_error = nullptr) {
+               std::vector<DISPID> named = {}, UINT* arg_error = nullptr,
+               EXCEPINFO* exception = nullptr) {
     DISPPARAMS params{args.empty() ? nullptr : args.data(),
                       named.empty() ? nullptr : named.data(), static_cast<UINT>(args.size()),
                       static_cast<UINT>(named.size())};
     g_log.clear();
-    HRESULT hr = helper_->Invoke(id, IID_NULL, 0, flags, &params, result, nullptr, arg_error);
+    HRESULT hr = helper_->Invoke(id, IID_NULL, 0, flags, &params, result, exception, arg_error);
     for (VARIANT& v : args) VariantClear(&v);
     return hr;
   }
@@ -388,12 +390,46 @@ TEST_F(DispatchErrors, CoercesTextsToNumbersAndTakesNamedArguments) {
   EXPECT_EQ(g_log[0], "RemovePhoto 7");
 }
 
-TEST_F(DispatchErrors, FailuresOfTheMemberComeBackAndFreeItsResults) {
-  g_result = E_FAIL;
+// A member that fails is an exception whose record holds its code, as the
+// system's dispatch through type information reports it; failures of the
+// dispatch itself come back as they are.
+TEST_F(DispatchErrors, FailuresOfTheMemberComeBackAsExceptionsAndFreeItsResults) {
   VARIANT result;
-  EXPECT_EQ(Call(9, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {Long(0)}, &result), E_FAIL);
-  EXPECT_EQ(result.vt, VT_EMPTY);  // the fake's object was released, not leaked
-  EXPECT_EQ(Call(1, DISPATCH_PROPERTYGET, {}, &result), E_FAIL);
+  for (HRESULT failure : {E_FAIL, HRESULT_FROM_WIN32(ERROR_DISK_FULL), E_POINTER}) {
+    g_result = failure;
+    EXCEPINFO record;
+    std::memset(&record, 0xA5, sizeof record);  // every field is set, not left
+    EXPECT_EQ(Call(9, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {Long(0)}, &result, {}, nullptr,
+                   &record),
+              DISP_E_EXCEPTION);
+    EXPECT_EQ(result.vt, VT_EMPTY);  // the fake's object was released, not leaked
+    EXPECT_EQ(record.scode, failure);
+    EXPECT_EQ(record.wCode, 0);
+    EXPECT_EQ(record.bstrSource, nullptr);
+    EXPECT_EQ(record.bstrDescription, nullptr);
+    EXPECT_EQ(record.bstrHelpFile, nullptr);
+    EXPECT_EQ(record.pfnDeferredFillIn, nullptr);
+    // Without a record to fill the status says as much.
+    EXPECT_EQ(Call(1, DISPATCH_PROPERTYGET, {}, &result), DISP_E_EXCEPTION);
+    EXPECT_EQ(g_log.size(), 1u);
+  }
+  EXCEPINFO untouched{};
+  EXPECT_EQ(Call(99, DISPATCH_METHOD, {}, nullptr, {}, nullptr, &untouched),
+            DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(Call(15, DISPATCH_METHOD, {Long(1)}, nullptr, {}, nullptr, &untouched),
+            DISP_E_BADPARAMCOUNT);
+  EXPECT_EQ(Call(6, DISPATCH_METHOD, {Text(u"not a photo")}, nullptr, {}, nullptr, &untouched),
+            DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(untouched.scode, 0);
+  // Through the type information the same.
+  g_result = E_ABORT;
+  EXCEPINFO record{};
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  EXPECT_EQ(InterfaceTypeInfo(IQXHelper::kIid)
+                ->Invoke(static_cast<IQXHelper*>(static_cast<FakeQXHelper*>(helper_)), 8,
+                         DISPATCH_METHOD, &none, nullptr, &record, nullptr),
+            DISP_E_EXCEPTION);
+  EXPECT_EQ(record.scode, E_ABORT);
   g_result = S_OK;
   EXPECT_EQ(Call(14, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, &result), S_OK);
   EXPECT_EQ(result.vt, VT_I4);

@@ -9,10 +9,7 @@ HRESULT CClip::get_Path(BSTR* value) {
 }
 
 HRESULT CClip::put_Path(BSTR value) {
-  return Guarded([&] {
-    path_ = AnsiFromBstr(value);
-    return S_OK;
-  });
+  return Guarded([&] { return ArgumentFromBstr(value, &path_); });
 }
 
 HRESULT CClip::get_xPos(FLOAT* value) { return ReturnValue(x_pos_, value); }

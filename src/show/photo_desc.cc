@@ -6,9 +6,9 @@ namespace tavirelle {
 
 HRESULT CPhotoDesc::PutText(std::string* field, BSTR value) {
   return Guarded([&] {
-    *field = AnsiFromBstr(value);
-    changed_ = 1;
-    return S_OK;
+    HRESULT hr = ArgumentFromBstr(value, field);
+    if (hr == S_OK) changed_ = 1;
+    return hr;
   });
 }
 

@@ -59,9 +59,13 @@ Status MakeImportFiles(FileSystem& fs, const std::string& source, ImportedPhoto*
       image.Reset();
       made = image.MakeThumbnail(source, thumbnail_path, settings);
     }
-    // A picture that does not decode simply has no thumbnail; one that
-    // decoded but could not be written (a full disk) fails the import.
-    if (!made && image.loaded) return Status::FromLastError();
+    // A picture that does not decode, or whose shape no thumbnail of the
+    // box's height can hold (far taller than wide), simply has no
+    // thumbnail; one that could not be written (a full disk) fails the
+    // import.
+    if (!made && image.failure == PictureFailure::kUnwritable) {
+      return Status::Error(image.failureError);
+    }
     image.ReleasePixels();
   }
   ReadImageSize(fs, copy_path, &imported->width, &imported->height);
@@ -124,9 +128,11 @@ HRESULT CQXHelper::ReadPhotoSource(IPhotoDesc* photo, std::string* source) {
   BSTR text = nullptr;
   HRESULT hr = photo->get_Path(&text);
   if (FAILED(hr)) return hr;
-  *source = AnsiFromBstr(text);
+  // A host's own description may hand over any text; one the code page
+  // cannot hold would name another file.
+  hr = ArgumentFromBstr(text, source);
   SysFreeString(text);
-  return S_OK;
+  return hr;
 }
 
 HRESULT CQXHelper::AddImported(IPhotoDesc* photo, ImportedPhoto& imported) {
@@ -146,10 +152,10 @@ HRESULT CQXHelper::AddImported(IPhotoDesc* photo, ImportedPhoto& imported) {
 HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
   if (photo == nullptr) return E_FAIL;
   return Guarded([&]() -> HRESULT {
-    show_changed_ = true;
     std::string source;
     HRESULT hr = ReadPhotoSource(photo, &source);
     if (FAILED(hr)) return hr;
+    show_changed_ = true;
     ImportedPhoto imported = ImportPhotoFiles(fs_, output_path_, source);
     return AddImported(photo, imported);
   });

@@ -148,6 +148,30 @@ TEST_F(PhotoImportTest, BitmapsAreCopiedAsTheyAreUnderAJpgName) {
             FormatFileDate(DefaultFileSystem(), dir_.Join("scan.BMP"), false));
 }
 
+// A photo that yields no thumbnail of the box's height (far taller than
+// wide, or not a picture at all) is added without one.
+TEST_F(PhotoImportTest, APhotoWithoutAPossibleThumbnailIsAddedWithoutOne) {
+  const struct {
+    const char* name;
+    std::string bytes;
+    LONG width, height;
+  } cases[] = {{"thin.jpg", EncodeJpeg(1, 300), 1, 300},
+               {"narrow.jpg", EncodeJpeg(2, 300), 2, 300},
+               {"notes.jpg", "not a picture at all", 0, 0}};
+  LONG added = 0;
+  for (const auto& c : cases) {
+    CPhotoDesc* photo = Import(Write(c.name, c.bytes));
+    ASSERT_EQ(Count(), ++added) << c.name;
+    std::string online = Text(photo, &IPhotoDesc::get__OnlineName);
+    std::string copy;
+    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), out_ + online, &copy)) << c.name;
+    EXPECT_EQ(copy, c.bytes) << c.name;
+    EXPECT_FALSE(PathExists(DefaultFileSystem(), out_ + "__w133_h100_" + online)) << c.name;
+    EXPECT_EQ(Number(photo, &IPhotoDesc::get__Width), c.width) << c.name;
+    EXPECT_EQ(Number(photo, &IPhotoDesc::get__Height), c.height) << c.name;
+  }
+}
+
 TEST_F(PhotoImportTest, MissingSourcesAndNullDescriptions) {
   show_->set_show_changed(false);
   EXPECT_EQ(show_->AddPhoto(nullptr), E_FAIL);

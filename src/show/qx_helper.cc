@@ -15,9 +15,9 @@ CQXHelper::~CQXHelper() = default;
 
 HRESULT CQXHelper::PutText(std::string* field, BSTR value) {
   return Guarded([&] {
-    *field = AnsiFromBstr(value);
-    show_changed_ = true;
-    return S_OK;
+    HRESULT hr = ArgumentFromBstr(value, field);
+    if (hr == S_OK) show_changed_ = true;
+    return hr;
   });
 }
 
@@ -48,7 +48,8 @@ HRESULT CQXHelper::get_OutputPath(BSTR* value) {
 
 HRESULT CQXHelper::put_OutputPath(BSTR value) {
   return Guarded([&] {
-    output_path_ = AnsiFromBstr(value);
+    HRESULT hr = ArgumentFromBstr(value, &output_path_);
+    if (hr != S_OK) return hr;
     // The folder is made at once; whether that worked shows only when files
     // are written into it later.
     CreateFolderPath(fs_, output_path_);
@@ -170,7 +171,6 @@ PhotoDescription DescribePhoto(IPhotoDesc* photo) {
   photo->get_Orientation(&orientation);
   description.orientation = static_cast<int>(orientation);
   description.is_video = NumberOf(photo, &IPhotoDesc::get__IsVideo) != 0;
-  description.changed = NumberOf(photo, &IPhotoDesc::get__Changed);
   description.clips = ClipsOf(photo);
   return description;
 }
@@ -185,20 +185,27 @@ ShowDescription CQXHelper::Describe() const {
   show.style_id = style_id_;
   show.music_path = music_path_;
   show.output_path = output_path_;
-  show.changed = show_changed_;
   for (const ComPtr<IPhotoDesc>& photo : photos_) show.photos.push_back(DescribePhoto(photo.get()));
   return show;
 }
 
 HRESULT CQXHelper::GenerateMetaXML() {
   return Guarded([&] {
+    // Only the change flags are read until one says there is work, so that a
+    // call with nothing changed costs one pass over them.
+    bool out_of_date = MetaXmlIsOutOfDate(show_changed_, photos_.size(), [&](size_t i) {
+      return NumberOf(photos_[i].get(), &IPhotoDesc::get__Changed);
+    });
+    if (!out_of_date) return S_OK;
     ShowDescription show = Describe();
-    if (!MetaXmlIsOutOfDate(show)) return S_OK;
     // The automation boundary: the process's file system and the template
     // places hosts are told about, unless the show was given others.
     FileSystem& fs = fs_;
     CTemplateSelector templates(fs, template_source_ ? *template_source_ : HostTemplateSource());
-    WriteMetaXml(show, templates, fs);
+    Status written = WriteMetaXml(show, templates, fs);
+    // The flags stay set when nothing could be written, so that a host that
+    // mends its template or its folder has only to call again.
+    if (!written.ok()) return ToHresult(written);
     show_changed_ = false;
     for (const ComPtr<IPhotoDesc>& photo : photos_) photo->put__Changed(0);
     return S_OK;

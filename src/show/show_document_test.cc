@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "com/bstr.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "show/clip.h"
 #include "show/photo_desc.h"
@@ -82,33 +84,99 @@ TEST_F(ShowTest, NewShowIsEmptyAndChanged) {
   EXPECT_TRUE(show_->show_changed());
 }
 
-TEST_F(ShowTest, TextSettersStoreAndMarkTheShowChanged) {
-  using Put = HRESULT (CQXHelper::*)(BSTR);
-  using Get = HRESULT (CQXHelper::*)(BSTR*);
+// Every text property of the three objects takes its text up to the first
+// NUL, and refuses, changing nothing, a text the code page cannot hold.
+TEST_F(ShowTest, TextPropertiesEndAtANulAndRefuseWhatTheCodePageLacks) {
+  TempDir dir;
+  CPhotoDesc* photo = new CPhotoDesc();
+  CClip* clip = new CClip();
+  using Text = std::u16string;
   struct Property {
-    Put put;
-    Get get;
-  } properties[] = {
-      {&CQXHelper::put_Title, &CQXHelper::get_Title},
-      {&CQXHelper::put_CreatBy, &CQXHelper::get_CreatBy},
-      {&CQXHelper::put_Starring, &CQXHelper::get_Starring},
-      {&CQXHelper::put_StyleId, &CQXHelper::get_StyleId},
-      {&CQXHelper::put_MusicPath, &CQXHelper::get_MusicPath},
+    const char* name;
+    std::function<HRESULT(BSTR)> put;
+    std::function<HRESULT(BSTR*)> get;
+    std::function<bool()> changed;  // whether the put counts as a change
+    Text stored;                    // a value that fits, set first
   };
-  for (const auto& p : properties) {
-    show_->set_show_changed(false);
-    ScopedBstr in(u"Caf\u00E9 \u0416");
-    EXPECT_EQ((show_->*p.put)(in.get()), S_OK);
-    EXPECT_TRUE(show_->show_changed());
+  auto show_changed = [&] { return show_->show_changed(); };
+  auto photo_changed = [&] {
+    LONG changed = 0;
+    photo->get__Changed(&changed);
+    return changed != 0;
+  };
+  auto show_text = [&](HRESULT (CQXHelper::*put)(BSTR), HRESULT (CQXHelper::*get)(BSTR*)) {
+    return std::pair<std::function<HRESULT(BSTR)>, std::function<HRESULT(BSTR*)>>(
+        [=, this](BSTR v) { return (show_->*put)(v); },
+        [=, this](BSTR* v) { return (show_->*get)(v); });
+  };
+  auto photo_text = [&](HRESULT (IPhotoDesc::*put)(BSTR), HRESULT (IPhotoDesc::*get)(BSTR*)) {
+    return std::pair<std::function<HRESULT(BSTR)>, std::function<HRESULT(BSTR*)>>(
+        [=](BSTR v) { return (photo->*put)(v); }, [=](BSTR* v) { return (photo->*get)(v); });
+  };
+  std::vector<Property> properties;
+  auto add = [&](const char* name, auto accessors, std::function<bool()> changed, Text stored) {
+    properties.push_back({name, accessors.first, accessors.second, changed, stored});
+  };
+  add("Title", show_text(&CQXHelper::put_Title, &CQXHelper::get_Title), show_changed,
+      u"Caf\u00E9");
+  add("CreatBy", show_text(&CQXHelper::put_CreatBy, &CQXHelper::get_CreatBy), show_changed, u"C");
+  add("Starring", show_text(&CQXHelper::put_Starring, &CQXHelper::get_Starring), show_changed,
+      u"S");
+  add("StyleId", show_text(&CQXHelper::put_StyleId, &CQXHelper::get_StyleId), show_changed, u"Y");
+  add("MusicPath", show_text(&CQXHelper::put_MusicPath, &CQXHelper::get_MusicPath),
+      show_changed, u"m.mp3");
+  add("OutputPath", show_text(&CQXHelper::put_OutputPath, &CQXHelper::get_OutputPath),
+      [] { return false; }, AnsiToWide(dir.Join("out/")));
+  add("Path", photo_text(&IPhotoDesc::put_Path, &IPhotoDesc::get_Path), photo_changed, u"p.jpg");
+  add("_OriginalName", photo_text(&IPhotoDesc::put__OriginalName, &IPhotoDesc::get__OriginalName),
+      photo_changed, u"o.jpg");
+  add("_OnlineName", photo_text(&IPhotoDesc::put__OnlineName, &IPhotoDesc::get__OnlineName),
+      photo_changed, u"n.jpg");
+  add("_PhotoDateTaken",
+      photo_text(&IPhotoDesc::put__PhotoDateTaken, &IPhotoDesc::get__PhotoDateTaken),
+      photo_changed, u"2024:01:02 03:04:05");
+  add("_DisplayDate", photo_text(&IPhotoDesc::put__DisplayDate, &IPhotoDesc::get__DisplayDate),
+      photo_changed, u"Monday");
+  add("clip Path",
+      std::pair<std::function<HRESULT(BSTR)>, std::function<HRESULT(BSTR*)>>(
+          [&](BSTR v) { return clip->put_Path(v); }, [&](BSTR* v) { return clip->get_Path(v); }),
+      [] { return false; }, u"star.swf");
+
+  auto read = [](const Property& p) {
     ScopedBstr out;
-    EXPECT_EQ((show_->*p.get)(out.Receive()), S_OK);
-    EXPECT_EQ(BstrView(out.get()), u"Caf\u00E9 ?");  // outside the code page
+    EXPECT_EQ(p.get(out.Receive()), S_OK) << p.name;
+    return Text(BstrView(out.get()));
+  };
+  auto mark_unchanged = [&] {
     show_->set_show_changed(false);
-    EXPECT_EQ((show_->*p.put)(nullptr), S_OK);  // null stores the empty text
-    EXPECT_TRUE(show_->show_changed());
-    EXPECT_EQ((show_->*p.get)(out.Receive()), S_OK);
-    EXPECT_EQ(SysStringLen(out.get()), 0u);
+    photo->put__Changed(0);
+  };
+  for (const Property& p : properties) {
+    ScopedBstr stored(p.stored);
+    ASSERT_EQ(p.put(stored.get()), S_OK) << p.name;
+    // The whole string with its terminator is what a host hands over.
+    mark_unchanged();
+    ScopedBstr with_nul(Text(u"ab\0cd", 5));
+    EXPECT_EQ(p.put(with_nul.get()), S_OK) << p.name;
+    EXPECT_EQ(read(p), u"ab") << p.name;
+    EXPECT_EQ(p.put(stored.get()), S_OK) << p.name;
+    for (const Text& foreign : {Text(u"\u039A\u03B1\u03BB\u03BF\u03BA\u03B1\u03AF\u03C1\u03B9"),
+                                Text(u"summer \u590F\u5929"), Text(u"x\U0001F600")}) {
+      mark_unchanged();
+      ScopedBstr refused(foreign);
+      EXPECT_EQ(p.put(refused.get()), HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION)) << p.name;
+      EXPECT_EQ(read(p), p.stored) << p.name;
+      EXPECT_FALSE(p.changed()) << p.name;
+    }
+    mark_unchanged();
+    EXPECT_EQ(p.put(nullptr), S_OK) << p.name;  // null stores the empty text
+    EXPECT_EQ(read(p), u"") << p.name;
+    if (p.name != std::string("OutputPath") && p.name != std::string("clip Path")) {
+      EXPECT_TRUE(p.changed()) << p.name;
+    }
   }
+  clip->Release();
+  photo->Release();
 }
 
 TEST_F(ShowTest, OutputPathIsStoredUnchangedCreatedAndNotAChange) {
@@ -252,10 +320,8 @@ TEST_F(ShowTest, DescribesItselfAndItsPhotosThroughTheirInterfaces) {
   ShowDescription show = show_->Describe();
   EXPECT_EQ(show.title + show.created_by + show.starring + show.style_id + show.music_path,
             "TCSYM");
-  EXPECT_TRUE(show.changed);
   ASSERT_EQ(show.photos.size(), 2u);
   EXPECT_EQ(show.photos[0].online_name, "A");
-  EXPECT_EQ(show.photos[0].changed, 0);
   EXPECT_FALSE(show.photos[0].is_video);
   const PhotoDescription& described = show.photos[1];
   EXPECT_EQ(described.online_name, "B");
@@ -264,7 +330,6 @@ TEST_F(ShowTest, DescribesItselfAndItsPhotosThroughTheirInterfaces) {
   EXPECT_EQ(described.display_date, "Monday");
   EXPECT_EQ(described.orientation, 3);
   EXPECT_TRUE(described.is_video);
-  EXPECT_EQ(described.changed, 1);
   ASSERT_EQ(described.clips.size(), 2u);
   for (const ClipDescription& c : described.clips) {
     EXPECT_EQ(c.path, "art\\star.swf");
@@ -275,7 +340,8 @@ TEST_F(ShowTest, DescribesItselfAndItsPhotosThroughTheirInterfaces) {
 }
 
 // GenerateMetaXML writes only after a change of the show or of a photo, and
-// then marks everything unchanged, whether or not a file came out.
+// then marks everything unchanged; a run that could write nothing says why
+// and leaves everything marked, so that the next call tries again.
 TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged) {
   TempDir work;
   const std::string meta = work.Join("meta.xml");
@@ -296,9 +362,9 @@ TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged
     return !show_->show_changed();
   };
   // Each step starts without a meta.xml, so what it finds is what it wrote.
-  auto generate_afresh = [&] {
+  auto generate_afresh = [&](HRESULT expected = S_OK) {
     DefaultFileSystem().DeleteFile(meta);
-    EXPECT_EQ(show_->GenerateMetaXML(), S_OK);
+    EXPECT_EQ(show_->GenerateMetaXML(), expected);
     std::string text;
     return ReadWholeFile(DefaultFileSystem(), meta, &text) ? text : "<none>";
   };
@@ -319,11 +385,86 @@ TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged
   ScopedBstr starring(u"Ann");
   show_->put_Starring(starring.get());
   EXPECT_NE(generate_afresh(), "<none>");
-  // A style without a template writes nothing, and still counts as done.
-  ScopedBstr unknown(u"unknown");
+  // A style without a template, a template that cannot be used and a
+  // folder that cannot be written to each fail the call; once mended, the
+  // next call writes without the show being touched.
+  ScopedBstr unknown(u"unknown"), broken(u"broken");
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("config.xml"),
+                             "<config><templates><s>s.xml</s><broken>b.xml</broken>"
+                             "</templates></config>"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("b.xml"), "<qx><show/></qx>"));
   show_->put_StyleId(unknown.get());
-  EXPECT_EQ(generate_afresh(), "<none>");
+  EXPECT_EQ(generate_afresh(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)), "<none>");
+  EXPECT_FALSE(unchanged());
+  show_->put_StyleId(broken.get());
+  show_->set_show_changed(false);
+  photo->put__Changed(1);
+  EXPECT_EQ(generate_afresh(HRESULT_FROM_WIN32(ERROR_INVALID_DATA)), "<none>");
+  EXPECT_EQ(show_->GenerateMetaXML(), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));  // again
+  EXPECT_FALSE(unchanged());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("b.xml"),
+                             "<qx><images><image/></images></qx>"));
+  EXPECT_NE(generate_afresh(), "<none>");
   EXPECT_TRUE(unchanged());
+  ScopedBstr gone(BstrFromAnsi(work.Join("gone/")));
+  show_->put_OutputPath(gone.get());
+  ASSERT_TRUE(DefaultFileSystem().RemoveDirectory(work.Join("gone")));
+  photo->put__Changed(1);
+  EXPECT_EQ(show_->GenerateMetaXML(), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+  EXPECT_FALSE(unchanged());
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(work.Join("gone")));
+  EXPECT_EQ(show_->GenerateMetaXML(), S_OK);
+  EXPECT_TRUE(PathExists(DefaultFileSystem(), work.Join("gone/meta.xml")));
+  EXPECT_TRUE(unchanged());
+}
+
+// A host's own photo objects see the order of reads: with nothing changed
+// only _Changed is read, photo by photo, up to the first that reads 1.
+TEST_F(ShowTest, AnUnchangedShowReadsOnlyTheChangeFlagsInOrder) {
+  class CountingPhoto : public CPhotoDesc {
+   public:
+    CountingPhoto(std::vector<std::string>* log, int id) : log_(log), id_(id) {}
+    HRESULT get__Changed(LONG* value) override {
+      log_->push_back(std::to_string(id_) + " _Changed");
+      return CPhotoDesc::get__Changed(value);
+    }
+    HRESULT get__OnlineName(BSTR* value) override {
+      log_->push_back(std::to_string(id_) + " _OnlineName");
+      return CPhotoDesc::get__OnlineName(value);
+    }
+    HRESULT get_ClipCount(LONG* value) override {
+      log_->push_back(std::to_string(id_) + " ClipCount");
+      return CPhotoDesc::get_ClipCount(value);
+    }
+
+   private:
+    std::vector<std::string>* log_;
+    int id_;
+  };
+  TempDir work;
+  ScopedBstr out(BstrFromAnsi(work.path()));
+  show_->put_OutputPath(out.get());
+  show_->set_template_source({work.Join("config.xml"), {work.path()}});
+  std::vector<std::string> log;
+  for (int id = 0; id < 4; ++id) {
+    auto* photo = new CountingPhoto(&log, id);
+    photo->put__Changed(0);
+    show_->AppendPhoto(photo);
+    photo->Release();
+  }
+  show_->set_show_changed(false);
+  EXPECT_EQ(show_->GenerateMetaXML(), S_OK);
+  EXPECT_EQ(log, (std::vector<std::string>{"0 _Changed", "1 _Changed", "2 _Changed",
+                                           "3 _Changed"}));
+  log.clear();
+  show_->photos()[1]->put__Changed(1);
+  // A change is found at the second photo; then the show is read (and the
+  // missing template reported).
+  EXPECT_EQ(show_->GenerateMetaXML(), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 3),
+            (std::vector<std::string>{"0 _Changed", "1 _Changed", "0 _OnlineName"}));
+  EXPECT_EQ(std::count(log.begin(), log.end(), "2 _Changed"), 0);
 }
 
 TEST(ThumbnailPath, SitsBesideTheCopy) {

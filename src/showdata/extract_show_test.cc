@@ -3,10 +3,13 @@
 // gets the documented status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "com/bstr.h"
 #include "package/show_package.h"
 #include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
@@ -148,7 +151,7 @@ TEST_F(ExtractShowTest, AFullDiskFailsTheFileItHitsAndLeavesNoPartOfIt) {
   }
 }
 
-TEST_F(ExtractShowTest, AProtectedFolderFailsEveryFileButTheHostStatusStaysSOk) {
+TEST_F(ExtractShowTest, AProtectedFolderFailsEveryFile) {
   Write();
   const struct {
     const char* what;
@@ -172,8 +175,6 @@ TEST_F(ExtractShowTest, AProtectedFolderFailsEveryFileButTheHostStatusStaysSOk) 
     EXPECT_FALSE(report.meta_saved);
     EXPECT_EQ(report.meta_error, c.error) << c.what;
     EXPECT_TRUE(Listing().empty()) << c.what;
-    // A host is told about no single file, as before.
-    EXPECT_TRUE(GenerateShowData(package_, out_)) << c.what;
   }
 }
 
@@ -202,6 +203,110 @@ TEST_F(ExtractShowTest, DamagedAndMissingEntriesAreToldApart) {
   EXPECT_TRUE(by_name["note.wav"].save.saved());
   EXPECT_TRUE(report.meta_saved);
   ExpectWholeOrAbsent(report, "damaged");
+}
+
+// What a host that calls GenerateTavirelleData is told, for each way the
+// extraction can go: S_OK only when the description and every entry the
+// package holds for the show arrived whole, and never a file cut short.
+TEST_F(ExtractShowTest, TheHostIsToldWhatCouldNotBeWritten) {
+  const HRESULT kCrc = HRESULT_FROM_WIN32(ERROR_CRC);
+  uint64_t big = contents_["a.jpg"].size();
+  const std::string missing_folder = dir_.Join("missing/");
+  struct Case {
+    const char* what;
+    std::vector<std::string> left_out;  // entries the package lacks
+    std::function<void(std::string&)> damage;  // to the package's bytes
+    std::function<void(FaultInjectingFileSystem&)> fault;
+    HRESULT status;
+    std::vector<std::string> written;  // besides meta.xml
+    bool meta = true;
+    std::string output = "";
+  } cases[] = {
+      {"whole", {}, {}, {}, S_OK, {"show_icon.jpg", "a.jpg", "b.jpg", "note.wav", "song.mp3"}},
+      // Shared assets, and even a photo, that the package lacks are skipped.
+      {"entries missing", {"song.mp3", "note.wav", "b.jpg"}, {}, {}, S_OK,
+       {"show_icon.jpg", "a.jpg"}},
+      {"a damaged photo", {}, [&](std::string& bytes) {
+         bytes[bytes.find(contents_["a.jpg"]) + 1024 * 1024 + 100] ^= 0x40;
+       }, {}, kCrc, {"show_icon.jpg", "b.jpg", "note.wav", "song.mp3"}},
+      // Still a show, but not the one the directory's digest states.
+      {"a damaged description", {}, [](std::string& bytes) {
+         bytes[bytes.find("song.mp3")] ^= 0x20;
+       }, {}, kCrc, {}, false},
+      {"no such folder", {}, {}, {}, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), {}, false,
+       missing_folder},
+      {"write-protected", {}, {}, [](FaultInjectingFileSystem& fs) { fs.SetWriteProtected(true); },
+       HRESULT_FROM_WIN32(ERROR_WRITE_PROTECT), {}, false},
+      {"access denied", {}, {}, [&](FaultInjectingFileSystem& fs) { fs.DenyAccess(out_); },
+       HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), {}, false},
+      {"disk full in a.jpg", {}, {}, [&](FaultInjectingFileSystem& fs) {
+         fs.SetDiskFullAfter(4 + big / 2);
+       }, HRESULT_FROM_WIN32(ERROR_DISK_FULL), {"show_icon.jpg"}, false},
+      {"disk full at meta.xml", {}, {}, [&](FaultInjectingFileSystem& fs) {
+         fs.SetDiskFullAfter(4 + big + 4 + 4 + 8);
+       }, HRESULT_FROM_WIN32(ERROR_DISK_FULL),
+       {"show_icon.jpg", "a.jpg", "b.jpg", "note.wav", "song.mp3"}, false},
+  };
+  for (const Case& c : cases) {
+    package_.ClosePackage();
+    EmptyOutput();
+    Write(c.left_out);
+    package_.ClosePackage();
+    if (c.damage) {
+      std::string bytes;
+      ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir_.Join("show.pkg"), &bytes));
+      c.damage(bytes);
+      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("show.pkg"), bytes));
+    }
+    medium_.Reset();
+    CQXFileIO* io = new CQXFileIO(medium_);  // starts with one reference
+    ScopedBstr package(BstrFromAnsi(dir_.Join("show.pkg")));
+    ScopedBstr output(BstrFromAnsi(c.output.empty() ? out_ : c.output));
+    ASSERT_EQ(io->OpenDotTavirelle(package.get(), 0), S_OK) << c.what;
+    ASSERT_EQ(io->put_OutputPath(output.get()), S_OK) << c.what;
+    if (c.fault) c.fault(medium_);
+    EXPECT_EQ(io->GenerateTavirelleData(), c.status) << c.what;
+    medium_.Reset();
+    io->Release();
+    // What is there is whole, and nothing else is.
+    std::vector<std::string> expected = c.written;
+    if (c.meta) expected.push_back("meta.xml");
+    std::vector<std::string> listed = Listing();
+    std::sort(expected.begin(), expected.end());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, expected) << c.what;
+    for (const std::string& name : c.written) {
+      std::string bytes;
+      EXPECT_TRUE(ReadWholeFile(DefaultFileSystem(), out_ + name, &bytes)) << c.what << name;
+      EXPECT_TRUE(bytes == contents_[name]) << c.what << " " << name;
+    }
+    EXPECT_FALSE(FolderExists(DefaultFileSystem(), missing_folder)) << c.what;
+  }
+}
+
+// A description listed in the directory that cannot be read whole names no
+// files either.
+TEST_F(ExtractShowTest, ADescriptionThatCannotBeReadWritesNothing) {
+  std::vector<TestEntry> entries = {{"meta.xml", kShow, /*damaged_headers=*/true}};
+  for (const auto& [name, data] : contents_) entries.push_back({name, data});
+  ASSERT_TRUE(WriteTestPackage(dir_.Join("show.pkg"), entries));
+  CQXFileIO* io = new CQXFileIO(medium_);
+  ScopedBstr package(BstrFromAnsi(dir_.Join("show.pkg"))), output(BstrFromAnsi(out_));
+  ASSERT_EQ(io->OpenDotTavirelle(package.get(), 0), S_OK);
+  io->put_OutputPath(output.get());
+  EXPECT_EQ(io->GenerateTavirelleData(), HRESULT_FROM_WIN32(ERROR_CRC));
+  io->Release();
+  EXPECT_TRUE(Listing().empty());
+  // Without any description there is nothing to distrust: the (empty)
+  // description is written, as for one that does not parse.
+  ASSERT_TRUE(WriteTestPackage(dir_.Join("bare.pkg"), {{"a.jpg", "A"}}));
+  io = new CQXFileIO(medium_);
+  ScopedBstr bare(BstrFromAnsi(dir_.Join("bare.pkg")));
+  ASSERT_EQ(io->OpenDotTavirelle(bare.get(), 0), S_OK);
+  io->put_OutputPath(output.get());
+  EXPECT_EQ(io->GenerateTavirelleData(), S_OK);
+  io->Release();
+  EXPECT_EQ(Listing(), std::vector<std::string>{"meta.xml"});
 }
 
 TEST_F(ExtractShowTest, AClosedPackageWritesNothing) {

@@ -11,17 +11,19 @@ namespace tavirelle {
 HRESULT CQXFileIO::OpenDotTavirelle(BSTR file_name,
                                     LONG download_missing_common_assets) {
   return Guarded([&]() -> HRESULT {
+    std::string path;
+    HRESULT hr = ArgumentFromBstr(file_name, &path);
+    if (hr != S_OK) return hr;
     // The flag only asks for the description to be checked at once; this
     // library fetches nothing.
-    bool opened = package_.OpenPackage(AnsiFromBstr(file_name),
-                                       download_missing_common_assets != 0);
+    bool opened = package_.OpenPackage(path, download_missing_common_assets != 0);
     return opened ? S_OK : E_FAIL;
   });
 }
 
 HRESULT CQXFileIO::GenerateTavirelleData() {
   return Guarded([&]() -> HRESULT {
-    return GenerateShowData(package_, output_path_) ? S_OK : E_FAIL;
+    return ToHresult(GenerateShowData(package_, output_path_));
   });
 }
 
@@ -87,10 +89,7 @@ HRESULT CQXFileIO::get_OutputPath(BSTR* value) {
 }
 
 HRESULT CQXFileIO::put_OutputPath(BSTR value) {
-  return Guarded([&]() -> HRESULT {
-    output_path_ = AnsiFromBstr(value);
-    return S_OK;
-  });
+  return Guarded([&]() -> HRESULT { return ArgumentFromBstr(value, &output_path_); });
 }
 
 HRESULT CQXFileIO::CloseDotTavirelle() {
@@ -105,8 +104,14 @@ HRESULT CQXFileIO::WriteDotTavirelle(BSTR export_filename, BSTR data_folder,
   return Guarded([&]() -> HRESULT {
     if (exact_filename == nullptr) return E_POINTER;
     *exact_filename = nullptr;
-    std::string target = AnsiFromBstr(export_filename);
-    bool written = package_.WritePackage(target, AnsiFromBstr(data_folder));
+    std::string target, folder;
+    HRESULT hr = ArgumentFromBstr(export_filename, &target);
+    if (hr == S_OK) hr = ArgumentFromBstr(data_folder, &folder);
+    if (hr != S_OK) return hr;
+    // An empty name would be taken as the current folder's and be reported
+    // as already there.
+    if (target.empty() || folder.empty()) return E_INVALIDARG;
+    bool written = package_.WritePackage(target, folder);
     HRESULT status = package_.WriteStatus(written);
     if (status != S_OK) return status;
     return ReturnText(target, exact_filename);
@@ -131,7 +136,10 @@ HRESULT CQXFileIO::Utils_MakeLegalName(BSTR source_name, BSTR* dest_name) {
   return Guarded([&]() -> HRESULT {
     if (dest_name == nullptr) return E_POINTER;
     *dest_name = nullptr;
-    return ReturnText(MakeLegalName(AnsiFromBstr(source_name)), dest_name);
+    std::string source;
+    HRESULT hr = ArgumentFromBstr(source_name, &source);
+    if (hr != S_OK) return hr;
+    return ReturnText(MakeLegalName(source), dest_name);
   });
 }
 

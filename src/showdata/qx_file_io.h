@@ -3,8 +3,8 @@
 // answers questions about it and extracts its show into OutputPath.
 //
 // At this boundary texts arrive as automation strings (converted to the
-// process code page, a null string being the empty text) and leave as new
-// automation strings; no C++ exception gets out of a method.
+// process code page by ArgumentFromBstr) and leave as new automation
+// strings; no C++ exception gets out of a method.
 #ifndef TAVIRELLE_SHOWDATA_QX_FILE_IO_H_
 #define TAVIRELLE_SHOWDATA_QX_FILE_IO_H_
 

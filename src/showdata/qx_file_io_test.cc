@@ -212,6 +212,74 @@ TEST_F(QXFileIOTest, WritesPackagesUnderUniqueNamesAndExtractsThem) {
   EXPECT_EQ(Read(out + "meta.xml"), Read(folder + "meta.xml"));
 }
 
+// Texts a host hands over end at their first NUL; a text the code page
+// cannot hold is refused and changes nothing, be it a name or a folder.
+TEST_F(QXFileIOTest, TextArgumentsEndAtANulAndRefuseWhatTheCodePageLacks) {
+  const HRESULT kNoTranslation = HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+  std::string folder = MakeShowFolder();
+  auto with_tail = [](const std::string& text, const std::u16string& tail) {
+    return ScopedBstr(AnsiToWide(text) + tail);
+  };
+  const std::u16string nul_tail(u"\0junk", 5), foreign = u"\u590F\u5929";
+
+  ScopedBstr exact;
+  EXPECT_EQ(io_->WriteDotTavirelle(with_tail(dir_.Join("a.pkg"), nul_tail).get(),
+                                   with_tail(folder, nul_tail).get(), exact.Receive()),
+            S_OK);
+  EXPECT_EQ(BstrView(exact.get()), AnsiToWide(dir_.Join("a.pkg")));
+  EXPECT_EQ(io_->WriteDotTavirelle(with_tail(dir_.Join("b"), foreign).get(),
+                                   Ansi(folder).get(), exact.Receive()),
+            kNoTranslation);
+  EXPECT_EQ(io_->WriteDotTavirelle(Ansi(dir_.Join("c.pkg")).get(),
+                                   with_tail(folder, foreign).get(), exact.Receive()),
+            kNoTranslation);
+  EXPECT_EQ(exact.get(), nullptr);
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), dir_.Join("c.pkg")));
+
+  ASSERT_EQ(io_->OpenDotTavirelle(with_tail(dir_.Join("a.pkg"), nul_tail).get(), 0), S_OK);
+  // A refused name leaves the open package open.
+  EXPECT_EQ(io_->OpenDotTavirelle(with_tail(dir_.Join("a"), foreign).get(), 0), kNoTranslation);
+  ScopedBstr code;
+  EXPECT_EQ(io_->GetShowCode(code.Receive()), S_OK);
+
+  SetOutput(dir_.Join("out/"));
+  EXPECT_EQ(io_->put_OutputPath(with_tail(dir_.Join("x/"), foreign).get()), kNoTranslation);
+  EXPECT_EQ(io_->put_OutputPath(with_tail(dir_.Join("out/"), nul_tail).get()), S_OK);
+  ScopedBstr output;
+  EXPECT_EQ(io_->get_OutputPath(output.Receive()), S_OK);
+  EXPECT_EQ(output.Ansi(), dir_.Join("out/"));
+
+  ScopedBstr legal;
+  EXPECT_EQ(io_->Utils_MakeLegalName(with_tail("a/b", nul_tail).get(), legal.Receive()), S_OK);
+  EXPECT_EQ(legal.Ansi(), "a b");
+  EXPECT_EQ(io_->Utils_MakeLegalName(with_tail("a", foreign).get(), legal.Receive()),
+            kNoTranslation);
+  EXPECT_EQ(legal.get(), nullptr);
+}
+
+// An empty name or folder names nothing to write, rather than a package
+// that "already exists".
+TEST_F(QXFileIOTest, WritingWithAnEmptyNameOrFolderIsAnInvalidArgument) {
+  std::string folder = MakeShowFolder();
+  std::string target = dir_.Join("t.pkg");
+  const struct {
+    const char* what;
+    ScopedBstr name, data;
+  } cases[] = {{"both null", ScopedBstr(), ScopedBstr()},
+               {"both empty", ScopedBstr(u""), ScopedBstr(u"")},
+               {"no name", ScopedBstr(u""), Ansi(folder)},
+               {"no folder", Ansi(target), ScopedBstr()},
+               {"a name that ends at once", ScopedBstr(std::u16string(u"\0t.pkg", 6)),
+                Ansi(folder)}};
+  for (const auto& c : cases) {
+    ScopedBstr exact;
+    EXPECT_EQ(io_->WriteDotTavirelle(c.name.get(), c.data.get(), exact.Receive()), E_INVALIDARG)
+        << c.what;
+    EXPECT_EQ(exact.get(), nullptr) << c.what;
+  }
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), target));
+}
+
 TEST_F(QXFileIOTest, WriteFailuresGiveThePlatformErrors) {
   std::string folder = MakeShowFolder();
   struct Case {

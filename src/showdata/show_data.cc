@@ -151,7 +151,16 @@ bool ExtractShow(ShowPackage& package, const std::string& output_path,
                  ExtractReport* report, const ExtractProgress& progress) {
   *report = ExtractReport();
   if (!package.IsOpen()) return false;
-  std::string meta_text = package.GetMetaText();
+  MetaText meta = package.ReadMetaText();
+  // The description names the files to write; one that is not what the
+  // package's directory says it is cannot be trusted to name them.
+  if ((!meta.entry.empty() && !meta.intact) ||
+      (meta.entry.empty() && package.FindEntry("meta.xml") != nullptr)) {
+    report->meta_damaged = true;
+    report->meta_error = ERROR_CRC;
+    return true;
+  }
+  const std::string& meta_text = meta.text;
   // A repair that could not be written leaves the package closed; the show
   // is still in it as it stands, so it is read through a second opening
   // rather than reported missing file by file.
@@ -196,9 +205,30 @@ bool ExtractShow(ShowPackage& package, const std::string& output_path,
   return true;
 }
 
-bool GenerateShowData(ShowPackage& package, const std::string& output_path) {
-  ExtractReport ignored;
-  return ExtractShow(package, output_path, &ignored);
+Status ExtractionStatus(const ExtractReport& report) {
+  for (const ExtractedFile& file : report.files) {
+    if (file.save.result == EntrySaveResult::kWriteFailed) {
+      return Status::Error(file.save.error != ERROR_SUCCESS ? file.save.error : ERROR_WRITE_FAULT);
+    }
+  }
+  if (report.meta_damaged) return Status::Error(ERROR_CRC);
+  if (!report.meta_saved) {
+    return Status::Error(report.meta_error != ERROR_SUCCESS ? report.meta_error
+                                                            : ERROR_WRITE_FAULT);
+  }
+  for (const ExtractedFile& file : report.files) {
+    if (file.save.result == EntrySaveResult::kMismatch ||
+        file.save.result == EntrySaveResult::kDamaged) {
+      return Status::Error(ERROR_CRC);
+    }
+  }
+  return Status::Ok();
+}
+
+Status GenerateShowData(ShowPackage& package, const std::string& output_path) {
+  ExtractReport report;
+  if (!ExtractShow(package, output_path, &report)) return Status::Error(ERROR_SUCCESS);
+  return ExtractionStatus(report);
 }
 
 }  // namespace tavirelle

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "package/show_package.h"
+#include "platform/status.h"
 #include "xml/xml_document.h"
 
 namespace tavirelle {
@@ -73,6 +74,10 @@ struct ExtractedFile {
 
 struct ExtractReport {
   std::vector<ExtractedFile> files;  // in the order of CollectReferencedFiles
+  // The description differs from its directory digest, or is listed but
+  // cannot be read whole: it cannot be trusted to name the show's files,
+  // so nothing was written (meta_error is then ERROR_CRC).
+  bool meta_damaged = false;
   bool meta_saved = false;
   DWORD meta_error = ERROR_SUCCESS;  // the platform error when meta.xml was not saved
   // The description was recovered from an older version, but writing it
@@ -86,15 +91,24 @@ using ExtractProgress = std::function<void(size_t done, size_t total)>;
 // Copies the show of the open package into `output_path` (which ends with a
 // separator): every referenced entry that stays inside the folder, each
 // checked against its MD5 as it is copied, then the current description as
-// "meta.xml". Every outcome goes into *report; a file that fails leaves
+// "meta.xml". A description that fails its own digest is not used: nothing
+// is written. Every outcome goes into *report; a file that fails leaves
 // nothing of itself. False only when no package is open (nothing written).
 // The files go through the package's own file system.
 bool ExtractShow(ShowPackage& package, const std::string& output_path,
                  ExtractReport* report, const ExtractProgress& progress = {});
 
-// The extraction a host asks for: individual failures are not its concern,
-// as a player copes with a missing file. False only when no package is open.
-bool GenerateShowData(ShowPackage& package, const std::string& output_path);
+// What a host is told of an extraction: Ok when the description and every
+// entry the package holds for the show were written whole. Otherwise the
+// error of the first write that failed (in the show's order, meta.xml
+// last), else ERROR_CRC for a damaged description or entry. An entry the
+// package lacks is no failure (a host supplies shared assets itself), nor
+// is a name that would leave the folder, which is never written.
+Status ExtractionStatus(const ExtractReport& report);
+
+// The extraction a host asks for (GenerateTavirelleData): ExtractShow, told
+// as ExtractionStatus; a failure without a code when no package is open.
+Status GenerateShowData(ShowPackage& package, const std::string& output_path);
 
 }  // namespace tavirelle
 
