@@ -73,7 +73,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 # Declared rather than computed, so that the package says the same on every
 # build machine; these are the libraries the module and the command load.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libc6 (>= 2.34), libgcc-s1, libstdc++6 (>= 12), libjpeg62-turbo (>= 1:2.0), libssl3 (>= 3.0)")
+    "libc6 (>= 2.34), libgcc-s1, libstdc++6 (>= 12), libjpeg62-turbo (>= 1:2.0)")
 # A shlibs file and the ldconfig trigger, as for any shared library package.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")

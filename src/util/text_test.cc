@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "util/md5.h"
 
 namespace tavirelle {
@@ -55,6 +57,12 @@ TEST(Md5, MatchesTheReferenceDigests) {
   digest.Update("a", 1);
   digest.Update("bc", 2);
   EXPECT_EQ(digest.FinishHex(), "900150983cd24fb0d6963f7d28e17f72");
+  // A million "a" in uneven pieces that cross block boundaries.
+  const std::string as(1000, 'a');
+  for (size_t fed = 0, piece = 1; fed < 1000000; fed += piece, piece = piece % 997 + 1) {
+    digest.Update(as.data(), std::min(piece, 1000000 - fed));
+  }
+  EXPECT_EQ(digest.FinishHex(), "7707d6ae4e027c70eea2a935c2296f21");
 }
 
 }  // namespace tavirelle
