@@ -183,7 +183,7 @@ int RunPlay(const std::vector<std::string>& arguments) {
   bool has_out = TakeOption(args, "--out", &out, &bad);
   bool open = TakeFlag(args, "--open");
   std::string unknown;
-  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
+  if (!EndOfOptions(args, &unknown)) return UsageFail("unknown option " + unknown);
   if (bad || args.size() != 1 || (has_out && out.empty())) return UsageError("play");
   const std::string& source = args[0];
 
