@@ -173,7 +173,7 @@ int ParseAuthorOptions(std::vector<std::string> args, AuthorOptions* options) {
   options->has_orientation = TakeOption(args, "--orientation", &orientation_text, &bad);
   if (int status = TakeJobs(args, &options->jobs, "author")) return status;
   std::string unknown;
-  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
+  if (!EndOfOptions(args, &unknown)) return UsageFail("unknown option " + unknown);
   if (bad || !has_out || args.empty()) return UsageError("author");
   std::string text_problem;
   if (!PrepareShowText("--title", &options->title, &text_problem) ||
@@ -181,10 +181,10 @@ int ParseAuthorOptions(std::vector<std::string> args, AuthorOptions* options) {
       !PrepareShowText("--starring", &options->starring, &text_problem)) {
     return Fail(text_problem);
   }
-  if (options->out.empty()) return Fail("--out needs a folder name");
+  if (options->out.empty()) return UsageFail("--out needs a folder name");
   if (options->has_orientation) {
     if (orientation_text.size() != 1 || orientation_text[0] < '0' || orientation_text[0] > '3') {
-      return Fail("--orientation must be 0, 1, 2 or 3");
+      return UsageFail("--orientation must be 0, 1, 2 or 3");
     }
     options->orientation = orientation_text[0] - '0';
   }

@@ -82,6 +82,7 @@ TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
   struct Case {
     std::string arguments;
     std::string message;
+    int status = 1;  // 2: wrong arguments
   } cases[] = {
       {out + Quoted(good) + " " + Quoted(dir_.Join("none.jpg")),
        dir_.Join("none.jpg") + ": no such file"},
@@ -92,15 +93,15 @@ TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
        dir_.Join("pipe") + ": not a regular file"},
       // Its own memory map: a file that exists but cannot be read.
       {out + Quoted(good) + " /proc/self/mem", "/proc/self/mem: cannot read it: "},
-      {out + "--orientation 7 " + Quoted(good), "--orientation"},
+      {out + "--orientation 7 " + Quoted(good), "--orientation", 2},
       // A package would not carry it to a player.
       {out + "--music " + Quoted(dir_.Join("song.wav")) + " " + Quoted(good),
        dir_.Join("song.wav") + ": a show carries its music only as an MP3 file (.mp3)"},
       {out + "--music " + Quoted(dir_.Join("none.mp3")) + " " + Quoted(good),
        dir_.Join("none.mp3") + ": no such file"},
-      {out + "--jobs 0 " + Quoted(good), "--jobs wants a whole number from 1 to 256, not '0'"},
-      {out + "--bogus " + Quoted(good), "unknown option --bogus"},
-      {" --out '' " + Quoted(good), "--out needs a folder name"},
+      {out + "--jobs 0 " + Quoted(good), "--jobs wants a whole number from 1 to 256, not '0'", 2},
+      {out + "--bogus " + Quoted(good), "unknown option --bogus", 2},
+      {" --out '' " + Quoted(good), "--out needs a folder name", 2},
       {" --out " + Quoted(dir_.Join("file")) + " " + Quoted(good),
        dir_.Join("file") + ": not a folder"},
       {" --out " + Quoted(dir_.Join("full")) + " " + Quoted(good),
@@ -108,7 +109,7 @@ TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
   };
   for (const auto& c : cases) {
     CommandRun run = Tavirelle("author" + c.arguments);
-    EXPECT_EQ(run.status, 1) << c.arguments;
+    EXPECT_EQ(run.status, c.status) << c.arguments;
     EXPECT_EQ(run.err.rfind("tavirelle: ", 0), 0u) << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;

@@ -46,6 +46,11 @@ int UsageError(const char* name) {
   return 2;
 }
 
+int UsageFail(const std::string& message) {
+  Fail(message);
+  return 2;
+}
+
 namespace {
 // Options are the arguments before the first "--".
 size_t OptionsEnd(const std::vector<std::string>& args) {
@@ -58,6 +63,12 @@ bool TakeOption(std::vector<std::string>& args, const std::string& name,
                 std::string* value, bool* bad) {
   size_t end = OptionsEnd(args);
   for (size_t i = 0; i < end; ++i) {
+    if (args[i].size() > name.size() && args[i].compare(0, name.size(), name) == 0 &&
+        args[i][name.size()] == '=') {
+      *value = args[i].substr(name.size() + 1);
+      args.erase(args.begin() + static_cast<long>(i));
+      return true;
+    }
     if (args[i] != name) continue;
     if (i + 1 >= end) {
       *bad = true;
@@ -75,7 +86,7 @@ int TakeJobs(std::vector<std::string>& args, unsigned* jobs, const char* name) {
   bool bad = false;
   if (!TakeOption(args, "--jobs", &value, &bad)) return bad ? UsageError(name) : 0;
   if (!ParseJobs(value, jobs)) {
-    return Fail("--jobs wants a whole number from 1 to 256, not '" + value + "'");
+    return UsageFail("--jobs wants a whole number from 1 to 256, not '" + value + "'");
   }
   return 0;
 }
@@ -126,7 +137,7 @@ std::string ErrorInWords(DWORD code) {
 
 int ExpectOperands(std::vector<std::string>& args, size_t count, const char* name) {
   std::string unknown;
-  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
+  if (!EndOfOptions(args, &unknown)) return UsageFail("unknown option " + unknown);
   if (args.size() != count) return UsageError(name);
   return 0;
 }

@@ -37,17 +37,20 @@ const std::vector<Command>& Commands();
 int Fail(const std::string& message);
 // Prints the usage of `name` on stderr and returns the exit code 2.
 int UsageError(const char* name);
+// Prints "tavirelle: message" (what is wrong with the arguments) and returns
+// the exit code of a usage error, 2.
+int UsageFail(const std::string& message);
 
-// Simple option parsing: takes "--name VALUE" out of args; returns false
-// when absent. A present option without a value is a usage error (*bad set).
-// Only arguments before a "--" are options: a photo may be named
-// "--title.jpg" when it stands after "--".
+// Simple option parsing: takes "--name VALUE" or "--name=VALUE" out of args;
+// returns false when absent. A present option without a value is a usage
+// error (*bad set). Only arguments before a "--" are options: a photo may be
+// named "--title.jpg" when it stands after "--".
 bool TakeOption(std::vector<std::string>& args, const std::string& name,
                 std::string* value, bool* bad);
 // Takes "--jobs N" out of args into *jobs, which keeps its value (the
-// default) when the option is absent. 0, or the exit code once the one line
-// is printed: the usage of `name` when the value is missing, else why the
-// value is not a job count.
+// default) when the option is absent. 0, or the usage error's exit code once
+// the one line is printed: the usage of `name` when the value is missing,
+// else why the value is not a job count.
 int TakeJobs(std::vector<std::string>& args, unsigned* jobs, const char* name);
 // Takes a "--name" flag out of args (before any "--").
 bool TakeFlag(std::vector<std::string>& args, const std::string& name);
@@ -57,8 +60,8 @@ bool TakeFlag(std::vector<std::string>& args, const std::string& name);
 bool EndOfOptions(std::vector<std::string>& args, std::string* unknown);
 // The end of every command's argument check, once its options are taken:
 // ends the options and expects exactly `count` operands. 0 when they are
-// there; otherwise the exit code, once the one line (an unknown option, or
-// the usage of `name`) is printed.
+// there; otherwise the usage error's exit code, once the one line (an
+// unknown option, or the usage of `name`) is printed.
 int ExpectOperands(std::vector<std::string>& args, size_t count, const char* name);
 
 // `folder` (a command argument) as an output folder that names can be

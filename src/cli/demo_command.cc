@@ -33,7 +33,7 @@ int RunStep(const char* what, const std::vector<std::string>& command) {
 int RunDemo(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
   std::string unknown;
-  if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
+  if (!EndOfOptions(args, &unknown)) return UsageFail("unknown option " + unknown);
   if (args.size() > 1) return UsageError("demo");
   // Beside the program in the build tree, in the data folder once installed.
   std::vector<std::string> photos;

@@ -26,6 +26,16 @@ std::string ScratchPreviewPath() {
   return path + "tavirelle-exif-" + NewGuidText(false) + ".jpg";
 }
 
+// Whether the file starts as a JPEG or a bitmap does.
+bool LooksLikeAPicture(const std::string& path) {
+  std::unique_ptr<File> file =
+      DefaultFileSystem().Open(path, GENERIC_READ, Disposition::kOpenExisting);
+  unsigned char start[2] = {0, 0};
+  DWORD done = 0;
+  if (!file || !file->Read(start, sizeof start, &done) || done != sizeof start) return false;
+  return (start[0] == 0xFF && start[1] == 0xD8) || (start[0] == 'B' && start[1] == 'M');
+}
+
 int RunExif(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
   std::string previewOption;
@@ -38,7 +48,9 @@ int RunExif(const std::vector<std::string>& arguments) {
   if (!UserPathExists(args[0])) return Fail(args[0] + ": no such file");
   const std::string reachable = paths.In(args[0]);
   const std::string photo = ToAnsi(reachable);
-  const std::string problem = PictureProblem(reachable);
+  // The metadata is read from the headers: a photo the decoder cannot take
+  // still has them.
+  const std::string problem = FileProblem(reachable);
   if (!problem.empty()) return Fail(args[0] + ": " + problem);
   // Checked before anything is written: the preview would replace the
   // photo, whatever the spelling or link that names it twice.
@@ -57,6 +69,16 @@ int RunExif(const std::vector<std::string>& arguments) {
     if (wantsPreview) return Fail(previewOption + ": the preview cannot be written: " + cause);
     return Fail(args[0] + ": its preview cannot be checked in the scratch folder " +
                 ToUtf8(FolderOf(preview)) + ": " + cause);
+  }
+  if (info.width == 0 || info.height == 0) {
+    ReadJpegFrameSize(DefaultFileSystem(), photo, &info.width, &info.height);
+  }
+  if (info.width == 0 || info.height == 0) {
+    if (kept) DefaultFileSystem().DeleteFile(preview);
+    return Fail(args[0] + ": " +
+                (LooksLikeAPicture(photo) ? "cannot be decoded: its headers "
+                                            "give no picture size"
+                                          : "not a JPEG or BMP picture"));
   }
   std::string error;
   if (!paths.Commit(true, &error)) return Fail(error);

@@ -102,6 +102,41 @@ TEST_F(ExifCommandTest, FailuresAreOneLineNamingTheCause) {
   }
 }
 
+// exif reads the headers: a photo the decoder refuses (its height given by a
+// DNL marker after the first scan, as some cameras write it) still has its
+// date and size told; where the headers give no size, the message says so.
+TEST_F(ExifCommandTest, ReportsWhatTheHeadersHoldOfAPhotoThatDoesNotDecode) {
+  std::string dnl = WithFrameSize(EncodeJpeg(64, 48), 64, 0);
+  dnl.insert(dnl.size() - 2, std::string("\xFF\xDC\x00\x04\x00\x30", 6));
+  ExifBuilder exif;
+  exif.ifd0.push_back(exif.Ascii(0x0132, "2011:02:03 04:05:06"));
+  std::string no_size = EncodeJpeg(64, 48);
+  no_size.erase(no_size.find("\xFF\xC0"), 2 + 0x11);  // the frame header, whole
+  const struct {
+    const char* what;
+    std::string bytes;
+    int status;
+    std::string told;
+  } cases[] = {
+      {"DNL", dnl, 0, "date: \nwidth: 64\nheight: 48\npreview: none\n"},
+      {"DNL with EXIF", WithExif(dnl, exif), 0,
+       "date: 2011:02:03 04:05:06\nwidth: 64\nheight: 48\npreview: none\n"},
+      {"no frame header", no_size, 1,
+       "tavirelle: @: cannot be decoded: its headers give no picture size\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir_.Join("camera.jpg");
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, c.bytes));
+    CommandRun run = Exif(Quoted(path));
+    EXPECT_EQ(run.status, c.status);
+    std::string told = c.told;
+    if (told.find('@') != std::string::npos) told.replace(told.find('@'), 1, path);
+    EXPECT_EQ(c.status == 0 ? run.out : run.err, told);
+    EXPECT_TRUE(ScratchIsEmpty());
+  }
+}
+
 // However the preview's name spells the photo, the photo is never replaced.
 TEST_F(ExifCommandTest, RefusesToWriteThePreviewOverThePhoto) {
   const std::string photo = CameraPhoto(4000, 3000);

@@ -1,29 +1,32 @@
 // tavirelle extract [--jobs N] PACKAGE DIR
 //
-// The component's extraction ignores what it cannot copy, as a player copes
-// with a missing file; the command must not call such a folder extracted.
-// Every entry that cannot be written, is damaged or fails its MD5, and every
-// photo the show names that the package lacks, fails the command; music,
-// audio captions and an icon the package lacks may be shared assets kept
-// elsewhere, so each is only named in a warning.
-#include <chrono>
+// A player copes with a missing file, and the host's extraction ignores what
+// it cannot copy; the command must not call such a folder extracted. It runs
+// the library's extraction, which checks every file against the package's
+// MD5 as it copies it, and fails for every entry that cannot be written, is
+// damaged or fails its MD5, and for every photo the show names that the
+// package lacks; music, audio captions and an icon the package lacks may be
+// shared assets kept elsewhere, so each is only named in a warning. A
+// description that fails its own MD5, or does not load, names no file that
+// can be trusted: nothing is written then.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
-#include <future>
-#include <memory>
+#include <optional>
+#include <unordered_map>
 
 #include "cli/command.h"
-#include "cli/file_io_session.h"
 #include "cli/interruption.h"
 #include "cli/package_checks.h"
 #include "cli/progress.h"
 #include "cli/user_path.h"
-#include "com/bstr.h"
+#include "package/record_format.h"
 #include "package/show_package.h"
-#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
+#include "showdata/show_data.h"
 #include "util/file_utils.h"
-#include "util/md5_lanes.h"
 #include "util/parallel.h"
 
 namespace tavirelle {
@@ -31,98 +34,9 @@ namespace tavirelle {
 namespace {
 
 // Only a reference the package does not hold at all may be a shared asset.
-bool MayBeSharedAsset(const ShowFile& file, const EntrySave& save) {
-  return !file.online_file && !file.outside && save.result == EntrySaveResult::kMissing;
-}
-
-// `bytes` as the interface hands a text over: read as UTF-8 into UTF-16.
-std::string AsHandedOver(const std::string& bytes) {
-  ScopedBstr wide(BstrFromUtf8(bytes));
-  return WideToUtf8(BstrView(wide.get()));
-}
-
-// Runs the component's extraction, with the files of the show that have
-// arrived in `folder` as its progress.
-HRESULT Extract(FileIOSession& session, const std::vector<ShowFile>& files,
-                const std::string& folder) {
-  std::future<HRESULT> extracting =
-      std::async(std::launch::async, [&]() { return session->GenerateTavirelleData(); });
-  ProgressBar progress(files.size() + 1);
-  progress.Update(0);
-  while (extracting.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-    size_t arrived = 0;
-    for (const ShowFile& file : files)
-      arrived += PathExists(DefaultFileSystem(), folder + file.name) ? 1 : 0;
-    progress.Update(arrived);
-  }
-  HRESULT status = extracting.get();
-  if (status == S_OK) progress.Update(files.size() + 1);
-  return status;
-}
-
-// Checks what the module wrote into `folder` against the package: every
-// file the show names, and its description. Returns one text per file that
-// did not arrive whole, naming it and why; warns about shared assets the
-// package may lack. The files are read and digested on up to `jobs` threads;
-// only those that do not match are looked into, in order, on this one.
-std::vector<std::string> CheckExtraction(ShowPackage& package, const std::vector<ShowFile>& files,
-                                         const std::string& ansi_folder,
-                                         const std::string& meta_text, unsigned jobs) {
-  // The description as written holds the very bytes the extraction read the
-  // show from, where the text handed over may have lost some.
-  const std::string meta_path = ansi_folder + "meta.xml";
-  std::string written_meta;
-  DWORD meta_error = 0;
-  const bool meta_saved = (ReadWholeFile(DefaultFileSystem(), meta_path, &written_meta) &&
-                           AsHandedOver(written_meta) == meta_text) ||
-                          CheckSavedText(meta_path, meta_text, &meta_error);
-  std::vector<std::string> failures;
-  const std::vector<ShowFile> checked = meta_saved ? FilesOfShow(written_meta) : files;
-  // Not a vector<bool>: its elements share bytes, which threads may not.
-  std::unique_ptr<bool[]> matches(new bool[checked.size()]());
-  // Each item is a group of files digested side by side.
-  constexpr size_t kGroup = Md5Lanes::kLanes;
-  auto check = [&](size_t g) {
-    std::vector<std::string> names, paths;
-    std::vector<size_t> at;
-    for (size_t i = g * kGroup; i < checked.size() && i < (g + 1) * kGroup; ++i) {
-      if (checked[i].outside) continue;
-      names.push_back(checked[i].name);
-      paths.push_back(ansi_folder + checked[i].name);
-      at.push_back(i);
-    }
-    std::unique_ptr<bool[]> found(new bool[names.size() + 1]());
-    SavedEntriesMatch(package, names, paths, found.get());
-    for (size_t k = 0; k < at.size(); ++k) matches[at[k]] = found[k];
-  };
-  auto take_one = [&](size_t i) {
-    const ShowFile& file = checked[i];
-    if (matches[i]) return true;
-    EntrySave save;
-    std::string problem = "its name leaves the folder";
-    if (!file.outside) {
-      save = DiagnoseSavedEntry(package, file.name, ansi_folder + file.name);
-      problem = DescribeEntrySave(save);
-    }
-    if (problem.empty()) return true;
-    std::string name = ToUtf8(file.name);
-    if (MayBeSharedAsset(file, save)) {
-      std::fprintf(stderr, "tavirelle: warning: %s: not in the package, skipped\n", name.c_str());
-    } else {
-      failures.push_back(name + " (" + problem + ")");
-    }
-    return true;
-  };
-  auto take = [&](size_t g) {
-    for (size_t i = g * kGroup; i < checked.size() && i < (g + 1) * kGroup; ++i) take_one(i);
-    return true;
-  };
-  RunInOrder((checked.size() + kGroup - 1) / kGroup, jobs, check, take);
-  if (!meta_saved) {
-    failures.push_back("meta.xml (" + (meta_error == 0 ? std::string("not written")
-                                                       : ErrorInWords(meta_error)) + ")");
-  }
-  return failures;
+bool MayBeSharedAsset(const ExtractedFile& file, const std::string& held_as) {
+  return !file.online_file && !file.outside && held_as.empty() &&
+         file.save.result == EntrySaveResult::kMissing;
 }
 
 // One line however many failed: the first few by name, then a count.
@@ -137,50 +51,145 @@ std::string NamedFailures(const std::vector<std::string>& failures) {
   return list;
 }
 
+// What one run wrote into its output folder, and the folders it made for
+// it: taken back when the run is stopped or writes nothing of the show.
+// Files that stood there before and were not written stay.
+class RunOutput {
+ public:
+  // Notes the levels of `typed` (the command's UTF-8 text) that are missing
+  // before anything makes them.
+  explicit RunOutput(const std::string& typed) {
+    std::string path = typed;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    struct stat st {};
+    while (!path.empty() && path != "." && path != "/" && ::stat(path.c_str(), &st) != 0) {
+      missing_.push_back(path);
+      const size_t slash = path.find_last_of('/');
+      path = slash == std::string::npos ? std::string() : path.substr(0, slash);
+      while (path.size() > 1 && path.back() == '/') path.pop_back();
+    }
+  }
+
+  // A file written as `path` (process code page).
+  void Wrote(const std::string& path) { written_.push_back(path); }
+
+  void TakeBack() {
+    for (const std::string& path : written_) DefaultFileSystem().DeleteFile(path);
+    // Innermost first; a folder someone else has put something in stays.
+    for (const std::string& folder : missing_) ::rmdir(folder.c_str());
+    written_.clear();
+    missing_.clear();
+  }
+
+ private:
+  std::vector<std::string> missing_, written_;
+};
+
+// The cause, in words, of a file of the show that did not arrive whole;
+// empty when it did. `held_as` is the name the package holds it under when
+// that name would leave the folder.
+std::string Problem(const ExtractedFile& file, const std::string& held_as) {
+  if (file.outside || !held_as.empty()) return "a name that would leave the folder";
+  return DescribeEntrySave(file.save);
+}
+
 int ExtractInto(const std::vector<std::string>& arguments, Interruption& interruption) {
   std::vector<std::string> args = arguments;
   unsigned jobs = DefaultJobs();
   if (int status = TakeJobs(args, &jobs, "extract")) return status;
   if (int status = ExpectOperands(args, 2, "extract")) return status;
-  FileIOSession session;
   UserPaths paths;
-  if (int status = session.OpenArgument(args[0], paths)) return status;
-  std::string folder = AsOutputFolder(paths.OutFolder(args[1]));
+  ShowPackage package(DefaultFileSystem());
+  if (!package.OpenPackage(ToAnsi(paths.In(args[0])), /*validateMeta=*/false)) {
+    return Fail(args[0] + ": " + DescribeOpenError(package.openError()));
+  }
+  RunOutput output(args[1]);
+  const std::string folder = AsOutputFolder(paths.OutFolder(args[1]));
   const std::string ansi_folder = ToAnsi(folder);
   if (!CreateFolderPath(DefaultFileSystem(), ansi_folder)) {
     return Fail(args[1] + ": the folder cannot be created (" + ErrorInWords(GetLastError()) +
                 ")");
   }
-  ScopedBstr output(BstrFromAnsi(ansi_folder));
-  session->put_OutputPath(output.get());
 
-  // The description the extraction works from (a broken one is replaced by
-  // the newest usable version and written back) tells which files to expect.
-  ScopedBstr meta;
-  if (session->GetMetaXml(meta.Receive()) != S_OK) {
-    return Fail(args[0] + ": the show cannot be read");
+  ExtractReport report;
+  bool repair_told = false;
+  auto tell_repair = [&]() {
+    if (report.repair_failed && !repair_told) WarnDescriptionNotRepaired(args[0]);
+    repair_told = true;
+  };
+  // Names the package holds only under a name that would leave the folder,
+  // found the first time a file of the show is missing.
+  std::optional<std::unordered_map<std::string, std::string>> leaving;
+  auto held_as = [&](const ExtractedFile& file) -> std::string {
+    if (file.save.result != EntrySaveResult::kMissing) return {};
+    if (!leaving) leaving = EntriesLeavingTheFolder(package);
+    auto found = leaving->find(file.name);
+    return found == leaving->end() ? std::string() : found->second;
+  };
+  // Warnings are told as their files settle, in the show's order.
+  std::optional<ProgressBar> progress;
+  size_t told = 0;
+  auto settled = [&](size_t done, size_t total) {
+    tell_repair();
+    if (!progress) progress.emplace(total);
+    for (; told < done && told < report.files.size(); ++told) {
+      const ExtractedFile& file = report.files[told];
+      if (!MayBeSharedAsset(file, held_as(file))) continue;
+      progress->Clear();
+      std::fprintf(stderr, "tavirelle: warning: %s: not in the package, skipped\n",
+                   ControlsEscaped(ToUtf8(file.name)).c_str());
+    }
+    progress->Update(done);
+  };
+  ExtractOptions options;
+  options.jobs = jobs;
+  options.stop = [&]() { return interruption.signal() != 0; };
+  options.whole_description_only = true;
+  ExtractShow(package, ansi_folder, &report, settled, options);
+  progress.reset();
+  for (const ExtractedFile& file : report.files) {
+    if (file.save.saved()) output.Wrote(ansi_folder + file.name);
   }
-  const std::string meta_text = WideToUtf8(BstrView(meta.get()));
-  ShowPackage package(DefaultFileSystem());
-  package.OpenPackage(session.package_path(), /*validateMeta=*/false);
-  const bool repair_failed = DescriptionNotRepaired(package, meta_text);
-  // A repair that could not be written closes the object's package; the
-  // show is still in it as it stands.
-  if (repair_failed && !session.Reopen()) return Fail(args[0] + ": the show cannot be read");
-  const std::vector<ShowFile> files = FilesOfShow(meta_text);
-  // The component tells only the first thing that went wrong; the check
-  // below names every file.
-  const HRESULT extracted = Extract(session, files, ansi_folder);
-  if (extracted == E_FAIL || extracted == E_OUTOFMEMORY) {
-    return Fail(args[0] + ": the show cannot be read");
-  }
+  if (report.meta_saved) output.Wrote(ansi_folder + "meta.xml");
   if (interruption.signal() != 0) {
-    return Fail(paths.Typed(folder) + ": interrupted; the files written there are whole");
+    output.TakeBack();
+    return Fail(paths.Typed(folder) + ": interrupted; what this run wrote there is removed");
+  }
+  tell_repair();
+
+  const std::string description = report.description.entry.empty()
+                                      ? std::string("meta.xml")
+                                      : ControlsEscaped(ToUtf8(report.description.entry));
+  std::string broken;
+  if (report.meta_damaged) {
+    broken = report.description.intact ? "damaged in the package"
+                                       : "damaged in the package (checksum mismatch)";
+  } else if (report.description.entry.empty()) {
+    broken = "not in the package";
+  } else if (!report.description.intact) {
+    broken = "damaged in the package (checksum mismatch)";
+  } else if (!report.description_loads) {
+    broken = "does not load as a show description";
+  }
+  if (!broken.empty()) {
+    output.TakeBack();
+    return Fail(args[0] + ": not extracted: " + description + " (" + broken + ")");
   }
 
-  if (repair_failed) WarnDescriptionNotRepaired(args[0]);
-  std::vector<std::string> failures = CheckExtraction(package, files, ansi_folder, meta_text, jobs);
-  if (failures.empty() && FAILED(extracted)) failures.push_back(HresultInWords(extracted));
+  std::vector<std::string> failures;
+  for (const ExtractedFile& file : report.files) {
+    const std::string held = held_as(file);
+    const std::string problem = Problem(file, held);
+    if (problem.empty() || MayBeSharedAsset(file, held)) continue;
+    failures.push_back(ControlsEscaped(ToUtf8(held.empty() ? file.name : held)) + " (" + problem +
+                       ")");
+  }
+  if (!report.meta_saved) {
+    failures.push_back(
+        "meta.xml (" +
+        (report.meta_error == 0 ? std::string("not written") : ErrorInWords(report.meta_error)) +
+        ")");
+  }
   if (!failures.empty()) {
     return Fail(args[0] + ": not extracted into " + paths.Typed(folder) + ": " +
                 NamedFailures(failures));
@@ -190,9 +199,10 @@ int ExtractInto(const std::vector<std::string>& arguments, Interruption& interru
   return 0;
 }
 
-// Ctrl-C waits for the extraction under way: the component writes each file
-// under a temporary name and renames it when whole, so stopping it half-way
-// would leave those names behind.
+// Ctrl-C or SIGTERM stops the extraction: the files being written are
+// finished (none is left half-written or under a temporary name), nothing
+// more is begun, what the run wrote is removed, and the command ends by the
+// signal.
 int RunExtract(const std::vector<std::string>& arguments) {
   Interruption interruption;
   const int status = ExtractInto(arguments, interruption);
@@ -204,7 +214,7 @@ int RunExtract(const std::vector<std::string>& arguments) {
 
 TAVIRELLE_COMMAND("extract", "[--jobs N] PACKAGE DIR",
                   "copies the files the show refers to and its meta.xml into DIR; "
-                  "fails when a photo or any file cannot be extracted whole",
+                  "fails when the description, a photo or any file cannot be extracted whole",
                   RunExtract);
 
 }  // namespace tavirelle

@@ -11,7 +11,7 @@ TEST_F(LegalNameCommandTest, TextAfterTheDoubleDashIsNeverAnOption) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "--a b c\n");
   run = Tavirelle("legal-name --a");
-  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "tavirelle: unknown option --a\n");
   EXPECT_EQ(Tavirelle("legal-name -- a b").status, 2);
 }

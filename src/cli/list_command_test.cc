@@ -103,7 +103,7 @@ TEST_F(ShowCommandTest, PackageCommandsTakeNamesThatLookLikeOptionsAfterTheEnd) 
     CommandRun run = Tavirelle(std::string(command) + " -- --show.pkg", cd);
     EXPECT_EQ(run.status, 0) << command << run.err;
     run = Tavirelle(std::string(command) + " --show.pkg", cd);
-    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_EQ(run.status, 2) << command;
     EXPECT_EQ(run.err, "tavirelle: unknown option --show.pkg\n") << command;
   }
 }

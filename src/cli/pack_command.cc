@@ -1,14 +1,18 @@
 // tavirelle pack DIR TARGET
 //
 // Checks that DIR holds a show before anything is written: a meta.xml that
-// loads, every photo it names, and a size that one package can address. The
+// loads and names at least one photo, every photo it names, no file it names
+// that a package cannot hold, no link out of the folder, and a size that one
+// package can address. The
 // component then writes the package under a temporary name and publishes it
 // when complete; an interrupt (Ctrl-C, SIGTERM) removes the temporary file.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <future>
 #include <set>
 
@@ -21,6 +25,7 @@
 #include "package/show_package.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
+#include "platform/path.h"
 #include "util/file_utils.h"
 #include "util/text.h"
 #include "xml/xml_document.h"
@@ -40,23 +45,100 @@ std::string TooLarge(uint64_t size) {
          WithThousands(kMaxPackageSize);
 }
 
-// The names of the photos the show description names, as the package
-// stores them.
-bool NamedPhotos(const std::string& meta_text, std::vector<std::string>* photos) {
+// A value a show description gives in either form a reader accepts: the
+// text of a child element or, failing that, an attribute.
+std::string ValueOf(XmlNode* element, const char* name) {
+  if (element == nullptr) return {};
+  if (XmlNode* child = element->FindChild(name)) return child->Text();
+  return element->AttrText(name);
+}
+
+// What a show description names: its photos, as the package stores them,
+// and every file it refers to (icon, photos, audio captions, music, clip
+// art), as written.
+struct ShowReferences {
+  std::vector<std::string> photos;
+  std::vector<std::string> files;
+};
+
+bool ReadReferences(const std::string& meta_text, ShowReferences* references) {
   XmlDocument document;
   if (!document.LoadText(meta_text)) return false;
   XmlNode* root = document.FindChild("qx");
   if (root == nullptr) return false;
+  std::set<std::string> seen;
+  auto refer = [&](const std::string& name) {
+    if (!name.empty() && seen.insert(name).second) references->files.push_back(name);
+  };
+  refer(ValueOf(root->FindChild("show"), "icon"));
   XmlNode* images = root->FindChild("images");
   for (int32_t i = 0; images != nullptr && i < images->ChildCount(); ++i) {
     XmlNode* image = images->ChildAt(i);
     if (image->name != "image") continue;
-    std::string name = image->AttrText("onlineFilename");
+    const std::string online = ValueOf(image, "onlineFilename");
+    refer(online);
+    refer(ValueOf(image->FindChild("audioCaption"), "file"));
+    refer(ValueOf(image->FindChild("music"), "file"));
+    if (XmlNode* clips = image->FindChild("clips")) {
+      for (int32_t c = 0; c < clips->ChildCount(); ++c) {
+        if (clips->ChildAt(c)->name == "clip") refer(clips->ChildAt(c)->AttrText("file"));
+      }
+    }
+    std::string name = online;
     std::replace(name.begin(), name.end(), '/', '\\');
     name.erase(0, name.find_first_not_of('\\'));
-    if (!name.empty()) photos->push_back(name);
+    if (!name.empty()) references->photos.push_back(name);
   }
   return true;
+}
+
+// Whether a package can hold a file of this name: it stores only these
+// kinds, and a show that names another would lose it.
+bool PackageHoldsKind(const std::string& name) {
+  const std::string extension = Extension(name);
+  return extension == ".jpg" || extension == ".mp3" || extension == ".swf" || extension == ".xml";
+}
+
+// The first show file that is a symbolic link leading anywhere but to a
+// regular file inside the show folder, and why; empty when there is none. A
+// link to a private file elsewhere (/etc/shadow) would otherwise go into a
+// package made to be handed on.
+std::string LinkLeavingTheFolder(const std::string& folder, const std::string& reachable,
+                                 const std::vector<PackageSource>& sources) {
+  char* resolved = ::realpath(NativePath(ToAnsi(reachable)).c_str(), nullptr);
+  const std::string inside = resolved == nullptr ? std::string() : std::string(resolved) + "/";
+  std::free(resolved);
+  for (const PackageSource& source : sources) {
+    const std::string native = NativePath(source.path);
+    struct stat link {};
+    if (::lstat(native.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) continue;
+    const std::string name = AsOutputFolder(folder) + ToUtf8(FileNameOf(source.path));
+    struct stat target {};
+    if (::stat(native.c_str(), &target) != 0 || !S_ISREG(target.st_mode)) {
+      return name + ": a link to something that is not a file; not packed";
+    }
+    resolved = ::realpath(native.c_str(), nullptr);
+    const bool within = resolved != nullptr && !inside.empty() &&
+                        std::string(resolved).compare(0, inside.size(), inside) == 0;
+    std::free(resolved);
+    if (!within) {
+      return name +
+             ": a link that leads out of the show folder; only links to files "
+             "inside it are packed";
+    }
+  }
+  return {};
+}
+
+// The read permissions every show file grants: the package holds all of
+// them, so it must not be readable by anyone one of them hides from.
+mode_t ReadableByAll(const std::vector<PackageSource>& sources) {
+  mode_t readable = S_IRUSR | S_IRGRP | S_IROTH;
+  for (const PackageSource& source : sources) {
+    struct stat st {};
+    if (::stat(NativePath(source.path).c_str(), &st) == 0) readable &= st.st_mode;
+  }
+  return readable;
 }
 
 // Whether `folder` (a command argument) holds a show that can be packed;
@@ -69,6 +151,8 @@ bool CheckShowFolder(const std::string& folder, const std::string& reachable,
     *problem = folder + ": " + ErrorInWords(error);
     return false;
   }
+  *problem = LinkLeavingTheFolder(folder, reachable, *sources);
+  if (!problem->empty()) return false;
   const std::string meta_name = AsOutputFolder(folder) + "meta.xml";
   const std::string meta_path = ToAnsi(AsOutputFolder(reachable) + "meta.xml");
   std::string meta_text;
@@ -76,19 +160,36 @@ bool CheckShowFolder(const std::string& folder, const std::string& reachable,
     *problem = meta_name + ": no such file (not a show folder)";
     return false;
   }
-  std::vector<std::string> photos;
+  ShowReferences references;
   if (!ReadWholeFile(DefaultFileSystem(), meta_path, &meta_text)) {
     *problem = meta_name + ": " + ErrorInWords(GetLastError());
     return false;
   }
-  if (!NamedPhotos(meta_text, &photos)) {
+  if (!ReadReferences(meta_text, &references)) {
     *problem = meta_name + ": does not load as a show description";
+    return false;
+  }
+  if (references.photos.empty()) {
+    *problem = meta_name + ": the show has no photos";
+    return false;
+  }
+  std::vector<std::string> lost;
+  for (const std::string& file : references.files) {
+    if (!PackageHoldsKind(file)) lost.push_back(ToUtf8(file));
+  }
+  if (!lost.empty()) {
+    *problem = meta_name +
+               ": names files a package cannot hold (only .jpg, .mp3, .swf and "
+               ".xml files are packed): " +
+               lost[0];
+    for (size_t i = 1; i < lost.size() && i < 5; ++i) *problem += ", " + lost[i];
+    if (lost.size() > 5) *problem += FormatText(" and %zu more", lost.size() - 5);
     return false;
   }
   std::set<std::string> stored;
   for (const PackageSource& source : *sources) stored.insert(source.storedName);
   std::vector<std::string> missing;
-  for (const std::string& photo : photos) {
+  for (const std::string& photo : references.photos) {
     if (stored.count(photo) == 0) missing.push_back(photo);
   }
   if (!missing.empty()) {
@@ -165,6 +266,10 @@ int RunPack(const std::vector<std::string>& arguments) {
     }
     return partial;
   };
+  // The package is created no more readable than the least readable file
+  // it holds (the owner keeps reading it).
+  const mode_t hidden = (S_IRGRP | S_IROTH) & ~ReadableByAll(sources);
+  ::umask(::umask(0) | hidden);
   // An interrupt while the component writes removes the temporary file and
   // then ends the command as the signal would have.
   Interruption interruption;
@@ -175,7 +280,7 @@ int RunPack(const std::vector<std::string>& arguments) {
     return session->WriteDotTavirelle(target.get(), folder.get(), written.Receive());
   });
   {
-    ProgressBar progress(static_cast<size_t>(size >> kMiB), 64);
+    ProgressBar progress(static_cast<size_t>(size >> kMiB), 64, "MiB");
     progress.Update(0);
     while (writing.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready &&
            interruption.signal() == 0) {

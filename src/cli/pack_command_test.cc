@@ -1,6 +1,3 @@
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,8 +5,6 @@
 #include <thread>
 
 #include "cli/show_command_fixture.h"
-
-extern char** environ;
 
 namespace tavirelle {
 
@@ -37,7 +32,7 @@ TEST_F(ShowCommandTest, PackFailuresAreOneLine) {
       {"pack " + Quoted(folder), 2},
       {"pack " + Quoted(dir_.Join("missing")) + " " + Quoted(dir_.Join("x.pkg")), 1},
       {"pack " + Quoted(folder) + " " + Quoted(dir_.Join("no/such/folder/x.pkg")), 1},
-      {"pack --level 3 " + Quoted(folder) + " " + Quoted(dir_.Join("x.pkg")), 1},
+      {"pack --level 3 " + Quoted(folder) + " " + Quoted(dir_.Join("x.pkg")), 2},
   };
   for (const auto& c : cases) {
     CommandRun run = Tavirelle(c.arguments);
@@ -64,21 +59,51 @@ TEST_F(ShowCommandTest, PackRefusesAFolderThatIsNotAShowAndWritesNothing) {
       "<qx><show/><images><image onlineFilename=\"a.jpg\"/>"
       "<image onlineFilename=\"gone.jpg\"><music><file>tune.mp3</file></music></image>"
       "</images></qx>";
+  const std::string kOne = "<qx><show/><images><image onlineFilename=\"a.jpg\"/></images></qx>";
   const struct {
     const char* what;
     std::string meta;  // "-" for none
     std::vector<std::string> photos;
     std::string message;
+    std::vector<std::pair<std::string, std::string>> links = {};  // name, target
   } cases[] = {
       {"empty folder", "-", {}, "show/meta.xml: no such file (not a show folder)"},
-      {"no meta.xml", "-", {"a.jpg", "gone.jpg"},
+      {"no meta.xml",
+       "-",
+       {"a.jpg", "gone.jpg"},
        "show/meta.xml: no such file (not a show folder)"},
-      {"meta.xml that does not load", "<qx><images>", {"a.jpg"},
+      {"meta.xml that does not load",
+       "<qx><images>",
+       {"a.jpg"},
        "show/meta.xml: does not load as a show description"},
-      {"a photo missing", kMeta, {"a.jpg"},
-       "show/gone.jpg: no such file (a photo the show names)"},
+      {"a photo missing", kMeta, {"a.jpg"}, "show/gone.jpg: no such file (a photo the show names)"},
+      {"no photos",
+       "<qx><show/><images></images></qx>",
+       {"a.jpg"},
+       "show/meta.xml: the show has no photos"},
+      {"kinds a package cannot hold",
+       "<qx><show><icon>icon.png</icon></show><images><image onlineFilename=\"a.jpg\">"
+       "<audioCaption><file>note.wav</file></audioCaption><music file=\"tune.mp3\"/>"
+       "<clips><clip file=\"star.png\"/><clip file=\"ok.swf\"/></clips></image>"
+       "<image onlineFilename=\"b.jpg\"><music file=\"song.WAV\"/></image></images></qx>",
+       {"a.jpg", "b.jpg", "icon.png", "note.wav", "star.png", "song.WAV"},
+       "show/meta.xml: names files a package cannot hold (only .jpg, .mp3, .swf and .xml files "
+       "are packed): icon.png, note.wav, star.png, song.WAV"},
+      {"a link out of the folder",
+       kOne,
+       {},
+       "show/a.jpg: a link that leads out of the show "
+       "folder; only links to files inside it are packed",
+       {{"a.jpg", "../private.jpg"}}},
+      {"a link to a pipe",
+       kOne,
+       {},
+       "show/a.jpg: a link to something that is not a file; not "
+       "packed",
+       {{"a.jpg", "pipe"}}},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     TempDir dir;
     std::string show = dir.Join("show/");
     ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show));
@@ -88,11 +113,16 @@ TEST_F(ShowCommandTest, PackRefusesAFolderThatIsNotAShowAndWritesNothing) {
     for (const std::string& photo : c.photos) {
       ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + photo, "P"));
     }
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("private.jpg"), "secret"));
+    ASSERT_EQ(::mkfifo((show + "pipe").c_str(), 0600), 0);
+    for (const auto& [name, target] : c.links) {
+      ASSERT_EQ(::symlink(target.c_str(), (show + name).c_str()), 0);
+    }
     CommandRun run = Tavirelle("pack " + Quoted(show) + " " + Quoted(dir.Join("s.pkg")));
     EXPECT_EQ(run.status, 1) << c.what;
     EXPECT_EQ(run.out, "") << c.what;
     EXPECT_EQ(run.err, "tavirelle: " + dir.path() + c.message + "\n") << c.what;
-    EXPECT_TRUE(FilesIn(dir.path()).empty()) << c.what;
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"private.jpg"}) << c.what;
   }
   // Music the show names may live elsewhere (a shared asset): not required.
   TempDir dir;
@@ -103,6 +133,33 @@ TEST_F(ShowCommandTest, PackRefusesAFolderThatIsNotAShowAndWritesNothing) {
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "gone.jpg", "G"));
   CommandRun run = Tavirelle("pack " + Quoted(show) + " " + Quoted(dir.Join("s.pkg")));
   EXPECT_EQ(run.status, 0) << run.err;
+}
+
+// A link to a file of the show folder is packed as that file. The package
+// is no more readable than the least readable file it holds.
+TEST_F(ShowCommandTest, PackFollowsLinksInsideTheFolderAndKeepsPrivateFilesPrivate) {
+  std::string folder = MakeShowFolder();
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(folder + "originals"));
+  ASSERT_EQ(::rename((folder + "photo.jpg").c_str(), (folder + "originals/photo.jpg").c_str()), 0);
+  ASSERT_EQ(::symlink("originals/photo.jpg", (folder + "photo.jpg").c_str()), 0);
+  const struct {
+    mode_t photo;
+    mode_t readable;  // the package's read permissions, at most
+  } cases[] = {{0644, 0444}, {0640, 0440}, {0600, 0400}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.photo);
+    ASSERT_EQ(::chmod((folder + "originals/photo.jpg").c_str(), c.photo), 0);
+    const std::string target = dir_.Join("show" + std::to_string(c.photo) + ".pkg");
+    CommandRun run = Tavirelle("pack " + Quoted(folder) + " " + Quoted(target));
+    ASSERT_EQ(run.status, 0) << run.err;
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0444 & ~c.readable, 0u) << std::oct << st.st_mode;
+    EXPECT_NE(st.st_mode & S_IRUSR, 0u);
+    run = Tavirelle("extract " + Quoted(target) + " " + Quoted(dir_.Join("out")));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Read(dir_.Join("out/photo.jpg")), std::string(100000, 'p'));
+  }
 }
 
 TEST_F(ShowCommandTest, PackRefusesAShowBeyondFourGigabytesBeforeWriting) {
@@ -117,20 +174,6 @@ TEST_F(ShowCommandTest, PackRefusesAShowBeyondFourGigabytesBeforeWriting) {
   EXPECT_EQ(FilesIn(dir_.path()).size(), 2u);  // stdout.txt and stderr.txt
 }
 
-// Starts "tavirelle pack FOLDER TARGET" in the background.
-pid_t StartPack(const std::string& folder, const std::string& target) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  std::string command = TAVIRELLE_COMMAND_PATH;
-  const char* argv[] = {command.c_str(), "pack", folder.c_str(), target.c_str(), nullptr};
-  pid_t pid = -1;
-  posix_spawn(&pid, command.c_str(), &actions, nullptr, const_cast<char**>(argv), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
 class PackInterrupted : public ShowCommandTest,
                         public testing::WithParamInterface<int> {};
 
@@ -143,13 +186,10 @@ TEST_P(PackInterrupted, NeverLeavesAPartialPackageUnderTheFinalName) {
   // package half written, for as long as the test needs.
   ASSERT_EQ(::mkfifo((folder + "zz.jpg").c_str(), 0600), 0);
   std::string target = out + "show.pkg";
-  pid_t pid = StartPack(folder, target);
+  pid_t pid = StartTavirelle({"pack", folder, target});
   ASSERT_GT(pid, 0);
   std::vector<std::string> files;
-  for (int i = 0; i < 300 && files.empty(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    files = FilesIn(out);
-  }
+  EXPECT_TRUE(WaitUntil([&] { return !(files = FilesIn(out)).empty(); }));
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].rfind(".show.pkg.tavirelle-partial-", 0), 0u) << files[0];
   // The writer registers the file just after creating it, then waits on the
@@ -157,7 +197,8 @@ TEST_P(PackInterrupted, NeverLeavesAPartialPackageUnderTheFinalName) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   ASSERT_EQ(::kill(pid, signal_number), 0);
   int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  // A command that does not stop would wait on the pipe for ever.
+  ASSERT_TRUE(WaitForExit(pid, &status)) << "the command did not stop";
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
 
   EXPECT_FALSE(Exists(target));

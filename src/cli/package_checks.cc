@@ -114,19 +114,6 @@ EntrySave CheckSavedEntry(ShowPackage& package, const std::string& name,
   return DiagnoseSavedEntry(package, name, path);
 }
 
-bool CheckSavedText(const std::string& path, const std::string& text, DWORD* error) {
-  std::string held;
-  if (ReadWholeFile(DefaultFileSystem(), path, &held) && held == text) return true;
-  const std::string copy = TemporaryNameBeside(path);
-  if (!SaveTextToFile(DefaultFileSystem(), copy, text)) {
-    *error = GetLastError();
-    return false;
-  }
-  DefaultFileSystem().DeleteFile(copy);
-  *error = ReplaceError(path);
-  return false;
-}
-
 bool DescriptionNotRepaired(ShowPackage& package, const std::string& meta_text) {
   return package.IsUsableMetaText(meta_text) &&
          !package.IsUsableMetaText(package.ReadEntryText("meta.xml"));
@@ -139,19 +126,18 @@ void WarnDescriptionNotRepaired(const std::string& typed) {
                typed.c_str());
 }
 
-std::vector<ShowFile> FilesOfShow(const std::string& meta_text) {
-  ShowData show(meta_text);
-  std::vector<ShowFile> files;
-  for (std::string& name : show.CollectReferencedFiles()) {
-    ShowFile file;
-    file.online_file = show.IsOnlineFile(name);
-    file.outside = !IsNameInsideFolder(name);
-    file.name = std::move(name);
-    files.push_back(std::move(file));
-  }
-  return files;
-}
-
 bool StaysInsideFolder(const std::string& name) { return IsNameInsideFolder(name); }
+
+std::unordered_map<std::string, std::string> EntriesLeavingTheFolder(const ShowPackage& package) {
+  std::unordered_map<std::string, std::string> leaving;
+  for (const PackageEntry& entry : package.entries()) {
+    if (IsNameInsideFolder(entry.name)) continue;
+    std::string referred = entry.name;
+    StripLeadingSeparators(referred);
+    ReplaceChar(referred, '\\', '/');
+    leaving.emplace(referred, entry.name);
+  }
+  return leaving;
+}
 
 }  // namespace tavirelle

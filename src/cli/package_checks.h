@@ -8,6 +8,7 @@
 #define TAVIRELLE_CLI_PACKAGE_CHECKS_H_
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "package/show_package.h"
@@ -37,10 +38,6 @@ void SavedEntriesMatch(const ShowPackage& package, const std::vector<std::string
 EntrySave DiagnoseSavedEntry(ShowPackage& package, const std::string& name,
                              const std::string& path);
 
-// Whether the file `path` holds `text`; when it does not, *error is the
-// platform error that writing it there meets (0 when none shows).
-bool CheckSavedText(const std::string& path, const std::string& text, DWORD* error);
-
 // Whether `meta_text`, a usable description handed over for `package`, was
 // read from an older version because its meta.xml is broken, and could not
 // be written back over it (a read-only package).
@@ -48,17 +45,15 @@ bool DescriptionNotRepaired(ShowPackage& package, const std::string& meta_text);
 // Warns that the package `typed` (a command argument) is in that state.
 void WarnDescriptionNotRepaired(const std::string& typed);
 
-// A file the show description refers to, as an extraction copies it.
-struct ShowFile {
-  std::string name;          // as referred to: '/' separators
-  bool online_file = false;  // an image's online file, which the show cannot do without
-  bool outside = false;      // the name leaves the output folder: never written
-};
-// The files `meta_text` refers to, in the order an extraction copies them.
-std::vector<ShowFile> FilesOfShow(const std::string& meta_text);
-
 // Whether `name` joined to a folder stays inside it.
 bool StaysInsideFolder(const std::string& name);
+
+// The entries of `package` whose names would leave a folder they were
+// written into ("/tmp/x.jpg", "\\x.jpg"), keyed by the name a show
+// description that refers to them comes to (leading separators gone, '/'
+// separators): such a reference finds no entry, and is to be reported under
+// the entry's own name, for the name it has.
+std::unordered_map<std::string, std::string> EntriesLeavingTheFolder(const ShowPackage& package);
 
 }  // namespace tavirelle
 

@@ -58,6 +58,15 @@ std::string WhyNoThumbnail(const std::string& path) {
 }
 
 std::string PictureProblem(const std::string& utf8) {
+  std::string problem = FileProblem(utf8);
+  if (!problem.empty()) return problem;
+  int32_t width = 0, height = 0;
+  if (!ReadImageSize(DefaultFileSystem(), ToAnsi(utf8), &width, &height))
+    return "not a JPEG or BMP picture";
+  return {};
+}
+
+std::string FileProblem(const std::string& utf8) {
   std::string path = ToAnsi(utf8);
   FileSystem* fs = &DefaultFileSystem();
   DWORD attributes = fs->GetFileAttributes(path);
@@ -72,9 +81,6 @@ std::string PictureProblem(const std::string& utf8) {
   if (!file || !file->Read(start, sizeof start, &done)) {
     return "cannot read it: " + ErrorInWords(GetLastError());
   }
-  int32_t width = 0, height = 0;
-  if (!ReadImageSize(DefaultFileSystem(), path, &width, &height))
-    return "not a JPEG or BMP picture";
   return {};
 }
 

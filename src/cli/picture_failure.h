@@ -25,6 +25,9 @@ std::string WhyNoThumbnail(const std::string& path);
 // when it can. Commands check their photos with it before writing anything,
 // so that a typing error in the last name does not leave half-made work.
 std::string PictureProblem(const std::string& utf8);
+// The same, up to the picture's own headers: whether the file at `utf8` is
+// one that can be read at all.
+std::string FileProblem(const std::string& utf8);
 
 }  // namespace tavirelle
 

@@ -2,16 +2,27 @@
 #ifndef TAVIRELLE_CLI_PROGRESS_H_
 #define TAVIRELLE_CLI_PROGRESS_H_
 
+#include <chrono>
 #include <cstddef>
+#include <cstdio>
+#include <functional>
+#include <string>
 
 namespace tavirelle {
 
-// Draws "[#####.....] 12/40" on stderr, redrawn in place, when stderr is a
-// terminal and there are at least `min_total` steps; erases itself when
-// destroyed, so that result lines and error messages start on a clean line.
+// Draws "[#####.....] 12/40 MiB" on stderr, redrawn in place, when stderr is
+// a terminal and there are at least `min_total` steps of `unit` ("files",
+// "MiB"); erases itself when destroyed, so that result lines and error
+// messages start on a clean line. However often it is updated, it redraws at
+// most ten times a second, and only when what it shows changes: a terminal
+// that is written thousands of lines a second slows the work it shows.
 class ProgressBar {
  public:
-  explicit ProgressBar(size_t total, size_t min_total = 8);
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+  explicit ProgressBar(size_t total, size_t min_total = 8, const char* unit = "files");
+  // Draws on `out` whatever it is, with the time from `now`.
+  ProgressBar(size_t total, const char* unit, std::FILE* out, Clock now);
   ~ProgressBar();
   ProgressBar(const ProgressBar&) = delete;
   ProgressBar& operator=(const ProgressBar&) = delete;
@@ -21,9 +32,17 @@ class ProgressBar {
   // next Update draws it again.
   void Clear();
 
+  static constexpr std::chrono::milliseconds kRedrawInterval{100};
+
  private:
   size_t total_;
-  bool shown_;
+  std::string unit_;
+  std::FILE* out_;  // null: not shown
+  Clock now_;
+  bool drawn_ = false;  // on the terminal now
+  bool ever_drawn_ = false;
+  std::chrono::steady_clock::time_point last_draw_;
+  std::string last_text_;
 };
 
 }  // namespace tavirelle

@@ -22,7 +22,7 @@ int Run(const char* name, bool install, std::vector<std::string> args) {
   if (!EndOfOptions(args, &unknown) || bad || !args.empty()) return UsageError(name);
   // An empty root would put the registry's files in whatever folder the
   // command happens to run in.
-  if (has_registry && registry.empty()) return Fail("--registry needs a folder name");
+  if (has_registry && registry.empty()) return UsageFail("--registry needs a folder name");
   std::string load_error;
   const ModuleExports* module = LoadModuleExports(&load_error);
   if (module == nullptr) return Fail(load_error);

@@ -95,7 +95,7 @@ TEST_F(RegisterCommandTest, FailuresAndMisuse) {
   // An empty root would mean the current folder, whatever it is.
   for (const char* command : {"register", "unregister"}) {
     run = Tavirelle(std::string(command) + " --registry ''");
-    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_EQ(run.status, 2) << command;
     EXPECT_EQ(run.err, "tavirelle: --registry needs a folder name\n") << command;
   }
 }

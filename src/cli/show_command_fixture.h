@@ -4,11 +4,19 @@
 #ifndef TAVIRELLE_CLI_SHOW_COMMAND_FIXTURE_H_
 #define TAVIRELLE_CLI_SHOW_COMMAND_FIXTURE_H_
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "gtest/gtest.h"
 #include "platform/file_system.h"
@@ -40,6 +48,57 @@ inline void WriteUtf8Path(const std::string& path, const std::string& text) {
   ASSERT_NE(f, nullptr) << path;
   std::fwrite(text.data(), 1, text.size(), f);
   std::fclose(f);
+}
+
+// Starts the built command with `arguments` in the background, its output
+// going to the file `out` and its errors to the descriptor `err` (/dev/null
+// when -1). -1 when it cannot be started.
+inline pid_t StartTavirelle(const std::vector<std::string>& arguments,
+                            const std::string& out = "/dev/null", int err = -1) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (err < 0) {
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  } else {
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
+  }
+  const std::string program = TAVIRELLE_COMMAND_PATH;
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// How long a test waits for what must come at once, before it calls the
+// wait a failure: far beyond any machine's slowness, far below CTest's
+// time-out, so that a command that never stops fails the test instead of
+// hanging it.
+inline constexpr std::chrono::seconds kPatience{60};
+
+// Waits until `done` holds, looking every few milliseconds; false when it
+// still does not after kPatience.
+inline bool WaitUntil(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+// Waits for the process `pid` to end and gives its wait status; when it has
+// not ended after kPatience it is killed, and the result is false.
+inline bool WaitForExit(pid_t pid, int* status) {
+  const bool ended = WaitUntil([&] { return ::waitpid(pid, status, WNOHANG) == pid; });
+  if (!ended) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, status, 0);
+  }
+  return ended;
 }
 
 class ShowCommandTest : public ::testing::Test {

@@ -1,5 +1,5 @@
 // tavirelle thumbnail PHOTO OUT [--width 133] [--height 100] [--quality 100]
-// tavirelle thumbnail --out-dir DIR [--jobs N] PHOTO... [same options]
+// tavirelle thumbnail --out-dir DIR [--jobs N] [--overwrite] PHOTO... [same options]
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -66,12 +66,13 @@ void Make(const std::string& photo, const std::string& out, const ThumbnailSetti
   thumbnail->height = unscaled ? image.pixelHeight : image.scaledHeight;
 }
 
-// Gives a made thumbnail its own name, replacing what had it; false, with
-// the reason in `failure`, when it was not made or cannot take the name.
-bool Publish(Thumbnail* thumbnail) {
+// Gives a made thumbnail its own name, replacing what had it when `taken`
+// says so; false, with the reason in `failure`, when it was not made or
+// cannot take the name.
+bool Publish(Thumbnail* thumbnail, UserPaths::Taken taken = UserPaths::Taken::kReplace) {
   if (!thumbnail->made) return false;
   std::string error;
-  if (!thumbnail->paths.Commit(true, &error)) {
+  if (!thumbnail->paths.Commit(taken, &error)) {
     thumbnail->made = false;
     thumbnail->failure = error;
   }
@@ -122,11 +123,18 @@ std::string BatchProblem(const std::vector<std::string>& photos,
   return {};
 }
 
+// Whether anything stands at `path`, a link that leads nowhere included.
+bool Occupied(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
 // Makes the thumbnails of many photos in one folder, on up to `jobs`
 // threads, each exactly as the single form makes it; prints and publishes
-// them in the order given.
+// them in the order given. A file already standing under a thumbnail's name
+// was named by nobody: it is replaced only with `overwrite`.
 int RunBatch(const ThumbnailSettings& settings, const std::string& out_dir, unsigned jobs,
-             const std::vector<std::string>& photos) {
+             bool overwrite, const std::vector<std::string>& photos) {
   const std::string folder = AsOutputFolder(out_dir);
   std::vector<std::string> outs;
   outs.reserve(photos.size());
@@ -154,13 +162,18 @@ int RunBatch(const ThumbnailSettings& settings, const std::string& out_dir, unsi
       [&](size_t i) {
         if (interruption.signal() != 0) return;
         auto thumbnail = std::make_unique<Thumbnail>();
-        Make(photos[i], outs[i], settings, /*whole=*/true, thumbnail.get());
+        if (!overwrite && Occupied(outs[i])) {
+          thumbnail->failure = outs[i] + ": it already exists; --overwrite replaces it";
+        } else {
+          Make(photos[i], outs[i], settings, /*whole=*/true, thumbnail.get());
+        }
         thumbnails[i] = std::move(thumbnail);
       },
       [&](size_t i) {
         std::unique_ptr<Thumbnail> thumbnail = std::move(thumbnails[i]);
         if (interruption.signal() != 0 || !thumbnail) return false;
-        if (Publish(thumbnail.get())) {
+        if (Publish(thumbnail.get(),
+                    overwrite ? UserPaths::Taken::kReplace : UserPaths::Taken::kRefuse)) {
           std::printf("thumbnail: %s %u %u\n", ControlsEscaped(outs[i]).c_str(),
                       thumbnail->width, thumbnail->height);
           ++published;
@@ -200,9 +213,9 @@ int RunThumbnail(const std::vector<std::string>& arguments) {
     bool bad = false;
     if (TakeOption(args, option.name, &text, &bad) &&
         !ParseNumber(text, option.least, option.most, option.value)) {
-      return Fail(std::string(option.name) + " wants a whole number from " +
-                  std::to_string(option.least) + " to " + std::to_string(option.most) +
-                  ", not '" + text + "'");
+      return UsageFail(std::string(option.name) + " wants a whole number from " +
+                       std::to_string(option.least) + " to " + std::to_string(option.most) +
+                       ", not '" + text + "'");
     }
     if (bad) return UsageError("thumbnail");
   }
@@ -213,15 +226,17 @@ int RunThumbnail(const std::vector<std::string>& arguments) {
   bool bad = false;
   const bool batch = TakeOption(args, "--out-dir", &out_dir, &bad);
   if (bad) return UsageError("thumbnail");
+  // The one-photo form replaces the OUT it is given by name anyway.
+  const bool overwrite = TakeFlag(args, "--overwrite");
   if (batch) {
     if (TakeOption(args, "--out-dir", &again, &bad) || bad) {
-      return Fail("--out-dir given twice; the thumbnails go into one folder");
+      return UsageFail("--out-dir given twice; the thumbnails go into one folder");
     }
     std::string unknown;
-    if (!EndOfOptions(args, &unknown)) return Fail("unknown option " + unknown);
-    if (args.empty()) return Fail("--out-dir " + out_dir + ": no photos given");
-    if (out_dir.empty()) return Fail("--out-dir wants a folder, not ''");
-    return RunBatch(settings, out_dir, jobs, args);
+    if (!EndOfOptions(args, &unknown)) return UsageFail("unknown option " + unknown);
+    if (args.empty()) return UsageFail("--out-dir " + out_dir + ": no photos given");
+    if (out_dir.empty()) return UsageFail("--out-dir wants a folder, not ''");
+    return RunBatch(settings, out_dir, jobs, overwrite, args);
   }
 
   if (int status = ExpectOperands(args, 2, "thumbnail")) return status;
@@ -242,10 +257,11 @@ int RunThumbnail(const std::vector<std::string>& arguments) {
 
 TAVIRELLE_COMMAND(
     "thumbnail",
-    "PHOTO OUT | --out-dir DIR [--jobs N] PHOTO... [--width 133] [--height 100] "
-    "[--quality 100]",
+    "PHOTO OUT | --out-dir DIR [--jobs N] [--overwrite] PHOTO... [--width 133] "
+    "[--height 100] [--quality 100]",
     "writes a JPEG thumbnail of PHOTO: the box's height, width by aspect; with --out-dir, "
-    "DIR/NAME.jpg of each PHOTO, on N threads",
+    "DIR/NAME.jpg of each PHOTO, on N threads (a file there is replaced only with "
+    "--overwrite)",
     RunThumbnail);
 
 }  // namespace tavirelle

@@ -1,5 +1,7 @@
-#include <gtest/gtest.h>
 #include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -173,9 +175,12 @@ class ThumbnailBatchTest : public ThumbnailCommandTest {
     WriteUtf8Path(dir_.Join("sub/\u03C6\u03C9\u03C4\u03BF.JPEG"), EncodeJpeg(640, 480));
     photos_ = {Photo("wide.jpg", 1600, 1200), Photo("tall", 600, 800),
                dir_.Join("camera.jpg"),       dir_.Join("scan.bmp"),
-               Photo("small.jpg", 100, 75),   dir_.Join("sub/\u03C6\u03C9\u03C4\u03BF.JPEG")};
-    names_ = {"wide.jpg", "tall.jpg", "camera.jpg", "scan.jpg", "small.jpg",
-              "\u03C6\u03C9\u03C4\u03BF.jpg"};
+               Photo("small.jpg", 100, 75),   dir_.Join("sub/\u03C6\u03C9\u03C4\u03BF.JPEG"),
+               Photo(".hidden", 200, 150)};
+    // A leading dot starts a hidden name, not an extension.
+    names_ = {"wide.jpg",   "tall.jpg",  "camera.jpg",
+              "scan.jpg",   "small.jpg", "\u03C6\u03C9\u03C4\u03BF.jpg",
+              ".hidden.jpg"};
   }
 
   // The single form's thumbnail of each photo and its "W H".
@@ -219,10 +224,10 @@ TEST_F(ThumbnailBatchTest, MakesTheSingleFormsBytesWithAnyNumberOfJobs) {
     for (const char* jobs : {"1", "3"}) {
       SCOPED_TRACE(options + " --jobs " + jobs);
       // Greek in the folder's name too: it is made here, as the single form
-      // reaches any name.
+      // reaches any name. The second options replace the first ones' files.
       const std::string out = dir_.Join(std::string("\u0391\u03B8\u03AE\u03BD\u03B1-") + jobs);
-      CommandRun run = Thumbnail(options + " --jobs " + jobs + " --out-dir " + Quoted(out) +
-                                 Photos(photos_));
+      CommandRun run = Thumbnail(options + " --jobs " + jobs + " --overwrite --out-dir " +
+                                 Quoted(out) + Photos(photos_));
       ASSERT_EQ(run.status, 0) << run.err;
       EXPECT_EQ(run.err, "");
       std::string lines;
@@ -275,6 +280,7 @@ TEST_F(ThumbnailBatchTest, RefusesBeforeWritingAnything) {
   WriteUtf8Path(sub + "/wide.png", "not read");
   const struct {
     std::string arguments, message;
+    int status = 1;  // 2: wrong arguments
   } cases[] = {
       {"--out-dir " + out + " " + wide + " " + sub + "/wide.png",
        wide + " and " + sub + "/wide.png would both make " + out + "/wide.jpg"},
@@ -285,15 +291,15 @@ TEST_F(ThumbnailBatchTest, RefusesBeforeWritingAnything) {
       {"--out-dir " + dir_.path() + " " + wide, "wide.jpg: is the photo "},
       // The two forms mixed up: the photo given as the folder.
       {"--out-dir " + wide + " " + dir_.Join("thumb.jpg"), wide + ": not a folder"},
-      {"--out-dir " + out + " --out-dir " + out + " " + wide, "--out-dir given twice"},
-      {"--out-dir " + out, "--out-dir " + out + ": no photos given"},
-      {"--out-dir " + out + " -- ", ": no photos given"},
+      {"--out-dir " + out + " --out-dir " + out + " " + wide, "--out-dir given twice", 2},
+      {"--out-dir " + out, "--out-dir " + out + ": no photos given", 2},
+      {"--out-dir " + out + " -- ", ": no photos given", 2},
       {"--jobs 0 --out-dir " + out + " " + wide,
-       "--jobs wants a whole number from 1 to 256, not '0'"},
-      {"--jobs 257 --out-dir " + out + " " + wide, "not '257'"},
+       "--jobs wants a whole number from 1 to 256, not '0'", 2},
+      {"--jobs 257 --out-dir " + out + " " + wide, "not '257'", 2},
       {"--out-dir " + dir_.Join("none/out") + " " + wide,
        dir_.Join("none/out") + ": cannot be made: no such folder"},
-      {"--out-dir " + out + " " + wide + " --width 0", "--width wants a whole number"},
+      {"--out-dir " + out + " " + wide + " --width 0", "--width wants a whole number", 2},
   };
   std::set<std::string> before = Listing(dir_.path());
   before.insert({"stdout.txt", "stderr.txt"});  // where the runs' output goes
@@ -302,7 +308,7 @@ TEST_F(ThumbnailBatchTest, RefusesBeforeWritingAnything) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);
     CommandRun run = Thumbnail(c.arguments);
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
@@ -312,34 +318,106 @@ TEST_F(ThumbnailBatchTest, RefusesBeforeWritingAnything) {
   }
 }
 
-// Stopped at any moment, the folder holds only whole thumbnails, the ones
-// that were told.
-TEST_F(ThumbnailBatchTest, AnInterruptLeavesOnlyTheThumbnailsTold) {
+// A file that stands under a thumbnail's name was named by nobody: it is
+// refused, by name, while the other photos are made, unless --overwrite.
+TEST_F(ThumbnailBatchTest, AFileInTheWayIsReplacedOnlyWithOverwrite) {
+  const std::string holiday = Photo("holiday.jpg", 400, 300);
+  const std::string holiday_bytes = ReadUtf8Path(holiday);
+  WriteUtf8Path(dir_.Join("holiday.bmp"), ReadUtf8Path(dir_.Join("scan.bmp")));
+  WriteUtf8Path(dir_.Join("sub/wide.jpg"), holiday_bytes);  // a photo, not wide.jpg
+  ASSERT_EQ(::symlink("nowhere", dir_.Join("sub/small.jpg").c_str()), 0);
+  const struct {
+    std::string arguments;
+    std::vector<std::string> refused, made;  // as printed, in the order given
+  } cases[] = {
+      {"--out-dir . holiday.bmp tall", {"./holiday.jpg"}, {"./tall.jpg"}},
+      {"--out-dir sub wide.jpg tall small.jpg",
+       {"sub/wide.jpg", "sub/small.jpg"},
+       {"sub/tall.jpg"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    for (const char* jobs : {"1", "3"}) {
+      CommandRun run = TavirelleHere(std::string("thumbnail --jobs ") + jobs + " " + c.arguments);
+      EXPECT_EQ(run.status, 1);
+      std::string refused;
+      for (const std::string& name : c.refused) {
+        refused += "tavirelle: " + name + ": it already exists; --overwrite replaces it\n";
+      }
+      EXPECT_EQ(run.err, refused);
+      for (const std::string& name : c.made) {
+        EXPECT_NE(run.out.find("thumbnail: " + name + " "), std::string::npos) << run.out;
+        ASSERT_EQ(::unlink(dir_.Join(name).c_str()), 0) << name;
+      }
+      EXPECT_TRUE(ReadUtf8Path(holiday) == holiday_bytes);
+      EXPECT_TRUE(ReadUtf8Path(dir_.Join("sub/wide.jpg")) == holiday_bytes);
+      struct stat link {};
+      EXPECT_TRUE(::lstat(dir_.Join("sub/small.jpg").c_str(), &link) == 0 && S_ISLNK(link.st_mode));
+    }
+  }
+  CommandRun run = TavirelleHere("thumbnail --overwrite --out-dir . holiday.bmp");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "thumbnail: ./holiday.jpg 80 100\n");
+  EXPECT_FALSE(ReadUtf8Path(holiday) == holiday_bytes);
+}
+
+// A folder the run made for thumbnails of which none was made goes again;
+// one that was there before stays, empty as it was.
+TEST_F(ThumbnailBatchTest, WhenEveryPhotoFailsOnlyAFolderItMadeIsRemoved) {
+  const std::string missing = Quoted(dir_.Join("missing.jpg"));
+  ASSERT_EQ(::mkdir(dir_.Join("empty").c_str(), 0777), 0);
+  for (const char* folder : {"empty", "new"}) {
+    SCOPED_TRACE(folder);
+    CommandRun run = Thumbnail("--out-dir " + Quoted(dir_.Join(folder)) + " " + missing);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(Listing(dir_.Join(folder)), std::set<std::string>());
+  }
+  EXPECT_TRUE(Exists(dir_.Join("empty")));
+  EXPECT_FALSE(Exists(dir_.Join("new")));
+}
+
+// Stopped half-way, the run makes no further thumbnail, and the folder
+// holds only whole thumbnails, the ones that were told. A pipe among the
+// photos holds the run there for as long as the test needs.
+TEST_F(ThumbnailBatchTest, AnInterruptStopsTheRunAndLeavesOnlyTheThumbnailsTold) {
   const std::string photo = photos_[0];
   ASSERT_EQ(Thumbnail(Quoted(photo) + " " + Quoted(dir_.Join("single.jpg"))).status, 0);
   const std::string single = ReadUtf8Path(dir_.Join("single.jpg"));
-  std::string copies;
-  for (int i = 0; i < 60; ++i) {
+  std::vector<std::string> arguments = {"thumbnail", "--jobs", "1", "--out-dir", dir_.Join("out")};
+  for (int i = 0; i < 20; ++i) {
     const std::string copy = dir_.Join("p" + std::to_string(i) + ".jpg");
     ASSERT_EQ(::link(photo.c_str(), copy.c_str()), 0);
-    copies += " " + Quoted(copy);
+    arguments.push_back(copy);
+    if (i == 9) {
+      ASSERT_EQ(::mkfifo(dir_.Join("pipe.jpg").c_str(), 0600), 0);
+      arguments.push_back(dir_.Join("pipe.jpg"));
+    }
   }
   const std::string out = dir_.Join("out");
-  const std::string command = std::string("(") + TAVIRELLE_COMMAND_PATH +
-                              " thumbnail --jobs 2 --out-dir " + Quoted(out) + copies + " >" +
-                              Quoted(dir_.Join("told.txt")) +
-                              " 2>/dev/null & pid=$!; sleep 0.1; kill -INT $pid; wait $pid)";
-  const int status = std::system(command.c_str());
-  // 130: stopped by the signal; 0: done before it came.
-  EXPECT_TRUE(WEXITSTATUS(status) == 130 || WEXITSTATUS(status) == 0) << status;
-  const std::string lines = ReadUtf8Path(dir_.Join("told.txt"));
-  std::set<std::string> told;
-  for (size_t at = 0; (at = lines.find(out + "/", at)) != std::string::npos;) {
-    at += out.size() + 1;
-    told.insert(lines.substr(at, lines.find(' ', at) - at));
-  }
-  EXPECT_EQ(Listing(out), told);
-  for (const std::string& name : told) {
+  const pid_t pid = StartTavirelle(arguments, dir_.Join("told.txt"));
+  ASSERT_GT(pid, 0);
+  auto told = [&]() {
+    const std::string lines = ReadUtf8Path(dir_.Join("told.txt"));
+    std::set<std::string> names;
+    for (size_t at = 0; (at = lines.find(out + "/", at)) != std::string::npos;) {
+      at += out.size() + 1;
+      names.insert(lines.substr(at, lines.find(' ', at) - at));
+    }
+    return names;
+  };
+  // The ten photos before the pipe are made; the run waits on it.
+  EXPECT_TRUE(WaitUntil([&] { return told().size() == 10; }));
+  ASSERT_EQ(::kill(pid, SIGINT), 0);
+  // Whatever the signal did to the reading, the pipe ends now.
+  const int writer = ::open(dir_.Join("pipe.jpg").c_str(), O_WRONLY | O_NONBLOCK);
+  if (writer >= 0) ::close(writer);
+  int status = 0;
+  ASSERT_TRUE(WaitForExit(pid, &status)) << "the command did not stop";
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+  EXPECT_EQ(told().size(), 10u);
+  EXPECT_EQ(Listing(out), told());
+  for (const std::string& name : told()) {
     EXPECT_TRUE(ReadUtf8Path(out + "/" + name) == single) << name;
   }
 }

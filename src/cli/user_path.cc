@@ -113,7 +113,8 @@ std::string UserPaths::OutFile(const std::string& typed, bool whole) {
   return output.alias;
 }
 
-bool UserPaths::Commit(bool replace, std::string* error) {
+bool UserPaths::Commit(Taken taken, std::string* error) {
+  const bool replace = taken == Taken::kReplace;
   for (Output& output : outputs_) {
     if (output.committed) continue;
     struct stat st {};
@@ -134,7 +135,7 @@ bool UserPaths::Commit(bool replace, std::string* error) {
                        : ::renameat2(output.folder_fd, output.temporary.c_str(),
                                      output.folder_fd, name.c_str(), RENAME_NOREPLACE);
       if (rc == 0) break;
-      if (replace || errno != EEXIST) {
+      if (replace || errno != EEXIST || taken == Taken::kRefuse) {
         *error = output.typed_folder + output.name + ": " + Reason(errno);
         return false;
       }

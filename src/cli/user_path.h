@@ -36,11 +36,20 @@ class UserPaths {
   // own name only at Commit, complete: no reader ever sees it half-written,
   // and an interrupted run leaves nothing behind.
   std::string OutFile(const std::string& typed, bool whole = false);
-  // Gives every file written under a temporary name its own name: over an
-  // existing file when `replace` is set, otherwise the first free one of
-  // "NAME.ext", "NAME (2).ext", "NAME (3).ext", ... A file the component did
-  // not write is skipped. False with a one-line reason in *error.
-  bool Commit(bool replace, std::string* error);
+  // What Commit does when a file already has the name.
+  enum class Taken {
+    kReplace,  // the new file replaces it
+    kNewName,  // the first free one of "NAME (2).ext", "NAME (3).ext", ...
+    kRefuse,   // fails with "it already exists"; the new file goes
+  };
+  // Gives every file written under a temporary name its own name; a file the
+  // component did not write is skipped. False with a one-line reason in
+  // *error.
+  bool Commit(Taken taken, std::string* error);
+  // Commit(kReplace) when `replace` is set, else Commit(kNewName).
+  bool Commit(bool replace, std::string* error) {
+    return Commit(replace ? Taken::kReplace : Taken::kNewName, error);
+  }
   // The text the component reports back (a name, or a message that starts
   // with one) with a leading alias, or aliased folder, spelled as the user
   // typed it. Other texts come back unchanged.

@@ -48,7 +48,7 @@ int RunVerify(const std::vector<std::string>& arguments) {
   uint64_t done = 0;
   std::vector<StoredEntryCheck> checks(entries.size(), StoredEntryCheck::kWhole);
   {
-    ProgressBar progress(static_cast<size_t>(total >> kMiB), 64);
+    ProgressBar progress(static_cast<size_t>(total >> kMiB), 64, "MiB");
     // Each item is a group of entries digested side by side, each read
     // through a stream of its own: the package object's stream has one
     // position, which threads would share.

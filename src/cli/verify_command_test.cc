@@ -56,7 +56,7 @@ TEST_F(ShowCommandTest, AJobCountOutsideOneTo256IsRefusedInOneLine) {
           "extract --jobs " + std::string(value) + " " + Quoted(package) + " " +
               Quoted(dir_.Join("out"))}) {
       CommandRun run = Tavirelle(command);
-      EXPECT_EQ(run.status, 1) << command;
+      EXPECT_EQ(run.status, 2) << command;
       EXPECT_EQ(run.out, "") << command;
       EXPECT_EQ(run.err, "tavirelle: --jobs wants a whole number from 1 to 256, not '" +
                              std::string(value) + "'\n")

@@ -51,7 +51,7 @@ TEST_F(XmlCommandTest, NamesTheFileAndTheCause) {
       {"'" + dir_.Join("none.xml") + "'", 1,
        "tavirelle: " + dir_.Join("none.xml") + ": no such file\n"},
       {"'" + dir_.path() + "'", 1, "tavirelle: " + dir_.path() + ": a folder, not a file\n"},
-      {"--strict x.xml", 1, "tavirelle: unknown option --strict\n"},
+      {"--strict x.xml", 2, "tavirelle: unknown option --strict\n"},
       // A name that looks like an option stands after "--".
       {"-- '" + dir_.Join("--t.xml") + "'", 0, ""},
   };

@@ -171,6 +171,11 @@ class PhotoImage {
 // Writes the pixel size of a JPEG or bitmap file (any name) to the outputs;
 // both 0 and false when none is found.
 bool ReadImageSize(FileSystem& fs, const std::string& path, int32_t* width, int32_t* height);
+// The size a JPEG's frame header states, read from its markers without the
+// decoder: a frame whose height is 0 gets it from the DNL marker that ends
+// its first scan (the decoder refuses such files). False when the file is no
+// JPEG or its headers do not give both sides.
+bool ReadJpegFrameSize(FileSystem& fs, const std::string& path, int32_t* width, int32_t* height);
 
 }  // namespace tavirelle
 

@@ -517,7 +517,7 @@ void ShowPackage::SaveStoredTogether(const std::vector<SaveTarget*>& group) {
 
 std::vector<EntrySave> ShowPackage::SaveEntries(
     const std::vector<std::pair<std::string, std::string>>& targets, unsigned jobs,
-    const std::function<void(size_t)>& saved) {
+    const std::function<void(size_t, const EntrySave&)>& saved, const std::function<bool()>& stop) {
   std::vector<SaveTarget> all(targets.size());
   // Runs of plainly stored entries go together, up to eight at a time; any
   // other target is one unit of its own, settled by SaveEntry.
@@ -540,18 +540,42 @@ std::vector<EntrySave> ShowPackage::SaveEntries(
       units.push_back({&target});
     }
   }
-  RunInOrder(
+  // A unit a worker skipped for `stop` is not settled here either.
+  std::unique_ptr<bool[]> skipped(new bool[units.size()]());
+  auto stopped = [&]() { return stop && stop(); };
+  const size_t taken = RunInOrder(
       units.size(), jobs,
       [&](size_t u) {
-        if (units[u].front()->entry != nullptr) SaveStoredTogether(units[u]);
+        if (stopped()) {
+          skipped[u] = true;
+        } else if (units[u].front()->entry != nullptr) {
+          SaveStoredTogether(units[u]);
+        }
       },
       [&](size_t u) {
+        if (skipped[u]) return false;
+        bool go_on = true;
         for (SaveTarget* target : units[u]) {
-          if (!target->settled) target->save = SaveEntry(targets[target->index].first, *target->path);
-          if (saved) saved(target->index);
+          if (!target->settled) {
+            // What a group wrote is told; a file of its own is not begun
+            // once the run is to stop.
+            if (!go_on || stopped()) {
+              go_on = false;
+              continue;
+            }
+            target->save = SaveEntry(targets[target->index].first, *target->path);
+            target->settled = true;
+          }
+          if (saved) saved(target->index, target->save);
         }
-        return true;
+        return go_on;
       });
+  // Groups that workers finished ahead of a stop were written all the same.
+  for (size_t u = taken; u < units.size() && saved; ++u) {
+    for (SaveTarget* target : units[u]) {
+      if (target->settled) saved(target->index, target->save);
+    }
+  }
   std::vector<EntrySave> outcomes;
   outcomes.reserve(all.size());
   for (const SaveTarget& target : all) outcomes.push_back(target.save);

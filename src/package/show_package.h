@@ -154,11 +154,17 @@ class ShowPackage {
   // gives it, but faster: entries stored plainly in the package are read,
   // digested eight at a time and written on up to `jobs` threads (on a file
   // system that serves one thread at a time, one after another as
-  // SaveEntry does). `saved(i)` is called on the calling thread as pair i
-  // is settled, in order. Paths must differ.
+  // SaveEntry does). `saved(i, outcome)` is called on the calling thread as
+  // pair i is settled, in order. Paths must differ.
+  //
+  // `stop` (from any thread) is asked before each group of entries is
+  // started: once it answers true, no further entry is started, the ones
+  // being written are finished, and the pairs never settled (saved() was not
+  // called for them) keep the outcome kMissing, with no file written.
   std::vector<EntrySave> SaveEntries(
       const std::vector<std::pair<std::string, std::string>>& targets, unsigned jobs,
-      const std::function<void(size_t)>& saved = {});
+      const std::function<void(size_t, const EntrySave&)>& saved = {},
+      const std::function<bool()>& stop = {});
 
  private:
   class EntrySink;

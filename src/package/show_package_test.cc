@@ -352,7 +352,8 @@ TEST(SaveEntries, SettlesEveryTargetAsSaveEntryDoes) {
       for (const auto& [name, path] : targets) saves.push_back(package.SaveEntry(name, path));
     } else {
       std::vector<size_t> order;
-      saves = package.SaveEntries(targets, jobs, [&](size_t i) { order.push_back(i); });
+      saves = package.SaveEntries(targets, jobs,
+                                  [&](size_t i, const EntrySave&) { order.push_back(i); });
       EXPECT_EQ(order.size(), targets.size());
       for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], i);
     }

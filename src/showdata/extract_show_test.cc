@@ -318,6 +318,99 @@ TEST_F(ExtractShowTest, AClosedPackageWritesNothing) {
   EXPECT_TRUE(Listing().empty());
 }
 
+// A run asked to stop finishes the files under way and begins no other:
+// whatever it reports saved is there whole, nothing else is, and meta.xml is
+// not written. One file at a time (the test medium) and eight at a time on
+// several threads alike.
+TEST_F(ExtractShowTest, AStoppedRunBeginsNoFurtherFile) {
+  std::string images;
+  std::vector<TestEntry> entries = {{"meta.xml", ""}};
+  contents_.clear();
+  for (int i = 0; i < 200; ++i) {
+    const std::string name = "p" + std::to_string(i) + ".jpg";
+    images += "<image onlineFilename=\"" + name + "\"/>";
+    contents_[name] = std::string(100 + i, static_cast<char>(i));
+    entries.push_back({name, contents_[name]});
+  }
+  entries[0].data = "<qx><show/><images>" + images + "</images></qx>";
+  ASSERT_TRUE(WriteTestPackage(dir_.Join("show.pkg"), entries));
+  ShowPackage together(DefaultFileSystem());
+  ASSERT_TRUE(together.OpenPackage(dir_.Join("show.pkg"), false));
+  ASSERT_TRUE(package_.OpenPackage(dir_.Join("show.pkg"), false));
+  for (unsigned jobs : {1u, 3u}) {
+    for (ShowPackage* package : {&package_, &together}) {
+      const std::string context = std::to_string(jobs) + (package == &together ? " together" : "");
+      EmptyOutput();
+      bool stop = false;
+      ExtractOptions options;
+      options.jobs = jobs;
+      options.stop = [&] { return stop; };
+      ExtractReport report;
+      ASSERT_TRUE(ExtractShow(
+          *package, out_, &report, [&](size_t done, size_t) { stop = stop || done >= 5; },
+          options));
+      EXPECT_TRUE(report.stopped) << context;
+      EXPECT_FALSE(report.meta_saved) << context;
+      size_t saved = 0;
+      for (const ExtractedFile& file : report.files) saved += file.save.saved() ? 1 : 0;
+      EXPECT_GE(saved, 5u) << context;
+      EXPECT_LT(saved, 150u) << context;
+      if (package == &package_) {
+        EXPECT_EQ(saved, 5u) << context;  // one file at a time: none ahead
+      }
+      ExpectWholeOrAbsent(report, context);
+    }
+  }
+}
+
+// A description whose bytes fail their digest, or that does not load,
+// names no file that can be trusted: asked to, the extraction writes
+// nothing. A host's extraction writes what it can, as it always did.
+// A description that fails its digest is never used; one that is whole but
+// does not load is written as it is, unless the caller wants a whole show.
+TEST_F(ExtractShowTest, AnUntrustworthyDescriptionWritesNothingWhenAskedSo) {
+  const std::string kept =
+      "<qx><show><title>T</title></show><images>"
+      "<image onlineFilename=\"a.jpg\"/></images></qx>";
+  const struct {
+    const char* what;
+    std::string meta;
+    bool intact, loads;
+  } cases[] = {
+      {"damaged", kept, false, false},
+      {"a zero byte",
+       std::string("<qx><show><title>T\0</title></show><images>"
+                   "<image onlineFilename=\"a.jpg\"/></images></qx>",
+                   87),
+       true, false},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(WriteTestPackage(dir_.Join("meta.pkg"), {{"meta.xml", c.meta}, {"a.jpg", "A"}}));
+    if (!c.intact) {
+      std::string bytes;
+      ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir_.Join("meta.pkg"), &bytes));
+      bytes[bytes.find("<title>T") + 7] = 'X';
+      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("meta.pkg"), bytes));
+    }
+    for (bool whole_only : {true, false}) {
+      EmptyOutput();
+      ShowPackage package(DefaultFileSystem());
+      ASSERT_TRUE(package.OpenPackage(dir_.Join("meta.pkg"), false));
+      ExtractOptions options;
+      options.whole_description_only = whole_only;
+      ExtractReport report;
+      ASSERT_TRUE(ExtractShow(package, out_, &report, {}, options));
+      const bool written = c.intact && !whole_only;
+      EXPECT_EQ(report.description.entry, "meta.xml") << c.what;
+      EXPECT_EQ(report.description.intact, c.intact) << c.what;
+      EXPECT_EQ(report.meta_damaged, !c.intact) << c.what;
+      EXPECT_EQ(report.description_loads, c.loads) << c.what;
+      EXPECT_EQ(report.meta_saved, written) << c.what;
+      EXPECT_EQ(Listing().empty(), !written) << c.what;
+    }
+  }
+}
+
 }  // namespace
 
 }  // namespace tavirelle

@@ -1,5 +1,6 @@
 #include "showdata/show_data.h"
 
+#include <atomic>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -61,7 +62,7 @@ bool IsNameInsideFolder(const std::string& name) {
 }
 
 ShowData::ShowData(const std::string& meta_text) {
-  document_.LoadText(meta_text.c_str());
+  loaded_ = document_.LoadText(meta_text.c_str()) && document_.FindChild("qx") != nullptr;
 }
 
 std::vector<std::string> ShowData::CollectReferencedFiles() {
@@ -147,11 +148,12 @@ void ShowData::AddUnique(const std::string& name) {
   if (seen_.insert(name).second) referenced_files_.push_back(name);
 }
 
-bool ExtractShow(ShowPackage& package, const std::string& output_path,
-                 ExtractReport* report, const ExtractProgress& progress) {
+bool ExtractShow(ShowPackage& package, const std::string& output_path, ExtractReport* report,
+                 const ExtractProgress& progress, const ExtractOptions& options) {
   *report = ExtractReport();
   if (!package.IsOpen()) return false;
-  MetaText meta = package.ReadMetaText();
+  report->description = package.ReadMetaText();
+  const MetaText& meta = report->description;
   // The description names the files to write; one that is not what the
   // package's directory says it is cannot be trusted to name them.
   if ((!meta.entry.empty() && !meta.intact) ||
@@ -171,6 +173,10 @@ bool ExtractShow(ShowPackage& package, const std::string& output_path,
     if (reopened.OpenPackage(package.path(), /*validateMeta=*/false)) source = &reopened;
   }
   ShowData show(meta_text);
+  report->description_loads = show.Loaded();
+  if (options.whole_description_only && (!report->description.intact || !show.Loaded())) {
+    return true;
+  }
   std::vector<std::string> names = show.CollectReferencedFiles();
   size_t total = names.size() + 1;
   // The files are copied on every core, eight digested at a time; progress
@@ -195,9 +201,19 @@ bool ExtractShow(ShowPackage& package, const std::string& output_path,
       if (progress) progress(settled, total);
     }
   };
-  std::vector<EntrySave> saves =
-      source->SaveEntries(targets, DefaultJobs(), [&](size_t i) { count_to(target_of[i] + 1); });
-  for (size_t i = 0; i < saves.size(); ++i) report->files[target_of[i]].save = saves[i];
+  std::atomic<bool> stop_seen{false};
+  source->SaveEntries(
+      targets, options.jobs == 0 ? DefaultJobs() : options.jobs,
+      [&](size_t i, const EntrySave& save) {
+        report->files[target_of[i]].save = save;
+        if (!stop_seen) count_to(target_of[i] + 1);
+      },
+      [&]() {
+        if (options.stop && options.stop()) stop_seen = true;
+        return stop_seen.load();
+      });
+  report->stopped = stop_seen || (options.stop && options.stop());
+  if (report->stopped) return true;
   count_to(report->files.size());
   report->meta_saved = SaveTextToFile(package.file_system(), output_path + "meta.xml", meta_text);
   if (!report->meta_saved) report->meta_error = GetLastError();

@@ -36,6 +36,10 @@ class ShowData {
   ShowData(const ShowData&) = delete;
   ShowData& operator=(const ShowData&) = delete;
 
+  // Whether the text loads as a show description: it parses, with a "qx"
+  // element at the top.
+  bool Loaded() const { return loaded_; }
+
   // The referenced entry names in show order (icon, online files, audio
   // captions, MP3 music), without duplicates, with '/' separators.
   std::vector<std::string> CollectReferencedFiles();
@@ -56,6 +60,7 @@ class ShowData {
   void AddUnique(const std::string& name);
 
   XmlDocument document_;
+  bool loaded_ = false;
   std::vector<std::string> referenced_files_;
   // The names of referenced_files_, so that a description naming very many
   // files is not checked name against name.
@@ -83,10 +88,28 @@ struct ExtractReport {
   // The description was recovered from an older version, but writing it
   // back into the package failed (which closes the package).
   bool repair_failed = false;
+  // The description the files were read from: the entry it came from and
+  // whether that entry's bytes are the ones its digest states.
+  MetaText description;
+  bool description_loads = false;  // ShowData::Loaded of its text
+  // ExtractOptions::stop ended the run: the files not settled then were not
+  // written, nor was meta.xml.
+  bool stopped = false;
 };
 
-// Called after each file with the count done and the count to do.
+// Called after each file with the count done and the count to do; the
+// report's files before `done` are settled then.
 using ExtractProgress = std::function<void(size_t done, size_t total)>;
+
+struct ExtractOptions {
+  unsigned jobs = 0;  // threads that copy; 0: one per core
+  // Asked, from any thread, before each file is started; once it answers
+  // true the files being written are finished and nothing more is written.
+  std::function<bool()> stop;
+  // Writes nothing at all when the description does not match its digest or
+  // does not load: the files it names cannot be trusted, nor can it.
+  bool whole_description_only = false;
+};
 
 // Copies the show of the open package into `output_path` (which ends with a
 // separator): every referenced entry that stays inside the folder, each
@@ -95,8 +118,8 @@ using ExtractProgress = std::function<void(size_t done, size_t total)>;
 // is written. Every outcome goes into *report; a file that fails leaves
 // nothing of itself. False only when no package is open (nothing written).
 // The files go through the package's own file system.
-bool ExtractShow(ShowPackage& package, const std::string& output_path,
-                 ExtractReport* report, const ExtractProgress& progress = {});
+bool ExtractShow(ShowPackage& package, const std::string& output_path, ExtractReport* report,
+                 const ExtractProgress& progress = {}, const ExtractOptions& options = {});
 
 // What a host is told of an extraction: Ok when the description and every
 // entry the package holds for the show were written whole. Otherwise the

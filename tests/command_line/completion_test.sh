@@ -53,7 +53,7 @@ expect "--orientation --out" author --o
 expect "0 1 2 3" author --out shows --orientation ""
 expect "sea.jpg shows trip.pkg" author --out shows --title "A B" ""
 expect "--quality" thumbnail sea.jpg small.jpg --height 50 --q
-expect "-- --height --help --jobs --out-dir --quality --width" thumbnail sea.jpg --
+expect "-- --height --help --jobs --out-dir --overwrite --quality --width" thumbnail sea.jpg --
 expect "shows" thumbnail --out-dir ""
 expect "" author -- --t
 expect "shows" extract trip.pkg ""
@@ -61,6 +61,8 @@ expect "trip.pkg" verify tr
 expect "--jobs" verify --j
 expect "" verify --jobs ""
 expect "shows" extract --jobs 2 trip.pkg ""
+expect "shows" extract --jobs=2 trip.pkg ""
+expect "sea.jpg shows trip.pkg" thumbnail --overwrite --out-dir shows ""
 expect "default none sea.jpg shows trip.pkg" author --music ""
 expect "--user" register --registry shows --u
 
