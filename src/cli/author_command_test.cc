@@ -117,7 +117,7 @@ TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
 TEST_F(AuthorCommandTest, OptionsEndAtTheDoubleDash) {
   Photo("--title.jpg");
   CommandRun run =
-      Tavirelle("author --out show -- --title.jpg", "cd " + Quoted(dir_.path()) + " &&");
+      Tavirelle("author --out show -- --title.jpg", In(dir_.path()));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
 }
@@ -132,7 +132,7 @@ TEST_F(AuthorCommandTest, AFailedRunRemovesWhatItMade) {
   for (const char* out : {"new/show", "empty", "empty/inner"}) {
     CommandRun run = Tavirelle("author --out " + std::string(out) + " --style x " +
                                    Quoted(photo) + " " + Quoted(photo),
-                               "cd " + Quoted(dir_.path()) + " &&");
+                               In(dir_.path()));
     EXPECT_EQ(run.status, 1) << out;
     EXPECT_NE(run.err.find("no meta.xml written"), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");

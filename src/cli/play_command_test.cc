@@ -213,11 +213,11 @@ TEST_F(PlayCommandTest, FolderPlayerHoldsWhatThePageUses) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(Has(run.out, "player: " + default_player + " (2)/index.html"));
   // "." is the folder the command runs in; its player goes beside it, by its name.
-  run = Tavirelle("play .", "cd " + Quoted(folder) + " &&");
+  run = Tavirelle("play .", In(folder));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(Has(run.out, "player: " + default_player + " (3)/index.html")) << run.out;
   // Without a desktop browser, --open says so once the page is written.
-  run = Tavirelle("play " + Quoted(folder) + " --open", "PATH=/nonexistent");
+  run = Tavirelle("play " + Quoted(folder) + " --open", Env({"PATH=/nonexistent"}));
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(Has(run.err, "cannot open " + default_player + " (4)/index.html: no desktop browser"))
       << run.err;
