@@ -1,9 +1,12 @@
 // The command reaches files and folders named in any script, and a name the
 // code page cannot hold never reaches the file its lossy form names.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <set>
 
 #include "cli/show_command_fixture.h"
 #include "testing/image_builder.h"
@@ -127,6 +130,32 @@ TEST_F(NamesCommandTest, PackageCommandsReadAndWriteNamesInAnyScript) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("φως.jpg"), std::string::npos) << run.err;
   EXPECT_FALSE(RawExists(dir_.Join("more.pkg")));
+}
+
+// info and exif write scratch files when no output is asked for: under a
+// temporary folder named outside the code page they still work, and leave
+// nothing there.
+TEST_F(NamesCommandTest, ScratchFilesGoUnderATemporaryFolderNamedInAnyScript) {
+  const std::string scratch = dir_.Join("ci tmp-λ");
+  RawFolder(scratch);
+  const std::string package = PackShow();
+  auto listing = [&] {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
+  };
+  const std::set<std::string> before = listing();
+  CommandRun run = RunTavirelle({"info", package}, Scratch(scratch));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("icon: show_icon.jpg\n"), std::string::npos) << run.out;
+  run = RunTavirelle({"exif", photo_}, Scratch(scratch));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("preview: kept\n"), std::string::npos) << run.out;
+  // Nothing is left there, nor in a sibling that a misread name would make.
+  EXPECT_EQ(listing(), before);
+  EXPECT_EQ(::rmdir(scratch.c_str()), 0) << "something was left in the scratch folder";
 }
 
 }  // namespace
