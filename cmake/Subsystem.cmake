@@ -21,7 +21,7 @@ function(tavirelle_subsystem name)
   if(TAVIRELLE_BUILD_TESTS AND tests)
     add_executable(${name}_tests ${tests})
     target_link_libraries(${name}_tests PRIVATE tavirelle_${name} tavirelle_testing
-                          ${ARG_TEST_DEPENDS} GTest::gtest_main GTest::gmock)
+                          ${ARG_TEST_DEPENDS} tavirelle_test_main GTest::gmock)
     gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 120
                          PROPERTIES LABELS ${name} TIMEOUT 300)
   endif()
