@@ -22,13 +22,13 @@ class ExifCommandTest : public ShowCommandTest {
   }
 
   std::string CameraPhoto(uint16_t width, uint16_t height) {
-    ExifBuilder exif(false);
-    exif.ifd0.push_back(exif.Ascii(0x0132, "2011:02:03 04:05:06"));
-    exif.exif.push_back(exif.Short(0xA002, width));
-    exif.exif.push_back(exif.Short(0xA003, height));
-    exif.preview = preview_;
     const std::string path = dir_.Join("photo.jpg");
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, WithExif(EncodeJpeg(64, 48), exif)));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path,
+                               testing_images::CameraPhoto({.date = "2011:02:03 04:05:06",
+                                                            .stated_width = width,
+                                                            .stated_height = height,
+                                                            .preview = preview_,
+                                                            .little_endian = false})));
     return path;
   }
 

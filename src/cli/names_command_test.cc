@@ -24,23 +24,18 @@ bool RawExists(const std::string& path) {
 
 void RawFolder(const std::string& path) { ASSERT_EQ(::mkdir(path.c_str(), 0777), 0) << path; }
 
-std::string CameraPhoto(uint16_t width, const std::string& preview) {
-  ExifBuilder exif(false);
-  exif.exif.push_back(exif.Short(0xA002, width));
-  exif.exif.push_back(exif.Short(0xA003, 3000));
-  exif.preview = preview;
-  return WithExif(EncodeJpeg(64, 48), exif);
-}
-
 class NamesCommandTest : public ShowCommandTest {
  protected:
   // A folder named in Greek holding a photo named in Cyrillic, beside a
   // decoy at the names a lossy conversion would make of both.
   void SetUp() override {
     RawFolder(greek_);
-    WriteUtf8Path(photo_, CameraPhoto(4000, preview_));
+    WriteUtf8Path(photo_,
+                  CameraPhoto({.stated_width = 4000, .stated_height = 3000, .preview = preview_}));
     RawFolder(dir_.Join("?????\?"));
-    WriteUtf8Path(dir_.Join("?????\?/???\?.jpg"), CameraPhoto(1111, EncodeJpeg(20, 15)));
+    WriteUtf8Path(dir_.Join("?????\?/???\?.jpg"),
+                  CameraPhoto({.stated_width = 1111, .stated_height = 3000,
+                               .preview = EncodeJpeg(20, 15)}));
   }
 
   const std::string greek_ = dir_.Join("Ελλάδα");
@@ -69,7 +64,8 @@ TEST_F(NamesCommandTest, PhotoToolsReadAndWriteNamesInAnyScript) {
 
 TEST_F(NamesCommandTest, AuthorUsesTheNamedPhotosAndFolderAndTheExactCase) {
   std::string chinese = greek_ + "/照片.jpg";
-  WriteUtf8Path(chinese, CameraPhoto(2000, preview_));
+  WriteUtf8Path(chinese,
+                CameraPhoto({.stated_width = 2000, .stated_height = 3000, .preview = preview_}));
   std::string out = dir_.Join("Παράσταση");
   CommandRun run = Tavirelle("author --out " + Quoted(out) + " --music none " + Quoted(photo_) +
                              " " + Quoted(chinese));
