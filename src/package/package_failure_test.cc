@@ -4,6 +4,8 @@
 // and on the paths that work eight files at a time on several threads.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "package/package_test_support.h"
 #include "package/record_format.h"
 #include "package/show_package.h"
@@ -306,6 +308,56 @@ TEST_F(RepairFailure, ReadOnlyPackageIsClosedButUnchanged) {
   EXPECT_FALSE(package.OpenPackage(Path(), true));
   EXPECT_EQ(package.openError(), PackageOpenError::kRepairFailed);
   EXPECT_EQ(Contents(Path()), original_);
+}
+
+// A repair appends the description and a new directory at the end of the
+// package, and every offset is 32 bits: a package that ends just under
+// 4 GiB has no room for them, so the repair is refused, the package stays
+// as it was and is read as it is. Sparse files: the records, a hole, the
+// directory.
+TEST(RepairNearFourGigabytes, IsRefusedAndLeavesThePackageAsItWas) {
+  TempDir dir;
+  const std::string original = PackageWithBrokenMeta();
+  uint32_t directory_at = 0;
+  std::memcpy(&directory_at, original.data() + kDirectoryOffsetPosition + 2, 4);
+  const std::string directory = original.substr(directory_at);
+  // The description's record fits before 4 GiB and the directory does not;
+  // or the description's record itself would cross it.
+  for (uint64_t room : {uint64_t{200}, uint64_t{40}}) {
+    SCOPED_TRACE(room);
+    const uint64_t end = kMaxPackageSize - room;
+    const uint32_t moved = static_cast<uint32_t>(end - directory.size());
+    std::string records = original.substr(0, directory_at);
+    std::memcpy(records.data() + kDirectoryOffsetPosition + 2, &moved, 4);
+    const std::string path = dir.Join("big.pkg");
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, records));
+    {
+      auto file = DefaultFileSystem().Open(path, GENERIC_WRITE, Disposition::kOpenExisting);
+      ASSERT_TRUE(file);
+      DWORD done = 0;
+      ASSERT_TRUE(file->Seek(moved, SeekOrigin::kBegin, nullptr));
+      ASSERT_TRUE(file->Write(directory.data(), static_cast<DWORD>(directory.size()), &done));
+      ASSERT_TRUE(file->Close());
+    }
+    // It still reads, with the older description standing in.
+    ShowPackage package(DefaultFileSystem());
+    ASSERT_TRUE(package.OpenPackage(path, true));
+    EXPECT_EQ(package.GetMetaText(), kUsableMeta);
+    EXPECT_EQ(package.entries().size(), 3u);
+    // As it was: its size, its records with the 'L' record, its directory.
+    auto file = DefaultFileSystem().Open(path, GENERIC_READ, Disposition::kOpenExisting);
+    ASSERT_TRUE(file);
+    uint64_t size = 0;
+    ASSERT_TRUE(file->Size(&size));
+    EXPECT_EQ(size, end);
+    std::string head(records.size(), '\0'), tail(directory.size(), '\0');
+    DWORD done = 0;
+    ASSERT_TRUE(file->Read(head.data(), static_cast<DWORD>(head.size()), &done));
+    ASSERT_TRUE(file->Seek(moved, SeekOrigin::kBegin, nullptr));
+    ASSERT_TRUE(file->Read(tail.data(), static_cast<DWORD>(tail.size()), &done));
+    EXPECT_TRUE(head == records);
+    EXPECT_TRUE(tail == directory);
+  }
 }
 
 // --- Eight entries at a time, on several threads --------------------------
