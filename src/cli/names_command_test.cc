@@ -128,6 +128,27 @@ TEST_F(NamesCommandTest, PackageCommandsReadAndWriteNamesInAnyScript) {
   EXPECT_FALSE(RawExists(dir_.Join("more.pkg")));
 }
 
+// A typed name holding '?' or '*' is a name, not a pattern: the command
+// reaches that file and writes that name, never one the pattern would match.
+TEST_F(NamesCommandTest, NamesHoldingWildcardsAreNamesNotPatterns) {
+  WriteUtf8Path(dir_.Join("wh?t.jpg"), EncodeJpeg(400, 300));
+  WriteUtf8Path(dir_.Join("whit.jpg"), EncodeJpeg(200, 300));  // what "?" would match
+  WriteUtf8Path(dir_.Join("st*r.jpg"), EncodeJpeg(300, 300));
+  const struct {
+    std::string photo, out, printed;
+  } cases[] = {
+      {"wh?t.jpg", "o?.jpg", "thumbnail: 133 100\n"},
+      {"st*r.jpg", "out*.jpg", "thumbnail: 100 100\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.photo);
+    CommandRun run = RunTavirelle({"thumbnail", c.photo, c.out}, In(dir_.path()));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, c.printed);
+    EXPECT_EQ(ReadUtf8Path(dir_.Join(c.out)).substr(0, 2), "\xFF\xD8");
+  }
+}
+
 // info and exif write scratch files when no output is asked for: under a
 // temporary folder named outside the code page they still work, and leave
 // nothing there.
