@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -83,9 +82,8 @@ CommandRun RunCommand(const std::vector<std::string>& arguments, const CommandOp
   std::vector<char*> argv = Pointers(argv_texts);
   std::vector<char*> envp = Pointers(environment);
 
-  const std::string input = options.input_file.empty() ? "/dev/null" : options.input_file;
-  int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) throw std::runtime_error("RunCommand: cannot open " + input);
+  int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (in < 0) throw std::runtime_error("RunCommand: cannot open /dev/null");
   int out[2], err[2], failure[2];
   if (::pipe2(out, O_CLOEXEC) != 0) {
     CloseAll({in});

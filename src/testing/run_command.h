@@ -25,8 +25,6 @@ struct CommandOptions {
   // Changes to this process's environment: "NAME=value" sets a variable,
   // a bare "NAME" removes it.
   std::vector<std::string> environment;
-  // Standard input is /dev/null unless this names a file to read.
-  std::string input_file;
   // Seconds after which the program is killed (CTest's own limit is 300).
   int deadline_seconds = 240;
   // Bytes of address space the program may map (as `ulimit -v`); 0: as this
@@ -35,8 +33,8 @@ struct CommandOptions {
 };
 
 // Runs `arguments[0]` (looked up in PATH when it holds no slash) with the
-// rest as its arguments, and waits for it. Throws std::runtime_error when
-// the program cannot be started at all.
+// rest as its arguments and /dev/null for its input, and waits for it.
+// Throws std::runtime_error when the program cannot be started at all.
 CommandRun RunCommand(const std::vector<std::string>& arguments,
                       const CommandOptions& options = {});
 
