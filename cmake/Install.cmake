@@ -60,7 +60,8 @@ set(CPACK_PACKAGE_VENDOR "TavirelleHelper developers")
 set(CPACK_PACKAGE_CONTACT "TavirelleHelper developers <tavirelle@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "slide-show authoring and packaging component, its command and SDK")
-set(CPACK_PACKAGE_DESCRIPTION
+# One text: set() with several would join them with semicolons.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "libTavirelleHelper.so, an in-process component that authors slide shows from photos, "
     "packs them into one package file and reads packages back, with the tavirelle command, "
     "the public headers, a CMake package and a pkg-config file for hosts, the default style "

@@ -2,7 +2,7 @@
 #
 # Builds the folder's *.cc files (all but *_test.cc) into the static library
 # tavirelle_NAME, and its *_test.cc files into the test program NAME_tests,
-# whose tests CTest runs with the label NAME.
+# whose tests CTest runs with the label NAME, in the tests' time zone.
 function(tavirelle_subsystem name)
   cmake_parse_arguments(ARG "" "" "DEPENDS;TEST_DEPENDS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cc)
@@ -21,8 +21,9 @@ function(tavirelle_subsystem name)
   if(TAVIRELLE_BUILD_TESTS AND tests)
     add_executable(${name}_tests ${tests})
     target_link_libraries(${name}_tests PRIVATE tavirelle_${name} tavirelle_testing
-                          ${ARG_TEST_DEPENDS} GTest::gtest_main GTest::gmock)
+                          ${ARG_TEST_DEPENDS} tavirelle_test_main GTest::gmock)
     gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 120
-                         PROPERTIES LABELS ${name} TIMEOUT 300)
+                         PROPERTIES LABELS ${name} TIMEOUT 300
+                                    ENVIRONMENT "TZ=${TAVIRELLE_TEST_TIME_ZONE}")
   endif()
 endfunction()

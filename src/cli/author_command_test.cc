@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/show_command_fixture.h"
+#include "testing/folder_names.h"
 #include "testing/image_builder.h"
 
 extern char** environ;
@@ -28,16 +29,6 @@ class AuthorCommandTest : public ShowCommandTest {
     EXPECT_TRUE(
         WriteWholeFile(DefaultFileSystem(), path, testing_images::EncodeJpeg(width, height)));
     return path;
-  }
-  // The names in `folder`, "." and ".." left out.
-  static std::vector<std::string> Names(const std::string& folder) {
-    std::vector<FindData> found;
-    std::vector<std::string> names;
-    if (!DefaultFileSystem().Find(folder + "/*", &found)) return names;
-    for (const FindData& entry : found) {
-      if (entry.name != "." && entry.name != "..") names.push_back(entry.name);
-    }
-    return names;
   }
 };
 
@@ -117,7 +108,7 @@ TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
   }
   EXPECT_FALSE(Exists(dir_.Join("o")));
   EXPECT_EQ(Read(dir_.Join("full/meta.xml")), "<qx>first show</qx>");
-  EXPECT_EQ(Names(dir_.Join("full")), std::vector<std::string>{"meta.xml"});
+  EXPECT_EQ(NamesIn(dir_.Join("full")), std::vector<std::string>{"meta.xml"});
   EXPECT_EQ(Tavirelle("author " + Quoted(good)).status, 2);  // no --out
 }
 
@@ -184,7 +175,7 @@ TEST_F(AuthorCommandTest, MusicIsCopiedIntoTheShowUnderItsOwnName) {
                              "<config><templates><x>missing.xml</x></templates></config>"));
   run = Tavirelle(
       "author --out other --style x --music " + Quoted(music) + " " + Quoted(Photo("c.jpg")),
-      "cd " + Quoted(dir_.path()) + " &&");
+      {.folder = dir_.path()});
   EXPECT_EQ(run.status, 1);
   EXPECT_FALSE(Exists(dir_.Join("other")));
 }
@@ -192,7 +183,7 @@ TEST_F(AuthorCommandTest, MusicIsCopiedIntoTheShowUnderItsOwnName) {
 TEST_F(AuthorCommandTest, OptionsEndAtTheDoubleDash) {
   Photo("--title.jpg");
   CommandRun run =
-      Tavirelle("author --out show -- --title.jpg", "cd " + Quoted(dir_.path()) + " &&");
+      Tavirelle("author --out show -- --title.jpg", In(dir_.path()));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
 }
@@ -207,14 +198,14 @@ TEST_F(AuthorCommandTest, AFailedRunRemovesWhatItMade) {
   for (const char* out : {"new/show", "empty", "empty/inner"}) {
     CommandRun run = Tavirelle("author --out " + std::string(out) + " --style x " +
                                    Quoted(photo) + " " + Quoted(photo),
-                               "cd " + Quoted(dir_.path()) + " &&");
+                               In(dir_.path()));
     EXPECT_EQ(run.status, 1) << out;
     EXPECT_NE(run.err.find("no meta.xml written"), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
   }
   EXPECT_FALSE(Exists(dir_.Join("new")));
   EXPECT_TRUE(Exists(dir_.Join("empty")));
-  EXPECT_TRUE(Names(dir_.Join("empty")).empty());
+  EXPECT_TRUE(NamesIn(dir_.Join("empty")).empty());
 }
 
 // Ctrl-C or SIGTERM part-way through many photos: the run stops between two
@@ -241,14 +232,14 @@ TEST_F(AuthorCommandTest, AnInterruptedRunRemovesWhatItMade) {
                           const_cast<char**>(argv.data()), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
     // Signalled once the import is under way: the claim and a few photos.
-    for (int i = 0; i < 5000 && Names(out).size() < 4; ++i) {
+    for (int i = 0; i < 5000 && NamesIn(out).size() < 4; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ASSERT_EQ(::kill(pid, signal_number), 0);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
-    EXPECT_FALSE(Exists(out)) << Names(out).size() << " files left";
+    EXPECT_FALSE(Exists(out)) << NamesIn(out).size() << " files left";
   }
 }
 
@@ -284,7 +275,7 @@ TEST_F(AuthorCommandTest, APhotoWithoutAThumbnailIsNamedInAWarning) {
     EXPECT_EQ(run.err, "tavirelle: warning: " + c.photo + ": no thumbnail: " + c.why + "\n");
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
     // Both copies, one thumbnail and the description.
-    EXPECT_EQ(Names(out).size(), 4u) << c.photo;
+    EXPECT_EQ(NamesIn(out).size(), 4u) << c.photo;
   }
 }
 
@@ -339,7 +330,7 @@ TEST_F(AuthorCommandTest, AnyNumberOfJobsAuthorsTheSameShow) {
         << photos[i];
     EXPECT_EQ(Read(dir_.Join("show3/" + shows[1].names[i])), Read(photos[i])) << photos[i];
   }
-  EXPECT_EQ(Names(dir_.Join("show3")).size(), 2 * photos.size() + 1);
+  EXPECT_EQ(NamesIn(dir_.Join("show3")).size(), 2 * photos.size() + 1);
 }
 
 // Two runs into one folder, started together: exactly one authors its show,
@@ -368,7 +359,7 @@ TEST_F(AuthorCommandTest, OfTwoRunsIntoOneFolderOnlyOneSucceeds) {
     EXPECT_EQ(loser, "tavirelle: " + out + ": the folder is not empty\n");
     // The folder holds the winner's show and nothing else: four copies,
     // four thumbnails and meta.xml naming the four copies.
-    std::vector<std::string> names = Names(out);
+    std::vector<std::string> names = NamesIn(out);
     EXPECT_EQ(names.size(), 9u) << "round " << round;
     std::string meta = Read(out + "/meta.xml");
     for (const std::string& name : names) {

@@ -1,6 +1,5 @@
 // tavirelle exif PHOTO [--preview OUT]
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -19,11 +18,8 @@ namespace {
 // Where the preview goes when the user did not ask for it: the reader
 // always writes the preview to decide whether to keep it, so it gets a
 // scratch file that is removed again.
-std::string ScratchPreviewPath() {
-  const char* folder = std::getenv("TMPDIR");
-  std::string path = folder != nullptr && *folder != '\0' ? folder : "/tmp";
-  if (path.back() != '/') path += '/';
-  return path + "tavirelle-exif-" + NewGuidText(false) + ".jpg";
+std::string ScratchPreviewPath(UserPaths& paths) {
+  return paths.ScratchFolder() + "tavirelle-exif-" + NewGuidText(false) + ".jpg";
 }
 
 // Whether the file starts as a JPEG or a bitmap does.
@@ -58,7 +54,7 @@ int RunExif(const std::vector<std::string>& arguments) {
     return Fail(previewOption + ": is the photo itself; give another file");
   }
   const std::string preview =
-      wantsPreview ? ToAnsi(paths.OutFile(previewOption)) : ScratchPreviewPath();
+      wantsPreview ? ToAnsi(paths.OutFile(previewOption)) : ScratchPreviewPath(paths);
 
   PhotoImage image(DefaultFileSystem());
   PhotoMetadata info;
@@ -68,7 +64,7 @@ int RunExif(const std::vector<std::string>& arguments) {
     const std::string cause = ErrorInWords(image.failureError);
     if (wantsPreview) return Fail(previewOption + ": the preview cannot be written: " + cause);
     return Fail(args[0] + ": its preview cannot be checked in the scratch folder " +
-                ToUtf8(FolderOf(preview)) + ": " + cause);
+                paths.Typed(ToUtf8(FolderOf(preview))) + ": " + cause);
   }
   if (info.width == 0 || info.height == 0) {
     ReadJpegFrameSize(DefaultFileSystem(), photo, &info.width, &info.height);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -17,19 +16,19 @@ using namespace testing_images;
 
 class ExifCommandTest : public ShowCommandTest {
  protected:
-  CommandRun Exif(const std::string& arguments, const std::string& scratch = "") {
-    return Tavirelle("exif " + arguments,
-                     "TMPDIR=" + Quoted(scratch.empty() ? scratch_.path() : scratch));
+  CommandRun Exif(std::vector<std::string> arguments, const std::string& scratch = "") {
+    arguments.insert(arguments.begin(), "exif");
+    return RunTavirelle(arguments, Scratch(scratch.empty() ? scratch_.path() : scratch));
   }
 
   std::string CameraPhoto(uint16_t width, uint16_t height) {
-    ExifBuilder exif(false);
-    exif.ifd0.push_back(exif.Ascii(0x0132, "2011:02:03 04:05:06"));
-    exif.exif.push_back(exif.Short(0xA002, width));
-    exif.exif.push_back(exif.Short(0xA003, height));
-    exif.preview = preview_;
     const std::string path = dir_.Join("photo.jpg");
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, WithExif(EncodeJpeg(64, 48), exif)));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path,
+                               testing_images::CameraPhoto({.date = "2011:02:03 04:05:06",
+                                                            .stated_width = width,
+                                                            .stated_height = height,
+                                                            .preview = preview_,
+                                                            .little_endian = false})));
     return path;
   }
 
@@ -46,7 +45,7 @@ class ExifCommandTest : public ShowCommandTest {
 TEST_F(ExifCommandTest, PrintsMetadataAndWritesRequestedPreview) {
   const std::string photo = CameraPhoto(4000, 3000);
   const std::string out = dir_.Join("previews/p.jpg");
-  CommandRun run = Exif(photo + " --preview " + out);
+  CommandRun run = Exif({photo, "--preview", out});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
             "date: 2011:02:03 04:05:06\nwidth: 4000\nheight: 3000\npreview: kept\n");
@@ -56,7 +55,7 @@ TEST_F(ExifCommandTest, PrintsMetadataAndWritesRequestedPreview) {
 TEST_F(ExifCommandTest, LeavesNothingBehindWithoutPreviewOption) {
   for (bool portrait : {false, true}) {
     const std::string photo = CameraPhoto(portrait ? 3000 : 4000, portrait ? 4000 : 3000);
-    CommandRun run = Exif(photo);
+    CommandRun run = Exif({photo});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find(portrait ? "preview: none\n" : "preview: kept\n"),
               std::string::npos) << run.out;
@@ -68,7 +67,7 @@ TEST_F(ExifCommandTest, PhotoWithoutExif) {
   const std::string path = dir_.Join("--plain.jpg");
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, EncodeJpeg(33, 22)));
   // A name that looks like an option stands after "--".
-  CommandRun run = Exif("-- " + Quoted(path));
+  CommandRun run = Exif({"--", path});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "date: \nwidth: 33\nheight: 22\npreview: none\n");
 }
@@ -78,21 +77,22 @@ TEST_F(ExifCommandTest, FailuresAreOneLineNamingTheCause) {
   const std::string text = dir_.Join("notes.txt");
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), text, "hello"));
   const struct {
-    std::string arguments, scratch, message;
+    std::vector<std::string> arguments;
+    std::string scratch, message;
   } cases[] = {
-      {dir_.Join("missing.jpg"), "", "missing.jpg: no such file"},
-      {text, "", "notes.txt: not a JPEG or BMP picture"},
-      {Quoted(dir_.path()), "", ": a folder, not a picture"},
-      {"", "", "usage: tavirelle exif"},
-      {photo + " --preview", "", "usage: tavirelle exif"},
-      {photo + " --thumb x", "", "unknown option --thumb"},
+      {{dir_.Join("missing.jpg")}, "", "missing.jpg: no such file"},
+      {{text}, "", "notes.txt: not a JPEG or BMP picture"},
+      {{dir_.path()}, "", ": a folder, not a picture"},
+      {{}, "", "usage: tavirelle exif"},
+      {{photo, "--preview"}, "", "usage: tavirelle exif"},
+      {{photo, "--thumb", "x"}, "", "unknown option --thumb"},
       // The photo has a preview; not being able to write it is no "none".
-      {photo + " --preview " + text + "/p.jpg",
+      {{photo, "--preview", text + "/p.jpg"},
        "", "notes.txt/p.jpg: the preview cannot be written: "},
-      {photo, text, "photo.jpg: its preview cannot be checked in the scratch folder"},
+      {{photo}, text, "photo.jpg: its preview cannot be checked in the scratch folder"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.arguments);
+    SCOPED_TRACE(c.message);
     CommandRun run = Exif(c.arguments, c.scratch);
     EXPECT_NE(run.status, 0);
     EXPECT_EQ(run.out, "");
@@ -128,7 +128,7 @@ TEST_F(ExifCommandTest, ReportsWhatTheHeadersHoldOfAPhotoThatDoesNotDecode) {
     SCOPED_TRACE(c.what);
     const std::string path = dir_.Join("camera.jpg");
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, c.bytes));
-    CommandRun run = Exif(Quoted(path));
+    CommandRun run = Exif({path});
     EXPECT_EQ(run.status, c.status);
     std::string told = c.told;
     if (told.find('@') != std::string::npos) told.replace(told.find('@'), 1, path);

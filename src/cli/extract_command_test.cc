@@ -251,12 +251,12 @@ TEST_F(ShowCommandTest, ExtractShowsProgressOnATerminal) {
   entries.insert(entries.begin(), {"meta.xml", meta + "</images></qx>"});
   ASSERT_TRUE(WriteTestPackage(dir_.Join("show.pkg"), entries));
   // script(1) runs the command on a new terminal and copies what it shows.
-  std::string shown = dir_.Join("shown.txt");
-  std::string command = "script -qec \"" + std::string(TAVIRELLE_COMMAND_PATH) + " extract " +
-                        dir_.Join("show.pkg") + " " + dir_.Join("out") + "\" /dev/null > " +
-                        Quoted(shown) + " 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0) << Read(shown);
-  std::string text = Read(shown);
+  CommandRun shown = RunCommand({"script", "-qec",
+                                 Quoted(TAVIRELLE_COMMAND_PATH) + " extract " +
+                                     Quoted(dir_.Join("show.pkg")) + " " + Quoted(dir_.Join("out")),
+                                 "/dev/null"});
+  const std::string text = shown.out + shown.err;
+  ASSERT_EQ(shown.status, 0) << text;
   EXPECT_NE(text.find("/13 files"), std::string::npos) << text;
   EXPECT_NE(text.find("extracted: " + dir_.Join("out/")), std::string::npos) << text;
   EXPECT_EQ(Read(dir_.Join("out/p11.jpg")), std::string(1000, 'l'));
@@ -324,7 +324,7 @@ TEST_F(ShowCommandTest, ExtractReportsDamagedEntriesAlikeWhateverTheJobs) {
 TEST_F(ShowCommandTest, DoubleDashEndsTheOptionsOfThePackageCommands) {
   std::string package = PackShow();
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("--show.pkg"), Read(package)));
-  std::string here = "cd " + Quoted(dir_.path()) + " &&";
+  const CommandOptions here = In(dir_.path());
   CommandRun run = Tavirelle("meta -- --show.pkg", here);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, meta_);

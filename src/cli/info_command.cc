@@ -1,6 +1,5 @@
 // tavirelle info PACKAGE [--out DIR]
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 #include "cli/command.h"
@@ -22,10 +21,8 @@ namespace {
 // package leaves nothing behind.
 class ScratchFolder {
  public:
-  ScratchFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
-    path_ = AsOutputFolder(base) + "tavirelle-info-" + NewGuidText(false) + "/";
+  explicit ScratchFolder(UserPaths& paths) {
+    path_ = paths.ScratchFolder() + "tavirelle-info-" + NewGuidText(false) + "/";
     created_ = DefaultFileSystem().CreateDirectory(path_);
   }
   ~ScratchFolder() {
@@ -65,9 +62,9 @@ int RunInfo(const std::vector<std::string>& arguments) {
       return Fail(out + ": the folder cannot be created (" + ErrorInWords(GetLastError()) + ")");
     }
   } else {
-    scratch = std::make_unique<ScratchFolder>();
+    scratch = std::make_unique<ScratchFolder>(paths);
     if (!scratch->created()) {
-      return Fail(scratch->path() + ": cannot create a scratch folder (" +
+      return Fail(paths.Typed(ToUtf8(scratch->path())) + ": cannot create a scratch folder (" +
                   ErrorInWords(GetLastError()) + ")");
     }
     folder = scratch->path();

@@ -19,7 +19,7 @@ TEST_F(ShowCommandTest, InfoLeavesNoFileAnywhereAndDoesNotChangeThePackage) {
   std::string before = Read(package);
   std::string scratch = dir_.Join("tmp/");
   ASSERT_TRUE(DefaultFileSystem().CreateDirectory(scratch));
-  CommandRun run = Tavirelle("info " + Quoted(package), "TMPDIR=" + Quoted(scratch));
+  CommandRun run = Tavirelle("info " + Quoted(package), Scratch(scratch));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, kExpectedInfo);
   std::vector<FindData> left;
@@ -57,7 +57,7 @@ TEST_F(ShowCommandTest, InfoSavesAThumbnailIconIntoSubfolders) {
 
   std::string scratch = dir_.Join("tmp/");
   ASSERT_TRUE(DefaultFileSystem().CreateDirectory(scratch));
-  CommandRun quick = Tavirelle("info " + Quoted(package), "TMPDIR=" + Quoted(scratch));
+  CommandRun quick = Tavirelle("info " + Quoted(package), Scratch(scratch));
   EXPECT_EQ(quick.status, 0) << quick.err;
   EXPECT_NE(quick.out.find("icon: w133\\h100\\clip.jpg\n"), std::string::npos) << quick.out;
   std::vector<FindData> left;
@@ -111,7 +111,7 @@ TEST_F(ShowCommandTest, InfoNeverTouchesFilesBesideItsScratchFolder) {
                                              "</show></qx>"},
                                 {"..\\x", "from the package"}}));
   CommandRun run = Tavirelle("info " + Quoted(dir_.Join("escape.pkg")),
-                             "TMPDIR=" + Quoted(scratch));
+                             Scratch(scratch));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("icon: ..\\x\n"), std::string::npos) << run.out;
   EXPECT_EQ(Read(scratch + "x"), "sentinel");

@@ -99,7 +99,7 @@ TEST_F(ShowCommandTest, PackageCommandsTakeNamesThatLookLikeOptionsAfterTheEnd) 
   EXPECT_EQ(pack.out, "written: " + target + "\n");
   // Run from the package's folder, so that the name itself starts with "--".
   for (const char* command : {"list", "verify"}) {
-    std::string cd = "cd " + Quoted(dir_.path()) + " &&";
+    const CommandOptions cd = In(dir_.path());
     CommandRun run = Tavirelle(std::string(command) + " -- --show.pkg", cd);
     EXPECT_EQ(run.status, 0) << command << run.err;
     run = Tavirelle(std::string(command) + " --show.pkg", cd);

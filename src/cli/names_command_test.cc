@@ -1,9 +1,12 @@
 // The command reaches files and folders named in any script, and a name the
 // code page cannot hold never reaches the file its lossy form names.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <set>
 
 #include "cli/show_command_fixture.h"
 #include "testing/image_builder.h"
@@ -21,23 +24,18 @@ bool RawExists(const std::string& path) {
 
 void RawFolder(const std::string& path) { ASSERT_EQ(::mkdir(path.c_str(), 0777), 0) << path; }
 
-std::string CameraPhoto(uint16_t width, const std::string& preview) {
-  ExifBuilder exif(false);
-  exif.exif.push_back(exif.Short(0xA002, width));
-  exif.exif.push_back(exif.Short(0xA003, 3000));
-  exif.preview = preview;
-  return WithExif(EncodeJpeg(64, 48), exif);
-}
-
 class NamesCommandTest : public ShowCommandTest {
  protected:
   // A folder named in Greek holding a photo named in Cyrillic, beside a
   // decoy at the names a lossy conversion would make of both.
   void SetUp() override {
     RawFolder(greek_);
-    WriteUtf8Path(photo_, CameraPhoto(4000, preview_));
+    WriteUtf8Path(photo_,
+                  CameraPhoto({.stated_width = 4000, .stated_height = 3000, .preview = preview_}));
     RawFolder(dir_.Join("?????\?"));
-    WriteUtf8Path(dir_.Join("?????\?/???\?.jpg"), CameraPhoto(1111, EncodeJpeg(20, 15)));
+    WriteUtf8Path(dir_.Join("?????\?/???\?.jpg"),
+                  CameraPhoto({.stated_width = 1111, .stated_height = 3000,
+                               .preview = EncodeJpeg(20, 15)}));
   }
 
   const std::string greek_ = dir_.Join("Ελλάδα");
@@ -66,7 +64,8 @@ TEST_F(NamesCommandTest, PhotoToolsReadAndWriteNamesInAnyScript) {
 
 TEST_F(NamesCommandTest, AuthorUsesTheNamedPhotosAndFolderAndTheExactCase) {
   std::string chinese = greek_ + "/照片.jpg";
-  WriteUtf8Path(chinese, CameraPhoto(2000, preview_));
+  WriteUtf8Path(chinese,
+                CameraPhoto({.stated_width = 2000, .stated_height = 3000, .preview = preview_}));
   std::string out = dir_.Join("Παράσταση");
   CommandRun run = Tavirelle("author --out " + Quoted(out) + " --music none " + Quoted(photo_) +
                              " " + Quoted(chinese));
@@ -127,6 +126,53 @@ TEST_F(NamesCommandTest, PackageCommandsReadAndWriteNamesInAnyScript) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("φως.jpg"), std::string::npos) << run.err;
   EXPECT_FALSE(RawExists(dir_.Join("more.pkg")));
+}
+
+// A typed name holding '?' or '*' is a name, not a pattern: the command
+// reaches that file and writes that name, never one the pattern would match.
+TEST_F(NamesCommandTest, NamesHoldingWildcardsAreNamesNotPatterns) {
+  WriteUtf8Path(dir_.Join("wh?t.jpg"), EncodeJpeg(400, 300));
+  WriteUtf8Path(dir_.Join("whit.jpg"), EncodeJpeg(200, 300));  // what "?" would match
+  WriteUtf8Path(dir_.Join("st*r.jpg"), EncodeJpeg(300, 300));
+  const struct {
+    std::string photo, out, printed;
+  } cases[] = {
+      {"wh?t.jpg", "o?.jpg", "thumbnail: 133 100\n"},
+      {"st*r.jpg", "out*.jpg", "thumbnail: 100 100\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.photo);
+    CommandRun run = RunTavirelle({"thumbnail", c.photo, c.out}, In(dir_.path()));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, c.printed);
+    EXPECT_EQ(ReadUtf8Path(dir_.Join(c.out)).substr(0, 2), "\xFF\xD8");
+  }
+}
+
+// info and exif write scratch files when no output is asked for: under a
+// temporary folder named outside the code page they still work, and leave
+// nothing there.
+TEST_F(NamesCommandTest, ScratchFilesGoUnderATemporaryFolderNamedInAnyScript) {
+  const std::string scratch = dir_.Join("ci tmp-λ");
+  RawFolder(scratch);
+  const std::string package = PackShow();
+  auto listing = [&] {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
+  };
+  const std::set<std::string> before = listing();
+  CommandRun run = RunTavirelle({"info", package}, Scratch(scratch));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("icon: show_icon.jpg\n"), std::string::npos) << run.out;
+  run = RunTavirelle({"exif", photo_}, Scratch(scratch));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("preview: kept\n"), std::string::npos) << run.out;
+  // Nothing is left there, nor in a sibling that a misread name would make.
+  EXPECT_EQ(listing(), before);
+  EXPECT_EQ(::rmdir(scratch.c_str()), 0) << "something was left in the scratch folder";
 }
 
 }  // namespace

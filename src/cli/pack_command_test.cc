@@ -171,7 +171,7 @@ TEST_F(ShowCommandTest, PackRefusesAShowBeyondFourGigabytesBeforeWriting) {
   EXPECT_EQ(run.err, "tavirelle: " + folder +
                          ": the show is too large for one package: 4,500,001,081 bytes, "
                          "at most 4,294,967,295\n");
-  EXPECT_EQ(FilesIn(dir_.path()).size(), 2u);  // stdout.txt and stderr.txt
+  EXPECT_TRUE(FilesIn(dir_.path()).empty());
 }
 
 class PackInterrupted : public ShowCommandTest,

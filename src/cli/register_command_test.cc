@@ -1,36 +1,24 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
+#include "testing/run_command.h"
 #include "testing/temp_dir.h"
 
 namespace tavirelle {
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
 class RegisterCommandTest : public ::testing::Test {
  protected:
-  Outcome Tavirelle(const std::string& arguments) {
-    const std::string out = dir_.Join("stdout.txt"), err = dir_.Join("stderr.txt");
+  CommandRun Tavirelle(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), TAVIRELLE_COMMAND_PATH);
+    CommandOptions options;
     // No registry in the environment: the command must honour --registry.
-    const std::string command = "env -u TAVIRELLE_REGISTRY -u XDG_DATA_HOME HOME=" +
-                                dir_.Join("home") + " " + std::string(TAVIRELLE_COMMAND_PATH) +
-                                " " + arguments + " >" + out + " 2>" + err;
-    Outcome run;
-    const int status = std::system(command.c_str());
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    ReadWholeFile(DefaultFileSystem(), out, &run.out);
-    ReadWholeFile(DefaultFileSystem(), err, &run.err);
-    return run;
+    options.environment = {"TAVIRELLE_REGISTRY", "XDG_DATA_HOME", "HOME=" + dir_.Join("home")};
+    return RunCommand(arguments, options);
   }
   std::string Hive(const std::string& name) {
     std::string text;
@@ -42,7 +30,7 @@ class RegisterCommandTest : public ::testing::Test {
 };
 
 TEST_F(RegisterCommandTest, RegistersTheSharedModuleAndUnregistersIt) {
-  Outcome run = Tavirelle("register --registry " + dir_.Join("reg"));
+  CommandRun run = Tavirelle({"register", "--registry", dir_.Join("reg")});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("scope: machine\n"), std::string::npos);
   size_t module = run.out.find("module: ");
@@ -57,26 +45,26 @@ TEST_F(RegisterCommandTest, RegistersTheSharedModuleAndUnregistersIt) {
   EXPECT_NE(machine.find("\\InprocServer32]\n@=\"" + path + "\"\n\"ThreadingModel\"=\"Apartment\""),
             std::string::npos);
 
-  run = Tavirelle("unregister --registry " + dir_.Join("reg"));
+  run = Tavirelle({"unregister", "--registry", dir_.Join("reg")});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Hive("HKEY_LOCAL_MACHINE").find("TavirelleHelper.QXHelper"), std::string::npos);
 }
 
 TEST_F(RegisterCommandTest, PerUserRegistrationGoesToTheUsersHive) {
-  Outcome run = Tavirelle("register --user --registry " + dir_.Join("reg"));
+  CommandRun run = Tavirelle({"register", "--user", "--registry", dir_.Join("reg")});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("scope: user\n"), std::string::npos);
   EXPECT_NE(Hive("HKEY_CURRENT_USER").find("[HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\"
                                            "{2080A7D9-1519-414A-A782-E5675D375030}]"),
             std::string::npos);
   EXPECT_EQ(Hive("HKEY_LOCAL_MACHINE"), "");
-  run = Tavirelle("unregister --user --registry " + dir_.Join("reg"));
+  run = Tavirelle({"unregister", "--user", "--registry", dir_.Join("reg")});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Hive("HKEY_CURRENT_USER").find("TavirelleHelper"), std::string::npos);
 }
 
 TEST_F(RegisterCommandTest, DefaultRegistryIsInTheUsersDataFolder) {
-  Outcome run = Tavirelle("register");
+  CommandRun run = Tavirelle({"register"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("registry: " + dir_.Join("home") + "/.local/share/tavirelle/registry/"),
             std::string::npos)
@@ -86,22 +74,22 @@ TEST_F(RegisterCommandTest, DefaultRegistryIsInTheUsersDataFolder) {
 TEST_F(RegisterCommandTest, FailuresAndMisuse) {
   ASSERT_TRUE(
       WriteWholeFile(DefaultFileSystem(), dir_.Join("reg"), "a file where the folder should be"));
-  Outcome run = Tavirelle("register --registry " + dir_.Join("reg"));
+  CommandRun run = Tavirelle({"register", "--registry", dir_.Join("reg")});
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.err.find("registration failed"), std::string::npos) << run.err;
-  EXPECT_EQ(Tavirelle("register --bogus").status, 2);
-  EXPECT_EQ(Tavirelle("unregister --registry").status, 2);
-  EXPECT_EQ(Tavirelle("register -- --user").status, 2);  // an operand, not the flag
+  EXPECT_EQ(Tavirelle({"register", "--bogus"}).status, 2);
+  EXPECT_EQ(Tavirelle({"unregister", "--registry"}).status, 2);
+  EXPECT_EQ(Tavirelle({"register", "--", "--user"}).status, 2);  // an operand, not the flag
   // An empty root would mean the current folder, whatever it is.
   for (const char* command : {"register", "unregister"}) {
-    run = Tavirelle(std::string(command) + " --registry ''");
+    run = Tavirelle({command, "--registry", ""});
     EXPECT_EQ(run.status, 2) << command;
     EXPECT_EQ(run.err, "tavirelle: --registry needs a folder name\n") << command;
   }
 }
 
 TEST_F(RegisterCommandTest, OptionsEndAtTheDoubleDash) {
-  Outcome run = Tavirelle("register --user --registry " + dir_.Join("reg") + " --");
+  CommandRun run = Tavirelle({"register", "--user", "--registry", dir_.Join("reg"), "--"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("scope: user\n"), std::string::npos) << run.out;
 }

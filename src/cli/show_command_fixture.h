@@ -20,14 +20,10 @@
 
 #include "gtest/gtest.h"
 #include "platform/file_system.h"
+#include "testing/run_command.h"
 #include "testing/temp_dir.h"
 
 namespace tavirelle {
-
-struct CommandRun {
-  int status = -1;
-  std::string out, err;
-};
 
 // The file at a UTF-8 path, read behind the platform layer (which takes
 // paths for code-page text); "<missing>" when it cannot be read.
@@ -103,32 +99,44 @@ inline bool WaitForExit(pid_t pid, int* status) {
 
 class ShowCommandTest : public ::testing::Test {
  protected:
-  // Runs "tavirelle ARGUMENTS" with `environment` in front: variables
-  // ("NAME=value ..."), or a shell command ending in "&&" or ";". `program`
-  // is another copy of the command to run.
-  CommandRun Tavirelle(const std::string& arguments, const std::string& environment = "",
+  // Runs "tavirelle ARGUMENTS" with the arguments split as a shell splits a
+  // typed line (Quoted makes any path one word). `program` is another copy
+  // of the command to run.
+  CommandRun Tavirelle(const std::string& arguments, const CommandOptions& options = {},
                        const std::string& program = TAVIRELLE_COMMAND_PATH) {
-    std::string out = dir_.Join("stdout.txt"), err = dir_.Join("stderr.txt");
-    std::string command = environment + " " + Quoted(program) + " " + arguments + " >'" + out +
-                          "' 2>'" + err + "'";
-    CommandRun run;
-    int status = std::system(command.c_str());
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    ReadWholeFile(DefaultFileSystem(), out, &run.out);
-    ReadWholeFile(DefaultFileSystem(), err, &run.err);
-    return run;
+    return RunCommand({"/bin/sh", "-c", "exec \"$0\" " + arguments, program}, options);
+  }
+  // The same with the arguments given one by one, as no shell reads them.
+  CommandRun RunTavirelle(std::vector<std::string> arguments,
+                          const CommandOptions& options = {}) {
+    arguments.insert(arguments.begin(), TAVIRELLE_COMMAND_PATH);
+    return RunCommand(arguments, options);
   }
 
   // The same, run from the test's folder.
   CommandRun TavirelleHere(const std::string& arguments) {
-    return Tavirelle(arguments, "cd " + Quoted(dir_.path()) + " &&");
+    return Tavirelle(arguments, In(dir_.path()));
   }
+  static CommandOptions In(const std::string& folder) {
+    CommandOptions options;
+    options.folder = folder;
+    return options;
+  }
+  // Run with these changes to the environment ("NAME=value", or "NAME" to
+  // remove it).
+  static CommandOptions Env(std::vector<std::string> changes) {
+    CommandOptions options;
+    options.environment = std::move(changes);
+    return options;
+  }
+  // Run with `folder` for the command's scratch files.
+  static CommandOptions Scratch(const std::string& folder) { return Env({"TMPDIR=" + folder}); }
 
   static bool Exists(const std::string& path) {
     return DefaultFileSystem().GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
   }
 
-  static std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+  static std::string Quoted(const std::string& path) { return ShellQuoted(path); }
 
   std::string Read(const std::string& path) {
     std::string text;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,6 +25,10 @@ class ThumbnailCommandTest : public ShowCommandTest {
  protected:
   CommandRun Thumbnail(const std::string& arguments) {
     return Tavirelle("thumbnail " + arguments);
+  }
+  CommandRun Thumbnail(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "thumbnail");
+    return RunTavirelle(arguments);
   }
 
   std::string Photo(const std::string& name, uint32_t width, uint32_t height,
@@ -67,9 +72,7 @@ TEST_F(ThumbnailCommandTest, PrintsTheSizeWritten) {
 
 TEST_F(ThumbnailCommandTest, NamesThatLookLikeOptionsFollowTheirEnd) {
   Photo("--title.jpg", 400, 300);
-  std::string command = "cd " + Quoted(dir_.path()) + " && " + TAVIRELLE_COMMAND_PATH +
-                        " thumbnail --height 50 -- --title.jpg thumb.jpg >/dev/null";
-  ASSERT_EQ(std::system(command.c_str()), 0);
+  ASSERT_EQ(TavirelleHere("thumbnail --height 50 -- --title.jpg thumb.jpg").status, 0);
   EXPECT_EQ(Read(dir_.Join("thumb.jpg")).substr(0, 2), "\xFF\xD8");
 }
 
@@ -84,27 +87,28 @@ TEST_F(ThumbnailCommandTest, FailuresAreOneLineNamingTheCause) {
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), 
       huge, WithFrameSize(EncodeJpeg(16, 16, GradientPixel, progressive), 40000, 40000)));
   const struct {
-    std::string arguments, message;
+    std::vector<std::string> arguments;
+    std::string message;
   } cases[] = {
-      {dir_.Join("missing.jpg") + " " + dir_.Join("a.jpg"), "missing.jpg: no such file"},
-      {text + " " + dir_.Join("b.jpg"), "notes.txt: not a JPEG or BMP picture"},
-      {dir_.path() + " " + dir_.Join("b.jpg"), ": not a JPEG or BMP picture"},
-      {huge + " " + dir_.Join("b.jpg"),
+      {{dir_.Join("missing.jpg"), dir_.Join("a.jpg")}, "missing.jpg: no such file"},
+      {{text, dir_.Join("b.jpg")}, "notes.txt: not a JPEG or BMP picture"},
+      {{dir_.path(), dir_.Join("b.jpg")}, ": not a JPEG or BMP picture"},
+      {{huge, dir_.Join("b.jpg")},
        "huge.jpg: too large to decode (40000\u00D740000, progressive)"},
-      {photo + " " + dir_.Join("c.jpg") + " --quality 101",
+      {{photo, dir_.Join("c.jpg"), "--quality", "101"},
        "--quality wants a whole number from 0 to 100"},
-      {photo + " " + dir_.Join("d.jpg") + " --width x", "--width wants"},
-      {photo + " " + dir_.Join("d.jpg") + " --width 65501", "from 1 to 65500, not '65501'"},
-      {photo + " " + dir_.Join("d.jpg") + " --height 0", "from 1 to 65500, not '0'"},
-      {photo + " " + dir_.Join("d.jpg") + " --size 3", "unknown option --size"},
-      {photo + " " + dir_.Join("e.jpg") + " --height", "usage: tavirelle thumbnail"},
-      {photo, "usage: tavirelle thumbnail"},
-      {Photo("tall.jpg", 10, 2000) + " " + dir_.Join("f.jpg"),
+      {{photo, dir_.Join("d.jpg"), "--width", "x"}, "--width wants"},
+      {{photo, dir_.Join("d.jpg"), "--width", "65501"}, "from 1 to 65500, not '65501'"},
+      {{photo, dir_.Join("d.jpg"), "--height", "0"}, "from 1 to 65500, not '0'"},
+      {{photo, dir_.Join("d.jpg"), "--size", "3"}, "unknown option --size"},
+      {{photo, dir_.Join("e.jpg"), "--height"}, "usage: tavirelle thumbnail"},
+      {{photo}, "usage: tavirelle thumbnail"},
+      {{Photo("tall.jpg", 10, 2000), dir_.Join("f.jpg")},
        "tall.jpg: no thumbnail 100 pixels high can hold its shape (10\u00D72000)"},
-      {photo + " " + text + "/g.jpg", "notes.txt/g.jpg: cannot be written: "},
+      {{photo, text + "/g.jpg"}, "notes.txt/g.jpg: cannot be written: "},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.arguments);
+    SCOPED_TRACE(c.message);
     CommandRun run = Thumbnail(c.arguments);
     EXPECT_NE(run.status, 0);
     EXPECT_EQ(run.out, "");
@@ -131,8 +135,9 @@ TEST_F(ThumbnailCommandTest, RefusesAHugeProgressivePhotoWithinLittleMemory) {
       photo, WithSegments(WithFrameSize(EncodeJpeg(16, 16, GradientPixel, progressive),
                                         40000, 40000),
                           padding)));
-  CommandRun run = Tavirelle("thumbnail " + Quoted(photo) + " " + Quoted(dir_.Join("t.jpg")),
-                             "ulimit -v 1048576;");
+  CommandOptions within_a_gigabyte;
+  within_a_gigabyte.address_space_limit = uint64_t{1} << 30;
+  CommandRun run = RunTavirelle({"thumbnail", photo, dir_.Join("t.jpg")}, within_a_gigabyte);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "tavirelle: " + photo +
                          ": too large to decode (40000\u00D740000, progressive)\n");
@@ -145,7 +150,8 @@ TEST_F(ThumbnailCommandTest, RefusesToWriteOverThePhoto) {
   const std::string bytes = Read(photo);
   ASSERT_EQ(::link(photo.c_str(), dir_.Join("hard.jpg").c_str()), 0);
   ASSERT_EQ(::symlink(photo.c_str(), dir_.Join("soft.jpg").c_str()), 0);
-  const std::string folder = dir_.path().substr(0, dir_.path().size() - 1);
+  // The folder's own name, behind any alias of the scratch folder.
+  const std::string folder = std::filesystem::canonical(dir_.path()).string();
   const std::string around = "../" + folder.substr(folder.rfind('/') + 1) + "/s.jpg";
   for (const std::string& out : {std::string("s.jpg"), std::string("./s.jpg"), around,
                                  std::string("hard.jpg"), std::string("soft.jpg")}) {
@@ -279,34 +285,34 @@ TEST_F(ThumbnailBatchTest, RefusesBeforeWritingAnything) {
   ASSERT_EQ(::link(wide.c_str(), (sub + "/tall.jpg").c_str()), 0);
   WriteUtf8Path(sub + "/wide.png", "not read");
   const struct {
-    std::string arguments, message;
+    std::vector<std::string> arguments;
+    std::string message;
     int status = 1;  // 2: wrong arguments
   } cases[] = {
-      {"--out-dir " + out + " " + wide + " " + sub + "/wide.png",
+      {{"--out-dir", out, wide, sub + "/wide.png"},
        wide + " and " + sub + "/wide.png would both make " + out + "/wide.jpg"},
-      {"--out-dir " + out + " " + wide + " " + wide, " would both make "},
-      {"--out-dir " + sub + " " + wide, sub + "/wide.jpg: is the photo " + wide + " itself"},
-      {"--out-dir " + sub + " " + tall + " " + wide,
+      {{"--out-dir", out, wide, wide}, " would both make "},
+      {{"--out-dir", sub, wide}, sub + "/wide.jpg: is the photo " + wide + " itself"},
+      {{"--out-dir", sub, tall, wide},
        sub + "/tall.jpg: is the photo " + wide + " itself; give another folder"},
-      {"--out-dir " + dir_.path() + " " + wide, "wide.jpg: is the photo "},
+      {{"--out-dir", dir_.path(), wide}, "wide.jpg: is the photo "},
       // The two forms mixed up: the photo given as the folder.
-      {"--out-dir " + wide + " " + dir_.Join("thumb.jpg"), wide + ": not a folder"},
-      {"--out-dir " + out + " --out-dir " + out + " " + wide, "--out-dir given twice", 2},
-      {"--out-dir " + out, "--out-dir " + out + ": no photos given", 2},
-      {"--out-dir " + out + " -- ", ": no photos given", 2},
-      {"--jobs 0 --out-dir " + out + " " + wide,
+      {{"--out-dir", wide, dir_.Join("thumb.jpg")}, wide + ": not a folder"},
+      {{"--out-dir", out, "--out-dir", out, wide}, "--out-dir given twice", 2},
+      {{"--out-dir", out}, "--out-dir " + out + ": no photos given", 2},
+      {{"--out-dir", out, "--"}, ": no photos given", 2},
+      {{"--jobs", "0", "--out-dir", out, wide},
        "--jobs wants a whole number from 1 to 256, not '0'", 2},
-      {"--jobs 257 --out-dir " + out + " " + wide, "not '257'", 2},
-      {"--out-dir " + dir_.Join("none/out") + " " + wide,
+      {{"--jobs", "257", "--out-dir", out, wide}, "not '257'", 2},
+      {{"--out-dir", dir_.Join("none/out"), wide},
        dir_.Join("none/out") + ": cannot be made: no such folder"},
-      {"--out-dir " + out + " " + wide + " --width 0", "--width wants a whole number", 2},
+      {{"--out-dir", out, wide, "--width", "0"}, "--width wants a whole number", 2},
   };
-  std::set<std::string> before = Listing(dir_.path());
-  before.insert({"stdout.txt", "stderr.txt"});  // where the runs' output goes
+  const std::set<std::string> before = Listing(dir_.path());
   const std::set<std::string> before_sub = Listing(sub);
   const std::string wide_bytes = ReadUtf8Path(wide);
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.arguments);
+    SCOPED_TRACE(c.message);
     CommandRun run = Thumbnail(c.arguments);
     EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.out, "");

@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <random>
 
 #include "cli/command.h"
@@ -93,6 +94,11 @@ std::string UserPaths::OutFolder(const std::string& typed) {
   int fd = ::open(typed.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return typed;
   return Remember(fd, typed, /*folder=*/true);
+}
+
+std::string UserPaths::ScratchFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  return WithSlash(ToAnsi(In(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp")));
 }
 
 std::string UserPaths::OutFile(const std::string& typed, bool whole) {

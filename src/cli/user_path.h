@@ -31,6 +31,9 @@ class UserPaths {
   // A folder the component writes into; one that needs an alias is created
   // here first, with its missing parents.
   std::string OutFolder(const std::string& typed);
+  // The folder for scratch files (TMPDIR, or /tmp when it is unset), as
+  // the component reaches it, in the code page and with a trailing slash.
+  std::string ScratchFolder();
   // A file the component creates (its folder must exist). With `whole` it
   // gets a temporary name whatever its script, so that it appears under its
   // own name only at Commit, complete: no reader ever sees it half-written,

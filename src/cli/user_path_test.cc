@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "cli/show_command_fixture.h"
 #include "platform/file_system.h"
@@ -98,6 +100,29 @@ TEST(UserPaths, OutputsAreCreatedUnderTheirOwnNames) {
   ASSERT_TRUE(DefaultFileSystem().Find(again.In(deep) + "*", &found));
   for (const FindData& entry : found) listing += entry.name + ";";
   EXPECT_EQ(listing, ".;..;?????? (2).pkg;??????.PKG;meta.xml;");
+}
+
+// Past ten or so aliases one's text begins with another's ("/proc/self/fd/4"
+// and "/proc/self/fd/41"): each still reads back as its own path.
+TEST(UserPaths, EachOfManyAliasesNamesItsOwnPath) {
+  TempDir dir;
+  UserPaths paths;
+  std::vector<std::pair<std::string, std::string>> aliases;  // alias, typed
+  // At least forty, and on until one alias begins with another, whichever
+  // descriptor the first one got.
+  bool nested = false;
+  for (int i = 0; i < 400 && (i < 40 || !nested); ++i) {
+    const std::string typed = dir.Join(kGreek + "-" + std::to_string(i) + ".jpg");
+    WriteUtf8Path(typed, "photo");
+    const std::string alias = paths.In(typed);
+    for (const auto& [earlier, unused] : aliases) nested = nested || alias.rfind(earlier, 0) == 0;
+    aliases.emplace_back(alias, typed);
+  }
+  ASSERT_TRUE(nested) << "no alias begins with another";
+  for (const auto& [alias, typed] : aliases) {
+    EXPECT_EQ(paths.Typed(alias), typed);
+    EXPECT_EQ(paths.Typed(alias + ": not a package"), typed + ": not a package");
+  }
 }
 
 }  // namespace

@@ -72,7 +72,6 @@ TEST_F(ShowCommandTest, PackAndVerifyShowProgressOnATerminalOnly) {
   // Large enough to count as long work; sparse, so only the package takes room.
   ASSERT_EQ(::truncate((folder + "photo.jpg").c_str(), 70 << 20), 0);
   std::string target = dir_.Join("big.pkg");
-  std::string log = dir_.Join("terminal.txt");
   const struct {
     std::string arguments, result;
   } runs[] = {
@@ -80,10 +79,10 @@ TEST_F(ShowCommandTest, PackAndVerifyShowProgressOnATerminalOnly) {
       {"verify " + Quoted(target), "ok: 7 entries"},
   };
   for (const auto& run : runs) {
-    std::string command = std::string(TAVIRELLE_COMMAND_PATH) + " " + run.arguments;
-    std::string script = "script -qec \"" + command + "\" /dev/null >" + Quoted(log);
-    ASSERT_EQ(std::system(script.c_str()), 0) << run.arguments;
-    std::string seen = Read(log);
+    CommandRun shown = RunCommand(
+        {"script", "-qec", Quoted(TAVIRELLE_COMMAND_PATH) + " " + run.arguments, "/dev/null"});
+    ASSERT_EQ(shown.status, 0) << run.arguments;
+    const std::string& seen = shown.out;
     EXPECT_NE(seen.find("] 0/70"), std::string::npos) << seen;
     EXPECT_NE(seen.find(run.result), std::string::npos) << seen;
     // Off a terminal the same run draws nothing.

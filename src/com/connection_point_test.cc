@@ -120,6 +120,52 @@ TEST(ConnectionPoint, ContainerAndPointKeepTheOwnerAlive) {
   EXPECT_EQ(owner.references, before);
 }
 
+// Hosts walk the connections with Next, Skip, Reset and Clone: a snapshot
+// taken when the enumerator was made, each position its own, every sink
+// handed out with a reference for the caller.
+TEST(ConnectionPoint, EnumeratorsWalkASnapshotWithSkipResetAndClone) {
+  Counted sinks[4] = {Counted(true), Counted(true), Counted(true), Counted(true)};
+  Owner owner;
+  IConnectionPoint* point = FindPoint(owner);
+  DWORD cookie = 0;
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(point->Advise(&sinks[i], &cookie), S_OK);
+  ASSERT_EQ(point->Unadvise(2), S_OK);  // cookies 1 and 3 stay
+  IEnumConnections* walk = nullptr;
+  ASSERT_EQ(point->EnumConnections(&walk), S_OK);
+  ASSERT_EQ(point->Advise(&sinks[3], &cookie), S_OK);  // after the snapshot
+  const ULONG owner_held = owner.references;
+
+  auto next_cookie = [](IEnumConnections* e) -> DWORD {
+    CONNECTDATA data{};
+    if (e->Next(1, &data, nullptr) != S_OK) return 0;  // one item needs no count
+    data.pUnk->Release();
+    return data.dwCookie;
+  };
+  EXPECT_EQ(walk->Skip(1), S_OK);
+  EXPECT_EQ(next_cookie(walk), 3u);
+  EXPECT_EQ(next_cookie(walk), 0u);  // the end: the later sink is not in it
+  EXPECT_EQ(walk->Reset(), S_OK);
+  EXPECT_EQ(next_cookie(walk), 1u);
+  IEnumConnections* twin = nullptr;
+  ASSERT_EQ(walk->Clone(&twin), S_OK);
+  EXPECT_EQ(next_cookie(twin), 3u);  // from where the original stood
+  EXPECT_EQ(next_cookie(walk), 3u);  // which the twin did not move
+  EXPECT_EQ(twin->Skip(5), S_FALSE);
+  EXPECT_EQ(twin->Reset(), S_OK);
+  CONNECTDATA two[2];
+  EXPECT_EQ(twin->Next(2, two, nullptr), E_POINTER);
+  EXPECT_EQ(walk->Clone(nullptr), E_POINTER);
+  // Its own, its connection's and the two snapshots' references; released,
+  // the snapshots give theirs back.
+  EXPECT_EQ(sinks[0].references, 4u);
+  twin->Release();
+  walk->Release();
+  EXPECT_EQ(sinks[0].references, 2u);
+  EXPECT_EQ(sinks[1].references, 1u);
+  EXPECT_LT(owner.references, owner_held);  // the snapshots kept the owner
+  point->Release();
+}
+
 }  // namespace
 
 }  // namespace tavirelle

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "testing/fault_injecting_file_system.h"
+#include "testing/scoped_environment.h"
 #include "platform/file_system.h"
 #include "testing/temp_dir.h"
 
@@ -169,22 +170,14 @@ TEST(Registry, CorruptHiveIsNotOverwritten) {
 }
 
 TEST(RegistryRoot, OverrideThenEnvironmentThenDataFolder) {
-  const char* saved = std::getenv("TAVIRELLE_REGISTRY");
-  std::string saved_value = saved ? saved : "";
-  setenv("XDG_DATA_HOME", "/data/home", 1);
-  unsetenv("TAVIRELLE_REGISTRY");
+  ScopedEnvironment environment({"XDG_DATA_HOME=/data/home", "TAVIRELLE_REGISTRY"});
   SetRegistryRoot("");
   EXPECT_EQ(RegistryRoot(), "/data/home/tavirelle/registry/");
-  setenv("TAVIRELLE_REGISTRY", "/env/reg", 1);
+  environment.Set("TAVIRELLE_REGISTRY=/env/reg");
   EXPECT_EQ(RegistryRoot(), "/env/reg/");
   SetRegistryRoot("/chosen");
   EXPECT_EQ(RegistryRoot(), "/chosen/");
   SetRegistryRoot("");
-  if (saved) {
-    setenv("TAVIRELLE_REGISTRY", saved_value.c_str(), 1);
-  } else {
-    unsetenv("TAVIRELLE_REGISTRY");
-  }
 }
 
 }  // namespace

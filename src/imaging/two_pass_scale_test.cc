@@ -127,6 +127,71 @@ TEST(ContributionsTest, EnlargingTwoToFour) {
   Scaler::FreeContributions(table);
 }
 
+// Tables and bytes worked out from the kernel's definition rather than from
+// the scaler's code, which the slow reference above follows step by step:
+// both must give them. The kernel is K(x) = (0.54 + 0.46 cos 2πx) sin(πx)/(πx) for
+// |x| <= 1/2 and 0 beyond; K(0.2) = 0.6381420, K(1/3) = 0.2563679,
+// K(0.4) = 0.1270350. Reducing n samples to m centres output i on source
+// i n/m, takes the sources within n/2m of it, at most 2 ceil(n/2m) + 1 of
+// them (the first is dropped when there are more), weighs each by
+// K(distance m/n) and scales the weights to sum to 1. Enlarging does the
+// same with K(distance) and a reach of 1/2.
+struct HandTable {
+  int source, line, window;
+  std::vector<ReferenceEntry> entries;
+};
+
+const HandTable kHandTables[] = {
+    // Output 0 sits on source 0 and reaches 1.25 samples: 1 / (1 + K(0.4)).
+    {5, 2, 5, {{0, 2, {0.8872838766, 0.1127161234, 0}}, {1, 4, {0, 0.5, 0.5, 0}}}},
+    // Output 1 sits on 5/3 and would reach sources 0 to 3, one too many.
+    {5, 3, 3, {{0, 1, {1, 0}}, {1, 3, {0.1660204367, 0.8339795633, 0}},
+               {2, 4, {0, 0.8339795633, 0.1660204367}}}},
+    {3, 1, 3, {{0, 2, {0.7959451774, 0.2040548226, 0}}}},
+    {2, 3, 2, {{0, 1, {1, 0}}, {0, 1, {0, 1}}, {0, 1, {0, 1}}}},
+};
+
+TEST(ContributionsTest, MatchTablesWorkedOutByHand) {
+  for (const HandTable& hand : kHandTables) {
+    SCOPED_TRACE(testing::Message() << hand.source << " -> " << hand.line);
+    const double scale = double(hand.line) / hand.source;
+    ContributionTable* table = Scaler::ComputeContributions(hand.line, hand.source, scale);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->windowSize, hand.window);
+    const auto reference = ReferenceContributions(hand.line, hand.source, scale);
+    for (int i = 0; i < hand.line; ++i) {
+      SCOPED_TRACE(i);
+      const ReferenceEntry& want = hand.entries[i];
+      const Contribution& got = table->entries[i];
+      EXPECT_EQ(got.left, want.left);
+      EXPECT_EQ(got.right, want.right);
+      EXPECT_EQ(reference[i].left, want.left);
+      EXPECT_EQ(reference[i].right, want.right);
+      ASSERT_EQ(reference[i].weights.size(), want.weights.size());
+      for (size_t k = 0; k < want.weights.size() && int(k) <= got.right - got.left; ++k) {
+        EXPECT_NEAR(got.weights[k], want.weights[k], 1e-9) << k;
+        EXPECT_NEAR(reference[i].weights[k], want.weights[k], 1e-9) << k;
+      }
+    }
+    Scaler::FreeContributions(table);
+  }
+}
+
+// Five samples to two, along a row and down a column: each output byte is the
+// sum of the products of sample and weight, each cut to a whole number.
+// 201 x 0.8872839 = 178.3 and 255 x 0.1127161 = 28.7 make 206 (rounding
+// would make 207); 51 / 2 and 7 / 2 make 25 + 3.
+TEST(TwoPassScaleTest, BytesWorkedOutByHand) {
+  const uint8_t red[] = {201, 255, 51, 7, 99}, green[] = {0, 100, 200, 100, 0};
+  Pixels line;
+  for (int i = 0; i < 5; ++i) line.insert(line.end(), {red[i], green[i], 255});
+  const Pixels expected = {206, 11, 254, 28, 150, 254};
+  EXPECT_EQ(Scaled(line, 5, 1, 2, 1), expected);
+  EXPECT_EQ(Scaled(line, 1, 5, 1, 2), expected);
+  EXPECT_EQ(ReferenceScale(line, 5, 1, 2, 1), expected);
+  EXPECT_EQ(ReferenceScale(line, 1, 5, 1, 2), expected);
+}
+
 TEST(ContributionsTest, WindowWidensWithReduction) {
   const struct { int line, src, window; } cases[] = {
       {133, 408, 5}, {133, 3264, 27}, {100, 1000, 11}, {4, 2, 2}, {7, 7, 3}};

@@ -8,6 +8,7 @@
 
 #include "platform/file_system.h"
 #include "platform/last_error.h"
+#include "testing/fault_injecting_file_system.h"
 #include "testing/temp_dir.h"
 #include "util/file_utils.h"
 
@@ -105,6 +106,28 @@ TEST_F(LanePackerTest, TheFirstFileThatCannotBeReadIsTheOneReported) {
   InLanes(sources_, &got, &lanes_error, &written);
   EXPECT_FALSE(written);
   EXPECT_EQ(lanes_error, ERROR_FILE_NOT_FOUND);
+}
+
+// An early source that fails part way is reported, not a later one that
+// failed first in time: the missing file's open fails in the first round,
+// the damage in the large file is met only in the second.
+TEST_F(LanePackerTest, TheFirstSourceInOrderIsReportedNotTheFirstFailureInTime) {
+  FaultInjectingFileSystem faulty;
+  faulty.ServeThreads(true);
+  const PackageSource& large = sources_[13];  // 2 MiB: eight blocks
+  faulty.SetDamagedByte(large.path, 300000, ERROR_NOT_READY);
+  const std::vector<PackageSource> sources = {large,
+                                              {dir_.Join("gone.jpg"), "gone.jpg", 10}};
+  for (bool in_lanes : {false, true}) {
+    SCOPED_TRACE(in_lanes ? "in lanes" : "in turn");
+    file_io stream(faulty, dir_.Join("p.pkg"), StreamMode::kWrite, OnError::kThrow);
+    std::vector<PackageEntry> entries;
+    DWORD error = ERROR_SUCCESS;
+    const bool written = in_lanes ? WriteFileRecordsInLanes(stream, sources, &entries, &error)
+                                  : WriteFileRecordsInTurn(stream, sources, &entries, &error);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(error, ERROR_NOT_READY);
+  }
 }
 
 }  // namespace

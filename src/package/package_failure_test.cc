@@ -1,16 +1,22 @@
-// The package writer and the repair under failing media: every operation
-// failing in turn, a disk that fills up after N bytes, write protection and
-// denied access.
+// The package writer, the repair, extraction and checking under failing
+// media: every operation failing in turn, a disk that fills up after N
+// bytes, write protection, denied access and damaged places, on one thread
+// and on the paths that work eight files at a time on several threads.
 #include <gtest/gtest.h>
 
-#include "package/show_package.h"
+#include <cstring>
+
 #include "package/package_test_support.h"
+#include "package/record_format.h"
+#include "package/show_package.h"
 #include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "testing/package_builder.h"
 #include "testing/temp_dir.h"
 #include "util/md5.h"
+#include "util/md5_lanes.h"
+#include "util/parallel.h"
 
 namespace tavirelle {
 
@@ -53,8 +59,16 @@ class WriterFailure : public ShowFolderTest {
   std::string reference_;
 };
 
-TEST_F(WriterFailure, EveryOperationFailingInTurnLeavesNoPartialPackage) {
+// The same on a medium that serves several threads at once, where the
+// packer reads ahead on a thread of its own while the records are written.
+class WriterFailureOnThreads : public WriterFailure, public testing::WithParamInterface<bool> {};
+
+INSTANTIATE_TEST_SUITE_P(OneOrSeveral, WriterFailureOnThreads, testing::Bool(),
+                         [](const auto& info) { return info.param ? "Threads" : "InTurn"; });
+
+TEST_P(WriterFailureOnThreads, EveryOperationFailingInTurnLeavesNoPartialPackage) {
   FaultInjectingFileSystem faulty;
+  faulty.ServeThreads(GetParam());
   uint64_t total = 0;
   {
     std::string target = Target();
@@ -85,8 +99,9 @@ TEST_F(WriterFailure, EveryOperationFailingInTurnLeavesNoPartialPackage) {
   }
 }
 
-TEST_F(WriterFailure, FullDiskAfterAnyNumberOfBytes) {
+TEST_P(WriterFailureOnThreads, FullDiskAfterAnyNumberOfBytes) {
   FaultInjectingFileSystem faulty;
+  faulty.ServeThreads(GetParam());
   // The 'L' record is written twice: first as "unfinished", last for real.
   uint64_t needed = reference_.size() + 6;
   for (uint64_t limit = 0; limit < needed; limit += limit < 200 || limit + 200 > needed ? 1 : 997) {
@@ -180,8 +195,9 @@ TEST_F(WriterFailure, WriteProtectionPartWayLeavesOnlyATemporaryThatNeverOpens) 
   EXPECT_TRUE(leftBehind);
 }
 
-TEST_F(WriterFailure, SourceThatCannotBeReadFailsTheWholeWrite) {
+TEST_P(WriterFailureOnThreads, SourceThatCannotBeReadFailsTheWholeWrite) {
   FaultInjectingFileSystem faulty;
+  faulty.ServeThreads(GetParam());
   faulty.DenyAccess("tune.mp3");
   ShowPackage package(faulty);
   std::string target = Target();
@@ -292,6 +308,177 @@ TEST_F(RepairFailure, ReadOnlyPackageIsClosedButUnchanged) {
   EXPECT_FALSE(package.OpenPackage(Path(), true));
   EXPECT_EQ(package.openError(), PackageOpenError::kRepairFailed);
   EXPECT_EQ(Contents(Path()), original_);
+}
+
+// A repair appends the description and a new directory at the end of the
+// package, and every offset is 32 bits: a package that ends just under
+// 4 GiB has no room for them, so the repair is refused, the package stays
+// as it was and is read as it is. Sparse files: the records, a hole, the
+// directory.
+TEST(RepairNearFourGigabytes, IsRefusedAndLeavesThePackageAsItWas) {
+  TempDir dir;
+  const std::string original = PackageWithBrokenMeta();
+  uint32_t directory_at = 0;
+  std::memcpy(&directory_at, original.data() + kDirectoryOffsetPosition + 2, 4);
+  const std::string directory = original.substr(directory_at);
+  // The description's record fits before 4 GiB and the directory does not;
+  // or the description's record itself would cross it.
+  for (uint64_t room : {uint64_t{200}, uint64_t{40}}) {
+    SCOPED_TRACE(room);
+    const uint64_t end = kMaxPackageSize - room;
+    const uint32_t moved = static_cast<uint32_t>(end - directory.size());
+    std::string records = original.substr(0, directory_at);
+    std::memcpy(records.data() + kDirectoryOffsetPosition + 2, &moved, 4);
+    const std::string path = dir.Join("big.pkg");
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, records));
+    {
+      auto file = DefaultFileSystem().Open(path, GENERIC_WRITE, Disposition::kOpenExisting);
+      ASSERT_TRUE(file);
+      DWORD done = 0;
+      ASSERT_TRUE(file->Seek(moved, SeekOrigin::kBegin, nullptr));
+      ASSERT_TRUE(file->Write(directory.data(), static_cast<DWORD>(directory.size()), &done));
+      ASSERT_TRUE(file->Close());
+    }
+    // It still reads, with the older description standing in.
+    ShowPackage package(DefaultFileSystem());
+    ASSERT_TRUE(package.OpenPackage(path, true));
+    EXPECT_EQ(package.GetMetaText(), kUsableMeta);
+    EXPECT_EQ(package.entries().size(), 3u);
+    // As it was: its size, its records with the 'L' record, its directory.
+    auto file = DefaultFileSystem().Open(path, GENERIC_READ, Disposition::kOpenExisting);
+    ASSERT_TRUE(file);
+    uint64_t size = 0;
+    ASSERT_TRUE(file->Size(&size));
+    EXPECT_EQ(size, end);
+    std::string head(records.size(), '\0'), tail(directory.size(), '\0');
+    DWORD done = 0;
+    ASSERT_TRUE(file->Read(head.data(), static_cast<DWORD>(head.size()), &done));
+    ASSERT_TRUE(file->Seek(moved, SeekOrigin::kBegin, nullptr));
+    ASSERT_TRUE(file->Read(tail.data(), static_cast<DWORD>(tail.size()), &done));
+    EXPECT_TRUE(head == records);
+    EXPECT_TRUE(tail == directory);
+  }
+}
+
+// --- Eight entries at a time, on several threads --------------------------
+
+// A package of entries of awkward sizes, more than one group of eight,
+// read through a medium that serves several threads at once: extraction
+// and checking then take their grouped, parallel paths.
+class GroupedFailure : public testing::Test {
+ protected:
+  void SetUp() override {
+    PackageBuilder builder;
+    builder.Magic().DirectoryOffset();
+    std::vector<uint32_t> offsets;
+    for (size_t i = 0; i < 19; ++i) {
+      const size_t size = i % 3 == 0 ? 300000 + i * 4099 : i * 1013;
+      std::string data(size, '\0');
+      for (size_t k = 0; k < size; ++k) data[k] = static_cast<char>(k * 31 + i);
+      items_.push_back({"e" + std::to_string(i) + ".jpg", data});
+      uint32_t at = 0;
+      builder.StoredFile(items_.back().first, data, &at);
+      offsets.push_back(at);
+    }
+    builder.DirectoryHead(static_cast<uint32_t>(items_.size()));
+    for (size_t i = 0; i < items_.size(); ++i) {
+      const std::string& data = items_[i].second;
+      entries_.push_back({items_[i].first, offsets[i], static_cast<uint32_t>(data.size()),
+                          Md5BufferHex(data.data(), data.size())});
+      builder.Entry(items_[i].first, offsets[i], static_cast<uint32_t>(data.size()),
+                    entries_.back().md5);
+    }
+    ASSERT_TRUE(builder.PointAtDirectory().WriteTo(DefaultFileSystem(), Package()));
+    faulty_.ServeThreads(true);
+  }
+  std::string Package() const { return dir_.Join("show.pkg"); }
+  // Where the data of entry i begins in the package.
+  uint64_t DataOffset(size_t i) const {
+    return entries_[i].offset + 6 + 4 + items_[i].first.size() + 6;
+  }
+  // Every entry into a new folder, three groups at a time.
+  std::vector<EntrySave> Extract(const std::string& folder) {
+    EXPECT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join(folder)));
+    std::vector<std::pair<std::string, std::string>> targets;
+    for (const auto& [name, data] : items_) targets.emplace_back(name, dir_.Join(folder + "/" + name));
+    ShowPackage package(faulty_);
+    EXPECT_TRUE(package.OpenPackage(Package(), false));
+    return package.SaveEntries(targets, 3);
+  }
+
+  TempDir dir_;
+  FaultInjectingFileSystem faulty_;
+  std::vector<std::pair<std::string, std::string>> items_;  // name, data
+  std::vector<PackageEntry> entries_;
+};
+
+// Wherever the disk fills up, the file being written is a failed write,
+// named with the disk's error, and never passes for a damaged entry.
+TEST_F(GroupedFailure, AFullDiskFailsTheWriteOfTheFilesItStops) {
+  for (uint64_t limit : {uint64_t{0}, uint64_t{150000}, uint64_t{1000000}, uint64_t{2000000}}) {
+    SCOPED_TRACE(limit);
+    faulty_.Reset();
+    faulty_.SetDiskFullAfter(limit);
+    const std::string folder = "out" + std::to_string(limit);
+    const std::vector<EntrySave> saves = Extract(folder);
+    ASSERT_EQ(saves.size(), items_.size());
+    size_t failed = 0;
+    for (size_t i = 0; i < saves.size(); ++i) {
+      const std::string target = dir_.Join(folder + "/" + items_[i].first);
+      if (saves[i].result == EntrySaveResult::kSaved) {
+        EXPECT_TRUE(Contents(target) == items_[i].second) << items_[i].first;
+        continue;
+      }
+      ++failed;
+      EXPECT_EQ(saves[i].result, EntrySaveResult::kWriteFailed) << items_[i].first;
+      EXPECT_EQ(saves[i].error, ERROR_DISK_FULL) << items_[i].first;
+      EXPECT_FALSE(Exists(target)) << items_[i].first;
+    }
+    EXPECT_GT(failed, 0u);
+  }
+}
+
+// A read that fails in the middle of a record while its group is read
+// leaves that entry to be read again alone, which finds the damage: it is
+// reported damaged, its file is not kept, and the others are whole.
+TEST_F(GroupedFailure, AReadFailingInsideARecordMakesThatEntryDamaged) {
+  for (size_t damaged : {size_t{3}, size_t{10}, size_t{13}}) {
+    SCOPED_TRACE(items_[damaged].first);
+    faulty_.Reset();
+    faulty_.SetDamagedByte("show.pkg", DataOffset(damaged) + items_[damaged].second.size() / 2);
+    const std::string folder = "out" + std::to_string(damaged);
+    const std::vector<EntrySave> saves = Extract(folder);
+    ASSERT_EQ(saves.size(), items_.size());
+    for (size_t i = 0; i < saves.size(); ++i) {
+      const std::string target = dir_.Join(folder + "/" + items_[i].first);
+      if (i == damaged) {
+        EXPECT_EQ(saves[i].result, EntrySaveResult::kDamaged);
+        EXPECT_FALSE(Exists(target));
+      } else {
+        EXPECT_EQ(saves[i].result, EntrySaveResult::kSaved) << items_[i].first;
+        EXPECT_TRUE(Contents(target) == items_[i].second) << items_[i].first;
+      }
+    }
+  }
+}
+
+// Checking groups of eight on several threads, each entry read through a
+// stream of its own, tells the entry whose record cannot be read whole and
+// no other.
+TEST_F(GroupedFailure, CheckingTellsTheEntryThatCannotBeReadAndNoOther) {
+  const size_t damaged = 9;
+  faulty_.SetDamagedByte("show.pkg", DataOffset(damaged) + 1);
+  std::vector<StoredEntryCheck> checks(entries_.size(), StoredEntryCheck::kDamagedRecord);
+  const size_t group = Md5Lanes::kLanes;
+  RunAll((entries_.size() + group - 1) / group, 3, [&](size_t g) {
+    const size_t first = g * group;
+    CheckStoredEntries(faulty_, Package(), entries_.data() + first,
+                       std::min(group, entries_.size() - first), checks.data() + first);
+  });
+  for (size_t i = 0; i < checks.size(); ++i) {
+    EXPECT_EQ(checks[i], i == damaged ? StoredEntryCheck::kCutOff : StoredEntryCheck::kWhole)
+        << items_[i].first;
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "platform/last_error.h"
 #include "platform/path.h"
+#include "platform/system_calls.h"
 
 namespace tavirelle {
 
@@ -145,6 +146,8 @@ class PosixFile final : public File {
 
 class PosixFileSystem final : public FileSystem {
  public:
+  explicit PosixFileSystem(SystemCalls calls) : calls_(std::move(calls)) {}
+
   // Each call is its own system call; the last error is per thread.
   bool ThreadSafe() const override { return true; }
 
@@ -285,16 +288,14 @@ class PosixFileSystem final : public FileSystem {
     }
     // The check for an existing target and the rename are one step, so that
     // a file appearing at the target meanwhile is never replaced.
-    if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) {
-      return true;
-    }
+    if (calls_.renameat2(src.c_str(), dst.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return Fail(errno);
     // A file system without that rename: a hard link fails the same way on
     // an existing target.
     struct stat st {};
     if (::lstat(src.c_str(), &st) != 0) return Fail(errno);
     if (S_ISREG(st.st_mode)) {
-      if (::link(src.c_str(), dst.c_str()) != 0) return Fail(errno);
+      if (calls_.link(src.c_str(), dst.c_str()) != 0) return Fail(errno);
       ::unlink(src.c_str());
       return true;
     }
@@ -410,9 +411,9 @@ class PosixFileSystem final : public FileSystem {
   }
 
  private:
-  static bool CopyBytes(int src, int dst) {
+  bool CopyBytes(int src, int dst) const {
     for (;;) {
-      ssize_t n = ::copy_file_range(src, nullptr, dst, nullptr, 1 << 30, 0);
+      ssize_t n = calls_.copy_file_range(src, dst, 1 << 30);
       if (n > 0) continue;
       if (n == 0) return true;
       if (errno == EINTR) continue;
@@ -424,14 +425,14 @@ class PosixFileSystem final : public FileSystem {
     }
     std::vector<char> buffer(1 << 20);
     for (;;) {
-      ssize_t r = ::read(src, buffer.data(), buffer.size());
+      ssize_t r = calls_.read(src, buffer.data(), buffer.size());
       if (r < 0) {
         if (errno == EINTR) continue;
         return false;
       }
       if (r == 0) return true;
       for (ssize_t off = 0; off < r;) {
-        ssize_t w = ::write(dst, buffer.data() + off, static_cast<size_t>(r - off));
+        ssize_t w = calls_.write(dst, buffer.data() + off, static_cast<size_t>(r - off));
         if (w < 0) {
           if (errno == EINTR) continue;
           return false;
@@ -440,12 +441,34 @@ class PosixFileSystem final : public FileSystem {
       }
     }
   }
+
+  const SystemCalls calls_;
 };
 
 }  // namespace
 
+SystemCalls RealSystemCalls() {
+  SystemCalls calls;
+  calls.copy_file_range = [](int in, int out, size_t length) {
+    return ::copy_file_range(in, nullptr, out, nullptr, length, 0);
+  };
+  calls.read = [](int fd, void* buffer, size_t length) { return ::read(fd, buffer, length); };
+  calls.write = [](int fd, const void* buffer, size_t length) {
+    return ::write(fd, buffer, length);
+  };
+  calls.renameat2 = [](const char* from, const char* to, unsigned flags) {
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
+  };
+  calls.link = [](const char* from, const char* to) { return ::link(from, to); };
+  return calls;
+}
+
+std::unique_ptr<FileSystem> NewPosixFileSystem(SystemCalls calls) {
+  return std::make_unique<PosixFileSystem>(std::move(calls));
+}
+
 FileSystem& DefaultFileSystem() {
-  static PosixFileSystem* real = new PosixFileSystem();
+  static PosixFileSystem* real = new PosixFileSystem(RealSystemCalls());
   return *real;
 }
 

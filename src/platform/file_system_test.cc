@@ -7,18 +7,13 @@
 
 #include "testing/fault_injecting_file_system.h"
 #include "platform/last_error.h"
+#include "testing/folder_names.h"
 #include "testing/memory_file_system.h"
 #include "testing/temp_dir.h"
 
 namespace tavirelle {
 
 namespace {
-
-std::vector<std::string> Names(const std::vector<FindData>& found) {
-  std::vector<std::string> names;
-  for (const auto& f : found) names.push_back(f.name);
-  return names;
-}
 
 TEST(FileSystem, FindListsDotsFirstThenNamesIgnoringCase) {
   TempDir dir;

@@ -19,6 +19,7 @@
 #include "shell/module.h"
 #include "tavirelle/module.h"
 #include "tavirelle/interfaces.h"
+#include "testing/scoped_environment.h"
 #include "testing/temp_dir.h"
 
 namespace tavirelle {
@@ -65,8 +66,7 @@ Exports PrivateCopy(const TempDir& dir, const std::string& name) {
 // Points both the module and this test program at a scratch registry.
 class ScratchRegistry {
  public:
-  ScratchRegistry() { setenv("TAVIRELLE_REGISTRY", dir_.path().c_str(), 1); }
-  ~ScratchRegistry() { unsetenv("TAVIRELLE_REGISTRY"); }
+  ScratchRegistry() { environment_.Set("TAVIRELLE_REGISTRY=" + dir_.path()); }
   const std::string& root() const { return dir_.path(); }
 
   // Every key under `hive`\Software\Classes as "path" or "path|name=value".
@@ -93,6 +93,7 @@ class ScratchRegistry {
 
  private:
   TempDir dir_;
+  ScopedEnvironment environment_;
 };
 
 std::set<std::string> ExpectedRegistration(const std::string& module) {

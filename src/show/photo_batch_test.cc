@@ -10,6 +10,8 @@
 #include "show/photo_desc.h"
 #include "show/qx_helper.h"
 #include "tavirelle/com_ptr.h"
+#include "testing/com_properties.h"
+#include "testing/folder_names.h"
 #include "testing/image_builder.h"
 #include "testing/temp_dir.h"
 #include "util/file_utils.h"
@@ -20,44 +22,12 @@ namespace {
 
 using namespace testing_images;
 
-std::string Text(IPhotoDesc* photo, HRESULT (IPhotoDesc::*getter)(BSTR*)) {
-  ScopedBstr value;
-  (photo->*getter)(value.Receive());
-  return value.Ansi();
-}
-
-LONG Number(IPhotoDesc* photo, HRESULT (IPhotoDesc::*getter)(LONG*)) {
-  LONG value = -1;
-  (photo->*getter)(&value);
-  return value;
-}
-
-std::string CameraPhoto(uint32_t width, uint32_t height, uint32_t preview_width,
-                        uint32_t preview_height) {
-  ExifBuilder exif(true);
-  exif.ifd0.push_back(exif.Ascii(0x0132, "2021:05:06 07:08:09"));
-  if (preview_width != 0) exif.preview = EncodeJpeg(preview_width, preview_height);
-  return WithExif(EncodeJpeg(width, height), exif);
-}
-
 std::string Bitmap(int32_t width, int32_t height) {
   BmpLayout layout;
   layout.width = width;
   layout.height = height;
   layout.rows = StoredRows(width, height, 24, [](uint32_t x, uint32_t y) { return x * 5 + y; });
   return BuildBmp(layout);
-}
-
-// The names in a folder, sorted.
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<FindData> found;
-  std::vector<std::string> names;
-  if (!DefaultFileSystem().Find(folder + "*", &found)) return names;
-  for (const FindData& entry : found) {
-    if (entry.name != "." && entry.name != "..") names.push_back(entry.name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // Two shows on the real file system (the memory one is for one thread),
@@ -120,10 +90,10 @@ class PhotoBatchJobsTest : public PhotoBatchTest, public ::testing::WithParamInt
 // AddPhoto one by one leaves it, in the same place, with the same thumbnail.
 TEST_P(PhotoBatchJobsTest, MakesTheShowThatOneByOneMakes) {
   std::vector<std::string> sources = {
-      Write("preview.jpg", CameraPhoto(640, 480, 160, 120)),
-      Write("no-preview.jpg", CameraPhoto(320, 240, 0, 0)),
+      Write("preview.jpg", CameraPhoto({.width = 640, .height = 480, .preview = EncodeJpeg(160, 120)})),
+      Write("no-preview.jpg", CameraPhoto({.width = 320, .height = 240})),
       Write("scan.bmp", Bitmap(90, 120)),
-      Write("turned-preview.jpg", CameraPhoto(480, 640, 160, 120)),
+      Write("turned-preview.jpg", CameraPhoto({.width = 480, .height = 640, .preview = EncodeJpeg(160, 120)})),
       Write("plain.jpg", EncodeJpeg(1200, 700)),
       Write("small.jpg", EncodeJpeg(50, 40)),
       Write("not-a-picture.jpg", "only words"),
@@ -171,8 +141,8 @@ TEST_P(PhotoBatchJobsTest, MakesTheShowThatOneByOneMakes) {
   }
   // Nothing else was written: 8 copies, and a thumbnail for all but the
   // picture that does not decode.
-  EXPECT_EQ(Names(dir_.Join("b/")).size(), 15u);
-  EXPECT_EQ(Names(dir_.Join("a/")).size(), 15u);
+  EXPECT_EQ(NamesIn(dir_.Join("b/")).size(), 15u);
+  EXPECT_EQ(NamesIn(dir_.Join("a/")).size(), 15u);
   // The missing photo was dealt with as AddPhoto deals with it.
   EXPECT_EQ(Text(photos.back().get(), &IPhotoDesc::get__OnlineName), "");
 }
@@ -186,7 +156,7 @@ TEST_F(PhotoBatchTest, AStoppedRunKeepsWhatCameBeforeAndLeavesNothingElse) {
   ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("folder.jpg")));
   std::vector<std::string> sources;
   for (int i = 0; i < 8; ++i) {
-    sources.push_back(Write("p" + std::to_string(i) + ".jpg", CameraPhoto(200 + i, 150, 0, 0)));
+    sources.push_back(Write("p" + std::to_string(i) + ".jpg", CameraPhoto({.width = 200 + static_cast<uint32_t>(i), .height = 150})));
   }
   std::vector<std::string> failing = sources;
   failing[1] = dir_.Join("missing.jpg");  // skipped, not a failure
@@ -228,7 +198,7 @@ TEST_F(PhotoBatchTest, AStoppedRunKeepsWhatCameBeforeAndLeavesNothingElse) {
     }
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(kept.size(), 2u * static_cast<size_t>(c.added)) << c.what;
-    EXPECT_EQ(Names(dir_.Join(folder)), kept) << c.what;
+    EXPECT_EQ(NamesIn(dir_.Join(folder)), kept) << c.what;
   }
 }
 
@@ -252,7 +222,7 @@ TEST_F(PhotoBatchTest, BadArgumentsAndDescriptionsThatCannotBeRead) {
   LONG count = 0;
   show->get_PhotoCount(&count);
   EXPECT_EQ(count, 1);
-  EXPECT_EQ(Names(dir_.Join("out/")).size(), 2u);
+  EXPECT_EQ(NamesIn(dir_.Join("out/")).size(), 2u);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "show/photo_desc.h"
 #include "show/qx_helper.h"
 #include "show/show_objects.h"
+#include "testing/com_properties.h"
 #include "testing/temp_dir.h"
 #include "util/file_utils.h"
 
@@ -25,12 +26,6 @@ ULONG References(IUnknown* object) {
   return object->Release();
 }
 
-std::string Text(HRESULT (IPhotoDesc::*getter)(BSTR*), IPhotoDesc* photo) {
-  ScopedBstr value;
-  EXPECT_EQ((photo->*getter)(value.Receive()), S_OK);
-  return value.Ansi();
-}
-
 CPhotoDesc* NamedPhoto(const std::string& online_name) {
   auto* photo = new CPhotoDesc();
   ScopedBstr name(BstrFromAnsi(online_name));
@@ -41,7 +36,7 @@ CPhotoDesc* NamedPhoto(const std::string& online_name) {
 std::string OnlineName(CQXHelper* show, LONG index) {
   IPhotoDesc* photo = nullptr;
   EXPECT_EQ(show->GetPhoto(index, &photo), S_OK);
-  std::string name = Text(&IPhotoDesc::get__OnlineName, photo);
+  std::string name = Text(photo, &IPhotoDesc::get__OnlineName);
   photo->Release();
   return name;
 }

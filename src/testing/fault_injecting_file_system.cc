@@ -1,6 +1,7 @@
 #include "testing/fault_injecting_file_system.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/last_error.h"
 
@@ -8,47 +9,71 @@ namespace tavirelle {
 
 class FaultInjectingFile final : public File {
  public:
-  FaultInjectingFile(FaultInjectingFileSystem* fs, std::unique_ptr<File> base)
-      : fs_(fs), base_(std::move(base)) {}
+  FaultInjectingFile(FaultInjectingFileSystem* fs, std::unique_ptr<File> base,
+                     std::optional<FaultInjectingFileSystem::Damage> damage)
+      : fs_(fs), base_(std::move(base)), damage_(std::move(damage)) {}
 
   bool Read(void* buffer, DWORD n, DWORD* done) override {
     *done = 0;
     if (!fs_->Step()) return false;
     DWORD want = n;
-    if (fs_->short_read_ != 0) want = std::min(want, fs_->short_read_);
-    if (fs_->read_limited_) {
-      if (fs_->bytes_read_ >= fs_->read_limit_) {
-        SetLastError(ERROR_NOT_READY);
-        return false;
+    {
+      std::lock_guard<std::mutex> lock(fs_->mutex_);
+      if (fs_->short_read_ != 0) want = std::min(want, fs_->short_read_);
+      if (fs_->read_limited_) {
+        if (fs_->bytes_read_ >= fs_->read_limit_) {
+          SetLastError(ERROR_NOT_READY);
+          return false;
+        }
+        want = static_cast<DWORD>(std::min<uint64_t>(want, fs_->read_limit_ - fs_->bytes_read_));
       }
-      want = static_cast<DWORD>(
-          std::min<uint64_t>(want, fs_->read_limit_ - fs_->bytes_read_));
+      // Counted before the read, so that threads reading at once stop
+      // together at the limit.
+      fs_->bytes_read_ += want;
     }
-    bool ok = base_->Read(buffer, want, done);
-    fs_->bytes_read_ += *done;
+    const DWORD asked = want;
+    bool damaged = false;
+    uint64_t at = 0;
+    if (damage_ && base_->Seek(0, SeekOrigin::kCurrent, &at) && at <= damage_->offset &&
+        damage_->offset < at + want) {
+      want = static_cast<DWORD>(damage_->offset - at);
+      damaged = true;
+    }
+    bool ok = want == 0 || base_->Read(buffer, want, done);
+    {
+      std::lock_guard<std::mutex> lock(fs_->mutex_);
+      fs_->bytes_read_ -= asked - *done;
+    }
+    if (ok && damaged && *done == want) {
+      SetLastError(damage_->error);
+      return false;
+    }
     return ok;
   }
 
   bool Write(const void* buffer, DWORD n, DWORD* done) override {
     *done = 0;
-    if (!fs_->Step()) return false;
-    if (fs_->write_protected_) {
-      SetLastError(ERROR_WRITE_PROTECT);
-      return false;
-    }
+    if (!fs_->StepChange()) return false;
     DWORD allowed = n;
     bool full = false;
-    if (fs_->disk_limited_) {
-      uint64_t room = fs_->disk_limit_ > fs_->bytes_written_
-                          ? fs_->disk_limit_ - fs_->bytes_written_
-                          : 0;
-      if (room < n) {
-        allowed = static_cast<DWORD>(room);
-        full = true;
+    {
+      std::lock_guard<std::mutex> lock(fs_->mutex_);
+      if (fs_->disk_limited_) {
+        uint64_t room = fs_->disk_limit_ > fs_->bytes_written_
+                            ? fs_->disk_limit_ - fs_->bytes_written_
+                            : 0;
+        if (room < n) {
+          allowed = static_cast<DWORD>(room);
+          full = true;
+        }
       }
+      fs_->bytes_written_ += allowed;  // the room is taken before the write
     }
     bool ok = allowed == 0 || base_->Write(buffer, allowed, done);
-    fs_->bytes_written_ += *done;
+    {
+      std::lock_guard<std::mutex> lock(fs_->mutex_);
+      fs_->bytes_written_ -= allowed - *done;
+    }
     if (ok && full) {
       SetLastError(ERROR_DISK_FULL);
       return false;
@@ -67,7 +92,7 @@ class FaultInjectingFile final : public File {
   }
 
   bool Truncate() override {
-    if (!fs_->Step() || !fs_->RefuseChange()) return false;
+    if (!fs_->StepChange()) return false;
     return base_->Truncate();
   }
 
@@ -80,28 +105,60 @@ class FaultInjectingFile final : public File {
  private:
   FaultInjectingFileSystem* fs_;
   std::unique_ptr<File> base_;
+  std::optional<FaultInjectingFileSystem::Damage> damage_;
 };
 
 FaultInjectingFileSystem::FaultInjectingFileSystem(FileSystem* base) : base_(base) {}
 
 void FaultInjectingFileSystem::SetDiskFullAfter(uint64_t bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
   disk_limited_ = true;
   disk_limit_ = bytes_written_ + bytes;
 }
 
+void FaultInjectingFileSystem::SetWriteProtected(bool on) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  write_protected_ = on;
+}
+
+void FaultInjectingFileSystem::DenyAccess(const std::string& part) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  denied_.push_back(part);
+}
+
+void FaultInjectingFileSystem::SetShortReads(DWORD bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  short_read_ = bytes;
+}
+
 void FaultInjectingFileSystem::SetReadFailAfter(uint64_t bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
   read_limited_ = true;
   read_limit_ = bytes_read_ + bytes;
 }
 
+void FaultInjectingFileSystem::SetDamagedByte(const std::string& part, uint64_t offset,
+                                              DWORD error) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  damage_.push_back({part, offset, error});
+}
+
+void FaultInjectingFileSystem::ServeThreads(bool on) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  serve_threads_ = on;
+}
+
 void FaultInjectingFileSystem::FailOperation(uint64_t n, DWORD error) {
+  std::lock_guard<std::mutex> lock(mutex_);
   fail_at_ = operations_ + n;
   fail_error_ = error;
 }
 
 void FaultInjectingFileSystem::Reset() {
+  std::lock_guard<std::mutex> lock(mutex_);
   write_protected_ = false;
   denied_.clear();
+  damage_.clear();
   short_read_ = 0;
   disk_limited_ = false;
   read_limited_ = false;
@@ -111,7 +168,23 @@ void FaultInjectingFileSystem::Reset() {
   bytes_read_ = 0;
 }
 
+uint64_t FaultInjectingFileSystem::operations() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return operations_;
+}
+
+uint64_t FaultInjectingFileSystem::bytes_written() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return bytes_written_;
+}
+
+bool FaultInjectingFileSystem::ThreadSafe() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return serve_threads_ && base_->ThreadSafe();
+}
+
 bool FaultInjectingFileSystem::Step() {
+  std::lock_guard<std::mutex> lock(mutex_);
   ++operations_;
   if (fail_at_ != 0 && operations_ == fail_at_) {
     SetLastError(fail_error_);
@@ -120,19 +193,21 @@ bool FaultInjectingFileSystem::Step() {
   return true;
 }
 
+bool FaultInjectingFileSystem::StepChange() { return Step() && !RefusesChange(); }
+
+bool FaultInjectingFileSystem::RefusesChange() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!write_protected_) return false;
+  SetLastError(ERROR_WRITE_PROTECT);
+  return true;
+}
+
 bool FaultInjectingFileSystem::Denied(const std::string& path) const {
+  std::lock_guard<std::mutex> lock(mutex_);
   for (const auto& part : denied_) {
     if (part.empty() || path.find(part) != std::string::npos) return true;
   }
   return false;
-}
-
-bool FaultInjectingFileSystem::RefuseChange() {
-  if (write_protected_) {
-    SetLastError(ERROR_WRITE_PROTECT);
-    return false;
-  }
-  return true;
 }
 
 std::unique_ptr<File> FaultInjectingFileSystem::Open(const std::string& path,
@@ -143,11 +218,17 @@ std::unique_ptr<File> FaultInjectingFileSystem::Open(const std::string& path,
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
-  bool changes = (access & GENERIC_WRITE) != 0;
-  if (changes && !RefuseChange()) return nullptr;
+  if ((access & GENERIC_WRITE) != 0 && RefusesChange()) return nullptr;
   auto file = base_->Open(path, access, disposition);
   if (!file) return nullptr;
-  return std::make_unique<FaultInjectingFile>(this, std::move(file));
+  std::optional<Damage> damage;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const Damage& d : damage_) {
+      if (path.find(d.part) != std::string::npos) damage = d;
+    }
+  }
+  return std::make_unique<FaultInjectingFile>(this, std::move(file), std::move(damage));
 }
 
 bool FaultInjectingFileSystem::CopyFile(const std::string& from,
@@ -158,10 +239,16 @@ bool FaultInjectingFileSystem::CopyFile(const std::string& from,
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
-  if (!RefuseChange()) return false;
-  if (disk_limited_) {
+  if (RefusesChange()) return false;
+  bool limited;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    limited = disk_limited_;
+  }
+  if (limited) {
     std::vector<FindData> found;
     uint64_t size = base_->Find(from, &found) && !found.empty() ? found[0].size : 0;
+    std::lock_guard<std::mutex> lock(mutex_);
     if (bytes_written_ + size > disk_limit_) {
       bytes_written_ = disk_limit_;
       SetLastError(ERROR_DISK_FULL);
@@ -178,7 +265,7 @@ bool FaultInjectingFileSystem::DeleteFile(const std::string& path) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
-  if (!RefuseChange()) return false;
+  if (RefusesChange()) return false;
   return base_->DeleteFile(path);
 }
 
@@ -189,17 +276,17 @@ bool FaultInjectingFileSystem::MoveFile(const std::string& from,
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
-  if (!RefuseChange()) return false;
+  if (RefusesChange()) return false;
   return base_->MoveFile(from, to, if_exists);
 }
 
 bool FaultInjectingFileSystem::CreateDirectory(const std::string& path) {
-  if (!Step() || !RefuseChange()) return false;
+  if (!StepChange()) return false;
   return base_->CreateDirectory(path);
 }
 
 bool FaultInjectingFileSystem::RemoveDirectory(const std::string& path) {
-  if (!Step() || !RefuseChange()) return false;
+  if (!StepChange()) return false;
   return base_->RemoveDirectory(path);
 }
 
@@ -210,7 +297,7 @@ DWORD FaultInjectingFileSystem::GetFileAttributes(const std::string& path) {
 
 bool FaultInjectingFileSystem::SetFileAttributes(const std::string& path,
                                                  DWORD attributes) {
-  if (!Step() || !RefuseChange()) return false;
+  if (!StepChange()) return false;
   return base_->SetFileAttributes(path, attributes);
 }
 

@@ -1,12 +1,20 @@
 // A file system for tests that passes calls to another one and makes chosen
 // calls fail the way real media fail: a disk that fills up after N bytes, a
-// write-protected medium, access denied, reads that come back short, or the
-// n-th operation failing with a chosen error.
+// write-protected medium, access denied, reads that come back short, a
+// damaged place in a file, or the n-th operation failing with a chosen
+// error.
+//
+// Its own state is kept under a lock, so that it may serve several threads;
+// it says so (ThreadSafe) only when ServeThreads is set, since code that
+// spreads its work over threads then takes its parallel paths, where which
+// operation comes n-th, and which file reaches a shared byte limit first,
+// depend on timing.
 #ifndef TAVIRELLE_TESTING_FAULT_INJECTING_FILE_SYSTEM_H_
 #define TAVIRELLE_TESTING_FAULT_INJECTING_FILE_SYSTEM_H_
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,22 +32,31 @@ class FaultInjectingFileSystem final : public FileSystem {
   void SetDiskFullAfter(uint64_t bytes);
   // Every operation that would change the medium fails with
   // ERROR_WRITE_PROTECT; reading still works.
-  void SetWriteProtected(bool on) { write_protected_ = on; }
+  void SetWriteProtected(bool on);
   // Opening (and copying, deleting, renaming) a path that contains `part`
   // fails with ERROR_ACCESS_DENIED; an empty part denies every path.
-  void DenyAccess(const std::string& part) { denied_.push_back(part); }
+  void DenyAccess(const std::string& part);
   // Each read returns at most `bytes` bytes (a short read, not an error).
-  void SetShortReads(DWORD bytes) { short_read_ = bytes; }
+  void SetShortReads(DWORD bytes);
   // Reads fail with ERROR_NOT_READY once `bytes` bytes have been read.
   void SetReadFailAfter(uint64_t bytes);
+  // A damaged place: in every file opened under a path that contains
+  // `part`, a read that would take the byte at `offset` returns the bytes
+  // before it and fails with `error`, as often as it is tried, whichever
+  // thread reads.
+  void SetDamagedByte(const std::string& part, uint64_t offset,
+                      DWORD error = ERROR_NOT_READY);
+  // Tells callers that several threads may use it at once (see above).
+  void ServeThreads(bool on);
   // The n-th operation from now (1-based; every call of this interface and
   // of its files counts) fails with `error` and changes nothing.
   void FailOperation(uint64_t n, DWORD error);
   // Clears every fault and the counters.
   void Reset();
 
-  uint64_t operations() const { return operations_; }
-  uint64_t bytes_written() const { return bytes_written_; }
+  uint64_t operations() const;
+  uint64_t bytes_written() const;
+  bool ThreadSafe() const override;
 
   std::unique_ptr<File> Open(const std::string& path, DWORD access,
                              Disposition disposition) override;
@@ -57,12 +74,27 @@ class FaultInjectingFileSystem final : public FileSystem {
  private:
   friend class FaultInjectingFile;
 
+  struct Damage {
+    std::string part;
+    uint64_t offset = 0;
+    DWORD error = 0;
+  };
+
   // Counts one operation; false (with the last error set) when it must fail.
   bool Step();
+  // The same for an operation that changes the medium, which a
+  // write-protected one refuses.
+  bool StepChange();
+  // True, with the last error set, when the medium refuses changes.
+  bool RefusesChange();
   bool Denied(const std::string& path) const;
-  bool RefuseChange();
+  // Where reading the file at `path` meets a damaged byte, if anywhere.
+  const Damage* DamageIn(const std::string& path) const;
 
   FileSystem* base_;
+  mutable std::mutex mutex_;  // guards everything below
+  bool serve_threads_ = false;
+  std::vector<Damage> damage_;
   bool write_protected_ = false;
   std::vector<std::string> denied_;
   DWORD short_read_ = 0;

@@ -299,6 +299,15 @@ std::string WithExif(const std::string& jpeg, const ExifBuilder& exif,
   return out;
 }
 
+std::string CameraPhoto(const CameraShot& shot) {
+  ExifBuilder exif(shot.little_endian);
+  if (!shot.date.empty()) exif.ifd0.push_back(exif.Ascii(0x0132, shot.date));
+  if (shot.stated_width != 0) exif.exif.push_back(exif.Short(0xA002, shot.stated_width));
+  if (shot.stated_height != 0) exif.exif.push_back(exif.Short(0xA003, shot.stated_height));
+  exif.preview = shot.preview;
+  return WithExif(EncodeJpeg(shot.width, shot.height), exif);
+}
+
 std::string BuildBmp(const BmpLayout& bmp) {
   std::string header;
   if (bmp.headerSize == 12) {

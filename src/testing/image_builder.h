@@ -129,6 +129,19 @@ class ExifBuilder {
 std::string WithExif(const std::string& jpeg, const ExifBuilder& exif,
                      bool keepApp0 = false);
 
+// What a camera writes: a JPEG of `width` x `height` pixels whose Exif block
+// holds the capture date (unless empty), the size the camera states (unless
+// zero; a test may state a size far larger than the pixels it pays for)
+// and an embedded preview (unless empty).
+struct CameraShot {
+  uint32_t width = 64, height = 48;
+  std::string date = "2021:05:06 07:08:09";
+  uint16_t stated_width = 0, stated_height = 0;
+  std::string preview;
+  bool little_endian = true;
+};
+std::string CameraPhoto(const CameraShot& shot);
+
 // ---- Bitmaps ----
 
 struct BmpColor {

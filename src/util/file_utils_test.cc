@@ -14,6 +14,7 @@
 #include "platform/last_error.h"
 #include "platform/path.h"
 #include "testing/memory_file_system.h"
+#include "testing/file_times.h"
 #include "testing/temp_dir.h"
 #include "util/md5.h"
 
@@ -245,18 +246,37 @@ TEST(FileUtils, MakeUniqueNameCountsUpFromTwo) {
   EXPECT_EQ(MakeUniqueName(DefaultFileSystem(), plain), dir.Join("name (300)"));
 }
 
-TEST(FileUtils, FileDatesAndGuids) {
+// A file date is the local time of the last write with every field in its
+// place: a date a month, a day or a zone off reads differently.
+TEST(FileUtils, FormatFileDateGivesTheLocalTimeOfTheLastWrite) {
+  if (!InTestTimeZone()) GTEST_SKIP() << kNotInTestTimeZone;
   TempDir dir;
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("f"), "x"));
-  std::string date = FormatFileDate(DefaultFileSystem(), dir.Join("f"), false);
-  ASSERT_EQ(date.size(), 19u);
-  EXPECT_EQ(date[4], ':');
-  EXPECT_EQ(date[10], ' ');
-  EXPECT_EQ(FormatFileDate(DefaultFileSystem(), dir.Join("f"), true).size(), 23u);
+  const std::string file = dir.Join("f");
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), file, "x"));
+  const struct {
+    int64_t seconds;
+    int32_t nanoseconds;
+    const char *plain, *precise;
+  } cases[] = {
+      // 22:13:20 UTC is the next morning there.
+      {1700000000, 123456789, "2023:11:15 03:58:20", "2023:11:15 03:58:20.123"},
+      // New Year's Eve in UTC is already January; milliseconds are cut, not rounded.
+      {1609444800, 999999999, "2021:01:01 01:45:00", "2021:01:01 01:45:00.999"},
+      {1000000000, 0, "2001:09:09 07:31:40", "2001:09:09 07:31:40.000"},
+  };
+  for (const auto& c : cases) {
+    SetLastWrite(file, c.seconds, c.nanoseconds);
+    EXPECT_EQ(FormatFileDate(DefaultFileSystem(), file, false), c.plain);
+    EXPECT_EQ(FormatFileDate(DefaultFileSystem(), file, true), c.precise);
+  }
   // A folder named with its trailing separator reports its own date.
-  EXPECT_EQ(FormatFileDate(DefaultFileSystem(), dir.path(), false).size(), 19u);
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("sub")));
+  SetLastWrite(dir.Join("sub"), 1262304000);
+  EXPECT_EQ(FormatFileDate(DefaultFileSystem(), dir.Join("sub/"), false), "2010:01:01 05:45:00");
   EXPECT_EQ(FormatFileDate(DefaultFileSystem(), dir.Join("missing"), false), "");
+}
 
+TEST(FileUtils, NewGuidTextIsRandomUpperCaseWithOrWithoutBraces) {
   std::set<std::string> seen;
   for (int i = 0; i < 50; ++i) {
     std::string plain = NewGuidText(false);
@@ -267,6 +287,9 @@ TEST(FileUtils, FileDatesAndGuids) {
   std::string braced = NewGuidText(true);
   EXPECT_EQ(braced.size(), 38u);
   EXPECT_EQ(braced.front(), '{');
+}
+
+TEST(FileUtils, MakerDataAndHostFolders) {
   EXPECT_EQ(MakerDataFolder(), "/var/lib/Zelto\\");
   EXPECT_FALSE(HostFolder().empty());
   EXPECT_EQ(HostFolder().back(), '/');

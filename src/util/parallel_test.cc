@@ -69,6 +69,25 @@ TEST(RunInOrder, AnExceptionFromWorkOrTakeReachesTheCaller) {
   }
 }
 
+// Once an item's work has thrown, neither it nor any later item is taken,
+// though the other thread's work may have finished them.
+TEST(RunInOrder, NothingFromTheItemWhoseWorkThrewOnIsTaken) {
+  for (int round = 0; round < 20; ++round) {
+    std::vector<size_t> taken;
+    EXPECT_THROW(RunInOrder(
+                     12, 2,
+                     [](size_t i) {
+                       if (i == 5) throw std::runtime_error("work");
+                     },
+                     [&](size_t i) {
+                       taken.push_back(i);
+                       return true;
+                     }),
+                 std::runtime_error);
+    for (size_t i : taken) ASSERT_LT(i, 5u) << "round " << round;
+  }
+}
+
 TEST(ParseJobs, AcceptsOneTo256Only) {
   unsigned jobs = 0;
   EXPECT_TRUE(ParseJobs("1", &jobs));

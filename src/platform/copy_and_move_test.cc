@@ -1,0 +1,181 @@
+// Copying and renaming where the machine's fast calls are not offered or
+// misbehave, as on other file systems: system calls that fail the way those
+// file systems' do are handed to the file system through its seam.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/file_system.h"
+#include "platform/last_error.h"
+#include "platform/system_calls.h"
+#include "testing/file_times.h"
+#include "testing/temp_dir.h"
+
+namespace tavirelle {
+
+namespace {
+
+std::string Contents(const std::string& path) {
+  std::string contents;
+  return ReadWholeFile(DefaultFileSystem(), path, &contents) ? contents : "<missing>";
+}
+
+bool Exists(const std::string& path) {
+  return DefaultFileSystem().GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+int64_t LastWrite(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_mtim.tv_sec : -1;
+}
+
+class CopyAndMove : public testing::Test {
+ protected:
+  void SetUp() override {
+    // More than the fallback's one-mebibyte buffer, ending part way into one.
+    source_bytes_.resize(3 * 1024 * 1024 + 7);
+    for (size_t i = 0; i < source_bytes_.size(); ++i) {
+      source_bytes_[i] = static_cast<char>(i * 7 + i / 4093);
+    }
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Source(), source_bytes_));
+    SetLastWrite(Source(), 1000000000);
+  }
+  std::string Source() const { return dir_.Join("source.jpg"); }
+  std::string Target() const { return dir_.Join("target.jpg"); }
+
+  TempDir dir_;
+  std::string source_bytes_;
+  SystemCalls calls_ = RealSystemCalls();
+};
+
+// Where the kernel cannot copy between the two files (other devices, a file
+// system without the call), the bytes are read and written, through
+// interrupted calls and writes that take part of what they are given.
+TEST_F(CopyAndMove, CopyFallsBackToReadingAndWritingWhateverTheCallSays) {
+  for (int refusal : {EXDEV, ENOSYS, EINVAL, EOPNOTSUPP}) {
+    SCOPED_TRACE(refusal);
+    int copies = 0, reads = 0, writes = 0;
+    calls_.copy_file_range = [&](int, int, size_t) -> ssize_t {
+      errno = ++copies == 1 ? EINTR : refusal;  // interrupted, then refused
+      return -1;
+    };
+    calls_.read = [&](int fd, void* buffer, size_t length) -> ssize_t {
+      if (++reads % 3 == 1) {
+        errno = EINTR;
+        return -1;
+      }
+      return ::read(fd, buffer, length);
+    };
+    calls_.write = [&](int fd, const void* buffer, size_t length) -> ssize_t {
+      if (++writes % 5 == 2) {
+        errno = EINTR;
+        return -1;
+      }
+      return ::write(fd, buffer, std::min<size_t>(length, 65521));
+    };
+    auto fs = NewPosixFileSystem(calls_);
+    ASSERT_TRUE(fs->CopyFile(Source(), Target(), IfExists::kReplace)) << GetLastError();
+    EXPECT_TRUE(Contents(Target()) == source_bytes_);
+    EXPECT_EQ(LastWrite(Target()), 1000000000);  // the copy keeps the source's time
+    EXPECT_GT(writes, 50);
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()));
+  }
+}
+
+// A copy that fails part way leaves no target behind, and says why.
+TEST_F(CopyAndMove, ACopyThatFailsPartWayLeavesNoTarget) {
+  calls_.copy_file_range = [](int, int, size_t) -> ssize_t {
+    errno = EXDEV;
+    return -1;
+  };
+  const struct {
+    int read_error, write_error;
+    DWORD expected;
+  } cases[] = {{EIO, 0, Win32ErrorFromErrno(EIO)}, {0, ENOSPC, ERROR_DISK_FULL}};
+  for (const auto& c : cases) {
+    int calls = 0;
+    calls_.read = [&](int fd, void* buffer, size_t length) -> ssize_t {
+      if (c.read_error != 0 && ++calls == 2) {
+        errno = c.read_error;
+        return -1;
+      }
+      return ::read(fd, buffer, length);
+    };
+    calls_.write = [&](int fd, const void* buffer, size_t length) -> ssize_t {
+      if (c.write_error != 0 && ++calls == 2) {
+        errno = c.write_error;
+        return -1;
+      }
+      return ::write(fd, buffer, length);
+    };
+    auto fs = NewPosixFileSystem(calls_);
+    EXPECT_FALSE(fs->CopyFile(Source(), Target(), IfExists::kReplace));
+    EXPECT_EQ(GetLastError(), c.expected);
+    EXPECT_FALSE(Exists(Target()));
+  }
+}
+
+TEST_F(CopyAndMove, CopyOntoWhatIsThereReplacesOnlyWhenAskedAndNeverAProtectedFile) {
+  FileSystem& fs = DefaultFileSystem();
+  ASSERT_TRUE(WriteWholeFile(fs, Target(), "the user's own"));
+  EXPECT_FALSE(fs.CopyFile(Source(), Target(), IfExists::kFail));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
+  EXPECT_EQ(Contents(Target()), "the user's own");
+  ASSERT_TRUE(fs.SetFileAttributes(Target(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(fs.CopyFile(Source(), Target(), IfExists::kReplace));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Contents(Target()), "the user's own");
+  ASSERT_TRUE(fs.SetFileAttributes(Target(), 0));
+  EXPECT_TRUE(fs.CopyFile(Source(), Target(), IfExists::kReplace));
+  EXPECT_TRUE(Contents(Target()) == source_bytes_);
+  ASSERT_TRUE(fs.CreateDirectory(dir_.Join("folder")));
+  EXPECT_FALSE(fs.CopyFile(Source(), dir_.Join("folder"), IfExists::kReplace));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(fs.CopyFile(dir_.Join("folder"), dir_.Join("copy"), IfExists::kReplace));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+}
+
+// Where renaming cannot be told to keep an existing file, a file is linked
+// under its new name (which fails on an existing one) and its old name
+// removed; a folder is renamed once nothing stands under the new name.
+TEST_F(CopyAndMove, MoveWithoutReplacingWhereTheFileSystemCannotBeToldSo) {
+  for (int refusal : {EINVAL, ENOSYS}) {
+    SCOPED_TRACE(refusal);
+    calls_.renameat2 = [&](const char*, const char*, unsigned) {
+      errno = refusal;
+      return -1;
+    };
+    auto fs = NewPosixFileSystem(calls_);
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Target(), "the user's own"));
+    EXPECT_FALSE(fs->MoveFile(Source(), Target(), IfExists::kFail));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);  // as where the rename can say so
+    EXPECT_EQ(Contents(Target()), "the user's own");
+    EXPECT_TRUE(Contents(Source()) == source_bytes_);
+
+    EXPECT_TRUE(fs->MoveFile(Source(), dir_.Join("moved.jpg"), IfExists::kFail));
+    EXPECT_FALSE(Exists(Source()));
+    EXPECT_TRUE(Contents(dir_.Join("moved.jpg")) == source_bytes_);
+    EXPECT_TRUE(fs->MoveFile(dir_.Join("moved.jpg"), Source(), IfExists::kFail));
+
+    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("folder")));
+    EXPECT_FALSE(fs->MoveFile(dir_.Join("folder"), Target(), IfExists::kFail));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_TRUE(fs->MoveFile(dir_.Join("folder"), dir_.Join("renamed"), IfExists::kFail));
+    EXPECT_TRUE(DefaultFileSystem().RemoveDirectory(dir_.Join("renamed")));
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()));
+  }
+  // Any other failure of the rename is the failure of the move.
+  calls_.renameat2 = [](const char*, const char*, unsigned) {
+    errno = EACCES;
+    return -1;
+  };
+  EXPECT_FALSE(NewPosixFileSystem(calls_)->MoveFile(Source(), Target(), IfExists::kFail));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(Contents(Source()) == source_bytes_);
+}
+
+}  // namespace
+
+}  // namespace tavirelle

@@ -1,0 +1,38 @@
+#include "testing/scoped_environment.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace tavirelle {
+
+ScopedEnvironment::ScopedEnvironment(std::initializer_list<std::string> changes) {
+  for (const std::string& change : changes) Set(change);
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+    if (it->second) {
+      ::setenv(it->first.c_str(), it->second->c_str(), 1);
+    } else {
+      ::unsetenv(it->first.c_str());
+    }
+  }
+}
+
+void ScopedEnvironment::Set(const std::string& change) {
+  const size_t equals = change.find('=');
+  const std::string name = change.substr(0, equals);
+  const bool seen = std::any_of(saved_.begin(), saved_.end(),
+                                [&](const auto& entry) { return entry.first == name; });
+  if (!seen) {
+    const char* value = std::getenv(name.c_str());
+    saved_.emplace_back(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+  }
+  if (equals == std::string::npos) {
+    ::unsetenv(name.c_str());
+  } else {
+    ::setenv(name.c_str(), change.c_str() + equals + 1, 1);
+  }
+}
+
+}  // namespace tavirelle
