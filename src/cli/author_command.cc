@@ -22,6 +22,7 @@
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "platform/path.h"
+#include "platform/status.h"
 #include "show/photo_batch.h"
 #include "tavirelle/com_ptr.h"
 #include "tavirelle/interfaces.h"

@@ -33,6 +33,7 @@
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "platform/path.h"
+#include "platform/status.h"
 #include "util/file_utils.h"
 #include "util/parallel.h"
 #include "util/text.h"

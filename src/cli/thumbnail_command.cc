@@ -17,6 +17,7 @@
 #include "cli/user_path.h"
 #include "imaging/photo_image.h"
 #include "platform/last_error.h"
+#include "platform/status.h"
 #include "util/parallel.h"
 
 namespace tavirelle {

@@ -35,7 +35,8 @@ std::string CTemplateSelector::TemplateFileFor(const std::string& style_id) cons
 
 std::string CTemplateSelector::TemplateTextFor(const std::string& style_id) const {
   std::string text;
-  ReadTemplate(style_id, &text);
+  // This form tells a missing or unreadable template by its empty text.
+  ReadTemplate(style_id, &text).IgnoreError();
   return text;
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/file_system.h"
 #include "platform/last_error.h"
+#include "platform/status.h"
 #include "platform/system_calls.h"
 #include "testing/file_times.h"
 #include "testing/temp_dir.h"

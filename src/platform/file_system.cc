@@ -12,6 +12,7 @@
 
 #include "platform/last_error.h"
 #include "platform/path.h"
+#include "platform/status.h"
 #include "platform/system_calls.h"
 
 namespace tavirelle {

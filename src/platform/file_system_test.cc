@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/status.h"
 #include "testing/fault_injecting_file_system.h"
 #include "platform/last_error.h"
 #include "testing/folder_names.h"
