@@ -74,10 +74,11 @@ class OutputFolder {
   ~OutputFolder() {
     if (done_) return;
     if (show_ != nullptr) show_->ClearPhotos();
-    if (!music_.empty()) DefaultFileSystem().DeleteFile(folder_ + music_);
-    if (claimed_) DefaultFileSystem().DeleteFile(meta());
+    // What cannot be removed stays; the run has failed either way.
+    if (!music_.empty()) DefaultFileSystem().DeleteFile(folder_ + music_).IgnoreError();
+    if (claimed_) DefaultFileSystem().DeleteFile(meta()).IgnoreError();
     for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
-      DefaultFileSystem().RemoveDirectory(*it);
+      DefaultFileSystem().RemoveDirectory(*it).IgnoreError();
     }
   }
   OutputFolder(const OutputFolder&) = delete;
@@ -101,8 +102,8 @@ class OutputFolder {
   // Copies the music file `source` into the show as `name` (code page); the
   // cause in words when it cannot.
   std::string TakeMusic(const std::string& source, const std::string& name) {
-    if (!DefaultFileSystem().CopyFile(source, folder_ + name, IfExists::kFail))
-      return ErrorInWords(GetLastError());
+    Status copied = DefaultFileSystem().CopyFile(source, folder_ + name, IfExists::kFail);
+    if (!copied.ok()) return ErrorInWords(copied.code());
     music_ = name;
     return {};
   }

@@ -24,11 +24,13 @@ std::string ScratchPreviewPath(UserPaths& paths) {
 
 // Whether the file starts as a JPEG or a bitmap does.
 bool LooksLikeAPicture(const std::string& path) {
-  std::unique_ptr<File> file =
-      DefaultFileSystem().Open(path, GENERIC_READ, Disposition::kOpenExisting);
+  std::unique_ptr<File> file;
   unsigned char start[2] = {0, 0};
   DWORD done = 0;
-  if (!file || !file->Read(start, sizeof start, &done) || done != sizeof start) return false;
+  if (!DefaultFileSystem().Open(path, GENERIC_READ, Disposition::kOpenExisting, &file).ok() ||
+      !file->Read(start, sizeof start, &done).ok() || done != sizeof start) {
+    return false;
+  }
   return (start[0] == 0xFF && start[1] == 0xD8) || (start[0] == 'B' && start[1] == 'M');
 }
 
@@ -59,7 +61,7 @@ int RunExif(const std::vector<std::string>& arguments) {
   PhotoImage image(DefaultFileSystem());
   PhotoMetadata info;
   const bool kept = image.ReadPhotoMetadata(photo, preview, &info);
-  if (!wantsPreview) DefaultFileSystem().DeleteFile(preview);
+  if (!wantsPreview) DefaultFileSystem().DeleteFile(preview).IgnoreError();  // scratch
   if (image.preview == PreviewOutcome::kUnwritable) {
     const std::string cause = ErrorInWords(image.failureError);
     if (wantsPreview) return Fail(previewOption + ": the preview cannot be written: " + cause);
@@ -70,7 +72,7 @@ int RunExif(const std::vector<std::string>& arguments) {
     ReadJpegFrameSize(DefaultFileSystem(), photo, &info.width, &info.height);
   }
   if (info.width == 0 || info.height == 0) {
-    if (kept) DefaultFileSystem().DeleteFile(preview);
+    if (kept) DefaultFileSystem().DeleteFile(preview).IgnoreError();
     return Fail(args[0] + ": " +
                 (LooksLikeAPicture(photo) ? "cannot be decoded: its headers "
                                             "give no picture size"

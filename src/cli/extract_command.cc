@@ -74,7 +74,7 @@ class RunOutput {
   void Wrote(const std::string& path) { written_.push_back(path); }
 
   void TakeBack() {
-    for (const std::string& path : written_) DefaultFileSystem().DeleteFile(path);
+    for (const std::string& path : written_) DefaultFileSystem().DeleteFile(path).IgnoreError();
     // Innermost first; a folder someone else has put something in stays.
     for (const std::string& folder : missing_) ::rmdir(folder.c_str());
     written_.clear();

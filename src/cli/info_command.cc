@@ -26,18 +26,21 @@ class ScratchFolder {
     created_ = DefaultFileSystem().CreateDirectory(path_);
   }
   ~ScratchFolder() {
-    if (!created_) return;
-    if (!icon_.empty() && StaysInsideFolder(icon_)) DefaultFileSystem().DeleteFile(path_ + icon_);
-    DefaultFileSystem().RemoveDirectory(path_);
+    if (!created_.ok()) return;
+    if (!icon_.empty() && StaysInsideFolder(icon_)) {
+      DefaultFileSystem().DeleteFile(path_ + icon_).IgnoreError();
+    }
+    DefaultFileSystem().RemoveDirectory(path_).IgnoreError();
   }
-  bool created() const { return created_; }
+  // How making the folder went.
+  const Status& created() const { return created_; }
   const std::string& path() const { return path_; }
   void set_icon(const std::string& icon) { icon_ = icon; }
 
  private:
   std::string path_;
   std::string icon_;
-  bool created_ = false;
+  Status created_;
 };
 
 std::string Utf8Of(BSTR text) { return ToUtf8(AnsiFromBstr(text)); }
@@ -63,9 +66,9 @@ int RunInfo(const std::vector<std::string>& arguments) {
     }
   } else {
     scratch = std::make_unique<ScratchFolder>(paths);
-    if (!scratch->created()) {
+    if (!scratch->created().ok()) {
       return Fail(paths.Typed(ToUtf8(scratch->path())) + ": cannot create a scratch folder (" +
-                  ErrorInWords(GetLastError()) + ")");
+                  ErrorInWords(scratch->created().code()) + ")");
     }
     folder = scratch->path();
   }

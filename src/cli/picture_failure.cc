@@ -69,18 +69,19 @@ std::string PictureProblem(const std::string& utf8) {
 std::string FileProblem(const std::string& utf8) {
   std::string path = ToAnsi(utf8);
   FileSystem* fs = &DefaultFileSystem();
-  DWORD attributes = fs->GetFileAttributes(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrorInWords(GetLastError());
+  DWORD attributes = 0;
+  Status found = fs->GetFileAttributes(path, &attributes);
+  if (!found.ok()) return ErrorInWords(found.code());
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "a folder, not a picture";
   // A pipe or a device would block the reads below, or never end.
   struct stat st {};
   if (::stat(utf8.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return "not a regular file";
-  auto file = fs->Open(path, GENERIC_READ, Disposition::kOpenExisting);
+  std::unique_ptr<File> file;
+  Status read = fs->Open(path, GENERIC_READ, Disposition::kOpenExisting, &file);
   char start[2];
   DWORD done = 0;
-  if (!file || !file->Read(start, sizeof start, &done)) {
-    return "cannot read it: " + ErrorInWords(GetLastError());
-  }
+  if (read.ok()) read = file->Read(start, sizeof start, &done);
+  if (!read.ok()) return "cannot read it: " + ErrorInWords(read.code());
   return {};
 }
 

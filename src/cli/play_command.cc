@@ -195,10 +195,13 @@ class PlayerFolder {
   explicit PlayerFolder(UserPaths& paths) : paths_(paths) {}
   ~PlayerFolder() {
     if (kept_) return;
+    // What cannot be removed stays; the run has failed either way.
     FileSystem& fs = DefaultFileSystem();
-    for (auto it = files_.rbegin(); it != files_.rend(); ++it) fs.DeleteFile(*it);
-    for (auto it = created_.rbegin(); it != created_.rend(); ++it) fs.RemoveDirectory(*it);
-    if (claimed_) fs.DeleteFile(folder_ + "index.html");
+    for (auto it = files_.rbegin(); it != files_.rend(); ++it) fs.DeleteFile(*it).IgnoreError();
+    for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
+      fs.RemoveDirectory(*it).IgnoreError();
+    }
+    if (claimed_) fs.DeleteFile(folder_ + "index.html").IgnoreError();
     for (auto it = made_.rbegin(); it != made_.rend(); ++it) ::rmdir(it->c_str());
   }
   PlayerFolder(const PlayerFolder&) = delete;
@@ -256,10 +259,11 @@ class PlayerFolder {
         return false;
       }
       const std::string level = folder_ + local.substr(0, slash);
-      DWORD attributes = fs.GetFileAttributes(level);
-      if (attributes == INVALID_FILE_ATTRIBUTES) {
-        if (!fs.CreateDirectory(level)) {
-          *error = GetLastError();
+      DWORD attributes = 0;
+      if (!fs.GetFileAttributes(level, &attributes).ok()) {
+        Status made = fs.CreateDirectory(level);
+        if (!made.ok()) {
+          *error = made.code();
           return false;
         }
         created_.push_back(level);
@@ -268,7 +272,8 @@ class PlayerFolder {
         return false;
       }
     }
-    if (fs.GetFileAttributes(folder_ + local) != INVALID_FILE_ATTRIBUTES) {
+    DWORD attributes = 0;
+    if (fs.GetFileAttributes(folder_ + local, &attributes).ok()) {
       *error = ERROR_FILE_EXISTS;
       return false;
     }
@@ -280,8 +285,9 @@ class PlayerFolder {
   // Keeps the player: removes the folders made for files that never came,
   // and nothing else.
   void Keep() {
+    // A folder that is not empty after all stays.
     for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
-      DefaultFileSystem().RemoveDirectory(*it);
+      DefaultFileSystem().RemoveDirectory(*it).IgnoreError();
     }
     kept_ = true;
   }
@@ -414,7 +420,7 @@ class PlayerRun {
       case ShowFolder::Reach::kRefused:
         return Fail(show_folder_typed_ + "meta.xml: " + why);
     }
-    if (!ReadWholeFile(DefaultFileSystem(), meta_file_.path(), &meta_text_)) {
+    if (!ReadWholeFile(DefaultFileSystem(), meta_file_.path(), &meta_text_).ok()) {
       return Fail(show_folder_typed_ + "meta.xml: cannot be read: " + ErrorInWords(GetLastError()));
     }
     return 0;
@@ -453,7 +459,7 @@ class PlayerRun {
     bool written = folder_.Prepare("meta.xml", &error);
     if (written) {
       written = show_folder_
-                    ? DefaultFileSystem().CopyFile(meta_file_.path(), target, IfExists::kFail)
+                    ? DefaultFileSystem().CopyFile(meta_file_.path(), target, IfExists::kFail).ok()
                     : SaveTextToFile(DefaultFileSystem(), target, meta_text_);
       error = GetLastError();
     }
@@ -469,7 +475,9 @@ class PlayerRun {
     const std::string local = "default_music" + extension;
     DWORD error = 0;
     if (!folder_.Prepare(local, &error) ||
-        !DefaultFileSystem().CopyFile(ToAnsi(music_), folder_.path() + local, IfExists::kFail)) {
+        !DefaultFileSystem()
+             .CopyFile(ToAnsi(music_), folder_.path() + local, IfExists::kFail)
+             .ok()) {
       if (error == 0) error = GetLastError();
       return Fail(options_.default_music +
                   ": cannot be copied into the player: " + ErrorInWords(error));
@@ -505,8 +513,9 @@ class PlayerRun {
       }
       if (!show_folder_) {
         from_package.push_back(&file);
-      } else if (DefaultFileSystem().CopyFile(source.path(), folder_.path() + file.local,
-                                              IfExists::kFail)) {
+      } else if (DefaultFileSystem()
+                     .CopyFile(source.path(), folder_.path() + file.local, IfExists::kFail)
+                     .ok()) {
         written_.insert(file.local);
       } else if (!LeaveOut(file.local, error = GetLastError())) {
         return Fail(out_ + ToUtf8(file.local) + ": " + ErrorInWords(error));

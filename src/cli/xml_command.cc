@@ -22,7 +22,7 @@ int RunXml(const std::vector<std::string>& arguments) {
   const std::string path = ToAnsi(args[0]);
   if (FolderExists(DefaultFileSystem(), path)) return Fail(args[0] + ": a folder, not a file");
   std::string bytes;
-  if (!ReadWholeFile(DefaultFileSystem(), path, &bytes))
+  if (!ReadWholeFile(DefaultFileSystem(), path, &bytes).ok())
     return Fail(args[0] + ": " + ErrorInWords(GetLastError()));
 
   XmlDocument document;

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "imaging/bitmap.h"
-#include "platform/last_error.h"
 #include "util/file_utils.h"
 // After the platform headers: libjpeg defines TRUE and FALSE as macros.
 #include "imaging/jpeg_io.h"
@@ -155,14 +154,15 @@ bool DecodeJpeg(PhotoImage* image, File* file, uint64_t fileSize) {
     // Whatever the checks miss, the decoder itself stays in bounds: it has
     // no backing store, so going past this is a fatal error.
     cinfo.mem->max_memory_to_use = static_cast<long>(kMaxDecoderMemory);
-    JpegFileSource(&cinfo, file);
+    // A read's failure leaves its reason on the image itself, out of the
+    // frames the error exit jumps over.
+    JpegFileSource(&cinfo, file, &image->failureError);
     const bool cmyk = ChooseJpegOutput(image, &cinfo);
     failureOnError = PictureFailure::kDamaged;
     failure = CheckJpegSizes(*image, &cinfo, fileSize, cmyk);
     if (failure == PictureFailure::kNone) failure = ReadJpegRows(image, &cinfo, cmyk);
   } else if (trap.manager.msg_code == JERR_FILE_READ) {
     failure = PictureFailure::kUnreadable;
-    image->failureError = GetLastError();
   } else if (trap.manager.msg_code == JERR_OUT_OF_MEMORY ||
              trap.manager.msg_code == JERR_NO_BACKING_STORE) {
     failure = PictureFailure::kTooLarge;
@@ -182,7 +182,7 @@ bool ReadJpegSize(File* file, int32_t* width, int32_t* height) {
   cinfo.err = InitJpegErrorTrap(&trap);
   if (setjmp(trap.jump) == 0) {
     jpeg_create_decompress(&cinfo);
-    JpegFileSource(&cinfo, file);
+    JpegFileSource(&cinfo, file, nullptr);
     jpeg_read_header(&cinfo, TRUE);
     *width = static_cast<int32_t>(cinfo.image_width);
     *height = static_cast<int32_t>(cinfo.image_height);
@@ -234,7 +234,7 @@ void BitmapRowToRgb(const DibSection& dib, const RgbQuad* table, bool hasTable,
 // image->failure.
 bool DecodeBitmap(PhotoImage* image, const std::string& path) {
   DibSection dib;
-  if (!LoadBitmapFile(image->fileSystem(), path, &dib)) return false;
+  if (!LoadBitmapFile(image->fileSystem(), path, &dib).ok()) return false;
   const uint32_t width = static_cast<uint32_t>(dib.width);
   const uint32_t height = static_cast<uint32_t>(dib.height);
   image->sourceWidth = width;
@@ -270,8 +270,12 @@ bool DecodeBitmap(PhotoImage* image, const std::string& path) {
   return true;
 }
 
+// The file, or null when it cannot be opened: for readers that ask only
+// whether they can tell something about it.
 std::unique_ptr<File> OpenForReading(FileSystem& fs, const std::string& path) {
-  return fs.Open(path, GENERIC_READ, Disposition::kOpenExisting);
+  std::unique_ptr<File> file;
+  fs.Open(path, GENERIC_READ, Disposition::kOpenExisting, &file).IgnoreError();
+  return file;
 }
 
 }  // namespace
@@ -313,18 +317,20 @@ bool PhotoImage::Load(const std::string& path) {
     return false;
   }
 
-  std::unique_ptr<File> file = OpenForReading(fs_, path);
-  if (file == nullptr) {
-    failureError = GetLastError();
+  std::unique_ptr<File> file;
+  Status opened = fs_.Open(path, GENERIC_READ, Disposition::kOpenExisting, &file);
+  if (!opened.ok()) {
+    failureError = opened.code();
     // A folder refuses to open like a protected file, but is no picture.
     failure = FolderExists(fs_, path) ? PictureFailure::kNotAPicture
                                  : PictureFailure::kUnreadable;
     return false;
   }
   uint64_t fileSize = 0;
-  if (!file->Size(&fileSize)) {
+  Status sized = file->Size(&fileSize);
+  if (!sized.ok()) {
     failure = PictureFailure::kUnreadable;
-    failureError = GetLastError();
+    failureError = sized.code();
     return false;
   }
   loaded = DecodeJpeg(this, file.get(), fileSize);
@@ -352,7 +358,7 @@ bool ReadImageSize(FileSystem& fs, const std::string& path, int32_t* width, int3
   }
   if (!found) {
     int32_t w = 0, h = 0;
-    if (ReadBitmapFileSize(fs, path, &w, &h)) {
+    if (ReadBitmapFileSize(fs, path, &w, &h).ok()) {
       *width = w;
       *height = h;
       found = true;
@@ -371,7 +377,7 @@ class ByteReader {
   bool Next(uint8_t* byte) {
     if (at_ == end_) {
       DWORD done = 0;
-      if (!file_->Read(buffer_, sizeof buffer_, &done) || done == 0) return false;
+      if (!file_->Read(buffer_, sizeof buffer_, &done).ok() || done == 0) return false;
       at_ = 0;
       end_ = done;
     }

@@ -23,6 +23,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace tavirelle {
 
@@ -123,9 +124,10 @@ class PhotoImage {
   // there is nothing to scale to or memory runs out.
   std::unique_ptr<uint8_t[]> ScaleToTarget();
   // Writes `width` x `height` RGB pixels (rows top-down, no gaps) as a
-  // baseline JPEG of the given quality.
-  static bool WriteJpeg(FileSystem& fs, const std::string& path, const uint8_t* pixels,
-                        uint32_t width, uint32_t height, int32_t quality);
+  // baseline JPEG of the given quality; a file that could not be written
+  // whole is removed.
+  static Status WriteJpeg(FileSystem& fs, const std::string& path, const uint8_t* pixels,
+                          uint32_t width, uint32_t height, int32_t quality);
 
   // Size as stored in the file.
   uint32_t sourceWidth;

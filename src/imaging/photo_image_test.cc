@@ -19,7 +19,7 @@ class PhotoImageTest : public ::testing::Test {
  protected:
   std::string Write(const std::string& name, const std::string& bytes) {
     const std::string path = dir_.Join(name);
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes).ok());
     return path;
   }
   TempDir dir_;

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "imaging/photo_image.h"
-#include "platform/last_error.h"
 #include "util/file_utils.h"
 
 namespace tavirelle {
@@ -45,7 +44,7 @@ bool ReadFully(File* file, uint8_t* out, uint64_t n) {
   while (n > 0) {
     DWORD chunk = static_cast<DWORD>(n < (1u << 30) ? n : (1u << 30));
     DWORD done = 0;
-    if (!file->Read(out, chunk, &done) || done == 0) return false;
+    if (!file->Read(out, chunk, &done).ok() || done == 0) return false;
     out += done;
     n -= done;
   }
@@ -73,16 +72,15 @@ class ExifWalker {
     image_->windowEnd = image_->window;
     cursor_ = 0;
     if (position >= fileSize_ ||
-        !image_->windowFile->Seek(static_cast<int64_t>(position),
-                                  SeekOrigin::kBegin, nullptr)) {
+        !image_->windowFile->Seek(static_cast<int64_t>(position), SeekOrigin::kBegin, nullptr)
+             .ok()) {
       return;
     }
     uint64_t want = fileSize_ - position;
     if (want > PhotoImage::windowSize) want = PhotoImage::windowSize;
     DWORD got = 0;
     uint8_t* out = image_->window;
-    while (want > 0 &&
-           image_->windowFile->Read(out, static_cast<DWORD>(want), &got) &&
+    while (want > 0 && image_->windowFile->Read(out, static_cast<DWORD>(want), &got).ok() &&
            got != 0) {
       out += got;
       want -= got;
@@ -151,8 +149,8 @@ class ExifWalker {
       return true;
     }
     out->resize(size);
-    return image_->windowFile->Seek(static_cast<int64_t>(position),
-                                    SeekOrigin::kBegin, nullptr) &&
+    return image_->windowFile->Seek(static_cast<int64_t>(position), SeekOrigin::kBegin, nullptr)
+               .ok() &&
            ReadFully(image_->windowFile.get(), out->data(), size);
   }
 
@@ -295,24 +293,21 @@ PreviewOutcome ExtractPreview(FileSystem& fs, ExifWalker& w, const ExifFindings&
     return PreviewOutcome::kNone;
   }
   EnsureFolderFor(fs, path);
-  std::unique_ptr<File> out =
-      fs.Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
-  if (out == nullptr) {
-    *error = GetLastError();
+  std::unique_ptr<File> out;
+  Status opened = fs.Open(path, GENERIC_WRITE, Disposition::kCreateAlways, &out);
+  if (!opened.ok()) {
+    *error = opened.code();
     return PreviewOutcome::kUnwritable;
   }
   DWORD written = 0;
-  bool complete = out->Write(bytes.data(), static_cast<DWORD>(bytes.size()),
-                             &written) &&
-                  written == bytes.size();
-  if (!complete) *error = GetLastError();
-  if (!out->Close() && complete) {
-    complete = false;
-    *error = GetLastError();
-  }
+  Status complete = out->Write(bytes.data(), static_cast<DWORD>(bytes.size()), &written);
+  if (complete.ok() && written != bytes.size()) complete = Status::Error(ERROR_WRITE_FAULT);
+  Status closed = out->Close();
+  if (complete.ok()) complete = closed;
   out.reset();
-  if (complete) return PreviewOutcome::kKept;
-  fs.DeleteFile(path);
+  if (complete.ok()) return PreviewOutcome::kKept;
+  *error = complete.code();
+  fs.DeleteFile(path).IgnoreError();
   return PreviewOutcome::kUnwritable;
 }
 
@@ -340,10 +335,13 @@ void WalkToExif(PhotoImage& image, const std::string& photoPath, const std::stri
   image.failureError = ERROR_SUCCESS;
 
   if (!photoPath.empty()) {
-    image.windowFile = image.fileSystem().Open(photoPath, GENERIC_READ, Disposition::kOpenExisting);
+    // A photo that cannot be opened tells nothing, as one without EXIF.
+    image.fileSystem()
+        .Open(photoPath, GENERIC_READ, Disposition::kOpenExisting, &image.windowFile)
+        .IgnoreError();
   }
   uint64_t fileSize = 0;
-  if (image.windowFile != nullptr && !image.windowFile->Size(&fileSize)) fileSize = 0;
+  if (image.windowFile != nullptr && !image.windowFile->Size(&fileSize).ok()) fileSize = 0;
   if (image.windowFile != nullptr) {
     image.window = static_cast<uint8_t*>(std::malloc(PhotoImage::windowSize));
   }
@@ -390,7 +388,7 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath, const std::stri
   }
   if (preview == PreviewOutcome::kKept && info->width != 0 && info->height != 0 &&
       !PreviewMatches(fs_, thumbnailPath, *info)) {
-    fs_.DeleteFile(thumbnailPath);
+    fs_.DeleteFile(thumbnailPath).IgnoreError();
     preview = PreviewOutcome::kDiscarded;
   }
   return preview == PreviewOutcome::kKept;

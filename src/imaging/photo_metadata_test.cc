@@ -37,7 +37,7 @@ class MetadataTest : public ::testing::Test {
  protected:
   std::string Write(const std::string& name, const std::string& bytes) {
     const std::string path = dir_.Join(name);
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes).ok());
     return path;
   }
   // Reads `photo` with the preview going to "thumbs/preview.jpg".
@@ -68,7 +68,7 @@ TEST_P(ByteOrderTest, ReadsCameraFile) {
   EXPECT_EQ(info.width, 3264);
   EXPECT_EQ(info.height, 2448);
   std::string written;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), Preview(), &written));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), Preview(), &written).ok());
   EXPECT_EQ(written, landscape_);
 }
 
@@ -122,7 +122,7 @@ TEST_P(ByteOrderTest, ReadsTheOrientationAndWritesNothingWithoutAPreviewPath) {
     Read(path, &info);
     EXPECT_EQ(info.orientation, c.orientation);
     EXPECT_EQ(QuarterTurnsOf(info.orientation), c.turns);
-    ASSERT_TRUE(DefaultFileSystem().DeleteFile(Preview()));
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(Preview()).ok());
     EXPECT_EQ(ReadExifOrientation(DefaultFileSystem(), path), c.orientation);
     EXPECT_FALSE(PreviewExists());
   }
@@ -233,7 +233,7 @@ TEST_F(MetadataTest, SegmentsBeforeTheExifBlock) {
   // The encoder's JFIF APP0, then Exif: read.
   EXPECT_TRUE(Read(Write("a.jpg", WithExif(photo_, exif, true)), &info));
   EXPECT_EQ(info.dateTaken, kDate);
-  DefaultFileSystem().DeleteFile(Preview());
+  DefaultFileSystem().DeleteFile(Preview()).IgnoreError();
 
   // XMP is the first APP1: nothing but the size from the image.
   PhotoMetadata xmp;
@@ -343,7 +343,7 @@ TEST_F(MetadataTest, SurvivesCorruption) {
       EXPECT_EQ(info.dateTaken.find('\0'), std::string::npos) << "round " << round;
       EXPECT_LE(info.dateTaken.size(), bad.size());
       kept += reported ? 1 : 0;
-      DefaultFileSystem().DeleteFile(Preview());
+      DefaultFileSystem().DeleteFile(Preview()).IgnoreError();
     }
   }
   // The damage reaches both ways out, or the rounds above prove little.

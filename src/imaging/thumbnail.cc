@@ -9,7 +9,6 @@
 #include "imaging/photo_image.h"
 #include "imaging/two_pass_scale.h"
 #include "platform/file_system.h"
-#include "platform/last_error.h"
 #include "util/file_utils.h"
 // After the platform headers: libjpeg defines TRUE and FALSE as macros.
 #include "imaging/jpeg_io.h"
@@ -43,17 +42,18 @@ void CompressRows(jpeg_compress_struct* cinfo, const uint8_t* pixels, uint32_t w
   jpeg_finish_compress(cinfo);
 }
 
-// Compresses the pixels into the open file, which belongs to the caller.
-// Every way out passes the one jpeg_destroy_compress.
-bool Compress(File* file, const uint8_t* pixels, uint32_t width,
-              uint32_t height, int32_t quality) {
+// Compresses the pixels into the open file, which belongs to the caller;
+// when writing fails, its platform code goes to *error. Every way out passes
+// the one jpeg_destroy_compress.
+bool Compress(File* file, const uint8_t* pixels, uint32_t width, uint32_t height, int32_t quality,
+              DWORD* error) {
   jpeg_compress_struct cinfo;
   JpegErrorTrap trap;
   volatile bool compressed = false;
   cinfo.err = InitJpegErrorTrap(&trap);
   if (setjmp(trap.jump) == 0) {
     jpeg_create_compress(&cinfo);
-    JpegFileDestination(&cinfo, file);
+    JpegFileDestination(&cinfo, file, error);
     CompressRows(&cinfo, pixels, width, height, quality);
     compressed = true;
   }
@@ -76,7 +76,7 @@ bool PhotoImage::SaveScaled(const std::string& path, int32_t quality) {
   if (pixels == nullptr) return false;
   // Images smaller than the box both ways are written as they are, never
   // enlarged.
-  bool written = false;
+  Status written;
   if (pixelWidth < targetWidth && pixelHeight < targetHeight) {
     written = WriteJpeg(fs_, path, pixels, pixelWidth, pixelHeight, quality);
   } else {
@@ -87,11 +87,11 @@ bool PhotoImage::SaveScaled(const std::string& path, int32_t quality) {
     }
     written = WriteJpeg(fs_, path, scaled.get(), scaledWidth, scaledHeight, quality);
   }
-  if (!written) {
+  if (!written.ok()) {
     failure = PictureFailure::kUnwritable;
-    failureError = GetLastError();
+    failureError = written.code();
   }
-  return written;
+  return written.ok();
 }
 
 std::unique_ptr<uint8_t[]> PhotoImage::ScaleToTarget() {
@@ -136,24 +136,24 @@ std::unique_ptr<uint8_t[]> PhotoImage::ScaleToTarget() {
   return buffer;
 }
 
-bool PhotoImage::WriteJpeg(FileSystem& fs, const std::string& path, const uint8_t* pixels,
-                           uint32_t width, uint32_t height, int32_t quality) {
-  if (path.empty() || pixels == nullptr) return false;
+Status PhotoImage::WriteJpeg(FileSystem& fs, const std::string& path, const uint8_t* pixels,
+                             uint32_t width, uint32_t height, int32_t quality) {
+  if (path.empty() || pixels == nullptr) return Status::Error(ERROR_INVALID_PARAMETER);
   // A folder that cannot be made shows up as the open failing.
   EnsureFolderFor(fs, path);
-  std::unique_ptr<File> file =
-      fs.Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
-  if (!file) return false;
-  bool written = Compress(file.get(), pixels, width, height, quality);
-  bool closed = file->Close();
+  std::unique_ptr<File> file;
+  Status opened = fs.Open(path, GENERIC_WRITE, Disposition::kCreateAlways, &file);
+  if (!opened.ok()) return opened;
+  DWORD error = ERROR_SUCCESS;
+  Status written = Compress(file.get(), pixels, width, height, quality, &error)
+                       ? Status::Ok()
+                       : Status::Error(error);
+  Status closed = file->Close();
   file.reset();
-  if (written && closed) return true;
-  // A cut-off thumbnail would be taken for a good one later; remove it,
-  // keeping the cause of the failure as the last error.
-  const DWORD cause = GetLastError();
-  fs.DeleteFile(path);
-  SetLastError(cause);
-  return false;
+  if (written.ok() && closed.ok()) return Status::Ok();
+  // A cut-off thumbnail would be taken for a good one later.
+  fs.DeleteFile(path).IgnoreError();
+  return written.ok() ? closed : written;
 }
 
 }  // namespace tavirelle

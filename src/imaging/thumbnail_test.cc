@@ -10,11 +10,11 @@
 
 #include "imaging/photo_image.h"
 #include "imaging/two_pass_scale.h"
-#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
-#include "platform/last_error.h"
+#include "testing/fault_injecting_file_system.h"
 #include "testing/image_builder.h"
 #include "testing/temp_dir.h"
+#include "util/file_utils.h"
 #include "util/parallel.h"
 // After the platform headers: libjpeg defines TRUE and FALSE as macros.
 #include <jpeglib.h>
@@ -76,7 +76,7 @@ void DecodeInto(const std::string& bytes, Decoded* out) {
 Decoded DecodeFile(const std::string& path) {
   Decoded decoded;
   std::string bytes;
-  if (ReadWholeFile(DefaultFileSystem(), path, &bytes)) DecodeInto(bytes, &decoded);
+  if (ReadWholeFile(DefaultFileSystem(), path, &bytes).ok()) DecodeInto(bytes, &decoded);
   return decoded;
 }
 
@@ -136,7 +136,7 @@ class ThumbnailTest : public ::testing::Test {
             SplitPixel(x, y, width, height, rgb);
           });
     }
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes).ok());
     return path;
   }
 
@@ -148,7 +148,8 @@ TEST_F(ThumbnailTest, WriteJpegIsBaselineAtTheGivenQuality) {
   for (int quality : {100, 75, 10}) {
     SCOPED_TRACE(quality);
     std::string path = dir_.Join("sub\\folder\\q" + std::to_string(quality) + ".jpg");
-    ASSERT_TRUE(PhotoImage::WriteJpeg(DefaultFileSystem(), path, pixels.data(), 40, 30, quality));
+    ASSERT_TRUE(
+        PhotoImage::WriteJpeg(DefaultFileSystem(), path, pixels.data(), 40, 30, quality).ok());
     Decoded decoded = DecodeFile(path);
     ASSERT_TRUE(decoded.ok);
     EXPECT_EQ(decoded.width, 40u);
@@ -156,7 +157,7 @@ TEST_F(ThumbnailTest, WriteJpegIsBaselineAtTheGivenQuality) {
     EXPECT_EQ(decoded.components, 3);
     EXPECT_FALSE(decoded.progressive);
     std::string bytes;
-    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &bytes));
+    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &bytes).ok());
     // Baseline frame header, not the extended or progressive ones.
     EXPECT_NE(bytes.find("\xFF\xC0"), std::string::npos);
     EXPECT_EQ(bytes.find("\xFF\xC2"), std::string::npos);
@@ -181,38 +182,41 @@ TEST_F(ThumbnailTest, WriteJpegIsBaselineAtTheGivenQuality) {
 
 TEST_F(ThumbnailTest, WriteJpegReplacesAnExistingFile) {
   std::string path = dir_.Join("t.jpg");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, std::string(100000, 'x')));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, std::string(100000, 'x')).ok());
   Pixels pixels = SplitPicture(8, 8);
-  ASSERT_TRUE(PhotoImage::WriteJpeg(DefaultFileSystem(), path, pixels.data(), 8, 8, 100));
+  ASSERT_TRUE(PhotoImage::WriteJpeg(DefaultFileSystem(), path, pixels.data(), 8, 8, 100).ok());
   EXPECT_TRUE(DecodeFile(path).ok);
 }
 
 TEST_F(ThumbnailTest, WriteJpegFailures) {
   Pixels pixels = SplitPicture(64, 64);
-  EXPECT_FALSE(PhotoImage::WriteJpeg(DefaultFileSystem(), "", pixels.data(), 64, 64, 100));
+  EXPECT_FALSE(PhotoImage::WriteJpeg(DefaultFileSystem(), "", pixels.data(), 64, 64, 100).ok());
   EXPECT_FALSE(
-      PhotoImage::WriteJpeg(DefaultFileSystem(), dir_.Join("n.jpg"), nullptr, 64, 64, 100));
+      PhotoImage::WriteJpeg(DefaultFileSystem(), dir_.Join("n.jpg"), nullptr, 64, 64, 100).ok());
   // libjpeg refuses an empty image; the error comes back as false.
   EXPECT_FALSE(
-      PhotoImage::WriteJpeg(DefaultFileSystem(), dir_.Join("e.jpg"), pixels.data(), 0, 64, 100));
+      PhotoImage::WriteJpeg(DefaultFileSystem(), dir_.Join("e.jpg"), pixels.data(), 0, 64, 100)
+          .ok());
 
   FaultInjectingFileSystem faulty;
   faulty.DenyAccess("denied");
-  EXPECT_FALSE(PhotoImage::WriteJpeg(faulty, dir_.Join("denied.jpg"), pixels.data(), 64, 64, 100));
+  EXPECT_FALSE(
+      PhotoImage::WriteJpeg(faulty, dir_.Join("denied.jpg"), pixels.data(), 64, 64, 100).ok());
   faulty.Reset();
   faulty.SetWriteProtected(true);
-  EXPECT_FALSE(PhotoImage::WriteJpeg(faulty, dir_.Join("ro.jpg"), pixels.data(), 64, 64, 100));
-  EXPECT_EQ(GetLastError(), 19u);  // ERROR_WRITE_PROTECT
+  Status protectedWrite =
+      PhotoImage::WriteJpeg(faulty, dir_.Join("ro.jpg"), pixels.data(), 64, 64, 100);
+  EXPECT_FALSE(protectedWrite.ok());
+  EXPECT_EQ(protectedWrite.code(), 19u);  // ERROR_WRITE_PROTECT
   faulty.Reset();
   // The medium fills up in the middle of the data: no cut-off thumbnail is
   // left behind to be mistaken for a whole one.
   faulty.SetDiskFullAfter(300);
   std::string full = dir_.Join("full.jpg");
-  EXPECT_FALSE(PhotoImage::WriteJpeg(faulty, full, pixels.data(), 64, 64, 100));
+  EXPECT_FALSE(PhotoImage::WriteJpeg(faulty, full, pixels.data(), 64, 64, 100).ok());
   faulty.Reset();
-  EXPECT_EQ(faulty.GetFileAttributes(full), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(faulty.GetFileAttributes(dir_.Join("ro.jpg")),
-            INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(PathExists(faulty, full));
+  EXPECT_FALSE(PathExists(faulty, dir_.Join("ro.jpg")));
 }
 
 // ScaleToTarget's size rule for the 133 x 100 box, on decoded sizes.
@@ -301,7 +305,7 @@ TEST_P(MakeThumbnailTest, DecodesReducedAndWritesThumbnail) {
   image.ReleasePixels();
   if (c.thumbWidth == 0) {
     EXPECT_FALSE(made);
-    EXPECT_EQ(DefaultFileSystem().GetFileAttributes(thumb), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(PathExists(DefaultFileSystem(), thumb));
     return;
   }
   ASSERT_TRUE(made);
@@ -333,7 +337,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ThumbnailTest, MakeThumbnailOfSomethingElseWritesNothing) {
   std::string text = dir_.Join("notes.txt");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), text, "not a picture"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), text, "not a picture").ok());
   std::string thumb = dir_.Join("thumb.jpg");
   ThumbnailSettings settings;
   settings.width = 133;
@@ -347,7 +351,7 @@ TEST_F(ThumbnailTest, MakeThumbnailOfSomethingElseWritesNothing) {
   EXPECT_FALSE(image.MakeThumbnail(WritePhoto("tall.jpg", 10, 2000), thumb, settings));
   EXPECT_TRUE(image.loaded);
   EXPECT_EQ(image.failure, PictureFailure::kNoFit);
-  EXPECT_EQ(DefaultFileSystem().GetFileAttributes(thumb), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), thumb));
 }
 
 // Print workflows make CMYK and YCCK photos; they get thumbnails too.
@@ -357,8 +361,10 @@ TEST_F(ThumbnailTest, CmykAndYcckPhotosGetAThumbnail) {
     testing_images::JpegOptions options;
     options.color = color;
     const std::string photo = dir_.Join("print.jpg");
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), 
-        photo, testing_images::EncodeJpeg(800, 600, testing_images::GradientPixel, options)));
+    ASSERT_TRUE(
+        WriteWholeFile(DefaultFileSystem(), photo,
+                       testing_images::EncodeJpeg(800, 600, testing_images::GradientPixel, options))
+            .ok());
     const std::string thumb = dir_.Join("thumb.jpg");
     ThumbnailSettings settings;
     settings.width = 133;
@@ -401,9 +407,11 @@ TEST_F(ThumbnailTest, PhotoImagesOnSeveralThreadsGiveWhatOneThreadGives) {
   exif.exif.push_back(exif.Short(0xA003, 480));
   exif.preview = EncodeJpeg(160, 120);
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("cmyk.jpg"),
-                             EncodeJpeg(800, 600, GradientPixel, cmyk)));
+                             EncodeJpeg(800, 600, GradientPixel, cmyk))
+                  .ok());
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("camera.jpg"),
-                             WithExif(EncodeJpeg(640, 480), exif)));
+                             WithExif(EncodeJpeg(640, 480), exif))
+                  .ok());
   const std::vector<std::string> photos = {
       WritePhoto("wide.jpg", 1600, 1200), WritePhoto("tall.jpg", 600, 800),
       WritePhoto("small.jpg", 100, 75),   WritePhoto("bitmap.bmp", 120, 150, true),
@@ -424,8 +432,9 @@ TEST_F(ThumbnailTest, PhotoImagesOnSeveralThreadsGiveWhatOneThreadGives) {
     result.made = image.MakeThumbnail(photos[photo], thumbnail, settings);
     image.Reset();
     result.kept = image.ReadPhotoMetadata(photos[photo], preview, &result.info);
-    ReadWholeFile(DefaultFileSystem(), thumbnail, &result.thumbnail);
-    ReadWholeFile(DefaultFileSystem(), preview, &result.preview);
+    // A file that was not made reads as empty.
+    ReadWholeFile(DefaultFileSystem(), thumbnail, &result.thumbnail).IgnoreError();
+    ReadWholeFile(DefaultFileSystem(), preview, &result.preview).IgnoreError();
     return result;
   };
   std::vector<Result> alone;

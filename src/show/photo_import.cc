@@ -10,7 +10,6 @@
 #include "com/boundary.h"
 #include "imaging/photo_image.h"
 #include "platform/file_system.h"
-#include "platform/last_error.h"
 #include "platform/status.h"
 #include "show/qx_helper.h"
 #include "util/file_utils.h"
@@ -34,7 +33,8 @@ Status MakeImportFiles(FileSystem& fs, const std::string& source, ImportedPhoto*
                        const std::string& copy_path, const std::string& thumbnail_path) {
   // A photo whose copy is not there (a full disk, an unreadable source, a
   // folder named as the photo) would leave the show naming a missing file.
-  if (!fs.CopyFile(source, copy_path, IfExists::kReplace)) return Status::FromLastError();
+  Status copied = fs.CopyFile(source, copy_path, IfExists::kReplace);
+  if (!copied.ok()) return copied;
 
   PhotoMetadata metadata;
   {
@@ -51,7 +51,6 @@ Status MakeImportFiles(FileSystem& fs, const std::string& source, ImportedPhoto*
     settings.width = 133;
     settings.height = 100;
     PhotoImage image(fs);
-    SetLastError(ERROR_SUCCESS);
     bool made = image.MakeThumbnail(copy_path, thumbnail_path, settings);
     // The decoder knows a bitmap by its name, and the copy of one is named
     // ".jpg": its source, the same bytes, still says what it is.
@@ -95,10 +94,9 @@ ImportedPhoto& ImportedPhoto::operator=(ImportedPhoto&& other) noexcept {
 
 void ImportedPhoto::Discard() {
   if (fs_ == nullptr) return;
-  DWORD error = GetLastError();
-  fs_->DeleteFile(thumbnail_path_);
-  fs_->DeleteFile(copy_path_);
-  SetLastError(error);
+  // What cannot be removed stays; the import failed either way.
+  fs_->DeleteFile(thumbnail_path_).IgnoreError();
+  fs_->DeleteFile(copy_path_).IgnoreError();
   fs_ = nullptr;
 }
 

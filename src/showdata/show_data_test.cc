@@ -115,7 +115,7 @@ class GenerateShowDataTest : public ::testing::Test {
  protected:
   std::string Read(const std::string& path) {
     std::string text;
-    return ReadWholeFile(DefaultFileSystem(), path, &text) ? text : "<missing>";
+    return ReadWholeFile(DefaultFileSystem(), path, &text).ok() ? text : "<missing>";
   }
   TempDir dir_;
 };
@@ -133,7 +133,7 @@ TEST_F(GenerateShowDataTest, ExtractsReferencedEntriesAndTheDescription) {
   ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(package_path, false));
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out).ok());
   ASSERT_TRUE(GenerateShowData(package, out).ok());
   EXPECT_EQ(Read(out + "show_icon.jpg"), "icon");
   EXPECT_EQ(Read(out + "a.jpg"), "AAA");
@@ -205,8 +205,10 @@ TEST_F(GenerateShowDataTest, ExtractionReplacesOlderFilesWhole) {
   ASSERT_TRUE(WriteTestPackage(package_path, {{"meta.xml", meta}, {"a.jpg", "new"}}));
   ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(package_path, false));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("a.jpg"), "an older and longer file"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("meta.xml"), std::string(1000, 'm')));
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("a.jpg"), "an older and longer file").ok());
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("meta.xml"), std::string(1000, 'm')).ok());
   ASSERT_TRUE(GenerateShowData(package, dir_.path()).ok());
   EXPECT_EQ(Read(dir_.Join("a.jpg")), "new");
   EXPECT_EQ(Read(dir_.Join("meta.xml")), meta);

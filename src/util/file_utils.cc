@@ -116,30 +116,33 @@ bool PathExists(FileSystem& fs, const std::string& path) {
   // A plain name costs one look-up of exactly that name; only a wildcard
   // pattern lists its folder.
   std::vector<FindData> found;
-  return fs.Find(path, &found);
+  return fs.Find(path, &found).ok();
 }
 
 uint32_t FileSizeOf(FileSystem& fs, const std::string& path) {
-  auto file = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting);
+  std::unique_ptr<File> file;
   uint64_t size = 0;
-  if (!file || !file->Size(&size)) return 0xFFFFFFFFu;
+  if (!fs.Open(path, GENERIC_READ, Disposition::kOpenExisting, &file).ok() ||
+      !file->Size(&size).ok()) {
+    return 0xFFFFFFFFu;
+  }
   return static_cast<uint32_t>(size);
 }
 
 bool SetReadOnly(FileSystem& fs, const std::string& path, bool on) {
-  DWORD attributes = fs.GetFileAttributes(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  DWORD attributes = 0;
+  if (!fs.GetFileAttributes(path, &attributes).ok()) return false;
   attributes = on ? (attributes | FILE_ATTRIBUTE_READONLY)
                   : (attributes & ~FILE_ATTRIBUTE_READONLY);
-  return fs.SetFileAttributes(path, attributes);
+  return fs.SetFileAttributes(path, attributes).ok();
 }
 
 bool FolderExists(FileSystem& fs, const std::string& path) {
   if (path.empty()) return false;
   // One look-up of the folder itself: listing its contents to see "." would
   // cost as much as the folder is large, and authoring asks for every photo.
-  DWORD attributes = fs.GetFileAttributes(path);
-  return attributes != INVALID_FILE_ATTRIBUTES &&
+  DWORD attributes = 0;
+  return fs.GetFileAttributes(path, &attributes).ok() &&
          (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -152,7 +155,7 @@ bool CreateFolderPath(FileSystem& fs, const std::string& path) {
   DWORD failure = ERROR_SUCCESS;
   for (const char* p = full.c_str(); *p != '\0'; p = CharNextA(p)) {
     size_t at = static_cast<size_t>(p - full.c_str());
-    if (IsSeparator(*p) && at > 0 && !fs.CreateDirectory(full.substr(0, at))) {
+    if (IsSeparator(*p) && at > 0 && !fs.CreateDirectory(full.substr(0, at)).ok()) {
       DWORD error = GetLastError();
       if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) failure = error;
     }
@@ -174,7 +177,7 @@ bool EnsureFolderFor(FileSystem& fs, const std::string& path) {
 std::vector<std::string> FindFiles(FileSystem& fs, const std::string& pattern) {
   std::vector<std::string> paths;
   std::vector<FindData> found;
-  if (!fs.Find(pattern, &found)) return paths;
+  if (!fs.Find(pattern, &found).ok()) return paths;
   std::string folder = FolderOf(pattern);
   WithTrailingSeparator(folder, /*backslash=*/true, /*add=*/true);
   for (const FindData& entry : found) {
@@ -198,16 +201,15 @@ bool ClaimEmptyFolder(FileSystem& fs, const std::string& folder, const std::stri
     size_t at = static_cast<size_t>(p - full.c_str());
     if (!IsSeparator(*p) || at == 0) continue;
     std::string level = full.substr(0, at);
-    DWORD attributes = fs.GetFileAttributes(level);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-      if (fs.CreateDirectory(level)) {
+    DWORD attributes = 0;
+    if (!fs.GetFileAttributes(level, &attributes).ok()) {
+      if (fs.CreateDirectory(level).ok()) {
         created->push_back(level);
         continue;
       }
       // Another caller may have made it a moment ago.
       DWORD error = GetLastError();
-      attributes = fs.GetFileAttributes(level);
-      if (attributes == INVALID_FILE_ATTRIBUTES) {
+      if (!fs.GetFileAttributes(level, &attributes).ok()) {
         SetLastError(error);
         return false;
       }
@@ -218,7 +220,7 @@ bool ClaimEmptyFolder(FileSystem& fs, const std::string& folder, const std::stri
     }
   }
   std::vector<FindData> found;
-  if (fs.Find(full + "*", &found)) {
+  if (fs.Find(full + "*", &found).ok()) {
     for (const FindData& entry : found) {
       if (entry.name != "." && entry.name != "..") {
         SetLastError(ERROR_DIR_NOT_EMPTY);
@@ -228,14 +230,14 @@ bool ClaimEmptyFolder(FileSystem& fs, const std::string& folder, const std::stri
   }
   // The emptiness seen above may be stale by now: only the exclusive
   // creation decides between two callers.
-  auto claim = fs.Open(full + claim_name, GENERIC_WRITE, Disposition::kCreateNew);
-  if (!claim) {
+  std::unique_ptr<File> claim;
+  if (!fs.Open(full + claim_name, GENERIC_WRITE, Disposition::kCreateNew, &claim).ok()) {
     if (GetLastError() == ERROR_FILE_EXISTS) SetLastError(ERROR_DIR_NOT_EMPTY);
     return false;
   }
-  if (!claim->Close()) {
+  if (!claim->Close().ok()) {
     DWORD error = GetLastError();
-    fs.DeleteFile(full + claim_name);
+    fs.DeleteFile(full + claim_name).IgnoreError();
     SetLastError(error);
     return false;
   }
@@ -243,8 +245,8 @@ bool ClaimEmptyFolder(FileSystem& fs, const std::string& folder, const std::stri
 }
 
 bool SaveTextToFile(FileSystem& fs, const std::string& path, const std::string& text) {
-  DWORD attributes = fs.GetFileAttributes(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES &&
+  DWORD attributes = 0;
+  if (fs.GetFileAttributes(path, &attributes).ok() &&
       (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
     SetLastError(ERROR_ACCESS_DENIED);  // as replacing a read-only file fails
     return false;
@@ -253,33 +255,34 @@ bool SaveTextToFile(FileSystem& fs, const std::string& path, const std::string& 
   // it: a write that fails part-way (a full disk) leaves the old file whole
   // instead of truncated.
   std::string temporary = TemporaryNameBeside(path);
-  auto file = fs.Open(temporary, GENERIC_WRITE, Disposition::kCreateNew);
-  if (!file) return false;
+  std::unique_ptr<File> file;
+  if (!fs.Open(temporary, GENERIC_WRITE, Disposition::kCreateNew, &file).ok()) return false;
   bool ok = true;
   for (size_t at = 0; ok && at < text.size();) {
     DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - at, 1u << 30));
     DWORD done = 0;
-    ok = file->Write(text.data() + at, chunk, &done);
+    ok = file->Write(text.data() + at, chunk, &done).ok();
     at += done;
   }
-  ok = file->Close() && ok;
-  ok = ok && fs.MoveFile(temporary, path, IfExists::kReplace);
+  ok = file->Close().ok() && ok;
+  ok = ok && fs.MoveFile(temporary, path, IfExists::kReplace).ok();
   if (!ok) {
     DWORD error = GetLastError();
-    fs.DeleteFile(temporary);
+    fs.DeleteFile(temporary).IgnoreError();
     SetLastError(error);
   }
   return ok;
 }
 
 bool SaveBytesToFile(FileSystem& fs, const std::string& path, const void* bytes, uint32_t size) {
-  auto file = fs.Open(path, GENERIC_READ | GENERIC_WRITE,
-                                    Disposition::kOpenAlways);
-  if (!file) return false;
+  std::unique_ptr<File> file;
+  if (!fs.Open(path, GENERIC_READ | GENERIC_WRITE, Disposition::kOpenAlways, &file).ok()) {
+    return false;
+  }
   DWORD done = 0;
-  bool ok = (size == 0 || file->Write(bytes, size, &done)) && done == size;
-  ok = file->Truncate() && ok;
-  return file->Close() && ok;
+  bool ok = (size == 0 || file->Write(bytes, size, &done).ok()) && done == size;
+  ok = file->Truncate().ok() && ok;
+  return file->Close().ok() && ok;
 }
 
 std::string TemporaryNameBeside(const std::string& path) {
@@ -290,7 +293,7 @@ std::string FormatFileDate(FileSystem& fs, const std::string& path, bool with_mi
   std::string trimmed = path;
   WithoutTrailingSeparator(trimmed);
   std::vector<FindData> found;
-  if (!fs.Find(trimmed, &found) || found.empty()) return {};
+  if (!fs.Find(trimmed, &found).ok() || found.empty()) return {};
   LocalTime t = ToLocalTime(found.front().last_write);
   if (with_milliseconds) {
     return FormatText("%4d:%02d:%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day,

@@ -91,7 +91,7 @@ TEST(FileUtils, SaveBytesReplacesEarlierContent) {
   ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), path, "a much longer earlier text"));
   ASSERT_TRUE(SaveBytesToFile(DefaultFileSystem(), path, "new", 3));
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &contents).ok());
   EXPECT_EQ(contents, "new");
   EXPECT_FALSE(SaveBytesToFile(DefaultFileSystem(), dir.Join("no\\such\\folder.bin"), "x", 1));
 }
@@ -115,29 +115,29 @@ TEST(FileUtils, SavesReportDiskFullAndWriteProtection) {
 TEST(FileUtils, SaveTextLeavesAReadOnlyFileAlone) {
   TempDir dir;
   std::string path = dir.Join("meta.xml");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, "<qx>kept</qx>"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, "<qx>kept</qx>").ok());
   // The file's own attribute (no owner write bit), not a faulty medium.
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
   SetLastError(0);
   EXPECT_FALSE(SaveTextToFile(DefaultFileSystem(), path, "<qx>new</qx>"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &contents).ok());
   EXPECT_EQ(contents, "<qx>kept</qx>");
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0444u);
   std::vector<FindData> found;
-  ASSERT_TRUE(DefaultFileSystem().Find(dir.Join("*"), &found));
+  ASSERT_TRUE(DefaultFileSystem().Find(dir.Join("*"), &found).ok());
   EXPECT_EQ(found.size(), 3u);  // ".", ".." and the file: no scratch copy left
   // A folder standing at the name is not replaced either.
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("sub")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("sub")).ok());
   EXPECT_FALSE(SaveTextToFile(DefaultFileSystem(), dir.Join("sub"), "x"));
   EXPECT_TRUE(FolderExists(DefaultFileSystem(), dir.Join("sub")));
   // Made writable again, it is replaced.
   ASSERT_TRUE(SetReadOnly(DefaultFileSystem(), path, false));
   ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), path, "<qx>new</qx>"));
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &contents).ok());
   EXPECT_EQ(contents, "<qx>new</qx>");
 }
 
@@ -146,28 +146,28 @@ TEST(FileUtils, SaveTextLeavesAReadOnlyFileAlone) {
 class ClaimRacingFileSystem final : public FileSystem {
  public:
   explicit ClaimRacingFileSystem(std::string rival_claim) : rival_claim_(std::move(rival_claim)) {}
-  std::unique_ptr<File> Open(const std::string& path, DWORD access,
-                             Disposition disposition) override {
-    return base_->Open(path, access, disposition);
+  Status Open(const std::string& path, DWORD access, Disposition disposition,
+              std::unique_ptr<File>* file) override {
+    return base_->Open(path, access, disposition, file);
   }
-  bool CopyFile(const std::string& from, const std::string& to, IfExists if_exists) override {
+  Status CopyFile(const std::string& from, const std::string& to, IfExists if_exists) override {
     return base_->CopyFile(from, to, if_exists);
   }
-  bool DeleteFile(const std::string& path) override { return base_->DeleteFile(path); }
-  bool MoveFile(const std::string& from, const std::string& to, IfExists if_exists) override {
+  Status DeleteFile(const std::string& path) override { return base_->DeleteFile(path); }
+  Status MoveFile(const std::string& from, const std::string& to, IfExists if_exists) override {
     return base_->MoveFile(from, to, if_exists);
   }
-  bool CreateDirectory(const std::string& path) override { return base_->CreateDirectory(path); }
-  bool RemoveDirectory(const std::string& path) override { return base_->RemoveDirectory(path); }
-  DWORD GetFileAttributes(const std::string& path) override {
-    return base_->GetFileAttributes(path);
+  Status CreateDirectory(const std::string& path) override { return base_->CreateDirectory(path); }
+  Status RemoveDirectory(const std::string& path) override { return base_->RemoveDirectory(path); }
+  Status GetFileAttributes(const std::string& path, DWORD* attributes) override {
+    return base_->GetFileAttributes(path, attributes);
   }
-  bool SetFileAttributes(const std::string& path, DWORD attributes) override {
+  Status SetFileAttributes(const std::string& path, DWORD attributes) override {
     return base_->SetFileAttributes(path, attributes);
   }
-  bool Find(const std::string& pattern, std::vector<FindData>* matches) override {
-    bool found = base_->Find(pattern, matches);
-    WriteWholeFile(DefaultFileSystem(), rival_claim_, "the rival's show");
+  Status Find(const std::string& pattern, std::vector<FindData>* matches) override {
+    Status found = base_->Find(pattern, matches);
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), rival_claim_, "the rival's show").ok());
     return found;
   }
 
@@ -201,18 +201,18 @@ TEST(FileUtils, OnlyOneWriterClaimsAnEmptyFolder) {
   EXPECT_FALSE(PathExists(DefaultFileSystem(), dir.Join("new/meta.xml")));
 
   // An existing empty folder is claimed without being counted as made...
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("empty")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("empty")).ok());
   created.clear();
   ASSERT_TRUE(ClaimEmptyFolder(DefaultFileSystem(), dir.Join("empty"), "meta.xml", &created));
   EXPECT_TRUE(created.empty());
   // ...but not when another writer claims it after it was seen empty.
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("raced")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("raced")).ok());
   ClaimRacingFileSystem racing(dir.Join("raced/meta.xml"));
   SetLastError(0);
   EXPECT_FALSE(ClaimEmptyFolder(racing, dir.Join("raced"), "meta.xml", &created));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
   std::string rival;
-  ASSERT_TRUE(ReadWholeFile(racing, dir.Join("raced/meta.xml"), &rival));
+  ASSERT_TRUE(ReadWholeFile(racing, dir.Join("raced/meta.xml"), &rival).ok());
   EXPECT_EQ(rival, "the rival's show");
 }
 
@@ -270,7 +270,7 @@ TEST(FileUtils, FormatFileDateGivesTheLocalTimeOfTheLastWrite) {
     EXPECT_EQ(FormatFileDate(DefaultFileSystem(), file, true), c.precise);
   }
   // A folder named with its trailing separator reports its own date.
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("sub")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("sub")).ok());
   SetLastWrite(dir.Join("sub"), 1262304000);
   EXPECT_EQ(FormatFileDate(DefaultFileSystem(), dir.Join("sub/"), false), "2010:01:01 05:45:00");
   EXPECT_EQ(FormatFileDate(DefaultFileSystem(), dir.Join("missing"), false), "");
@@ -311,23 +311,25 @@ class ListingCounter final : public FileSystem {
   explicit ListingCounter(FileSystem* base) : base_(base) {}
   int listings = 0;
 
-  std::unique_ptr<File> Open(const std::string& p, DWORD a, Disposition d) override {
-    return base_->Open(p, a, d);
+  Status Open(const std::string& p, DWORD a, Disposition d, std::unique_ptr<File>* f) override {
+    return base_->Open(p, a, d, f);
   }
-  bool CopyFile(const std::string& f, const std::string& t, IfExists x) override {
+  Status CopyFile(const std::string& f, const std::string& t, IfExists x) override {
     return base_->CopyFile(f, t, x);
   }
-  bool DeleteFile(const std::string& p) override { return base_->DeleteFile(p); }
-  bool MoveFile(const std::string& f, const std::string& t, IfExists r) override {
+  Status DeleteFile(const std::string& p) override { return base_->DeleteFile(p); }
+  Status MoveFile(const std::string& f, const std::string& t, IfExists r) override {
     return base_->MoveFile(f, t, r);
   }
-  bool CreateDirectory(const std::string& p) override { return base_->CreateDirectory(p); }
-  bool RemoveDirectory(const std::string& p) override { return base_->RemoveDirectory(p); }
-  DWORD GetFileAttributes(const std::string& p) override { return base_->GetFileAttributes(p); }
-  bool SetFileAttributes(const std::string& p, DWORD a) override {
+  Status CreateDirectory(const std::string& p) override { return base_->CreateDirectory(p); }
+  Status RemoveDirectory(const std::string& p) override { return base_->RemoveDirectory(p); }
+  Status GetFileAttributes(const std::string& p, DWORD* a) override {
+    return base_->GetFileAttributes(p, a);
+  }
+  Status SetFileAttributes(const std::string& p, DWORD a) override {
     return base_->SetFileAttributes(p, a);
   }
-  bool Find(const std::string& pattern, std::vector<FindData>* matches) override {
+  Status Find(const std::string& pattern, std::vector<FindData>* matches) override {
     if (HoldsWildcard(FileNameOf(pattern))) ++listings;
     return base_->Find(pattern, matches);
   }
