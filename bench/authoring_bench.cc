@@ -52,7 +52,7 @@ std::string MakePhotos(int64_t count) {
   if (sample.size() < g_kilobytes * 1024) sample.resize(g_kilobytes * 1024, '\0');
   std::string folder = Root() + "photos" + std::to_string(count) + "/";
   std::filesystem::remove_all(folder);
-  CreateFolderPath(DefaultFileSystem(), folder);
+  CreateFolderPath(DefaultFileSystem(), folder).IgnoreError();
   for (int64_t i = 0; i < count; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "p%05lld.jpg", static_cast<long long>(i));

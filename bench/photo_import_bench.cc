@@ -22,7 +22,7 @@ std::string g_photo;
 const std::string kOut = "/tmp/tavirelle-import-bench/";
 
 void BM_CopyFile(benchmark::State& state) {
-  CreateFolderPath(DefaultFileSystem(), kOut);
+  CreateFolderPath(DefaultFileSystem(), kOut).IgnoreError();
   for (auto _ : state) {
     DefaultFileSystem().CopyFile(g_photo, kOut + "copy.jpg", IfExists::kReplace).IgnoreError();
     state.PauseTiming();

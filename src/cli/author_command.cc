@@ -87,16 +87,16 @@ class OutputFolder {
   // Makes the missing folders and takes the claim; on failure returns the
   // cause in words.
   std::string Claim() {
-    if (!ClaimEmptyFolder(DefaultFileSystem(), folder_, "meta.xml", &created_))
-      return ErrorInWords(GetLastError());
+    Status claimed = ClaimEmptyFolder(DefaultFileSystem(), folder_, "meta.xml", &created_);
+    if (!claimed.ok()) return ErrorInWords(claimed.code());
     claimed_ = true;
     return {};
   }
 
   // Whether the show's description was written over the empty claim.
   bool MetaWritten() const {
-    uint32_t size = FileSizeOf(DefaultFileSystem(), meta());
-    return size != 0 && size != 0xFFFFFFFFu;
+    uint32_t size = 0;
+    return FileSizeOf(DefaultFileSystem(), meta(), &size).ok() && size != 0;
   }
 
   // Copies the music file `source` into the show as `name` (code page); the

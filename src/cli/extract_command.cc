@@ -106,9 +106,9 @@ int ExtractInto(const std::vector<std::string>& arguments, Interruption& interru
   RunOutput output(args[1]);
   const std::string folder = AsOutputFolder(paths.OutFolder(args[1]));
   const std::string ansi_folder = ToAnsi(folder);
-  if (!CreateFolderPath(DefaultFileSystem(), ansi_folder)) {
-    return Fail(args[1] + ": the folder cannot be created (" + ErrorInWords(GetLastError()) +
-                ")");
+  Status made = CreateFolderPath(DefaultFileSystem(), ansi_folder);
+  if (!made.ok()) {
+    return Fail(args[1] + ": the folder cannot be created (" + ErrorInWords(made.code()) + ")");
   }
 
   ExtractReport report;

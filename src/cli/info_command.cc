@@ -61,8 +61,9 @@ int RunInfo(const std::vector<std::string>& arguments) {
   std::string folder;
   if (has_out) {
     folder = ToAnsi(AsOutputFolder(paths.OutFolder(out)));
-    if (!CreateFolderPath(DefaultFileSystem(), folder)) {
-      return Fail(out + ": the folder cannot be created (" + ErrorInWords(GetLastError()) + ")");
+    Status made = CreateFolderPath(DefaultFileSystem(), folder);
+    if (!made.ok()) {
+      return Fail(out + ": the folder cannot be created (" + ErrorInWords(made.code()) + ")");
     }
   } else {
     scratch = std::make_unique<ScratchFolder>(paths);
@@ -97,7 +98,8 @@ int RunInfo(const std::vector<std::string>& arguments) {
         !FolderExists(DefaultFileSystem(), FolderOf(target))) {
       // A thumbnail icon lives in subfolders that must exist before the
       // object can save it there.
-      EnsureFolderFor(DefaultFileSystem(), target);
+      // Whether that worked, saving the icon again tells.
+      EnsureFolderFor(DefaultFileSystem(), target).IgnoreError();
       session->QuickGetShowInfo(icon.Receive(), title.Receive());
       saved = CheckSavedEntry(package, icon_name, target);
     }

@@ -288,8 +288,8 @@ int RunPack(const std::vector<std::string>& arguments) {
     while (writing.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready &&
            interruption.signal() == 0) {
       for (const std::string& partial : ours()) {
-        uint32_t now = FileSizeOf(DefaultFileSystem(), partial);
-        if (now != 0xFFFFFFFF) progress.Update(now >> kMiB);
+        uint32_t now = 0;
+        if (FileSizeOf(DefaultFileSystem(), partial, &now).ok()) progress.Update(now >> kMiB);
       }
     }
   }

@@ -53,7 +53,9 @@ void SavedEntriesMatch(const ShowPackage& package, const std::vector<std::string
   for (size_t i = 0; i < count; ++i) {
     matches[i] = false;
     const PackageEntry* entry = package.FindEntry(names[i]);
-    if (entry == nullptr || entry->md5.empty() || FileSizeOf(fs, paths[i]) != entry->size) {
+    uint32_t size = 0;
+    if (entry == nullptr || entry->md5.empty() || !FileSizeOf(fs, paths[i], &size).ok() ||
+        size != entry->size) {
       continue;
     }
     std::unique_ptr<File> file;

@@ -231,8 +231,9 @@ class PlayerFolder {
     }
     folder_ = ToAnsi(AsOutputFolder(paths_.OutFolder(typed)));
     std::vector<std::string> none;  // every level is there by now
-    if (!ClaimEmptyFolder(DefaultFileSystem(), folder_, "index.html", &none)) {
-      DWORD error = GetLastError();
+    Status claimed = ClaimEmptyFolder(DefaultFileSystem(), folder_, "index.html", &none);
+    if (!claimed.ok()) {
+      DWORD error = claimed.code();
       if (error == ERROR_DIR_NOT_EMPTY) return " is not an empty folder; give the player a new one";
       return ": the folder cannot be used: " + ErrorInWords(error);
     }
@@ -378,9 +379,9 @@ class PlayerRun {
     }
     if (interruption_.signal() != 0) return Interrupted();
     const std::string page = out_ + "index.html";
-    if (!SaveTextToFile(DefaultFileSystem(), folder_.path() + "index.html", PlayerPage(show))) {
-      return Fail(page + ": " + ErrorInWords(GetLastError()));
-    }
+    Status saved =
+        SaveTextToFile(DefaultFileSystem(), folder_.path() + "index.html", PlayerPage(show));
+    if (!saved.ok()) return Fail(page + ": " + ErrorInWords(saved.code()));
     if (interruption_.signal() != 0) return Interrupted();
     folder_.Keep();
     ::umask(creation_mask);  // the browser started below makes files of its own
@@ -458,10 +459,11 @@ class PlayerRun {
     DWORD error = 0;
     bool written = folder_.Prepare("meta.xml", &error);
     if (written) {
-      written = show_folder_
-                    ? DefaultFileSystem().CopyFile(meta_file_.path(), target, IfExists::kFail).ok()
-                    : SaveTextToFile(DefaultFileSystem(), target, meta_text_);
-      error = GetLastError();
+      Status saved = show_folder_
+                         ? DefaultFileSystem().CopyFile(meta_file_.path(), target, IfExists::kFail)
+                         : SaveTextToFile(DefaultFileSystem(), target, meta_text_);
+      written = saved.ok();
+      error = saved.code();
     }
     return written ? 0 : Fail(out_ + "meta.xml: " + ErrorInWords(error));
   }
@@ -474,11 +476,12 @@ class PlayerRun {
     }
     const std::string local = "default_music" + extension;
     DWORD error = 0;
-    if (!folder_.Prepare(local, &error) ||
-        !DefaultFileSystem()
-             .CopyFile(ToAnsi(music_), folder_.path() + local, IfExists::kFail)
-             .ok()) {
-      if (error == 0) error = GetLastError();
+    if (folder_.Prepare(local, &error)) {
+      error = DefaultFileSystem()
+                  .CopyFile(ToAnsi(music_), folder_.path() + local, IfExists::kFail)
+                  .code();
+    }
+    if (error != 0) {
       return Fail(options_.default_music +
                   ": cannot be copied into the player: " + ErrorInWords(error));
     }
@@ -513,12 +516,14 @@ class PlayerRun {
       }
       if (!show_folder_) {
         from_package.push_back(&file);
-      } else if (DefaultFileSystem()
-                     .CopyFile(source.path(), folder_.path() + file.local, IfExists::kFail)
-                     .ok()) {
+        continue;
+      }
+      Status copied =
+          DefaultFileSystem().CopyFile(source.path(), folder_.path() + file.local, IfExists::kFail);
+      if (copied.ok()) {
         written_.insert(file.local);
-      } else if (!LeaveOut(file.local, error = GetLastError())) {
-        return Fail(out_ + ToUtf8(file.local) + ": " + ErrorInWords(error));
+      } else if (!LeaveOut(file.local, copied.code())) {
+        return Fail(out_ + ToUtf8(file.local) + ": " + ErrorInWords(copied.code()));
       }
     }
     return from_package.empty() ? 0 : SaveFromPackage(from_package);

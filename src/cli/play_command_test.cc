@@ -241,7 +241,7 @@ TEST_F(PlayCommandTest, BrowserScreenshotsOfTitleAndSecondPhoto) {
   if (IsSkipped()) return;
   std::string page = WriteSamplePlayer() + "index.html";
   std::string shots = TAVIRELLE_SCREENSHOT_DIR;
-  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), shots));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), shots).ok());
   for (const auto& [keys, name] : {std::pair<std::string, std::string>{"", "title.png"},
                                    {"ArrowRight,ArrowRight", "second-photo.png"}}) {
     std::string file = shots + name;

@@ -292,7 +292,8 @@ PreviewOutcome ExtractPreview(FileSystem& fs, ExifWalker& w, const ExifFindings&
                 &bytes)) {
     return PreviewOutcome::kNone;
   }
-  EnsureFolderFor(fs, path);
+  // A folder that cannot be made shows up as the open failing.
+  EnsureFolderFor(fs, path).IgnoreError();
   std::unique_ptr<File> out;
   Status opened = fs.Open(path, GENERIC_WRITE, Disposition::kCreateAlways, &out);
   if (!opened.ok()) {

@@ -140,7 +140,7 @@ Status PhotoImage::WriteJpeg(FileSystem& fs, const std::string& path, const uint
                              uint32_t width, uint32_t height, int32_t quality) {
   if (path.empty() || pixels == nullptr) return Status::Error(ERROR_INVALID_PARAMETER);
   // A folder that cannot be made shows up as the open failing.
-  EnsureFolderFor(fs, path);
+  EnsureFolderFor(fs, path).IgnoreError();
   std::unique_ptr<File> file;
   Status opened = fs.Open(path, GENERIC_WRITE, Disposition::kCreateAlways, &file);
   if (!opened.ok()) return opened;

@@ -318,7 +318,8 @@ TEST(TemplateSelector, MapsStylesThroughTheConfiguration) {
   TempDir dir;
   ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("config.xml"),
                              "<config><templates><mystyle>mystyle.xml</mystyle>"
-                             "<empty/></templates></config>"));
+                             "<empty/></templates></config>")
+                  .ok());
   CTemplateSelector selector(DefaultFileSystem(), {dir.Join("config.xml"), {}});
   EXPECT_EQ(selector.TemplateFileFor("mystyle"), "mystyle.xml");
   EXPECT_EQ(selector.TemplateFileFor("MyStyle"), "base_meta.xml");
@@ -353,8 +354,9 @@ TEST(TemplateSelector, TakesEachTemplateFromTheFirstFolderHoldingIt) {
 TEST(ReadTextFile, StopsAtNulHonoursLimitsAndFileUrls) {
   TempDir dir;
   FileSystem& fs = DefaultFileSystem();
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("a.xml"), std::string("abc\0def", 7)));
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("b.xml"), "0123456789"));
+  ASSERT_TRUE(
+      SaveTextToFile(DefaultFileSystem(), dir.Join("a.xml"), std::string("abc\0def", 7)).ok());
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("b.xml"), "0123456789").ok());
   auto read = [&fs](const std::string& path, int max_length) {
     std::string text = "stale";
     Status status = ReadTextFile(fs, path, max_length, &text);

@@ -36,7 +36,7 @@ const char* WriteErrorText(int32_t error) {
 // need be: a medium that refused once may not refuse again).
 void RemovePartialPackage(FileSystem& fs, const std::string& path) {
   for (int attempt = 0; attempt < 2; ++attempt) {
-    SetReadOnly(fs, path, false);
+    SetReadOnly(fs, path, false).IgnoreError();  // the deletion tells
     if (fs.DeleteFile(path).ok()) return;
     if (!PathExists(fs, path)) return;
   }
@@ -170,8 +170,9 @@ RecordsOutcome WriteRecords(FileSystem& fs, const std::string& partial,
                             const std::vector<PackageSource>& sources) {
   RecordsOutcome outcome;
   file_io stream(fs, partial, StreamMode::kWrite, OnError::kThrow);
-  // Read-only while incomplete, so that nothing else writes into it.
-  SetReadOnly(fs, partial, true);
+  // Read-only while incomplete, so that nothing else writes into it; a
+  // medium without the mark writes the package all the same.
+  SetReadOnly(fs, partial, true).IgnoreError();
 
   WriteTextRecord(stream, kTagMagic, kPackageMagic);
   uint32_t offsetPosition = stream.tell();
@@ -229,7 +230,7 @@ bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& d
     if (outcome.written) {
       // A medium that refused once may not refuse again; a package left
       // read-only could not be repaired later.
-      if (!SetReadOnly(fs_, partial, false)) SetReadOnly(fs_, partial, false);
+      if (!SetReadOnly(fs_, partial, false).ok()) SetReadOnly(fs_, partial, false).IgnoreError();
       std::string published = PublishPackage(fs_, partial, exportFilename);
       if (published.empty()) {
         fail(GetLastError());

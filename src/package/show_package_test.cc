@@ -223,7 +223,8 @@ TEST(SaveEntryToFile, CopiesLargeEntriesInBlocksAndFollowsTheNameRules) {
   ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   ASSERT_TRUE(
-      SaveTextToFile(DefaultFileSystem(), dir.Join("out.jpg"), std::string(5 * 1024 * 1024, 'x')));
+      SaveTextToFile(DefaultFileSystem(), dir.Join("out.jpg"), std::string(5 * 1024 * 1024, 'x'))
+          .ok());
   EXPECT_TRUE(package.SaveEntryToFile("file:///big.jpg", dir.Join("out.jpg")));
   std::string contents;
   ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("out.jpg"), &contents).ok());
@@ -298,7 +299,7 @@ TEST(SaveEntry, ChecksTheBytesAsItCopiesAndKeepsTheOldFileOnAnyFailure) {
   };
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("big.jpg"), "older").ok());
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("readonly.jpg"), "older").ok());
-  ASSERT_TRUE(SetReadOnly(DefaultFileSystem(), dir.Join("readonly.jpg"), true));
+  ASSERT_TRUE(SetReadOnly(DefaultFileSystem(), dir.Join("readonly.jpg"), true).ok());
   ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("folder")).ok());
   for (const auto& c : cases) {
     EntrySave save = package.SaveEntry(c.name, dir.Join(c.target));
@@ -314,7 +315,7 @@ TEST(SaveEntry, ChecksTheBytesAsItCopiesAndKeepsTheOldFileOnAnyFailure) {
   // No temporary file is left beside the targets.
   std::vector<std::string> left = FindFiles(DefaultFileSystem(), dir.Join("*"));
   EXPECT_EQ(left.size(), 3u);  // p, big.jpg, readonly.jpg
-  SetReadOnly(DefaultFileSystem(), dir.Join("readonly.jpg"), false);
+  SetReadOnly(DefaultFileSystem(), dir.Join("readonly.jpg"), false).IgnoreError();
 }
 
 // Many entries at once settle every target as SaveEntry settles it alone:
@@ -345,7 +346,7 @@ TEST(SaveEntries, SettlesEveryTargetAsSaveEntryDoes) {
   auto run = [&](const std::string& folder, unsigned jobs) {
     EXPECT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join(folder)).ok());
     EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join(folder + "/readonly.jpg"), "x").ok());
-    EXPECT_TRUE(SetReadOnly(DefaultFileSystem(), dir.Join(folder + "/readonly.jpg"), true));
+    EXPECT_TRUE(SetReadOnly(DefaultFileSystem(), dir.Join(folder + "/readonly.jpg"), true).ok());
     std::vector<std::pair<std::string, std::string>> targets;
     for (const auto& [name, file] : names)
       targets.emplace_back(name, dir.Join(folder + "/" + file));
@@ -359,7 +360,7 @@ TEST(SaveEntries, SettlesEveryTargetAsSaveEntryDoes) {
       EXPECT_EQ(order.size(), targets.size());
       for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], i);
     }
-    SetReadOnly(DefaultFileSystem(), dir.Join(folder + "/readonly.jpg"), false);
+    SetReadOnly(DefaultFileSystem(), dir.Join(folder + "/readonly.jpg"), false).IgnoreError();
     return saves;
   };
   const std::vector<EntrySave> one_by_one = run("one", 0);

@@ -52,7 +52,7 @@ HRESULT CQXHelper::put_OutputPath(BSTR value) {
     if (hr != S_OK) return hr;
     // The folder is made at once; whether that worked shows only when files
     // are written into it later.
-    CreateFolderPath(fs_, output_path_);
+    CreateFolderPath(fs_, output_path_).IgnoreError();
     return S_OK;
   });
 }

@@ -187,7 +187,7 @@ TEST_F(ShowTest, OutputPathIsStoredUnchangedCreatedAndNotAChange) {
   EXPECT_EQ(out.Ansi(), folder);
   // A folder that cannot be made does not fail the call.
   ScopedBstr bad(BstrFromAnsi(dir.Join("file\\x\\")));
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("file"), ""));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("file"), "").ok());
   EXPECT_EQ(show_->put_OutputPath(bad.get()), S_OK);
 }
 
@@ -257,11 +257,12 @@ TEST_F(ShowTest, RemovingPhotosDeletesTheirCopiesAndThumbnails) {
   show_->put_OutputPath(folder.get());
   AddPhotos("ABC");
   for (const char* name : {"A", "B", "C"}) {
-    ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join(name), "copy"));
+    ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join(name), "copy").ok());
     ASSERT_TRUE(
-        SaveTextToFile(DefaultFileSystem(), dir.Join(std::string("__w133_h100_") + name), "thumb"));
+        SaveTextToFile(DefaultFileSystem(), dir.Join(std::string("__w133_h100_") + name), "thumb")
+            .ok());
   }
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("unrelated"), "keep"));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("unrelated"), "keep").ok());
   show_->set_show_changed(false);
   EXPECT_EQ(show_->RemovePhoto(1), S_OK);
   EXPECT_TRUE(show_->show_changed());

@@ -96,7 +96,8 @@ class ExtractShowTest : public testing::Test {
 
 TEST_F(ExtractShowTest, ReportsEveryFileAndReadsEachEntryOnce) {
   Write();
-  uint64_t package_size = FileSizeOf(DefaultFileSystem(), dir_.Join("show.pkg"));
+  uint32_t package_size = 0;
+  ASSERT_TRUE(FileSizeOf(DefaultFileSystem(), dir_.Join("show.pkg"), &package_size).ok());
   FaultInjectingFileSystem& fs = medium_;
   fs.Reset();
   // The directory was read at the open. One pass over the entries reads

@@ -154,7 +154,7 @@ TEST_F(QXFileIOTest, ShowQueriesAndIconSave) {
                                            "</localInfo>"}}),
             S_OK);
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "w133\\h100\\"));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "w133\\h100\\").ok());
   SetOutput(out);
   ScopedBstr icon, title, code, time;
   LONG modified = 0;

@@ -163,7 +163,7 @@ TEST_F(GenerateShowDataTest, NamesLeavingTheFolderAreSkippedAndTheRestExtracted)
   ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(package_path, false));
   std::string out = dir_.Join("deep/out/");
-  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out).ok());
   // Never written, and no failure: the folder's files are all there.
   ASSERT_TRUE(GenerateShowData(package, out).ok());
   EXPECT_EQ(Read(out + "a.jpg"), "A");
@@ -189,8 +189,8 @@ TEST_F(GenerateShowDataTest, DamagedOrOverlongEntriesLeaveNoFile) {
   ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(package_path, false));
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "sub\\"));
-  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "music\\"));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "sub\\").ok());
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "music\\").ok());
   EXPECT_EQ(GenerateShowData(package, out).code(), ERROR_CRC);
   EXPECT_FALSE(PathExists(DefaultFileSystem(), out + "bad.jpg"));
   EXPECT_FALSE(PathExists(DefaultFileSystem(), out + "long.jpg"));
