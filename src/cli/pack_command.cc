@@ -63,7 +63,7 @@ struct ShowReferences {
 
 bool ReadReferences(const std::string& meta_text, ShowReferences* references) {
   XmlDocument document;
-  if (!document.LoadText(meta_text)) return false;
+  if (!document.LoadText(meta_text).ok()) return false;
   XmlNode* root = document.FindChild("qx");
   if (root == nullptr) return false;
   std::set<std::string> seen;

@@ -173,7 +173,7 @@ TEST_F(MetaXmlTest, AShowTextNeverChangesTheDocumentsStructure) {
   EXPECT_EQ(text.find("<evil"), std::string::npos) << text;
   EXPECT_NE(text.find("<s><![CDATA[Summer+Trip+%26+Friends]]></s>"), std::string::npos) << text;
   XmlDocument document;
-  ASSERT_TRUE(document.LoadText(text));
+  ASSERT_TRUE(document.LoadText(text).ok());
   XmlNode* show = document.FindChild("qx")->FindChild("show");
   ASSERT_EQ(show->ChildCount(), 3);
   // Read back from the raw text and from the tree, each text is what was set.

@@ -61,7 +61,7 @@ bool IsNameInsideFolder(const std::string& name) {
 }
 
 ShowData::ShowData(const std::string& meta_text) {
-  loaded_ = document_.LoadText(meta_text.c_str()) && document_.FindChild("qx") != nullptr;
+  loaded_ = document_.LoadText(meta_text.c_str()).ok() && document_.FindChild("qx") != nullptr;
 }
 
 std::vector<std::string> ShowData::CollectReferencedFiles() {
