@@ -102,16 +102,13 @@ void BM_DecodeFloor(benchmark::State& state) {
 BENCHMARK(BM_DecodeFloor)->Unit(benchmark::kMillisecond);
 
 void BM_MakeThumbnail(benchmark::State& state) {
-  ThumbnailSettings settings;
-  settings.width = 133;
-  settings.height = 100;
   const std::string& photo = Photo();
   for (auto _ : state) {
     PhotoImage image(DefaultFileSystem());
-    if (!image.MakeThumbnail(photo, "/tmp/tavirelle_thumbnail_bench_out.jpg", settings)) {
+    if (!image.MakeThumbnail(photo, "/tmp/tavirelle_thumbnail_bench_out.jpg", kImportThumbnail)
+             .outcome.ok()) {
       state.SkipWithError("thumbnail failed");
     }
-    image.ReleasePixels();
   }
 }
 BENCHMARK(BM_MakeThumbnail)->Unit(benchmark::kMillisecond);

@@ -43,10 +43,7 @@ class MetadataTest : public ::testing::Test {
   // Reads `photo` with the preview going to "thumbs/preview.jpg".
   bool Read(const std::string& photo, PhotoMetadata* info) {
     PhotoImage image(DefaultFileSystem());
-    const bool kept = image.ReadPhotoMetadata(photo, Preview(), info);
-    EXPECT_EQ(image.window, nullptr);
-    EXPECT_EQ(image.windowFile, nullptr);
-    return kept;
+    return image.ReadPhotoMetadata(photo, Preview(), info).kept();
   }
   std::string Preview() const { return dir_.Join("thumbs/preview.jpg"); }
   bool PreviewExists() const { return PathExists(DefaultFileSystem(), Preview()); }
@@ -299,10 +296,10 @@ TEST_F(MetadataTest, FailedPreviewWrite) {
     }
     PhotoImage image(fs);
     PhotoMetadata info;
-    EXPECT_FALSE(image.ReadPhotoMetadata(photo, Preview(), &info));
+    const PreviewResult preview = image.ReadPhotoMetadata(photo, Preview(), &info);
     EXPECT_EQ(info.dateTaken, kDate);
-    EXPECT_EQ(image.preview, PreviewOutcome::kUnwritable);
-    EXPECT_EQ(image.failureError, diskFull ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);
+    EXPECT_EQ(preview.outcome, PreviewOutcome::kUnwritable);
+    EXPECT_EQ(preview.status.code(), diskFull ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);
     fs.Reset();
     EXPECT_FALSE(PreviewExists());
   }
@@ -317,9 +314,7 @@ TEST_F(MetadataTest, FailedPreviewWrite) {
   for (const auto& c : cases) {
     PhotoImage image(fs);
     PhotoMetadata info;
-    EXPECT_EQ(image.ReadPhotoMetadata(c.photo, Preview(), &info),
-              c.outcome == PreviewOutcome::kKept);
-    EXPECT_EQ(image.preview, c.outcome) << c.photo;
+    EXPECT_EQ(image.ReadPhotoMetadata(c.photo, Preview(), &info).outcome, c.outcome) << c.photo;
   }
 }
 
