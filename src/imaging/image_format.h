@@ -1,8 +1,8 @@
 // The picture formats the imaging code reads, as one table: each entry says
 // how to recognise its files, read their size and decode them. Everything
 // that asks "which format is this, and may it be read as one" asks the
-// table, so a new format is one entry in image_format.cc and its three functions
-// (declared in decoders.h, written in a file of their own).
+// table, so a new format is one entry in image_format.cc and its three
+// functions (declared in decoders.h, written in a file of their own).
 //
 // Which formats a photo is tried as depends on its name: a format with no
 // extension is recognised by its content whatever the name (JPEG), one with
