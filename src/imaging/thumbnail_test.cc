@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -225,6 +226,11 @@ struct SizeCase {
   std::optional<PixelSize> thumbnail;  // none: no thumbnail can be made
 };
 
+void PrintTo(const SizeCase& c, std::ostream* out) {
+  *out << c.decoded.width << "x" << c.decoded.height << " in " << c.box.width << "x"
+       << c.box.height;
+}
+
 class ThumbnailSizeTest : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(ThumbnailSizeTest, FixedHeightWidthByAspect) {
@@ -287,6 +293,10 @@ struct PhotoCase {
   uint32_t thumbWidth, thumbHeight;  // 0 x 0: fails, writes nothing
   bool bitmap = false;
 };
+
+void PrintTo(const PhotoCase& c, std::ostream* out) {
+  *out << c.width << "x" << c.height << (c.bitmap ? " bitmap" : " JPEG");
+}
 
 class MakeThumbnailTest : public ThumbnailTest,
                           public ::testing::WithParamInterface<PhotoCase> {};
