@@ -51,8 +51,11 @@ struct Thumbnail {
 void Make(const std::string& photo, const std::string& out, const ThumbnailSettings& settings,
           bool whole, Thumbnail* thumbnail) {
   PhotoImage image(DefaultFileSystem());
-  const ThumbnailResult result = image.MakeThumbnail(
-      ToAnsi(thumbnail->paths.In(photo)), ToAnsi(thumbnail->paths.OutFile(out, whole)), settings);
+  // The photo may be reached through an alias without its extension: the
+  // name as typed says which formats it is read as.
+  const ThumbnailResult result =
+      image.MakeThumbnail(ToAnsi(thumbnail->paths.In(photo)),
+                          ToAnsi(thumbnail->paths.OutFile(out, whole)), settings, photo);
   thumbnail->made = result.outcome.ok();
   if (!thumbnail->made) {
     thumbnail->failure = result.outcome.failure == PictureFailure::kUnwritable

@@ -184,14 +184,18 @@ class ThumbnailBatchTest : public ThumbnailCommandTest {
     WriteUtf8Path(dir_.Join("scan.bmp"), BuildBmp(bmp));
     ASSERT_EQ(::mkdir(dir_.Join("sub").c_str(), 0777), 0);
     WriteUtf8Path(dir_.Join("sub/\u03C6\u03C9\u03C4\u03BF.JPEG"), EncodeJpeg(640, 480));
+    // A bitmap is known by its name, which a Greek one reaches the decoder
+    // without.
+    WriteUtf8Path(dir_.Join("sub/\u03C3\u03AC\u03C1\u03C9\u03C3\u03B7.BMP"), BuildBmp(bmp));
     photos_ = {Photo("wide.jpg", 1600, 1200), Photo("tall", 600, 800),
                dir_.Join("camera.jpg"),       dir_.Join("scan.bmp"),
                Photo("small.jpg", 100, 75),   dir_.Join("sub/\u03C6\u03C9\u03C4\u03BF.JPEG"),
-               Photo(".hidden", 200, 150)};
+               Photo(".hidden", 200, 150),
+               dir_.Join("sub/\u03C3\u03AC\u03C1\u03C9\u03C3\u03B7.BMP")};
     // A leading dot starts a hidden name, not an extension.
     names_ = {"wide.jpg",   "tall.jpg",  "camera.jpg",
               "scan.jpg",   "small.jpg", "\u03C6\u03C9\u03C4\u03BF.jpg",
-              ".hidden.jpg"};
+              ".hidden.jpg", "\u03C3\u03AC\u03C1\u03C9\u03C3\u03B7.jpg"};
   }
 
   // The single form's thumbnail of each photo and its "W H".
