@@ -74,7 +74,7 @@ inline constexpr ThumbnailSettings kImportThumbnail{133, 100, 100};
 // The size of the thumbnail of a picture decoded at `decoded` for `box`, or
 // none when no thumbnail can hold it. The rule: a picture smaller than the
 // box both ways keeps its size (never enlarged); one of the box's own
-// aspect becomes the box; one taller than the box gets the box's height and
+// aspect becomes the box; one higher than the box gets the box's height and
 // the width its aspect gives (so a panorama comes out wider than the box);
 // any other keeps its size. None when a side comes out 0 (a picture far
 // taller than wide) or the thumbnail would be larger than a JPEG can hold.
@@ -134,8 +134,8 @@ class PhotoImage {
   FileSystem& fs_;
 };
 
-// Writes the pixel size of a JPEG or bitmap file (any name) to the outputs;
-// both 0 and false when none is found.
+// Writes the pixel size stated by a picture of any format of the table,
+// whatever its name, to the outputs; both 0 and false when none is found.
 bool ReadImageSize(FileSystem& fs, const std::string& path, int32_t* width, int32_t* height);
 // The size a JPEG's frame header states, read from its markers without the
 // decoder: a frame whose height is 0 gets it from the DNL marker that ends
