@@ -45,18 +45,18 @@ std::string Root() {
 // A folder of `count` photos named p00000.jpg, p00001.jpg, ...
 std::string MakePhotos(int64_t count) {
   std::string sample;
-  if (!ReadWholeFile(DefaultFileSystem(), g_photo, &sample)) {
+  if (!ReadWholeFile(DefaultFileSystem(), g_photo, &sample).ok()) {
     std::fprintf(stderr, "authoring_bench: cannot read %s\n", g_photo.c_str());
     std::exit(1);
   }
   if (sample.size() < g_kilobytes * 1024) sample.resize(g_kilobytes * 1024, '\0');
   std::string folder = Root() + "photos" + std::to_string(count) + "/";
   std::filesystem::remove_all(folder);
-  CreateFolderPath(DefaultFileSystem(), folder);
+  CreateFolderPath(DefaultFileSystem(), folder).IgnoreError();
   for (int64_t i = 0; i < count; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "p%05lld.jpg", static_cast<long long>(i));
-    if (!WriteWholeFile(DefaultFileSystem(), folder + name, sample)) {
+    if (!WriteWholeFile(DefaultFileSystem(), folder + name, sample).ok()) {
       std::fprintf(stderr, "authoring_bench: cannot write %s%s\n", folder.c_str(), name);
       std::exit(1);
     }

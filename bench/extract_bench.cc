@@ -47,7 +47,7 @@ const Show& TheShow() {
     s.copy_to = s.root + "copied/";
     s.package = s.root + "show.pkg";
     for (const std::string& f : {s.root, s.folder, s.extract_to, s.copy_to}) {
-      DefaultFileSystem().CreateDirectory(f);
+      DefaultFileSystem().CreateDirectory(f).IgnoreError();
     }
     std::mt19937_64 random(42);
     std::string meta = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<qx><show><title>Bench"
@@ -58,12 +58,12 @@ const Show& TheShow() {
         uint64_t v = random();
         std::memcpy(&data[at], &v, 8);
       }
-      WriteWholeFile(DefaultFileSystem(), s.folder + PhotoName(i), data);
+      WriteWholeFile(DefaultFileSystem(), s.folder + PhotoName(i), data).IgnoreError();
       s.bytes += data.size();
       meta += "<image onlineFilename=\"" + PhotoName(i) + "\" />";
     }
     meta += "</images></qx>";
-    WriteWholeFile(DefaultFileSystem(), s.folder + "meta.xml", meta);
+    WriteWholeFile(DefaultFileSystem(), s.folder + "meta.xml", meta).IgnoreError();
 
     IQXFileIO* io = nullptr;
     CreateQXFileIO(IQXFileIO::kIid, reinterpret_cast<void**>(&io));
@@ -81,15 +81,15 @@ const Show& TheShow() {
 
 void RemoveTree(const std::string& folder) {
   for (const std::string& file : FindFiles(DefaultFileSystem(), folder + "*"))
-    DefaultFileSystem().DeleteFile(file);
-  DefaultFileSystem().RemoveDirectory(folder);
+    DefaultFileSystem().DeleteFile(file).IgnoreError();
+  DefaultFileSystem().RemoveDirectory(folder).IgnoreError();
 }
 
 // Empties `folder` while the clock is stopped.
 void StartAfresh(benchmark::State& state, const std::string& folder) {
   state.PauseTiming();
   RemoveTree(folder);
-  DefaultFileSystem().CreateDirectory(folder);
+  DefaultFileSystem().CreateDirectory(folder).IgnoreError();
   state.ResumeTiming();
 }
 
@@ -154,7 +154,7 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   const Show& show = TheShow();
   for (const std::string& f : {show.extract_to, show.copy_to, show.folder}) RemoveTree(f);
-  DefaultFileSystem().DeleteFile(show.package);
-  DefaultFileSystem().RemoveDirectory(show.root);
+  DefaultFileSystem().DeleteFile(show.package).IgnoreError();
+  DefaultFileSystem().RemoveDirectory(show.root).IgnoreError();
   return 0;
 }

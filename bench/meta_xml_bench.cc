@@ -47,16 +47,18 @@ CQXHelper* MakeShow(int photos, const std::string& out) {
 
 void BM_GenerateMetaXml(benchmark::State& state) {
   // The default style template, beside this program where it is looked up.
-  SaveTextToFile(DefaultFileSystem(), HostFolder() + "base_meta.xml", kTemplate);
+  SaveTextToFile(DefaultFileSystem(), HostFolder() + "base_meta.xml", kTemplate).IgnoreError();
   std::string out = "/tmp/tavirelle-meta-bench/";
-  CreateFolderPath(DefaultFileSystem(), out);
+  CreateFolderPath(DefaultFileSystem(), out).IgnoreError();
   CQXHelper* show = MakeShow(static_cast<int>(state.range(0)), out);
   for (auto _ : state) {
     show->set_show_changed(true);
     show->GenerateMetaXML();
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
-  state.counters["bytes"] = static_cast<double>(FileSizeOf(DefaultFileSystem(), out + "meta.xml"));
+  uint32_t bytes = 0;
+  FileSizeOf(DefaultFileSystem(), out + "meta.xml", &bytes).IgnoreError();
+  state.counters["bytes"] = static_cast<double>(bytes);
   show->Release();
 }
 BENCHMARK(BM_GenerateMetaXml)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
@@ -64,9 +66,9 @@ BENCHMARK(BM_GenerateMetaXml)->Arg(1000)->Arg(10000)->Unit(benchmark::kMilliseco
 // A call after which nothing changed: only the change flags are read, in
 // order, so its time is one pass over the photos' _Changed.
 void BM_GenerateMetaXmlUnchanged(benchmark::State& state) {
-  SaveTextToFile(DefaultFileSystem(), HostFolder() + "base_meta.xml", kTemplate);
+  SaveTextToFile(DefaultFileSystem(), HostFolder() + "base_meta.xml", kTemplate).IgnoreError();
   std::string out = "/tmp/tavirelle-meta-bench/";
-  CreateFolderPath(DefaultFileSystem(), out);
+  CreateFolderPath(DefaultFileSystem(), out).IgnoreError();
   CQXHelper* show = MakeShow(static_cast<int>(state.range(0)), out);
   show->GenerateMetaXML();
   for (auto _ : state) show->GenerateMetaXML();

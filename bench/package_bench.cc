@@ -27,7 +27,7 @@ std::string BenchFolder() {
   const char* base = std::getenv("TAVIRELLE_BENCH_DIR");
   std::string folder = std::string(base != nullptr && *base ? base : "/tmp") +
                        "/tavirelle-package-bench/";
-  DefaultFileSystem().CreateDirectory(folder);
+  DefaultFileSystem().CreateDirectory(folder).IgnoreError();
   return folder;
 }
 
@@ -44,21 +44,23 @@ const std::string& PhotoFolder(int64_t* total) {
     int photos = EnvInt("TAVIRELLE_BENCH_PHOTOS", 200);
     int megabytes = EnvInt("TAVIRELLE_BENCH_PHOTO_MB", 5);
     folder = BenchFolder() + "photos/";
-    DefaultFileSystem().CreateDirectory(folder);
+    DefaultFileSystem().CreateDirectory(folder).IgnoreError();
     std::mt19937_64 random(42);
     std::string data(static_cast<size_t>(megabytes) << 20, '\0');
     for (int i = 0; i < photos; ++i) {
       std::string path = folder + "photo" + std::to_string(1000 + i) + ".jpg";
-      if (DefaultFileSystem().GetFileAttributes(path) == INVALID_FILE_ATTRIBUTES) {
+      DWORD attributes = 0;
+      if (!DefaultFileSystem().GetFileAttributes(path, &attributes).ok()) {
         for (size_t j = 0; j + 8 <= data.size(); j += 8) {
           uint64_t r = random();
           std::memcpy(&data[j], &r, 8);
         }
-        WriteWholeFile(DefaultFileSystem(), path, data);
+        WriteWholeFile(DefaultFileSystem(), path, data).IgnoreError();
       }
       bytes += static_cast<int64_t>(data.size());
     }
-    WriteWholeFile(DefaultFileSystem(), folder + "meta.xml", "<qx><show></show></qx>");
+    WriteWholeFile(DefaultFileSystem(), folder + "meta.xml", "<qx><show></show></qx>")
+        .IgnoreError();
   }
   *total = bytes;
   return folder;
@@ -70,13 +72,13 @@ void BM_PackShow(benchmark::State& state) {
   std::string target = BenchFolder() + "packed.pkg";
   for (auto _ : state) {
     state.PauseTiming();
-    DefaultFileSystem().DeleteFile(target);
+    DefaultFileSystem().DeleteFile(target).IgnoreError();
     state.ResumeTiming();
     std::string name = target;
     ShowPackage package(DefaultFileSystem());
     if (!package.WritePackage(name, folder)) state.SkipWithError("write failed");
   }
-  DefaultFileSystem().DeleteFile(target);
+  DefaultFileSystem().DeleteFile(target).IgnoreError();
   state.SetBytesProcessed(state.iterations() * bytes);
 }
 BENCHMARK(BM_PackShow)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
@@ -85,7 +87,7 @@ void BM_Md5Files(benchmark::State& state) {
   int64_t bytes = 0;
   std::string folder = PhotoFolder(&bytes);
   std::vector<FindData> found;
-  DefaultFileSystem().Find(folder + "*.jpg", &found);
+  DefaultFileSystem().Find(folder + "*.jpg", &found).IgnoreError();
   for (auto _ : state) {
     for (const FindData& f : found)
       benchmark::DoNotOptimize(Md5FileHex(DefaultFileSystem(), folder + f.name));
@@ -100,21 +102,23 @@ const std::string& PackageWith(int entries) {
   auto it = made.find(entries);
   if (it != made.end()) return it->second;
   std::string folder = BenchFolder() + "entries" + std::to_string(entries) + "/";
-  DefaultFileSystem().CreateDirectory(folder);
+  DefaultFileSystem().CreateDirectory(folder).IgnoreError();
   std::vector<FindData> found;
-  DefaultFileSystem().Find(folder + "*.jpg", &found);
+  DefaultFileSystem().Find(folder + "*.jpg", &found).IgnoreError();
   if (static_cast<int>(found.size()) < entries - 1) {
     std::string data(1000, 'x');
     for (int i = 0; i < entries - 1; ++i) {
       WriteWholeFile(DefaultFileSystem(), folder + "image" + std::to_string(100000 + i) + ".jpg",
-                     data);
+                     data)
+          .IgnoreError();
     }
   }
   WriteWholeFile(DefaultFileSystem(), folder + "meta.xml",
                  "<qx><show><title>Bench</title></show><images>"
-                 "<image onlineFilename=\"image100000.jpg\"/></images></qx>");
+                 "<image onlineFilename=\"image100000.jpg\"/></images></qx>")
+      .IgnoreError();
   std::string target = BenchFolder() + "entries" + std::to_string(entries) + ".pkg";
-  DefaultFileSystem().DeleteFile(target);
+  DefaultFileSystem().DeleteFile(target).IgnoreError();
   std::string name = target;
   ShowPackage package(DefaultFileSystem());
   package.WritePackage(name, folder);

@@ -22,11 +22,11 @@ std::string g_photo;
 const std::string kOut = "/tmp/tavirelle-import-bench/";
 
 void BM_CopyFile(benchmark::State& state) {
-  CreateFolderPath(DefaultFileSystem(), kOut);
+  CreateFolderPath(DefaultFileSystem(), kOut).IgnoreError();
   for (auto _ : state) {
-    DefaultFileSystem().CopyFile(g_photo, kOut + "copy.jpg", IfExists::kReplace);
+    DefaultFileSystem().CopyFile(g_photo, kOut + "copy.jpg", IfExists::kReplace).IgnoreError();
     state.PauseTiming();
-    DefaultFileSystem().DeleteFile(kOut + "copy.jpg");  // as AddPhoto's copies are
+    DefaultFileSystem().DeleteFile(kOut + "copy.jpg").IgnoreError();  // as AddPhoto's copies are
     state.ResumeTiming();
   }
 }

@@ -53,7 +53,7 @@ const std::string& Photo() {
     if (const char* given = std::getenv("TAVIRELLE_BENCH_PHOTO")) return std::string(given);
     std::string made = "/tmp/tavirelle_thumbnail_bench_photo.jpg";
     std::vector<uint8_t> pixels = CameraLikePixels(4000, 3000);
-    PhotoImage::WriteJpeg(DefaultFileSystem(), made, pixels.data(), 4000, 3000, 90);
+    PhotoImage::WriteJpeg(DefaultFileSystem(), made, pixels.data(), 4000, 3000, 90).IgnoreError();
     return made;
   }();
   return path;
@@ -69,7 +69,7 @@ bool DecodeReduced(File* file, std::vector<uint8_t>* pixels) {
     return false;
   }
   jpeg_create_decompress(&cinfo);
-  JpegFileSource(&cinfo, file);
+  JpegFileSource(&cinfo, file, nullptr);
   jpeg_read_header(&cinfo, TRUE);
   cinfo.out_color_space = JCS_RGB;
   cinfo.scale_num = 1;
@@ -91,25 +91,24 @@ void BM_DecodeFloor(benchmark::State& state) {
   const std::string& photo = Photo();  // made before the clock runs
   std::vector<uint8_t> pixels;
   for (auto _ : state) {
-    std::unique_ptr<File> file =
-        DefaultFileSystem().Open(photo, GENERIC_READ, Disposition::kOpenExisting);
-    if (!file || !DecodeReduced(file.get(), &pixels)) state.SkipWithError("decode failed");
+    std::unique_ptr<File> file;
+    if (!DefaultFileSystem().Open(photo, GENERIC_READ, Disposition::kOpenExisting, &file).ok() ||
+        !DecodeReduced(file.get(), &pixels)) {
+      state.SkipWithError("decode failed");
+    }
     benchmark::DoNotOptimize(pixels.data());
   }
 }
 BENCHMARK(BM_DecodeFloor)->Unit(benchmark::kMillisecond);
 
 void BM_MakeThumbnail(benchmark::State& state) {
-  ThumbnailSettings settings;
-  settings.width = 133;
-  settings.height = 100;
   const std::string& photo = Photo();
   for (auto _ : state) {
     PhotoImage image(DefaultFileSystem());
-    if (!image.MakeThumbnail(photo, "/tmp/tavirelle_thumbnail_bench_out.jpg", settings)) {
+    if (!image.MakeThumbnail(photo, "/tmp/tavirelle_thumbnail_bench_out.jpg", kImportThumbnail)
+             .outcome.ok()) {
       state.SkipWithError("thumbnail failed");
     }
-    image.ReleasePixels();
   }
 }
 BENCHMARK(BM_MakeThumbnail)->Unit(benchmark::kMillisecond);
@@ -129,7 +128,8 @@ void BM_WriteJpeg133x100(benchmark::State& state) {
   std::vector<uint8_t> pixels = CameraLikePixels(133, 100);
   for (auto _ : state) {
     PhotoImage::WriteJpeg(DefaultFileSystem(), "/tmp/tavirelle_thumbnail_bench_out.jpg",
-                          pixels.data(), 133, 100, 100);
+                          pixels.data(), 133, 100, 100)
+        .IgnoreError();
   }
 }
 BENCHMARK(BM_WriteJpeg133x100)->Unit(benchmark::kMicrosecond);

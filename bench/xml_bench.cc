@@ -69,7 +69,7 @@ void BM_LoadText(benchmark::State& state) {
   const std::string& text = MetaXml(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     XmlDocument document;
-    bool loaded = document.LoadText(text);
+    bool loaded = document.LoadText(text).ok();
     benchmark::DoNotOptimize(loaded);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
@@ -83,7 +83,7 @@ void BM_LoadTextParseOnly(benchmark::State& state) {
   const std::string& text = MetaXml(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     auto document = std::make_unique<XmlDocument>();
-    bool loaded = document->LoadText(text);
+    bool loaded = document->LoadText(text).ok();
     benchmark::DoNotOptimize(loaded);
     state.PauseTiming();
     document.reset();

@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
       {"postcard.bmp", Bitmap(Sunset, 200, 150)},
   };
   for (const auto& photo : photos) {
-    if (!WriteWholeFile(DefaultFileSystem(), folder + photo.name, photo.bytes)) {
+    if (!WriteWholeFile(DefaultFileSystem(), folder + photo.name, photo.bytes).ok()) {
       std::fprintf(stderr, "make_sample_photos: cannot write %s%s\n", folder.c_str(), photo.name);
       return 1;
     }

@@ -16,12 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ReadImageSize(FuzzFileSystem(), path, &width, &height);
 
   PhotoImage image(FuzzFileSystem());
-  image.targetWidth = 96;
-  image.targetHeight = 72;
-  if (image.Load(path)) {
+  DecodedImage decoded;
+  if (image.Load(path, {96, 72}, &decoded).ok()) {
     // Odd sizes reach the scaler too.
-    image.ScaleToTarget();
+    PhotoImage::ScaleToTarget(decoded, {96, 72});
   }
-  image.ReleasePixels();
   return 0;
 }

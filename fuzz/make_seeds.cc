@@ -145,7 +145,7 @@ void PackageSeeds() {
                  "<onlineInfo><showCode> AB12 </showCode><modTime>1</modTime></onlineInfo>");
   memory.SetFile("/show/__w133_h100_a.jpg", EncodeJpeg(4, 3));
   memory.SetFile("/show/meta.xml.1", kMeta);
-  memory.CreateDirectory("/out");
+  memory.CreateDirectory("/out").IgnoreError();  // a new memory file system
   ShowPackage writer(memory);
   std::string name = "/out/show.qx";
   std::string bytes;

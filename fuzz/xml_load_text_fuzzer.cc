@@ -39,10 +39,10 @@ bool HasPlainNames(const XmlNode& node) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   XmlDocument document;
-  if (document.LoadText(text)) {
+  if (document.LoadText(text).ok()) {
     std::string written = document.DocumentText();
     XmlDocument again;
-    if (!again.LoadText(written) && HasPlainNames(document)) __builtin_trap();
+    if (!again.LoadText(written).ok() && HasPlainNames(document)) __builtin_trap();
   }
   return 0;
 }

@@ -22,6 +22,7 @@
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "platform/path.h"
+#include "platform/status.h"
 #include "show/photo_batch.h"
 #include "tavirelle/com_ptr.h"
 #include "tavirelle/interfaces.h"
@@ -73,10 +74,11 @@ class OutputFolder {
   ~OutputFolder() {
     if (done_) return;
     if (show_ != nullptr) show_->ClearPhotos();
-    if (!music_.empty()) DefaultFileSystem().DeleteFile(folder_ + music_);
-    if (claimed_) DefaultFileSystem().DeleteFile(meta());
+    // What cannot be removed stays; the run has failed either way.
+    if (!music_.empty()) DefaultFileSystem().DeleteFile(folder_ + music_).IgnoreError();
+    if (claimed_) DefaultFileSystem().DeleteFile(meta()).IgnoreError();
     for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
-      DefaultFileSystem().RemoveDirectory(*it);
+      DefaultFileSystem().RemoveDirectory(*it).IgnoreError();
     }
   }
   OutputFolder(const OutputFolder&) = delete;
@@ -85,23 +87,23 @@ class OutputFolder {
   // Makes the missing folders and takes the claim; on failure returns the
   // cause in words.
   std::string Claim() {
-    if (!ClaimEmptyFolder(DefaultFileSystem(), folder_, "meta.xml", &created_))
-      return ErrorInWords(GetLastError());
+    Status claimed = ClaimEmptyFolder(DefaultFileSystem(), folder_, "meta.xml", &created_);
+    if (!claimed.ok()) return ErrorInWords(claimed.code());
     claimed_ = true;
     return {};
   }
 
   // Whether the show's description was written over the empty claim.
   bool MetaWritten() const {
-    uint32_t size = FileSizeOf(DefaultFileSystem(), meta());
-    return size != 0 && size != 0xFFFFFFFFu;
+    uint32_t size = 0;
+    return FileSizeOf(DefaultFileSystem(), meta(), &size).ok() && size != 0;
   }
 
   // Copies the music file `source` into the show as `name` (code page); the
   // cause in words when it cannot.
   std::string TakeMusic(const std::string& source, const std::string& name) {
-    if (!DefaultFileSystem().CopyFile(source, folder_ + name, IfExists::kFail))
-      return ErrorInWords(GetLastError());
+    Status copied = DefaultFileSystem().CopyFile(source, folder_ + name, IfExists::kFail);
+    if (!copied.ok()) return ErrorInWords(copied.code());
     music_ = name;
     return {};
   }

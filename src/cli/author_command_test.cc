@@ -27,7 +27,7 @@ class AuthorCommandTest : public ShowCommandTest {
   std::string Photo(const std::string& name, uint32_t width = 40, uint32_t height = 30) {
     std::string path = dir_.Join(name);
     EXPECT_TRUE(
-        WriteWholeFile(DefaultFileSystem(), path, testing_images::EncodeJpeg(width, height)));
+        WriteWholeFile(DefaultFileSystem(), path, testing_images::EncodeJpeg(width, height)).ok());
     return path;
   }
 };
@@ -61,14 +61,14 @@ TEST_F(AuthorCommandTest, AuthorsAShowThatPacksAndReadsBack) {
 TEST_F(AuthorCommandTest, BadInputIsOneLineAndNothingIsWritten) {
   std::string good = Photo("a.jpg");
   std::string text = dir_.Join("notes.jpg");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), text, "just some words"));
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("album.jpg")));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("file"), "x"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), text, "just some words").ok());
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("album.jpg")).ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("file"), "x").ok());
   ASSERT_EQ(::mkfifo(dir_.Join("pipe").c_str(), 0600), 0);
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("song.wav"), "RIFF"));
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("full")));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("song.wav"), "RIFF").ok());
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("full")).ok());
   ASSERT_TRUE(
-      WriteWholeFile(DefaultFileSystem(), dir_.Join("full/meta.xml"), "<qx>first show</qx>"));
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("full/meta.xml"), "<qx>first show</qx>").ok());
   std::string out = " --out " + Quoted(dir_.Join("o/deeper")) + " ";
   struct Case {
     std::string arguments;
@@ -122,7 +122,8 @@ TEST_F(AuthorCommandTest, EachPhotoIsTurnedAsItsCameraSaysUnlessToldOtherwise) {
     if (orientation != 0) exif.ifd0.push_back(exif.Short(0x0112, orientation));
     photos.push_back(dir_.Join("o" + std::to_string(orientation) + ".jpg"));
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), photos.back(),
-                               testing_images::WithExif(testing_images::EncodeJpeg(40, 30), exif)));
+                               testing_images::WithExif(testing_images::EncodeJpeg(40, 30), exif))
+                    .ok());
   }
   for (const auto& [option, rotations] :
        {std::pair<std::string, std::string>{"", "0 90 180 270 0 "},
@@ -146,9 +147,9 @@ TEST_F(AuthorCommandTest, EachPhotoIsTurnedAsItsCameraSaysUnlessToldOtherwise) {
 // Music named by a path travels with the show: it is copied in under its
 // own name, which meta.xml gives, and packs with the show.
 TEST_F(AuthorCommandTest, MusicIsCopiedIntoTheShowUnderItsOwnName) {
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("tunes")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("tunes")).ok());
   std::string music = dir_.Join("tunes/Summer Song.MP3");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), music, "ID3 music"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), music, "ID3 music").ok());
   std::string out = dir_.Join("show");
   CommandRun run = Tavirelle("author --out " + Quoted(out) + " --music " + Quoted(music) + " " +
                              Quoted(Photo("a.jpg")) + " " + Quoted(Photo("b.jpg")));
@@ -172,7 +173,8 @@ TEST_F(AuthorCommandTest, MusicIsCopiedIntoTheShowUnderItsOwnName) {
   EXPECT_EQ(run.err, "tavirelle: " + greek +
                          ": the name cannot be used in a show; give the music another name\n");
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("config.xml"),
-                             "<config><templates><x>missing.xml</x></templates></config>"));
+                             "<config><templates><x>missing.xml</x></templates></config>")
+                  .ok());
   run = Tavirelle(
       "author --out other --style x --music " + Quoted(music) + " " + Quoted(Photo("c.jpg")),
       {.folder = dir_.path()});
@@ -193,8 +195,9 @@ TEST_F(AuthorCommandTest, OptionsEndAtTheDoubleDash) {
 TEST_F(AuthorCommandTest, AFailedRunRemovesWhatItMade) {
   std::string photo = Photo("a.jpg");
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("config.xml"),
-                             "<config><templates><x>missing.xml</x></templates></config>"));
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("empty")));
+                             "<config><templates><x>missing.xml</x></templates></config>")
+                  .ok());
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("empty")).ok());
   for (const char* out : {"new/show", "empty", "empty/inner"}) {
     CommandRun run = Tavirelle("author --out " + std::string(out) + " --style x " +
                                    Quoted(photo) + " " + Quoted(photo),
@@ -257,7 +260,7 @@ TEST_F(AuthorCommandTest, APhotoWithoutAThumbnailIsNamedInAWarning) {
   }
   ASSERT_LT(stripped.size() + 60, at);  // at least one table was taken out
   std::string headers_only = dir_.Join("headers.jpg");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), headers_only, stripped + jpeg.substr(at)));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), headers_only, stripped + jpeg.substr(at)).ok());
   const struct {
     std::string photo;
     std::string why;
@@ -290,14 +293,15 @@ TEST_F(AuthorCommandTest, AnyNumberOfJobsAuthorsTheSameShow) {
   exif.ifd0.push_back(exif.Ascii(0x0132, "2020:01:02 03:04:05"));
   exif.preview = EncodeJpeg(160, 120);
   photos.push_back(dir_.Join("camera.jpg"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), photos.back(),
-                             WithExif(EncodeJpeg(640, 480), exif)));
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), photos.back(), WithExif(EncodeJpeg(640, 480), exif))
+          .ok());
   BmpLayout bmp;
   bmp.width = 70;
   bmp.height = 50;
   bmp.rows = StoredRows(70, 50, 24, [](uint32_t x, uint32_t y) { return x * 3 + y * 7; });
   photos.push_back(dir_.Join("scan.bmp"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), photos.back(), BuildBmp(bmp)));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), photos.back(), BuildBmp(bmp)).ok());
   photos.push_back(Photo("large.jpg", 1500, 1000));
   std::string arguments;
   for (const std::string& photo : photos) arguments += " " + Quoted(photo);
@@ -341,7 +345,7 @@ TEST_F(AuthorCommandTest, OfTwoRunsIntoOneFolderOnlyOneSucceeds) {
   for (int round = 0; round < 6; ++round) {
     std::string out = dir_.Join("race" + std::to_string(round));
     if (round % 2 == 1) {
-      ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out));
+      ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out).ok());
     }
     std::string script;
     for (int run = 0; run < 2; ++run) {

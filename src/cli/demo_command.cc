@@ -57,7 +57,7 @@ int RunDemo(const std::vector<std::string>& arguments) {
   std::string dir =
       args.empty() ? ToUtf8(MakeUniqueName(DefaultFileSystem(), "tavirelle-demo")) : args[0];
   std::vector<FindData> found;
-  if (DefaultFileSystem().Find(ToAnsi(dir) + "/*", &found) && found.size() > 2) {
+  if (DefaultFileSystem().Find(ToAnsi(dir) + "/*", &found).ok() && found.size() > 2) {
     return Fail(dir + " is not empty; give the demo a new folder");
   }
   std::string show = dir + "/show";

@@ -22,14 +22,16 @@ std::string ScratchPreviewPath(UserPaths& paths) {
   return paths.ScratchFolder() + "tavirelle-exif-" + NewGuidText(false) + ".jpg";
 }
 
-// Whether the file starts as a JPEG or a bitmap does.
+// Whether the file starts as a picture of a format the imaging code reads.
 bool LooksLikeAPicture(const std::string& path) {
-  std::unique_ptr<File> file =
-      DefaultFileSystem().Open(path, GENERIC_READ, Disposition::kOpenExisting);
-  unsigned char start[2] = {0, 0};
+  std::unique_ptr<File> file;
+  uint8_t start[16] = {};
   DWORD done = 0;
-  if (!file || !file->Read(start, sizeof start, &done) || done != sizeof start) return false;
-  return (start[0] == 0xFF && start[1] == 0xD8) || (start[0] == 'B' && start[1] == 'M');
+  if (!DefaultFileSystem().Open(path, GENERIC_READ, Disposition::kOpenExisting, &file).ok() ||
+      !file->Read(start, sizeof start, &done).ok()) {
+    return false;
+  }
+  return RecogniseFormat(start, done) != nullptr;
 }
 
 int RunExif(const std::vector<std::string>& arguments) {
@@ -58,10 +60,11 @@ int RunExif(const std::vector<std::string>& arguments) {
 
   PhotoImage image(DefaultFileSystem());
   PhotoMetadata info;
-  const bool kept = image.ReadPhotoMetadata(photo, preview, &info);
-  if (!wantsPreview) DefaultFileSystem().DeleteFile(preview);
-  if (image.preview == PreviewOutcome::kUnwritable) {
-    const std::string cause = ErrorInWords(image.failureError);
+  const PreviewResult result = image.ReadPhotoMetadata(photo, preview, &info);
+  const bool kept = result.kept();
+  if (!wantsPreview) DefaultFileSystem().DeleteFile(preview).IgnoreError();  // scratch
+  if (result.outcome == PreviewOutcome::kUnwritable) {
+    const std::string cause = ErrorInWords(result.status.code());
     if (wantsPreview) return Fail(previewOption + ": the preview cannot be written: " + cause);
     return Fail(args[0] + ": its preview cannot be checked in the scratch folder " +
                 paths.Typed(ToUtf8(FolderOf(preview))) + ": " + cause);
@@ -70,11 +73,11 @@ int RunExif(const std::vector<std::string>& arguments) {
     ReadJpegFrameSize(DefaultFileSystem(), photo, &info.width, &info.height);
   }
   if (info.width == 0 || info.height == 0) {
-    if (kept) DefaultFileSystem().DeleteFile(preview);
+    if (kept) DefaultFileSystem().DeleteFile(preview).IgnoreError();
     return Fail(args[0] + ": " +
                 (LooksLikeAPicture(photo) ? "cannot be decoded: its headers "
                                             "give no picture size"
-                                          : "not a JPEG or BMP picture"));
+                                          : NotAPicture()));
   }
   std::string error;
   if (!paths.Commit(true, &error)) return Fail(error);

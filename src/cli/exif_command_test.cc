@@ -28,13 +28,14 @@ class ExifCommandTest : public ShowCommandTest {
                                                             .stated_width = width,
                                                             .stated_height = height,
                                                             .preview = preview_,
-                                                            .little_endian = false})));
+                                                            .little_endian = false}))
+                    .ok());
     return path;
   }
 
   bool ScratchIsEmpty() {
     std::vector<FindData> found;
-    DefaultFileSystem().Find(scratch_.Join("*.jpg"), &found);
+    DefaultFileSystem().Find(scratch_.Join("*.jpg"), &found).IgnoreError();
     return found.empty();
   }
 
@@ -65,7 +66,7 @@ TEST_F(ExifCommandTest, LeavesNothingBehindWithoutPreviewOption) {
 
 TEST_F(ExifCommandTest, PhotoWithoutExif) {
   const std::string path = dir_.Join("--plain.jpg");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, EncodeJpeg(33, 22)));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, EncodeJpeg(33, 22)).ok());
   // A name that looks like an option stands after "--".
   CommandRun run = Exif({"--", path});
   EXPECT_EQ(run.status, 0) << run.err;
@@ -75,7 +76,7 @@ TEST_F(ExifCommandTest, PhotoWithoutExif) {
 TEST_F(ExifCommandTest, FailuresAreOneLineNamingTheCause) {
   const std::string photo = CameraPhoto(4000, 3000);
   const std::string text = dir_.Join("notes.txt");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), text, "hello"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), text, "hello").ok());
   const struct {
     std::vector<std::string> arguments;
     std::string scratch, message;
@@ -127,7 +128,7 @@ TEST_F(ExifCommandTest, ReportsWhatTheHeadersHoldOfAPhotoThatDoesNotDecode) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string path = dir_.Join("camera.jpg");
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, c.bytes));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, c.bytes).ok());
     CommandRun run = Exif({path});
     EXPECT_EQ(run.status, c.status);
     std::string told = c.told;

@@ -74,7 +74,7 @@ class RunOutput {
   void Wrote(const std::string& path) { written_.push_back(path); }
 
   void TakeBack() {
-    for (const std::string& path : written_) DefaultFileSystem().DeleteFile(path);
+    for (const std::string& path : written_) DefaultFileSystem().DeleteFile(path).IgnoreError();
     // Innermost first; a folder someone else has put something in stays.
     for (const std::string& folder : missing_) ::rmdir(folder.c_str());
     written_.clear();
@@ -106,9 +106,9 @@ int ExtractInto(const std::vector<std::string>& arguments, Interruption& interru
   RunOutput output(args[1]);
   const std::string folder = AsOutputFolder(paths.OutFolder(args[1]));
   const std::string ansi_folder = ToAnsi(folder);
-  if (!CreateFolderPath(DefaultFileSystem(), ansi_folder)) {
-    return Fail(args[1] + ": the folder cannot be created (" + ErrorInWords(GetLastError()) +
-                ")");
+  Status made = CreateFolderPath(DefaultFileSystem(), ansi_folder);
+  if (!made.ok()) {
+    return Fail(args[1] + ": the folder cannot be created (" + ErrorInWords(made.code()) + ")");
   }
 
   ExtractReport report;

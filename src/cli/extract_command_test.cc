@@ -93,8 +93,9 @@ bool IsLink(const std::string& path) {
 TEST_F(ShowCommandTest, ExtractAndInfoReplaceLinksInTheFolderInsteadOfWritingThroughThem) {
   std::string package = PackShow();
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("precious"), "the user's own file"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out).ok());
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("precious"), "the user's own file").ok());
   for (const char* name : {"photo.jpg", "meta.xml", "show_icon.jpg"}) {
     ASSERT_EQ(::symlink(dir_.Join("precious").c_str(), (out + name).c_str()), 0);
   }
@@ -108,7 +109,7 @@ TEST_F(ShowCommandTest, ExtractAndInfoReplaceLinksInTheFolderInsteadOfWritingThr
   EXPECT_EQ(Read(out + "meta.xml"), meta_);
 
   std::string icons = dir_.Join("icons/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(icons));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(icons).ok());
   ASSERT_EQ(::symlink(dir_.Join("precious").c_str(), (icons + "show_icon.jpg").c_str()), 0);
   run = Tavirelle("info " + Quoted(package) + " --out " + Quoted(icons));
   EXPECT_EQ(run.status, 0) << run.err;
@@ -123,7 +124,7 @@ TEST_F(ShowCommandTest, ExtractFailsOnADamagedEntryAndLeavesNoCopyOfIt) {
   size_t at = bytes.find(std::string(100000, 'p'));
   ASSERT_NE(at, std::string::npos);
   bytes[at + 77777] = 'q';
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), package, bytes));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), package, bytes).ok());
 
   std::string out = dir_.Join("out");
   CommandRun run = Tavirelle("extract " + Quoted(package) + " " + Quoted(out));
@@ -197,7 +198,7 @@ TEST_F(ShowCommandTest, ExtractRefusesADescriptionItCannotTrustAndWritesNothing)
        "meta.xml (does not load as a show description)"},
       {"none", {{"a.jpg", "A"}}, false, "meta.xml (not in the package)"},
   };
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("there")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("there")).ok());
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string package = dir_.Join("show.pkg");
@@ -205,7 +206,7 @@ TEST_F(ShowCommandTest, ExtractRefusesADescriptionItCannotTrustAndWritesNothing)
     if (c.flip) {
       std::string bytes = Read(package);
       bytes[bytes.find("<title>T") + 7] = 'X';
-      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), package, bytes));
+      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), package, bytes).ok());
     }
     for (const char* out : {"new/out", "there"}) {
       CommandRun run = Tavirelle("extract " + Quoted(package) + " " + Quoted(dir_.Join(out)));
@@ -323,7 +324,7 @@ TEST_F(ShowCommandTest, ExtractReportsDamagedEntriesAlikeWhateverTheJobs) {
 
 TEST_F(ShowCommandTest, DoubleDashEndsTheOptionsOfThePackageCommands) {
   std::string package = PackShow();
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("--show.pkg"), Read(package)));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("--show.pkg"), Read(package)).ok());
   const CommandOptions here = In(dir_.path());
   CommandRun run = Tavirelle("meta -- --show.pkg", here);
   EXPECT_EQ(run.status, 0) << run.err;

@@ -26,18 +26,21 @@ class ScratchFolder {
     created_ = DefaultFileSystem().CreateDirectory(path_);
   }
   ~ScratchFolder() {
-    if (!created_) return;
-    if (!icon_.empty() && StaysInsideFolder(icon_)) DefaultFileSystem().DeleteFile(path_ + icon_);
-    DefaultFileSystem().RemoveDirectory(path_);
+    if (!created_.ok()) return;
+    if (!icon_.empty() && StaysInsideFolder(icon_)) {
+      DefaultFileSystem().DeleteFile(path_ + icon_).IgnoreError();
+    }
+    DefaultFileSystem().RemoveDirectory(path_).IgnoreError();
   }
-  bool created() const { return created_; }
+  // How making the folder went.
+  const Status& created() const { return created_; }
   const std::string& path() const { return path_; }
   void set_icon(const std::string& icon) { icon_ = icon; }
 
  private:
   std::string path_;
   std::string icon_;
-  bool created_ = false;
+  Status created_;
 };
 
 std::string Utf8Of(BSTR text) { return ToUtf8(AnsiFromBstr(text)); }
@@ -58,14 +61,15 @@ int RunInfo(const std::vector<std::string>& arguments) {
   std::string folder;
   if (has_out) {
     folder = ToAnsi(AsOutputFolder(paths.OutFolder(out)));
-    if (!CreateFolderPath(DefaultFileSystem(), folder)) {
-      return Fail(out + ": the folder cannot be created (" + ErrorInWords(GetLastError()) + ")");
+    Status made = CreateFolderPath(DefaultFileSystem(), folder);
+    if (!made.ok()) {
+      return Fail(out + ": the folder cannot be created (" + ErrorInWords(made.code()) + ")");
     }
   } else {
     scratch = std::make_unique<ScratchFolder>(paths);
-    if (!scratch->created()) {
+    if (!scratch->created().ok()) {
       return Fail(paths.Typed(ToUtf8(scratch->path())) + ": cannot create a scratch folder (" +
-                  ErrorInWords(GetLastError()) + ")");
+                  ErrorInWords(scratch->created().code()) + ")");
     }
     folder = scratch->path();
   }
@@ -94,7 +98,8 @@ int RunInfo(const std::vector<std::string>& arguments) {
         !FolderExists(DefaultFileSystem(), FolderOf(target))) {
       // A thumbnail icon lives in subfolders that must exist before the
       // object can save it there.
-      EnsureFolderFor(DefaultFileSystem(), target);
+      // Whether that worked, saving the icon again tells.
+      EnsureFolderFor(DefaultFileSystem(), target).IgnoreError();
       session->QuickGetShowInfo(icon.Receive(), title.Receive());
       saved = CheckSavedEntry(package, icon_name, target);
     }

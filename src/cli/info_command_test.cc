@@ -18,12 +18,12 @@ TEST_F(ShowCommandTest, InfoLeavesNoFileAnywhereAndDoesNotChangeThePackage) {
   std::string package = PackShow();
   std::string before = Read(package);
   std::string scratch = dir_.Join("tmp/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(scratch));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(scratch).ok());
   CommandRun run = Tavirelle("info " + Quoted(package), Scratch(scratch));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, kExpectedInfo);
   std::vector<FindData> left;
-  DefaultFileSystem().Find(scratch + "*", &left);
+  DefaultFileSystem().Find(scratch + "*", &left).IgnoreError();
   for (const FindData& f : left) {
     EXPECT_TRUE(f.name == "." || f.name == "..") << f.name;
   }
@@ -46,22 +46,23 @@ namespace {
 // A video item's thumbnail as the icon: it lives in subfolders of DIR.
 TEST_F(ShowCommandTest, InfoSavesAThumbnailIconIntoSubfolders) {
   std::string folder = dir_.Join("video/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(folder));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(folder).ok());
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "meta.xml",
                              "<qx><show><title>V</title></show><images>"
-                             "<image onlineFilename=\"clip.swf\"/></images></qx>"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "clip.swf", "video"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "__w133_h100_clip.jpg", "thumb"));
+                             "<image onlineFilename=\"clip.swf\"/></images></qx>")
+                  .ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "clip.swf", "video").ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "__w133_h100_clip.jpg", "thumb").ok());
   std::string package = dir_.Join("video.pkg");
   ASSERT_EQ(Tavirelle("pack " + Quoted(folder) + " " + Quoted(package)).status, 0);
 
   std::string scratch = dir_.Join("tmp/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(scratch));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(scratch).ok());
   CommandRun quick = Tavirelle("info " + Quoted(package), Scratch(scratch));
   EXPECT_EQ(quick.status, 0) << quick.err;
   EXPECT_NE(quick.out.find("icon: w133\\h100\\clip.jpg\n"), std::string::npos) << quick.out;
   std::vector<FindData> left;
-  DefaultFileSystem().Find(scratch + "*", &left);
+  DefaultFileSystem().Find(scratch + "*", &left).IgnoreError();
   for (const FindData& f : left) EXPECT_TRUE(f.name == "." || f.name == "..") << f.name;
 
   std::string out = dir_.Join("icons");
@@ -80,8 +81,8 @@ namespace {
 TEST_F(ShowCommandTest, InfoFailsWhenTheIconCannotBeSaved) {
   std::string package = PackShow();
   std::string out = dir_.Join("icons/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out));
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out + "show_icon.jpg"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out).ok());
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out + "show_icon.jpg").ok());
   CommandRun run = Tavirelle("info " + Quoted(package) + " --out " + Quoted(out));
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
@@ -104,8 +105,8 @@ TEST_F(ShowCommandTest, InfoFailsWhenTheIconCannotBeSaved) {
 // that climbs out of it must not reach the user's files around it.
 TEST_F(ShowCommandTest, InfoNeverTouchesFilesBesideItsScratchFolder) {
   std::string scratch = dir_.Join("tmp/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(scratch));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), scratch + "x", "sentinel"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(scratch).ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), scratch + "x", "sentinel").ok());
   ASSERT_TRUE(WriteTestPackage(dir_.Join("escape.pkg"),
                                {{"meta.xml", "<qx><show><title>T</title><icon>..\\x</icon>"
                                              "</show></qx>"},
@@ -116,7 +117,7 @@ TEST_F(ShowCommandTest, InfoNeverTouchesFilesBesideItsScratchFolder) {
   EXPECT_NE(run.out.find("icon: ..\\x\n"), std::string::npos) << run.out;
   EXPECT_EQ(Read(scratch + "x"), "sentinel");
   std::vector<FindData> left;
-  DefaultFileSystem().Find(scratch + "*", &left);
+  DefaultFileSystem().Find(scratch + "*", &left).IgnoreError();
   EXPECT_EQ(left.size(), 3u);  // ".", ".." and the sentinel
 }
 

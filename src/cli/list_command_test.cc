@@ -50,8 +50,9 @@ TEST_F(ShowCommandTest, ListAndVerifySayWhyAPackageDoesNotOpen) {
   ASSERT_TRUE(unfinished.WriteTo(DefaultFileSystem(), dir_.Join("unfinished.pkg")));
   ASSERT_TRUE(empty.WriteTo(DefaultFileSystem(), dir_.Join("empty.pkg")));
   ASSERT_TRUE(damaged.WriteTo(DefaultFileSystem(), dir_.Join("damaged.pkg")));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("text.pkg"),
-                             "hello, this is no package at all"));
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("text.pkg"), "hello, this is no package at all")
+          .ok());
   const struct {
     const char* file;
     const char* reason;

@@ -16,10 +16,12 @@ TEST_F(ShowCommandTest, MetaPrintsTheDescriptionUnchanged) {
 
 TEST_F(ShowCommandTest, PackagesThatDoNotOpenSayWhy) {
   ASSERT_TRUE(
-      WriteWholeFile(DefaultFileSystem(), dir_.Join("notes.txt"), "just some text, long enough"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("cut.pkg"),
-                             std::string("\x4B\x01\x0E\x00Tavirelle File\x4C\x02\xFF\xFF\xFF\xFF",
-                                         24)));
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("notes.txt"), "just some text, long enough")
+          .ok());
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("cut.pkg"),
+                     std::string("\x4B\x01\x0E\x00Tavirelle File\x4C\x02\xFF\xFF\xFF\xFF", 24))
+          .ok());
   const struct {
     std::string file, reason;
   } cases[] = {
@@ -45,7 +47,7 @@ TEST_F(ShowCommandTest, PackagesThatDoNotOpenSayWhy) {
 // the package and writes it back as the current one.
 TEST_F(ShowCommandTest, MetaRecoversAnAuthoredShowFromABrokenNewerDescription) {
   std::string photo = dir_.Join("a.jpg");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), photo, testing_images::EncodeJpeg(64, 48)));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), photo, testing_images::EncodeJpeg(64, 48)).ok());
   std::string show = dir_.Join("show");
   CommandRun run = Tavirelle("author --out " + Quoted(show) + " --title Summer " + Quoted(photo));
   ASSERT_EQ(run.status, 0) << run.err;

@@ -63,7 +63,7 @@ struct ShowReferences {
 
 bool ReadReferences(const std::string& meta_text, ShowReferences* references) {
   XmlDocument document;
-  if (!document.LoadText(meta_text)) return false;
+  if (!document.LoadText(meta_text).ok()) return false;
   XmlNode* root = document.FindChild("qx");
   if (root == nullptr) return false;
   std::set<std::string> seen;
@@ -161,8 +161,9 @@ bool CheckShowFolder(const std::string& folder, const std::string& reachable,
     return false;
   }
   ShowReferences references;
-  if (!ReadWholeFile(DefaultFileSystem(), meta_path, &meta_text)) {
-    *problem = meta_name + ": " + ErrorInWords(GetLastError());
+  Status read = ReadWholeFile(DefaultFileSystem(), meta_path, &meta_text);
+  if (!read.ok()) {
+    *problem = meta_name + ": " + ErrorInWords(read.code());
     return false;
   }
   if (!ReadReferences(meta_text, &references)) {
@@ -206,9 +207,10 @@ bool CheckShowFolder(const std::string& folder, const std::string& reachable,
 // cause, and the message names it rather than the package.
 std::string UnreadableSource(const std::vector<PackageSource>& sources) {
   for (const PackageSource& source : sources) {
-    if (!DefaultFileSystem().Open(source.path, GENERIC_READ, Disposition::kOpenExisting)) {
-      return ToUtf8(source.path) + ": " + ErrorInWords(GetLastError());
-    }
+    std::unique_ptr<File> file;
+    Status opened =
+        DefaultFileSystem().Open(source.path, GENERIC_READ, Disposition::kOpenExisting, &file);
+    if (!opened.ok()) return ToUtf8(source.path) + ": " + ErrorInWords(opened.code());
   }
   return {};
 }
@@ -223,7 +225,8 @@ std::set<std::string> PartialPackagesOf(const std::string& target) {
   std::string prefix(1, '.');
   prefix.append(target, start, 60).append(kPartialPackageMarker);
   std::vector<FindData> found;
-  DefaultFileSystem().Find((folder.empty() ? "./" : folder) + "*", &found);
+  // A folder that cannot be listed shows no partial packages.
+  DefaultFileSystem().Find((folder.empty() ? "./" : folder) + "*", &found).IgnoreError();
   std::set<std::string> partial;
   for (const FindData& file : found) {
     if (file.name.compare(0, prefix.size(), prefix) == 0) partial.insert(folder + file.name);
@@ -285,8 +288,8 @@ int RunPack(const std::vector<std::string>& arguments) {
     while (writing.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready &&
            interruption.signal() == 0) {
       for (const std::string& partial : ours()) {
-        uint32_t now = FileSizeOf(DefaultFileSystem(), partial);
-        if (now != 0xFFFFFFFF) progress.Update(now >> kMiB);
+        uint32_t now = 0;
+        if (FileSizeOf(DefaultFileSystem(), partial, &now).ok()) progress.Update(now >> kMiB);
       }
     }
   }

@@ -46,7 +46,7 @@ TEST_F(ShowCommandTest, PackFailuresAreOneLine) {
 // Files in the package's folder, other than the show folder.
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<FindData> found;
-  DefaultFileSystem().Find(folder + "*", &found);
+  DefaultFileSystem().Find(folder + "*", &found).IgnoreError();
   std::vector<std::string> names;
   for (const FindData& f : found) {
     if (!f.IsFolder()) names.push_back(f.name);
@@ -106,14 +106,14 @@ TEST_F(ShowCommandTest, PackRefusesAFolderThatIsNotAShowAndWritesNothing) {
     SCOPED_TRACE(c.what);
     TempDir dir;
     std::string show = dir.Join("show/");
-    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show));
+    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show).ok());
     if (c.meta != "-") {
-      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "meta.xml", c.meta));
+      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "meta.xml", c.meta).ok());
     }
     for (const std::string& photo : c.photos) {
-      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + photo, "P"));
+      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + photo, "P").ok());
     }
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("private.jpg"), "secret"));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("private.jpg"), "secret").ok());
     ASSERT_EQ(::mkfifo((show + "pipe").c_str(), 0600), 0);
     for (const auto& [name, target] : c.links) {
       ASSERT_EQ(::symlink(target.c_str(), (show + name).c_str()), 0);
@@ -127,10 +127,10 @@ TEST_F(ShowCommandTest, PackRefusesAFolderThatIsNotAShowAndWritesNothing) {
   // Music the show names may live elsewhere (a shared asset): not required.
   TempDir dir;
   std::string show = dir.Join("show/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "meta.xml", kMeta));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "a.jpg", "A"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "gone.jpg", "G"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show).ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "meta.xml", kMeta).ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "a.jpg", "A").ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "gone.jpg", "G").ok());
   CommandRun run = Tavirelle("pack " + Quoted(show) + " " + Quoted(dir.Join("s.pkg")));
   EXPECT_EQ(run.status, 0) << run.err;
 }
@@ -139,7 +139,7 @@ TEST_F(ShowCommandTest, PackRefusesAFolderThatIsNotAShowAndWritesNothing) {
 // is no more readable than the least readable file it holds.
 TEST_F(ShowCommandTest, PackFollowsLinksInsideTheFolderAndKeepsPrivateFilesPrivate) {
   std::string folder = MakeShowFolder();
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(folder + "originals"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(folder + "originals").ok());
   ASSERT_EQ(::rename((folder + "photo.jpg").c_str(), (folder + "originals/photo.jpg").c_str()), 0);
   ASSERT_EQ(::symlink("originals/photo.jpg", (folder + "photo.jpg").c_str()), 0);
   const struct {
@@ -181,7 +181,7 @@ TEST_P(PackInterrupted, NeverLeavesAPartialPackageUnderTheFinalName) {
   int signal_number = GetParam();
   std::string folder = MakeShowFolder();
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out).ok());
   // A pipe as the last photo: the writer waits for its bytes with the
   // package half written, for as long as the test needs.
   ASSERT_EQ(::mkfifo((folder + "zz.jpg").c_str(), 0600), 0);
@@ -214,7 +214,7 @@ TEST_P(PackInterrupted, NeverLeavesAPartialPackageUnderTheFinalName) {
   }
 
   // A rerun writes the plain name, not "show (2).pkg".
-  ASSERT_TRUE(DefaultFileSystem().DeleteFile(folder + "zz.jpg"));
+  ASSERT_TRUE(DefaultFileSystem().DeleteFile(folder + "zz.jpg").ok());
   CommandRun again = Tavirelle("pack " + Quoted(folder) + " " + Quoted(target));
   EXPECT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(again.out, "written: " + target + "\n");

@@ -19,8 +19,8 @@ namespace {
 // Why a file could not take the place of `path` when a file beside it could
 // be written: a folder or a read-only file stands there.
 DWORD ReplaceError(const std::string& path) {
-  DWORD attributes = DefaultFileSystem().GetFileAttributes(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES &&
+  DWORD attributes = 0;
+  if (DefaultFileSystem().GetFileAttributes(path, &attributes).ok() &&
       (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
     return ERROR_ACCESS_DENIED;
   }
@@ -53,11 +53,13 @@ void SavedEntriesMatch(const ShowPackage& package, const std::vector<std::string
   for (size_t i = 0; i < count; ++i) {
     matches[i] = false;
     const PackageEntry* entry = package.FindEntry(names[i]);
-    if (entry == nullptr || entry->md5.empty() || FileSizeOf(fs, paths[i]) != entry->size) {
+    uint32_t size = 0;
+    if (entry == nullptr || entry->md5.empty() || !FileSizeOf(fs, paths[i], &size).ok() ||
+        size != entry->size) {
       continue;
     }
-    std::unique_ptr<File> file = fs.Open(paths[i], GENERIC_READ, Disposition::kOpenExisting);
-    if (!file) continue;
+    std::unique_ptr<File> file;
+    if (!fs.Open(paths[i], GENERIC_READ, Disposition::kOpenExisting, &file).ok()) continue;
     Md5Stream stream;
     stream.size = entry->size;
     File* at = file.get();
@@ -65,8 +67,8 @@ void SavedEntriesMatch(const ShowPackage& package, const std::vector<std::string
       size_t total = 0;
       DWORD done = 0;
       while (total < size &&
-             at->Read(static_cast<char*>(buffer) + total, static_cast<DWORD>(size - total),
-                      &done) &&
+             at->Read(static_cast<char*>(buffer) + total, static_cast<DWORD>(size - total), &done)
+                 .ok() &&
              done != 0) {
         total += done;
       }
@@ -83,7 +85,7 @@ void SavedEntriesMatch(const ShowPackage& package, const std::vector<std::string
     char more = 0;
     DWORD extra = 0;
     matches[streamed[s]] = streams[s].whole && streams[s].md5 == entry->md5 &&
-                           files[s]->Read(&more, 1, &extra) && extra == 0;
+                           files[s]->Read(&more, 1, &extra).ok() && extra == 0;
   }
 }
 
@@ -103,7 +105,7 @@ EntrySave DiagnoseSavedEntry(ShowPackage& package, const std::string& name,
   EntrySave expected = package.SaveEntry(name, copy);
   if (!expected.saved()) return expected;
   std::string digest = Md5FileHex(DefaultFileSystem(), copy);
-  DefaultFileSystem().DeleteFile(copy);
+  DefaultFileSystem().DeleteFile(copy).IgnoreError();
   if (!digest.empty() && Md5FileHex(DefaultFileSystem(), path) == digest) return expected;
   return {EntrySaveResult::kWriteFailed, ReplaceError(path)};
 }

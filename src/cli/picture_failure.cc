@@ -12,75 +12,76 @@ namespace tavirelle {
 
 namespace {
 
-std::string Size(uint32_t width, uint32_t height) {
-  return std::to_string(width) + "\u00D7" + std::to_string(height);
+std::string Size(PixelSize size) {
+  return std::to_string(size.width) + "\u00D7" + std::to_string(size.height);
 }
 
 }  // namespace
 
-std::string PictureFailureInWords(const PhotoImage& image) {
-  switch (image.failure) {
+std::string PictureFailureInWords(const PictureOutcome& outcome) {
+  switch (outcome.failure) {
     case PictureFailure::kNone:
       return "no failure";
     case PictureFailure::kUnreadable:
     case PictureFailure::kUnwritable:
-      return image.failureError != ERROR_SUCCESS ? ErrorInWords(image.failureError)
-                                                 : "input/output error";
+      return outcome.status.code() != ERROR_SUCCESS ? ErrorInWords(outcome.status.code())
+                                                    : "input/output error";
     case PictureFailure::kNotAPicture:
-      return "not a JPEG or BMP picture";
+      return NotAPicture();
     case PictureFailure::kDamaged:
       return "damaged: its data cannot be decoded";
     case PictureFailure::kTooLarge: {
-      std::string words = "too large to decode (" + Size(image.sourceWidth, image.sourceHeight);
-      if (image.multiScan) words += image.progressive ? ", progressive" : ", multi-scan";
+      std::string words = "too large to decode (" + Size(outcome.source);
+      if (outcome.multiScan) words += outcome.progressive ? ", progressive" : ", multi-scan";
       return words + ")";
     }
     case PictureFailure::kNoFit:
-      return "no thumbnail " + std::to_string(image.targetHeight) +
-             " pixels high can hold its shape (" +
-             Size(image.sourceWidth, image.sourceHeight) + ")";
+      return "no thumbnail " + std::to_string(outcome.boxHeight) +
+             " pixels high can hold its shape (" + Size(outcome.source) + ")";
   }
   return "cannot be decoded";
 }
 
 std::string WhyNoThumbnail(const std::string& path) {
   PhotoImage image(DefaultFileSystem());
-  image.targetWidth = 133;
-  image.targetHeight = 100;
-  if (!image.Load(path)) return PictureFailureInWords(image);
-  const bool unscaled =
-      image.pixelWidth < image.targetWidth && image.pixelHeight < image.targetHeight;
-  if (!unscaled && image.ScaleToTarget() == nullptr) {
-    image.failure = PictureFailure::kNoFit;
-    return PictureFailureInWords(image);
+  DecodedImage decoded;
+  PictureOutcome outcome = image.Load(path, kImportThumbnail.box(), &decoded);
+  if (!outcome.ok()) return PictureFailureInWords(outcome);
+  if (!ThumbnailSizeFor(decoded.size, kImportThumbnail.box())) {
+    outcome.failure = PictureFailure::kNoFit;
+    outcome.boxHeight = kImportThumbnail.height;
+    return PictureFailureInWords(outcome);
   }
   return "the thumbnail could not be written";
 }
+
+std::string NotAPicture() { return "not a " + FormatNamesInWords() + " picture"; }
 
 std::string PictureProblem(const std::string& utf8) {
   std::string problem = FileProblem(utf8);
   if (!problem.empty()) return problem;
   int32_t width = 0, height = 0;
   if (!ReadImageSize(DefaultFileSystem(), ToAnsi(utf8), &width, &height))
-    return "not a JPEG or BMP picture";
+    return NotAPicture();
   return {};
 }
 
 std::string FileProblem(const std::string& utf8) {
   std::string path = ToAnsi(utf8);
   FileSystem* fs = &DefaultFileSystem();
-  DWORD attributes = fs->GetFileAttributes(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrorInWords(GetLastError());
+  DWORD attributes = 0;
+  Status found = fs->GetFileAttributes(path, &attributes);
+  if (!found.ok()) return ErrorInWords(found.code());
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "a folder, not a picture";
   // A pipe or a device would block the reads below, or never end.
   struct stat st {};
   if (::stat(utf8.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return "not a regular file";
-  auto file = fs->Open(path, GENERIC_READ, Disposition::kOpenExisting);
+  std::unique_ptr<File> file;
+  Status read = fs->Open(path, GENERIC_READ, Disposition::kOpenExisting, &file);
   char start[2];
   DWORD done = 0;
-  if (!file || !file->Read(start, sizeof start, &done)) {
-    return "cannot read it: " + ErrorInWords(GetLastError());
-  }
+  if (read.ok()) read = file->Read(start, sizeof start, &done);
+  if (!read.ok()) return "cannot read it: " + ErrorInWords(read.code());
   return {};
 }
 

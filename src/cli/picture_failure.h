@@ -8,11 +8,15 @@
 
 namespace tavirelle {
 
-// The cause recorded in `image` by its last Load or MakeThumbnail: "no such
-// file", "not a JPEG or BMP picture", "too large to decode (W×H,
-// progressive)", ... A write failure reads as its platform error alone; the
-// caller names the file that could not be written.
-std::string PictureFailureInWords(const PhotoImage& image);
+// The cause of a failed Load or MakeThumbnail: "no such file", "not a JPEG
+// or BMP picture", "too large to decode (W×H, progressive)", ... A write
+// failure reads as its platform error alone; the caller names the file that
+// could not be written.
+std::string PictureFailureInWords(const PictureOutcome& outcome);
+
+// "not a JPEG or BMP picture", naming the formats the imaging code reads:
+// the words for a file none of them takes.
+std::string NotAPicture();
 
 // Why the photo at `path` (in the process code page) gets no thumbnail of
 // the box an import uses: decodes it again and says what stops it. For the

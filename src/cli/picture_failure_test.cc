@@ -34,7 +34,7 @@ TEST(PictureFailureTest, WhyNoThumbnailNamesTheCause) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join(c.name), c.bytes));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join(c.name), c.bytes).ok());
     EXPECT_EQ(WhyNoThumbnail(dir.Join(c.name)), c.words);
   }
   EXPECT_EQ(WhyNoThumbnail(dir.Join("missing.jpg")), "no such file");

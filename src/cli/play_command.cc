@@ -33,6 +33,7 @@
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "platform/path.h"
+#include "platform/status.h"
 #include "util/file_utils.h"
 #include "util/parallel.h"
 #include "util/text.h"
@@ -194,10 +195,13 @@ class PlayerFolder {
   explicit PlayerFolder(UserPaths& paths) : paths_(paths) {}
   ~PlayerFolder() {
     if (kept_) return;
+    // What cannot be removed stays; the run has failed either way.
     FileSystem& fs = DefaultFileSystem();
-    for (auto it = files_.rbegin(); it != files_.rend(); ++it) fs.DeleteFile(*it);
-    for (auto it = created_.rbegin(); it != created_.rend(); ++it) fs.RemoveDirectory(*it);
-    if (claimed_) fs.DeleteFile(folder_ + "index.html");
+    for (auto it = files_.rbegin(); it != files_.rend(); ++it) fs.DeleteFile(*it).IgnoreError();
+    for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
+      fs.RemoveDirectory(*it).IgnoreError();
+    }
+    if (claimed_) fs.DeleteFile(folder_ + "index.html").IgnoreError();
     for (auto it = made_.rbegin(); it != made_.rend(); ++it) ::rmdir(it->c_str());
   }
   PlayerFolder(const PlayerFolder&) = delete;
@@ -227,8 +231,9 @@ class PlayerFolder {
     }
     folder_ = ToAnsi(AsOutputFolder(paths_.OutFolder(typed)));
     std::vector<std::string> none;  // every level is there by now
-    if (!ClaimEmptyFolder(DefaultFileSystem(), folder_, "index.html", &none)) {
-      DWORD error = GetLastError();
+    Status claimed = ClaimEmptyFolder(DefaultFileSystem(), folder_, "index.html", &none);
+    if (!claimed.ok()) {
+      DWORD error = claimed.code();
       if (error == ERROR_DIR_NOT_EMPTY) return " is not an empty folder; give the player a new one";
       return ": the folder cannot be used: " + ErrorInWords(error);
     }
@@ -255,10 +260,11 @@ class PlayerFolder {
         return false;
       }
       const std::string level = folder_ + local.substr(0, slash);
-      DWORD attributes = fs.GetFileAttributes(level);
-      if (attributes == INVALID_FILE_ATTRIBUTES) {
-        if (!fs.CreateDirectory(level)) {
-          *error = GetLastError();
+      DWORD attributes = 0;
+      if (!fs.GetFileAttributes(level, &attributes).ok()) {
+        Status made = fs.CreateDirectory(level);
+        if (!made.ok()) {
+          *error = made.code();
           return false;
         }
         created_.push_back(level);
@@ -267,7 +273,8 @@ class PlayerFolder {
         return false;
       }
     }
-    if (fs.GetFileAttributes(folder_ + local) != INVALID_FILE_ATTRIBUTES) {
+    DWORD attributes = 0;
+    if (fs.GetFileAttributes(folder_ + local, &attributes).ok()) {
       *error = ERROR_FILE_EXISTS;
       return false;
     }
@@ -279,8 +286,9 @@ class PlayerFolder {
   // Keeps the player: removes the folders made for files that never came,
   // and nothing else.
   void Keep() {
+    // A folder that is not empty after all stays.
     for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
-      DefaultFileSystem().RemoveDirectory(*it);
+      DefaultFileSystem().RemoveDirectory(*it).IgnoreError();
     }
     kept_ = true;
   }
@@ -371,9 +379,9 @@ class PlayerRun {
     }
     if (interruption_.signal() != 0) return Interrupted();
     const std::string page = out_ + "index.html";
-    if (!SaveTextToFile(DefaultFileSystem(), folder_.path() + "index.html", PlayerPage(show))) {
-      return Fail(page + ": " + ErrorInWords(GetLastError()));
-    }
+    Status saved =
+        SaveTextToFile(DefaultFileSystem(), folder_.path() + "index.html", PlayerPage(show));
+    if (!saved.ok()) return Fail(page + ": " + ErrorInWords(saved.code()));
     if (interruption_.signal() != 0) return Interrupted();
     folder_.Keep();
     ::umask(creation_mask);  // the browser started below makes files of its own
@@ -413,7 +421,7 @@ class PlayerRun {
       case ShowFolder::Reach::kRefused:
         return Fail(show_folder_typed_ + "meta.xml: " + why);
     }
-    if (!ReadWholeFile(DefaultFileSystem(), meta_file_.path(), &meta_text_)) {
+    if (!ReadWholeFile(DefaultFileSystem(), meta_file_.path(), &meta_text_).ok()) {
       return Fail(show_folder_typed_ + "meta.xml: cannot be read: " + ErrorInWords(GetLastError()));
     }
     return 0;
@@ -451,10 +459,11 @@ class PlayerRun {
     DWORD error = 0;
     bool written = folder_.Prepare("meta.xml", &error);
     if (written) {
-      written = show_folder_
-                    ? DefaultFileSystem().CopyFile(meta_file_.path(), target, IfExists::kFail)
-                    : SaveTextToFile(DefaultFileSystem(), target, meta_text_);
-      error = GetLastError();
+      Status saved = show_folder_
+                         ? DefaultFileSystem().CopyFile(meta_file_.path(), target, IfExists::kFail)
+                         : SaveTextToFile(DefaultFileSystem(), target, meta_text_);
+      written = saved.ok();
+      error = saved.code();
     }
     return written ? 0 : Fail(out_ + "meta.xml: " + ErrorInWords(error));
   }
@@ -467,9 +476,12 @@ class PlayerRun {
     }
     const std::string local = "default_music" + extension;
     DWORD error = 0;
-    if (!folder_.Prepare(local, &error) ||
-        !DefaultFileSystem().CopyFile(ToAnsi(music_), folder_.path() + local, IfExists::kFail)) {
-      if (error == 0) error = GetLastError();
+    if (folder_.Prepare(local, &error)) {
+      error = DefaultFileSystem()
+                  .CopyFile(ToAnsi(music_), folder_.path() + local, IfExists::kFail)
+                  .code();
+    }
+    if (error != 0) {
       return Fail(options_.default_music +
                   ": cannot be copied into the player: " + ErrorInWords(error));
     }
@@ -504,11 +516,14 @@ class PlayerRun {
       }
       if (!show_folder_) {
         from_package.push_back(&file);
-      } else if (DefaultFileSystem().CopyFile(source.path(), folder_.path() + file.local,
-                                              IfExists::kFail)) {
+        continue;
+      }
+      Status copied =
+          DefaultFileSystem().CopyFile(source.path(), folder_.path() + file.local, IfExists::kFail);
+      if (copied.ok()) {
         written_.insert(file.local);
-      } else if (!LeaveOut(file.local, error = GetLastError())) {
-        return Fail(out_ + ToUtf8(file.local) + ": " + ErrorInWords(error));
+      } else if (!LeaveOut(file.local, copied.code())) {
+        return Fail(out_ + ToUtf8(file.local) + ": " + ErrorInWords(copied.code()));
       }
     }
     return from_package.empty() ? 0 : SaveFromPackage(from_package);

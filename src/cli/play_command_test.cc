@@ -51,7 +51,7 @@ class PlayCommandTest : public ShowCommandTest {
   // video item, music, and show texts with markup characters and accents.
   std::string MakeSampleShow() {
     std::string folder = dir_.Join("show/");
-    EXPECT_TRUE(DefaultFileSystem().CreateDirectory(folder));
+    EXPECT_TRUE(DefaultFileSystem().CreateDirectory(folder).ok());
     const std::pair<const char*, const char*> copies[] = {
         {"hills.jpg", "H\xFCgel & Meer #1.jpg"},  // the file system takes code-page names
         {"hills.jpg", "__w133_h100_H\xFCgel & Meer #1.jpg"},
@@ -61,33 +61,38 @@ class PlayCommandTest : public ShowCommandTest {
         {"meadow.jpg", "meadow.jpg"},
     };
     for (const auto& [from, to] : copies) {
-      EXPECT_TRUE(DefaultFileSystem().CopyFile(SamplePhoto(from), folder + to, IfExists::kFail))
+      EXPECT_TRUE(
+          DefaultFileSystem().CopyFile(SamplePhoto(from), folder + to, IfExists::kFail).ok())
           << from;
     }
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "song.mp3", "not really music"));
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "movie.swf", "FWS"));
-    EXPECT_TRUE(WriteWholeFile(
-        DefaultFileSystem(), folder + "meta.xml",
-        "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<qx version=\"1\">\n<show>"
-        "<title><![CDATA[\xC3\x89t\xC3\xA9 \xC3\xA0 C\xC3\xA1"
-        "diz: sea & sky <2026>]]></title>"
-        "<createdby><![CDATA[Ana+%26+Tom]]></createdby>"
-        "<starring><![CDATA[Hills, the sun & a "
-        "lighthouse]]></starring><icon></icon></show>\n<images>\n"
-        "<image transition=\"crossfade\" duration=\"5\" exif_date=\"2026:06:22 10:15:00\" "
-        "rotation=\"0\" onlineFilename=\"H\xC3\xBCgel &amp; Meer #1.jpg\" "
-        "display_date=\"&lt;/script&gt;&lt;b&gt;Summer&lt;/b&gt; 2026\"><music file=\"song.mp3\" "
-        "volume=\"60\"/></image>\n"
-        "<image transition=\"crossfade\" duration=\"5\" exif_date=\"2026:06:21 20:45:10\" "
-        "rotation=\"90\" onlineFilename=\"sunset.jpg\" display_date=\"\"><clips>"
-        "<clip file=\"lighthouse.jpg\" locX=\"0.780000\" locY=\"0.250000\" scale=\"0.300000\"/>"
-        "</clips></image>\n"
-        "<image transition=\"crossfade\" duration=\"5\" onlineFilename=\"gone.jpg\"/>\n"
-        "<image duration=\"5\" onlineFilename=\"movie.swf\" isVideo=\"1\" videoLength=\"12\"/>\n"
-        "<image transition=\"crossfade\" duration=\"5\" rotation=\"45\" "
-        "onlineFilename=\"meadow.jpg\" display_date=\"Late summer\"><clips>"
-        "<clip file=\"spin.swf\" locX=\"0.5\" locY=\"0.5\" scale=\"1\"/></clips></image>\n"
-        "</images>\n</qx>\n"));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "song.mp3", "not really music").ok());
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "movie.swf", "FWS").ok());
+    EXPECT_TRUE(
+        WriteWholeFile(
+            DefaultFileSystem(), folder + "meta.xml",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<qx version=\"1\">\n<show>"
+            "<title><![CDATA[\xC3\x89t\xC3\xA9 \xC3\xA0 C\xC3\xA1"
+            "diz: sea & sky <2026>]]></title>"
+            "<createdby><![CDATA[Ana+%26+Tom]]></createdby>"
+            "<starring><![CDATA[Hills, the sun & a "
+            "lighthouse]]></starring><icon></icon></show>\n<images>\n"
+            "<image transition=\"crossfade\" duration=\"5\" exif_date=\"2026:06:22 10:15:00\" "
+            "rotation=\"0\" onlineFilename=\"H\xC3\xBCgel &amp; Meer #1.jpg\" "
+            "display_date=\"&lt;/script&gt;&lt;b&gt;Summer&lt;/b&gt; 2026\"><music "
+            "file=\"song.mp3\" "
+            "volume=\"60\"/></image>\n"
+            "<image transition=\"crossfade\" duration=\"5\" exif_date=\"2026:06:21 20:45:10\" "
+            "rotation=\"90\" onlineFilename=\"sunset.jpg\" display_date=\"\"><clips>"
+            "<clip file=\"lighthouse.jpg\" locX=\"0.780000\" locY=\"0.250000\" scale=\"0.300000\"/>"
+            "</clips></image>\n"
+            "<image transition=\"crossfade\" duration=\"5\" onlineFilename=\"gone.jpg\"/>\n"
+            "<image duration=\"5\" onlineFilename=\"movie.swf\" isVideo=\"1\" "
+            "videoLength=\"12\"/>\n"
+            "<image transition=\"crossfade\" duration=\"5\" rotation=\"45\" "
+            "onlineFilename=\"meadow.jpg\" display_date=\"Late summer\"><clips>"
+            "<clip file=\"spin.swf\" locX=\"0.5\" locY=\"0.5\" scale=\"1\"/></clips></image>\n"
+            "</images>\n</qx>\n")
+            .ok());
     return folder;
   }
 
@@ -126,15 +131,17 @@ class PlayCommandTest : public ShowCommandTest {
     size_t end = html.rfind("</body>");
     EXPECT_NE(end, std::string::npos);
     std::string probe = page.substr(0, page.rfind('/') + 1) + "probe.html";
-    EXPECT_TRUE(WriteWholeFile(
-        DefaultFileSystem(), probe,
-        html.substr(0, end) +
-            "<pre id=\"probe\"></pre><script>(function () {\n"
-            "function report(text) { document.getElementById('probe').textContent = text; }\n"
-            "window.addEventListener('load', function () {\n" +
-            script + "\n}); })();</script>" + html.substr(end)));
+    EXPECT_TRUE(
+        WriteWholeFile(
+            DefaultFileSystem(), probe,
+            html.substr(0, end) +
+                "<pre id=\"probe\"></pre><script>(function () {\n"
+                "function report(text) { document.getElementById('probe').textContent = text; }\n"
+                "window.addEventListener('load', function () {\n" +
+                script + "\n}); })();</script>" + html.substr(end))
+            .ok());
     std::string dom = Browse(probe, "", "--dump-dom");
-    DefaultFileSystem().DeleteFile(probe);
+    DefaultFileSystem().DeleteFile(probe).IgnoreError();
     size_t start = dom.find("<pre id=\"probe\">");
     if (start == std::string::npos) return "<no probe>";
     start += 16;
@@ -234,11 +241,11 @@ TEST_F(PlayCommandTest, BrowserScreenshotsOfTitleAndSecondPhoto) {
   if (IsSkipped()) return;
   std::string page = WriteSamplePlayer() + "index.html";
   std::string shots = TAVIRELLE_SCREENSHOT_DIR;
-  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), shots));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), shots).ok());
   for (const auto& [keys, name] : {std::pair<std::string, std::string>{"", "title.png"},
                                    {"ArrowRight,ArrowRight", "second-photo.png"}}) {
     std::string file = shots + name;
-    DefaultFileSystem().DeleteFile(file);
+    DefaultFileSystem().DeleteFile(file).IgnoreError();
     Browse(page, keys, "--screenshot=" + Quoted(file));
     std::string png = Read(file);
     EXPECT_EQ(png.substr(0, 4), "\x89PNG") << name;
@@ -289,7 +296,7 @@ TEST_F(PlayCommandTest, DamagedPackageEntryIsLeftOut) {
     ASSERT_NE(at, std::string::npos);
     bytes[at] = 'X';
   }
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), package, bytes));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), package, bytes).ok());
   std::string player = dir_.Join("out");
   CommandRun run = Tavirelle("play " + Quoted(package) + " --out " + Quoted(player));
   ASSERT_EQ(run.status, 0) << run.err;
@@ -304,10 +311,11 @@ TEST_F(PlayCommandTest, DamagedPackageEntryIsLeftOut) {
 
 TEST_F(PlayCommandTest, BadSourcesAndFoldersAreRefused) {
   std::string folder = MakeShowFolder();
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("not-a-package.tavirelle"), "hello"));
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("empty-show")));
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("busy")));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("busy/keep.txt"), "mine"));
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("not-a-package.tavirelle"), "hello").ok());
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("empty-show")).ok());
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("busy")).ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("busy/keep.txt"), "mine").ok());
   const std::pair<std::string, std::string> cases[] = {
       {"play " + Quoted(dir_.Join("nothing")), "no such file or folder"},
       {"play " + Quoted(dir_.Join("not-a-package.tavirelle")) + " --out " +
@@ -341,7 +349,7 @@ TEST_F(PlayCommandTest, BrowserTurnsPicturesByTheShowsRotationAlone) {
   if (IsSkipped()) return;
   using namespace testing_images;
   std::string folder = dir_.Join("turns/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(folder));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(folder).ok());
   ExifBuilder sideways;
   sideways.ifd0.push_back(sideways.Short(0x0112, 6));
   const std::string landscape = EncodeJpeg(64, 48);
@@ -350,16 +358,18 @@ TEST_F(PlayCommandTest, BrowserTurnsPicturesByTheShowsRotationAlone) {
         {"plain.jpg", landscape},
         {"__w133_h100_side.jpg", EncodeJpeg(32, 24)},
         {"__w133_h100_plain.jpg", EncodeJpeg(32, 24)}}) {
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + name, bytes));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + name, bytes).ok());
   }
-  ASSERT_TRUE(WriteWholeFile(
-      DefaultFileSystem(), folder + "meta.xml",
-      "<qx><show><title>Turns</title></show><images>"
-      "<image onlineFilename=\"side.jpg\" rotation=\"90\"><music file=\"default_music.mp3\"/>"
-      "<clips><clip file=\"../star-outside.png\" locX=\"0.5\" locY=\"0.5\" scale=\"0.1\"/>"
-      "</clips></image>"
-      "<image onlineFilename=\"plain.jpg\" rotation=\"90\"/>"
-      "<image onlineFilename=\"side.jpg\" rotation=\"0\"/></images></qx>"));
+  ASSERT_TRUE(
+      WriteWholeFile(
+          DefaultFileSystem(), folder + "meta.xml",
+          "<qx><show><title>Turns</title></show><images>"
+          "<image onlineFilename=\"side.jpg\" rotation=\"90\"><music file=\"default_music.mp3\"/>"
+          "<clips><clip file=\"../star-outside.png\" locX=\"0.5\" locY=\"0.5\" scale=\"0.1\"/>"
+          "</clips></image>"
+          "<image onlineFilename=\"plain.jpg\" rotation=\"90\"/>"
+          "<image onlineFilename=\"side.jpg\" rotation=\"0\"/></images></qx>")
+          .ok());
   std::string player = dir_.Join("turns-player");
   CommandRun run = Tavirelle("play " + Quoted(folder) + " --out " + Quoted(player));
   ASSERT_EQ(run.status, 0) << run.err;
@@ -401,8 +411,8 @@ TEST_F(PlayCommandTest, BrowserTurnsPicturesByTheShowsRotationAlone) {
 // the player holds is readable by no one who could not read its source.
 TEST_F(PlayCommandTest, FolderLinksStayInsideAndCopiesStayPrivate) {
   std::string folder = MakeShowFolder();
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("secret"), "not for the show"));
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(folder + "inner"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("secret"), "not for the show").ok());
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(folder + "inner").ok());
   struct Case {
     std::string target;  // of the link standing for the photo
     std::string message;
@@ -411,7 +421,7 @@ TEST_F(PlayCommandTest, FolderLinksStayInsideAndCopiesStayPrivate) {
                         Case{"../secret", "a link to a file outside the show folder"},
                         Case{"nowhere.jpg", "a link that leads to no file"},
                         Case{"inner", "a link to something other than a file"}}) {
-    ASSERT_TRUE(DefaultFileSystem().DeleteFile(folder + "photo.jpg"));
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(folder + "photo.jpg").ok());
     ASSERT_EQ(::symlink(c.target.c_str(), (folder + "photo.jpg").c_str()), 0);
     std::string player = dir_.Join("player");
     CommandRun run = Tavirelle("play " + Quoted(folder) + " --out " + Quoted(player));
@@ -421,13 +431,13 @@ TEST_F(PlayCommandTest, FolderLinksStayInsideAndCopiesStayPrivate) {
                   (c.message.find("link to") != std::string::npos ? "; not followed\n" : "\n"));
     EXPECT_EQ(NamesIn(player), "<none>") << c.target;
     ASSERT_EQ(::unlink((folder + "photo.jpg").c_str()), 0);
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "photo.jpg", "p"));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "photo.jpg", "p").ok());
   }
 
   // A link to a file inside is followed; a private photo and description
   // give a private player.
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "inner/thumb.jpg", "thumb"));
-  ASSERT_TRUE(DefaultFileSystem().DeleteFile(folder + "__w133_h100_photo.jpg"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "inner/thumb.jpg", "thumb").ok());
+  ASSERT_TRUE(DefaultFileSystem().DeleteFile(folder + "__w133_h100_photo.jpg").ok());
   ASSERT_EQ(::symlink("inner/thumb.jpg", (folder + "__w133_h100_photo.jpg").c_str()), 0);
   ASSERT_EQ(::chmod((folder + "photo.jpg").c_str(), 0600), 0);
   ASSERT_EQ(::chmod((folder + "meta.xml").c_str(), 0640), 0);
@@ -454,7 +464,7 @@ TEST_F(PlayCommandTest, ADamagedOrUnloadableDescriptionPlaysNothing) {
   size_t title = bytes.find("Caf");
   ASSERT_NE(title, std::string::npos);
   bytes[title] = 'K';
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), damaged, bytes));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), damaged, bytes).ok());
   std::string unloadable = dir_.Join("unloadable.pkg");
   ASSERT_TRUE(WriteTestPackage(unloadable,
                                {{"photo.jpg", "p"}, {"meta.xml", "<qx><images>"}, {"x.jpg", "x"}}));
@@ -511,7 +521,7 @@ TEST_F(PlayCommandTest, ANameThatCannotBeUsedIsAMissingSlide) {
 TEST_F(PlayCommandTest, AFailedRunLeavesNothing) {
   std::string package = PackShow();
   std::string folder = dir_.Join("My Show/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("empty")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("empty")).ok());
   // A file as large as the photo (100,000 bytes) cannot be written, as on
   // a full disk.
   CommandOptions full_disk;
@@ -544,7 +554,7 @@ TEST_F(PlayCommandTest, AFailedRunLeavesNothing) {
   EXPECT_EQ(NamesIn(dir_.Join("empty")), "");
 
   // A folder another run holds (its claim is there) is left to it.
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("empty/index.html"), ""));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("empty/index.html"), "").ok());
   CommandRun run = Tavirelle("play " + Quoted(folder) + " --out " + Quoted(dir_.Join("empty")));
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "tavirelle: " + dir_.Join("empty") +
@@ -557,10 +567,11 @@ TEST_F(PlayCommandTest, AFailedRunLeavesNothing) {
 TEST_F(PlayCommandTest, TwoRunsIntoOneFolderMakeOnePlayer) {
   std::string first = MakeShowFolder();
   std::string second = dir_.Join("second/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(second));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(second).ok());
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), second + "meta.xml",
-                             "<qx><images><image onlineFilename=\"other.jpg\"/></images></qx>"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), second + "other.jpg", "o"));
+                             "<qx><images><image onlineFilename=\"other.jpg\"/></images></qx>")
+                  .ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), second + "other.jpg", "o").ok());
   std::string out = dir_.Join("shared");
   std::string play = Quoted(TAVIRELLE_COMMAND_PATH) + " play ";
   std::string script = "(" + play + Quoted(first) + " --out " + Quoted(out) +
@@ -580,8 +591,8 @@ TEST_F(PlayCommandTest, TwoRunsIntoOneFolderMakeOnePlayer) {
 // it made, and ends by the signal.
 TEST_F(PlayCommandTest, AnInterruptedRunRemovesWhatItMade) {
   std::string folder = dir_.Join("many/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(folder));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "p.jpg", std::string(20000, 'p')));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(folder).ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "p.jpg", std::string(20000, 'p')).ok());
   std::string images;
   for (int i = 0; i < 3000; ++i) {
     std::string name = "p" + std::to_string(i) + ".jpg";
@@ -589,7 +600,8 @@ TEST_F(PlayCommandTest, AnInterruptedRunRemovesWhatItMade) {
     images += "<image onlineFilename=\"" + name + "\"/>";
   }
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "meta.xml",
-                             "<qx><images>" + images + "</images></qx>"));
+                             "<qx><images>" + images + "</images></qx>")
+                  .ok());
   for (int signal_number : {SIGINT, SIGTERM}) {
     std::string out = dir_.Join("new/player");
     std::string command = TAVIRELLE_COMMAND_PATH;

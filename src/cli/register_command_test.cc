@@ -22,7 +22,7 @@ class RegisterCommandTest : public ::testing::Test {
   }
   std::string Hive(const std::string& name) {
     std::string text;
-    ReadWholeFile(DefaultFileSystem(), dir_.Join("reg/") + name + ".reg", &text);
+    ReadWholeFile(DefaultFileSystem(), dir_.Join("reg/") + name + ".reg", &text).IgnoreError();
     return text;
   }
 
@@ -73,7 +73,8 @@ TEST_F(RegisterCommandTest, DefaultRegistryIsInTheUsersDataFolder) {
 
 TEST_F(RegisterCommandTest, FailuresAndMisuse) {
   ASSERT_TRUE(
-      WriteWholeFile(DefaultFileSystem(), dir_.Join("reg"), "a file where the folder should be"));
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("reg"), "a file where the folder should be")
+          .ok());
   CommandRun run = Tavirelle({"register", "--registry", dir_.Join("reg")});
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.err.find("registration failed"), std::string::npos) << run.err;

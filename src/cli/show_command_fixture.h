@@ -133,38 +133,42 @@ class ShowCommandTest : public ::testing::Test {
   static CommandOptions Scratch(const std::string& folder) { return Env({"TMPDIR=" + folder}); }
 
   static bool Exists(const std::string& path) {
-    return DefaultFileSystem().GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
+    DWORD attributes = 0;
+    return DefaultFileSystem().GetFileAttributes(path, &attributes).ok();
   }
 
   static std::string Quoted(const std::string& path) { return ShellQuoted(path); }
 
   std::string Read(const std::string& path) {
     std::string text;
-    return ReadWholeFile(DefaultFileSystem(), path, &text) ? text : "<missing>";
+    return ReadWholeFile(DefaultFileSystem(), path, &text).ok() ? text : "<missing>";
   }
 
   // A show folder as the authoring side leaves it, plus files that are not
   // packed. The description is UTF-8 with an accented, CDATA-wrapped title.
   std::string MakeShowFolder() {
     std::string folder = dir_.Join("My Show/");
-    EXPECT_TRUE(DefaultFileSystem().CreateDirectory(folder));
+    EXPECT_TRUE(DefaultFileSystem().CreateDirectory(folder).ok());
     meta_ =
         "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<qx>\n\t<show>\n"
         "\t\t<title><![CDATA[Caf\xC3\xA9 & Co!]]></title>\n\t\t<icon>show_icon.jpg</icon>\n"
         "\t</show>\n\t<images>\n\t\t<image onlineFilename=\"photo.jpg\" />\n"
         "\t\t<image onlineFilename=\"clip.swf\" />\n\t</images>\n</qx>";
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "meta.xml", meta_));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "meta.xml", meta_).ok());
     EXPECT_TRUE(
-        WriteWholeFile(DefaultFileSystem(), folder + "photo.jpg", std::string(100000, 'p')));
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "clip.swf", "video"));
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "show_icon.jpg", "icon"));
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "__w133_h100_photo.jpg", "thumb"));
+        WriteWholeFile(DefaultFileSystem(), folder + "photo.jpg", std::string(100000, 'p')).ok());
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "clip.swf", "video").ok());
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "show_icon.jpg", "icon").ok());
+    EXPECT_TRUE(
+        WriteWholeFile(DefaultFileSystem(), folder + "__w133_h100_photo.jpg", "thumb").ok());
     EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "onlineInfo.xml",
                                "<onlineInfo><showCode> XY12 </showCode>"
-                               "<modTime>2024-05-06 07:08:09</modTime></onlineInfo>"));
+                               "<modTime>2024-05-06 07:08:09</modTime></onlineInfo>")
+                    .ok());
     EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "localInfo.xml",
-                               "<localInfo><localModified>TRUE</localModified></localInfo>"));
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "notes.txt", "not packed"));
+                               "<localInfo><localModified>TRUE</localModified></localInfo>")
+                    .ok());
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "notes.txt", "not packed").ok());
     return folder;
   }
 

@@ -14,7 +14,8 @@ class ShowTextCommandTest : public ShowCommandTest {
  protected:
   void SetUp() override {
     photo_ = dir_.Join("a.jpg");
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), photo_, testing_images::EncodeJpeg(40, 30)));
+    ASSERT_TRUE(
+        WriteWholeFile(DefaultFileSystem(), photo_, testing_images::EncodeJpeg(40, 30)).ok());
   }
 
   // A show text as a reader of the package's description gets it, in UTF-8.

@@ -17,6 +17,7 @@
 #include "cli/user_path.h"
 #include "imaging/photo_image.h"
 #include "platform/last_error.h"
+#include "platform/status.h"
 #include "util/parallel.h"
 
 namespace tavirelle {
@@ -50,20 +51,20 @@ struct Thumbnail {
 void Make(const std::string& photo, const std::string& out, const ThumbnailSettings& settings,
           bool whole, Thumbnail* thumbnail) {
   PhotoImage image(DefaultFileSystem());
-  thumbnail->made = image.MakeThumbnail(ToAnsi(thumbnail->paths.In(photo)),
-                                        ToAnsi(thumbnail->paths.OutFile(out, whole)), settings);
-  image.ReleasePixels();
+  // The photo may be reached through an alias without its extension: the
+  // name as typed says which formats it is read as.
+  const ThumbnailResult result =
+      image.MakeThumbnail(ToAnsi(thumbnail->paths.In(photo)),
+                          ToAnsi(thumbnail->paths.OutFile(out, whole)), settings, photo);
+  thumbnail->made = result.outcome.ok();
   if (!thumbnail->made) {
-    thumbnail->failure = image.failure == PictureFailure::kUnwritable
-                             ? out + ": cannot be written: " + PictureFailureInWords(image)
-                             : photo + ": " + PictureFailureInWords(image);
+    thumbnail->failure = result.outcome.failure == PictureFailure::kUnwritable
+                             ? out + ": cannot be written: " + PictureFailureInWords(result.outcome)
+                             : photo + ": " + PictureFailureInWords(result.outcome);
     return;
   }
-  // The same choice SaveScaled made: small pictures keep their own size.
-  const bool unscaled = image.pixelWidth < image.targetWidth &&
-                        image.pixelHeight < image.targetHeight;
-  thumbnail->width = unscaled ? image.pixelWidth : image.scaledWidth;
-  thumbnail->height = unscaled ? image.pixelHeight : image.scaledHeight;
+  thumbnail->width = result.size.width;
+  thumbnail->height = result.size.height;
 }
 
 // Gives a made thumbnail its own name, replacing what had it when `taken`
@@ -196,10 +197,8 @@ int RunBatch(const ThumbnailSettings& settings, const std::string& out_dir, unsi
 
 int RunThumbnail(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
-  ThumbnailSettings settings;
-  settings.width = 133;
-  settings.height = 100;
-  uint32_t quality = 100;
+  ThumbnailSettings settings = kImportThumbnail;
+  uint32_t quality = static_cast<uint32_t>(settings.quality);
   // A box side of 0 could hold no thumbnail at all.
   const struct {
     const char* name;

@@ -34,8 +34,9 @@ class ThumbnailCommandTest : public ShowCommandTest {
   std::string Photo(const std::string& name, uint32_t width, uint32_t height,
                     const JpegOptions& options = {}) {
     std::string path = dir_.Join(name);
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path,
-                               EncodeJpeg(width, height, GradientPixel, options)));
+    EXPECT_TRUE(
+        WriteWholeFile(DefaultFileSystem(), path, EncodeJpeg(width, height, GradientPixel, options))
+            .ok());
     return path;
   }
 };
@@ -79,13 +80,15 @@ TEST_F(ThumbnailCommandTest, NamesThatLookLikeOptionsFollowTheirEnd) {
 TEST_F(ThumbnailCommandTest, FailuresAreOneLineNamingTheCause) {
   std::string photo = Photo("photo.jpg", 64, 48);
   std::string text = dir_.Join("notes.txt");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), text, "hello"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), text, "hello").ok());
   JpegOptions progressive;
   progressive.progressive = true;
   progressive.color = JpegColor::kGrey;
   std::string huge = dir_.Join("huge.jpg");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), 
-      huge, WithFrameSize(EncodeJpeg(16, 16, GradientPixel, progressive), 40000, 40000)));
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), huge,
+                     WithFrameSize(EncodeJpeg(16, 16, GradientPixel, progressive), 40000, 40000))
+          .ok());
   const struct {
     std::vector<std::string> arguments;
     std::string message;
@@ -131,10 +134,12 @@ TEST_F(ThumbnailCommandTest, RefusesAHugeProgressivePhotoWithinLittleMemory) {
   // memory bound can refuse it.
   std::vector<std::string> padding(90, Segment(0xFE, std::string(65000, 'x')));
   std::string photo = dir_.Join("scan.jpg");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), 
-      photo, WithSegments(WithFrameSize(EncodeJpeg(16, 16, GradientPixel, progressive),
-                                        40000, 40000),
-                          padding)));
+  ASSERT_TRUE(
+      WriteWholeFile(
+          DefaultFileSystem(), photo,
+          WithSegments(WithFrameSize(EncodeJpeg(16, 16, GradientPixel, progressive), 40000, 40000),
+                       padding))
+          .ok());
   CommandOptions within_a_gigabyte;
   within_a_gigabyte.address_space_limit = uint64_t{1} << 30;
   CommandRun run = RunTavirelle({"thumbnail", photo, dir_.Join("t.jpg")}, within_a_gigabyte);
@@ -179,14 +184,18 @@ class ThumbnailBatchTest : public ThumbnailCommandTest {
     WriteUtf8Path(dir_.Join("scan.bmp"), BuildBmp(bmp));
     ASSERT_EQ(::mkdir(dir_.Join("sub").c_str(), 0777), 0);
     WriteUtf8Path(dir_.Join("sub/\u03C6\u03C9\u03C4\u03BF.JPEG"), EncodeJpeg(640, 480));
+    // A bitmap is known by its name, which a Greek one reaches the decoder
+    // without.
+    WriteUtf8Path(dir_.Join("sub/\u03C3\u03AC\u03C1\u03C9\u03C3\u03B7.BMP"), BuildBmp(bmp));
     photos_ = {Photo("wide.jpg", 1600, 1200), Photo("tall", 600, 800),
                dir_.Join("camera.jpg"),       dir_.Join("scan.bmp"),
                Photo("small.jpg", 100, 75),   dir_.Join("sub/\u03C6\u03C9\u03C4\u03BF.JPEG"),
-               Photo(".hidden", 200, 150)};
+               Photo(".hidden", 200, 150),
+               dir_.Join("sub/\u03C3\u03AC\u03C1\u03C9\u03C3\u03B7.BMP")};
     // A leading dot starts a hidden name, not an extension.
     names_ = {"wide.jpg",   "tall.jpg",  "camera.jpg",
               "scan.jpg",   "small.jpg", "\u03C6\u03C9\u03C4\u03BF.jpg",
-              ".hidden.jpg"};
+              ".hidden.jpg", "\u03C3\u03AC\u03C1\u03C9\u03C3\u03B7.jpg"};
   }
 
   // The single form's thumbnail of each photo and its "W H".

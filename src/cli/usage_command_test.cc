@@ -15,7 +15,8 @@ class UsageTest : public ShowCommandTest {
   void SetUp() override {
     package_ = PackShow();
     photo_ = dir_.Join("photo.jpg");
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), photo_, testing_images::EncodeJpeg(64, 48)));
+    ASSERT_TRUE(
+        WriteWholeFile(DefaultFileSystem(), photo_, testing_images::EncodeJpeg(64, 48)).ok());
   }
   std::string package_, photo_;
 };

@@ -15,6 +15,7 @@
 #include "platform/code_page.h"
 #include "platform/last_error.h"
 #include "platform/path.h"
+#include "platform/status.h"
 
 namespace tavirelle {
 

@@ -42,7 +42,10 @@ TEST(UserPaths, CodePageNamesPassAndOthersBecomeAsciiAliasesOfTheSameFile) {
   EXPECT_EQ(ReadUtf8Path(file), "photo");
   EXPECT_EQ(ReadUtf8Path(question), "question");
   EXPECT_EQ(folder.back(), '/');
-  EXPECT_TRUE(DefaultFileSystem().Open(folder + "new.txt", GENERIC_WRITE, Disposition::kCreateNew));
+  std::unique_ptr<File> made;
+  EXPECT_TRUE(DefaultFileSystem()
+                  .Open(folder + "new.txt", GENERIC_WRITE, Disposition::kCreateNew, &made)
+                  .ok());
   EXPECT_EQ(ReadUtf8Path(dir.Join(kGreek + "/new.txt")), "");
   EXPECT_EQ(paths.Typed(file), greek_file);
   EXPECT_EQ(paths.Typed(folder + "new.txt"), dir.Join(kGreek + "/new.txt"));
@@ -67,7 +70,7 @@ TEST(UserPaths, OutputsAreCreatedUnderTheirOwnNames) {
     UserPaths paths;
     std::string folder = paths.OutFolder(deep);
     ASSERT_TRUE(IsAscii(folder)) << folder;
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "meta.xml", "m"));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "meta.xml", "m").ok());
     EXPECT_EQ(ReadUtf8Path(deep + "/meta.xml"), "m");
 
     // A new package never replaces a file: it takes the next free name.
@@ -75,7 +78,7 @@ TEST(UserPaths, OutputsAreCreatedUnderTheirOwnNames) {
     WriteUtf8Path(package, "old");
     std::string alias = paths.OutFile(package);
     ASSERT_TRUE(IsAscii(alias)) << alias;
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), alias, "new"));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), alias, "new").ok());
     std::string error;
     ASSERT_TRUE(paths.Commit(false, &error)) << error;
     EXPECT_EQ(ReadUtf8Path(package), "old");
@@ -84,7 +87,7 @@ TEST(UserPaths, OutputsAreCreatedUnderTheirOwnNames) {
 
     // A thumbnail replaces its file; one never written is not made.
     std::string thumb = paths.OutFile(package);
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), thumb, "thumb"));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), thumb, "thumb").ok());
     paths.OutFile(deep + "/" + kGreek + ".never");
     ASSERT_TRUE(paths.Commit(true, &error)) << error;
     EXPECT_EQ(ReadUtf8Path(package), "thumb");
@@ -92,12 +95,12 @@ TEST(UserPaths, OutputsAreCreatedUnderTheirOwnNames) {
 
     // Left uncommitted, the temporary file goes with the object.
     ASSERT_TRUE(
-        WriteWholeFile(DefaultFileSystem(), paths.OutFile(deep + "/" + kGreek + ".tmp"), "x"));
+        WriteWholeFile(DefaultFileSystem(), paths.OutFile(deep + "/" + kGreek + ".tmp"), "x").ok());
   }
   std::vector<FindData> found;
   std::string listing;
   UserPaths again;
-  ASSERT_TRUE(DefaultFileSystem().Find(again.In(deep) + "*", &found));
+  ASSERT_TRUE(DefaultFileSystem().Find(again.In(deep) + "*", &found).ok());
   for (const FindData& entry : found) listing += entry.name + ";";
   EXPECT_EQ(listing, ".;..;?????? (2).pkg;??????.PKG;meta.xml;");
 }

@@ -8,7 +8,6 @@
 
 #include "cli/command.h"
 #include "platform/file_system.h"
-#include "platform/last_error.h"
 #include "util/file_utils.h"
 #include "xml/xml_document.h"
 
@@ -22,18 +21,20 @@ int RunXml(const std::vector<std::string>& arguments) {
   const std::string path = ToAnsi(args[0]);
   if (FolderExists(DefaultFileSystem(), path)) return Fail(args[0] + ": a folder, not a file");
   std::string bytes;
-  if (!ReadWholeFile(DefaultFileSystem(), path, &bytes))
-    return Fail(args[0] + ": " + ErrorInWords(GetLastError()));
+  Status read = ReadWholeFile(DefaultFileSystem(), path, &bytes);
+  if (!read.ok()) return Fail(args[0] + ": " + ErrorInWords(read.code()));
 
   XmlDocument document;
-  if (!document.LoadText(bytes)) {
+  XMLParseResult result = document.LoadText(bytes);
+  if (!result.ok()) {
     // Nothing on stdout: what a failed load leaves is no document, and a
     // script that keeps the output must not take it for one.
-    const XMLParseOptions& result = document.parseOptions;
-    if (!result.failed) return Fail(args[0] + ": does not load: no root element");
+    if (result.error == XMLParseError::None) {
+      return Fail(args[0] + ": does not load: no root element");
+    }
     return Fail(args[0] + ": does not load: error " +
-                std::to_string(static_cast<int>(result.errorCode)) + " at " +
-                std::to_string(result.errorPos) + ": " + ToUtf8(result.errorMessage));
+                std::to_string(static_cast<int>(result.error)) + " at " +
+                std::to_string(result.position) + ": " + ToUtf8(result.message));
   }
   const std::string text = document.DocumentText();
   std::fwrite(text.data(), 1, text.size(), stdout);

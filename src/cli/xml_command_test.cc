@@ -11,7 +11,7 @@ class XmlCommandTest : public ShowCommandTest {
  protected:
   // Runs "tavirelle xml" on a file holding `contents`.
   CommandRun Xml(const std::string& contents) {
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), input(), contents));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), input(), contents).ok());
     return Tavirelle("xml " + Quoted(input()));
   }
   std::string input() const { return dir_.Join("input.xml"); }
@@ -42,7 +42,7 @@ TEST_F(XmlCommandTest, TellsWhyAFileDoesNotLoad) {
 }
 
 TEST_F(XmlCommandTest, NamesTheFileAndTheCause) {
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("--t.xml"), "<qx/>"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("--t.xml"), "<qx/>").ok());
   const struct {
     std::string arguments;
     int status;

@@ -107,19 +107,21 @@ std::string ToUtf8Text(const std::string& bytes) {
 bool ReadHiveFile(FileSystem& fs, const std::string& path, std::string* contents,
                   bool* missing) {
   *missing = false;
-  if (fs.GetFileAttributes(path) == INVALID_FILE_ATTRIBUTES) {
+  DWORD attributes = 0;
+  Status found = fs.GetFileAttributes(path, &attributes);
+  if (!found.ok()) {
     // Only a hive that is not there is empty: a look-up that failed for
     // another reason must not become one, or the next save would replace
     // the real hive with the few keys just written.
-    DWORD error = GetLastError();
+    DWORD error = found.code();
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return false;
     *missing = true;
     return true;
   }
-  std::unique_ptr<File> file = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting);
-  if (file == nullptr) return false;
+  std::unique_ptr<File> file;
+  if (!fs.Open(path, GENERIC_READ, Disposition::kOpenExisting, &file).ok()) return false;
   uint64_t size = 0;
-  if (!file->Size(&size)) return false;
+  if (!file->Size(&size).ok()) return false;
   if (size > kMaxHiveFileSize) {
     SetLastError(ERROR_BADDB);
     return false;
@@ -128,7 +130,8 @@ bool ReadHiveFile(FileSystem& fs, const std::string& path, std::string* contents
   size_t have = 0;
   while (have < contents->size()) {
     DWORD done = 0;
-    if (!file->Read(contents->data() + have, static_cast<DWORD>(contents->size() - have), &done)) {
+    if (!file->Read(contents->data() + have, static_cast<DWORD>(contents->size() - have), &done)
+             .ok()) {
       return false;
     }
     if (done == 0) break;
@@ -144,10 +147,9 @@ bool CreateFolders(FileSystem& fs, const std::string& folder) {
     if (i == folder.size() || folder[i] == '/') {
       std::string prefix = folder.substr(0, i);
       if (prefix.empty()) continue;
-      DWORD attributes = fs.GetFileAttributes(prefix);
-      if (attributes != INVALID_FILE_ATTRIBUTES) continue;
-      if (!fs.CreateDirectory(prefix) &&
-          fs.GetFileAttributes(prefix) == INVALID_FILE_ATTRIBUTES) {
+      DWORD attributes = 0;
+      if (fs.GetFileAttributes(prefix, &attributes).ok()) continue;
+      if (!fs.CreateDirectory(prefix).ok() && !fs.GetFileAttributes(prefix, &attributes).ok()) {
         return false;
       }
     }
@@ -157,17 +159,17 @@ bool CreateFolders(FileSystem& fs, const std::string& folder) {
 
 bool WriteAtomically(FileSystem& fs, const std::string& path, const std::string& text) {
   std::string fresh = path + ".new";
-  std::unique_ptr<File> file = fs.Open(fresh, GENERIC_WRITE, Disposition::kCreateAlways);
-  if (file == nullptr) return false;
+  std::unique_ptr<File> file;
+  if (!fs.Open(fresh, GENERIC_WRITE, Disposition::kCreateAlways, &file).ok()) return false;
   DWORD done = 0;
-  bool ok = file->Write(text.data(), static_cast<DWORD>(text.size()), &done) &&
-            done == text.size();
-  ok = file->Close() && ok;
+  bool ok =
+      file->Write(text.data(), static_cast<DWORD>(text.size()), &done).ok() && done == text.size();
+  ok = file->Close().ok() && ok;
   file.reset();
-  if (ok) ok = fs.MoveFile(fresh, path, IfExists::kReplace);
+  if (ok) ok = fs.MoveFile(fresh, path, IfExists::kReplace).ok();
   if (!ok) {
     DWORD error = GetLastError();
-    fs.DeleteFile(fresh);
+    fs.DeleteFile(fresh).IgnoreError();
     SetLastError(error);
   }
   return ok;

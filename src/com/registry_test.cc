@@ -106,7 +106,7 @@ TEST(RegistryHive, ReadsTheEditorsUtf16Files) {
     bytes.push_back(static_cast<char>(c & 0xFF));
     bytes.push_back(static_cast<char>(c >> 8));
   }
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("HKEY_CURRENT_USER.reg"), bytes));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("HKEY_CURRENT_USER.reg"), bytes).ok());
   Registry registry(DefaultFileSystem(), dir.path());
   ASSERT_TRUE(registry.Load());
   std::string value;
@@ -144,7 +144,7 @@ TEST(Registry, SavesAtomicallySoAFailedWriteKeepsTheOldHive) {
     ASSERT_TRUE(registry.Save());  // creates the folders
   }
   std::string before;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), root + "/HKEY_CURRENT_USER.reg", &before));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), root + "/HKEY_CURRENT_USER.reg", &before).ok());
   for (int fault = 0; fault < 2; ++fault) {
     FaultInjectingFileSystem faulty;
     if (fault == 0) faulty.SetDiskFullAfter(10);
@@ -155,16 +155,18 @@ TEST(Registry, SavesAtomicallySoAFailedWriteKeepsTheOldHive) {
     EXPECT_FALSE(registry.Save());
   }
   std::string after;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), root + "/HKEY_CURRENT_USER.reg", &after));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), root + "/HKEY_CURRENT_USER.reg", &after).ok());
   EXPECT_EQ(after, before);
-  EXPECT_EQ(DefaultFileSystem().GetFileAttributes(root + "/HKEY_CURRENT_USER.reg.new"),
-            INVALID_FILE_ATTRIBUTES);
+  DWORD attributes = 0;
+  EXPECT_FALSE(
+      DefaultFileSystem().GetFileAttributes(root + "/HKEY_CURRENT_USER.reg.new", &attributes).ok());
 }
 
 TEST(Registry, CorruptHiveIsNotOverwritten) {
   TempDir dir;
   ASSERT_TRUE(
-      WriteWholeFile(DefaultFileSystem(), dir.Join("HKEY_LOCAL_MACHINE.reg"), "not a registry"));
+      WriteWholeFile(DefaultFileSystem(), dir.Join("HKEY_LOCAL_MACHINE.reg"), "not a registry")
+          .ok());
   Registry registry(DefaultFileSystem(), dir.path());
   EXPECT_FALSE(registry.Load());
 }

@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "platform/file_system.h"
-#include "platform/last_error.h"
 
 namespace tavirelle {
 
@@ -27,26 +26,21 @@ uint32_t Get32(const uint8_t* p) {
 }
 
 // Reads until `n` bytes arrived or the file ends (reads may come back short).
-bool ReadFully(File* file, void* buffer, uint64_t n) {
+Status ReadFully(File* file, void* buffer, uint64_t n) {
   uint8_t* out = static_cast<uint8_t*>(buffer);
   while (n > 0) {
     DWORD chunk = static_cast<DWORD>(std::min<uint64_t>(n, 1u << 30));
     DWORD done = 0;
-    if (!file->Read(out, chunk, &done)) return false;
-    if (done == 0) {
-      SetLastError(ERROR_HANDLE_EOF);
-      return false;
-    }
+    Status read = file->Read(out, chunk, &done);
+    if (!read.ok()) return read;
+    if (done == 0) return Status::Error(ERROR_HANDLE_EOF);
     out += done;
     n -= done;
   }
-  return true;
+  return Status::Ok();
 }
 
-bool Invalid() {
-  SetLastError(ERROR_INVALID_DATA);
-  return false;
-}
+Status Invalid() { return Status::Error(ERROR_INVALID_DATA); }
 
 // One colour channel of a 16 or 32-bit pixel: where its mask sits and how
 // many bits it has.
@@ -97,8 +91,8 @@ struct Layout {
 
 // The size, bit depth and compression from the core or info header `h`
 // of `headerSize` bytes, checked.
-bool ReadDimensions(const uint8_t* h, uint32_t headerSize, Layout* layout,
-                    uint32_t* compression) {
+Status ReadDimensions(const uint8_t* h, uint32_t headerSize, Layout* layout,
+                      uint32_t* compression) {
   int64_t width, height;
   uint32_t planes;
   if (headerSize == kCoreHeaderSize) {
@@ -125,14 +119,14 @@ bool ReadDimensions(const uint8_t* h, uint32_t headerSize, Layout* layout,
   if (height > INT32_MAX) return Invalid();
   layout->width = static_cast<int32_t>(width);
   layout->height = static_cast<int32_t>(height);
-  return true;
+  return Status::Ok();
 }
 
 // The colour channels of 16 and 32-bit pixels: the masks the file gives
 // (after a plain info header they follow it, moving *afterHeader), or the
 // defaults of uncompressed bitmaps. Run-length rows pass only `sizeOnly`.
-bool ReadChannels(const uint8_t* h, uint32_t headerSize, uint64_t headBytes,
-                  uint32_t compression, bool sizeOnly, uint64_t* afterHeader, Layout* layout) {
+Status ReadChannels(const uint8_t* h, uint32_t headerSize, uint64_t headBytes, uint32_t compression,
+                    bool sizeOnly, uint64_t* afterHeader, Layout* layout) {
   const uint32_t bpp = layout->bitsPerPixel;
   if (compression == kBiBitfields) {
     if (bpp != 16 && bpp != 32) return Invalid();
@@ -146,7 +140,7 @@ bool ReadChannels(const uint8_t* h, uint32_t headerSize, uint64_t headBytes,
         return Invalid();
       }
     }
-    return true;
+    return Status::Ok();
   }
   if (compression == kBiRgb) {
     const uint32_t defaults16[3] = {0x7C00, 0x03E0, 0x001F};
@@ -156,26 +150,26 @@ bool ReadChannels(const uint8_t* h, uint32_t headerSize, uint64_t headBytes,
         MakeChannel(bpp == 16 ? defaults16[c] : defaults32[c], bpp, &layout->channels[c]);
       }
     }
-    return true;
+    return Status::Ok();
   }
   if (sizeOnly && ((compression == kBiRle8 && bpp == 8) || (compression == kBiRle4 && bpp == 4))) {
-    return true;
+    return Status::Ok();
   }
   return Invalid();  // compressed rows: no pixels from these
 }
 
 // `sizeOnly`: the caller wants the size alone, which run-length bitmaps
 // have as well; their rows are not checked.
-bool ParseHeaders(File* file, bool sizeOnly, Layout* layout) {
+Status ParseHeaders(File* file, bool sizeOnly, Layout* layout) {
   uint64_t fileSize = 0;
-  if (!file->Size(&fileSize)) return false;
+  Status status = file->Size(&fileSize);
+  if (!status.ok()) return status;
   uint8_t head[kFileHeaderSize + kLargestHeaderSize + 12] = {};
   uint64_t headBytes = std::min<uint64_t>(fileSize, sizeof(head));
   if (headBytes < kFileHeaderSize + 4) return Invalid();
-  if (!file->Seek(0, SeekOrigin::kBegin, nullptr) ||
-      !ReadFully(file, head, headBytes)) {
-    return false;
-  }
+  status = file->Seek(0, SeekOrigin::kBegin, nullptr);
+  if (status.ok()) status = ReadFully(file, head, headBytes);
+  if (!status.ok()) return status;
   if (head[0] != 'B' || head[1] != 'M') return Invalid();
   const uint64_t bitsOffset = Get32(head + 10);
   const uint32_t headerSize = Get32(head + kFileHeaderSize);
@@ -187,14 +181,14 @@ bool ParseHeaders(File* file, bool sizeOnly, Layout* layout) {
   if (kFileHeaderSize + headerSize > headBytes) return Invalid();
 
   uint32_t compression = kBiRgb;
-  if (!ReadDimensions(h, headerSize, layout, &compression)) return false;
+  status = ReadDimensions(h, headerSize, layout, &compression);
+  if (!status.ok()) return status;
   const uint32_t bpp = layout->bitsPerPixel;
   const uint64_t width = static_cast<uint64_t>(layout->width);
   const uint64_t height = static_cast<uint64_t>(layout->height);
   uint64_t afterHeader = kFileHeaderSize + headerSize;
-  if (!ReadChannels(h, headerSize, headBytes, compression, sizeOnly, &afterHeader, layout)) {
-    return false;
-  }
+  status = ReadChannels(h, headerSize, headBytes, compression, sizeOnly, &afterHeader, layout);
+  if (!status.ok()) return status;
   const bool runLength = compression == kBiRle8 || compression == kBiRle4;
 
   if (bpp <= 8) {
@@ -215,24 +209,23 @@ bool ParseHeaders(File* file, bool sizeOnly, Layout* layout) {
     return Invalid();
   }
   layout->bitsOffset = bitsOffset;
-  return true;
+  return Status::Ok();
 }
 
 // The colour table the layout locates, as read from the file.
-bool ReadColorTable(File* file, const Layout& layout, std::vector<RgbQuad>* table) {
-  if (layout.tableEntries == 0) return true;
+Status ReadColorTable(File* file, const Layout& layout, std::vector<RgbQuad>* table) {
+  if (layout.tableEntries == 0) return Status::Ok();
   std::vector<uint8_t> raw(uint64_t{layout.tableEntries} * layout.tableEntrySize);
-  if (!file->Seek(static_cast<int64_t>(layout.tableOffset), SeekOrigin::kBegin, nullptr) ||
-      !ReadFully(file, raw.data(), raw.size())) {
-    return false;
-  }
+  Status status = file->Seek(static_cast<int64_t>(layout.tableOffset), SeekOrigin::kBegin, nullptr);
+  if (status.ok()) status = ReadFully(file, raw.data(), raw.size());
+  if (!status.ok()) return status;
   for (uint32_t i = 0; i < layout.tableEntries; ++i) {
     const uint8_t* entry = raw.data() + uint64_t{i} * layout.tableEntrySize;
     (*table)[i].blue = entry[0];
     (*table)[i].green = entry[1];
     (*table)[i].red = entry[2];
   }
-  return true;
+  return Status::Ok();
 }
 
 // 16 or 32-bit rows as stored, converted to three bytes blue, green, red
@@ -264,33 +257,32 @@ uint64_t DibStride(uint64_t width, uint32_t bitsPerPixel) {
   return (width * bitsPerPixel + 31) / 32 * 4;
 }
 
-bool ReadBitmapFileSize(FileSystem& fs, const std::string& path, int32_t* width,
-                        int32_t* height) {
-  std::unique_ptr<File> file = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting);
-  if (file == nullptr) return false;
+Status ReadBitmapFileSize(FileSystem& fs, const std::string& path, int32_t* width,
+                          int32_t* height) {
+  std::unique_ptr<File> file;
+  Status status = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting, &file);
   Layout layout;
-  if (!ParseHeaders(file.get(), true, &layout)) return false;
+  if (status.ok()) status = ParseHeaders(file.get(), true, &layout);
+  if (!status.ok()) return status;
   *width = layout.width;
   *height = layout.height;
-  return true;
+  return Status::Ok();
 }
 
-bool LoadBitmapFile(FileSystem& fs, const std::string& path, DibSection* dib) {
-  std::unique_ptr<File> file = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting);
-  if (file == nullptr) return false;
+Status LoadBitmapFile(FileSystem& fs, const std::string& path, DibSection* dib) {
+  std::unique_ptr<File> file;
+  Status status = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting, &file);
   Layout layout;
-  if (!ParseHeaders(file.get(), false, &layout)) return false;
-
+  if (status.ok()) status = ParseHeaders(file.get(), false, &layout);
   std::vector<RgbQuad> table(layout.tableEntries);
-  if (!ReadColorTable(file.get(), layout, &table)) return false;
+  if (status.ok()) status = ReadColorTable(file.get(), layout, &table);
+  if (!status.ok()) return status;
 
   const uint64_t height = static_cast<uint64_t>(layout.height);
   std::vector<uint8_t> stored(layout.stride * height);
-  if (!file->Seek(static_cast<int64_t>(layout.bitsOffset), SeekOrigin::kBegin,
-                  nullptr) ||
-      !ReadFully(file.get(), stored.data(), stored.size())) {
-    return false;
-  }
+  status = file->Seek(static_cast<int64_t>(layout.bitsOffset), SeekOrigin::kBegin, nullptr);
+  if (status.ok()) status = ReadFully(file.get(), stored.data(), stored.size());
+  if (!status.ok()) return status;
 
   dib->width = layout.width;
   dib->height = layout.height;
@@ -313,7 +305,7 @@ bool LoadBitmapFile(FileSystem& fs, const std::string& path, DibSection* dib) {
                        dib->bits.begin() + (height - 1 - y) * dib->stride);
     }
   }
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace tavirelle

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace tavirelle {
 
@@ -38,14 +39,14 @@ struct DibSection {
 // 32-bit words.
 uint64_t DibStride(uint64_t width, uint32_t bitsPerPixel);
 
-// Loads a bitmap file as a DIB section. False (last error set) when the file
-// cannot be read, is not a bitmap, is damaged or compressed.
-bool LoadBitmapFile(FileSystem& fs, const std::string& path, DibSection* dib);
+// Loads a bitmap file as a DIB section. Fails when the file cannot be read,
+// or with ERROR_INVALID_DATA when it is not a bitmap, is damaged or
+// compressed.
+Status LoadBitmapFile(FileSystem& fs, const std::string& path, DibSection* dib);
 
 // The size of a bitmap file, checked as LoadBitmapFile checks it but without
 // reading the pixels.
-bool ReadBitmapFileSize(FileSystem& fs, const std::string& path, int32_t* width,
-                        int32_t* height);
+Status ReadBitmapFileSize(FileSystem& fs, const std::string& path, int32_t* width, int32_t* height);
 
 }  // namespace tavirelle
 

@@ -21,7 +21,7 @@ class BitmapTest : public ::testing::Test {
  protected:
   std::string Write(const std::string& bytes, const std::string& name = "b.bmp") {
     const std::string path = dir_.Join(name);
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes).ok());
     return path;
   }
   TempDir dir_;
@@ -57,7 +57,7 @@ TEST_P(BitmapFormatTest, KeepsStoredRowsBottomUp) {
   bmp.rows = StoredRows(f.width, f.height, f.bits, value);
 
   DibSection dib;
-  ASSERT_TRUE(LoadBitmapFile(DefaultFileSystem(), Write(BuildBmp(bmp)), &dib));
+  ASSERT_TRUE(LoadBitmapFile(DefaultFileSystem(), Write(BuildBmp(bmp)), &dib).ok());
   const int32_t rows = f.height < 0 ? -f.height : f.height;
   EXPECT_EQ(dib.width, f.width);
   EXPECT_EQ(dib.height, rows);
@@ -74,7 +74,7 @@ TEST_P(BitmapFormatTest, KeepsStoredRowsBottomUp) {
   }
 
   int32_t w = 0, h = 0;
-  ASSERT_TRUE(ReadBitmapFileSize(DefaultFileSystem(), dir_.Join("b.bmp"), &w, &h));
+  ASSERT_TRUE(ReadBitmapFileSize(DefaultFileSystem(), dir_.Join("b.bmp"), &w, &h).ok());
   EXPECT_EQ(w, f.width);
   EXPECT_EQ(h, rows);
 }
@@ -124,7 +124,7 @@ TEST_P(BitmapConversionTest, ConvertsToTwentyFourBits) {
     return x == 1 ? c.stored : 0;
   });
   DibSection dib;
-  ASSERT_TRUE(LoadBitmapFile(DefaultFileSystem(), Write(BuildBmp(bmp)), &dib));
+  ASSERT_TRUE(LoadBitmapFile(DefaultFileSystem(), Write(BuildBmp(bmp)), &dib).ok());
   EXPECT_EQ(dib.bitsPerPixel, 24);
   EXPECT_EQ(dib.stride, 12u);
   for (uint32_t row = 0; row < 2; ++row) {
@@ -163,7 +163,7 @@ TEST_F(BitmapTest, ReadsCoreHeaderWithThreeByteTable) {
   bmp.table[5] = BmpColor{1, 2, 3, 0};
   bmp.rows = StoredRows(3, 2, 8, [](uint32_t, uint32_t) { return 5; });
   DibSection dib;
-  ASSERT_TRUE(LoadBitmapFile(DefaultFileSystem(), Write(BuildBmp(bmp)), &dib));
+  ASSERT_TRUE(LoadBitmapFile(DefaultFileSystem(), Write(BuildBmp(bmp)), &dib).ok());
   EXPECT_EQ(dib.colorTable.size(), 256u);
   EXPECT_EQ(dib.colorTable[5].red, 3);
   EXPECT_EQ(dib.colorTable[5].blue, 1);
@@ -193,9 +193,9 @@ TEST_P(BitmapDamageTest, IsRefused) {
   if (d.corrupt) d.corrupt(bytes);
   const std::string path = Write(bytes);
   DibSection dib;
-  EXPECT_FALSE(LoadBitmapFile(DefaultFileSystem(), path, &dib));
+  EXPECT_FALSE(LoadBitmapFile(DefaultFileSystem(), path, &dib).ok());
   int32_t w = -1, h = -1;
-  EXPECT_FALSE(ReadBitmapFileSize(DefaultFileSystem(), path, &w, &h));
+  EXPECT_FALSE(ReadBitmapFileSize(DefaultFileSystem(), path, &w, &h).ok());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -273,9 +273,9 @@ TEST_F(BitmapTest, RunLengthGivesSizeOnly) {
     bmp.rows = std::string("\x00\x01", 2);  // end of bitmap
     const std::string path = Write(BuildBmp(bmp));
     DibSection dib;
-    EXPECT_FALSE(LoadBitmapFile(DefaultFileSystem(), path, &dib));
+    EXPECT_FALSE(LoadBitmapFile(DefaultFileSystem(), path, &dib).ok());
     int32_t w = 0, h = 0;
-    ASSERT_TRUE(ReadBitmapFileSize(DefaultFileSystem(), path, &w, &h));
+    ASSERT_TRUE(ReadBitmapFileSize(DefaultFileSystem(), path, &w, &h).ok());
     EXPECT_EQ(w, 300);
     EXPECT_EQ(h, 200);
   }
@@ -283,9 +283,9 @@ TEST_F(BitmapTest, RunLengthGivesSizeOnly) {
 
 TEST_F(BitmapTest, MissingFileFails) {
   DibSection dib;
-  EXPECT_FALSE(LoadBitmapFile(DefaultFileSystem(), dir_.Join("none.bmp"), &dib));
+  EXPECT_FALSE(LoadBitmapFile(DefaultFileSystem(), dir_.Join("none.bmp"), &dib).ok());
   int32_t w = 0, h = 0;
-  EXPECT_FALSE(ReadBitmapFileSize(DefaultFileSystem(), dir_.Join("none.bmp"), &w, &h));
+  EXPECT_FALSE(ReadBitmapFileSize(DefaultFileSystem(), dir_.Join("none.bmp"), &w, &h).ok());
 }
 
 }  // namespace

@@ -19,9 +19,33 @@ void Silent(j_common_ptr) {}
 struct FileSource {
   jpeg_source_mgr pub;
   File* file;
+  DWORD* error;
   JOCTET* buffer;
   bool at_start;
 };
+
+// The file calls, each ending its Status here and leaving the platform's
+// reason of a failure in *error (when given): the error exit jumps over the
+// frames that call these, which must hold nothing with a destructor.
+bool Succeeded(const Status& status, DWORD* error) {
+  if (!status.ok() && error != nullptr) *error = status.code();
+  return status.ok();
+}
+
+bool ReadBlock(File* file, JOCTET* buffer, DWORD* got, DWORD* error) {
+  return Succeeded(file->Read(buffer, kBlockSize, got), error);
+}
+
+bool SkipBytes(File* file, size_t n, DWORD* error) {
+  return Succeeded(file->Seek(static_cast<int64_t>(n), SeekOrigin::kCurrent, nullptr), error);
+}
+
+bool WriteBlock(File* file, const JOCTET* data, DWORD n, DWORD* error) {
+  DWORD done = 0;
+  Status written = file->Write(data, n, &done);
+  if (written.ok() && done != n) written = Status::Error(ERROR_WRITE_FAULT);
+  return Succeeded(written, error);
+}
 
 void InitSource(j_decompress_ptr cinfo) {
   reinterpret_cast<FileSource*>(cinfo->src)->at_start = true;
@@ -30,9 +54,7 @@ void InitSource(j_decompress_ptr cinfo) {
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
   FileSource* src = reinterpret_cast<FileSource*>(cinfo->src);
   DWORD got = 0;
-  if (!src->file->Read(src->buffer, kBlockSize, &got)) {
-    ERREXIT(cinfo, JERR_FILE_READ);
-  }
+  if (!ReadBlock(src->file, src->buffer, &got, src->error)) ERREXIT(cinfo, JERR_FILE_READ);
   if (got == 0) {
     if (src->at_start) ERREXIT(cinfo, JERR_INPUT_EMPTY);
     // A truncated file ends the image; libjpeg fills the rest.
@@ -60,9 +82,7 @@ void SkipInputData(j_decompress_ptr cinfo, long count) {
   // not by reading them through the buffer.
   n -= src->pub.bytes_in_buffer;
   src->pub.bytes_in_buffer = 0;
-  if (!src->file->Seek(static_cast<int64_t>(n), SeekOrigin::kCurrent, nullptr)) {
-    ERREXIT(cinfo, JERR_FILE_READ);
-  }
+  if (!SkipBytes(src->file, n, src->error)) ERREXIT(cinfo, JERR_FILE_READ);
 }
 
 void TermSource(j_decompress_ptr) {}
@@ -70,15 +90,13 @@ void TermSource(j_decompress_ptr) {}
 struct FileDestination {
   jpeg_destination_mgr pub;
   File* file;
+  DWORD* error;
   JOCTET* buffer;
 };
 
 void WriteOrFail(j_compress_ptr cinfo, const JOCTET* data, DWORD n) {
   FileDestination* dest = reinterpret_cast<FileDestination*>(cinfo->dest);
-  DWORD done = 0;
-  if (n != 0 && (!dest->file->Write(data, n, &done) || done != n)) {
-    ERREXIT(cinfo, JERR_FILE_WRITE);
-  }
+  if (n != 0 && !WriteBlock(dest->file, data, n, dest->error)) ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
 void InitDestination(j_compress_ptr cinfo) {
@@ -111,7 +129,7 @@ jpeg_error_mgr* InitJpegErrorTrap(JpegErrorTrap* trap) {
   return &trap->manager;
 }
 
-void JpegFileSource(j_decompress_ptr cinfo, File* file) {
+void JpegFileSource(j_decompress_ptr cinfo, File* file, DWORD* error) {
   if (cinfo->src == nullptr) {
     cinfo->src = static_cast<jpeg_source_mgr*>((*cinfo->mem->alloc_small)(
         reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT,
@@ -123,6 +141,7 @@ void JpegFileSource(j_decompress_ptr cinfo, File* file) {
   }
   FileSource* src = reinterpret_cast<FileSource*>(cinfo->src);
   src->file = file;
+  src->error = error;
   src->pub.init_source = InitSource;
   src->pub.fill_input_buffer = FillInputBuffer;
   src->pub.skip_input_data = SkipInputData;
@@ -132,7 +151,7 @@ void JpegFileSource(j_decompress_ptr cinfo, File* file) {
   src->pub.next_input_byte = nullptr;
 }
 
-void JpegFileDestination(j_compress_ptr cinfo, File* file) {
+void JpegFileDestination(j_compress_ptr cinfo, File* file, DWORD* error) {
   if (cinfo->dest == nullptr) {
     cinfo->dest = static_cast<jpeg_destination_mgr*>((*cinfo->mem->alloc_small)(
         reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT,
@@ -144,6 +163,7 @@ void JpegFileDestination(j_compress_ptr cinfo, File* file) {
   }
   FileDestination* dest = reinterpret_cast<FileDestination*>(cinfo->dest);
   dest->file = file;
+  dest->error = error;
   dest->pub.init_destination = InitDestination;
   dest->pub.empty_output_buffer = EmptyOutputBuffer;
   dest->pub.term_destination = TermDestination;

@@ -45,13 +45,16 @@ jpeg_error_mgr* InitJpegErrorTrap(JpegErrorTrap* trap);
 // Reads the compressed data from `file`, starting at its current position.
 // The buffer comes from the decompressor's permanent pool; the caller keeps
 // `file` open until jpeg_destroy_decompress. A read failure is a fatal
-// libjpeg error; the end of the file ends the image as libjpeg's own stdio
-// source does (with a warning and an inserted end-of-image marker).
-void JpegFileSource(j_decompress_ptr cinfo, File* file);
+// libjpeg error (JERR_FILE_READ) whose platform code goes to *error (when
+// given: a plain code, since the error exit jumps over destructors); the end
+// of the file ends the image as libjpeg's own stdio source does (with a
+// warning and an inserted end-of-image marker).
+void JpegFileSource(j_decompress_ptr cinfo, File* file, DWORD* error);
 
 // Writes the compressed data to `file`. A failed write is a fatal libjpeg
-// error. The caller keeps `file` open until jpeg_destroy_compress.
-void JpegFileDestination(j_compress_ptr cinfo, File* file);
+// error (JERR_FILE_WRITE) whose platform code goes to *error (when given).
+// The caller keeps `file` open until jpeg_destroy_compress.
+void JpegFileDestination(j_compress_ptr cinfo, File* file, DWORD* error);
 
 }  // namespace tavirelle
 

@@ -1,16 +1,14 @@
-// The image object that carries a photo through thumbnail making: decoding
-// (a JPEG reduced inside the decoder towards the thumbnail box, or a ".bmp"
-// bitmap), the EXIF metadata reader with its embedded preview, and the
-// scaling and JPEG writing of thumbnails.
+// The photo operations of thumbnail making: decoding a photo (through the
+// format table of image_format.h: a JPEG reduced inside the decoder towards
+// the thumbnail box, or a ".bmp" bitmap), the EXIF metadata reader with its
+// embedded preview, and the scaling and JPEG writing of thumbnails. Every
+// operation gives its results back as values; a PhotoImage keeps nothing
+// from one call to the next but the file system it works on.
 //
-// A PhotoImage lives on its user's stack for one operation: Reset, set the
-// target box, Load or MakeThumbnail or ReadPhotoMetadata, ReleasePixels.
-//
-// Threads: a PhotoImage holds the whole state of its photo and belongs to
-// one thread at a time; any number of them may work at once on as many
-// threads. Nothing in the imaging code is shared between them (the scaler's
-// tables, the decoder and encoder state and the metadata window are per
-// call or per object, and libjpeg-turbo keeps its CPU probe per thread), so
+// Threads: nothing in the imaging code is shared between calls (the
+// scaler's tables, the decoder and encoder state and the metadata window
+// are per call, and libjpeg-turbo keeps its CPU probe per thread), so any
+// number of PhotoImages may work at once on as many threads, and
 // ReadImageSize and WriteJpeg may be called from any thread as well. The
 // file system they are given must be safe to share in the same way: the
 // real one is, the in-memory test double is not. Threads that write one
@@ -19,43 +17,29 @@
 #define TAVIRELLE_IMAGING_PHOTO_IMAGE_H_
 
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
+#include "imaging/image_format.h"
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace tavirelle {
-
-// The largest decoded image Load accepts, in pixels (after the decoder's
-// reduction): its buffer of 3 bytes a pixel (384 MiB) still fits 32 bits.
-// Larger headers make Load fail rather than allocate.
-inline constexpr uint64_t kMaxDecodedPixels = uint64_t{1} << 27;
-
-// The most memory the JPEG decoder may take for one photo. A progressive or
-// otherwise multi-scan JPEG keeps every DCT coefficient of the whole image
-// (128 bytes per 8x8 block and component) whatever the reduction, so a few
-// megabytes of file can claim gigabytes; such files are refused beyond this.
-// A baseline JPEG is decoded row by row and needs a few MiB.
-inline constexpr uint64_t kMaxDecoderMemory = uint64_t{512} << 20;
-
-// Why Load (or MakeThumbnail) produced no pixels or no thumbnail.
-enum class PictureFailure {
-  kNone,
-  kUnreadable,   // the photo cannot be opened or read (failureError says why)
-  kNotAPicture,  // neither a JPEG nor a ".bmp" bitmap that can be decoded
-  kDamaged,      // a JPEG whose header claims more than its data can hold,
-                 // or whose data breaks off in a way the decoder cannot mend
-  kTooLarge,     // decoding would take more memory than the bounds allow
-  kNoFit,        // decoded, but no thumbnail of the box's height can hold it
-  kUnwritable,   // the thumbnail cannot be written (failureError says why)
-};
 
 // What became of an embedded preview in ReadPhotoMetadata.
 enum class PreviewOutcome {
   kNone,         // the photo has no usable preview
   kKept,         // written to the thumbnail path and kept
   kDiscarded,    // read, but unfit (not a picture, or the wrong orientation)
-  kUnwritable,   // read, but it could not be written (failureError says why)
+  kUnwritable,   // read, but it could not be written (the status says why)
+};
+
+// What ReadPhotoMetadata did with the embedded preview.
+struct PreviewResult {
+  PreviewOutcome outcome = PreviewOutcome::kNone;
+  Status status;  // for kUnwritable: the platform's reason
+  bool kept() const { return outcome == PreviewOutcome::kKept; }
 };
 
 // What the metadata reader found in a photo.
@@ -81,95 +65,77 @@ struct ThumbnailSettings {
   uint32_t width = 0;
   uint32_t height = 0;
   int32_t quality = 100;
+  PixelSize box() const { return {width, height}; }
+};
+
+// The thumbnail every imported photo gets.
+inline constexpr ThumbnailSettings kImportThumbnail{133, 100, 100};
+
+// The size of the thumbnail of a picture decoded at `decoded` for `box`, or
+// none when no thumbnail can hold it. The rule: a picture smaller than the
+// box both ways keeps its size (never enlarged); one of the box's own
+// aspect becomes the box; one higher than the box gets the box's height and
+// the width its aspect gives (so a panorama comes out wider than the box);
+// any other keeps its size. None when a side comes out 0 (a picture far
+// taller than wide) or the thumbnail would be larger than a JPEG can hold.
+std::optional<PixelSize> ThumbnailSizeFor(PixelSize decoded, PixelSize box);
+
+// A thumbnail as written.
+struct ThumbnailResult {
+  // Failed: why, with the photo's own size and, for kNoFit, the box's height.
+  PictureOutcome outcome;
+  PixelSize size;  // the width and height written
 };
 
 class PhotoImage {
  public:
   // Reads and writes files through `fs`, which must outlive the object.
-  explicit PhotoImage(FileSystem& fs) : fs_(fs) { Reset(); }
-  ~PhotoImage();
+  explicit PhotoImage(FileSystem& fs) : fs_(fs) {}
   PhotoImage(const PhotoImage&) = delete;
   PhotoImage& operator=(const PhotoImage&) = delete;
 
-  // Clears every size and the loaded flag; keeps the target box. Frees what
-  // the object still holds, so a reused object cannot leak.
-  void Reset();
-  // Frees the pixels.
-  void ReleasePixels();
-
-  // Decodes a JPEG (by content, whatever its name) or a bitmap whose name
-  // ends in ".bmp" into `pixels`; returns `loaded`.
-  bool Load(const std::string& path);
+  // Decodes the photo at `path` into `image`, reduced towards `box` where
+  // the format can. The formats tried are those the format table gives for
+  // `formatName`, the path itself when it is empty: a copy named otherwise
+  // may still be read as what its original's name says it is.
+  PictureOutcome Load(const std::string& path, PixelSize box, DecodedImage* image,
+                      std::string_view formatName = {});
 
   // Reads the capture date, pixel size and orientation from the EXIF block
   // of the first APP1 segment and writes the embedded preview to
-  // `thumbnailPath` (none when it is empty). Returns
-  // true when the preview was written and kept (its orientation matches the
-  // photo's); `preview` tells the other outcomes apart. A preview is taken
-  // only from a preview directory read to its end, and a preview that could
-  // not be written completely is removed again.
-  bool ReadPhotoMetadata(const std::string& photoPath,
-                         const std::string& thumbnailPath, PhotoMetadata* info);
+  // `thumbnailPath` (none when it is empty). The preview is kept only when
+  // its orientation matches the photo's; the result tells the outcomes
+  // apart. A preview is taken only from a preview directory read to its
+  // end, and a preview that could not be written completely is removed
+  // again.
+  PreviewResult ReadPhotoMetadata(const std::string& photoPath, const std::string& thumbnailPath,
+                                  PhotoMetadata* info);
 
-  // Decodes `photoPath` for the box of `settings` and writes the thumbnail.
-  // On failure `failure` says why.
-  bool MakeThumbnail(const std::string& photoPath,
-                     const std::string& thumbnailPath,
-                     const ThumbnailSettings& settings);
-  // Writes the decoded pixels, scaled to the target box, as a JPEG.
-  bool SaveScaled(const std::string& path, int32_t quality);
-  // Scales the decoded pixels to the thumbnail size (height of the box,
-  // width following the aspect); sets scaledWidth/scaledHeight. Null when
-  // there is nothing to scale to or memory runs out.
-  std::unique_ptr<uint8_t[]> ScaleToTarget();
+  // Decodes `photoPath` for the box of `settings` and writes the thumbnail
+  // (formatName as for Load).
+  ThumbnailResult MakeThumbnail(const std::string& photoPath, const std::string& thumbnailPath,
+                                const ThumbnailSettings& settings,
+                                std::string_view formatName = {});
+  // Writes `image` as the thumbnail for `box` (ThumbnailSizeFor), a JPEG of
+  // the given quality. A picture smaller than the box both ways is written
+  // as it is; any other goes through the scaler.
+  ThumbnailResult SaveScaled(const DecodedImage& image, PixelSize box, const std::string& path,
+                             int32_t quality);
+  // `image` scaled to its thumbnail size for `box`; no pixels when it has
+  // none or memory runs out.
+  static DecodedImage ScaleToTarget(const DecodedImage& image, PixelSize box);
   // Writes `width` x `height` RGB pixels (rows top-down, no gaps) as a
-  // baseline JPEG of the given quality.
-  static bool WriteJpeg(FileSystem& fs, const std::string& path, const uint8_t* pixels,
-                        uint32_t width, uint32_t height, int32_t quality);
-
-  // Size as stored in the file.
-  uint32_t sourceWidth;
-  uint32_t sourceHeight;
-  // Decoded pixels: pixelHeight rows top to bottom, pixelWidth x 3 bytes
-  // (red, green, blue) each, no gaps. Allocated with malloc, owned here.
-  uint8_t* pixels = nullptr;
-  uint32_t pixelBytes;
-  uint32_t pixelWidth;
-  uint32_t pixelHeight;
-  bool loaded;
-  // Set by Load, MakeThumbnail and ReadPhotoMetadata: why the last of them
-  // failed, with the platform's error code where a file operation failed.
-  PictureFailure failure;
-  PreviewOutcome preview;
-  DWORD failureError;
-  // The JPEG comes in several scans (progressive, or one component a scan),
-  // which the decoder buffers whole.
-  bool multiScan;
-  bool progressive;
-  // Size made by ScaleToTarget.
-  uint32_t scaledWidth;
-  uint32_t scaledHeight;
-  // The thumbnail box; set by the user (or MakeThumbnail) before Load.
-  uint32_t targetWidth = 0;
-  uint32_t targetHeight = 0;
-
-  // The metadata reader's window onto the photo: `windowSize` bytes of
-  // buffer, valid up to `windowEnd`, holding the file bytes that start at
-  // `windowPosition`. Exists only during ReadPhotoMetadata.
-  static constexpr uint32_t windowSize = 2560;
-  uint8_t* window = nullptr;
-  uint8_t* windowEnd = nullptr;
-  uint64_t windowPosition = 0;
-  std::unique_ptr<File> windowFile;
-
-  FileSystem& fileSystem() const { return fs_; }
+  // baseline JPEG of the given quality; a file that could not be written
+  // whole is removed.
+  static Status WriteJpeg(FileSystem& fs, const std::string& path, const uint8_t* pixels,
+                          uint32_t width, uint32_t height, int32_t quality);
 
  private:
   FileSystem& fs_;
 };
 
-// Writes the pixel size of a JPEG or bitmap file (any name) to the outputs;
-// both 0 and false when none is found.
+// Writes the pixel size stated by a picture of any format of the table,
+// whatever its name, to the outputs; both 0 and false when none is found.
 bool ReadImageSize(FileSystem& fs, const std::string& path, int32_t* width, int32_t* height);
 // The size a JPEG's frame header states, read from its markers without the
 // decoder: a frame whose height is 0 gets it from the DNL marker that ends

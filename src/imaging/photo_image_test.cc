@@ -15,11 +15,28 @@ namespace {
 
 using namespace testing_images;
 
+// What Load gives for one photo.
+struct Loaded {
+  PictureOutcome outcome;
+  DecodedImage image;
+  bool ok() const { return outcome.ok(); }
+};
+
+Loaded LoadPhoto(FileSystem& fs, const std::string& path, PixelSize box = {}) {
+  Loaded loaded;
+  loaded.outcome = PhotoImage(fs).Load(path, box, &loaded.image);
+  return loaded;
+}
+
+Loaded LoadPhoto(const std::string& path, PixelSize box = {}) {
+  return LoadPhoto(DefaultFileSystem(), path, box);
+}
+
 class PhotoImageTest : public ::testing::Test {
  protected:
   std::string Write(const std::string& name, const std::string& bytes) {
     const std::string path = dir_.Join(name);
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes).ok());
     return path;
   }
   TempDir dir_;
@@ -40,20 +57,11 @@ class JpegReductionTest : public PhotoImageTest,
 TEST_P(JpegReductionTest, DecodesAtReducedSize) {
   const Reduction& r = GetParam();
   const std::string path = Write("photo.jpg", EncodeJpeg(r.width, r.height));
-  PhotoImage image(DefaultFileSystem());
-  image.targetWidth = r.boxWidth;
-  image.targetHeight = r.boxHeight;
-  ASSERT_TRUE(image.Load(path));
-  EXPECT_TRUE(image.loaded);
-  EXPECT_EQ(image.sourceWidth, r.width);
-  EXPECT_EQ(image.sourceHeight, r.height);
-  EXPECT_EQ(image.pixelWidth, r.decodedWidth);
-  EXPECT_EQ(image.pixelHeight, r.decodedHeight);
-  EXPECT_EQ(image.pixelBytes, r.decodedWidth * r.decodedHeight * 3);
-  ASSERT_NE(image.pixels, nullptr);
-  image.ReleasePixels();
-  EXPECT_EQ(image.pixels, nullptr);
-  EXPECT_EQ(image.pixelBytes, 0u);
+  const Loaded loaded = LoadPhoto(path, {r.boxWidth, r.boxHeight});
+  ASSERT_TRUE(loaded.ok());
+  EXPECT_EQ(loaded.outcome.source, (PixelSize{r.width, r.height}));
+  EXPECT_EQ(loaded.image.size, (PixelSize{r.decodedWidth, r.decodedHeight}));
+  EXPECT_NE(loaded.image.pixels, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -79,11 +87,10 @@ TEST_F(PhotoImageTest, JpegPixelsAreTopDownRgb) {
   };
   const std::string path = Write("p.jpg", EncodeJpeg(64, 64, pixel));
   for (uint32_t box : {0u, 1000u}) {  // reduced and full size
-    PhotoImage image(DefaultFileSystem());
-    image.targetWidth = image.targetHeight = box;
-    ASSERT_TRUE(image.Load(path));
-    const uint8_t* top = image.pixels;
-    const uint8_t* bottom = image.pixels + image.pixelBytes - 3;
+    const Loaded loaded = LoadPhoto(path, {box, box});
+    ASSERT_TRUE(loaded.ok());
+    const uint8_t* top = loaded.image.pixels.get();
+    const uint8_t* bottom = top + loaded.image.bytes() - 3;
     EXPECT_GT(top[0], 200);
     EXPECT_LT(top[2], 50);
     EXPECT_LT(bottom[0], 50);
@@ -116,13 +123,11 @@ TEST_F(PhotoImageTest, GreyCmykAndYcckJpegsDecodeAsRgb) {
     options.color = c.color;
     options.quality = 95;
     for (uint32_t box : {64u, 0u}) {  // full size, and reduced by the decoder
-      PhotoImage image(DefaultFileSystem());
-      image.targetWidth = box;
-      ASSERT_TRUE(image.Load(Write("c.jpg", EncodeJpeg(64, 64, QuadrantPixel, options))));
-      EXPECT_EQ(image.failure, PictureFailure::kNone);
+      const Loaded loaded =
+          LoadPhoto(Write("c.jpg", EncodeJpeg(64, 64, QuadrantPixel, options)), {box, 0});
+      ASSERT_TRUE(loaded.ok());
       const uint32_t side = box == 0 ? 8 : 64;
-      ASSERT_EQ(image.pixelWidth, side);
-      ASSERT_EQ(image.pixelBytes, side * side * 3);
+      ASSERT_EQ(loaded.image.size, (PixelSize{side, side}));
       for (uint32_t q = 0; q < 4; ++q) {
         const uint32_t x = (q % 2) * side / 2 + side / 4, y = (q / 2) * side / 2 + side / 4;
         uint8_t want[3];
@@ -130,7 +135,7 @@ TEST_F(PhotoImageTest, GreyCmykAndYcckJpegsDecodeAsRgb) {
         if (c.color == JpegColor::kGrey) {
           want[0] = want[1] = want[2] = static_cast<uint8_t>((want[0] + want[1] + want[2]) / 3);
         }
-        const uint8_t* got = image.pixels + (y * side + x) * 3;
+        const uint8_t* got = loaded.image.pixels.get() + (y * side + x) * 3;
         for (int i = 0; i < 3; ++i) EXPECT_NEAR(got[i], want[i], 8) << "quadrant " << q;
       }
     }
@@ -140,12 +145,10 @@ TEST_F(PhotoImageTest, GreyCmykAndYcckJpegsDecodeAsRgb) {
 TEST_F(PhotoImageTest, ProgressiveJpegIsReducedToo) {
   JpegOptions progressive;
   progressive.progressive = true;
-  PhotoImage image(DefaultFileSystem());
-  image.targetWidth = 133;
-  image.targetHeight = 100;
-  ASSERT_TRUE(image.Load(Write("p.jpg", EncodeJpeg(1064, 800, GradientPixel, progressive))));
-  EXPECT_EQ(image.pixelWidth, 133u);
-  EXPECT_EQ(image.pixelHeight, 100u);
+  const Loaded loaded =
+      LoadPhoto(Write("p.jpg", EncodeJpeg(1064, 800, GradientPixel, progressive)), {133, 100});
+  ASSERT_TRUE(loaded.ok());
+  EXPECT_EQ(loaded.image.size, (PixelSize{133, 100}));
 }
 
 // A JPEG is known by its content, a bitmap only by its ".bmp" name.
@@ -156,35 +159,60 @@ TEST_F(PhotoImageTest, ChoosesDecoderByContentThenName) {
   bmp.rows = StoredRows(120, 150, 24, [](uint32_t x, uint32_t) { return x; });
   const std::string bitmap = BuildBmp(bmp);
 
-  PhotoImage image(DefaultFileSystem());
-  image.targetWidth = 133;
-  image.targetHeight = 100;
+  const PixelSize box{133, 100};
   // A JPEG named .bmp: reduced, so libjpeg decoded it.
-  ASSERT_TRUE(image.Load(Write("jpeg.bmp", EncodeJpeg(3264, 2448))));
-  EXPECT_EQ(image.pixelWidth, 408u);
+  Loaded loaded = LoadPhoto(Write("jpeg.bmp", EncodeJpeg(3264, 2448)), box);
+  ASSERT_TRUE(loaded.ok());
+  EXPECT_EQ(loaded.image.size.width, 408u);
 
-  ASSERT_TRUE(image.Load(Write("upper.BMP", bitmap)));
-  EXPECT_EQ(image.pixelWidth, 120u);
-  EXPECT_EQ(image.pixelHeight, 150u);
-  EXPECT_EQ(image.sourceWidth, 120u);
+  loaded = LoadPhoto(Write("upper.BMP", bitmap), box);
+  ASSERT_TRUE(loaded.ok());
+  EXPECT_EQ(loaded.image.size, (PixelSize{120, 150}));
+  EXPECT_EQ(loaded.outcome.source.width, 120u);
 
   const std::string dib = Write("bitmap.dib", bitmap);
-  EXPECT_FALSE(image.Load(dib));
-  EXPECT_FALSE(image.loaded);
-  EXPECT_EQ(image.pixels, nullptr);
+  loaded = LoadPhoto(dib, box);
+  EXPECT_EQ(loaded.outcome.failure, PictureFailure::kNotAPicture);
+  EXPECT_EQ(loaded.image.pixels, nullptr);
   int32_t w = -1, h = -1;
   ASSERT_TRUE(ReadImageSize(DefaultFileSystem(), dib, &w, &h));
   EXPECT_EQ(w, 120);
   EXPECT_EQ(h, 150);
+  // The copy of a bitmap, named otherwise, is read as its original's name
+  // says.
+  PhotoImage image(DefaultFileSystem());
+  EXPECT_TRUE(image.Load(dib, box, &loaded.image, "original.bmp").ok());
+  EXPECT_EQ(image.Load(Write("jpeg.dib", EncodeJpeg(8, 8)), box, &loaded.image, "x.bmp").failure,
+            PictureFailure::kNone);
 
-  EXPECT_FALSE(image.Load(Write("text.jpg", "not an image at all")));
-  EXPECT_FALSE(image.Load(dir_.Join("missing.jpg")));
+  EXPECT_FALSE(LoadPhoto(Write("text.jpg", "not an image at all"), box).ok());
+  EXPECT_FALSE(LoadPhoto(dir_.Join("missing.jpg"), box).ok());
+}
+
+// Which formats a photo is tried as, by its name: a JPEG whatever the name,
+// a bitmap only as ".bmp" in any case.
+TEST(ImageFormatTest, ChoosesFormatsByName) {
+  const struct {
+    const char* name;
+    std::vector<std::string> formats;
+  } cases[] = {
+      {"photo.jpg", {"JPEG"}},         {"photo.JPEG", {"JPEG"}},
+      {"photo.bmp", {"JPEG", "BMP"}},  {"PHOTO.BMP", {"JPEG", "BMP"}},
+      {"dir.bmp/photo", {"JPEG"}},     {"photo.dib", {"JPEG"}},
+      {"photo.bmp.jpg", {"JPEG"}},     {"photo", {"JPEG"}},
+      {".bmp", {"JPEG", "BMP"}},       {"photo.png", {"JPEG"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> formats;
+    for (const ImageFormat* format : FormatsForName(c.name)) formats.push_back(format->name);
+    EXPECT_EQ(formats, c.formats) << c.name;
+  }
+  EXPECT_EQ(FormatNamesInWords(), "JPEG or BMP");
 }
 
 TEST_F(PhotoImageTest, EmptyPathTouchesNoFile) {
   FaultInjectingFileSystem fs;
-  PhotoImage image(fs);
-  EXPECT_FALSE(image.Load(""));
+  EXPECT_EQ(LoadPhoto(fs, "").outcome.failure, PictureFailure::kUnreadable);
   EXPECT_EQ(fs.operations(), 0u);
 }
 
@@ -227,11 +255,12 @@ TEST_F(PhotoImageTest, BitmapPixels) {
     bmp.rows = StoredRows(33, 3, c.bits, [&](uint32_t x, uint32_t y) {
       return x == 1 ? c.stored : (x == 32 && y == 0 ? 1u : 0u);
     });
-    PhotoImage image(DefaultFileSystem());
-    ASSERT_TRUE(image.Load(Write("b.bmp", BuildBmp(bmp))));
-    ASSERT_EQ(image.pixelBytes, 33u * 3u * 3u);
+    const Loaded loaded = LoadPhoto(Write("b.bmp", BuildBmp(bmp)));
+    ASSERT_TRUE(loaded.ok());
+    ASSERT_EQ(loaded.image.size, (PixelSize{33, 3}));
+    const uint8_t* pixels = loaded.image.pixels.get();
     for (uint32_t y = 0; y < 3; ++y) {
-      const uint8_t* p = image.pixels + (y * 33 + 1) * 3;
+      const uint8_t* p = pixels + (y * 33 + 1) * 3;
       EXPECT_EQ(p[0], c.rgb[0]);
       EXPECT_EQ(p[1], c.rgb[1]);
       EXPECT_EQ(p[2], c.rgb[2]);
@@ -239,8 +268,8 @@ TEST_F(PhotoImageTest, BitmapPixels) {
     if (c.bits == 1) {
       // Only the top row's last pixel is set: rows are not flipped and the
       // 33rd pixel is bit 7 of the fifth byte.
-      EXPECT_EQ(image.pixels[32 * 3], 255);
-      EXPECT_EQ(image.pixels[(2 * 33 + 32) * 3], 0);
+      EXPECT_EQ(pixels[32 * 3], 255);
+      EXPECT_EQ(pixels[(2 * 33 + 32) * 3], 0);
     }
   }
 }
@@ -252,11 +281,11 @@ TEST_F(PhotoImageTest, BitmapRowOrderAndWideFormats) {
     bmp.width = 5;
     bmp.height = height;
     bmp.rows = StoredRows(5, height, 24, value);
-    PhotoImage image(DefaultFileSystem());
-    ASSERT_TRUE(image.Load(Write("r.bmp", BuildBmp(bmp))));
-    EXPECT_EQ(image.pixelHeight, 4u);
+    const Loaded loaded = LoadPhoto(Write("r.bmp", BuildBmp(bmp)));
+    ASSERT_TRUE(loaded.ok());
+    EXPECT_EQ(loaded.image.size.height, 4u);
     for (uint32_t y = 0; y < 4; ++y) {
-      EXPECT_EQ(image.pixels[(y * 5 + 2) * 3 + 1], y * 40 + 2);
+      EXPECT_EQ(loaded.image.pixels[(y * 5 + 2) * 3 + 1], y * 40 + 2);
     }
   }
   BmpLayout wide;
@@ -264,16 +293,16 @@ TEST_F(PhotoImageTest, BitmapRowOrderAndWideFormats) {
   wide.height = 1;
   wide.bitsPerPixel = 32;
   wide.rows = StoredRows(2, 1, 32, [](uint32_t x, uint32_t) { return x ? 0x00ABCDEFu : 0u; });
-  PhotoImage image(DefaultFileSystem());
-  ASSERT_TRUE(image.Load(Write("w.bmp", BuildBmp(wide))));
-  EXPECT_EQ(image.pixels[3], 0xAB);
-  EXPECT_EQ(image.pixels[4], 0xCD);
-  EXPECT_EQ(image.pixels[5], 0xEF);
+  const Loaded loaded = LoadPhoto(Write("w.bmp", BuildBmp(wide)));
+  ASSERT_TRUE(loaded.ok());
+  EXPECT_EQ(loaded.image.pixels[3], 0xAB);
+  EXPECT_EQ(loaded.image.pixels[4], 0xCD);
+  EXPECT_EQ(loaded.image.pixels[5], 0xEF);
 
   BmpLayout rle = wide;
   rle.bitsPerPixel = 8;
   rle.compression = 1;
-  EXPECT_FALSE(image.Load(Write("rle.bmp", BuildBmp(rle))));
+  EXPECT_FALSE(LoadPhoto(Write("rle.bmp", BuildBmp(rle))).ok());
 }
 
 // Sets the size in the SOF0 header of an encoded JPEG.
@@ -281,11 +310,9 @@ TEST_F(PhotoImageTest, BitmapRowOrderAndWideFormats) {
 // the decoded-size limit, fail before any pixel buffer exists.
 TEST_F(PhotoImageTest, OversizedJpegHeadersFail) {
   const std::string small = EncodeJpeg(16, 16);
-  PhotoImage image(DefaultFileSystem());
-  image.targetWidth = 133;
-  image.targetHeight = 100;
-  EXPECT_FALSE(image.Load(Write("claim.jpg", WithFrameSize(small, 65000, 65000))));
-  EXPECT_EQ(image.pixels, nullptr);
+  Loaded loaded = LoadPhoto(Write("claim.jpg", WithFrameSize(small, 65000, 65000)), {133, 100});
+  EXPECT_FALSE(loaded.ok());
+  EXPECT_EQ(loaded.image.pixels, nullptr);
   int32_t w = 0, h = 0;
   EXPECT_TRUE(ReadImageSize(DefaultFileSystem(), dir_.Join("claim.jpg"), &w, &h));  // only the size
   EXPECT_EQ(w, 65000);
@@ -294,9 +321,9 @@ TEST_F(PhotoImageTest, OversizedJpegHeadersFail) {
   // its width equals the box: beyond the decoded-size limit.
   std::vector<std::string> padding(70, Segment(0xFE, std::string(65000, 'x')));
   const std::string padded = WithSegments(WithFrameSize(small, 60000, 60000), padding);
-  image.targetWidth = 60000;
-  EXPECT_FALSE(image.Load(Write("big.jpg", padded)));
-  EXPECT_EQ(image.pixels, nullptr);
+  loaded = LoadPhoto(Write("big.jpg", padded), {60000, 100});
+  EXPECT_FALSE(loaded.ok());
+  EXPECT_EQ(loaded.image.pixels, nullptr);
 }
 
 // Each way of not decoding a photo is told apart, so that the user learns
@@ -327,24 +354,19 @@ TEST_F(PhotoImageTest, FailuresSayWhy) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    PhotoImage image(DefaultFileSystem());
-    image.targetWidth = 133;
-    image.targetHeight = 100;
-    EXPECT_FALSE(image.Load(Write(c.name, c.bytes)));
-    EXPECT_EQ(image.failure, c.failure);
-    EXPECT_EQ(image.multiScan, c.multiScan);
-    EXPECT_EQ(image.pixels, nullptr);
+    const Loaded loaded = LoadPhoto(Write(c.name, c.bytes), {133, 100});
+    EXPECT_EQ(loaded.outcome.failure, c.failure);
+    EXPECT_EQ(loaded.outcome.multiScan, c.multiScan);
+    EXPECT_EQ(loaded.image.pixels, nullptr);
   }
-  PhotoImage image(DefaultFileSystem());
-  EXPECT_FALSE(image.Load(dir_.Join("missing.jpg")));
-  EXPECT_EQ(image.failure, PictureFailure::kUnreadable);
-  EXPECT_EQ(image.failureError, ERROR_FILE_NOT_FOUND);
-  EXPECT_FALSE(image.Load(dir_.path()));
-  EXPECT_EQ(image.failure, PictureFailure::kNotAPicture);
-  ASSERT_TRUE(image.Load(Write("ok.jpg", colour)));
-  EXPECT_EQ(image.failure, PictureFailure::kNone);
-  EXPECT_TRUE(image.multiScan);
-  EXPECT_TRUE(image.progressive);
+  Loaded loaded = LoadPhoto(dir_.Join("missing.jpg"), {133, 100});
+  EXPECT_EQ(loaded.outcome.failure, PictureFailure::kUnreadable);
+  EXPECT_EQ(loaded.outcome.status.code(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(LoadPhoto(dir_.path(), {133, 100}).outcome.failure, PictureFailure::kNotAPicture);
+  loaded = LoadPhoto(Write("ok.jpg", colour), {133, 100});
+  ASSERT_TRUE(loaded.ok());
+  EXPECT_TRUE(loaded.outcome.multiScan);
+  EXPECT_TRUE(loaded.outcome.progressive);
 }
 
 // Segments larger than the reader's block are skipped, not read through.
@@ -352,11 +374,10 @@ TEST_F(PhotoImageTest, SkipsLargeSegments) {
   auto pixel = [](uint32_t, uint32_t, uint8_t* rgb) { rgb[0] = rgb[1] = rgb[2] = 200; };
   std::vector<std::string> padding(4, Segment(0xE2, std::string(65000, 'p')));
   const std::string path = Write("icc.jpg", WithSegments(EncodeJpeg(40, 30, pixel), padding));
-  PhotoImage image(DefaultFileSystem());
-  image.targetWidth = 40;
-  ASSERT_TRUE(image.Load(path));
-  EXPECT_EQ(image.pixelBytes, 40u * 30u * 3u);
-  EXPECT_NEAR(image.pixels[image.pixelBytes / 2], 200, 2);
+  const Loaded loaded = LoadPhoto(path, {40, 0});
+  ASSERT_TRUE(loaded.ok());
+  EXPECT_EQ(loaded.image.size, (PixelSize{40, 30}));
+  EXPECT_NEAR(loaded.image.pixels[loaded.image.bytes() / 2], 200, 2);
   int32_t w = 0, h = 0;
   EXPECT_TRUE(ReadImageSize(DefaultFileSystem(), path, &w, &h));
   EXPECT_EQ(h, 30);
@@ -364,21 +385,21 @@ TEST_F(PhotoImageTest, SkipsLargeSegments) {
 
 TEST_F(PhotoImageTest, TruncatedAndFailingReads) {
   const std::string jpeg = EncodeJpeg(200, 150);
-  PhotoImage image(DefaultFileSystem());
   // A cut-off stream still decodes (the rest is filled in), as photos cut
   // short by a failed copy do.
-  EXPECT_TRUE(image.Load(Write("cut.jpg", jpeg.substr(0, jpeg.size() / 2))));
-  EXPECT_EQ(image.pixelWidth, 25u);
+  Loaded loaded = LoadPhoto(Write("cut.jpg", jpeg.substr(0, jpeg.size() / 2)));
+  ASSERT_TRUE(loaded.ok());
+  EXPECT_EQ(loaded.image.size.width, 25u);
 
   const std::string path = Write("ok.jpg", jpeg);
   FaultInjectingFileSystem fs;
-  PhotoImage through_faults(fs);
   fs.SetReadFailAfter(600);
-  EXPECT_FALSE(through_faults.Load(path));
+  EXPECT_EQ(LoadPhoto(fs, path).outcome.failure, PictureFailure::kUnreadable);
   fs.Reset();
   fs.SetShortReads(7);
-  EXPECT_TRUE(through_faults.Load(path));
-  EXPECT_EQ(through_faults.pixelWidth, 25u);
+  loaded = LoadPhoto(fs, path);
+  ASSERT_TRUE(loaded.ok());
+  EXPECT_EQ(loaded.image.size.width, 25u);
 }
 
 TEST_F(PhotoImageTest, ReadImageSize) {

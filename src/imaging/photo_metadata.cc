@@ -1,7 +1,7 @@
 // The EXIF reader of PhotoImage: capture date, pixel size and the embedded
 // JPEG preview from the first APP1 segment of a photo.
 //
-// The photo is read through a small window (PhotoImage::window) that holds a
+// The photo is read through a small window (ExifWindow) that holds a
 // run of consecutive file bytes. Where the walk may go depends on that
 // window: a segment whose successor lies beyond the window ends the marker
 // walk, so a file whose first APP1 comes after a long run of other segments
@@ -10,10 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "imaging/photo_image.h"
-#include "platform/last_error.h"
 #include "util/file_utils.h"
 
 namespace tavirelle {
@@ -45,7 +46,7 @@ bool ReadFully(File* file, uint8_t* out, uint64_t n) {
   while (n > 0) {
     DWORD chunk = static_cast<DWORD>(n < (1u << 30) ? n : (1u << 30));
     DWORD done = 0;
-    if (!file->Read(out, chunk, &done) || done == 0) return false;
+    if (!file->Read(out, chunk, &done).ok() || done == 0) return false;
     out += done;
     n -= done;
   }
@@ -61,9 +62,21 @@ struct Entry {
   uint64_t Size() const { return uint64_t{ElementSize(type)} * count; }
 };
 
+// The reader's window onto the photo: `windowSize` bytes of buffer, valid
+// up to `windowEnd`, holding the file bytes that start at `windowPosition`.
+// Lives for one walk.
+struct ExifWindow {
+  static constexpr uint32_t windowSize = 2560;
+  std::unique_ptr<File> windowFile;
+  std::unique_ptr<uint8_t[]> buffer;
+  uint8_t* window = nullptr;
+  uint8_t* windowEnd = nullptr;
+  uint64_t windowPosition = 0;
+};
+
 class ExifWalker {
  public:
-  ExifWalker(PhotoImage* image, uint64_t fileSize)
+  ExifWalker(ExifWindow* image, uint64_t fileSize)
       : image_(image), fileSize_(fileSize) {}
 
   // Loads up to a window of bytes from `position`; the cursor goes to the
@@ -73,16 +86,15 @@ class ExifWalker {
     image_->windowEnd = image_->window;
     cursor_ = 0;
     if (position >= fileSize_ ||
-        !image_->windowFile->Seek(static_cast<int64_t>(position),
-                                  SeekOrigin::kBegin, nullptr)) {
+        !image_->windowFile->Seek(static_cast<int64_t>(position), SeekOrigin::kBegin, nullptr)
+             .ok()) {
       return;
     }
     uint64_t want = fileSize_ - position;
-    if (want > PhotoImage::windowSize) want = PhotoImage::windowSize;
+    if (want > ExifWindow::windowSize) want = ExifWindow::windowSize;
     DWORD got = 0;
     uint8_t* out = image_->window;
-    while (want > 0 &&
-           image_->windowFile->Read(out, static_cast<DWORD>(want), &got) &&
+    while (want > 0 && image_->windowFile->Read(out, static_cast<DWORD>(want), &got).ok() &&
            got != 0) {
       out += got;
       want -= got;
@@ -151,8 +163,8 @@ class ExifWalker {
       return true;
     }
     out->resize(size);
-    return image_->windowFile->Seek(static_cast<int64_t>(position),
-                                    SeekOrigin::kBegin, nullptr) &&
+    return image_->windowFile->Seek(static_cast<int64_t>(position), SeekOrigin::kBegin, nullptr)
+               .ok() &&
            ReadFully(image_->windowFile.get(), out->data(), size);
   }
 
@@ -167,7 +179,7 @@ class ExifWalker {
   }
 
  private:
-  PhotoImage* image_;
+  ExifWindow* image_;
   uint64_t fileSize_;
   int64_t cursor_ = 0;
   bool littleEndian_ = false;  // segment lengths are big-endian
@@ -281,39 +293,43 @@ bool WalkExifBlock(ExifWalker& w, uint64_t fileSize, PhotoMetadata* info,
 
 // Copies the preview's bytes to `path`. A preview written incompletely is
 // removed again: it would later be taken for a good thumbnail.
-PreviewOutcome ExtractPreview(FileSystem& fs, ExifWalker& w, const ExifFindings& found,
-                              const std::string& path, DWORD* error) {
+PreviewResult ExtractPreview(FileSystem& fs, ExifWalker& w, const ExifFindings& found,
+                             const std::string& path) {
+  PreviewResult result;
   if (found.previewLength == 0 || found.previewOffset == 0 ||
       found.compression != kCompressionJpeg) {
-    return PreviewOutcome::kNone;
+    return result;
   }
   std::vector<uint8_t> bytes;
   // Always a positioned read of its own; one that runs past the end of the
   // file reads nothing.
   if (!w.ReadAt(found.tiffBase + found.previewOffset, found.previewLength,
                 &bytes)) {
-    return PreviewOutcome::kNone;
+    return result;
   }
-  EnsureFolderFor(fs, path);
-  std::unique_ptr<File> out =
-      fs.Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
-  if (out == nullptr) {
-    *error = GetLastError();
-    return PreviewOutcome::kUnwritable;
+  // A folder that cannot be made shows up as the open failing.
+  EnsureFolderFor(fs, path).IgnoreError();
+  std::unique_ptr<File> out;
+  Status opened = fs.Open(path, GENERIC_WRITE, Disposition::kCreateAlways, &out);
+  if (!opened.ok()) {
+    result.outcome = PreviewOutcome::kUnwritable;
+    result.status = std::move(opened);
+    return result;
   }
   DWORD written = 0;
-  bool complete = out->Write(bytes.data(), static_cast<DWORD>(bytes.size()),
-                             &written) &&
-                  written == bytes.size();
-  if (!complete) *error = GetLastError();
-  if (!out->Close() && complete) {
-    complete = false;
-    *error = GetLastError();
-  }
+  Status complete = out->Write(bytes.data(), static_cast<DWORD>(bytes.size()), &written);
+  if (complete.ok() && written != bytes.size()) complete = Status::Error(ERROR_WRITE_FAULT);
+  Status closed = out->Close();
+  if (complete.ok()) complete = closed;
   out.reset();
-  if (complete) return PreviewOutcome::kKept;
-  fs.DeleteFile(path);
-  return PreviewOutcome::kUnwritable;
+  if (complete.ok()) {
+    result.outcome = PreviewOutcome::kKept;
+    return result;
+  }
+  fs.DeleteFile(path).IgnoreError();
+  result.outcome = PreviewOutcome::kUnwritable;
+  result.status = std::move(complete);
+  return result;
 }
 
 // Whether the preview written to `path` is a picture that is landscape
@@ -330,22 +346,21 @@ namespace {
 
 // The marker walk to the first APP1 and through its EXIF block: fills
 // `info` with what the block says and, unless `thumbnailPath` is empty,
-// writes the preview there. Leaves no window behind.
-void WalkToExif(PhotoImage& image, const std::string& photoPath, const std::string& thumbnailPath,
-                PhotoMetadata* info) {
-  std::free(image.window);
-  image.window = image.windowEnd = nullptr;
-  image.windowPosition = 0;
-  image.preview = PreviewOutcome::kNone;
-  image.failureError = ERROR_SUCCESS;
-
+// writes the preview there.
+PreviewResult WalkToExif(FileSystem& fs, const std::string& photoPath,
+                         const std::string& thumbnailPath, PhotoMetadata* info) {
+  PreviewResult result;
+  ExifWindow image;
   if (!photoPath.empty()) {
-    image.windowFile = image.fileSystem().Open(photoPath, GENERIC_READ, Disposition::kOpenExisting);
+    // A photo that cannot be opened tells nothing, as one without EXIF.
+    fs.Open(photoPath, GENERIC_READ, Disposition::kOpenExisting, &image.windowFile)
+        .IgnoreError();
   }
   uint64_t fileSize = 0;
-  if (image.windowFile != nullptr && !image.windowFile->Size(&fileSize)) fileSize = 0;
+  if (image.windowFile != nullptr && !image.windowFile->Size(&fileSize).ok()) fileSize = 0;
   if (image.windowFile != nullptr) {
-    image.window = static_cast<uint8_t*>(std::malloc(PhotoImage::windowSize));
+    image.buffer.reset(new (std::nothrow) uint8_t[ExifWindow::windowSize]);
+    image.window = image.windowEnd = image.buffer.get();
   }
   if (image.window != nullptr) {
     ExifWalker w(&image, fileSize);
@@ -360,8 +375,7 @@ void WalkToExif(PhotoImage& image, const std::string& photoPath, const std::stri
       if (marker[1] == 0xE1) {
         ExifFindings found;
         if (WalkExifBlock(w, fileSize, info, &found) && !thumbnailPath.empty()) {
-          image.preview =
-              ExtractPreview(image.fileSystem(), w, found, thumbnailPath, &image.failureError);
+          result = ExtractPreview(fs, w, found, thumbnailPath);
         }
         break;
       }
@@ -370,16 +384,15 @@ void WalkToExif(PhotoImage& image, const std::string& photoPath, const std::stri
       w.Advance(length - 2);
     }
   }
-  image.windowFile.reset();
-  std::free(image.window);
-  image.window = image.windowEnd = nullptr;
+  return result;
 }
 
 }  // namespace
 
-bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath, const std::string& thumbnailPath,
-                                   PhotoMetadata* info) {
-  WalkToExif(*this, photoPath, thumbnailPath, info);
+PreviewResult PhotoImage::ReadPhotoMetadata(const std::string& photoPath,
+                                            const std::string& thumbnailPath,
+                                            PhotoMetadata* info) {
+  PreviewResult preview = WalkToExif(fs_, photoPath, thumbnailPath, info);
   if (info->dateTaken.compare(0, 5, "0000:") == 0) {
     // A camera whose clock was never set: the file's own date instead.
     info->dateTaken = FormatFileDate(fs_, photoPath, /*with_milliseconds=*/false);
@@ -388,12 +401,12 @@ bool PhotoImage::ReadPhotoMetadata(const std::string& photoPath, const std::stri
     info->width = info->height = 0;
     ReadImageSize(fs_, photoPath, &info->width, &info->height);
   }
-  if (preview == PreviewOutcome::kKept && info->width != 0 && info->height != 0 &&
+  if (preview.kept() && info->width != 0 && info->height != 0 &&
       !PreviewMatches(fs_, thumbnailPath, *info)) {
-    fs_.DeleteFile(thumbnailPath);
-    preview = PreviewOutcome::kDiscarded;
+    fs_.DeleteFile(thumbnailPath).IgnoreError();
+    preview.outcome = PreviewOutcome::kDiscarded;
   }
-  return preview == PreviewOutcome::kKept;
+  return preview;
 }
 
 int32_t QuarterTurnsOf(int32_t orientation) {
@@ -410,9 +423,8 @@ int32_t QuarterTurnsOf(int32_t orientation) {
 }
 
 int32_t ReadExifOrientation(FileSystem& fs, const std::string& path) {
-  PhotoImage image(fs);
   PhotoMetadata info;
-  WalkToExif(image, path, std::string(), &info);
+  WalkToExif(fs, path, std::string(), &info);
   return info.orientation;
 }
 

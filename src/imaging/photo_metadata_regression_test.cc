@@ -27,7 +27,7 @@ TEST_P(MetadataRegression, ReadsWithoutFaultAndKeepsNoPreview) {
   memory.SetFile("/in/photo.jpg", GetParam().bytes);
   PhotoImage image(memory);
   PhotoMetadata info;
-  EXPECT_FALSE(image.ReadPhotoMetadata("/in/photo.jpg", "/in/thumb.jpg", &info));
+  EXPECT_FALSE(image.ReadPhotoMetadata("/in/photo.jpg", "/in/thumb.jpg", &info).kept());
   EXPECT_EQ(info.dateTaken, "");
   EXPECT_FALSE(memory.HasFile("/in/thumb.jpg"));
 }

@@ -37,16 +37,13 @@ class MetadataTest : public ::testing::Test {
  protected:
   std::string Write(const std::string& name, const std::string& bytes) {
     const std::string path = dir_.Join(name);
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes).ok());
     return path;
   }
   // Reads `photo` with the preview going to "thumbs/preview.jpg".
   bool Read(const std::string& photo, PhotoMetadata* info) {
     PhotoImage image(DefaultFileSystem());
-    const bool kept = image.ReadPhotoMetadata(photo, Preview(), info);
-    EXPECT_EQ(image.window, nullptr);
-    EXPECT_EQ(image.windowFile, nullptr);
-    return kept;
+    return image.ReadPhotoMetadata(photo, Preview(), info).kept();
   }
   std::string Preview() const { return dir_.Join("thumbs/preview.jpg"); }
   bool PreviewExists() const { return PathExists(DefaultFileSystem(), Preview()); }
@@ -68,7 +65,7 @@ TEST_P(ByteOrderTest, ReadsCameraFile) {
   EXPECT_EQ(info.width, 3264);
   EXPECT_EQ(info.height, 2448);
   std::string written;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), Preview(), &written));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), Preview(), &written).ok());
   EXPECT_EQ(written, landscape_);
 }
 
@@ -122,7 +119,7 @@ TEST_P(ByteOrderTest, ReadsTheOrientationAndWritesNothingWithoutAPreviewPath) {
     Read(path, &info);
     EXPECT_EQ(info.orientation, c.orientation);
     EXPECT_EQ(QuarterTurnsOf(info.orientation), c.turns);
-    ASSERT_TRUE(DefaultFileSystem().DeleteFile(Preview()));
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(Preview()).ok());
     EXPECT_EQ(ReadExifOrientation(DefaultFileSystem(), path), c.orientation);
     EXPECT_FALSE(PreviewExists());
   }
@@ -233,7 +230,7 @@ TEST_F(MetadataTest, SegmentsBeforeTheExifBlock) {
   // The encoder's JFIF APP0, then Exif: read.
   EXPECT_TRUE(Read(Write("a.jpg", WithExif(photo_, exif, true)), &info));
   EXPECT_EQ(info.dateTaken, kDate);
-  DefaultFileSystem().DeleteFile(Preview());
+  DefaultFileSystem().DeleteFile(Preview()).IgnoreError();
 
   // XMP is the first APP1: nothing but the size from the image.
   PhotoMetadata xmp;
@@ -299,10 +296,10 @@ TEST_F(MetadataTest, FailedPreviewWrite) {
     }
     PhotoImage image(fs);
     PhotoMetadata info;
-    EXPECT_FALSE(image.ReadPhotoMetadata(photo, Preview(), &info));
+    const PreviewResult preview = image.ReadPhotoMetadata(photo, Preview(), &info);
     EXPECT_EQ(info.dateTaken, kDate);
-    EXPECT_EQ(image.preview, PreviewOutcome::kUnwritable);
-    EXPECT_EQ(image.failureError, diskFull ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);
+    EXPECT_EQ(preview.outcome, PreviewOutcome::kUnwritable);
+    EXPECT_EQ(preview.status.code(), diskFull ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);
     fs.Reset();
     EXPECT_FALSE(PreviewExists());
   }
@@ -317,9 +314,7 @@ TEST_F(MetadataTest, FailedPreviewWrite) {
   for (const auto& c : cases) {
     PhotoImage image(fs);
     PhotoMetadata info;
-    EXPECT_EQ(image.ReadPhotoMetadata(c.photo, Preview(), &info),
-              c.outcome == PreviewOutcome::kKept);
-    EXPECT_EQ(image.preview, c.outcome) << c.photo;
+    EXPECT_EQ(image.ReadPhotoMetadata(c.photo, Preview(), &info).outcome, c.outcome) << c.photo;
   }
 }
 
@@ -343,7 +338,7 @@ TEST_F(MetadataTest, SurvivesCorruption) {
       EXPECT_EQ(info.dateTaken.find('\0'), std::string::npos) << "round " << round;
       EXPECT_LE(info.dateTaken.size(), bad.size());
       kept += reported ? 1 : 0;
-      DefaultFileSystem().DeleteFile(Preview());
+      DefaultFileSystem().DeleteFile(Preview()).IgnoreError();
     }
   }
   // The damage reaches both ways out, or the rounds above prove little.

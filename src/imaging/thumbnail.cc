@@ -5,11 +5,12 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <optional>
+#include <utility>
 
 #include "imaging/photo_image.h"
 #include "imaging/two_pass_scale.h"
 #include "platform/file_system.h"
-#include "platform/last_error.h"
 #include "util/file_utils.h"
 // After the platform headers: libjpeg defines TRUE and FALSE as macros.
 #include "imaging/jpeg_io.h"
@@ -43,17 +44,18 @@ void CompressRows(jpeg_compress_struct* cinfo, const uint8_t* pixels, uint32_t w
   jpeg_finish_compress(cinfo);
 }
 
-// Compresses the pixels into the open file, which belongs to the caller.
-// Every way out passes the one jpeg_destroy_compress.
-bool Compress(File* file, const uint8_t* pixels, uint32_t width,
-              uint32_t height, int32_t quality) {
+// Compresses the pixels into the open file, which belongs to the caller;
+// when writing fails, its platform code goes to *error. Every way out passes
+// the one jpeg_destroy_compress.
+bool Compress(File* file, const uint8_t* pixels, uint32_t width, uint32_t height, int32_t quality,
+              DWORD* error) {
   jpeg_compress_struct cinfo;
   JpegErrorTrap trap;
   volatile bool compressed = false;
   cinfo.err = InitJpegErrorTrap(&trap);
   if (setjmp(trap.jump) == 0) {
     jpeg_create_compress(&cinfo);
-    JpegFileDestination(&cinfo, file);
+    JpegFileDestination(&cinfo, file, error);
     CompressRows(&cinfo, pixels, width, height, quality);
     compressed = true;
   }
@@ -63,97 +65,116 @@ bool Compress(File* file, const uint8_t* pixels, uint32_t width,
 
 }  // namespace
 
-bool PhotoImage::MakeThumbnail(const std::string& photoPath,
-                               const std::string& thumbnailPath,
-                               const ThumbnailSettings& settings) {
-  targetWidth = settings.width;
-  targetHeight = settings.height;
-  if (!Load(photoPath)) return false;
-  return SaveScaled(thumbnailPath, settings.quality);
-}
-
-bool PhotoImage::SaveScaled(const std::string& path, int32_t quality) {
-  if (pixels == nullptr) return false;
-  // Images smaller than the box both ways are written as they are, never
-  // enlarged.
-  bool written = false;
-  if (pixelWidth < targetWidth && pixelHeight < targetHeight) {
-    written = WriteJpeg(fs_, path, pixels, pixelWidth, pixelHeight, quality);
-  } else {
-    std::unique_ptr<uint8_t[]> scaled = ScaleToTarget();
-    if (!scaled) {
-      failure = PictureFailure::kNoFit;
-      return false;
-    }
-    written = WriteJpeg(fs_, path, scaled.get(), scaledWidth, scaledHeight, quality);
-  }
-  if (!written) {
-    failure = PictureFailure::kUnwritable;
-    failureError = GetLastError();
-  }
-  return written;
-}
-
-std::unique_ptr<uint8_t[]> PhotoImage::ScaleToTarget() {
-  if (pixels == nullptr || pixelWidth == 0 || pixelHeight == 0) return nullptr;
+std::optional<PixelSize> ThumbnailSizeFor(PixelSize decoded, PixelSize box) {
+  if (decoded.width == 0 || decoded.height == 0) return std::nullopt;
+  PixelSize size = decoded;
+  if (decoded.width < box.width && decoded.height < box.height) return size;
   // Thumbnails have a fixed height and the width the picture's aspect gives
   // it, so a panorama comes out wider than the box.
-  double aspect =
-      static_cast<double>(pixelWidth) / static_cast<double>(pixelHeight);
-  uint32_t width;
-  uint32_t height;
-  double boxAspect =
-      static_cast<double>(targetWidth) / static_cast<double>(targetHeight);
+  const double aspect =
+      static_cast<double>(decoded.width) / static_cast<double>(decoded.height);
+  const double boxAspect = static_cast<double>(box.width) / static_cast<double>(box.height);
   if (aspect == boxAspect) {
-    width = targetWidth;
-    height = targetHeight;
-  } else if (pixelHeight > targetHeight) {
-    double fitted = static_cast<double>(targetHeight) * aspect;
-    if (!(fitted < 4294967296.0)) return nullptr;
-    width = static_cast<uint32_t>(fitted);
-    height = targetHeight;
-  } else {
-    width = pixelWidth;
-    height = pixelHeight;
+    size = box;
+  } else if (decoded.height > box.height) {
+    const double fitted = static_cast<double>(box.height) * aspect;
+    if (!(fitted < 4294967296.0)) return std::nullopt;
+    size = {static_cast<uint32_t>(fitted), box.height};
   }
-  // A picture more than `targetHeight` times taller than wide has no
+  // A picture more than `box.height` times taller than wide has no
   // thumbnail; nor has one that no JPEG could hold.
-  if (width == 0 || height == 0 || width > kMaxJpegSide ||
-      height > kMaxJpegSide ||
-      uint64_t{width} * height > kMaxDecodedPixels) {
-    return nullptr;
+  if (size.width == 0 || size.height == 0 || size.width > kMaxJpegSide ||
+      size.height > kMaxJpegSide || uint64_t{size.width} * size.height > kMaxDecodedPixels) {
+    return std::nullopt;
   }
-  std::unique_ptr<uint8_t[]> buffer(
-      new (std::nothrow) uint8_t[size_t{width} * height * 3]);
-  if (!buffer) return nullptr;
-  C2PassScale<CHammingFilter> scaler;
-  if (scaler.Scale(pixels, pixelWidth, pixelHeight, buffer.get(), width,
-                   height) == nullptr) {
-    return nullptr;
-  }
-  scaledWidth = width;
-  scaledHeight = height;
-  return buffer;
+  return size;
 }
 
-bool PhotoImage::WriteJpeg(FileSystem& fs, const std::string& path, const uint8_t* pixels,
-                           uint32_t width, uint32_t height, int32_t quality) {
-  if (path.empty() || pixels == nullptr) return false;
+ThumbnailResult PhotoImage::MakeThumbnail(const std::string& photoPath,
+                                          const std::string& thumbnailPath,
+                                          const ThumbnailSettings& settings,
+                                          std::string_view formatName) {
+  ThumbnailResult result;
+  DecodedImage image;
+  result.outcome = Load(photoPath, settings.box(), &image, formatName);
+  if (!result.outcome.ok()) return result;
+  ThumbnailResult saved = SaveScaled(image, settings.box(), thumbnailPath, settings.quality);
+  // What the decoder learnt of the photo stays, for the words of a failure.
+  result.outcome.failure = saved.outcome.failure;
+  result.outcome.status = std::move(saved.outcome.status);
+  result.outcome.boxHeight = saved.outcome.boxHeight;
+  result.size = saved.size;
+  return result;
+}
+
+ThumbnailResult PhotoImage::SaveScaled(const DecodedImage& image, PixelSize box,
+                                       const std::string& path, int32_t quality) {
+  ThumbnailResult result;
+  result.outcome.source = image.size;
+  if (image.pixels == nullptr) {
+    result.outcome.failure = PictureFailure::kNotAPicture;
+    return result;
+  }
+  Status written;
+  // Images smaller than the box both ways are written as they are, never
+  // enlarged; all others pass the scaler, even to their own size.
+  if (image.size.width < box.width && image.size.height < box.height) {
+    written = WriteJpeg(fs_, path, image.pixels.get(), image.size.width, image.size.height,
+                        quality);
+    result.size = image.size;
+  } else {
+    DecodedImage scaled = ScaleToTarget(image, box);
+    if (scaled.pixels == nullptr) {
+      result.outcome.failure = PictureFailure::kNoFit;
+      result.outcome.boxHeight = box.height;
+      return result;
+    }
+    written = WriteJpeg(fs_, path, scaled.pixels.get(), scaled.size.width, scaled.size.height,
+                        quality);
+    result.size = scaled.size;
+  }
+  if (!written.ok()) {
+    result.outcome.failure = PictureFailure::kUnwritable;
+    result.outcome.status = std::move(written);
+    result.size = PixelSize();
+  }
+  return result;
+}
+
+DecodedImage PhotoImage::ScaleToTarget(const DecodedImage& image, PixelSize box) {
+  DecodedImage scaled;
+  if (image.pixels == nullptr) return scaled;
+  std::optional<PixelSize> size = ThumbnailSizeFor(image.size, box);
+  if (!size) return scaled;
+  scaled.size = *size;
+  scaled.pixels.reset(new (std::nothrow) uint8_t[scaled.bytes()]);
+  if (scaled.pixels == nullptr) return DecodedImage();
+  C2PassScale<CHammingFilter> scaler;
+  if (scaler.Scale(image.pixels.get(), image.size.width, image.size.height, scaled.pixels.get(),
+                   scaled.size.width, scaled.size.height) == nullptr) {
+    return DecodedImage();
+  }
+  return scaled;
+}
+
+Status PhotoImage::WriteJpeg(FileSystem& fs, const std::string& path, const uint8_t* pixels,
+                             uint32_t width, uint32_t height, int32_t quality) {
+  if (path.empty() || pixels == nullptr) return Status::Error(ERROR_INVALID_PARAMETER);
   // A folder that cannot be made shows up as the open failing.
-  EnsureFolderFor(fs, path);
-  std::unique_ptr<File> file =
-      fs.Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
-  if (!file) return false;
-  bool written = Compress(file.get(), pixels, width, height, quality);
-  bool closed = file->Close();
+  EnsureFolderFor(fs, path).IgnoreError();
+  std::unique_ptr<File> file;
+  Status opened = fs.Open(path, GENERIC_WRITE, Disposition::kCreateAlways, &file);
+  if (!opened.ok()) return opened;
+  DWORD error = ERROR_SUCCESS;
+  Status written = Compress(file.get(), pixels, width, height, quality, &error)
+                       ? Status::Ok()
+                       : Status::Error(error);
+  Status closed = file->Close();
   file.reset();
-  if (written && closed) return true;
-  // A cut-off thumbnail would be taken for a good one later; remove it,
-  // keeping the cause of the failure as the last error.
-  const DWORD cause = GetLastError();
-  fs.DeleteFile(path);
-  SetLastError(cause);
-  return false;
+  if (written.ok() && closed.ok()) return Status::Ok();
+  // A cut-off thumbnail would be taken for a good one later.
+  fs.DeleteFile(path).IgnoreError();
+  return written.ok() ? closed : written;
 }
 
 }  // namespace tavirelle

@@ -5,16 +5,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "imaging/photo_image.h"
 #include "imaging/two_pass_scale.h"
-#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
-#include "platform/last_error.h"
+#include "testing/fault_injecting_file_system.h"
 #include "testing/image_builder.h"
 #include "testing/temp_dir.h"
+#include "util/file_utils.h"
 #include "util/parallel.h"
 // After the platform headers: libjpeg defines TRUE and FALSE as macros.
 #include <jpeglib.h>
@@ -76,7 +78,7 @@ void DecodeInto(const std::string& bytes, Decoded* out) {
 Decoded DecodeFile(const std::string& path) {
   Decoded decoded;
   std::string bytes;
-  if (ReadWholeFile(DefaultFileSystem(), path, &bytes)) DecodeInto(bytes, &decoded);
+  if (ReadWholeFile(DefaultFileSystem(), path, &bytes).ok()) DecodeInto(bytes, &decoded);
   return decoded;
 }
 
@@ -100,16 +102,13 @@ Pixels SplitPicture(uint32_t width, uint32_t height) {
   return pixels;
 }
 
-// Puts a copy of `pixels` into the image as if Load had decoded it.
-void GiveDecoded(PhotoImage* image, const Pixels& pixels, uint32_t width,
-                 uint32_t height) {
-  image->ReleasePixels();
-  image->pixels = static_cast<uint8_t*>(std::malloc(pixels.size()));
-  std::memcpy(image->pixels, pixels.data(), pixels.size());
-  image->pixelBytes = static_cast<uint32_t>(pixels.size());
-  image->pixelWidth = width;
-  image->pixelHeight = height;
-  image->loaded = true;
+// A copy of `pixels` as if Load had decoded it.
+DecodedImage AsDecoded(const Pixels& pixels, uint32_t width, uint32_t height) {
+  DecodedImage image;
+  image.size = {width, height};
+  image.pixels.reset(new uint8_t[pixels.size()]);
+  std::memcpy(image.pixels.get(), pixels.data(), pixels.size());
+  return image;
 }
 
 class ThumbnailTest : public ::testing::Test {
@@ -136,7 +135,7 @@ class ThumbnailTest : public ::testing::Test {
             SplitPixel(x, y, width, height, rgb);
           });
     }
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), path, bytes).ok());
     return path;
   }
 
@@ -148,7 +147,8 @@ TEST_F(ThumbnailTest, WriteJpegIsBaselineAtTheGivenQuality) {
   for (int quality : {100, 75, 10}) {
     SCOPED_TRACE(quality);
     std::string path = dir_.Join("sub\\folder\\q" + std::to_string(quality) + ".jpg");
-    ASSERT_TRUE(PhotoImage::WriteJpeg(DefaultFileSystem(), path, pixels.data(), 40, 30, quality));
+    ASSERT_TRUE(
+        PhotoImage::WriteJpeg(DefaultFileSystem(), path, pixels.data(), 40, 30, quality).ok());
     Decoded decoded = DecodeFile(path);
     ASSERT_TRUE(decoded.ok);
     EXPECT_EQ(decoded.width, 40u);
@@ -156,7 +156,7 @@ TEST_F(ThumbnailTest, WriteJpegIsBaselineAtTheGivenQuality) {
     EXPECT_EQ(decoded.components, 3);
     EXPECT_FALSE(decoded.progressive);
     std::string bytes;
-    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &bytes));
+    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &bytes).ok());
     // Baseline frame header, not the extended or progressive ones.
     EXPECT_NE(bytes.find("\xFF\xC0"), std::string::npos);
     EXPECT_EQ(bytes.find("\xFF\xC2"), std::string::npos);
@@ -181,107 +181,122 @@ TEST_F(ThumbnailTest, WriteJpegIsBaselineAtTheGivenQuality) {
 
 TEST_F(ThumbnailTest, WriteJpegReplacesAnExistingFile) {
   std::string path = dir_.Join("t.jpg");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, std::string(100000, 'x')));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, std::string(100000, 'x')).ok());
   Pixels pixels = SplitPicture(8, 8);
-  ASSERT_TRUE(PhotoImage::WriteJpeg(DefaultFileSystem(), path, pixels.data(), 8, 8, 100));
+  ASSERT_TRUE(PhotoImage::WriteJpeg(DefaultFileSystem(), path, pixels.data(), 8, 8, 100).ok());
   EXPECT_TRUE(DecodeFile(path).ok);
 }
 
 TEST_F(ThumbnailTest, WriteJpegFailures) {
   Pixels pixels = SplitPicture(64, 64);
-  EXPECT_FALSE(PhotoImage::WriteJpeg(DefaultFileSystem(), "", pixels.data(), 64, 64, 100));
+  EXPECT_FALSE(PhotoImage::WriteJpeg(DefaultFileSystem(), "", pixels.data(), 64, 64, 100).ok());
   EXPECT_FALSE(
-      PhotoImage::WriteJpeg(DefaultFileSystem(), dir_.Join("n.jpg"), nullptr, 64, 64, 100));
+      PhotoImage::WriteJpeg(DefaultFileSystem(), dir_.Join("n.jpg"), nullptr, 64, 64, 100).ok());
   // libjpeg refuses an empty image; the error comes back as false.
   EXPECT_FALSE(
-      PhotoImage::WriteJpeg(DefaultFileSystem(), dir_.Join("e.jpg"), pixels.data(), 0, 64, 100));
+      PhotoImage::WriteJpeg(DefaultFileSystem(), dir_.Join("e.jpg"), pixels.data(), 0, 64, 100)
+          .ok());
 
   FaultInjectingFileSystem faulty;
   faulty.DenyAccess("denied");
-  EXPECT_FALSE(PhotoImage::WriteJpeg(faulty, dir_.Join("denied.jpg"), pixels.data(), 64, 64, 100));
+  EXPECT_FALSE(
+      PhotoImage::WriteJpeg(faulty, dir_.Join("denied.jpg"), pixels.data(), 64, 64, 100).ok());
   faulty.Reset();
   faulty.SetWriteProtected(true);
-  EXPECT_FALSE(PhotoImage::WriteJpeg(faulty, dir_.Join("ro.jpg"), pixels.data(), 64, 64, 100));
-  EXPECT_EQ(GetLastError(), 19u);  // ERROR_WRITE_PROTECT
+  Status protectedWrite =
+      PhotoImage::WriteJpeg(faulty, dir_.Join("ro.jpg"), pixels.data(), 64, 64, 100);
+  EXPECT_FALSE(protectedWrite.ok());
+  EXPECT_EQ(protectedWrite.code(), 19u);  // ERROR_WRITE_PROTECT
   faulty.Reset();
   // The medium fills up in the middle of the data: no cut-off thumbnail is
   // left behind to be mistaken for a whole one.
   faulty.SetDiskFullAfter(300);
   std::string full = dir_.Join("full.jpg");
-  EXPECT_FALSE(PhotoImage::WriteJpeg(faulty, full, pixels.data(), 64, 64, 100));
+  EXPECT_FALSE(PhotoImage::WriteJpeg(faulty, full, pixels.data(), 64, 64, 100).ok());
   faulty.Reset();
-  EXPECT_EQ(faulty.GetFileAttributes(full), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(faulty.GetFileAttributes(dir_.Join("ro.jpg")),
-            INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(PathExists(faulty, full));
+  EXPECT_FALSE(PathExists(faulty, dir_.Join("ro.jpg")));
 }
 
-// ScaleToTarget's size rule for the 133 x 100 box, on decoded sizes.
+// The size rule for a box, on decoded sizes, worked by hand: below the box
+// both ways as it is; the box's own aspect gives the box; taller than the
+// box: its height, width trunc(height x aspect); otherwise as it is.
 struct SizeCase {
-  uint32_t width, height;          // decoded
-  uint32_t thumbWidth, thumbHeight;  // 0 x 0: no thumbnail
+  PixelSize decoded, box;
+  std::optional<PixelSize> thumbnail;  // none: no thumbnail can be made
 };
 
-class ScaleToTargetTest : public ::testing::TestWithParam<SizeCase> {};
-
-TEST_P(ScaleToTargetTest, FixedHeightWidthByAspect) {
-  const SizeCase& c = GetParam();
-  PhotoImage image(DefaultFileSystem());
-  image.targetWidth = 133;
-  image.targetHeight = 100;
-  Pixels source = SplitPicture(c.width, c.height);
-  GiveDecoded(&image, source, c.width, c.height);
-  std::unique_ptr<uint8_t[]> scaled = image.ScaleToTarget();
-  if (c.thumbWidth == 0) {
-    EXPECT_EQ(scaled, nullptr);
-    return;
-  }
-  ASSERT_NE(scaled, nullptr);
-  EXPECT_EQ(image.scaledWidth, c.thumbWidth);
-  EXPECT_EQ(image.scaledHeight, c.thumbHeight);
-  // The result is the scaler's, and the decoded picture is left alone.
-  Pixels expected(size_t(c.thumbWidth) * c.thumbHeight * 3);
-  C2PassScale<CHammingFilter> scaler;
-  scaler.Scale(source.data(), c.width, c.height, expected.data(), c.thumbWidth,
-               c.thumbHeight);
-  EXPECT_EQ(0, std::memcmp(scaled.get(), expected.data(), expected.size()));
-  EXPECT_EQ(0, std::memcmp(image.pixels, source.data(), source.size()));
-  image.ReleasePixels();
+void PrintTo(const SizeCase& c, std::ostream* out) {
+  *out << c.decoded.width << "x" << c.decoded.height << " in " << c.box.width << "x"
+       << c.box.height;
 }
 
+class ThumbnailSizeTest : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(ThumbnailSizeTest, FixedHeightWidthByAspect) {
+  const SizeCase& c = GetParam();
+  EXPECT_EQ(ThumbnailSizeFor(c.decoded, c.box), c.thumbnail);
+  // The scaler makes that size, and leaves the decoded picture alone.
+  Pixels source = SplitPicture(c.decoded.width, c.decoded.height);
+  const DecodedImage decoded = AsDecoded(source, c.decoded.width, c.decoded.height);
+  const DecodedImage scaled = PhotoImage::ScaleToTarget(decoded, c.box);
+  if (!c.thumbnail) {
+    EXPECT_EQ(scaled.pixels, nullptr);
+    return;
+  }
+  ASSERT_NE(scaled.pixels, nullptr);
+  EXPECT_EQ(scaled.size, *c.thumbnail);
+  Pixels expected(scaled.bytes());
+  C2PassScale<CHammingFilter> scaler;
+  scaler.Scale(source.data(), c.decoded.width, c.decoded.height, expected.data(),
+               c.thumbnail->width, c.thumbnail->height);
+  EXPECT_EQ(0, std::memcmp(scaled.pixels.get(), expected.data(), expected.size()));
+  EXPECT_EQ(0, std::memcmp(decoded.pixels.get(), source.data(), source.size()));
+}
+
+constexpr PixelSize kBox{133, 100};
+
 INSTANTIATE_TEST_SUITE_P(
-    Box133x100, ScaleToTargetTest,
-    ::testing::Values(SizeCase{408, 306, 133, 100},  // 3264 x 2448 decoded
-                      SizeCase{306, 408, 75, 100},   // portrait
-                      SizeCase{375, 250, 150, 100},  // wider than the box
-                      SizeCase{500, 125, 400, 100},  // panorama
-                      SizeCase{120, 150, 80, 100},
-                      SizeCase{200, 90, 200, 90},    // no enlargement
-                      SizeCase{1330, 1000, 133, 100},  // the box's own aspect
-                      SizeCase{4, 3, 4, 3},
-                      SizeCase{2, 250, 0, 0}));  // 100 times taller than wide
+    HandWorked, ThumbnailSizeTest,
+    ::testing::Values(SizeCase{{408, 306}, kBox, PixelSize{133, 100}},  // 100 x 408 / 306
+                      SizeCase{{306, 408}, kBox, PixelSize{75, 100}},   // portrait
+                      SizeCase{{375, 250}, kBox, PixelSize{150, 100}},  // wider than the box
+                      SizeCase{{500, 125}, kBox, PixelSize{400, 100}},  // panorama
+                      SizeCase{{120, 150}, kBox, PixelSize{80, 100}},
+                      SizeCase{{200, 90}, kBox, PixelSize{200, 90}},    // no enlargement
+                      SizeCase{{1330, 1000}, kBox, PixelSize{133, 100}},  // the box's aspect
+                      SizeCase{{100, 75}, kBox, PixelSize{100, 75}},    // below the box
+                      SizeCase{{4, 3}, kBox, PixelSize{4, 3}},
+                      SizeCase{{266, 200}, {266, 200}, PixelSize{266, 200}},  // the box itself
+                      SizeCase{{30, 200}, {40, 10}, PixelSize{1, 10}},  // 10 x 30 / 200 = 1.5
+                      SizeCase{{2, 250}, kBox, std::nullopt},   // 100 x 2 / 250 = 0.8
+                      SizeCase{{1, 300}, kBox, std::nullopt},   // 100 / 300: tall photo
+                      SizeCase{{1, 100}, kBox, PixelSize{1, 100}},  // not taller than the box
+                      SizeCase{{70000, 101}, {10, 100}, std::nullopt}));  // beyond a JPEG
 
 TEST_F(ThumbnailTest, SaveScaledKeepsSmallPicturesAsTheyAre) {
   PhotoImage image(DefaultFileSystem());
-  image.targetWidth = 133;
-  image.targetHeight = 100;
-  Pixels small = SplitPicture(100, 75);
-  GiveDecoded(&image, small, 100, 75);
+  const DecodedImage small = AsDecoded(SplitPicture(100, 75), 100, 75);
   std::string path = dir_.Join("small.jpg");
-  ASSERT_TRUE(image.SaveScaled(path, 100));
+  const ThumbnailResult saved = image.SaveScaled(small, kBox, path, 100);
+  ASSERT_TRUE(saved.outcome.ok());
+  EXPECT_EQ(saved.size, (PixelSize{100, 75}));
   Decoded decoded = DecodeFile(path);
   EXPECT_EQ(decoded.width, 100u);
   EXPECT_EQ(decoded.height, 75u);
-  image.ReleasePixels();
-  EXPECT_FALSE(image.SaveScaled(path, 100));  // nothing decoded
+  EXPECT_FALSE(image.SaveScaled(DecodedImage(), kBox, path, 100).outcome.ok());  // nothing decoded
 }
 
 // MakeThumbnail from photos at camera sizes, through the decoder's reduction.
 struct PhotoCase {
   uint32_t width, height;
-  uint32_t decodedWidth, decodedHeight;
   uint32_t thumbWidth, thumbHeight;  // 0 x 0: fails, writes nothing
   bool bitmap = false;
 };
+
+void PrintTo(const PhotoCase& c, std::ostream* out) {
+  *out << c.width << "x" << c.height << (c.bitmap ? " bitmap" : " JPEG");
+}
 
 class MakeThumbnailTest : public ThumbnailTest,
                           public ::testing::WithParamInterface<PhotoCase> {};
@@ -295,16 +310,15 @@ TEST_P(MakeThumbnailTest, DecodesReducedAndWritesThumbnail) {
   settings.width = 133;
   settings.height = 100;
   PhotoImage image(DefaultFileSystem());
-  bool made = image.MakeThumbnail(photo, thumb, settings);
-  EXPECT_EQ(image.pixelWidth, c.decodedWidth);
-  EXPECT_EQ(image.pixelHeight, c.decodedHeight);
-  image.ReleasePixels();
+  const ThumbnailResult made = image.MakeThumbnail(photo, thumb, settings);
   if (c.thumbWidth == 0) {
-    EXPECT_FALSE(made);
-    EXPECT_EQ(DefaultFileSystem().GetFileAttributes(thumb), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(made.outcome.failure, PictureFailure::kNoFit);
+    EXPECT_FALSE(PathExists(DefaultFileSystem(), thumb));
     return;
   }
-  ASSERT_TRUE(made);
+  ASSERT_TRUE(made.outcome.ok());
+  // The size reported is the size written.
+  EXPECT_EQ(made.size, (PixelSize{c.thumbWidth, c.thumbHeight}));
   Decoded decoded = DecodeFile(thumb);
   ASSERT_TRUE(decoded.ok);
   EXPECT_EQ(decoded.width, c.thumbWidth);
@@ -321,33 +335,36 @@ TEST_P(MakeThumbnailTest, DecodesReducedAndWritesThumbnail) {
 
 INSTANTIATE_TEST_SUITE_P(
     Box133x100, MakeThumbnailTest,
-    ::testing::Values(PhotoCase{3264, 2448, 408, 306, 133, 100},
-                      PhotoCase{2448, 3264, 306, 408, 75, 100},
-                      PhotoCase{3000, 2000, 375, 250, 150, 100},
-                      PhotoCase{4000, 1000, 500, 125, 400, 100},
-                      PhotoCase{100, 75, 100, 75, 100, 75},
-                      PhotoCase{10, 2000, 2, 250, 0, 0},
-                      PhotoCase{120, 150, 120, 150, 80, 100, true},
-                      PhotoCase{200, 90, 200, 90, 200, 90, true},
-                      PhotoCase{1330, 1000, 1330, 1000, 133, 100, true}));
+    ::testing::Values(PhotoCase{3264, 2448, 133, 100},  // decoded at 408 x 306
+                      PhotoCase{2448, 3264, 75, 100},
+                      PhotoCase{3000, 2000, 150, 100},
+                      PhotoCase{4000, 1000, 400, 100},
+                      PhotoCase{100, 75, 100, 75},
+                      PhotoCase{10, 2000, 0, 0},  // decoded at 2 x 250
+                      PhotoCase{120, 150, 80, 100, true},
+                      PhotoCase{200, 90, 200, 90, true},
+                      PhotoCase{1330, 1000, 133, 100, true}));
 
 TEST_F(ThumbnailTest, MakeThumbnailOfSomethingElseWritesNothing) {
   std::string text = dir_.Join("notes.txt");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), text, "not a picture"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), text, "not a picture").ok());
   std::string thumb = dir_.Join("thumb.jpg");
   ThumbnailSettings settings;
   settings.width = 133;
   settings.height = 100;
   PhotoImage image(DefaultFileSystem());
-  EXPECT_FALSE(image.MakeThumbnail(text, thumb, settings));
-  EXPECT_EQ(image.failure, PictureFailure::kNotAPicture);
-  EXPECT_FALSE(image.MakeThumbnail(dir_.Join("missing.jpg"), thumb, settings));
-  EXPECT_EQ(image.failure, PictureFailure::kUnreadable);
-  // Decoded, but 2 x 250 pixels leave no width at a height of 100.
-  EXPECT_FALSE(image.MakeThumbnail(WritePhoto("tall.jpg", 10, 2000), thumb, settings));
-  EXPECT_TRUE(image.loaded);
-  EXPECT_EQ(image.failure, PictureFailure::kNoFit);
-  EXPECT_EQ(DefaultFileSystem().GetFileAttributes(thumb), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(image.MakeThumbnail(text, thumb, settings).outcome.failure,
+            PictureFailure::kNotAPicture);
+  EXPECT_EQ(image.MakeThumbnail(dir_.Join("missing.jpg"), thumb, settings).outcome.failure,
+            PictureFailure::kUnreadable);
+  // Decoded, but 2 x 250 pixels leave no width at a height of 100; the
+  // failure keeps the photo's own size and the box's height for its words.
+  const ThumbnailResult tall =
+      image.MakeThumbnail(WritePhoto("tall.jpg", 10, 2000), thumb, settings);
+  EXPECT_EQ(tall.outcome.failure, PictureFailure::kNoFit);
+  EXPECT_EQ(tall.outcome.source, (PixelSize{10, 2000}));
+  EXPECT_EQ(tall.outcome.boxHeight, 100u);
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), thumb));
 }
 
 // Print workflows make CMYK and YCCK photos; they get thumbnails too.
@@ -357,15 +374,16 @@ TEST_F(ThumbnailTest, CmykAndYcckPhotosGetAThumbnail) {
     testing_images::JpegOptions options;
     options.color = color;
     const std::string photo = dir_.Join("print.jpg");
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), 
-        photo, testing_images::EncodeJpeg(800, 600, testing_images::GradientPixel, options)));
+    ASSERT_TRUE(
+        WriteWholeFile(DefaultFileSystem(), photo,
+                       testing_images::EncodeJpeg(800, 600, testing_images::GradientPixel, options))
+            .ok());
     const std::string thumb = dir_.Join("thumb.jpg");
     ThumbnailSettings settings;
     settings.width = 133;
     settings.height = 100;
     PhotoImage image(DefaultFileSystem());
-    ASSERT_TRUE(image.MakeThumbnail(photo, thumb, settings));
-    image.ReleasePixels();
+    ASSERT_TRUE(image.MakeThumbnail(photo, thumb, settings).outcome.ok());
     Decoded decoded = DecodeFile(thumb);
     ASSERT_TRUE(decoded.ok);
     EXPECT_EQ(decoded.width, 133u);
@@ -381,11 +399,10 @@ TEST_F(ThumbnailTest, MakeThumbnailReportsAnUnwritableTarget) {
   settings.width = 133;
   settings.height = 100;
   PhotoImage image(faulty);
-  EXPECT_FALSE(image.MakeThumbnail(photo, dir_.Join("thumbs\\t.jpg"), settings));
-  EXPECT_TRUE(image.loaded);  // the photo itself was fine
-  EXPECT_EQ(image.failure, PictureFailure::kUnwritable);
-  EXPECT_EQ(image.failureError, ERROR_ACCESS_DENIED);
-  image.ReleasePixels();
+  const ThumbnailResult made = image.MakeThumbnail(photo, dir_.Join("thumbs\\t.jpg"), settings);
+  EXPECT_EQ(made.outcome.failure, PictureFailure::kUnwritable);
+  EXPECT_EQ(made.outcome.status.code(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(made.size, PixelSize());
 }
 
 // Photo import and the batch command run PhotoImages on several threads at
@@ -401,9 +418,11 @@ TEST_F(ThumbnailTest, PhotoImagesOnSeveralThreadsGiveWhatOneThreadGives) {
   exif.exif.push_back(exif.Short(0xA003, 480));
   exif.preview = EncodeJpeg(160, 120);
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("cmyk.jpg"),
-                             EncodeJpeg(800, 600, GradientPixel, cmyk)));
+                             EncodeJpeg(800, 600, GradientPixel, cmyk))
+                  .ok());
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("camera.jpg"),
-                             WithExif(EncodeJpeg(640, 480), exif)));
+                             WithExif(EncodeJpeg(640, 480), exif))
+                  .ok());
   const std::vector<std::string> photos = {
       WritePhoto("wide.jpg", 1600, 1200), WritePhoto("tall.jpg", 600, 800),
       WritePhoto("small.jpg", 100, 75),   WritePhoto("bitmap.bmp", 120, 150, true),
@@ -421,11 +440,11 @@ TEST_F(ThumbnailTest, PhotoImagesOnSeveralThreadsGiveWhatOneThreadGives) {
     const std::string thumbnail = dir_.Join("t" + tag + ".jpg");
     const std::string preview = dir_.Join("p" + tag + ".jpg");
     PhotoImage image(DefaultFileSystem());
-    result.made = image.MakeThumbnail(photos[photo], thumbnail, settings);
-    image.Reset();
-    result.kept = image.ReadPhotoMetadata(photos[photo], preview, &result.info);
-    ReadWholeFile(DefaultFileSystem(), thumbnail, &result.thumbnail);
-    ReadWholeFile(DefaultFileSystem(), preview, &result.preview);
+    result.made = image.MakeThumbnail(photos[photo], thumbnail, settings).outcome.ok();
+    result.kept = image.ReadPhotoMetadata(photos[photo], preview, &result.info).kept();
+    // A file that was not made reads as empty.
+    ReadWholeFile(DefaultFileSystem(), thumbnail, &result.thumbnail).IgnoreError();
+    ReadWholeFile(DefaultFileSystem(), preview, &result.preview).IgnoreError();
     return result;
   };
   std::vector<Result> alone;

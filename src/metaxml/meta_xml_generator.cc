@@ -122,8 +122,7 @@ Status WriteMetaXml(const ShowDescription& show, const CTemplateSelector& templa
   std::string text;
   Status composed = ComposeMetaXml(show, templates, &text);
   if (!composed.ok()) return composed;
-  if (!SaveTextToFile(fs, show.output_path + "meta.xml", text)) return Status::FromLastError();
-  return Status::Ok();
+  return SaveTextToFile(fs, show.output_path + "meta.xml", text);
 }
 
 }  // namespace tavirelle

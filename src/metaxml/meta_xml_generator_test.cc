@@ -24,16 +24,17 @@ class MetaXmlTest : public ::testing::Test {
  protected:
   void SetUp() override {
     out_ = work_.Join("out/");
-    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out_));
-    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(work_.Join("templates")));
+    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out_).ok());
+    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(work_.Join("templates")).ok());
     show_.output_path = out_;
   }
 
   // Installs `text` as the template of style "test".
   void UseTemplate(const std::string& text) {
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work_.Join("templates/test.xml"), text));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work_.Join("templates/test.xml"), text).ok());
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work_.Join("config.xml"),
-                               "<config><templates><test>test.xml</test></templates></config>"));
+                               "<config><templates><test>test.xml</test></templates></config>")
+                    .ok());
     show_.style_id = "test";
   }
 
@@ -52,7 +53,7 @@ class MetaXmlTest : public ::testing::Test {
     CTemplateSelector templates(fs, {work_.Join("config.xml"), {work_.Join("templates/")}});
     status_ = WriteMetaXml(show_, templates, fs);
     std::string text;
-    if (!ReadWholeFile(DefaultFileSystem(), out_ + "meta.xml", &text)) return "<none>";
+    if (!ReadWholeFile(DefaultFileSystem(), out_ + "meta.xml", &text).ok()) return "<none>";
     return text;
   }
 
@@ -172,7 +173,7 @@ TEST_F(MetaXmlTest, AShowTextNeverChangesTheDocumentsStructure) {
   EXPECT_EQ(text.find("<evil"), std::string::npos) << text;
   EXPECT_NE(text.find("<s><![CDATA[Summer+Trip+%26+Friends]]></s>"), std::string::npos) << text;
   XmlDocument document;
-  ASSERT_TRUE(document.LoadText(text));
+  ASSERT_TRUE(document.LoadText(text).ok());
   XmlNode* show = document.FindChild("qx")->FindChild("show");
   ASSERT_EQ(show->ChildCount(), 3);
   // Read back from the raw text and from the tree, each text is what was set.
@@ -201,7 +202,7 @@ TEST_F(MetaXmlTest, NonAsciiTextsSurviveUtf8AndOtherTemplates) {
 // stays as it was; a show without photos has nothing to write.
 TEST_F(MetaXmlTest, SaysWhyNothingWasWrittenAndKeepsTheOldFile) {
   UseTemplate(kTemplate);
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), out_ + "meta.xml", "old"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), out_ + "meta.xml", "old").ok());
   EXPECT_EQ(Generate(), "old");  // no photos
   EXPECT_TRUE(status_.ok());
   AddPhoto("A.jpg", "d");
@@ -216,7 +217,7 @@ TEST_F(MetaXmlTest, SaysWhyNothingWasWrittenAndKeepsTheOldFile) {
   show_.style_id = "unknown";
   EXPECT_EQ(Generate(), "old");
   EXPECT_EQ(status_.code(), ERROR_FILE_NOT_FOUND);
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(work_.Join("templates/base_meta.xml")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(work_.Join("templates/base_meta.xml")).ok());
   EXPECT_EQ(Generate(), "old");  // a folder is not a template
   EXPECT_EQ(status_.code(), ERROR_FILE_NOT_FOUND);
   show_.style_id = "test";
@@ -235,7 +236,8 @@ TEST_F(MetaXmlTest, SaysWhyNothingWasWrittenAndKeepsTheOldFile) {
 TEST_F(MetaXmlTest, TheDefaultStyleReadsBackThroughItsOwnVocabulary) {
   std::string base;
   ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(),
-                            std::string(TAVIRELLE_SOURCE_DIR) + "/templates/base_meta.xml", &base));
+                            std::string(TAVIRELLE_SOURCE_DIR) + "/templates/base_meta.xml", &base)
+                  .ok());
   UseTemplate(base);
   show_.title = "Summer";
   show_.music_path = "song.mp3";
@@ -268,7 +270,7 @@ TEST_F(MetaXmlTest, EveryOperationFailingInTurnKeepsOldOrNewText) {
   ASSERT_GT(total, 3u);
 
   for (uint64_t n = 1; n <= total + 1; ++n) {
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), out_ + "meta.xml", old_text));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), out_ + "meta.xml", old_text).ok());
     faulty.Reset();
     faulty.FailOperation(n, ERROR_DISK_FULL);
     std::string now = Generate(faulty);
@@ -277,7 +279,8 @@ TEST_F(MetaXmlTest, EveryOperationFailingInTurnKeepsOldOrNewText) {
     // Success is reported exactly when the new text arrived.
     EXPECT_EQ(status_.ok(), now == new_text) << "operation " << n;
     std::vector<FindData> scratch;
-    EXPECT_FALSE(DefaultFileSystem().Find(out_ + "meta.xml.~*", &scratch)) << "operation " << n;
+    EXPECT_FALSE(DefaultFileSystem().Find(out_ + "meta.xml.~*", &scratch).ok())
+        << "operation " << n;
   }
 }
 
@@ -315,7 +318,8 @@ TEST(TemplateSelector, MapsStylesThroughTheConfiguration) {
   TempDir dir;
   ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("config.xml"),
                              "<config><templates><mystyle>mystyle.xml</mystyle>"
-                             "<empty/></templates></config>"));
+                             "<empty/></templates></config>")
+                  .ok());
   CTemplateSelector selector(DefaultFileSystem(), {dir.Join("config.xml"), {}});
   EXPECT_EQ(selector.TemplateFileFor("mystyle"), "mystyle.xml");
   EXPECT_EQ(selector.TemplateFileFor("MyStyle"), "base_meta.xml");
@@ -328,14 +332,16 @@ TEST(TemplateSelector, MapsStylesThroughTheConfiguration) {
 TEST(TemplateSelector, TakesEachTemplateFromTheFirstFolderHoldingIt) {
   TempDir dir;
   for (const char* folder : {"first", "second"}) {
-    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join(folder)));
+    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join(folder)).ok());
   }
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("first/a.xml"), "first a"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("second/a.xml"), "second a"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("second/base_meta.xml"), "second base"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("first/a.xml"), "first a").ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("second/a.xml"), "second a").ok());
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), dir.Join("second/base_meta.xml"), "second base").ok());
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("config.xml"),
                              "<config><templates><a>a.xml</a><gone>gone.xml</gone>"
-                             "</templates></config>"));
+                             "</templates></config>")
+                  .ok());
   CTemplateSelector selector(DefaultFileSystem(),
                              {dir.Join("config.xml"), {dir.Join("first/"), dir.Join("second/")}});
   EXPECT_EQ(selector.TemplateTextFor("a"), "first a");
@@ -348,13 +354,19 @@ TEST(TemplateSelector, TakesEachTemplateFromTheFirstFolderHoldingIt) {
 TEST(ReadTextFile, StopsAtNulHonoursLimitsAndFileUrls) {
   TempDir dir;
   FileSystem& fs = DefaultFileSystem();
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("a.xml"), std::string("abc\0def", 7)));
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("b.xml"), "0123456789"));
-  EXPECT_EQ(ReadTextFile(fs, dir.Join("a.xml"), -1), "abc");
-  EXPECT_EQ(ReadTextFile(fs, dir.Join("b.xml"), 4), "0123");
-  EXPECT_EQ(ReadTextFile(fs, dir.Join("b.xml"), 40), "0123456789");
-  EXPECT_EQ(ReadTextFile(fs, "file:///C:" + dir.Join("b.xml"), -1), "0123456789");
-  EXPECT_EQ(ReadTextFile(fs, dir.Join("missing.xml"), -1), "");
+  ASSERT_TRUE(
+      SaveTextToFile(DefaultFileSystem(), dir.Join("a.xml"), std::string("abc\0def", 7)).ok());
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("b.xml"), "0123456789").ok());
+  auto read = [&fs](const std::string& path, int max_length) {
+    std::string text = "stale";
+    Status status = ReadTextFile(fs, path, max_length, &text);
+    return status.ok() ? text : "failed: " + std::to_string(status.code()) + " " + text;
+  };
+  EXPECT_EQ(read(dir.Join("a.xml"), -1), "abc");
+  EXPECT_EQ(read(dir.Join("b.xml"), 4), "0123");
+  EXPECT_EQ(read(dir.Join("b.xml"), 40), "0123456789");
+  EXPECT_EQ(read("file:///C:" + dir.Join("b.xml"), -1), "0123456789");
+  EXPECT_EQ(read(dir.Join("missing.xml"), -1), "failed: 2 ");
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "platform/host.h"
-#include "platform/last_error.h"
 #include "util/file_utils.h"
 #include "xml/xml_document.h"
 
@@ -18,7 +17,11 @@ TemplateSource HostTemplateSource() {
 }
 
 CTemplateSelector::CTemplateSelector(FileSystem& fs, TemplateSource source)
-    : fs_(fs), source_(std::move(source)), configText(ReadTextFile(fs, source_.config_path, -1)) {}
+    : fs_(fs), source_(std::move(source)) {
+  // A configuration that cannot be read maps every style to the base
+  // template, as an empty one does.
+  ReadTextFile(fs, source_.config_path, -1, &configText).IgnoreError();
+}
 
 std::string CTemplateSelector::TemplateFileFor(const std::string& style_id) const {
   // Parsed anew on each call; the configuration is small.
@@ -35,7 +38,8 @@ std::string CTemplateSelector::TemplateFileFor(const std::string& style_id) cons
 
 std::string CTemplateSelector::TemplateTextFor(const std::string& style_id) const {
   std::string text;
-  ReadTemplate(style_id, &text);
+  // This form tells a missing or unreadable template by its empty text.
+  ReadTemplate(style_id, &text).IgnoreError();
   return text;
 }
 
@@ -44,47 +48,38 @@ Status CTemplateSelector::ReadTemplate(const std::string& style_id, std::string*
   std::string name = TemplateFileFor(style_id);
   for (const std::string& folder : source_.folders) {
     std::string path = folder + name;
-    DWORD attributes = fs_.GetFileAttributes(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+    DWORD attributes = 0;
+    if (!fs_.GetFileAttributes(path, &attributes).ok()) continue;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-    DWORD error = ERROR_SUCCESS;
-    *text = ReadTextFile(fs_, path, -1, &error);
-    return error == ERROR_SUCCESS ? Status::Ok() : Status::Error(error);
+    return ReadTextFile(fs_, path, -1, text);
   }
   return Status::Error(ERROR_FILE_NOT_FOUND);
 }
 
-std::string ReadTextFile(FileSystem& fs, const std::string& path, int max_length,
-                         DWORD* error) {
-  DWORD ignored = ERROR_SUCCESS;
-  DWORD& reason = error != nullptr ? *error : ignored;
-  reason = ERROR_SUCCESS;
-  auto failed = [&] {
-    reason = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_READ_FAULT;
-    return std::string();
-  };
+Status ReadTextFile(FileSystem& fs, const std::string& path, int max_length, std::string* text) {
+  text->clear();
   std::string name = path;
   if (name.rfind("file:///", 0) == 0) {
     name.erase(0, 8);
     std::replace(name.begin(), name.end(), '/', '\\');
   }
-  auto file = fs.Open(name, GENERIC_READ, Disposition::kOpenExisting);
-  if (!file) return failed();
+  std::unique_ptr<File> file;
+  Status status = fs.Open(name, GENERIC_READ, Disposition::kOpenExisting, &file);
   uint64_t size = 0;
-  if (!file->Size(&size)) return failed();
-  if (size >= 0xFFFFFFFFu) {
-    reason = ERROR_FILE_TOO_LARGE;
-    return {};
-  }
+  if (status.ok()) status = file->Size(&size);
+  if (!status.ok()) return status;
+  if (size >= 0xFFFFFFFFu) return Status::Error(ERROR_FILE_TOO_LARGE);
   // Never more than the file holds, whatever was asked for.
   uint64_t wanted = max_length == -1 ? size : std::min<uint64_t>(std::max(max_length, 0), size);
-  std::string text(wanted, '\0');
+  std::string bytes(wanted, '\0');
   DWORD done = 0;
-  if (wanted > 0 && !file->Read(text.data(), static_cast<DWORD>(wanted), &done)) return failed();
-  text.resize(done);
-  size_t nul = text.find('\0');
-  if (nul != std::string::npos) text.resize(nul);
-  return text;
+  if (wanted > 0) status = file->Read(bytes.data(), static_cast<DWORD>(wanted), &done);
+  if (!status.ok()) return status;
+  bytes.resize(done);
+  size_t nul = bytes.find('\0');
+  if (nul != std::string::npos) bytes.resize(nul);
+  *text = std::move(bytes);
+  return Status::Ok();
 }
 
 }  // namespace tavirelle

@@ -56,11 +56,9 @@ class CTemplateSelector {
 };
 
 // The bytes of a file read through `fs` up to its first NUL byte, or at most
-// `max_length` bytes when it is not -1; empty when the file cannot be read,
-// with the platform's reason in *error (when given; ERROR_SUCCESS else).
-// A path starting "file:///" is taken as a file URL.
-std::string ReadTextFile(FileSystem& fs, const std::string& path, int max_length,
-                         DWORD* error = nullptr);
+// `max_length` bytes when it is not -1, into *text (empty when the file
+// cannot be read). A path starting "file:///" is taken as a file URL.
+Status ReadTextFile(FileSystem& fs, const std::string& path, int max_length, std::string* text);
 
 }  // namespace tavirelle
 

@@ -28,7 +28,7 @@ class LanePackerTest : public ::testing::Test {
       std::string bytes(sizes[i], '\0');
       for (auto& byte : bytes) byte = static_cast<char>(random());
       std::string name = "file" + std::to_string(i) + ".jpg";
-      ASSERT_TRUE(WriteWholeFile(fs_, dir_.Join(name), bytes));
+      ASSERT_TRUE(WriteWholeFile(fs_, dir_.Join(name), bytes).ok());
       sources_.push_back({dir_.Join(name), name, sizes[i]});
     }
   }
@@ -44,7 +44,7 @@ class LanePackerTest : public ::testing::Test {
       stream.write("tail", 4);
     }
     std::string bytes;
-    ReadWholeFile(fs_, path, &bytes);
+    ReadWholeFile(fs_, path, &bytes).IgnoreError();
     return bytes;
   }
 
@@ -58,7 +58,7 @@ class LanePackerTest : public ::testing::Test {
       if (*written) stream.write("tail", 4);
     }
     std::string bytes;
-    ReadWholeFile(fs_, path, &bytes);
+    ReadWholeFile(fs_, path, &bytes).IgnoreError();
     return bytes;
   }
 
@@ -88,9 +88,9 @@ TEST_F(LanePackerTest, WritesTheBytesAndEntriesOfOneRecordAfterAnother) {
 // A show file that cannot be opened stops the records where the sequential
 // writer stops, with the error of the first such file in order.
 TEST_F(LanePackerTest, TheFirstFileThatCannotBeReadIsTheOneReported) {
-  ASSERT_TRUE(fs_.DeleteFile(sources_[9].path));
-  ASSERT_TRUE(fs_.CreateDirectory(sources_[9].path));  // a folder where a file was
-  ASSERT_TRUE(fs_.DeleteFile(sources_[12].path));       // and one gone
+  ASSERT_TRUE(fs_.DeleteFile(sources_[9].path).ok());
+  ASSERT_TRUE(fs_.CreateDirectory(sources_[9].path).ok());  // a folder where a file was
+  ASSERT_TRUE(fs_.DeleteFile(sources_[12].path).ok());      // and one gone
   std::vector<PackageEntry> expected, got;
   DWORD sequential_error = ERROR_SUCCESS, lanes_error = ERROR_SUCCESS;
   bool written = true;

@@ -61,7 +61,7 @@ TEST_F(PackageCrashSafety, ExistingPackageAtTheExportNameIsNeverTouched) {
     ASSERT_NE(target, "/out/show.pkg");
     total = faulty_.operations();
     ASSERT_TRUE(memory_.GetFile(target, &reference));
-    ASSERT_TRUE(memory_.DeleteFile(target));
+    ASSERT_TRUE(memory_.DeleteFile(target).ok());
   }
   for (uint64_t n = 1; n <= total + 1; ++n) {
     std::string context = "operation " + std::to_string(n);
@@ -77,12 +77,12 @@ TEST_F(PackageCrashSafety, ExistingPackageAtTheExportNameIsNeverTouched) {
     ASSERT_TRUE(memory_.GetFile("/out/show.pkg", &bytes)) << context;
     EXPECT_EQ(bytes, existing) << context;
     std::vector<FindData> found;
-    memory_.Find("/out/*", &found);
+    memory_.Find("/out/*", &found).IgnoreError();
     if (written) {
       ASSERT_EQ(found.size(), 2u) << context;
       ASSERT_TRUE(memory_.GetFile(target, &bytes)) << context;
       EXPECT_TRUE(bytes == reference) << context;
-      memory_.DeleteFile(target);
+      memory_.DeleteFile(target).IgnoreError();
     } else {
       EXPECT_EQ(found.size(), 1u) << context;
     }

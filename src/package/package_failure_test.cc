@@ -23,12 +23,13 @@ namespace tavirelle {
 namespace {
 
 bool Exists(const std::string& path) {
-  return DefaultFileSystem().GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
+  DWORD attributes = 0;
+  return DefaultFileSystem().GetFileAttributes(path, &attributes).ok();
 }
 
 std::string Contents(const std::string& path) {
   std::string contents;
-  ReadWholeFile(DefaultFileSystem(), path, &contents);
+  ReadWholeFile(DefaultFileSystem(), path, &contents).IgnoreError();  // empty when missing
   return contents;
 }
 
@@ -43,7 +44,7 @@ class WriterFailure : public ShowFolderTest {
     ShowPackage package(DefaultFileSystem());
     ASSERT_TRUE(package.WritePackage(target, show_));
     reference_ = Contents(target);
-    ASSERT_TRUE(DefaultFileSystem().DeleteFile(target));
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(target).ok());
   }
   // Nothing but a complete, correct package may be left in the out folder.
   void ExpectCompleteOrNothing(bool written, const std::string& context) {
@@ -76,7 +77,7 @@ TEST_P(WriterFailureOnThreads, EveryOperationFailingInTurnLeavesNoPartialPackage
     ASSERT_TRUE(package.WritePackage(target, show_));
     total = faulty.operations();
   }
-  ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()));
+  ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()).ok());
   ASSERT_GT(total, 10u);
   for (uint64_t n = 1; n <= total + 1; ++n) {
     faulty.Reset();
@@ -92,9 +93,11 @@ TEST_P(WriterFailureOnThreads, EveryOperationFailingInTurnLeavesNoPartialPackage
       EXPECT_NE(package.WriteStatus(false), S_OK);
     }
     if (written) {
-      EXPECT_EQ(DefaultFileSystem().GetFileAttributes(Target()) & FILE_ATTRIBUTE_READONLY, 0u);
-      DefaultFileSystem().SetFileAttributes(Target(), 0);
-      DefaultFileSystem().DeleteFile(Target());
+      DWORD attributes = 0;
+      ASSERT_TRUE(DefaultFileSystem().GetFileAttributes(Target(), &attributes).ok());
+      EXPECT_EQ(attributes & FILE_ATTRIBUTE_READONLY, 0u);
+      DefaultFileSystem().SetFileAttributes(Target(), 0).IgnoreError();
+      DefaultFileSystem().DeleteFile(Target()).IgnoreError();
     }
   }
 }
@@ -165,7 +168,7 @@ TEST_F(WriterFailure, WriteProtectionPartWayLeavesOnlyATemporaryThatNeverOpens) 
     faulty.Reset();
     ASSERT_TRUE(probe.WritePackage(target, show_));
     before = faulty.operations();
-    ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()));
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()).ok());
   }
   bool leftBehind = false;
   for (uint64_t n = 1; n <= before && !leftBehind; ++n) {
@@ -174,12 +177,12 @@ TEST_F(WriterFailure, WriteProtectionPartWayLeavesOnlyATemporaryThatNeverOpens) 
     ShowPackage package(faulty);
     std::string target = Target();
     if (package.WritePackage(target, show_)) {
-      DefaultFileSystem().DeleteFile(Target());
+      DefaultFileSystem().DeleteFile(Target()).IgnoreError();
       continue;
     }
     EXPECT_FALSE(Exists(Target())) << n;
     std::vector<FindData> found;
-    DefaultFileSystem().Find(dir_.Join("out/.show.pkg.tavirelle-partial-*"), &found);
+    DefaultFileSystem().Find(dir_.Join("out/.show.pkg.tavirelle-partial-*"), &found).IgnoreError();
     for (const FindData& partial : found) {
       leftBehind = true;
       EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070013));
@@ -220,7 +223,7 @@ class RepairFailure : public testing::Test {
   void SetUp() override {
     usable_ = kUsableMeta;
     original_ = PackageWithBrokenMeta();
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_).ok());
     ShowPackage package(DefaultFileSystem());
     ASSERT_TRUE(package.OpenPackage(Path(), true));
     repaired_ = Contents(Path());
@@ -252,7 +255,7 @@ class RepairFailure : public testing::Test {
 TEST_F(RepairFailure, EveryOperationFailingInTurnKeepsThePackageOpenable) {
   FaultInjectingFileSystem faulty;
   for (uint64_t n = 1;; ++n) {
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_).ok());
     ShowPackage package(faulty);
     ASSERT_TRUE(package.OpenPackage(Path(), false));
     faulty.Reset();
@@ -282,7 +285,7 @@ TEST_F(RepairFailure, FullDiskLeavesThePreviousDirectory) {
   // which overwrite bytes already on the medium and cannot run out of room
   // on a real disk.
   for (uint64_t limit = 0; limit + 6 <= appended; ++limit) {
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_).ok());
     ShowPackage package(faulty);
     ASSERT_TRUE(package.OpenPackage(Path(), false));
     faulty.Reset();
@@ -298,7 +301,7 @@ TEST_F(RepairFailure, FullDiskLeavesThePreviousDirectory) {
 }
 
 TEST_F(RepairFailure, ReadOnlyPackageIsClosedButUnchanged) {
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_).ok());
   FaultInjectingFileSystem faulty;
   ShowPackage package(faulty);
   ASSERT_TRUE(package.OpenPackage(Path(), false));
@@ -330,14 +333,15 @@ TEST(RepairNearFourGigabytes, IsRefusedAndLeavesThePackageAsItWas) {
     std::string records = original.substr(0, directory_at);
     std::memcpy(records.data() + kDirectoryOffsetPosition + 2, &moved, 4);
     const std::string path = dir.Join("big.pkg");
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, records));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, records).ok());
     {
-      auto file = DefaultFileSystem().Open(path, GENERIC_WRITE, Disposition::kOpenExisting);
-      ASSERT_TRUE(file);
+      std::unique_ptr<File> file;
+      ASSERT_TRUE(
+          DefaultFileSystem().Open(path, GENERIC_WRITE, Disposition::kOpenExisting, &file).ok());
       DWORD done = 0;
-      ASSERT_TRUE(file->Seek(moved, SeekOrigin::kBegin, nullptr));
-      ASSERT_TRUE(file->Write(directory.data(), static_cast<DWORD>(directory.size()), &done));
-      ASSERT_TRUE(file->Close());
+      ASSERT_TRUE(file->Seek(moved, SeekOrigin::kBegin, nullptr).ok());
+      ASSERT_TRUE(file->Write(directory.data(), static_cast<DWORD>(directory.size()), &done).ok());
+      ASSERT_TRUE(file->Close().ok());
     }
     // It still reads, with the older description standing in.
     ShowPackage package(DefaultFileSystem());
@@ -345,16 +349,17 @@ TEST(RepairNearFourGigabytes, IsRefusedAndLeavesThePackageAsItWas) {
     EXPECT_EQ(package.GetMetaText(), kUsableMeta);
     EXPECT_EQ(package.entries().size(), 3u);
     // As it was: its size, its records with the 'L' record, its directory.
-    auto file = DefaultFileSystem().Open(path, GENERIC_READ, Disposition::kOpenExisting);
-    ASSERT_TRUE(file);
+    std::unique_ptr<File> file;
+    ASSERT_TRUE(
+        DefaultFileSystem().Open(path, GENERIC_READ, Disposition::kOpenExisting, &file).ok());
     uint64_t size = 0;
-    ASSERT_TRUE(file->Size(&size));
+    ASSERT_TRUE(file->Size(&size).ok());
     EXPECT_EQ(size, end);
     std::string head(records.size(), '\0'), tail(directory.size(), '\0');
     DWORD done = 0;
-    ASSERT_TRUE(file->Read(head.data(), static_cast<DWORD>(head.size()), &done));
-    ASSERT_TRUE(file->Seek(moved, SeekOrigin::kBegin, nullptr));
-    ASSERT_TRUE(file->Read(tail.data(), static_cast<DWORD>(tail.size()), &done));
+    ASSERT_TRUE(file->Read(head.data(), static_cast<DWORD>(head.size()), &done).ok());
+    ASSERT_TRUE(file->Seek(moved, SeekOrigin::kBegin, nullptr).ok());
+    ASSERT_TRUE(file->Read(tail.data(), static_cast<DWORD>(tail.size()), &done).ok());
     EXPECT_TRUE(head == records);
     EXPECT_TRUE(tail == directory);
   }
@@ -398,7 +403,7 @@ class GroupedFailure : public testing::Test {
   }
   // Every entry into a new folder, three groups at a time.
   std::vector<EntrySave> Extract(const std::string& folder) {
-    EXPECT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join(folder)));
+    EXPECT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join(folder)).ok());
     std::vector<std::pair<std::string, std::string>> targets;
     for (const auto& [name, data] : items_) targets.emplace_back(name, dir_.Join(folder + "/" + name));
     ShowPackage package(faulty_);

@@ -24,17 +24,17 @@ class ShowFolderTest : public testing::Test {
  protected:
   void MakeShow(const std::map<std::string, std::string>& files) {
     show_ = dir_.Join("show/");
-    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show_));
-    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("out")));
+    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show_).ok());
+    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("out")).ok());
     for (const auto& [name, bytes] : files) {
-      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + name, bytes)) << name;
+      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + name, bytes).ok()) << name;
     }
   }
   std::string Target() const { return dir_.Join("out/show.pkg"); }
   // The files (not folders) in the out folder.
   std::vector<std::string> OutFiles() const {
     std::vector<FindData> found;
-    DefaultFileSystem().Find(dir_.Join("out/*"), &found);
+    DefaultFileSystem().Find(dir_.Join("out/*"), &found).IgnoreError();
     std::vector<std::string> names;
     for (const FindData& f : found) {
       if (!f.IsFolder()) names.push_back(f.name);

@@ -36,8 +36,8 @@ const char* WriteErrorText(int32_t error) {
 // need be: a medium that refused once may not refuse again).
 void RemovePartialPackage(FileSystem& fs, const std::string& path) {
   for (int attempt = 0; attempt < 2; ++attempt) {
-    SetReadOnly(fs, path, false);
-    if (fs.DeleteFile(path)) return;
+    SetReadOnly(fs, path, false).IgnoreError();  // the deletion tells
+    if (fs.DeleteFile(path).ok()) return;
     if (!PathExists(fs, path)) return;
   }
 }
@@ -59,7 +59,8 @@ std::string PartialPackageName(const std::string& target) {
 std::string CreatePartialPackage(FileSystem& fs, const std::string& target) {
   for (int attempt = 0; attempt < 8; ++attempt) {
     std::string path = PartialPackageName(target);
-    if (fs.Open(path, GENERIC_WRITE, Disposition::kCreateNew)) return path;
+    std::unique_ptr<File> file;
+    if (fs.Open(path, GENERIC_WRITE, Disposition::kCreateNew, &file).ok()) return path;
     DWORD error = GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
   }
@@ -75,7 +76,7 @@ std::string PublishPackage(FileSystem& fs, const std::string& partial, const std
   for (int attempt = 0; attempt < 100; ++attempt) {
     if (PathExists(fs, name)) name = MakeUniqueName(fs, target);
     if (name.empty()) break;
-    if (fs.MoveFile(partial, name, IfExists::kFail)) return name;
+    if (fs.MoveFile(partial, name, IfExists::kFail).ok()) return name;
     DWORD error = GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return {};
   }
@@ -101,7 +102,7 @@ bool ListPackageSources(FileSystem& fs, const std::string& dataFolder,
   for (const char* pattern : {"*.swf", "*.mp3", "*.jpg", "*.xml"}) {
     SetLastError(0);
     std::vector<FindData> found;
-    if (!fs.Find(folder + pattern, &found)) {
+    if (!fs.Find(folder + pattern, &found).ok()) {
       // "No such files" is an empty list; a listing that failed would
       // silently leave files out of the package.
       DWORD why = GetLastError();
@@ -169,8 +170,9 @@ RecordsOutcome WriteRecords(FileSystem& fs, const std::string& partial,
                             const std::vector<PackageSource>& sources) {
   RecordsOutcome outcome;
   file_io stream(fs, partial, StreamMode::kWrite, OnError::kThrow);
-  // Read-only while incomplete, so that nothing else writes into it.
-  SetReadOnly(fs, partial, true);
+  // Read-only while incomplete, so that nothing else writes into it; a
+  // medium without the mark writes the package all the same.
+  SetReadOnly(fs, partial, true).IgnoreError();
 
   WriteTextRecord(stream, kTagMagic, kPackageMagic);
   uint32_t offsetPosition = stream.tell();
@@ -228,7 +230,7 @@ bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& d
     if (outcome.written) {
       // A medium that refused once may not refuse again; a package left
       // read-only could not be repaired later.
-      if (!SetReadOnly(fs_, partial, false)) SetReadOnly(fs_, partial, false);
+      if (!SetReadOnly(fs_, partial, false).ok()) SetReadOnly(fs_, partial, false).IgnoreError();
       std::string published = PublishPackage(fs_, partial, exportFilename);
       if (published.empty()) {
         fail(GetLastError());

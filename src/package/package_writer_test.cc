@@ -35,41 +35,40 @@ class StandInFileSystem final : public FileSystem {
   std::function<void(const std::string&)> on_create;
   uint64_t bytes_served = 0;
 
-  std::unique_ptr<File> Open(const std::string& path, DWORD access,
-                             Disposition disposition) override {
+  Status Open(const std::string& path, DWORD access, Disposition disposition,
+              std::unique_ptr<File>* file) override {
     if (const Large* large = Find(path)) {
       if (access & GENERIC_WRITE) {
         SetLastError(ERROR_ACCESS_DENIED);
-        return nullptr;
+        return Status::Error(ERROR_ACCESS_DENIED);
       }
-      return std::make_unique<LargeFile>(large->actual, &bytes_served);
+      *file = std::make_unique<LargeFile>(large->actual, &bytes_served);
+      return Status::Ok();
     }
     bool creates = disposition != Disposition::kOpenExisting && !PathExists(*real_, path);
-    auto file = real_->Open(path, access, disposition);
-    if (file && creates && on_create) on_create(path);
-    return file;
+    Status opened = real_->Open(path, access, disposition, file);
+    if (opened.ok() && creates && on_create) on_create(path);
+    return opened;
   }
-  bool CopyFile(const std::string& from, const std::string& to, IfExists if_exists) override {
+  Status CopyFile(const std::string& from, const std::string& to, IfExists if_exists) override {
     return real_->CopyFile(from, to, if_exists);
   }
-  bool DeleteFile(const std::string& path) override { return real_->DeleteFile(path); }
-  bool MoveFile(const std::string& from, const std::string& to, IfExists if_exists) override {
+  Status DeleteFile(const std::string& path) override { return real_->DeleteFile(path); }
+  Status MoveFile(const std::string& from, const std::string& to, IfExists if_exists) override {
     return real_->MoveFile(from, to, if_exists);
   }
-  bool CreateDirectory(const std::string& path) override {
-    return real_->CreateDirectory(path);
+  Status CreateDirectory(const std::string& path) override { return real_->CreateDirectory(path); }
+  Status RemoveDirectory(const std::string& path) override { return real_->RemoveDirectory(path); }
+  Status GetFileAttributes(const std::string& path, DWORD* attributes) override {
+    if (!Find(path)) return real_->GetFileAttributes(path, attributes);
+    *attributes = FILE_ATTRIBUTE_ARCHIVE;
+    return Status::Ok();
   }
-  bool RemoveDirectory(const std::string& path) override {
-    return real_->RemoveDirectory(path);
-  }
-  DWORD GetFileAttributes(const std::string& path) override {
-    return Find(path) ? FILE_ATTRIBUTE_ARCHIVE : real_->GetFileAttributes(path);
-  }
-  bool SetFileAttributes(const std::string& path, DWORD attributes) override {
+  Status SetFileAttributes(const std::string& path, DWORD attributes) override {
     return real_->SetFileAttributes(path, attributes);
   }
-  bool Find(const std::string& pattern, std::vector<FindData>* matches) override {
-    bool found = real_->Find(pattern, matches);
+  Status Find(const std::string& pattern, std::vector<FindData>* matches) override {
+    Status found = real_->Find(pattern, matches);
     std::string wanted = Extension(pattern);
     for (const Large& large : large_) {
       if (Extension(large.name) != wanted) continue;
@@ -78,7 +77,7 @@ class StandInFileSystem final : public FileSystem {
       data.attributes = FILE_ATTRIBUTE_ARCHIVE;
       data.size = large.listed;
       matches->push_back(data);
-      found = true;
+      found = Status::Ok();
     }
     return found;
   }
@@ -87,33 +86,33 @@ class StandInFileSystem final : public FileSystem {
   class LargeFile final : public File {
    public:
     LargeFile(uint64_t size, uint64_t* served) : size_(size), served_(served) {}
-    bool Read(void* buffer, DWORD n, DWORD* done) override {
+    Status Read(void* buffer, DWORD n, DWORD* done) override {
       uint64_t left = size_ - position_;
       *done = static_cast<DWORD>(std::min<uint64_t>(n, left));
       std::memset(buffer, 'x', *done);
       position_ += *done;
       *served_ += *done;
-      return true;
+      return Status::Ok();
     }
-    bool Write(const void*, DWORD, DWORD* done) override {
+    Status Write(const void*, DWORD, DWORD* done) override {
       *done = 0;
       SetLastError(ERROR_ACCESS_DENIED);
-      return false;
+      return Status::Error(ERROR_ACCESS_DENIED);
     }
-    bool Seek(int64_t offset, SeekOrigin origin, uint64_t* position) override {
+    Status Seek(int64_t offset, SeekOrigin origin, uint64_t* position) override {
       uint64_t base = origin == SeekOrigin::kBegin ? 0
                       : origin == SeekOrigin::kEnd ? size_
                                                    : position_;
       position_ = base + static_cast<uint64_t>(offset);
       if (position) *position = position_;
-      return true;
+      return Status::Ok();
     }
-    bool Size(uint64_t* size) override {
+    Status Size(uint64_t* size) override {
       *size = size_;
-      return true;
+      return Status::Ok();
     }
-    bool Truncate() override { return false; }
-    bool Close() override { return true; }
+    Status Truncate() override { return Status::Error(ERROR_ACCESS_DENIED); }
+    Status Close() override { return Status::Ok(); }
 
    private:
     uint64_t size_;
@@ -181,8 +180,8 @@ TEST_F(PackageWriter, AFolderThatIsNotThereIsRefusedAndNothingIsWritten) {
 }
 
 TEST_F(PackageWriter, PlannedSizeIsTheWrittenSize) {
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "__w133_h100_a.jpg", "thumb"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "tune.mp3", std::string(3000, 'm')));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "__w133_h100_a.jpg", "thumb").ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "tune.mp3", std::string(3000, 'm')).ok());
   std::vector<PackageSource> sources;
   DWORD error = 0;
   ASSERT_TRUE(ListPackageSources(DefaultFileSystem(), show_, &sources, &error));
@@ -190,8 +189,10 @@ TEST_F(PackageWriter, PlannedSizeIsTheWrittenSize) {
   std::string target = Target();
   ASSERT_TRUE(package.WritePackage(target, show_));
   uint64_t written = 0;
-  ASSERT_TRUE(DefaultFileSystem().Open(target, GENERIC_READ, Disposition::kOpenExisting)
-                  ->Size(&written));
+  std::unique_ptr<File> file;
+  ASSERT_TRUE(
+      DefaultFileSystem().Open(target, GENERIC_READ, Disposition::kOpenExisting, &file).ok());
+  ASSERT_TRUE(file->Size(&written).ok());
   EXPECT_EQ(PackageSizeOf(sources), written);
 }
 
@@ -201,7 +202,7 @@ TEST_F(PackageWriter, FilesOfSeveralChunksAreDigestedWhole) {
   std::string big(kCopyChunk * 2 + 12345, '\0');
   std::mt19937 random(7);
   for (char& c : big) c = static_cast<char>(random());
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "big.jpg", big));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "big.jpg", big).ok());
   ShowPackage package(DefaultFileSystem());
   std::string target = Target();
   ASSERT_TRUE(package.WritePackage(target, show_));
@@ -222,14 +223,14 @@ TEST_F(PackageWriter, NameTakenWhileWritingGetsTheNextFreeNameAndIsKept) {
   fs.on_create = [&](const std::string& path) {
     if (path.find(kPartialPackageMarker) == std::string::npos) return;
     EXPECT_EQ(FileNameOf(path).rfind(".show.pkg.tavirelle-partial-", 0), 0u) << path;
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Target(), "theirs"));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Target(), "theirs").ok());
   };
   ShowPackage package(fs);
   std::string target = Target();
   ASSERT_TRUE(package.WritePackage(target, show_));
   EXPECT_EQ(target, dir_.Join("out/show (2).pkg"));
   std::string theirs;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), Target(), &theirs));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), Target(), &theirs).ok());
   EXPECT_EQ(theirs, "theirs");
   EXPECT_TRUE(package.OpenPackage(target, false));
   EXPECT_EQ(OutFiles().size(), 2u);

@@ -35,13 +35,13 @@ std::string StoredFile(const std::string& name, const std::string& data) {
 TEST(PackageLayout, WriterOutputForASmallFolderIsExact) {
   TempDir dir;
   std::string show = dir.Join("show/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "meta.xml", "<qx/>"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "photo.jpg", "JPEG"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "__w133_h100_photo.jpg", "T"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "notes.txt", "not packed"));
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show + "sub"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "sub/deep.jpg", "not packed"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show).ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "meta.xml", "<qx/>").ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "photo.jpg", "JPEG").ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "__w133_h100_photo.jpg", "T").ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "notes.txt", "not packed").ok());
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show + "sub").ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "sub/deep.jpg", "not packed").ok());
 
   ShowPackage package(DefaultFileSystem());
   std::string target = dir.Join("show.pkg");
@@ -62,15 +62,17 @@ TEST(PackageLayout, WriterOutputForASmallFolderIsExact) {
   expected += TextRecord(0x50, "meta.xml") + Int32Record(0x51, 89) + Int32Record(0x52, 5) +
               TextRecord(0x53, "06d0e48a7942733e26a13233e2012552");
   std::string actual;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), target, &actual));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), target, &actual).ok());
   EXPECT_EQ(actual, expected);
   // Complete packages are writable again, so that a repair can append.
-  EXPECT_EQ(DefaultFileSystem().GetFileAttributes(target) & FILE_ATTRIBUTE_READONLY, 0u);
+  DWORD attributes = 0;
+  ASSERT_TRUE(DefaultFileSystem().GetFileAttributes(target, &attributes).ok());
+  EXPECT_EQ(attributes & FILE_ATTRIBUTE_READONLY, 0u);
 }
 
 TEST(ReadRecord, UnknownTypeConsumesOnlyTheHeader) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), Bytes({0x41, 7, 1, 2, 3})));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), Bytes({0x41, 7, 1, 2, 3})).ok());
   file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead, OnError::kReport);
   uint8_t header[10] = {};
   dynamic_buffer payload(1024);
@@ -81,7 +83,7 @@ TEST(ReadRecord, UnknownTypeConsumesOnlyTheHeader) {
 TEST(ReadRecord, LongTextGrowsTheBufferAndIsTerminated) {
   TempDir dir;
   std::string name(2000, 'n');
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), TextRecord(0x50, name)));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), TextRecord(0x50, name)).ok());
   file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead, OnError::kReport);
   uint8_t header[10] = {};
   dynamic_buffer payload(1024);
@@ -107,7 +109,7 @@ TEST(ReadRecord, LengthsPastTheEndFailWithoutGrowingTheBuffer) {
       {Bytes({0x4C}), 0},
   };
   for (const Case& c : cases) {
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), c.bytes));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), c.bytes).ok());
     file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead, OnError::kReport);
     uint8_t header[10] = {};
     dynamic_buffer payload(1024);
@@ -297,7 +299,7 @@ TEST(WriteDirectory, MovesTheDirectoryOffsetOnlyBehindTheExactMagic) {
       ASSERT_NE(WriteDirectory(stream, entries), 0u);
     }
     std::string after;
-    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("p"), &after));
+    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("p"), &after).ok());
     std::string expected = b.bytes();
     if (magic.size() == 14) expected.replace(20, 4, U32(end));
     EXPECT_EQ(after.substr(0, end), expected) << magic.size();

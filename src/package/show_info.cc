@@ -45,7 +45,7 @@ std::string SideFileText(ShowPackage& package, const char* entry,
   std::string text = package.ReadEntryText(entry);
   if (text.empty()) return std::string();
   XmlDocument document;
-  if (!document.LoadText(text.c_str())) return std::string();
+  if (!document.LoadText(text.c_str()).ok()) return std::string();
   XmlNode* node = document.FindChild(top);
   if (node == nullptr) return std::string();
   return node->ChildText(child);

@@ -145,8 +145,8 @@ class ShowPackage::FileSink final : public EntrySink {
     // Pending bytes are the package's own, hashed when they were stored.
     return Write([&](File& file) {
       DWORD done = 0;
-      bool ok = bytes.empty() ||
-                file.Write(bytes.data(), static_cast<DWORD>(bytes.size()), &done);
+      bool ok =
+          bytes.empty() || file.Write(bytes.data(), static_cast<DWORD>(bytes.size()), &done).ok();
       return Written(ok && done == bytes.size());
     });
   }
@@ -163,7 +163,7 @@ class ShowPackage::FileSink final : public EntrySink {
         }
         digest.Update(block.data(), n);
         DWORD done = 0;
-        if (!Written(file.Write(block.data(), n, &done) && done == n)) return false;
+        if (!Written(file.Write(block.data(), n, &done).ok() && done == n)) return false;
         left -= n;
       }
       if (digest.FinishHex() != entry.md5) {
@@ -202,28 +202,27 @@ class ShowPackage::FileSink final : public EntrySink {
   // opens the new file (false, with the outcome, when it cannot), Append
   // adds bytes, and End puts the file in place when `ok`.
   bool Begin() {
-    DWORD attributes = fs_.GetFileAttributes(path_);
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
+    DWORD attributes = 0;
+    if (fs_.GetFileAttributes(path_, &attributes).ok() &&
         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
       // Replacing a read-only file fails, as it would in place.
       outcome_ = {EntrySaveResult::kWriteFailed, ERROR_ACCESS_DENIED};
       return false;
     }
     temporary_ = TemporaryNameBeside(path_);
-    file_ = fs_.Open(temporary_, GENERIC_WRITE, Disposition::kCreateNew);
-    return Written(file_ != nullptr);
+    return Written(fs_.Open(temporary_, GENERIC_WRITE, Disposition::kCreateNew, &file_).ok());
   }
   bool Append(const void* data, uint32_t size) {
     DWORD done = 0;
-    return Written(file_->Write(data, size, &done) && done == size);
+    return Written(file_->Write(data, size, &done).ok() && done == size);
   }
   void Mismatch() { outcome_.result = EntrySaveResult::kMismatch; }
   bool End(bool ok) {
-    ok = Written(file_->Close()) && ok;
+    ok = Written(file_->Close().ok()) && ok;
     file_.reset();
-    ok = ok && Written(fs_.MoveFile(temporary_, path_, IfExists::kReplace));
+    ok = ok && Written(fs_.MoveFile(temporary_, path_, IfExists::kReplace).ok());
     if (!ok) {
-      fs_.DeleteFile(temporary_);
+      fs_.DeleteFile(temporary_).IgnoreError();
       return false;
     }
     outcome_ = {EntrySaveResult::kSaved, 0};

@@ -112,12 +112,12 @@ TEST(ReadEntry, NeverDeletesTheFileANameDenotes) {
   TempDir dir;
   ASSERT_TRUE(BuildPackage({{"a.jpg", "a"}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
   std::string victim = dir.Join("victim.txt");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), victim, ""));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), victim, "").ok());
   ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   std::string data;
   EXPECT_FALSE(package.ReadEntry(victim, &data));
-  EXPECT_NE(DefaultFileSystem().GetFileAttributes(victim), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(PathExists(DefaultFileSystem(), victim));
 }
 
 TEST(ReadEntry, SizesAndHeadersThatLieFailOnlyThatEntry) {
@@ -206,11 +206,11 @@ TEST(SaveEntryToFile, WritesTheBytesAndCreatesNoFolder) {
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   EXPECT_TRUE(package.SaveEntryToFile("a.jpg", dir.Join("out.jpg")));
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("out.jpg"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("out.jpg"), &contents).ok());
   EXPECT_EQ(contents, "bytes");
   EXPECT_FALSE(package.SaveEntryToFile("a.jpg", dir.Join("missing/out.jpg")));
   EXPECT_FALSE(package.SaveEntryToFile("b.jpg", dir.Join("b.jpg")));
-  EXPECT_EQ(DefaultFileSystem().GetFileAttributes(dir.Join("b.jpg")), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), dir.Join("b.jpg")));
 }
 
 TEST(SaveEntryToFile, CopiesLargeEntriesInBlocksAndFollowsTheNameRules) {
@@ -223,14 +223,15 @@ TEST(SaveEntryToFile, CopiesLargeEntriesInBlocksAndFollowsTheNameRules) {
   ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
   ASSERT_TRUE(
-      SaveTextToFile(DefaultFileSystem(), dir.Join("out.jpg"), std::string(5 * 1024 * 1024, 'x')));
+      SaveTextToFile(DefaultFileSystem(), dir.Join("out.jpg"), std::string(5 * 1024 * 1024, 'x'))
+          .ok());
   EXPECT_TRUE(package.SaveEntryToFile("file:///big.jpg", dir.Join("out.jpg")));
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("out.jpg"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("out.jpg"), &contents).ok());
   EXPECT_TRUE(contents == big);  // the longer earlier content is cut off
   // A thumbnail name falls back to the older thumbnail size, as reads do.
   EXPECT_TRUE(package.SaveEntryToFile("x\\SHOWCODE\\w133\\h100\\t.jpg", dir.Join("t.jpg")));
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("t.jpg"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("t.jpg"), &contents).ok());
   EXPECT_EQ(contents, "old thumb");
   EXPECT_TRUE(package.SaveEntryToFile("music\\song.mp3", dir.Join("s.mp3")));
 }
@@ -248,8 +249,9 @@ TEST(SaveEntry, ReplacesALinkAtTheTargetAndNeverWritesThroughIt) {
       BuildPackage({{"a.jpg", "package bytes"}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("precious"), "the user's own file"));
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("out")));
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), dir.Join("precious"), "the user's own file").ok());
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("out")).ok());
   ASSERT_EQ(::symlink(dir.Join("precious").c_str(), dir.Join("out/a.jpg").c_str()), 0);
   ASSERT_EQ(::symlink(dir.Join("nowhere").c_str(), dir.Join("out/b.jpg").c_str()), 0);
 
@@ -258,11 +260,11 @@ TEST(SaveEntry, ReplacesALinkAtTheTargetAndNeverWritesThroughIt) {
   for (const char* name : {"out/a.jpg", "out/b.jpg"}) {
     EXPECT_FALSE(IsLink(dir.Join(name))) << name;
     std::string contents;
-    EXPECT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join(name), &contents));
+    EXPECT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join(name), &contents).ok());
     EXPECT_EQ(contents, "package bytes") << name;
   }
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("precious"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("precious"), &contents).ok());
   EXPECT_EQ(contents, "the user's own file");
   EXPECT_FALSE(PathExists(DefaultFileSystem(), dir.Join("nowhere")));
 }
@@ -295,25 +297,25 @@ TEST(SaveEntry, ChecksTheBytesAsItCopiesAndKeepsTheOldFileOnAnyFailure) {
       {"small.jpg", "folder", EntrySaveResult::kWriteFailed},
       {"small.jpg", "missing/x.jpg", EntrySaveResult::kWriteFailed},
   };
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("big.jpg"), "older"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("readonly.jpg"), "older"));
-  ASSERT_TRUE(SetReadOnly(DefaultFileSystem(), dir.Join("readonly.jpg"), true));
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("folder")));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("big.jpg"), "older").ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("readonly.jpg"), "older").ok());
+  ASSERT_TRUE(SetReadOnly(DefaultFileSystem(), dir.Join("readonly.jpg"), true).ok());
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("folder")).ok());
   for (const auto& c : cases) {
     EntrySave save = package.SaveEntry(c.name, dir.Join(c.target));
     EXPECT_EQ(save.result, c.result) << c.target;
     EXPECT_EQ(save.error != 0, c.result == EntrySaveResult::kWriteFailed) << c.target;
   }
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("big.jpg"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("big.jpg"), &contents).ok());
   EXPECT_EQ(contents, "older");
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("readonly.jpg"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("readonly.jpg"), &contents).ok());
   EXPECT_EQ(contents, "older");
   EXPECT_FALSE(PathExists(DefaultFileSystem(), dir.Join("none.jpg")));
   // No temporary file is left beside the targets.
   std::vector<std::string> left = FindFiles(DefaultFileSystem(), dir.Join("*"));
   EXPECT_EQ(left.size(), 3u);  // p, big.jpg, readonly.jpg
-  SetReadOnly(DefaultFileSystem(), dir.Join("readonly.jpg"), false);
+  SetReadOnly(DefaultFileSystem(), dir.Join("readonly.jpg"), false).IgnoreError();
 }
 
 // Many entries at once settle every target as SaveEntry settles it alone:
@@ -342,11 +344,12 @@ TEST(SaveEntries, SettlesEveryTargetAsSaveEntryDoes) {
   names.insert(names.begin() + 5, {"f5.jpg", "readonly.jpg"});
   names.insert(names.begin() + 7, {"f1.jpg", "missing/x.jpg"});
   auto run = [&](const std::string& folder, unsigned jobs) {
-    EXPECT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join(folder)));
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join(folder + "/readonly.jpg"), "x"));
-    EXPECT_TRUE(SetReadOnly(DefaultFileSystem(), dir.Join(folder + "/readonly.jpg"), true));
+    EXPECT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join(folder)).ok());
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join(folder + "/readonly.jpg"), "x").ok());
+    EXPECT_TRUE(SetReadOnly(DefaultFileSystem(), dir.Join(folder + "/readonly.jpg"), true).ok());
     std::vector<std::pair<std::string, std::string>> targets;
-    for (const auto& [name, file] : names) targets.emplace_back(name, dir.Join(folder + "/" + file));
+    for (const auto& [name, file] : names)
+      targets.emplace_back(name, dir.Join(folder + "/" + file));
     std::vector<EntrySave> saves;
     if (jobs == 0) {
       for (const auto& [name, path] : targets) saves.push_back(package.SaveEntry(name, path));
@@ -357,7 +360,7 @@ TEST(SaveEntries, SettlesEveryTargetAsSaveEntryDoes) {
       EXPECT_EQ(order.size(), targets.size());
       for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], i);
     }
-    SetReadOnly(DefaultFileSystem(), dir.Join(folder + "/readonly.jpg"), false);
+    SetReadOnly(DefaultFileSystem(), dir.Join(folder + "/readonly.jpg"), false).IgnoreError();
     return saves;
   };
   const std::vector<EntrySave> one_by_one = run("one", 0);
@@ -380,8 +383,8 @@ TEST(SaveEntries, SettlesEveryTargetAsSaveEntryDoes) {
     EXPECT_EQ(names_in(folder), names_in("one"));
     for (const StoredItem& item : items) {
       std::string a, b;
-      ReadWholeFile(DefaultFileSystem(), dir.Join("one/" + item.name), &a);
-      ReadWholeFile(DefaultFileSystem(), dir.Join(folder + "/" + item.name), &b);
+      ReadWholeFile(DefaultFileSystem(), dir.Join("one/" + item.name), &a).IgnoreError();
+      ReadWholeFile(DefaultFileSystem(), dir.Join(folder + "/" + item.name), &b).IgnoreError();
       EXPECT_TRUE(a == b) << item.name;
     }
   }
@@ -420,7 +423,7 @@ class MetaFallback : public testing::Test {
   std::string path() const { return dir_.Join("show.pkg"); }
   std::string Contents() const {
     std::string contents;
-    ReadWholeFile(DefaultFileSystem(), path(), &contents);
+    ReadWholeFile(DefaultFileSystem(), path(), &contents).IgnoreError();
     return contents;
   }
 
@@ -479,7 +482,7 @@ TEST(MetaFallbackEdges, UnusableTextWithoutVersionsIsReturnedUnchanged) {
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), true));
   EXPECT_EQ(package.GetMetaText(), Meta("a.jpg", false));
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("p"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("p"), &contents).ok());
   EXPECT_EQ(contents, b.bytes());
 }
 
@@ -509,7 +512,7 @@ TEST(MetaFallbackEdges, UnlistedNumbersAndOtherNamesAreNotVersions) {
   ASSERT_TRUE(package.OpenPackage(dir.Join("p"), true));
   EXPECT_EQ(package.GetMetaText(), "broken");
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("p"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("p"), &contents).ok());
   EXPECT_EQ(contents, b.bytes());
 }
 
@@ -520,7 +523,7 @@ TEST(ReadMetaText, TellsWhichVersionWasReadAndWhetherItsDigestHolds) {
   PackageBuilder damaged = BuildPackage({{"a.jpg", "A"}, {"meta.xml", usable}});
   std::string bytes = damaged.bytes();
   bytes[bytes.find("<title>T") + 7] = 'X';
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("damaged"), bytes));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("damaged"), bytes).ok());
   // A zero byte in the stored description, digest right: the text ends there.
   const std::string with_zero = usable + std::string(1, '\0') + "tail";
   PackageBuilder zero = BuildPackage({{"a.jpg", "A"}, {"meta.xml", with_zero}});
@@ -555,10 +558,11 @@ TEST(ReadMetaText, TellsWhichVersionWasReadAndWhetherItsDigestHolds) {
 TEST(WritePackage, SameFolderTwiceGivesIdenticalBytesUnderAUniqueName) {
   TempDir dir;
   std::string show = dir.Join("show/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show).ok());
   for (const char* name : {"b.jpg", "A.jpg", "__w133_h100_b.jpg", "meta.xml", "Song.MP3",
                            "clip.swf", "c.JPG"}) {
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + name, std::string("data of ") + name));
+    ASSERT_TRUE(
+        WriteWholeFile(DefaultFileSystem(), show + name, std::string("data of ") + name).ok());
   }
   ShowPackage package(DefaultFileSystem());
   std::string first = dir.Join("Show.TVP");
@@ -568,8 +572,8 @@ TEST(WritePackage, SameFolderTwiceGivesIdenticalBytesUnderAUniqueName) {
   EXPECT_EQ(first, dir.Join("Show.TVP"));
   EXPECT_EQ(second, dir.Join("Show (2).tvp"));
   std::string a, b;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), first, &a));
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), second, &b));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), first, &a).ok());
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), second, &b).ok());
   EXPECT_EQ(a, b);
 
   ASSERT_TRUE(package.OpenPackage(second, true));

@@ -16,14 +16,14 @@ file_io::file_io(FileSystem& fs, const std::string& path, StreamMode mode, OnErr
   if (countOnly_) return;
   const bool forWriting = mode == StreamMode::kWrite;
   DWORD access = forWriting ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ;
-  file_ = fs_.Open(
-      path, access, forWriting ? Disposition::kOpenAlways : Disposition::kOpenExisting);
+  fs_.Open(path, access, forWriting ? Disposition::kOpenAlways : Disposition::kOpenExisting, &file_)
+      .IgnoreError();
   if (!file_) {
     if (throwOnError_) throw StreamError{StreamError::kOpenFailed};
     return;
   }
   if (!forWriting) {
-    if (!file_->Size(&knownSize_)) {
+    if (!file_->Size(&knownSize_).ok()) {
       file_.reset();
       return;
     }
@@ -33,7 +33,7 @@ file_io::file_io(FileSystem& fs, const std::string& path, StreamMode mode, OnErr
 
 file_io::~file_io() {
   // The outcome of a close nobody asked for cannot be reported.
-  if (file_) file_->Close();
+  if (file_) file_->Close().IgnoreError();
 }
 
 bool file_io::close() {
@@ -42,7 +42,7 @@ bool file_io::close() {
     return true;
   }
   if (!file_) return false;
-  bool ok = file_->Close();
+  bool ok = file_->Close().ok();
   file_.reset();
   block_.reset();
   blockLength_ = blockPos_ = 0;
@@ -58,9 +58,9 @@ uint32_t file_io::seek(uint32_t pos) {
   }
   uint64_t now = 0;
   blockLength_ = blockPos_ = 0;
-  if (!file_->Seek(pos, SeekOrigin::kBegin, &now)) {
+  if (!file_->Seek(pos, SeekOrigin::kBegin, &now).ok()) {
     // The platform pointer is unknown now; ask again on the next use.
-    file_->Seek(0, SeekOrigin::kCurrent, &filePos_);
+    file_->Seek(0, SeekOrigin::kCurrent, &filePos_).IgnoreError();
     return 0xFFFFFFFF;
   }
   filePos_ = now;
@@ -71,7 +71,7 @@ uint32_t file_io::seek_end() {
   if (!file_) return 0xFFFFFFFF;
   uint64_t now = 0;
   blockLength_ = blockPos_ = 0;
-  if (!file_->Seek(0, SeekOrigin::kEnd, &now)) return 0xFFFFFFFF;
+  if (!file_->Seek(0, SeekOrigin::kEnd, &now).ok()) return 0xFFFFFFFF;
   filePos_ = now;
   return static_cast<uint32_t>(now);
 }
@@ -91,7 +91,7 @@ uint64_t file_io::size64() {
   if (!file_) return 0;
   if (buffered_) return knownSize_;
   uint64_t size = 0;
-  if (!file_->Size(&size)) return 0;
+  if (!file_->Size(&size).ok()) return 0;
   return size;
 }
 
@@ -104,7 +104,7 @@ uint64_t file_io::remaining() {
 
 bool file_io::truncate() {
   if (!file_ || buffered_) return false;
-  return file_->Truncate();
+  return file_->Truncate().ok();
 }
 
 bool file_io::RawRead(uint8_t* at, uint32_t n, uint32_t* total) {
@@ -112,7 +112,7 @@ bool file_io::RawRead(uint8_t* at, uint32_t n, uint32_t* total) {
   *total = 0;
   // The platform may return fewer bytes than asked before the end of file.
   while (*total < n) {
-    bool ok = file_->Read(at + *total, n - *total, &done);
+    bool ok = file_->Read(at + *total, n - *total, &done).ok();
     *total += done;
     filePos_ += done;
     if (!ok) return false;
@@ -187,7 +187,7 @@ uint32_t file_io::write(const void* source, uint32_t n) {
     count = n;
   } else if (file_ && !buffered_) {
     DWORD done = 0;
-    file_->Write(source, n, &done);
+    file_->Write(source, n, &done).IgnoreError();
     count = done;
     filePos_ += done;
     if (count < n && throwOnError_) throw StreamError{StreamError::kShortWrite};

@@ -47,7 +47,7 @@ TEST(DynamicBuffer, GrowthThatWouldWrapFailsAndKeepsTheBlock) {
 
 TEST(FileIo, ReadIntoGrowsTheBufferFirstAndReadsNothingForZero) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), std::string(3000, 'a')));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), std::string(3000, 'a')).ok());
   file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead, OnError::kReport);
   ASSERT_TRUE(file.is_open());
   dynamic_buffer buffer(1024);
@@ -62,7 +62,7 @@ TEST(FileIo, ReadIntoGrowsTheBufferFirstAndReadsNothingForZero) {
 
 TEST(FileIo, ReadIntoAFileTargetReadsNothing) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), "abc"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), "abc").ok());
   file_io source(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead, OnError::kReport);
   file_io target(DefaultFileSystem(), dir.Join("g"), StreamMode::kWrite, OnError::kReport);
   EXPECT_EQ(source.read_into(target, 3), 0u);
@@ -84,14 +84,14 @@ TEST(FileIo, CountOnlyCountsEveryTransfer) {
 
 TEST(FileIo, WritingKeepsTheOldTailOfAnExistingFile) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), "0123456789"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), "0123456789").ok());
   {
     file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kWrite, OnError::kReport);
     EXPECT_EQ(file.write("ab", 2), 2u);
     EXPECT_TRUE(file.close());
   }
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("f"), &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("f"), &contents).ok());
   EXPECT_EQ(contents, "ab23456789");
 }
 
@@ -134,7 +134,7 @@ TEST(FileIo, BufferedReadsSurviveShortPlatformReadsAndSeeks) {
   TempDir dir;
   std::string data;
   for (int i = 0; i < 200000; ++i) data.push_back(static_cast<char>(i * 7));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), data));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), data).ok());
   FaultInjectingFileSystem faulty;
   faulty.SetShortReads(1000);
   file_io file(faulty, dir.Join("f"), StreamMode::kRead, OnError::kReport);

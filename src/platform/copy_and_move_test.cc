@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/file_system.h"
-#include "platform/last_error.h"
+#include "platform/status.h"
 #include "platform/system_calls.h"
 #include "testing/file_times.h"
 #include "testing/temp_dir.h"
@@ -19,11 +19,12 @@ namespace {
 
 std::string Contents(const std::string& path) {
   std::string contents;
-  return ReadWholeFile(DefaultFileSystem(), path, &contents) ? contents : "<missing>";
+  return ReadWholeFile(DefaultFileSystem(), path, &contents).ok() ? contents : "<missing>";
 }
 
 bool Exists(const std::string& path) {
-  return DefaultFileSystem().GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
+  DWORD attributes = 0;
+  return DefaultFileSystem().GetFileAttributes(path, &attributes).ok();
 }
 
 int64_t LastWrite(const std::string& path) {
@@ -39,7 +40,7 @@ class CopyAndMove : public testing::Test {
     for (size_t i = 0; i < source_bytes_.size(); ++i) {
       source_bytes_[i] = static_cast<char>(i * 7 + i / 4093);
     }
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Source(), source_bytes_));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Source(), source_bytes_).ok());
     SetLastWrite(Source(), 1000000000);
   }
   std::string Source() const { return dir_.Join("source.jpg"); }
@@ -76,11 +77,12 @@ TEST_F(CopyAndMove, CopyFallsBackToReadingAndWritingWhateverTheCallSays) {
       return ::write(fd, buffer, std::min<size_t>(length, 65521));
     };
     auto fs = NewPosixFileSystem(calls_);
-    ASSERT_TRUE(fs->CopyFile(Source(), Target(), IfExists::kReplace)) << GetLastError();
+    Status copied = fs->CopyFile(Source(), Target(), IfExists::kReplace);
+    ASSERT_TRUE(copied.ok()) << copied.code();
     EXPECT_TRUE(Contents(Target()) == source_bytes_);
     EXPECT_EQ(LastWrite(Target()), 1000000000);  // the copy keeps the source's time
     EXPECT_GT(writes, 50);
-    ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()));
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()).ok());
   }
 }
 
@@ -111,30 +113,27 @@ TEST_F(CopyAndMove, ACopyThatFailsPartWayLeavesNoTarget) {
       return ::write(fd, buffer, length);
     };
     auto fs = NewPosixFileSystem(calls_);
-    EXPECT_FALSE(fs->CopyFile(Source(), Target(), IfExists::kReplace));
-    EXPECT_EQ(GetLastError(), c.expected);
+    EXPECT_EQ(fs->CopyFile(Source(), Target(), IfExists::kReplace).code(), c.expected);
     EXPECT_FALSE(Exists(Target()));
   }
 }
 
 TEST_F(CopyAndMove, CopyOntoWhatIsThereReplacesOnlyWhenAskedAndNeverAProtectedFile) {
   FileSystem& fs = DefaultFileSystem();
-  ASSERT_TRUE(WriteWholeFile(fs, Target(), "the user's own"));
-  EXPECT_FALSE(fs.CopyFile(Source(), Target(), IfExists::kFail));
-  EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
+  ASSERT_TRUE(WriteWholeFile(fs, Target(), "the user's own").ok());
+  EXPECT_EQ(fs.CopyFile(Source(), Target(), IfExists::kFail).code(), ERROR_FILE_EXISTS);
   EXPECT_EQ(Contents(Target()), "the user's own");
-  ASSERT_TRUE(fs.SetFileAttributes(Target(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_FALSE(fs.CopyFile(Source(), Target(), IfExists::kReplace));
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  ASSERT_TRUE(fs.SetFileAttributes(Target(), FILE_ATTRIBUTE_READONLY).ok());
+  EXPECT_EQ(fs.CopyFile(Source(), Target(), IfExists::kReplace).code(), ERROR_ACCESS_DENIED);
   EXPECT_EQ(Contents(Target()), "the user's own");
-  ASSERT_TRUE(fs.SetFileAttributes(Target(), 0));
-  EXPECT_TRUE(fs.CopyFile(Source(), Target(), IfExists::kReplace));
+  ASSERT_TRUE(fs.SetFileAttributes(Target(), 0).ok());
+  EXPECT_TRUE(fs.CopyFile(Source(), Target(), IfExists::kReplace).ok());
   EXPECT_TRUE(Contents(Target()) == source_bytes_);
-  ASSERT_TRUE(fs.CreateDirectory(dir_.Join("folder")));
-  EXPECT_FALSE(fs.CopyFile(Source(), dir_.Join("folder"), IfExists::kReplace));
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  EXPECT_FALSE(fs.CopyFile(dir_.Join("folder"), dir_.Join("copy"), IfExists::kReplace));
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  ASSERT_TRUE(fs.CreateDirectory(dir_.Join("folder")).ok());
+  EXPECT_EQ(fs.CopyFile(Source(), dir_.Join("folder"), IfExists::kReplace).code(),
+            ERROR_ACCESS_DENIED);
+  EXPECT_EQ(fs.CopyFile(dir_.Join("folder"), dir_.Join("copy"), IfExists::kReplace).code(),
+            ERROR_ACCESS_DENIED);
 }
 
 // Where renaming cannot be told to keep an existing file, a file is linked
@@ -148,31 +147,31 @@ TEST_F(CopyAndMove, MoveWithoutReplacingWhereTheFileSystemCannotBeToldSo) {
       return -1;
     };
     auto fs = NewPosixFileSystem(calls_);
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Target(), "the user's own"));
-    EXPECT_FALSE(fs->MoveFile(Source(), Target(), IfExists::kFail));
-    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);  // as where the rename can say so
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Target(), "the user's own").ok());
+    EXPECT_EQ(fs->MoveFile(Source(), Target(), IfExists::kFail).code(),
+              ERROR_ALREADY_EXISTS);  // as where the rename can say so
     EXPECT_EQ(Contents(Target()), "the user's own");
     EXPECT_TRUE(Contents(Source()) == source_bytes_);
 
-    EXPECT_TRUE(fs->MoveFile(Source(), dir_.Join("moved.jpg"), IfExists::kFail));
+    EXPECT_TRUE(fs->MoveFile(Source(), dir_.Join("moved.jpg"), IfExists::kFail).ok());
     EXPECT_FALSE(Exists(Source()));
     EXPECT_TRUE(Contents(dir_.Join("moved.jpg")) == source_bytes_);
-    EXPECT_TRUE(fs->MoveFile(dir_.Join("moved.jpg"), Source(), IfExists::kFail));
+    EXPECT_TRUE(fs->MoveFile(dir_.Join("moved.jpg"), Source(), IfExists::kFail).ok());
 
-    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("folder")));
-    EXPECT_FALSE(fs->MoveFile(dir_.Join("folder"), Target(), IfExists::kFail));
-    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-    EXPECT_TRUE(fs->MoveFile(dir_.Join("folder"), dir_.Join("renamed"), IfExists::kFail));
-    EXPECT_TRUE(DefaultFileSystem().RemoveDirectory(dir_.Join("renamed")));
-    ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()));
+    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("folder")).ok());
+    EXPECT_EQ(fs->MoveFile(dir_.Join("folder"), Target(), IfExists::kFail).code(),
+              ERROR_ALREADY_EXISTS);
+    EXPECT_TRUE(fs->MoveFile(dir_.Join("folder"), dir_.Join("renamed"), IfExists::kFail).ok());
+    EXPECT_TRUE(DefaultFileSystem().RemoveDirectory(dir_.Join("renamed")).ok());
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()).ok());
   }
   // Any other failure of the rename is the failure of the move.
   calls_.renameat2 = [](const char*, const char*, unsigned) {
     errno = EACCES;
     return -1;
   };
-  EXPECT_FALSE(NewPosixFileSystem(calls_)->MoveFile(Source(), Target(), IfExists::kFail));
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(NewPosixFileSystem(calls_)->MoveFile(Source(), Target(), IfExists::kFail).code(),
+            ERROR_ACCESS_DENIED);
   EXPECT_TRUE(Contents(Source()) == source_bytes_);
 }
 

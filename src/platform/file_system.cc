@@ -12,6 +12,7 @@
 
 #include "platform/last_error.h"
 #include "platform/path.h"
+#include "platform/status.h"
 #include "platform/system_calls.h"
 
 namespace tavirelle {
@@ -33,17 +34,17 @@ LocalTime ToLocalTime(FileTime time) {
 
 namespace {
 
-bool Fail(int err) {
-  SetLastErrorFromErrno(err);
-  return false;
+// A failure for `code`. Until every caller takes the Status, it is left as
+// the thread's last error too.
+Status Failure(DWORD code) {
+  SetLastError(code);
+  return Status::Error(code);
 }
 
+Status Fail(int err) { return Failure(Win32ErrorFromErrno(err)); }
+
 // Refuses a name that would be taken for another file (see HoldsWildcard).
-bool InvalidName(const std::string& path) {
-  if (!HoldsWildcard(path)) return false;
-  SetLastError(ERROR_INVALID_NAME);
-  return true;
-}
+bool InvalidName(const std::string& path) { return HoldsWildcard(path); }
 
 DWORD AttributesOf(const struct stat& st) {
   DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY
@@ -80,7 +81,7 @@ class PosixFile final : public File {
     if (fd_ >= 0) ::close(fd_);
   }
 
-  bool Read(void* buffer, DWORD n, DWORD* done) override {
+  Status Read(void* buffer, DWORD n, DWORD* done) override {
     *done = 0;
     auto* out = static_cast<char*>(buffer);
     while (*done < n) {
@@ -92,10 +93,10 @@ class PosixFile final : public File {
       if (r == 0) break;
       *done += static_cast<DWORD>(r);
     }
-    return true;
+    return Status::Ok();
   }
 
-  bool Write(const void* buffer, DWORD n, DWORD* done) override {
+  Status Write(const void* buffer, DWORD n, DWORD* done) override {
     *done = 0;
     const auto* in = static_cast<const char*>(buffer);
     while (*done < n) {
@@ -106,38 +107,38 @@ class PosixFile final : public File {
       }
       *done += static_cast<DWORD>(w);
     }
-    return true;
+    return Status::Ok();
   }
 
-  bool Seek(int64_t offset, SeekOrigin origin, uint64_t* position) override {
+  Status Seek(int64_t offset, SeekOrigin origin, uint64_t* position) override {
     int whence = origin == SeekOrigin::kBegin     ? SEEK_SET
                  : origin == SeekOrigin::kCurrent ? SEEK_CUR
                                                   : SEEK_END;
     off_t at = ::lseek(fd_, static_cast<off_t>(offset), whence);
     if (at < 0) return Fail(errno);
     if (position != nullptr) *position = static_cast<uint64_t>(at);
-    return true;
+    return Status::Ok();
   }
 
-  bool Size(uint64_t* size) override {
+  Status Size(uint64_t* size) override {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return Fail(errno);
     *size = static_cast<uint64_t>(st.st_size);
-    return true;
+    return Status::Ok();
   }
 
-  bool Truncate() override {
+  Status Truncate() override {
     off_t at = ::lseek(fd_, 0, SEEK_CUR);
     if (at < 0 || ::ftruncate(fd_, at) != 0) return Fail(errno);
-    return true;
+    return Status::Ok();
   }
 
-  bool Close() override {
-    if (fd_ < 0) return true;
+  Status Close() override {
+    if (fd_ < 0) return Status::Ok();
     int rc = ::close(fd_);
     fd_ = -1;
     if (rc != 0) return Fail(errno);
-    return true;
+    return Status::Ok();
   }
 
  private:
@@ -148,25 +149,20 @@ class PosixFileSystem final : public FileSystem {
  public:
   explicit PosixFileSystem(SystemCalls calls) : calls_(std::move(calls)) {}
 
-  // Each call is its own system call; the last error is per thread.
+  // Each call is its own system call.
   bool ThreadSafe() const override { return true; }
 
-  std::unique_ptr<File> Open(const std::string& path, DWORD access,
-                             Disposition disposition) override {
-    if (InvalidName(path)) return nullptr;
+  Status Open(const std::string& path, DWORD access, Disposition disposition,
+              std::unique_ptr<File>* file) override {
+    file->reset();
+    if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
     std::string native = NativePath(path);
     struct stat st {};
     bool exists = ::stat(native.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) {
-      SetLastError(ERROR_ACCESS_DENIED);
-      return nullptr;
-    }
+    if (exists && S_ISDIR(st.st_mode)) return Failure(ERROR_ACCESS_DENIED);
     bool write = (access & GENERIC_WRITE) != 0;
     // A read-only file refuses writers, whoever runs the process.
-    if (exists && write && (st.st_mode & S_IWUSR) == 0) {
-      SetLastError(ERROR_ACCESS_DENIED);
-      return nullptr;
-    }
+    if (exists && write && (st.st_mode & S_IWUSR) == 0) return Failure(ERROR_ACCESS_DENIED);
     int flags = O_CLOEXEC;
     flags |= write ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
     switch (disposition) {
@@ -185,49 +181,40 @@ class PosixFileSystem final : public FileSystem {
         flags |= O_TRUNC;
         break;
     }
-    if ((flags & (O_CREAT | O_TRUNC)) && !write) {
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return nullptr;
-    }
+    if ((flags & (O_CREAT | O_TRUNC)) && !write) return Failure(ERROR_INVALID_PARAMETER);
     int fd = ::open(native.c_str(), flags, 0666);
     if (fd < 0) {
-      if (errno == EEXIST) {
-        SetLastError(ERROR_FILE_EXISTS);
-      } else if (errno == ENOENT && disposition != Disposition::kOpenExisting &&
-                 disposition != Disposition::kTruncateExisting) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-      } else {
-        SetLastErrorFromErrno(errno);
+      if (errno == EEXIST) return Failure(ERROR_FILE_EXISTS);
+      if (errno == ENOENT && disposition != Disposition::kOpenExisting &&
+          disposition != Disposition::kTruncateExisting) {
+        return Failure(ERROR_PATH_NOT_FOUND);
       }
-      return nullptr;
+      return Fail(errno);
     }
-    return std::make_unique<PosixFile>(fd);
+    *file = std::make_unique<PosixFile>(fd);
+    return Status::Ok();
   }
 
-  bool CopyFile(const std::string& from, const std::string& to,
-                IfExists if_exists) override {
-    if (InvalidName(from) || InvalidName(to)) return false;
+  Status CopyFile(const std::string& from, const std::string& to, IfExists if_exists) override {
+    if (InvalidName(from) || InvalidName(to)) return Failure(ERROR_INVALID_NAME);
     std::string src_path = NativePath(from);
     int src = ::open(src_path.c_str(), O_RDONLY | O_CLOEXEC);
     if (src < 0) return Fail(errno);
     struct stat st {};
     if (::fstat(src, &st) != 0 || S_ISDIR(st.st_mode)) {
       ::close(src);
-      SetLastError(ERROR_ACCESS_DENIED);
-      return false;
+      return Failure(ERROR_ACCESS_DENIED);
     }
     std::string dst_path = NativePath(to);
     struct stat dst_st {};
     if (::stat(dst_path.c_str(), &dst_st) == 0) {
       if (if_exists == IfExists::kFail) {
         ::close(src);
-        SetLastError(ERROR_FILE_EXISTS);
-        return false;
+        return Failure(ERROR_FILE_EXISTS);
       }
       if (S_ISDIR(dst_st.st_mode) || (dst_st.st_mode & S_IWUSR) == 0) {
         ::close(src);
-        SetLastError(ERROR_ACCESS_DENIED);
-        return false;
+        return Failure(ERROR_ACCESS_DENIED);
       }
     }
     // Nobody may read the copy who could not read the source, from its
@@ -261,34 +248,30 @@ class PosixFileSystem final : public FileSystem {
       ::unlink(dst_path.c_str());
       return Fail(err);
     }
-    return true;
+    return Status::Ok();
   }
 
-  bool DeleteFile(const std::string& path) override {
-    if (InvalidName(path)) return false;
+  Status DeleteFile(const std::string& path) override {
+    if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
     std::string native = NativePath(path);
     struct stat st {};
     if (::lstat(native.c_str(), &st) != 0) return Fail(errno);
-    if (S_ISDIR(st.st_mode) || (st.st_mode & S_IWUSR) == 0) {
-      SetLastError(ERROR_ACCESS_DENIED);
-      return false;
-    }
+    if (S_ISDIR(st.st_mode) || (st.st_mode & S_IWUSR) == 0) return Failure(ERROR_ACCESS_DENIED);
     if (::unlink(native.c_str()) != 0) return Fail(errno);
-    return true;
+    return Status::Ok();
   }
 
-  bool MoveFile(const std::string& from, const std::string& to,
-                IfExists if_exists) override {
-    if (InvalidName(from) || InvalidName(to)) return false;
+  Status MoveFile(const std::string& from, const std::string& to, IfExists if_exists) override {
+    if (InvalidName(from) || InvalidName(to)) return Failure(ERROR_INVALID_NAME);
     std::string src = NativePath(from);
     std::string dst = NativePath(to);
     if (if_exists == IfExists::kReplace) {
       if (::rename(src.c_str(), dst.c_str()) != 0) return Fail(errno);
-      return true;
+      return Status::Ok();
     }
     // The check for an existing target and the rename are one step, so that
     // a file appearing at the target meanwhile is never replaced.
-    if (calls_.renameat2(src.c_str(), dst.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (calls_.renameat2(src.c_str(), dst.c_str(), RENAME_NOREPLACE) == 0) return Status::Ok();
     if (errno != EINVAL && errno != ENOSYS) return Fail(errno);
     // A file system without that rename: a hard link fails the same way on
     // an existing target.
@@ -297,37 +280,35 @@ class PosixFileSystem final : public FileSystem {
     if (S_ISREG(st.st_mode)) {
       if (calls_.link(src.c_str(), dst.c_str()) != 0) return Fail(errno);
       ::unlink(src.c_str());
-      return true;
+      return Status::Ok();
     }
     if (::lstat(dst.c_str(), &st) == 0) return Fail(EEXIST);
     if (::rename(src.c_str(), dst.c_str()) != 0) return Fail(errno);
-    return true;
+    return Status::Ok();
   }
 
-  bool CreateDirectory(const std::string& path) override {
-    if (InvalidName(path)) return false;
+  Status CreateDirectory(const std::string& path) override {
+    if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
     if (::mkdir(NativePath(path).c_str(), 0777) != 0) return Fail(errno);
-    return true;
+    return Status::Ok();
   }
 
-  bool RemoveDirectory(const std::string& path) override {
-    if (InvalidName(path)) return false;
+  Status RemoveDirectory(const std::string& path) override {
+    if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
     if (::rmdir(NativePath(path).c_str()) != 0) return Fail(errno);
-    return true;
+    return Status::Ok();
   }
 
-  DWORD GetFileAttributes(const std::string& path) override {
-    if (InvalidName(path)) return INVALID_FILE_ATTRIBUTES;
+  Status GetFileAttributes(const std::string& path, DWORD* attributes) override {
+    if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
     struct stat st {};
-    if (::stat(NativePath(path).c_str(), &st) != 0) {
-      SetLastErrorFromErrno(errno);
-      return INVALID_FILE_ATTRIBUTES;
-    }
-    return AttributesOf(st);
+    if (::stat(NativePath(path).c_str(), &st) != 0) return Fail(errno);
+    *attributes = AttributesOf(st);
+    return Status::Ok();
   }
 
-  bool SetFileAttributes(const std::string& path, DWORD attributes) override {
-    if (InvalidName(path)) return false;
+  Status SetFileAttributes(const std::string& path, DWORD attributes) override {
+    if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
     std::string native = NativePath(path);
     struct stat st {};
     if (::stat(native.c_str(), &st) != 0) return Fail(errno);
@@ -338,11 +319,10 @@ class PosixFileSystem final : public FileSystem {
       mode |= S_IWUSR;
     }
     if (::chmod(native.c_str(), mode) != 0) return Fail(errno);
-    return true;
+    return Status::Ok();
   }
 
-  bool Find(const std::string& pattern,
-            std::vector<FindData>* matches) override {
+  Status Find(const std::string& pattern, std::vector<FindData>* matches) override {
     matches->clear();
     std::string native = NativePath(pattern);
     size_t slash = native.rfind('/');
@@ -350,35 +330,29 @@ class PosixFileSystem final : public FileSystem {
                          : slash == 0                ? std::string("/")
                                                      : native.substr(0, slash);
     // Only the last component is a pattern; the folder is a name.
-    if (InvalidName(folder)) return false;
+    if (InvalidName(folder)) return Failure(ERROR_INVALID_NAME);
     std::string name_pattern =
         NameFromNative(slash == std::string::npos ? native : native.substr(slash + 1));
-    if (name_pattern.empty()) {
-      // A path ending in a separator names no entry.
-      SetLastError(ERROR_FILE_NOT_FOUND);
-      return false;
-    }
+    // A path ending in a separator names no entry.
+    if (name_pattern.empty()) return Failure(ERROR_FILE_NOT_FOUND);
     struct stat st {};
     if (!HoldsWildcard(name_pattern)) {
       // A plain name is looked up as the operating system resolves it, case
       // and all, so that what is found here is what opening it finds.
       if (::stat(native.c_str(), &st) == 0) {
         matches->push_back(FindDataOf(name_pattern, st));
-        return true;
+        return Status::Ok();
       }
       int err = errno;
-      SetLastError(err == ENOENT && ::stat(folder.c_str(), &st) == 0 &&
-                           S_ISDIR(st.st_mode)
-                       ? ERROR_FILE_NOT_FOUND
-                   : err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND
-                                                     : Win32ErrorFromErrno(err));
-      return false;
+      return Failure(err == ENOENT && ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)
+                         ? ERROR_FILE_NOT_FOUND
+                     : err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND
+                                                       : Win32ErrorFromErrno(err));
     }
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) {
-      SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
-                                                      : Win32ErrorFromErrno(errno));
-      return false;
+      return Failure(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
+                                                         : Win32ErrorFromErrno(errno));
     }
     bool root = folder == "/";
     std::vector<FindData> found;
@@ -403,11 +377,8 @@ class PosixFileSystem final : public FileSystem {
                      });
     *matches = std::move(dots);
     for (auto& f : found) matches->push_back(std::move(f));
-    if (matches->empty()) {
-      SetLastError(ERROR_FILE_NOT_FOUND);
-      return false;
-    }
-    return true;
+    if (matches->empty()) return Failure(ERROR_FILE_NOT_FOUND);
+    return Status::Ok();
   }
 
  private:
@@ -472,28 +443,32 @@ FileSystem& DefaultFileSystem() {
   return *real;
 }
 
-bool ReadWholeFile(FileSystem& fs, const std::string& path, std::string* contents) {
+Status ReadWholeFile(FileSystem& fs, const std::string& path, std::string* contents) {
   contents->clear();
-  auto file = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting);
-  if (!file) return false;
+  std::unique_ptr<File> file;
+  Status opened = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting, &file);
+  if (!opened.ok()) return opened;
   char buffer[65536];
   for (;;) {
     DWORD done = 0;
-    if (!file->Read(buffer, sizeof buffer, &done)) return false;
+    Status read = file->Read(buffer, sizeof buffer, &done);
+    if (!read.ok()) return read;
     if (done == 0) break;
     contents->append(buffer, done);
   }
-  return true;
+  return Status::Ok();
 }
 
-bool WriteWholeFile(FileSystem& fs, const std::string& path, const std::string& contents) {
-  auto file = fs.Open(path, GENERIC_WRITE, Disposition::kCreateAlways);
-  if (!file) return false;
+Status WriteWholeFile(FileSystem& fs, const std::string& path, const std::string& contents) {
+  std::unique_ptr<File> file;
+  Status opened = fs.Open(path, GENERIC_WRITE, Disposition::kCreateAlways, &file);
+  if (!opened.ok()) return opened;
   size_t at = 0;
   while (at < contents.size()) {
     DWORD chunk = static_cast<DWORD>(std::min<size_t>(contents.size() - at, 1u << 30));
     DWORD done = 0;
-    if (!file->Write(contents.data() + at, chunk, &done)) return false;
+    Status written = file->Write(contents.data() + at, chunk, &done);
+    if (!written.ok()) return written;
     at += done;
   }
   return file->Close();

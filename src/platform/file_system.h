@@ -4,11 +4,13 @@
 // Paths are the system's own Windows-style paths in the process code page;
 // implementations translate them (see path.h). Every call but Find refuses a
 // path holding '?' or '*' with ERROR_INVALID_NAME, as does Find when they
-// stand in its folder part. Every failing call sets the
-// per-thread last error to a Win32 code. Code that touches files receives the
-// file system it uses as a parameter; only the hosts' entry points (the
-// automation objects a host creates, the command) pick DefaultFileSystem(),
-// so a test hands its in-memory or fault-injecting one to what it tests.
+// stand in its folder part. Every call returns a Status whose code is the
+// Win32 error the call of the same name gives on the original platform (its
+// GetLastError), so that an implementation over the Win32 file API passes
+// its codes on unchanged. Code that touches files receives the file system it
+// uses as a parameter; only the hosts' entry points (the automation objects a
+// host creates, the command) pick DefaultFileSystem(), so a test hands its
+// in-memory or fault-injecting one to what it tests.
 #ifndef TAVIRELLE_PLATFORM_FILE_SYSTEM_H_
 #define TAVIRELLE_PLATFORM_FILE_SYSTEM_H_
 
@@ -17,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/status.h"
 #include "tavirelle/types.h"
 
 namespace tavirelle {
@@ -26,7 +29,6 @@ inline constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x02;
 inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 inline constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
-inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 
 // Access rights of an open file.
 inline constexpr DWORD GENERIC_READ = 0x80000000;
@@ -74,46 +76,45 @@ struct FindData {
 class File {
  public:
   virtual ~File() = default;
-  // Reads up to `n` bytes; *done receives the count (0 at the end of file).
-  virtual bool Read(void* buffer, DWORD n, DWORD* done) = 0;
+  // Reads up to `n` bytes; *done receives the count (0 at the end of file),
+  // also of the bytes read before a failure.
+  virtual Status Read(void* buffer, DWORD n, DWORD* done) = 0;
   // Writes `n` bytes; *done receives how many were written before a failure.
-  virtual bool Write(const void* buffer, DWORD n, DWORD* done) = 0;
+  virtual Status Write(const void* buffer, DWORD n, DWORD* done) = 0;
   // Moves the file pointer; *position (optional) receives the new position.
-  virtual bool Seek(int64_t offset, SeekOrigin origin, uint64_t* position) = 0;
-  virtual bool Size(uint64_t* size) = 0;
+  virtual Status Seek(int64_t offset, SeekOrigin origin, uint64_t* position) = 0;
+  virtual Status Size(uint64_t* size) = 0;
   // Ends the file at the current position.
-  virtual bool Truncate() = 0;
+  virtual Status Truncate() = 0;
   // Flushes and closes; a failure here means data may not have reached the
   // medium. Destroying an open file closes it and ignores the outcome.
-  virtual bool Close() = 0;
+  virtual Status Close() = 0;
 };
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Opens or creates a file with GENERIC_READ and/or GENERIC_WRITE access.
-  // Returns null on failure.
-  virtual std::unique_ptr<File> Open(const std::string& path, DWORD access,
-                                     Disposition disposition) = 0;
-  virtual bool CopyFile(const std::string& from, const std::string& to,
-                        IfExists if_exists) = 0;
-  virtual bool DeleteFile(const std::string& path) = 0;
-  virtual bool MoveFile(const std::string& from, const std::string& to,
-                        IfExists if_exists) = 0;
-  virtual bool CreateDirectory(const std::string& path) = 0;
-  virtual bool RemoveDirectory(const std::string& path) = 0;
-  // INVALID_FILE_ATTRIBUTES when the path does not exist.
-  virtual DWORD GetFileAttributes(const std::string& path) = 0;
-  virtual bool SetFileAttributes(const std::string& path, DWORD attributes) = 0;
+  // Opens or creates a file with GENERIC_READ and/or GENERIC_WRITE access
+  // into *file (null on failure).
+  virtual Status Open(const std::string& path, DWORD access, Disposition disposition,
+                      std::unique_ptr<File>* file) = 0;
+  virtual Status CopyFile(const std::string& from, const std::string& to, IfExists if_exists) = 0;
+  virtual Status DeleteFile(const std::string& path) = 0;
+  virtual Status MoveFile(const std::string& from, const std::string& to, IfExists if_exists) = 0;
+  virtual Status CreateDirectory(const std::string& path) = 0;
+  virtual Status RemoveDirectory(const std::string& path) = 0;
+  // The FILE_ATTRIBUTE_* bits of what stands at `path`; fails when nothing
+  // does.
+  virtual Status GetFileAttributes(const std::string& path, DWORD* attributes) = 0;
+  virtual Status SetFileAttributes(const std::string& path, DWORD attributes) = 0;
   // Lists the entries of the pattern's folder whose names match its last
   // component ('*' and '?', ignoring case). "." and ".." come first (outside
   // the root folder), then the other matches sorted by name ignoring case.
   // A last component without wildcards is one look-up of that exact name.
-  // Returns false with ERROR_FILE_NOT_FOUND (or ERROR_PATH_NOT_FOUND) when
-  // nothing matches.
-  virtual bool Find(const std::string& pattern,
-                    std::vector<FindData>* matches) = 0;
+  // Fails with ERROR_FILE_NOT_FOUND (or ERROR_PATH_NOT_FOUND) when nothing
+  // matches.
+  virtual Status Find(const std::string& pattern, std::vector<FindData>* matches) = 0;
   // Whether several threads may call this file system, and files opened
   // from it, at the same time. Code that spreads its work over threads
   // takes turns at one that may not.
@@ -124,8 +125,8 @@ class FileSystem {
 FileSystem& DefaultFileSystem();
 
 // Whole-file conveniences used by tests and tools.
-bool ReadWholeFile(FileSystem& fs, const std::string& path, std::string* contents);
-bool WriteWholeFile(FileSystem& fs, const std::string& path, const std::string& contents);
+Status ReadWholeFile(FileSystem& fs, const std::string& path, std::string* contents);
+Status WriteWholeFile(FileSystem& fs, const std::string& path, const std::string& contents);
 
 }  // namespace tavirelle
 

@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/status.h"
 #include "testing/fault_injecting_file_system.h"
-#include "platform/last_error.h"
 #include "testing/folder_names.h"
 #include "testing/memory_file_system.h"
 #include "testing/temp_dir.h"
@@ -18,97 +18,94 @@ namespace {
 TEST(FileSystem, FindListsDotsFirstThenNamesIgnoringCase) {
   TempDir dir;
   for (const char* name : {"b.jpg", "A.jpg", "c.JPG", "d.txt"}) {
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join(name), "x"));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join(name), "x").ok());
   }
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("Sub")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("Sub")).ok());
   std::vector<FindData> found;
-  ASSERT_TRUE(DefaultFileSystem().Find(dir.Join("*.jpg"), &found));
+  ASSERT_TRUE(DefaultFileSystem().Find(dir.Join("*.jpg"), &found).ok());
   EXPECT_EQ(Names(found), (std::vector<std::string>{"A.jpg", "b.jpg", "c.JPG"}));
-  ASSERT_TRUE(DefaultFileSystem().Find(dir.Join("*"), &found));
+  ASSERT_TRUE(DefaultFileSystem().Find(dir.Join("*"), &found).ok());
   EXPECT_EQ(Names(found), (std::vector<std::string>{".", "..", "A.jpg", "b.jpg",
                                                     "c.JPG", "d.txt", "Sub"}));
   EXPECT_TRUE(found[0].IsFolder());
   // Windows-style separators reach the same folder.
   std::string windows = dir.path();
   for (char& c : windows) c = c == '/' ? '\\' : c;
-  ASSERT_TRUE(DefaultFileSystem().Find("C:" + windows + "*.TXT", &found));
+  ASSERT_TRUE(DefaultFileSystem().Find("C:" + windows + "*.TXT", &found).ok());
   EXPECT_EQ(Names(found), (std::vector<std::string>{"d.txt"}));
-  SetLastError(0);
-  EXPECT_FALSE(DefaultFileSystem().Find(dir.Join("*.none"), &found));
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(DefaultFileSystem().Find(dir.Join("*.none"), &found).code(), ERROR_FILE_NOT_FOUND);
 }
 
 TEST(FileSystem, ReadOnlyFilesRefuseWritersAndDeletion) {
   TempDir dir;
   std::string path = dir.Join("ro.txt");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, "keep"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, "keep").ok());
   FileSystem* fs = &DefaultFileSystem();
-  ASSERT_TRUE(fs->SetFileAttributes(path, FILE_ATTRIBUTE_READONLY));
-  EXPECT_NE(fs->GetFileAttributes(path) & FILE_ATTRIBUTE_READONLY, 0u);
-  EXPECT_EQ(fs->Open(path, GENERIC_WRITE, Disposition::kOpenExisting), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  EXPECT_FALSE(fs->DeleteFile(path));
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  ASSERT_TRUE(fs->SetFileAttributes(path, 0));
-  EXPECT_TRUE(fs->DeleteFile(path));
-  EXPECT_EQ(fs->GetFileAttributes(path), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  ASSERT_TRUE(fs->SetFileAttributes(path, FILE_ATTRIBUTE_READONLY).ok());
+  DWORD attributes = 0;
+  ASSERT_TRUE(fs->GetFileAttributes(path, &attributes).ok());
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_READONLY, 0u);
+  std::unique_ptr<File> file;
+  EXPECT_EQ(fs->Open(path, GENERIC_WRITE, Disposition::kOpenExisting, &file).code(),
+            ERROR_ACCESS_DENIED);
+  EXPECT_EQ(file, nullptr);
+  EXPECT_EQ(fs->DeleteFile(path).code(), ERROR_ACCESS_DENIED);
+  ASSERT_TRUE(fs->SetFileAttributes(path, 0).ok());
+  EXPECT_TRUE(fs->DeleteFile(path).ok());
+  EXPECT_EQ(fs->GetFileAttributes(path, &attributes).code(), ERROR_FILE_NOT_FOUND);
 }
 
 TEST(FaultInjectingFileSystem, DiskFullAfterNBytes) {
   TempDir dir;
   FaultInjectingFileSystem faulty;
   faulty.SetDiskFullAfter(5);
-  auto file = faulty.Open(dir.Join("f"), GENERIC_WRITE, Disposition::kCreateAlways);
-  ASSERT_NE(file, nullptr);
+  std::unique_ptr<File> file;
+  ASSERT_TRUE(faulty.Open(dir.Join("f"), GENERIC_WRITE, Disposition::kCreateAlways, &file).ok());
   DWORD done = 0;
-  EXPECT_TRUE(file->Write("abc", 3, &done));
-  EXPECT_FALSE(file->Write("defg", 4, &done));
+  EXPECT_TRUE(file->Write("abc", 3, &done).ok());
+  EXPECT_EQ(file->Write("defg", 4, &done).code(), ERROR_DISK_FULL);
   EXPECT_EQ(done, 2u);
-  EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
-  EXPECT_TRUE(file->Close());
+  EXPECT_TRUE(file->Close().ok());
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(faulty, dir.Join("f"), &contents));
+  ASSERT_TRUE(ReadWholeFile(faulty, dir.Join("f"), &contents).ok());
   EXPECT_EQ(contents, "abcde");
 }
 
 TEST(FaultInjectingFileSystem, WriteProtectedAndAccessDenied) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("in"), "data"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("in"), "data").ok());
   FaultInjectingFileSystem faulty;
   faulty.SetWriteProtected(true);
-  EXPECT_EQ(faulty.Open(dir.Join("new"), GENERIC_WRITE, Disposition::kCreateAlways),
-            nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_WRITE_PROTECT);
-  EXPECT_FALSE(faulty.DeleteFile(dir.Join("in")));
-  EXPECT_EQ(GetLastError(), ERROR_WRITE_PROTECT);
+  std::unique_ptr<File> file;
+  EXPECT_EQ(faulty.Open(dir.Join("new"), GENERIC_WRITE, Disposition::kCreateAlways, &file).code(),
+            ERROR_WRITE_PROTECT);
+  EXPECT_EQ(file, nullptr);
+  EXPECT_EQ(faulty.DeleteFile(dir.Join("in")).code(), ERROR_WRITE_PROTECT);
   std::string contents;
-  EXPECT_TRUE(ReadWholeFile(faulty, dir.Join("in"), &contents));
+  EXPECT_TRUE(ReadWholeFile(faulty, dir.Join("in"), &contents).ok());
   faulty.Reset();
   faulty.DenyAccess("in");
-  EXPECT_FALSE(ReadWholeFile(faulty, dir.Join("in"), &contents));
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(ReadWholeFile(faulty, dir.Join("in"), &contents).code(), ERROR_ACCESS_DENIED);
 }
 
 TEST(FaultInjectingFileSystem, ShortReadsAndNthOperation) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("in"), "0123456789"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("in"), "0123456789").ok());
   FaultInjectingFileSystem faulty;
   faulty.SetShortReads(3);
-  auto file = faulty.Open(dir.Join("in"), GENERIC_READ, Disposition::kOpenExisting);
-  ASSERT_NE(file, nullptr);
+  std::unique_ptr<File> file;
+  ASSERT_TRUE(faulty.Open(dir.Join("in"), GENERIC_READ, Disposition::kOpenExisting, &file).ok());
   char buffer[10];
   DWORD done = 0;
-  EXPECT_TRUE(file->Read(buffer, 10, &done));
+  EXPECT_TRUE(file->Read(buffer, 10, &done).ok());
   EXPECT_EQ(done, 3u);
   faulty.FailOperation(2, ERROR_NOT_READY);
-  EXPECT_TRUE(file->Read(buffer, 10, &done));
-  EXPECT_FALSE(file->Read(buffer, 10, &done));
-  EXPECT_EQ(GetLastError(), ERROR_NOT_READY);
-  EXPECT_TRUE(file->Read(buffer, 10, &done));
+  EXPECT_TRUE(file->Read(buffer, 10, &done).ok());
+  EXPECT_EQ(file->Read(buffer, 10, &done).code(), ERROR_NOT_READY);
+  EXPECT_TRUE(file->Read(buffer, 10, &done).ok());
 }
 
-TEST(LastError, MapsErrnoToWin32Codes) {
+TEST(Status, MapsErrnoToWin32Codes) {
   EXPECT_EQ(Win32ErrorFromErrno(ENOSPC), ERROR_DISK_FULL);
   EXPECT_EQ(Win32ErrorFromErrno(EROFS), ERROR_WRITE_PROTECT);
   EXPECT_EQ(Win32ErrorFromErrno(EACCES), ERROR_ACCESS_DENIED);
@@ -119,17 +116,18 @@ TEST(LastError, MapsErrnoToWin32Codes) {
 
 TEST(MoveFile, WithoutReplaceNeverReplacesAFile) {
   TempDir dir;
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("a"), "a"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("b"), "b"));
-  EXPECT_FALSE(DefaultFileSystem().MoveFile(dir.Join("a"), dir.Join("b"), IfExists::kFail));
-  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("a"), "a").ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("b"), "b").ok());
+  EXPECT_EQ(DefaultFileSystem().MoveFile(dir.Join("a"), dir.Join("b"), IfExists::kFail).code(),
+            ERROR_ALREADY_EXISTS);
   std::string a, b;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("a"), &a));
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("b"), &b));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("a"), &a).ok());
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("b"), &b).ok());
   EXPECT_EQ(a + b, "ab");
-  EXPECT_TRUE(DefaultFileSystem().MoveFile(dir.Join("a"), dir.Join("c"), IfExists::kFail));
-  EXPECT_FALSE(DefaultFileSystem().GetFileAttributes(dir.Join("a")) != INVALID_FILE_ATTRIBUTES);
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("c"), &a));
+  EXPECT_TRUE(DefaultFileSystem().MoveFile(dir.Join("a"), dir.Join("c"), IfExists::kFail).ok());
+  DWORD attributes = 0;
+  EXPECT_FALSE(DefaultFileSystem().GetFileAttributes(dir.Join("a"), &attributes).ok());
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("c"), &a).ok());
   EXPECT_EQ(a, "a");
 }
 
@@ -144,23 +142,24 @@ TEST(CopyFile, NeverMakesAFileMoreReadableThanItsSource) {
   for (const Case& c :
        {Case{0640, false}, Case{0600, false}, Case{0600, true}, Case{0644, false}}) {
     std::string from = dir.Join("from"), to = dir.Join("to");
-    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), from, "private"));
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), from, "private").ok());
     ASSERT_EQ(::chmod(from.c_str(), c.source), 0);
     if (c.replace) {
-      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), to, "old"));
+      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), to, "old").ok());
       ASSERT_EQ(::chmod(to.c_str(), 0644), 0);
     }
-    ASSERT_TRUE(
-        DefaultFileSystem().CopyFile(from, to, c.replace ? IfExists::kReplace : IfExists::kFail));
+    ASSERT_TRUE(DefaultFileSystem()
+                    .CopyFile(from, to, c.replace ? IfExists::kReplace : IfExists::kFail)
+                    .ok());
     struct stat st {};
     ASSERT_EQ(::stat(to.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0444 & ~c.source, 0u) << std::oct << c.source;
     EXPECT_NE(st.st_mode & S_IRUSR, 0u);
     std::string copied;
-    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), to, &copied));
+    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), to, &copied).ok());
     EXPECT_EQ(copied, "private");
-    ASSERT_TRUE(DefaultFileSystem().DeleteFile(from));
-    ASSERT_TRUE(DefaultFileSystem().DeleteFile(to));
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(from).ok());
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(to).ok());
   }
 }
 
@@ -205,33 +204,34 @@ TEST_P(FileNames, WildcardsInANameAreInvalidEverywhereButAFindPattern) {
   MakeFolder("??");
   MakeFile("ok.jpg");
   std::string lossy = root() + "??????.jpg", star = root() + "*.jpg", ok = root() + "ok.jpg";
-  auto refused = [](bool failed) {
-    return failed && GetLastError() == ERROR_INVALID_NAME;
-  };
+  auto refused = [](const Status& status) { return status.code() == ERROR_INVALID_NAME; };
   FileSystem* f = fs();
+  std::unique_ptr<File> file;
+  DWORD attributes = 0;
   for (const std::string& name : {lossy, star, root() + "??\\inner"}) {
     SCOPED_TRACE(name);
-    EXPECT_TRUE(refused(f->Open(name, GENERIC_READ, Disposition::kOpenExisting) == nullptr));
-    EXPECT_TRUE(refused(f->Open(name, GENERIC_WRITE, Disposition::kCreateAlways) == nullptr));
-    EXPECT_TRUE(refused(!f->CopyFile(name, root() + "copy.jpg", IfExists::kReplace)));
-    EXPECT_TRUE(refused(!f->CopyFile(ok, name, IfExists::kReplace)));
-    EXPECT_TRUE(refused(!f->MoveFile(name, root() + "moved.jpg", IfExists::kReplace)));
-    EXPECT_TRUE(refused(!f->MoveFile(ok, name, IfExists::kReplace)));
-    EXPECT_TRUE(refused(!f->DeleteFile(name)));
-    EXPECT_TRUE(refused(f->GetFileAttributes(name) == INVALID_FILE_ATTRIBUTES));
-    EXPECT_TRUE(refused(!f->SetFileAttributes(name, FILE_ATTRIBUTE_READONLY)));
-    EXPECT_TRUE(refused(!f->CreateDirectory(name)));
+    EXPECT_TRUE(refused(f->Open(name, GENERIC_READ, Disposition::kOpenExisting, &file)));
+    EXPECT_TRUE(refused(f->Open(name, GENERIC_WRITE, Disposition::kCreateAlways, &file)));
+    EXPECT_EQ(file, nullptr);
+    EXPECT_TRUE(refused(f->CopyFile(name, root() + "copy.jpg", IfExists::kReplace)));
+    EXPECT_TRUE(refused(f->CopyFile(ok, name, IfExists::kReplace)));
+    EXPECT_TRUE(refused(f->MoveFile(name, root() + "moved.jpg", IfExists::kReplace)));
+    EXPECT_TRUE(refused(f->MoveFile(ok, name, IfExists::kReplace)));
+    EXPECT_TRUE(refused(f->DeleteFile(name)));
+    EXPECT_TRUE(refused(f->GetFileAttributes(name, &attributes)));
+    EXPECT_TRUE(refused(f->SetFileAttributes(name, FILE_ATTRIBUTE_READONLY)));
+    EXPECT_TRUE(refused(f->CreateDirectory(name)));
   }
-  EXPECT_TRUE(refused(!f->RemoveDirectory(root() + "??")));
+  EXPECT_TRUE(refused(f->RemoveDirectory(root() + "??")));
   std::vector<FindData> found;
-  EXPECT_TRUE(refused(!f->Find(root() + "??\\*", &found)));
+  EXPECT_TRUE(refused(f->Find(root() + "??\\*", &found)));
   // Nothing was touched, and as a pattern the name still matches.
-  EXPECT_NE(f->GetFileAttributes(ok), INVALID_FILE_ATTRIBUTES);
-  ASSERT_TRUE(f->Find(lossy, &found));
+  EXPECT_TRUE(f->GetFileAttributes(ok, &attributes).ok());
+  ASSERT_TRUE(f->Find(lossy, &found).ok());
   EXPECT_EQ(Names(found), (std::vector<std::string>{"??????.jpg"}));
   // ':' and '|' never come from a conversion and stay legal here.
-  ASSERT_NE(f->Open(root() + "a:b|c.txt", GENERIC_WRITE, Disposition::kCreateNew), nullptr);
-  EXPECT_NE(f->GetFileAttributes(root() + "a:b|c.txt"), INVALID_FILE_ATTRIBUTES);
+  ASSERT_TRUE(f->Open(root() + "a:b|c.txt", GENERIC_WRITE, Disposition::kCreateNew, &file).ok());
+  EXPECT_TRUE(f->GetFileAttributes(root() + "a:b|c.txt", &attributes).ok());
 }
 
 TEST_P(FileNames, APlainNameIsFoundOnlyAsSpelledAndAPatternIgnoresCase) {
@@ -239,18 +239,18 @@ TEST_P(FileNames, APlainNameIsFoundOnlyAsSpelledAndAPatternIgnoresCase) {
   MakeFolder("photos");
   FileSystem* f = fs();
   std::vector<FindData> found;
-  EXPECT_FALSE(f->Find(root() + "HILLS.JPG", &found));
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-  EXPECT_FALSE(f->Find(root() + "gone\\hills.jpg", &found));
-  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
-  EXPECT_EQ(f->GetFileAttributes(root() + "HILLS.JPG"), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(f->Open(root() + "HILLS.JPG", GENERIC_READ, Disposition::kOpenExisting), nullptr);
-  ASSERT_TRUE(f->Find(root() + "hills.jpg", &found));
+  EXPECT_EQ(f->Find(root() + "HILLS.JPG", &found).code(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(f->Find(root() + "gone\\hills.jpg", &found).code(), ERROR_PATH_NOT_FOUND);
+  DWORD attributes = 0;
+  EXPECT_FALSE(f->GetFileAttributes(root() + "HILLS.JPG", &attributes).ok());
+  std::unique_ptr<File> file;
+  EXPECT_FALSE(f->Open(root() + "HILLS.JPG", GENERIC_READ, Disposition::kOpenExisting, &file).ok());
+  ASSERT_TRUE(f->Find(root() + "hills.jpg", &found).ok());
   EXPECT_EQ(Names(found), (std::vector<std::string>{"hills.jpg"}));
-  ASSERT_TRUE(f->Find(root() + "HILLS.*", &found));
+  ASSERT_TRUE(f->Find(root() + "HILLS.*", &found).ok());
   EXPECT_EQ(Names(found), (std::vector<std::string>{"hills.jpg"}));
-  EXPECT_FALSE(f->Find(root() + "PHOTOS", &found));
-  ASSERT_TRUE(f->Find(root() + "photos", &found));
+  EXPECT_FALSE(f->Find(root() + "PHOTOS", &found).ok());
+  ASSERT_TRUE(f->Find(root() + "photos", &found).ok());
   EXPECT_TRUE(found[0].IsFolder());
 }
 

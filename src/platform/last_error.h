@@ -12,9 +12,6 @@ namespace tavirelle {
 DWORD GetLastError();
 void SetLastError(DWORD code);
 
-// The Win32 code for an errno value (ENOSPC -> ERROR_DISK_FULL, ...).
-DWORD Win32ErrorFromErrno(int err);
-
 // Sets the last error from errno and returns it.
 DWORD SetLastErrorFromErrno(int err);
 

@@ -21,6 +21,15 @@ TEST(StatusTest, BecomesTheHresultOfItsCode) {
   }
 }
 
+TEST(StatusTest, AFailureKeepsItsWords) {
+  Status damaged = Status::Error(ERROR_INVALID_DATA, "the directory is cut off");
+  EXPECT_FALSE(damaged.ok());
+  EXPECT_EQ(damaged.code(), ERROR_INVALID_DATA);
+  EXPECT_EQ(damaged.words(), "the directory is cut off");
+  EXPECT_EQ(ToHresult(damaged), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
+  EXPECT_TRUE(Status().ok()) << "a status made by default is success";
+}
+
 TEST(StatusTest, FromLastErrorCarriesTheThreadsLastError) {
   SetLastError(ERROR_WRITE_PROTECT);
   Status status = Status::FromLastError();

@@ -59,7 +59,7 @@ const Exports& Shared() {
 // A copy of the module with state of its own.
 Exports PrivateCopy(const TempDir& dir, const std::string& name) {
   std::string copy = dir.Join(name + ".so");
-  EXPECT_TRUE(DefaultFileSystem().CopyFile(TAVIRELLE_MODULE_PATH, copy, IfExists::kReplace));
+  EXPECT_TRUE(DefaultFileSystem().CopyFile(TAVIRELLE_MODULE_PATH, copy, IfExists::kReplace).ok());
   return Load(copy);
 }
 

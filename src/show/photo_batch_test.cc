@@ -41,7 +41,7 @@ class PhotoBatchTest : public ::testing::Test {
     return show;
   }
   std::string Write(const std::string& name, const std::string& bytes) {
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join(name), bytes));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join(name), bytes).ok());
     return dir_.Join(name);
   }
   // Descriptions naming `sources`, as a host makes them.
@@ -132,11 +132,13 @@ TEST_P(PhotoBatchJobsTest, MakesTheShowThatOneByOneMakes) {
     std::string got_name = Text(got.get(), &IPhotoDesc::get__OnlineName);
     EXPECT_NE(got_name, want_name);
     std::string want_copy, got_copy, want_thumb = "<none>", got_thumb = "<none>";
-    ReadWholeFile(DefaultFileSystem(), dir_.Join("a/" + want_name), &want_copy);
-    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir_.Join("b/" + got_name), &got_copy));
+    ReadWholeFile(DefaultFileSystem(), dir_.Join("a/" + want_name), &want_copy).IgnoreError();
+    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir_.Join("b/" + got_name), &got_copy).ok());
     EXPECT_EQ(got_copy, want_copy) << sources[i];
-    ReadWholeFile(DefaultFileSystem(), ThumbnailPathOf(dir_.Join("a/" + want_name)), &want_thumb);
-    ReadWholeFile(DefaultFileSystem(), ThumbnailPathOf(dir_.Join("b/" + got_name)), &got_thumb);
+    ReadWholeFile(DefaultFileSystem(), ThumbnailPathOf(dir_.Join("a/" + want_name)), &want_thumb)
+        .IgnoreError();
+    ReadWholeFile(DefaultFileSystem(), ThumbnailPathOf(dir_.Join("b/" + got_name)), &got_thumb)
+        .IgnoreError();
     EXPECT_EQ(got_thumb, want_thumb) << sources[i];
   }
   // Nothing else was written: 8 copies, and a thumbnail for all but the
@@ -153,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(Jobs, PhotoBatchJobsTest, ::testing::Values(1, 4));
 // calls would, and nothing of the photos after it, although their files
 // were made ahead.
 TEST_F(PhotoBatchTest, AStoppedRunKeepsWhatCameBeforeAndLeavesNothingElse) {
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("folder.jpg")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("folder.jpg")).ok());
   std::vector<std::string> sources;
   for (int i = 0; i < 8; ++i) {
     sources.push_back(Write("p" + std::to_string(i) + ".jpg", CameraPhoto({.width = 200 + static_cast<uint32_t>(i), .height = 150})));

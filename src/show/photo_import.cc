@@ -10,7 +10,6 @@
 #include "com/boundary.h"
 #include "imaging/photo_image.h"
 #include "platform/file_system.h"
-#include "platform/last_error.h"
 #include "platform/status.h"
 #include "show/qx_helper.h"
 #include "util/file_utils.h"
@@ -34,39 +33,30 @@ Status MakeImportFiles(FileSystem& fs, const std::string& source, ImportedPhoto*
                        const std::string& copy_path, const std::string& thumbnail_path) {
   // A photo whose copy is not there (a full disk, an unreadable source, a
   // folder named as the photo) would leave the show naming a missing file.
-  if (!fs.CopyFile(source, copy_path, IfExists::kReplace)) return Status::FromLastError();
+  Status copied = fs.CopyFile(source, copy_path, IfExists::kReplace);
+  if (!copied.ok()) return copied;
 
   PhotoMetadata metadata;
-  {
-    PhotoImage image(fs);
-    image.ReadPhotoMetadata(copy_path, thumbnail_path, &metadata);
-  }
+  PhotoImage image(fs);
+  // A preview that cannot be written leaves the thumbnail to be made below.
+  image.ReadPhotoMetadata(copy_path, thumbnail_path, &metadata);
   imported->date_taken = metadata.dateTaken;
   if (imported->date_taken.empty()) {
     imported->date_taken = FormatFileDate(fs, source, /*with_milliseconds=*/false);
   }
 
   if (!PathExists(fs, thumbnail_path)) {
-    ThumbnailSettings settings;
-    settings.width = 133;
-    settings.height = 100;
-    PhotoImage image(fs);
-    SetLastError(ERROR_SUCCESS);
-    bool made = image.MakeThumbnail(copy_path, thumbnail_path, settings);
-    // The decoder knows a bitmap by its name, and the copy of one is named
-    // ".jpg": its source, the same bytes, still says what it is.
-    if (!made && !image.loaded && Extension(source) == ".bmp") {
-      image.Reset();
-      made = image.MakeThumbnail(source, thumbnail_path, settings);
-    }
+    // The copy is named ".jpg" whatever it is: its source's name says which
+    // formats to read it as (a bitmap is known only by its name).
+    ThumbnailResult thumbnail =
+        image.MakeThumbnail(copy_path, thumbnail_path, kImportThumbnail, source);
     // A picture that does not decode, or whose shape no thumbnail of the
     // box's height can hold (far taller than wide), simply has no
     // thumbnail; one that could not be written (a full disk) fails the
     // import.
-    if (!made && image.failure == PictureFailure::kUnwritable) {
-      return Status::Error(image.failureError);
+    if (thumbnail.outcome.failure == PictureFailure::kUnwritable) {
+      return std::move(thumbnail.outcome.status);
     }
-    image.ReleasePixels();
   }
   ReadImageSize(fs, copy_path, &imported->width, &imported->height);
   return Status::Ok();
@@ -95,10 +85,9 @@ ImportedPhoto& ImportedPhoto::operator=(ImportedPhoto&& other) noexcept {
 
 void ImportedPhoto::Discard() {
   if (fs_ == nullptr) return;
-  DWORD error = GetLastError();
-  fs_->DeleteFile(thumbnail_path_);
-  fs_->DeleteFile(copy_path_);
-  SetLastError(error);
+  // What cannot be removed stays; the import failed either way.
+  fs_->DeleteFile(thumbnail_path_).IgnoreError();
+  fs_->DeleteFile(copy_path_).IgnoreError();
   fs_ = nullptr;
 }
 

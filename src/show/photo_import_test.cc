@@ -52,7 +52,7 @@ class PhotoImportTest : public ::testing::Test {
     return photo;
   }
   std::string Write(const std::string& name, const std::string& bytes) {
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join(name), bytes));
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join(name), bytes).ok());
     return dir_.Join(name);
   }
   LONG Count() {
@@ -79,8 +79,8 @@ TEST_F(PhotoImportTest, CopiesUnderAGuidNameAndFillsTheDescription) {
   EXPECT_EQ(online.substr(36), ".jpg");
   EXPECT_EQ(online.find_first_of("abcdef{}"), std::string::npos);
   std::string copy, original;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), out_ + online, &copy));
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), source, &original));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), out_ + online, &copy).ok());
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), source, &original).ok());
   EXPECT_EQ(copy, original);
   EXPECT_EQ(Text(photo, &IPhotoDesc::get__OriginalName), "holiday.jpg");
   EXPECT_EQ(Text(photo, &IPhotoDesc::get__PhotoDateTaken), "2021:05:06 07:08:09");
@@ -122,7 +122,7 @@ TEST_F(PhotoImportTest, BitmapsAreCopiedAsTheyAreUnderAJpgName) {
   std::string online = Text(photo, &IPhotoDesc::get__OnlineName);
   EXPECT_EQ(online.substr(online.size() - 4), ".jpg");
   std::string copy;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), out_ + online, &copy));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), out_ + online, &copy).ok());
   EXPECT_EQ(copy, bytes);
   EXPECT_EQ(Number(photo, &IPhotoDesc::get__Width), 80);
   EXPECT_EQ(Number(photo, &IPhotoDesc::get__Height), 100);
@@ -153,7 +153,7 @@ TEST_F(PhotoImportTest, APhotoWithoutAPossibleThumbnailIsAddedWithoutOne) {
     ASSERT_EQ(Count(), ++added) << c.name;
     std::string online = Text(photo, &IPhotoDesc::get__OnlineName);
     std::string copy;
-    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), out_ + online, &copy)) << c.name;
+    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), out_ + online, &copy).ok()) << c.name;
     EXPECT_EQ(copy, c.bytes) << c.name;
     EXPECT_FALSE(PathExists(DefaultFileSystem(), out_ + "__w133_h100_" + online)) << c.name;
     EXPECT_EQ(Number(photo, &IPhotoDesc::get__Width), c.width) << c.name;
@@ -174,7 +174,7 @@ TEST_F(PhotoImportTest, MissingSourcesAndNullDescriptions) {
   EXPECT_EQ(Text(photo, &IPhotoDesc::get__OnlineName), "");
   EXPECT_EQ(photo->Release(), 0u);  // the show took no reference
   std::vector<FindData> found;
-  EXPECT_FALSE(DefaultFileSystem().Find(out_ + "*.jpg", &found));
+  EXPECT_FALSE(DefaultFileSystem().Find(out_ + "*.jpg", &found).ok());
 }
 
 // Each way the files of an import can fail to be made: the status says why,
@@ -182,7 +182,7 @@ TEST_F(PhotoImportTest, MissingSourcesAndNullDescriptions) {
 TEST_F(PhotoImportTest, AFailedImportAddsNothingAndLeavesNothing) {
   std::string photo_bytes = CameraPhoto(320, 240);
   std::string source = Write("p.jpg", photo_bytes);
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("folder.jpg")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir_.Join("folder.jpg")).ok());
   struct Case {
     const char* what;
     std::string path;
@@ -214,8 +214,7 @@ TEST_F(PhotoImportTest, AFailedImportAddsNothingAndLeavesNothing) {
     EXPECT_EQ(Count(), 0) << c.what;
     EXPECT_EQ(Text(photo, &IPhotoDesc::get__OnlineName), "") << c.what;
     std::vector<FindData> found;
-    EXPECT_FALSE(medium_.Find(out_ + "*.jpg", &found)) << c.what << ": "
-                                                                 << found.size();
+    EXPECT_FALSE(medium_.Find(out_ + "*.jpg", &found).ok()) << c.what << ": " << found.size();
     EXPECT_EQ(photo->Release(), 0u) << c.what;  // the show took no reference
   }
   medium_.Reset();

@@ -52,7 +52,7 @@ HRESULT CQXHelper::put_OutputPath(BSTR value) {
     if (hr != S_OK) return hr;
     // The folder is made at once; whether that worked shows only when files
     // are written into it later.
-    CreateFolderPath(fs_, output_path_);
+    CreateFolderPath(fs_, output_path_).IgnoreError();
     return S_OK;
   });
 }
@@ -83,8 +83,9 @@ void CQXHelper::DeletePhotoFiles(IPhotoDesc* photo) const {
   ScopedBstr name;
   if (FAILED(photo->get__OnlineName(name.Receive()))) return;
   std::string copy_path = output_path_ + name.Ansi();
-  fs_.DeleteFile(copy_path);
-  fs_.DeleteFile(ThumbnailPathOf(copy_path));
+  // Files that cannot be removed stay behind; the photo leaves the show.
+  fs_.DeleteFile(copy_path).IgnoreError();
+  fs_.DeleteFile(ThumbnailPathOf(copy_path)).IgnoreError();
 }
 
 HRESULT CQXHelper::RemovePhoto(LONG index) {

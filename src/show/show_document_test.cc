@@ -187,7 +187,7 @@ TEST_F(ShowTest, OutputPathIsStoredUnchangedCreatedAndNotAChange) {
   EXPECT_EQ(out.Ansi(), folder);
   // A folder that cannot be made does not fail the call.
   ScopedBstr bad(BstrFromAnsi(dir.Join("file\\x\\")));
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("file"), ""));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("file"), "").ok());
   EXPECT_EQ(show_->put_OutputPath(bad.get()), S_OK);
 }
 
@@ -257,11 +257,12 @@ TEST_F(ShowTest, RemovingPhotosDeletesTheirCopiesAndThumbnails) {
   show_->put_OutputPath(folder.get());
   AddPhotos("ABC");
   for (const char* name : {"A", "B", "C"}) {
-    ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join(name), "copy"));
+    ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join(name), "copy").ok());
     ASSERT_TRUE(
-        SaveTextToFile(DefaultFileSystem(), dir.Join(std::string("__w133_h100_") + name), "thumb"));
+        SaveTextToFile(DefaultFileSystem(), dir.Join(std::string("__w133_h100_") + name), "thumb")
+            .ok());
   }
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("unrelated"), "keep"));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("unrelated"), "keep").ok());
   show_->set_show_changed(false);
   EXPECT_EQ(show_->RemovePhoto(1), S_OK);
   EXPECT_TRUE(show_->show_changed());
@@ -270,7 +271,7 @@ TEST_F(ShowTest, RemovingPhotosDeletesTheirCopiesAndThumbnails) {
   EXPECT_FALSE(PathExists(DefaultFileSystem(), dir.Join("__w133_h100_B")));
   EXPECT_TRUE(PathExists(DefaultFileSystem(), dir.Join("A")));
   // Files already gone do not stop the removal.
-  DefaultFileSystem().DeleteFile(dir.Join("A"));
+  DefaultFileSystem().DeleteFile(dir.Join("A")).IgnoreError();
   EXPECT_EQ(show_->RemovePhoto(0), S_OK);
   EXPECT_FALSE(PathExists(DefaultFileSystem(), dir.Join("__w133_h100_A")));
   show_->set_show_changed(false);
@@ -341,9 +342,11 @@ TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged
   TempDir work;
   const std::string meta = work.Join("meta.xml");
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("config.xml"),
-                             "<config><templates><s>s.xml</s></templates></config>"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("s.xml"),
-                             "<qx><images><image/></images></qx>"));
+                             "<config><templates><s>s.xml</s></templates></config>")
+                  .ok());
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), work.Join("s.xml"), "<qx><images><image/></images></qx>")
+          .ok());
   show_->set_template_source({work.Join("config.xml"), {work.path()}});
   ScopedBstr out(BstrFromAnsi(work.path())), style(u"s");
   show_->put_OutputPath(out.get());
@@ -358,10 +361,10 @@ TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged
   };
   // Each step starts without a meta.xml, so what it finds is what it wrote.
   auto generate_afresh = [&](HRESULT expected = S_OK) {
-    DefaultFileSystem().DeleteFile(meta);
+    DefaultFileSystem().DeleteFile(meta).IgnoreError();
     EXPECT_EQ(show_->GenerateMetaXML(), expected);
     std::string text;
-    return ReadWholeFile(DefaultFileSystem(), meta, &text) ? text : "<none>";
+    return ReadWholeFile(DefaultFileSystem(), meta, &text).ok() ? text : "<none>";
   };
 
   EXPECT_EQ(generate_afresh(), "<none>");  // no photos: nothing to write
@@ -386,8 +389,9 @@ TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged
   ScopedBstr unknown(u"unknown"), broken(u"broken");
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("config.xml"),
                              "<config><templates><s>s.xml</s><broken>b.xml</broken>"
-                             "</templates></config>"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("b.xml"), "<qx><show/></qx>"));
+                             "</templates></config>")
+                  .ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("b.xml"), "<qx><show/></qx>").ok());
   show_->put_StyleId(unknown.get());
   EXPECT_EQ(generate_afresh(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)), "<none>");
   EXPECT_FALSE(unchanged());
@@ -397,17 +401,18 @@ TEST_F(ShowTest, GeneratesMetaXmlOnlyAfterAChangeAndThenMarksEverythingUnchanged
   EXPECT_EQ(generate_afresh(HRESULT_FROM_WIN32(ERROR_INVALID_DATA)), "<none>");
   EXPECT_EQ(show_->GenerateMetaXML(), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));  // again
   EXPECT_FALSE(unchanged());
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), work.Join("b.xml"),
-                             "<qx><images><image/></images></qx>"));
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), work.Join("b.xml"), "<qx><images><image/></images></qx>")
+          .ok());
   EXPECT_NE(generate_afresh(), "<none>");
   EXPECT_TRUE(unchanged());
   ScopedBstr gone(BstrFromAnsi(work.Join("gone/")));
   show_->put_OutputPath(gone.get());
-  ASSERT_TRUE(DefaultFileSystem().RemoveDirectory(work.Join("gone")));
+  ASSERT_TRUE(DefaultFileSystem().RemoveDirectory(work.Join("gone")).ok());
   photo->put__Changed(1);
   EXPECT_EQ(show_->GenerateMetaXML(), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
   EXPECT_FALSE(unchanged());
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(work.Join("gone")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(work.Join("gone")).ok());
   EXPECT_EQ(show_->GenerateMetaXML(), S_OK);
   EXPECT_TRUE(PathExists(DefaultFileSystem(), work.Join("gone/meta.xml")));
   EXPECT_TRUE(unchanged());

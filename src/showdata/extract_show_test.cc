@@ -39,7 +39,7 @@ class ExtractShowTest : public testing::Test {
     contents_ = {{"show_icon.jpg", "icon"}, {"a.jpg", big},          {"b.jpg", "BBBB"},
                  {"note.wav", "wave"},      {"song.mp3", "la la la"}};
     out_ = dir_.Join("out/");
-    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out_));
+    ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out_).ok());
   }
 
   void Write(const std::vector<std::string>& leave_out = {}) {
@@ -56,7 +56,7 @@ class ExtractShowTest : public testing::Test {
   // Every name in the output folder, whatever it is.
   std::vector<std::string> Listing() {
     std::vector<FindData> found;
-    DefaultFileSystem().Find(out_ + "*", &found);
+    DefaultFileSystem().Find(out_ + "*", &found).IgnoreError();
     std::vector<std::string> names;
     for (const FindData& f : found) {
       if (f.name != "." && f.name != "..") names.push_back(f.name);
@@ -65,7 +65,8 @@ class ExtractShowTest : public testing::Test {
   }
 
   void EmptyOutput() {
-    for (const std::string& name : Listing()) DefaultFileSystem().DeleteFile(out_ + name);
+    for (const std::string& name : Listing())
+      DefaultFileSystem().DeleteFile(out_ + name).IgnoreError();
   }
 
   // Each file is either whole or absent, and nothing else is in the folder.
@@ -73,7 +74,7 @@ class ExtractShowTest : public testing::Test {
     size_t present = 0;
     for (const ExtractedFile& file : report.files) {
       std::string contents;
-      bool exists = ReadWholeFile(DefaultFileSystem(), out_ + file.name, &contents);
+      bool exists = ReadWholeFile(DefaultFileSystem(), out_ + file.name, &contents).ok();
       EXPECT_EQ(exists, file.save.saved()) << context << " " << file.name;
       if (exists) {
         ++present;
@@ -95,7 +96,8 @@ class ExtractShowTest : public testing::Test {
 
 TEST_F(ExtractShowTest, ReportsEveryFileAndReadsEachEntryOnce) {
   Write();
-  uint64_t package_size = FileSizeOf(DefaultFileSystem(), dir_.Join("show.pkg"));
+  uint32_t package_size = 0;
+  ASSERT_TRUE(FileSizeOf(DefaultFileSystem(), dir_.Join("show.pkg"), &package_size).ok());
   FaultInjectingFileSystem& fs = medium_;
   fs.Reset();
   // The directory was read at the open. One pass over the entries reads
@@ -183,12 +185,12 @@ TEST_F(ExtractShowTest, DamagedAndMissingEntriesAreToldApart) {
   Write({"b.jpg", "song.mp3"});
   // One byte of a.jpg flipped past its first copy block, in place.
   std::string bytes;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir_.Join("show.pkg"), &bytes));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir_.Join("show.pkg"), &bytes).ok());
   size_t at = bytes.find(contents_["a.jpg"]);
   ASSERT_NE(at, std::string::npos);
   bytes[at + 1024 * 1024 + 100] ^= 0x40;
   package_.ClosePackage();
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("show.pkg"), bytes));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("show.pkg"), bytes).ok());
   ASSERT_TRUE(package_.OpenPackage(dir_.Join("show.pkg"), false));
 
   ExtractReport report;
@@ -254,9 +256,9 @@ TEST_F(ExtractShowTest, TheHostIsToldWhatCouldNotBeWritten) {
     package_.ClosePackage();
     if (c.damage) {
       std::string bytes;
-      ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir_.Join("show.pkg"), &bytes));
+      ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir_.Join("show.pkg"), &bytes).ok());
       c.damage(bytes);
-      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("show.pkg"), bytes));
+      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("show.pkg"), bytes).ok());
     }
     medium_.Reset();
     CQXFileIO* io = new CQXFileIO(medium_);  // starts with one reference
@@ -277,7 +279,7 @@ TEST_F(ExtractShowTest, TheHostIsToldWhatCouldNotBeWritten) {
     EXPECT_EQ(listed, expected) << c.what;
     for (const std::string& name : c.written) {
       std::string bytes;
-      EXPECT_TRUE(ReadWholeFile(DefaultFileSystem(), out_ + name, &bytes)) << c.what << name;
+      EXPECT_TRUE(ReadWholeFile(DefaultFileSystem(), out_ + name, &bytes).ok()) << c.what << name;
       EXPECT_TRUE(bytes == contents_[name]) << c.what << " " << name;
     }
     EXPECT_FALSE(FolderExists(DefaultFileSystem(), missing_folder)) << c.what;
@@ -388,9 +390,9 @@ TEST_F(ExtractShowTest, AnUntrustworthyDescriptionWritesNothingWhenAskedSo) {
     ASSERT_TRUE(WriteTestPackage(dir_.Join("meta.pkg"), {{"meta.xml", c.meta}, {"a.jpg", "A"}}));
     if (!c.intact) {
       std::string bytes;
-      ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir_.Join("meta.pkg"), &bytes));
+      ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir_.Join("meta.pkg"), &bytes).ok());
       bytes[bytes.find("<title>T") + 7] = 'X';
-      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("meta.pkg"), bytes));
+      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("meta.pkg"), bytes).ok());
     }
     for (bool whole_only : {true, false}) {
       EmptyOutput();

@@ -35,17 +35,20 @@ class QXFileIOTest : public ::testing::Test {
   }
   std::string Read(const std::string& path) {
     std::string text;
-    return ReadWholeFile(DefaultFileSystem(), path, &text) ? text : "<missing>";
+    return ReadWholeFile(DefaultFileSystem(), path, &text).ok() ? text : "<missing>";
   }
   // A show folder with a description, a photo and its thumbnail.
   std::string MakeShowFolder() {
     std::string folder = dir_.Join("show/");
-    EXPECT_TRUE(DefaultFileSystem().CreateDirectory(folder));
+    EXPECT_TRUE(DefaultFileSystem().CreateDirectory(folder).ok());
     EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "meta.xml",
                                "<qx><show><title>T</title></show><images>"
-                               "<image onlineFilename=\"photo.jpg\"/></images></qx>"));
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "photo.jpg", std::string(70000, 'p')));
-    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), folder + "__w133_h100_photo.jpg", "thumb"));
+                               "<image onlineFilename=\"photo.jpg\"/></images></qx>")
+                    .ok());
+    EXPECT_TRUE(
+        WriteWholeFile(DefaultFileSystem(), folder + "photo.jpg", std::string(70000, 'p')).ok());
+    EXPECT_TRUE(
+        WriteWholeFile(DefaultFileSystem(), folder + "__w133_h100_photo.jpg", "thumb").ok());
     return folder;
   }
 
@@ -102,7 +105,7 @@ TEST_F(QXFileIOTest, QueriesOnAClosedPackageFail) {
 
 TEST_F(QXFileIOTest, OpenFailsForWhatIsNotAPackage) {
   ASSERT_TRUE(
-      WriteWholeFile(DefaultFileSystem(), dir_.Join("plain.txt"), "Tavirelle file, honest"));
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("plain.txt"), "Tavirelle file, honest").ok());
   EXPECT_EQ(io_->OpenDotTavirelle(Ansi(dir_.Join("plain.txt")).get(), 0), E_FAIL);
   EXPECT_EQ(io_->OpenDotTavirelle(Ansi(dir_.Join("missing.pkg")).get(), 1), E_FAIL);
   EXPECT_EQ(io_->OpenDotTavirelle(nullptr, 0), E_FAIL);
@@ -151,7 +154,7 @@ TEST_F(QXFileIOTest, ShowQueriesAndIconSave) {
                                            "</localInfo>"}}),
             S_OK);
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "w133\\h100\\"));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "w133\\h100\\").ok());
   SetOutput(out);
   ScopedBstr icon, title, code, time;
   LONG modified = 0;
@@ -173,7 +176,7 @@ TEST_F(QXFileIOTest, IconOutsideTheOutputFolderIsNotSaved) {
                          {"..\\evil.jpg", "evil"}}),
             S_OK);
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out).ok());
   SetOutput(out);
   ScopedBstr icon, title;
   EXPECT_EQ(io_->QuickGetShowInfo(icon.Receive(), title.Receive()), S_OK);
@@ -205,7 +208,7 @@ TEST_F(QXFileIOTest, WritesPackagesUnderUniqueNamesAndExtractsThem) {
 
   ASSERT_EQ(io_->OpenDotTavirelle(second.get(), 1), S_OK);
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out).ok());
   SetOutput(out);
   EXPECT_EQ(io_->GenerateTavirelleData(), S_OK);
   EXPECT_EQ(Read(out + "photo.jpg"), std::string(70000, 'p'));

@@ -9,7 +9,6 @@
 #include "package/show_package.h"
 #include "package/streams.h"
 #include "platform/file_system.h"
-#include "platform/last_error.h"
 #include "util/file_utils.h"
 #include "util/parallel.h"
 
@@ -62,7 +61,7 @@ bool IsNameInsideFolder(const std::string& name) {
 }
 
 ShowData::ShowData(const std::string& meta_text) {
-  loaded_ = document_.LoadText(meta_text.c_str()) && document_.FindChild("qx") != nullptr;
+  loaded_ = document_.LoadText(meta_text.c_str()).ok() && document_.FindChild("qx") != nullptr;
 }
 
 std::vector<std::string> ShowData::CollectReferencedFiles() {
@@ -215,8 +214,9 @@ bool ExtractShow(ShowPackage& package, const std::string& output_path, ExtractRe
   report->stopped = stop_seen || (options.stop && options.stop());
   if (report->stopped) return true;
   count_to(report->files.size());
-  report->meta_saved = SaveTextToFile(package.file_system(), output_path + "meta.xml", meta_text);
-  if (!report->meta_saved) report->meta_error = GetLastError();
+  Status saved = SaveTextToFile(package.file_system(), output_path + "meta.xml", meta_text);
+  report->meta_saved = saved.ok();
+  if (!saved.ok()) report->meta_error = saved.code();
   if (progress) progress(total, total);
   return true;
 }

@@ -115,7 +115,7 @@ class GenerateShowDataTest : public ::testing::Test {
  protected:
   std::string Read(const std::string& path) {
     std::string text;
-    return ReadWholeFile(DefaultFileSystem(), path, &text) ? text : "<missing>";
+    return ReadWholeFile(DefaultFileSystem(), path, &text).ok() ? text : "<missing>";
   }
   TempDir dir_;
 };
@@ -133,7 +133,7 @@ TEST_F(GenerateShowDataTest, ExtractsReferencedEntriesAndTheDescription) {
   ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(package_path, false));
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out).ok());
   ASSERT_TRUE(GenerateShowData(package, out).ok());
   EXPECT_EQ(Read(out + "show_icon.jpg"), "icon");
   EXPECT_EQ(Read(out + "a.jpg"), "AAA");
@@ -163,7 +163,7 @@ TEST_F(GenerateShowDataTest, NamesLeavingTheFolderAreSkippedAndTheRestExtracted)
   ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(package_path, false));
   std::string out = dir_.Join("deep/out/");
-  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out).ok());
   // Never written, and no failure: the folder's files are all there.
   ASSERT_TRUE(GenerateShowData(package, out).ok());
   EXPECT_EQ(Read(out + "a.jpg"), "A");
@@ -189,8 +189,8 @@ TEST_F(GenerateShowDataTest, DamagedOrOverlongEntriesLeaveNoFile) {
   ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(package_path, false));
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "sub\\"));
-  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "music\\"));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "sub\\").ok());
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "music\\").ok());
   EXPECT_EQ(GenerateShowData(package, out).code(), ERROR_CRC);
   EXPECT_FALSE(PathExists(DefaultFileSystem(), out + "bad.jpg"));
   EXPECT_FALSE(PathExists(DefaultFileSystem(), out + "long.jpg"));
@@ -205,8 +205,10 @@ TEST_F(GenerateShowDataTest, ExtractionReplacesOlderFilesWhole) {
   ASSERT_TRUE(WriteTestPackage(package_path, {{"meta.xml", meta}, {"a.jpg", "new"}}));
   ShowPackage package(DefaultFileSystem());
   ASSERT_TRUE(package.OpenPackage(package_path, false));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("a.jpg"), "an older and longer file"));
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("meta.xml"), std::string(1000, 'm')));
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("a.jpg"), "an older and longer file").ok());
+  ASSERT_TRUE(
+      WriteWholeFile(DefaultFileSystem(), dir_.Join("meta.xml"), std::string(1000, 'm')).ok());
   ASSERT_TRUE(GenerateShowData(package, dir_.path()).ok());
   EXPECT_EQ(Read(dir_.Join("a.jpg")), "new");
   EXPECT_EQ(Read(dir_.Join("meta.xml")), meta);

@@ -330,14 +330,14 @@ TEST_F(ShowPackageQueryTest, ReloadReadsTheSameVersionAndNeverRepairs) {
                                       {"cur.jpg", "c"},
                                       {"old.jpg", "o"}}));
   std::string before;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &before));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &before).ok());
   ASSERT_TRUE(package_.OpenPackage(path, false));
   ShowInfo info = QuickShowInfo(package_);
   EXPECT_EQ(info.title, "Now");
   EXPECT_EQ(info.icon, "cur.jpg");
   package_.ClosePackage();
   std::string after;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &after));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &after).ok());
   EXPECT_EQ(after, before);
 }
 

@@ -7,24 +7,33 @@
 
 namespace tavirelle {
 
+namespace {
+
+// A failure for `code`, left as the thread's last error too, as the real
+// file system does.
+Status Failure(DWORD code) {
+  SetLastError(code);
+  return Status::Error(code);
+}
+
+}  // namespace
+
 class FaultInjectingFile final : public File {
  public:
   FaultInjectingFile(FaultInjectingFileSystem* fs, std::unique_ptr<File> base,
                      std::optional<FaultInjectingFileSystem::Damage> damage)
       : fs_(fs), base_(std::move(base)), damage_(std::move(damage)) {}
 
-  bool Read(void* buffer, DWORD n, DWORD* done) override {
+  Status Read(void* buffer, DWORD n, DWORD* done) override {
     *done = 0;
-    if (!fs_->Step()) return false;
+    Status step = fs_->Step();
+    if (!step.ok()) return step;
     DWORD want = n;
     {
       std::lock_guard<std::mutex> lock(fs_->mutex_);
       if (fs_->short_read_ != 0) want = std::min(want, fs_->short_read_);
       if (fs_->read_limited_) {
-        if (fs_->bytes_read_ >= fs_->read_limit_) {
-          SetLastError(ERROR_NOT_READY);
-          return false;
-        }
+        if (fs_->bytes_read_ >= fs_->read_limit_) return Failure(ERROR_NOT_READY);
         want = static_cast<DWORD>(std::min<uint64_t>(want, fs_->read_limit_ - fs_->bytes_read_));
       }
       // Counted before the read, so that threads reading at once stop
@@ -34,26 +43,24 @@ class FaultInjectingFile final : public File {
     const DWORD asked = want;
     bool damaged = false;
     uint64_t at = 0;
-    if (damage_ && base_->Seek(0, SeekOrigin::kCurrent, &at) && at <= damage_->offset &&
+    if (damage_ && base_->Seek(0, SeekOrigin::kCurrent, &at).ok() && at <= damage_->offset &&
         damage_->offset < at + want) {
       want = static_cast<DWORD>(damage_->offset - at);
       damaged = true;
     }
-    bool ok = want == 0 || base_->Read(buffer, want, done);
+    Status read = want == 0 ? Status::Ok() : base_->Read(buffer, want, done);
     {
       std::lock_guard<std::mutex> lock(fs_->mutex_);
       fs_->bytes_read_ -= asked - *done;
     }
-    if (ok && damaged && *done == want) {
-      SetLastError(damage_->error);
-      return false;
-    }
-    return ok;
+    if (read.ok() && damaged && *done == want) return Failure(damage_->error);
+    return read;
   }
 
-  bool Write(const void* buffer, DWORD n, DWORD* done) override {
+  Status Write(const void* buffer, DWORD n, DWORD* done) override {
     *done = 0;
-    if (!fs_->StepChange()) return false;
+    Status step = fs_->StepChange();
+    if (!step.ok()) return step;
     DWORD allowed = n;
     bool full = false;
     {
@@ -69,37 +76,37 @@ class FaultInjectingFile final : public File {
       }
       fs_->bytes_written_ += allowed;  // the room is taken before the write
     }
-    bool ok = allowed == 0 || base_->Write(buffer, allowed, done);
+    Status written = allowed == 0 ? Status::Ok() : base_->Write(buffer, allowed, done);
     {
       std::lock_guard<std::mutex> lock(fs_->mutex_);
       fs_->bytes_written_ -= allowed - *done;
     }
-    if (ok && full) {
-      SetLastError(ERROR_DISK_FULL);
-      return false;
-    }
-    return ok;
+    if (written.ok() && full) return Failure(ERROR_DISK_FULL);
+    return written;
   }
 
-  bool Seek(int64_t offset, SeekOrigin origin, uint64_t* position) override {
-    if (!fs_->Step()) return false;
+  Status Seek(int64_t offset, SeekOrigin origin, uint64_t* position) override {
+    Status step = fs_->Step();
+    if (!step.ok()) return step;
     return base_->Seek(offset, origin, position);
   }
 
-  bool Size(uint64_t* size) override {
-    if (!fs_->Step()) return false;
+  Status Size(uint64_t* size) override {
+    Status step = fs_->Step();
+    if (!step.ok()) return step;
     return base_->Size(size);
   }
 
-  bool Truncate() override {
-    if (!fs_->StepChange()) return false;
+  Status Truncate() override {
+    Status step = fs_->StepChange();
+    if (!step.ok()) return step;
     return base_->Truncate();
   }
 
-  bool Close() override {
-    bool counted = fs_->Step();
-    bool ok = base_->Close();  // the handle is released either way
-    return counted && ok;
+  Status Close() override {
+    Status counted = fs_->Step();
+    Status closed = base_->Close();  // the handle is released either way
+    return counted.ok() ? closed : counted;
   }
 
  private:
@@ -183,44 +190,43 @@ bool FaultInjectingFileSystem::ThreadSafe() const {
   return serve_threads_ && base_->ThreadSafe();
 }
 
-bool FaultInjectingFileSystem::Step() {
+Status FaultInjectingFileSystem::Step() {
   std::lock_guard<std::mutex> lock(mutex_);
   ++operations_;
-  if (fail_at_ != 0 && operations_ == fail_at_) {
-    SetLastError(fail_error_);
-    return false;
-  }
-  return true;
+  if (fail_at_ != 0 && operations_ == fail_at_) return Failure(fail_error_);
+  return Status::Ok();
 }
 
-bool FaultInjectingFileSystem::StepChange() { return Step() && !RefusesChange(); }
+Status FaultInjectingFileSystem::StepChange() {
+  Status step = Step();
+  if (!step.ok()) return step;
+  return RefusesChange();
+}
 
-bool FaultInjectingFileSystem::RefusesChange() {
+Status FaultInjectingFileSystem::RefusesChange() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!write_protected_) return false;
-  SetLastError(ERROR_WRITE_PROTECT);
-  return true;
+  if (write_protected_) return Failure(ERROR_WRITE_PROTECT);
+  return Status::Ok();
 }
 
-bool FaultInjectingFileSystem::Denied(const std::string& path) const {
+Status FaultInjectingFileSystem::Denied(const std::string& path) const {
   std::lock_guard<std::mutex> lock(mutex_);
   for (const auto& part : denied_) {
-    if (part.empty() || path.find(part) != std::string::npos) return true;
+    if (part.empty() || path.find(part) != std::string::npos) return Failure(ERROR_ACCESS_DENIED);
   }
-  return false;
+  return Status::Ok();
 }
 
-std::unique_ptr<File> FaultInjectingFileSystem::Open(const std::string& path,
-                                                     DWORD access,
-                                                     Disposition disposition) {
-  if (!Step()) return nullptr;
-  if (Denied(path)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
-  }
-  if ((access & GENERIC_WRITE) != 0 && RefusesChange()) return nullptr;
-  auto file = base_->Open(path, access, disposition);
-  if (!file) return nullptr;
+Status FaultInjectingFileSystem::Open(const std::string& path, DWORD access,
+                                      Disposition disposition, std::unique_ptr<File>* file) {
+  file->reset();
+  Status allowed = Step();
+  if (allowed.ok()) allowed = Denied(path);
+  if (allowed.ok() && (access & GENERIC_WRITE) != 0) allowed = RefusesChange();
+  if (!allowed.ok()) return allowed;
+  std::unique_ptr<File> base;
+  Status opened = base_->Open(path, access, disposition, &base);
+  if (!opened.ok()) return opened;
   std::optional<Damage> damage;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -228,18 +234,17 @@ std::unique_ptr<File> FaultInjectingFileSystem::Open(const std::string& path,
       if (path.find(d.part) != std::string::npos) damage = d;
     }
   }
-  return std::make_unique<FaultInjectingFile>(this, std::move(file), std::move(damage));
+  *file = std::make_unique<FaultInjectingFile>(this, std::move(base), std::move(damage));
+  return Status::Ok();
 }
 
-bool FaultInjectingFileSystem::CopyFile(const std::string& from,
-                                        const std::string& to,
-                                        IfExists if_exists) {
-  if (!Step()) return false;
-  if (Denied(from) || Denied(to)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return false;
-  }
-  if (RefusesChange()) return false;
+Status FaultInjectingFileSystem::CopyFile(const std::string& from, const std::string& to,
+                                          IfExists if_exists) {
+  Status allowed = Step();
+  if (allowed.ok()) allowed = Denied(from);
+  if (allowed.ok()) allowed = Denied(to);
+  if (allowed.ok()) allowed = RefusesChange();
+  if (!allowed.ok()) return allowed;
   bool limited;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -247,64 +252,63 @@ bool FaultInjectingFileSystem::CopyFile(const std::string& from,
   }
   if (limited) {
     std::vector<FindData> found;
-    uint64_t size = base_->Find(from, &found) && !found.empty() ? found[0].size : 0;
+    uint64_t size = base_->Find(from, &found).ok() && !found.empty() ? found[0].size : 0;
     std::lock_guard<std::mutex> lock(mutex_);
     if (bytes_written_ + size > disk_limit_) {
       bytes_written_ = disk_limit_;
-      SetLastError(ERROR_DISK_FULL);
-      return false;
+      return Failure(ERROR_DISK_FULL);
     }
     bytes_written_ += size;
   }
   return base_->CopyFile(from, to, if_exists);
 }
 
-bool FaultInjectingFileSystem::DeleteFile(const std::string& path) {
-  if (!Step()) return false;
-  if (Denied(path)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return false;
-  }
-  if (RefusesChange()) return false;
+Status FaultInjectingFileSystem::DeleteFile(const std::string& path) {
+  Status allowed = Step();
+  if (allowed.ok()) allowed = Denied(path);
+  if (allowed.ok()) allowed = RefusesChange();
+  if (!allowed.ok()) return allowed;
   return base_->DeleteFile(path);
 }
 
-bool FaultInjectingFileSystem::MoveFile(const std::string& from,
-                                        const std::string& to, IfExists if_exists) {
-  if (!Step()) return false;
-  if (Denied(from) || Denied(to)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return false;
-  }
-  if (RefusesChange()) return false;
+Status FaultInjectingFileSystem::MoveFile(const std::string& from, const std::string& to,
+                                          IfExists if_exists) {
+  Status allowed = Step();
+  if (allowed.ok()) allowed = Denied(from);
+  if (allowed.ok()) allowed = Denied(to);
+  if (allowed.ok()) allowed = RefusesChange();
+  if (!allowed.ok()) return allowed;
   return base_->MoveFile(from, to, if_exists);
 }
 
-bool FaultInjectingFileSystem::CreateDirectory(const std::string& path) {
-  if (!StepChange()) return false;
+Status FaultInjectingFileSystem::CreateDirectory(const std::string& path) {
+  Status allowed = StepChange();
+  if (!allowed.ok()) return allowed;
   return base_->CreateDirectory(path);
 }
 
-bool FaultInjectingFileSystem::RemoveDirectory(const std::string& path) {
-  if (!StepChange()) return false;
+Status FaultInjectingFileSystem::RemoveDirectory(const std::string& path) {
+  Status allowed = StepChange();
+  if (!allowed.ok()) return allowed;
   return base_->RemoveDirectory(path);
 }
 
-DWORD FaultInjectingFileSystem::GetFileAttributes(const std::string& path) {
-  if (!Step()) return INVALID_FILE_ATTRIBUTES;
-  return base_->GetFileAttributes(path);
+Status FaultInjectingFileSystem::GetFileAttributes(const std::string& path, DWORD* attributes) {
+  Status allowed = Step();
+  if (!allowed.ok()) return allowed;
+  return base_->GetFileAttributes(path, attributes);
 }
 
-bool FaultInjectingFileSystem::SetFileAttributes(const std::string& path,
-                                                 DWORD attributes) {
-  if (!StepChange()) return false;
+Status FaultInjectingFileSystem::SetFileAttributes(const std::string& path, DWORD attributes) {
+  Status allowed = StepChange();
+  if (!allowed.ok()) return allowed;
   return base_->SetFileAttributes(path, attributes);
 }
 
-bool FaultInjectingFileSystem::Find(const std::string& pattern,
-                                    std::vector<FindData>* matches) {
+Status FaultInjectingFileSystem::Find(const std::string& pattern, std::vector<FindData>* matches) {
   matches->clear();
-  if (!Step()) return false;
+  Status allowed = Step();
+  if (!allowed.ok()) return allowed;
   return base_->Find(pattern, matches);
 }
 

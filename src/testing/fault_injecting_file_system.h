@@ -58,18 +58,16 @@ class FaultInjectingFileSystem final : public FileSystem {
   uint64_t bytes_written() const;
   bool ThreadSafe() const override;
 
-  std::unique_ptr<File> Open(const std::string& path, DWORD access,
-                             Disposition disposition) override;
-  bool CopyFile(const std::string& from, const std::string& to,
-                IfExists if_exists) override;
-  bool DeleteFile(const std::string& path) override;
-  bool MoveFile(const std::string& from, const std::string& to,
-                IfExists if_exists) override;
-  bool CreateDirectory(const std::string& path) override;
-  bool RemoveDirectory(const std::string& path) override;
-  DWORD GetFileAttributes(const std::string& path) override;
-  bool SetFileAttributes(const std::string& path, DWORD attributes) override;
-  bool Find(const std::string& pattern, std::vector<FindData>* matches) override;
+  Status Open(const std::string& path, DWORD access, Disposition disposition,
+              std::unique_ptr<File>* file) override;
+  Status CopyFile(const std::string& from, const std::string& to, IfExists if_exists) override;
+  Status DeleteFile(const std::string& path) override;
+  Status MoveFile(const std::string& from, const std::string& to, IfExists if_exists) override;
+  Status CreateDirectory(const std::string& path) override;
+  Status RemoveDirectory(const std::string& path) override;
+  Status GetFileAttributes(const std::string& path, DWORD* attributes) override;
+  Status SetFileAttributes(const std::string& path, DWORD attributes) override;
+  Status Find(const std::string& pattern, std::vector<FindData>* matches) override;
 
  private:
   friend class FaultInjectingFile;
@@ -80,14 +78,15 @@ class FaultInjectingFileSystem final : public FileSystem {
     DWORD error = 0;
   };
 
-  // Counts one operation; false (with the last error set) when it must fail.
-  bool Step();
+  // Counts one operation; a failure when it must fail.
+  Status Step();
   // The same for an operation that changes the medium, which a
   // write-protected one refuses.
-  bool StepChange();
-  // True, with the last error set, when the medium refuses changes.
-  bool RefusesChange();
-  bool Denied(const std::string& path) const;
+  Status StepChange();
+  // ERROR_WRITE_PROTECT when the medium refuses changes.
+  Status RefusesChange();
+  // ERROR_ACCESS_DENIED for a path that holds a denied part.
+  Status Denied(const std::string& path) const;
   // Where reading the file at `path` meets a damaged byte, if anywhere.
   const Damage* DamageIn(const std::string& path) const;
 

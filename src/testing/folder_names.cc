@@ -14,7 +14,7 @@ std::vector<std::string> NamesIn(const std::string& folder, FileSystem& fs) {
   const char last = folder.empty() ? '/' : folder.back();
   std::vector<FindData> found;
   std::vector<std::string> names;
-  if (!fs.Find(folder + (last == '/' || last == '\\' ? "*" : "/*"), &found)) return names;
+  if (!fs.Find(folder + (last == '/' || last == '\\' ? "*" : "/*"), &found).ok()) return names;
   for (const FindData& entry : found) {
     if (entry.name != "." && entry.name != "..") names.push_back(entry.name);
   }

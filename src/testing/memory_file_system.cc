@@ -10,75 +10,67 @@ namespace tavirelle {
 
 namespace {
 
+// A failure for `code`, left as the thread's last error too, as the real
+// file system does.
+Status Failure(DWORD code) {
+  SetLastError(code);
+  return Status::Error(code);
+}
+
 class MemoryFile final : public File {
  public:
   MemoryFile(std::shared_ptr<std::string> bytes, DWORD access)
       : bytes_(std::move(bytes)), access_(access) {}
 
-  bool Read(void* buffer, DWORD n, DWORD* done) override {
+  Status Read(void* buffer, DWORD n, DWORD* done) override {
     *done = 0;
-    if (!open_ || (access_ & GENERIC_READ) == 0) {
-      SetLastError(ERROR_ACCESS_DENIED);
-      return false;
-    }
+    if (!open_ || (access_ & GENERIC_READ) == 0) return Failure(ERROR_ACCESS_DENIED);
     if (position_ < bytes_->size()) {
       uint64_t count = std::min<uint64_t>(n, bytes_->size() - position_);
       std::memcpy(buffer, bytes_->data() + position_, count);
       position_ += count;
       *done = static_cast<DWORD>(count);
     }
-    return true;
+    return Status::Ok();
   }
 
-  bool Write(const void* buffer, DWORD n, DWORD* done) override {
+  Status Write(const void* buffer, DWORD n, DWORD* done) override {
     *done = 0;
-    if (!open_ || (access_ & GENERIC_WRITE) == 0) {
-      SetLastError(ERROR_ACCESS_DENIED);
-      return false;
-    }
+    if (!open_ || (access_ & GENERIC_WRITE) == 0) return Failure(ERROR_ACCESS_DENIED);
     // Refuse what no real medium of a test would hold rather than let a
     // wild offset exhaust memory.
-    if (position_ + n > kLargestFile) {
-      SetLastError(ERROR_DISK_FULL);
-      return false;
-    }
+    if (position_ + n > kLargestFile) return Failure(ERROR_DISK_FULL);
     if (bytes_->size() < position_ + n) bytes_->resize(position_ + n);
     if (n != 0) std::memcpy(bytes_->data() + position_, buffer, n);
     position_ += n;
     *done = n;
-    return true;
+    return Status::Ok();
   }
 
-  bool Seek(int64_t offset, SeekOrigin origin, uint64_t* position) override {
+  Status Seek(int64_t offset, SeekOrigin origin, uint64_t* position) override {
     int64_t base = 0;
     if (origin == SeekOrigin::kCurrent) base = static_cast<int64_t>(position_);
     if (origin == SeekOrigin::kEnd) base = static_cast<int64_t>(bytes_->size());
-    if (!open_ || (offset < 0 && -offset > base)) {
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return false;
-    }
+    if (!open_ || (offset < 0 && -offset > base)) return Failure(ERROR_INVALID_PARAMETER);
     position_ = static_cast<uint64_t>(base + offset);
     if (position != nullptr) *position = position_;
-    return true;
+    return Status::Ok();
   }
 
-  bool Size(uint64_t* size) override {
+  Status Size(uint64_t* size) override {
     *size = bytes_->size();
-    return true;
+    return Status::Ok();
   }
 
-  bool Truncate() override {
-    if ((access_ & GENERIC_WRITE) == 0) {
-      SetLastError(ERROR_ACCESS_DENIED);
-      return false;
-    }
+  Status Truncate() override {
+    if ((access_ & GENERIC_WRITE) == 0) return Failure(ERROR_ACCESS_DENIED);
     if (position_ < bytes_->size()) bytes_->resize(position_);
-    return true;
+    return Status::Ok();
   }
 
-  bool Close() override {
+  Status Close() override {
     open_ = false;
-    return true;
+    return Status::Ok();
   }
 
  private:
@@ -90,11 +82,7 @@ class MemoryFile final : public File {
 };
 
 // As the real file system, refuses a name that holds a wildcard.
-bool InvalidName(const std::string& path) {
-  if (!HoldsWildcard(path)) return false;
-  SetLastError(ERROR_INVALID_NAME);
-  return true;
-}
+bool InvalidName(const std::string& path) { return HoldsWildcard(path); }
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
@@ -155,188 +143,143 @@ void MemoryFileSystem::Clear() {
   folders_.clear();
 }
 
-std::unique_ptr<File> MemoryFileSystem::Open(const std::string& path, DWORD access,
-                                             Disposition disposition) {
-  if (InvalidName(path)) return nullptr;
+Status MemoryFileSystem::Open(const std::string& path, DWORD access, Disposition disposition,
+                              std::unique_ptr<File>* file) {
+  file->reset();
+  if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
   std::string key = Key(path);
-  if (folders_.count(key) != 0) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
-  }
+  if (folders_.count(key) != 0) return Failure(ERROR_ACCESS_DENIED);
   auto it = files_.find(key);
   bool exists = it != files_.end();
   switch (disposition) {
     case Disposition::kCreateNew:
-      if (exists) {
-        SetLastError(ERROR_FILE_EXISTS);
-        return nullptr;
-      }
+      if (exists) return Failure(ERROR_FILE_EXISTS);
       break;
     case Disposition::kOpenExisting:
     case Disposition::kTruncateExisting:
-      if (!exists) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return nullptr;
-      }
+      if (!exists) return Failure(ERROR_FILE_NOT_FOUND);
       break;
     default:
       break;
   }
   if (exists && (access & GENERIC_WRITE) != 0 &&
       (it->second.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
+    return Failure(ERROR_ACCESS_DENIED);
   }
   if (!exists) {
-    if (!FolderExists(Parent(key))) {
-      SetLastError(ERROR_PATH_NOT_FOUND);
-      return nullptr;
-    }
+    if (!FolderExists(Parent(key))) return Failure(ERROR_PATH_NOT_FOUND);
     it = files_.emplace(key, Node{std::make_shared<std::string>()}).first;
   } else if (disposition == Disposition::kCreateAlways ||
              disposition == Disposition::kTruncateExisting) {
     it->second.bytes->clear();
   }
-  return std::make_unique<MemoryFile>(it->second.bytes, access);
+  *file = std::make_unique<MemoryFile>(it->second.bytes, access);
+  return Status::Ok();
 }
 
-bool MemoryFileSystem::CopyFile(const std::string& from, const std::string& to,
-                                IfExists if_exists) {
-  if (InvalidName(from) || InvalidName(to)) return false;
+Status MemoryFileSystem::CopyFile(const std::string& from, const std::string& to,
+                                  IfExists if_exists) {
+  if (InvalidName(from) || InvalidName(to)) return Failure(ERROR_INVALID_NAME);
   auto source = files_.find(Key(from));
-  if (source == files_.end()) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return false;
-  }
+  if (source == files_.end()) return Failure(ERROR_FILE_NOT_FOUND);
   std::string target = Key(to);
-  if (if_exists == IfExists::kFail && files_.count(target) != 0) {
-    SetLastError(ERROR_FILE_EXISTS);
-    return false;
-  }
-  if (!FolderExists(Parent(target))) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return false;
-  }
+  if (if_exists == IfExists::kFail && files_.count(target) != 0) return Failure(ERROR_FILE_EXISTS);
+  if (!FolderExists(Parent(target))) return Failure(ERROR_PATH_NOT_FOUND);
   files_[target] = Node{std::make_shared<std::string>(*source->second.bytes),
                         source->second.attributes};
-  return true;
+  return Status::Ok();
 }
 
-bool MemoryFileSystem::DeleteFile(const std::string& path) {
-  if (InvalidName(path)) return false;
+Status MemoryFileSystem::DeleteFile(const std::string& path) {
+  if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
   auto it = files_.find(Key(path));
-  if (it == files_.end()) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return false;
-  }
-  if ((it->second.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return false;
-  }
+  if (it == files_.end()) return Failure(ERROR_FILE_NOT_FOUND);
+  if ((it->second.attributes & FILE_ATTRIBUTE_READONLY) != 0) return Failure(ERROR_ACCESS_DENIED);
   files_.erase(it);
-  return true;
+  return Status::Ok();
 }
 
-bool MemoryFileSystem::MoveFile(const std::string& from, const std::string& to,
-                                IfExists if_exists) {
-  if (InvalidName(from) || InvalidName(to)) return false;
+Status MemoryFileSystem::MoveFile(const std::string& from, const std::string& to,
+                                  IfExists if_exists) {
+  if (InvalidName(from) || InvalidName(to)) return Failure(ERROR_INVALID_NAME);
   std::string source = Key(from), target = Key(to);
   auto it = files_.find(source);
-  if (it == files_.end()) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return false;
-  }
-  if (source == target) return true;
+  if (it == files_.end()) return Failure(ERROR_FILE_NOT_FOUND);
+  if (source == target) return Status::Ok();
   if (files_.count(target) != 0 && if_exists == IfExists::kFail) {
-    SetLastError(ERROR_ALREADY_EXISTS);
-    return false;
+    return Failure(ERROR_ALREADY_EXISTS);
   }
-  if (!FolderExists(Parent(target))) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return false;
-  }
+  if (!FolderExists(Parent(target))) return Failure(ERROR_PATH_NOT_FOUND);
   Node node = it->second;
   files_.erase(it);
   files_[target] = node;
-  return true;
+  return Status::Ok();
 }
 
-bool MemoryFileSystem::CreateDirectory(const std::string& path) {
-  if (InvalidName(path)) return false;
+Status MemoryFileSystem::CreateDirectory(const std::string& path) {
+  if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
   std::string key = Key(path);
-  if (folders_.count(key) != 0 || files_.count(key) != 0) {
-    SetLastError(ERROR_ALREADY_EXISTS);
-    return false;
-  }
-  if (!FolderExists(Parent(key))) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return false;
-  }
+  if (folders_.count(key) != 0 || files_.count(key) != 0) return Failure(ERROR_ALREADY_EXISTS);
+  if (!FolderExists(Parent(key))) return Failure(ERROR_PATH_NOT_FOUND);
   folders_.insert(key);
-  return true;
+  return Status::Ok();
 }
 
-bool MemoryFileSystem::RemoveDirectory(const std::string& path) {
-  if (InvalidName(path)) return false;
+Status MemoryFileSystem::RemoveDirectory(const std::string& path) {
+  if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
   std::string key = Key(path);
-  if (folders_.count(key) == 0) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return false;
-  }
+  if (folders_.count(key) == 0) return Failure(ERROR_PATH_NOT_FOUND);
   std::string prefix = key + "/";
   auto file = files_.lower_bound(prefix);
   auto folder = folders_.upper_bound(key);
   if ((file != files_.end() && file->first.compare(0, prefix.size(), prefix) == 0) ||
       (folder != folders_.end() && folder->compare(0, prefix.size(), prefix) == 0)) {
-    SetLastError(ERROR_DIR_NOT_EMPTY);
-    return false;
+    return Failure(ERROR_DIR_NOT_EMPTY);
   }
   folders_.erase(key);
-  return true;
+  return Status::Ok();
 }
 
-DWORD MemoryFileSystem::GetFileAttributes(const std::string& path) {
-  if (InvalidName(path)) return INVALID_FILE_ATTRIBUTES;
+Status MemoryFileSystem::GetFileAttributes(const std::string& path, DWORD* attributes) {
+  if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
   std::string key = Key(path);
-  if (folders_.count(key) != 0) return FILE_ATTRIBUTE_DIRECTORY;
+  if (folders_.count(key) != 0) {
+    *attributes = FILE_ATTRIBUTE_DIRECTORY;
+    return Status::Ok();
+  }
   auto it = files_.find(key);
   if (it == files_.end()) {
-    SetLastError(FolderExists(Parent(key)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-    return INVALID_FILE_ATTRIBUTES;
+    return Failure(FolderExists(Parent(key)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
   }
-  return it->second.attributes;
+  *attributes = it->second.attributes;
+  return Status::Ok();
 }
 
-bool MemoryFileSystem::SetFileAttributes(const std::string& path, DWORD attributes) {
-  if (InvalidName(path)) return false;
+Status MemoryFileSystem::SetFileAttributes(const std::string& path, DWORD attributes) {
+  if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
   auto it = files_.find(Key(path));
-  if (it == files_.end()) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return false;
-  }
+  if (it == files_.end()) return Failure(ERROR_FILE_NOT_FOUND);
   it->second.attributes = attributes & ~FILE_ATTRIBUTE_DIRECTORY;
-  return true;
+  return Status::Ok();
 }
 
-bool MemoryFileSystem::Find(const std::string& pattern, std::vector<FindData>* matches) {
+Status MemoryFileSystem::Find(const std::string& pattern, std::vector<FindData>* matches) {
   matches->clear();
   std::string key = Key(pattern);
   std::string folder = Parent(key);
   size_t slash = key.rfind('/');
   std::string wanted = slash == std::string::npos ? key : key.substr(slash + 1);
-  if (InvalidName(folder)) return false;
-  if (!FolderExists(folder)) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return false;
-  }
+  if (InvalidName(folder)) return Failure(ERROR_INVALID_NAME);
+  if (!FolderExists(folder)) return Failure(ERROR_PATH_NOT_FOUND);
   if (!HoldsWildcard(wanted)) {
     // A plain name is one exact look-up, as on the real file system.
-    DWORD attributes = GetFileAttributes(key);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    DWORD attributes = 0;
+    Status found = GetFileAttributes(key, &attributes);
+    if (!found.ok()) return found;
     auto file = files_.find(key);
     uint64_t size = file != files_.end() ? file->second.bytes->size() : 0;
     matches->push_back({wanted, attributes, size, {}});
-    return true;
+    return Status::Ok();
   }
   std::string prefix = folder.empty() || folder == "/" ? folder : folder + "/";
   auto child_name = [&](const std::string& path) -> std::string {
@@ -362,12 +305,9 @@ bool MemoryFileSystem::Find(const std::string& pattern, std::vector<FindData>* m
         a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
         [](char x, char y) { return Lower(x) < Lower(y); });
   });
-  if (found.empty()) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return false;
-  }
+  if (found.empty()) return Failure(ERROR_FILE_NOT_FOUND);
   *matches = std::move(found);
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace tavirelle

@@ -26,18 +26,16 @@ class MemoryFileSystem final : public FileSystem {
   // Every file and folder is removed.
   void Clear();
 
-  std::unique_ptr<File> Open(const std::string& path, DWORD access,
-                             Disposition disposition) override;
-  bool CopyFile(const std::string& from, const std::string& to,
-                IfExists if_exists) override;
-  bool DeleteFile(const std::string& path) override;
-  bool MoveFile(const std::string& from, const std::string& to,
-                IfExists if_exists) override;
-  bool CreateDirectory(const std::string& path) override;
-  bool RemoveDirectory(const std::string& path) override;
-  DWORD GetFileAttributes(const std::string& path) override;
-  bool SetFileAttributes(const std::string& path, DWORD attributes) override;
-  bool Find(const std::string& pattern, std::vector<FindData>* matches) override;
+  Status Open(const std::string& path, DWORD access, Disposition disposition,
+              std::unique_ptr<File>* file) override;
+  Status CopyFile(const std::string& from, const std::string& to, IfExists if_exists) override;
+  Status DeleteFile(const std::string& path) override;
+  Status MoveFile(const std::string& from, const std::string& to, IfExists if_exists) override;
+  Status CreateDirectory(const std::string& path) override;
+  Status RemoveDirectory(const std::string& path) override;
+  Status GetFileAttributes(const std::string& path, DWORD* attributes) override;
+  Status SetFileAttributes(const std::string& path, DWORD attributes) override;
+  Status Find(const std::string& pattern, std::vector<FindData>* matches) override;
 
  private:
   struct Node {

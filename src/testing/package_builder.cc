@@ -97,7 +97,7 @@ PackageBuilder& PackageBuilder::Truncate(size_t size) {
 }
 
 bool PackageBuilder::WriteTo(FileSystem& fs, const std::string& path) const {
-  return WriteWholeFile(fs, path, bytes_);
+  return WriteWholeFile(fs, path, bytes_).ok();
 }
 
 }  // namespace tavirelle

@@ -6,7 +6,6 @@
 #include "platform/file_system.h"
 #include "platform/guid.h"
 #include "platform/host.h"
-#include "platform/last_error.h"
 #include "util/text.h"
 
 namespace tavirelle {
@@ -116,19 +115,23 @@ bool PathExists(FileSystem& fs, const std::string& path) {
   // A plain name costs one look-up of exactly that name; only a wildcard
   // pattern lists its folder.
   std::vector<FindData> found;
-  return fs.Find(path, &found);
+  return fs.Find(path, &found).ok();
 }
 
-uint32_t FileSizeOf(FileSystem& fs, const std::string& path) {
-  auto file = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting);
-  uint64_t size = 0;
-  if (!file || !file->Size(&size)) return 0xFFFFFFFFu;
-  return static_cast<uint32_t>(size);
+Status FileSizeOf(FileSystem& fs, const std::string& path, uint32_t* size) {
+  std::unique_ptr<File> file;
+  uint64_t full = 0;
+  Status status = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting, &file);
+  if (status.ok()) status = file->Size(&full);
+  if (!status.ok()) return status;
+  *size = static_cast<uint32_t>(full);
+  return Status::Ok();
 }
 
-bool SetReadOnly(FileSystem& fs, const std::string& path, bool on) {
-  DWORD attributes = fs.GetFileAttributes(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+Status SetReadOnly(FileSystem& fs, const std::string& path, bool on) {
+  DWORD attributes = 0;
+  Status found = fs.GetFileAttributes(path, &attributes);
+  if (!found.ok()) return found;
   attributes = on ? (attributes | FILE_ATTRIBUTE_READONLY)
                   : (attributes & ~FILE_ATTRIBUTE_READONLY);
   return fs.SetFileAttributes(path, attributes);
@@ -138,43 +141,49 @@ bool FolderExists(FileSystem& fs, const std::string& path) {
   if (path.empty()) return false;
   // One look-up of the folder itself: listing its contents to see "." would
   // cost as much as the folder is large, and authoring asks for every photo.
-  DWORD attributes = fs.GetFileAttributes(path);
-  return attributes != INVALID_FILE_ATTRIBUTES &&
+  DWORD attributes = 0;
+  return fs.GetFileAttributes(path, &attributes).ok() &&
          (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool CreateFolderPath(FileSystem& fs, const std::string& path) {
+Status CreateFolderPath(FileSystem& fs, const std::string& path) {
   std::string full = path;
   WithTrailingSeparator(full, /*backslash=*/true, /*add=*/true);
   // Both separators count here, so a path written with slashes works too.
   // Folders that exist already fail to be created; the failure that matters
-  // is the last other one, which the caller reads when the path is missing.
-  DWORD failure = ERROR_SUCCESS;
+  // is the last other one.
+  Status failure;
+  Status in_the_way;
   for (const char* p = full.c_str(); *p != '\0'; p = CharNextA(p)) {
     size_t at = static_cast<size_t>(p - full.c_str());
-    if (IsSeparator(*p) && at > 0 && !fs.CreateDirectory(full.substr(0, at))) {
-      DWORD error = GetLastError();
-      if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) failure = error;
+    if (!IsSeparator(*p) || at == 0) continue;
+    Status made = fs.CreateDirectory(full.substr(0, at));
+    if (made.ok()) continue;
+    if (made.code() == ERROR_ALREADY_EXISTS || made.code() == ERROR_FILE_EXISTS) {
+      in_the_way = made;
+    } else {
+      failure = made;
     }
   }
-  if (FolderExists(fs, path)) return true;
-  if (failure != ERROR_SUCCESS) SetLastError(failure);
-  return false;
+  if (FolderExists(fs, path)) return Status::Ok();
+  if (!failure.ok()) return failure;
+  if (!in_the_way.ok()) return in_the_way;
+  return Status::Error(ERROR_PATH_NOT_FOUND);
 }
 
-bool EnsureFolderFor(FileSystem& fs, const std::string& path) {
+Status EnsureFolderFor(FileSystem& fs, const std::string& path) {
   // A bare file name lies in the current folder. (FolderOf returns such a
   // name unchanged, and making it a folder would block the file itself.)
-  if (LastSeparator(path) == std::string::npos) return true;
+  if (LastSeparator(path) == std::string::npos) return Status::Ok();
   std::string folder = FolderOf(path);
-  if (FolderExists(fs, folder)) return true;
+  if (FolderExists(fs, folder)) return Status::Ok();
   return CreateFolderPath(fs, folder);
 }
 
 std::vector<std::string> FindFiles(FileSystem& fs, const std::string& pattern) {
   std::vector<std::string> paths;
   std::vector<FindData> found;
-  if (!fs.Find(pattern, &found)) return paths;
+  if (!fs.Find(pattern, &found).ok()) return paths;  // nothing to list
   std::string folder = FolderOf(pattern);
   WithTrailingSeparator(folder, /*backslash=*/true, /*add=*/true);
   for (const FindData& entry : found) {
@@ -190,96 +199,84 @@ std::string ThumbnailPathOf(const std::string& copy_path) {
   return copy_path.substr(0, folder_length) + kThumbnailPrefix + copy_path.substr(folder_length);
 }
 
-bool ClaimEmptyFolder(FileSystem& fs, const std::string& folder, const std::string& claim_name,
-                      std::vector<std::string>* created) {
+Status ClaimEmptyFolder(FileSystem& fs, const std::string& folder, const std::string& claim_name,
+                        std::vector<std::string>* created) {
   std::string full = folder;
   WithTrailingSeparator(full, /*backslash=*/true, /*add=*/true);
   for (const char* p = full.c_str(); *p != '\0'; p = CharNextA(p)) {
     size_t at = static_cast<size_t>(p - full.c_str());
     if (!IsSeparator(*p) || at == 0) continue;
     std::string level = full.substr(0, at);
-    DWORD attributes = fs.GetFileAttributes(level);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-      if (fs.CreateDirectory(level)) {
+    DWORD attributes = 0;
+    if (!fs.GetFileAttributes(level, &attributes).ok()) {
+      Status made = fs.CreateDirectory(level);
+      if (made.ok()) {
         created->push_back(level);
         continue;
       }
       // Another caller may have made it a moment ago.
-      DWORD error = GetLastError();
-      attributes = fs.GetFileAttributes(level);
-      if (attributes == INVALID_FILE_ATTRIBUTES) {
-        SetLastError(error);
-        return false;
-      }
+      if (!fs.GetFileAttributes(level, &attributes).ok()) return made;
     }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      SetLastError(ERROR_DIRECTORY);
-      return false;
-    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return Status::Error(ERROR_DIRECTORY);
   }
   std::vector<FindData> found;
-  if (fs.Find(full + "*", &found)) {
+  if (fs.Find(full + "*", &found).ok()) {
     for (const FindData& entry : found) {
-      if (entry.name != "." && entry.name != "..") {
-        SetLastError(ERROR_DIR_NOT_EMPTY);
-        return false;
-      }
+      if (entry.name != "." && entry.name != "..") return Status::Error(ERROR_DIR_NOT_EMPTY);
     }
   }
   // The emptiness seen above may be stale by now: only the exclusive
   // creation decides between two callers.
-  auto claim = fs.Open(full + claim_name, GENERIC_WRITE, Disposition::kCreateNew);
-  if (!claim) {
-    if (GetLastError() == ERROR_FILE_EXISTS) SetLastError(ERROR_DIR_NOT_EMPTY);
-    return false;
-  }
-  if (!claim->Close()) {
-    DWORD error = GetLastError();
-    fs.DeleteFile(full + claim_name);
-    SetLastError(error);
-    return false;
-  }
-  return true;
+  std::unique_ptr<File> claim;
+  Status claimed = fs.Open(full + claim_name, GENERIC_WRITE, Disposition::kCreateNew, &claim);
+  if (claimed.code() == ERROR_FILE_EXISTS) return Status::Error(ERROR_DIR_NOT_EMPTY);
+  if (claimed.ok()) claimed = claim->Close();
+  // A claim that may not have reached the medium is no claim.
+  if (!claimed.ok() && claim != nullptr) fs.DeleteFile(full + claim_name).IgnoreError();
+  return claimed;
 }
 
-bool SaveTextToFile(FileSystem& fs, const std::string& path, const std::string& text) {
-  DWORD attributes = fs.GetFileAttributes(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES &&
+Status SaveTextToFile(FileSystem& fs, const std::string& path, const std::string& text) {
+  DWORD attributes = 0;
+  if (fs.GetFileAttributes(path, &attributes).ok() &&
       (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-    SetLastError(ERROR_ACCESS_DENIED);  // as replacing a read-only file fails
-    return false;
+    return Status::Error(ERROR_ACCESS_DENIED);  // as replacing a read-only file fails
   }
   // The text goes to a new file beside the target, which is then renamed over
   // it: a write that fails part-way (a full disk) leaves the old file whole
   // instead of truncated.
   std::string temporary = TemporaryNameBeside(path);
-  auto file = fs.Open(temporary, GENERIC_WRITE, Disposition::kCreateNew);
-  if (!file) return false;
-  bool ok = true;
-  for (size_t at = 0; ok && at < text.size();) {
+  std::unique_ptr<File> file;
+  Status status = fs.Open(temporary, GENERIC_WRITE, Disposition::kCreateNew, &file);
+  if (!status.ok()) return status;
+  for (size_t at = 0; status.ok() && at < text.size();) {
     DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - at, 1u << 30));
     DWORD done = 0;
-    ok = file->Write(text.data() + at, chunk, &done);
+    status = file->Write(text.data() + at, chunk, &done);
     at += done;
   }
-  ok = file->Close() && ok;
-  ok = ok && fs.MoveFile(temporary, path, IfExists::kReplace);
-  if (!ok) {
-    DWORD error = GetLastError();
-    fs.DeleteFile(temporary);
-    SetLastError(error);
-  }
-  return ok;
+  // A close that fails tells why even after a failed write: the data may
+  // not have reached the medium either way.
+  Status closed = file->Close();
+  if (!closed.ok()) status = closed;
+  if (status.ok()) status = fs.MoveFile(temporary, path, IfExists::kReplace);
+  if (!status.ok()) fs.DeleteFile(temporary).IgnoreError();
+  return status;
 }
 
-bool SaveBytesToFile(FileSystem& fs, const std::string& path, const void* bytes, uint32_t size) {
-  auto file = fs.Open(path, GENERIC_READ | GENERIC_WRITE,
-                                    Disposition::kOpenAlways);
-  if (!file) return false;
+Status SaveBytesToFile(FileSystem& fs, const std::string& path, const void* bytes, uint32_t size) {
+  std::unique_ptr<File> file;
+  Status status = fs.Open(path, GENERIC_READ | GENERIC_WRITE, Disposition::kOpenAlways, &file);
+  if (!status.ok()) return status;
   DWORD done = 0;
-  bool ok = (size == 0 || file->Write(bytes, size, &done)) && done == size;
-  ok = file->Truncate() && ok;
-  return file->Close() && ok;
+  if (size != 0) status = file->Write(bytes, size, &done);
+  if (status.ok() && done != size) status = Status::Error(ERROR_WRITE_FAULT);
+  // The latest failure tells why, as each step is tried whatever came before.
+  Status truncated = file->Truncate();
+  if (!truncated.ok()) status = truncated;
+  Status closed = file->Close();
+  if (!closed.ok()) status = closed;
+  return status;
 }
 
 std::string TemporaryNameBeside(const std::string& path) {
@@ -290,7 +287,7 @@ std::string FormatFileDate(FileSystem& fs, const std::string& path, bool with_mi
   std::string trimmed = path;
   WithoutTrailingSeparator(trimmed);
   std::vector<FindData> found;
-  if (!fs.Find(trimmed, &found) || found.empty()) return {};
+  if (!fs.Find(trimmed, &found).ok() || found.empty()) return {};
   LocalTime t = ToLocalTime(found.front().last_write);
   if (with_milliseconds) {
     return FormatText("%4d:%02d:%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day,

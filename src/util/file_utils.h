@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace tavirelle {
 
@@ -31,11 +32,17 @@ std::string WithoutExtension(const std::string& path);
 
 // File system: each works on the file system it is given.
 bool PathExists(FileSystem& fs, const std::string& path);
-uint32_t FileSizeOf(FileSystem& fs, const std::string& path);  // 0xFFFFFFFF when unreadable
-bool SetReadOnly(FileSystem& fs, const std::string& path, bool on);
+// The size of a file (its low 32 bits), or why it cannot be opened.
+Status FileSizeOf(FileSystem& fs, const std::string& path, uint32_t* size);
+Status SetReadOnly(FileSystem& fs, const std::string& path, bool on);
 bool FolderExists(FileSystem& fs, const std::string& path);
-bool CreateFolderPath(FileSystem& fs, const std::string& path);
-bool EnsureFolderFor(FileSystem& fs, const std::string& path);
+// Makes the folder and the missing folders above it. Fails with the last
+// reason a level could not be made, or ERROR_ALREADY_EXISTS when something
+// that is not a folder stands in the way.
+Status CreateFolderPath(FileSystem& fs, const std::string& path);
+// CreateFolderPath for the folder of the file `path`.
+Status EnsureFolderFor(FileSystem& fs, const std::string& path);
+// The files (not folders) matching `pattern`; none when it cannot be listed.
 std::vector<std::string> FindFiles(FileSystem& fs, const std::string& pattern);
 // Makes `folder` (and its missing parents) ready for one writer: it must be
 // new or empty, and the caller claims it by creating the file `claim_name`
@@ -44,12 +51,14 @@ std::vector<std::string> FindFiles(FileSystem& fs, const std::string& pattern);
 // first, for a caller that gives up to remove. Fails with ERROR_DIRECTORY (a
 // file stands at one of the levels), ERROR_DIR_NOT_EMPTY (the folder holds
 // something, or another caller holds the claim) or the platform's error.
-bool ClaimEmptyFolder(FileSystem& fs, const std::string& folder, const std::string& claim_name,
-                      std::vector<std::string>* created);
+Status ClaimEmptyFolder(FileSystem& fs, const std::string& folder, const std::string& claim_name,
+                        std::vector<std::string>* created);
 // Writes `text` to a new file beside `path` through `fs` and renames it over
 // `path`, so that a failure part-way leaves the old file whole.
-bool SaveTextToFile(FileSystem& fs, const std::string& path, const std::string& text);
-bool SaveBytesToFile(FileSystem& fs, const std::string& path, const void* bytes, uint32_t size);
+Status SaveTextToFile(FileSystem& fs, const std::string& path, const std::string& text);
+// Writes the bytes into the file `path`, created when missing, and ends it
+// after them.
+Status SaveBytesToFile(FileSystem& fs, const std::string& path, const void* bytes, uint32_t size);
 // A fresh name beside `path` for a file that is written whole and then
 // renamed over `path`.
 std::string TemporaryNameBeside(const std::string& path);

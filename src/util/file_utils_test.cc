@@ -9,12 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
-#include "platform/last_error.h"
 #include "platform/path.h"
-#include "testing/memory_file_system.h"
+#include "testing/fault_injecting_file_system.h"
 #include "testing/file_times.h"
+#include "testing/memory_file_system.h"
 #include "testing/temp_dir.h"
 #include "util/md5.h"
 
@@ -65,22 +64,24 @@ TEST(FileUtils, ExistenceSizesAndFolders) {
   TempDir dir;
   std::string root = dir.path();
   EXPECT_FALSE(PathExists(DefaultFileSystem(), root + "missing"));
-  EXPECT_EQ(FileSizeOf(DefaultFileSystem(), root + "missing"), 0xFFFFFFFFu);
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), root + "a.txt", "hello"));
+  uint32_t size = 0;
+  EXPECT_EQ(FileSizeOf(DefaultFileSystem(), root + "missing", &size).code(), ERROR_FILE_NOT_FOUND);
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), root + "a.txt", "hello").ok());
   EXPECT_TRUE(PathExists(DefaultFileSystem(), root + "a.txt"));
   EXPECT_TRUE(PathExists(DefaultFileSystem(), root + "*.TXT"));
-  EXPECT_EQ(FileSizeOf(DefaultFileSystem(), root + "a.txt"), 5u);
+  ASSERT_TRUE(FileSizeOf(DefaultFileSystem(), root + "a.txt", &size).ok());
+  EXPECT_EQ(size, 5u);
   EXPECT_FALSE(FolderExists(DefaultFileSystem(), ""));
   EXPECT_FALSE(FolderExists(DefaultFileSystem(), root + "a.txt"));
 
   // Mixed separators all create levels.
   std::string deep = root + "one\\two/three";
-  EXPECT_TRUE(CreateFolderPath(DefaultFileSystem(), deep));
+  EXPECT_TRUE(CreateFolderPath(DefaultFileSystem(), deep).ok());
   EXPECT_TRUE(FolderExists(DefaultFileSystem(), deep));
   EXPECT_TRUE(FolderExists(DefaultFileSystem(), root + "one\\two\\"));
-  EXPECT_TRUE(EnsureFolderFor(DefaultFileSystem(), root + "x\\y\\file.bin"));
+  EXPECT_TRUE(EnsureFolderFor(DefaultFileSystem(), root + "x\\y\\file.bin").ok());
   // A bare name needs no folder, and none named like the file is made.
-  EXPECT_TRUE(EnsureFolderFor(DefaultFileSystem(), "bare-name-of-a-test-file.bin"));
+  EXPECT_TRUE(EnsureFolderFor(DefaultFileSystem(), "bare-name-of-a-test-file.bin").ok());
   EXPECT_FALSE(PathExists(DefaultFileSystem(), "bare-name-of-a-test-file.bin"));
   EXPECT_TRUE(FolderExists(DefaultFileSystem(), root + "x\\y"));
 }
@@ -88,56 +89,53 @@ TEST(FileUtils, ExistenceSizesAndFolders) {
 TEST(FileUtils, SaveBytesReplacesEarlierContent) {
   TempDir dir;
   std::string path = dir.Join("f.bin");
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), path, "a much longer earlier text"));
-  ASSERT_TRUE(SaveBytesToFile(DefaultFileSystem(), path, "new", 3));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), path, "a much longer earlier text").ok());
+  ASSERT_TRUE(SaveBytesToFile(DefaultFileSystem(), path, "new", 3).ok());
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &contents).ok());
   EXPECT_EQ(contents, "new");
-  EXPECT_FALSE(SaveBytesToFile(DefaultFileSystem(), dir.Join("no\\such\\folder.bin"), "x", 1));
+  EXPECT_FALSE(SaveBytesToFile(DefaultFileSystem(), dir.Join("no\\such\\folder.bin"), "x", 1).ok());
 }
 
 TEST(FileUtils, SavesReportDiskFullAndWriteProtection) {
   TempDir dir;
   FaultInjectingFileSystem faulty;
   faulty.SetDiskFullAfter(3);
-  EXPECT_FALSE(SaveTextToFile(faulty, dir.Join("t"), "12345"));
-  EXPECT_FALSE(SaveBytesToFile(faulty, dir.Join("b"), "12345", 5));
+  EXPECT_FALSE(SaveTextToFile(faulty, dir.Join("t"), "12345").ok());
+  EXPECT_FALSE(SaveBytesToFile(faulty, dir.Join("b"), "12345", 5).ok());
   faulty.Reset();
   faulty.SetWriteProtected(true);
-  EXPECT_FALSE(SaveTextToFile(faulty, dir.Join("t2"), "1"));
+  EXPECT_FALSE(SaveTextToFile(faulty, dir.Join("t2"), "1").ok());
   // The cause is the folder that could not be made, not the levels that
   // were there already.
-  SetLastError(ERROR_SUCCESS);
-  EXPECT_FALSE(CreateFolderPath(faulty, dir.Join("sub/deeper")));
-  EXPECT_EQ(GetLastError(), ERROR_WRITE_PROTECT);
+  EXPECT_EQ(CreateFolderPath(faulty, dir.Join("sub/deeper")).code(), ERROR_WRITE_PROTECT);
 }
 
 TEST(FileUtils, SaveTextLeavesAReadOnlyFileAlone) {
   TempDir dir;
   std::string path = dir.Join("meta.xml");
-  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, "<qx>kept</qx>"));
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), path, "<qx>kept</qx>").ok());
   // The file's own attribute (no owner write bit), not a faulty medium.
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-  SetLastError(0);
-  EXPECT_FALSE(SaveTextToFile(DefaultFileSystem(), path, "<qx>new</qx>"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(SaveTextToFile(DefaultFileSystem(), path, "<qx>new</qx>").code(),
+            static_cast<DWORD>(ERROR_ACCESS_DENIED));
   std::string contents;
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &contents));
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &contents).ok());
   EXPECT_EQ(contents, "<qx>kept</qx>");
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0444u);
   std::vector<FindData> found;
-  ASSERT_TRUE(DefaultFileSystem().Find(dir.Join("*"), &found));
+  ASSERT_TRUE(DefaultFileSystem().Find(dir.Join("*"), &found).ok());
   EXPECT_EQ(found.size(), 3u);  // ".", ".." and the file: no scratch copy left
   // A folder standing at the name is not replaced either.
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("sub")));
-  EXPECT_FALSE(SaveTextToFile(DefaultFileSystem(), dir.Join("sub"), "x"));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("sub")).ok());
+  EXPECT_FALSE(SaveTextToFile(DefaultFileSystem(), dir.Join("sub"), "x").ok());
   EXPECT_TRUE(FolderExists(DefaultFileSystem(), dir.Join("sub")));
   // Made writable again, it is replaced.
-  ASSERT_TRUE(SetReadOnly(DefaultFileSystem(), path, false));
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), path, "<qx>new</qx>"));
-  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &contents));
+  ASSERT_TRUE(SetReadOnly(DefaultFileSystem(), path, false).ok());
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), path, "<qx>new</qx>").ok());
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &contents).ok());
   EXPECT_EQ(contents, "<qx>new</qx>");
 }
 
@@ -146,28 +144,28 @@ TEST(FileUtils, SaveTextLeavesAReadOnlyFileAlone) {
 class ClaimRacingFileSystem final : public FileSystem {
  public:
   explicit ClaimRacingFileSystem(std::string rival_claim) : rival_claim_(std::move(rival_claim)) {}
-  std::unique_ptr<File> Open(const std::string& path, DWORD access,
-                             Disposition disposition) override {
-    return base_->Open(path, access, disposition);
+  Status Open(const std::string& path, DWORD access, Disposition disposition,
+              std::unique_ptr<File>* file) override {
+    return base_->Open(path, access, disposition, file);
   }
-  bool CopyFile(const std::string& from, const std::string& to, IfExists if_exists) override {
+  Status CopyFile(const std::string& from, const std::string& to, IfExists if_exists) override {
     return base_->CopyFile(from, to, if_exists);
   }
-  bool DeleteFile(const std::string& path) override { return base_->DeleteFile(path); }
-  bool MoveFile(const std::string& from, const std::string& to, IfExists if_exists) override {
+  Status DeleteFile(const std::string& path) override { return base_->DeleteFile(path); }
+  Status MoveFile(const std::string& from, const std::string& to, IfExists if_exists) override {
     return base_->MoveFile(from, to, if_exists);
   }
-  bool CreateDirectory(const std::string& path) override { return base_->CreateDirectory(path); }
-  bool RemoveDirectory(const std::string& path) override { return base_->RemoveDirectory(path); }
-  DWORD GetFileAttributes(const std::string& path) override {
-    return base_->GetFileAttributes(path);
+  Status CreateDirectory(const std::string& path) override { return base_->CreateDirectory(path); }
+  Status RemoveDirectory(const std::string& path) override { return base_->RemoveDirectory(path); }
+  Status GetFileAttributes(const std::string& path, DWORD* attributes) override {
+    return base_->GetFileAttributes(path, attributes);
   }
-  bool SetFileAttributes(const std::string& path, DWORD attributes) override {
+  Status SetFileAttributes(const std::string& path, DWORD attributes) override {
     return base_->SetFileAttributes(path, attributes);
   }
-  bool Find(const std::string& pattern, std::vector<FindData>* matches) override {
-    bool found = base_->Find(pattern, matches);
-    WriteWholeFile(DefaultFileSystem(), rival_claim_, "the rival's show");
+  Status Find(const std::string& pattern, std::vector<FindData>* matches) override {
+    Status found = base_->Find(pattern, matches);
+    EXPECT_TRUE(WriteWholeFile(DefaultFileSystem(), rival_claim_, "the rival's show").ok());
     return found;
   }
 
@@ -179,7 +177,8 @@ class ClaimRacingFileSystem final : public FileSystem {
 TEST(FileUtils, OnlyOneWriterClaimsAnEmptyFolder) {
   TempDir dir;
   std::vector<std::string> created;
-  ASSERT_TRUE(ClaimEmptyFolder(DefaultFileSystem(), dir.Join("new\\show"), "meta.xml", &created));
+  ASSERT_TRUE(
+      ClaimEmptyFolder(DefaultFileSystem(), dir.Join("new\\show"), "meta.xml", &created).ok());
   EXPECT_EQ(created, (std::vector<std::string>{dir.Join("new"), dir.Join("new\\show")}));
   EXPECT_TRUE(PathExists(DefaultFileSystem(), dir.Join("new/show/meta.xml")));
   struct Case {
@@ -193,35 +192,33 @@ TEST(FileUtils, OnlyOneWriterClaimsAnEmptyFolder) {
   };
   for (const Case& c : refused) {
     std::vector<std::string> none;
-    SetLastError(0);
-    EXPECT_FALSE(ClaimEmptyFolder(DefaultFileSystem(), c.folder, "meta.xml", &none)) << c.what;
-    EXPECT_EQ(GetLastError(), c.error) << c.what;
+    EXPECT_EQ(ClaimEmptyFolder(DefaultFileSystem(), c.folder, "meta.xml", &none).code(), c.error)
+        << c.what;
     EXPECT_TRUE(none.empty()) << c.what;
   }
   EXPECT_FALSE(PathExists(DefaultFileSystem(), dir.Join("new/meta.xml")));
 
   // An existing empty folder is claimed without being counted as made...
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("empty")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("empty")).ok());
   created.clear();
-  ASSERT_TRUE(ClaimEmptyFolder(DefaultFileSystem(), dir.Join("empty"), "meta.xml", &created));
+  ASSERT_TRUE(ClaimEmptyFolder(DefaultFileSystem(), dir.Join("empty"), "meta.xml", &created).ok());
   EXPECT_TRUE(created.empty());
   // ...but not when another writer claims it after it was seen empty.
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("raced")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("raced")).ok());
   ClaimRacingFileSystem racing(dir.Join("raced/meta.xml"));
-  SetLastError(0);
-  EXPECT_FALSE(ClaimEmptyFolder(racing, dir.Join("raced"), "meta.xml", &created));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+  EXPECT_EQ(ClaimEmptyFolder(racing, dir.Join("raced"), "meta.xml", &created).code(),
+            static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
   std::string rival;
-  ASSERT_TRUE(ReadWholeFile(racing, dir.Join("raced/meta.xml"), &rival));
+  ASSERT_TRUE(ReadWholeFile(racing, dir.Join("raced/meta.xml"), &rival).ok());
   EXPECT_EQ(rival, "the rival's show");
 }
 
 TEST(FileUtils, FindFilesSkipsFoldersAndSortsIgnoringCase) {
   TempDir dir;
   for (const char* name : {"b.jpg", "A.JPG", "c.jpg", "skip.txt"}) {
-    ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join(name), name));
+    ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join(name), name).ok());
   }
-  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), dir.Join("folder.jpg")));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), dir.Join("folder.jpg")).ok());
   std::string windows = dir.path();
   for (char& c : windows) c = c == '/' ? '\\' : c;
   std::vector<std::string> found = FindFiles(DefaultFileSystem(), windows + "*.jpg");
@@ -234,14 +231,14 @@ TEST(FileUtils, MakeUniqueNameCountsUpFromTwo) {
   TempDir dir;
   std::string show = dir.Join("My Show.ABC");
   EXPECT_EQ(MakeUniqueName(DefaultFileSystem(), show), show);
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), show, ""));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), show, "").ok());
   EXPECT_EQ(MakeUniqueName(DefaultFileSystem(), show), dir.Join("My Show (2).abc"));
   std::string plain = dir.Join("name");
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), plain, ""));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), plain, "").ok());
   EXPECT_EQ(MakeUniqueName(DefaultFileSystem(), plain), dir.Join("name (2)"));
   for (int n = 2; n < 300; ++n) {
     ASSERT_TRUE(
-        SaveTextToFile(DefaultFileSystem(), dir.Join("name (" + std::to_string(n) + ")"), ""));
+        SaveTextToFile(DefaultFileSystem(), dir.Join("name (" + std::to_string(n) + ")"), "").ok());
   }
   EXPECT_EQ(MakeUniqueName(DefaultFileSystem(), plain), dir.Join("name (300)"));
 }
@@ -252,7 +249,7 @@ TEST(FileUtils, FormatFileDateGivesTheLocalTimeOfTheLastWrite) {
   if (!InTestTimeZone()) GTEST_SKIP() << kNotInTestTimeZone;
   TempDir dir;
   const std::string file = dir.Join("f");
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), file, "x"));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), file, "x").ok());
   const struct {
     int64_t seconds;
     int32_t nanoseconds;
@@ -270,7 +267,7 @@ TEST(FileUtils, FormatFileDateGivesTheLocalTimeOfTheLastWrite) {
     EXPECT_EQ(FormatFileDate(DefaultFileSystem(), file, true), c.precise);
   }
   // A folder named with its trailing separator reports its own date.
-  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("sub")));
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("sub")).ok());
   SetLastWrite(dir.Join("sub"), 1262304000);
   EXPECT_EQ(FormatFileDate(DefaultFileSystem(), dir.Join("sub/"), false), "2010:01:01 05:45:00");
   EXPECT_EQ(FormatFileDate(DefaultFileSystem(), dir.Join("missing"), false), "");
@@ -299,7 +296,7 @@ TEST(Md5, FileDigestEqualsBufferDigest) {
   TempDir dir;
   std::string data(1000003, '\0');
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + i / 13);
-  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("big"), data));
+  ASSERT_TRUE(SaveTextToFile(DefaultFileSystem(), dir.Join("big"), data).ok());
   EXPECT_EQ(Md5FileHex(DefaultFileSystem(), dir.Join("big")),
             Md5BufferHex(data.data(), data.size()));
   EXPECT_EQ(Md5FileHex(DefaultFileSystem(), dir.Join("missing")), "");
@@ -311,23 +308,25 @@ class ListingCounter final : public FileSystem {
   explicit ListingCounter(FileSystem* base) : base_(base) {}
   int listings = 0;
 
-  std::unique_ptr<File> Open(const std::string& p, DWORD a, Disposition d) override {
-    return base_->Open(p, a, d);
+  Status Open(const std::string& p, DWORD a, Disposition d, std::unique_ptr<File>* f) override {
+    return base_->Open(p, a, d, f);
   }
-  bool CopyFile(const std::string& f, const std::string& t, IfExists x) override {
+  Status CopyFile(const std::string& f, const std::string& t, IfExists x) override {
     return base_->CopyFile(f, t, x);
   }
-  bool DeleteFile(const std::string& p) override { return base_->DeleteFile(p); }
-  bool MoveFile(const std::string& f, const std::string& t, IfExists r) override {
+  Status DeleteFile(const std::string& p) override { return base_->DeleteFile(p); }
+  Status MoveFile(const std::string& f, const std::string& t, IfExists r) override {
     return base_->MoveFile(f, t, r);
   }
-  bool CreateDirectory(const std::string& p) override { return base_->CreateDirectory(p); }
-  bool RemoveDirectory(const std::string& p) override { return base_->RemoveDirectory(p); }
-  DWORD GetFileAttributes(const std::string& p) override { return base_->GetFileAttributes(p); }
-  bool SetFileAttributes(const std::string& p, DWORD a) override {
+  Status CreateDirectory(const std::string& p) override { return base_->CreateDirectory(p); }
+  Status RemoveDirectory(const std::string& p) override { return base_->RemoveDirectory(p); }
+  Status GetFileAttributes(const std::string& p, DWORD* a) override {
+    return base_->GetFileAttributes(p, a);
+  }
+  Status SetFileAttributes(const std::string& p, DWORD a) override {
     return base_->SetFileAttributes(p, a);
   }
-  bool Find(const std::string& pattern, std::vector<FindData>* matches) override {
+  Status Find(const std::string& pattern, std::vector<FindData>* matches) override {
     if (HoldsWildcard(FileNameOf(pattern))) ++listings;
     return base_->Find(pattern, matches);
   }
@@ -347,9 +346,11 @@ TEST(FileUtils, ExistenceTestsLookUpTheExactNameWithoutListingTheFolder) {
   EXPECT_TRUE(FolderExists(counter, "\\show\\"));
   EXPECT_FALSE(FolderExists(counter, "\\SHOW"));
   EXPECT_FALSE(FolderExists(counter, "\\show\\hills.jpg"));
-  EXPECT_TRUE(EnsureFolderFor(counter, "\\show\\new.jpg"));
+  EXPECT_TRUE(EnsureFolderFor(counter, "\\show\\new.jpg").ok());
   EXPECT_EQ(MakeUniqueName(counter, "\\show\\hills.jpg"), "\\show\\hills (2).jpg");
-  EXPECT_EQ(FileSizeOf(counter, "\\show\\hills.jpg"), 1u);
+  uint32_t size = 0;
+  ASSERT_TRUE(FileSizeOf(counter, "\\show\\hills.jpg", &size).ok());
+  EXPECT_EQ(size, 1u);
   EXPECT_EQ(counter.listings, 0);
   // A pattern still matches ignoring case, as the documented probe does.
   EXPECT_TRUE(PathExists(counter, "\\show\\HILLS.*"));

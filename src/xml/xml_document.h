@@ -53,11 +53,19 @@ struct XMLParseOptions {
   XMLEntityTable entities = DefaultXMLEntityTable();  // learns while decoding
   char escapeChar = 0;         // 0: none
   bool skipMismatchedEndTags = false;
-  // The first error of the document's life; never cleared.
-  bool failed = false;
-  size_t errorPos = 0;  // byte offset in the text that was parsed (after any UTF-8 conversion)
-  XMLParseError errorCode = XMLParseError::None;
-  std::string errorMessage;
+};
+
+// What one LoadText made of its text: whether a root element was read and,
+// when the parser met an error, the first one. Some failures have no error
+// (an empty text, one without any "<", a prolog and nothing else, a start
+// tag cut off by the end of the text).
+struct XMLParseResult {
+  bool loaded = false;
+  XMLParseError error = XMLParseError::None;
+  size_t position = 0;  // byte offset in the text that was parsed (after any UTF-8 conversion)
+  std::string message;
+
+  bool ok() const { return loaded; }
 };
 
 struct XmlAttr;
@@ -192,10 +200,9 @@ struct XmlDocument : XmlNode {
   // when the declaration says encoding "UTF-8".
   std::string DocumentText();
   // Parses text (converted from UTF-8 unless it declares another encoding and
-  // has no byte-order mark) and appends its root element; true when a root
-  // element was read. On false, parseOptions holds the first error, if any.
-  bool LoadText(const char* text);
-  bool LoadText(const std::string& text) { return LoadText(text.c_str()); }
+  // has no byte-order mark) and appends its root element.
+  XMLParseResult LoadText(const char* text);
+  XMLParseResult LoadText(const std::string& text) { return LoadText(text.c_str()); }
 };
 
 // The documented names of the tree types, kept so that code written against

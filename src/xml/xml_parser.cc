@@ -3,7 +3,7 @@
 // Stored files and templates depend on its quirks (one run of character data
 // per element, end tags accepted missing after a child, prolog matching that
 // ignores case, every <?...?> rewriting the document's one declaration, only
-// the first error of a document recorded), so they are kept as they are.
+// the first error of a load reported), so they are kept as they are.
 //
 // Elements are read with an explicit stack rather than by recursion, so a
 // deeply nested text cannot exhaust the thread's stack; nesting is limited
@@ -33,8 +33,9 @@ char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' +
 
 class Parser {
  public:
-  Parser(const char* begin, const char* end, XMLParseOptions* options)
-      : begin_(begin), end_(end), options_(options) {}
+  // Reads with `options` and tells the first error in *result.
+  Parser(const char* begin, const char* end, XMLParseOptions* options, XMLParseResult* result)
+      : begin_(begin), end_(end), options_(options), result_(result) {}
 
   // Reads the root element into root; the position after it, or null.
   const char* ParseElement(XmlNode* root, const char* p);
@@ -83,16 +84,16 @@ class Parser {
   const char* SkipDocumentType(const char* p) const;
 
   void Fail(XMLParseError code, const char* position, std::string message) {
-    if (options_->failed) return;
-    options_->failed = true;
-    options_->errorCode = code;
-    options_->errorPos = static_cast<size_t>(position - begin_);
-    options_->errorMessage = std::move(message);
+    if (result_->error != XMLParseError::None) return;
+    result_->error = code;
+    result_->position = static_cast<size_t>(position - begin_);
+    result_->message = std::move(message);
   }
 
   const char* begin_;
   const char* end_;
   XMLParseOptions* options_;
+  XMLParseResult* result_;
   std::vector<std::unique_ptr<XmlAttr>> scratch_;
 };
 
@@ -452,8 +453,9 @@ const char* Parser::ParseElement(XmlNode* root, const char* p) {
 }
 
 // The "encoding" of a declaration at the very start of text, or empty.
-std::string SniffEncoding(const char* begin, const char* end, XMLParseOptions* options) {
-  Parser parser(begin, end, options);
+std::string SniffEncoding(const char* begin, const char* end, XMLParseOptions* options,
+                          XMLParseResult* result) {
+  Parser parser(begin, end, options, result);
   const char* p = begin;
   while (p < end && IsSpace(*p)) ++p;
   if (end - p < 2 || p[0] != '<' || p[1] != '?') return std::string();
@@ -486,7 +488,8 @@ class ParseTableHold {
 
 }  // namespace
 
-bool XmlDocument::LoadText(const char* text) {
+XMLParseResult XmlDocument::LoadText(const char* text) {
+  XMLParseResult result;
   if (text == nullptr) text = "";
   ParseTableHold hold(parseOptions.entities);
   auto root = std::make_unique<XmlNode>();
@@ -496,7 +499,7 @@ bool XmlDocument::LoadText(const char* text) {
 
   const char* begin = text;
   const char* end = text + std::strlen(text);
-  std::string declared = SniffEncoding(begin, end, &parseOptions);
+  std::string declared = SniffEncoding(begin, end, &parseOptions, &result);
   bool converted = false;
   std::string copy;
   if (ReadsUtf8(declared, text)) {
@@ -509,21 +512,23 @@ bool XmlDocument::LoadText(const char* text) {
       end = begin + copy.size();
     }
   }
-  Parser parser(begin, end, &parseOptions);
+  Parser parser(begin, end, &parseOptions, &result);
   const char* p = parser.ParseElement(root.get(), begin);
-  if (p == nullptr) return false;  // the partial root goes with `root`
+  if (p == nullptr) return result;  // the partial root goes with `root`
   children.push_back(std::move(root));
   XmlNode* linked = children.back().get();
   bool inElement = false;
   parser.SkipProlog(linked, &inElement, p);
   if (converted && !DeclaresEncoding("UTF-8")) SetEncoding("UTF-8");
-  return true;
+  result.loaded = true;
+  return result;
 }
 
 bool LoadTextReadsUtf8(const char* text) {
   if (text == nullptr) text = "";
   XMLParseOptions scratch;
-  std::string declared = SniffEncoding(text, text + std::strlen(text), &scratch);
+  XMLParseResult ignored;
+  std::string declared = SniffEncoding(text, text + std::strlen(text), &scratch, &ignored);
   return ReadsUtf8(declared, text);
 }
 

@@ -27,11 +27,12 @@ std::string Nested(int depth) {
 
 TEST(XmlParserTest, ReadsElementsAttributesAndText) {
   XmlDocument document;
-  ASSERT_TRUE(document.LoadText(
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<qx a=\"1\" b='two' c=3 d e = \"5\">\n"
-      "  <images>\n    <image file=\"x.jpg\"/>\n  </images>\n"
-      "  <title>Hello &amp; bye</title>\n</qx>"));
+  ASSERT_TRUE(document
+                  .LoadText("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                            "<qx a=\"1\" b='two' c=3 d e = \"5\">\n"
+                            "  <images>\n    <image file=\"x.jpg\"/>\n  </images>\n"
+                            "  <title>Hello &amp; bye</title>\n</qx>")
+                  .ok());
   ASSERT_EQ(document.ChildCount(), 2);
   XmlNode* qx = Root(document);
   EXPECT_EQ(qx->name, "qx");
@@ -59,11 +60,11 @@ TEST(XmlParserTest, RoundTripsThroughTheWriter) {
       "\t\t<image file=\"b.jpg\" >\n\t\t\t<clips>\n\t\t\t\t<clip locX=\"0.500000\" />\n"
       "\t\t\t</clips>\n\t\t</image>\n\t</images>\n</qx>";
   XmlDocument first;
-  ASSERT_TRUE(first.LoadText(text));
+  ASSERT_TRUE(first.LoadText(text).ok());
   std::string written = first.DocumentText();
   EXPECT_EQ(written, text);
   XmlDocument second;
-  ASSERT_TRUE(second.LoadText(written));
+  ASSERT_TRUE(second.LoadText(written).ok());
   EXPECT_EQ(second.DocumentText(), written);
   EXPECT_EQ(Root(second)->FindChild("images")->ChildAt(0)->AttrText("n"), "caf\xE9!");
 }
@@ -79,7 +80,7 @@ class EncodingDetectionTest : public testing::TestWithParam<EncodingCase> {};
 
 TEST_P(EncodingDetectionTest, ConvertsFromUtf8UnlessAnotherEncodingIsDeclared) {
   XmlDocument document;
-  ASSERT_TRUE(document.LoadText(GetParam().text));
+  ASSERT_TRUE(document.LoadText(GetParam().text).ok());
   EXPECT_EQ(Root(document)->value, GetParam().value);
   EXPECT_EQ(document.Declaration()->AttrText("encoding"), GetParam().encoding);
 }
@@ -115,7 +116,7 @@ TEST(XmlParserTest, LoadTextReadsUtf8TellsWhetherTheTextIsConverted) {
 
 TEST(XmlParserTest, DeclarationsRewriteTheOneDeclarationNode) {
   XmlDocument document;
-  ASSERT_TRUE(document.LoadText("<?XML version=\"1.1\" standalone=\"yes\"?><r/>"));
+  ASSERT_TRUE(document.LoadText("<?XML version=\"1.1\" standalone=\"yes\"?><r/>").ok());
   ASSERT_EQ(document.ChildCount(), 2);
   XmlNode* declaration = document.ChildAt(0);
   EXPECT_EQ(declaration->name, "XML");
@@ -123,7 +124,7 @@ TEST(XmlParserTest, DeclarationsRewriteTheOneDeclarationNode) {
   EXPECT_EQ(document.DocumentText(),
             "<?XML version=\"1.1\" standalone=\"yes\" encoding=\"UTF-8\" ?>\n<r/>");
   // One inside an element rewrites it too.
-  ASSERT_TRUE(document.LoadText("<r><?pi encoding=\"X\"?><b/></r>"));
+  ASSERT_TRUE(document.LoadText("<r><?pi encoding=\"X\"?><b/></r>").ok());
   EXPECT_EQ(document.ChildAt(0)->name, "pi");
   EXPECT_EQ(document.ChildAt(0)->attributes.size(), 1u);
   // The text was converted from UTF-8, so the declaration says so afterwards.
@@ -134,9 +135,12 @@ TEST(XmlParserTest, DeclarationsRewriteTheOneDeclarationNode) {
 
 TEST(XmlParserTest, CommentsAndCDataFindTheirPlace) {
   XmlDocument document;
-  ASSERT_TRUE(document.LoadText(
-      "<!-- before --><![cdata[top]]>\n<r><!--in--><t><![CDATA[a &amp; <b>]]></t>text</r>"
-      "<!--after-->"));
+  ASSERT_TRUE(
+      document
+          .LoadText(
+              "<!-- before --><![cdata[top]]>\n<r><!--in--><t><![CDATA[a &amp; <b>]]></t>text</r>"
+              "<!--after-->")
+          .ok());
   ASSERT_EQ(document.ChildCount(), 5);
   EXPECT_EQ(document.ChildAt(1)->kind, XMLNodeKind::Comment);
   EXPECT_EQ(document.ChildAt(1)->value, " before ");
@@ -158,8 +162,11 @@ TEST(XmlParserTest, CommentsAndCDataFindTheirPlace) {
 
 TEST(XmlParserTest, PassesOverDocumentTypesAndStrayTextBeforeTheRoot) {
   XmlDocument document;
-  ASSERT_TRUE(document.LoadText(
-      "<?xml version=\"1.0\"?>\n<!DOCTYPE qx [ <!ENTITY a \"b\"> ]>\nstray <qx><a/></qx>"));
+  ASSERT_TRUE(
+      document
+          .LoadText(
+              "<?xml version=\"1.0\"?>\n<!DOCTYPE qx [ <!ENTITY a \"b\"> ]>\nstray <qx><a/></qx>")
+          .ok());
   ASSERT_EQ(document.ChildCount(), 2);
   EXPECT_EQ(Root(document)->name, "qx");
   EXPECT_EQ(Root(document)->ChildCount(), 1);
@@ -167,7 +174,7 @@ TEST(XmlParserTest, PassesOverDocumentTypesAndStrayTextBeforeTheRoot) {
 
 TEST(XmlParserTest, KeepsTheFirstNonBlankRunOfCharacterData) {
   XmlDocument document;
-  ASSERT_TRUE(document.LoadText("<r> <a/> first <b/> second </r>"));
+  ASSERT_TRUE(document.LoadText("<r> <a/> first <b/> second </r>").ok());
   EXPECT_EQ(Root(document)->value, " first ");
   EXPECT_EQ(Root(document)->ChildCount(), 2);
 }
@@ -175,8 +182,10 @@ TEST(XmlParserTest, KeepsTheFirstNonBlankRunOfCharacterData) {
 TEST(XmlParserTest, EntitiesAreDecodedOnceAndLearned) {
   XmlDocument document;
   size_t before = document.parseOptions.entities.size();
-  ASSERT_TRUE(document.LoadText(
-      "<r a=\"&#233;&#233;&#X41;\">&amp;lt; &#x41;&#00065; &#x000041; &#123456; &bogus;</r>"));
+  ASSERT_TRUE(document
+                  .LoadText("<r a=\"&#233;&#233;&#X41;\">&amp;lt; &#x41;&#00065; &#x000041; "
+                            "&#123456; &bogus;</r>")
+                  .ok());
   EXPECT_EQ(Root(document)->value, "&lt; AA &#x000041; &#123456; &bogus;");
   EXPECT_EQ(Root(document)->AttrText("a"), "\xE9\xE9&#X41;");
   EXPECT_EQ(document.parseOptions.entities.size(), before + 3);
@@ -185,24 +194,24 @@ TEST(XmlParserTest, EntitiesAreDecodedOnceAndLearned) {
 TEST(XmlParserTest, OptionsChangeHowTextIsRead) {
   XmlDocument trimmed;
   trimmed.parseOptions.trimText = true;
-  ASSERT_TRUE(trimmed.LoadText("<r a=\" x \">  text  </r>"));
+  ASSERT_TRUE(trimmed.LoadText("<r a=\" x \">  text  </r>").ok());
   EXPECT_EQ(Root(trimmed)->value, "text");
   EXPECT_EQ(Root(trimmed)->AttrText("a"), "x");
 
   XmlDocument raw;
   raw.parseOptions.decodeEntities = false;
-  ASSERT_TRUE(raw.LoadText("<r>&amp;</r>"));
+  ASSERT_TRUE(raw.LoadText("<r>&amp;</r>").ok());
   EXPECT_EQ(Root(raw)->value, "&amp;");
 
   XmlDocument skipping;
   skipping.parseOptions.skipMismatchedEndTags = true;
-  ASSERT_TRUE(skipping.LoadText("<r><a/></b>tail</r>"));
+  ASSERT_TRUE(skipping.LoadText("<r><a/></b>tail</r>").ok());
   EXPECT_EQ(Root(skipping)->ChildCount(), 1);
   EXPECT_EQ(Root(skipping)->value, "") << "the text after a skipped end tag is passed over";
 
   XmlDocument escaped;
   escaped.parseOptions.escapeChar = '\\';
-  ASSERT_TRUE(escaped.LoadText("<r a=\"x\\\\y\\z\"><!-- a -\\-> b --></r>"));
+  ASSERT_TRUE(escaped.LoadText("<r a=\"x\\\\y\\z\"><!-- a -\\-> b --></r>").ok());
   EXPECT_EQ(Root(escaped)->AttrText("a"), "x\\yz");
   // Searching passes over the escape character itself.
   EXPECT_EQ(Root(escaped)->ChildAt(0)->value, " a ");
@@ -213,17 +222,18 @@ TEST(XmlParserTest, EndTagsMayBeMissingAfterAChild) {
                             "<r>text<a/>", "<r><a><b/>"};
   for (const char* text : accepted) {
     XmlDocument document;
-    EXPECT_TRUE(document.LoadText(text)) << text;
-    EXPECT_FALSE(document.parseOptions.failed) << text;
+    XMLParseResult result = document.LoadText(text);
+    EXPECT_TRUE(result.ok()) << text;
+    EXPECT_EQ(result.error, XMLParseError::None) << text;
   }
   XmlDocument document;
-  ASSERT_TRUE(document.LoadText("<r><a><b/>"));
+  ASSERT_TRUE(document.LoadText("<r><a><b/>").ok());
   EXPECT_EQ(Root(document)->FindChild("a")->ChildCount(), 1);
 }
 
 TEST(XmlParserTest, EndTagWithSpaceBeforeItsBracket) {
   XmlDocument document;
-  ASSERT_TRUE(document.LoadText("<r><a>x</a  ></r>"));
+  ASSERT_TRUE(document.LoadText("<r><a>x</a  ></r>").ok());
   EXPECT_EQ(Root(document)->value, "");
   EXPECT_EQ(Root(document)->ChildText("a"), "x");
 }
@@ -233,12 +243,13 @@ TEST(XmlParserTest, FailuresWithoutAnErrorRecord) {
                          "<r a=\"1\"", "<r", "<r a=\"unterminated>text"};
   for (const char* text : texts) {
     XmlDocument document;
-    EXPECT_FALSE(document.LoadText(text)) << text;
-    EXPECT_FALSE(document.parseOptions.failed) << text;
-    EXPECT_EQ(document.parseOptions.errorCode, XMLParseError::None) << text;
+    XMLParseResult result = document.LoadText(text);
+    EXPECT_FALSE(result.ok()) << text;
+    EXPECT_EQ(result.error, XMLParseError::None) << text;
+    EXPECT_EQ(result.message, "") << text;
   }
   XmlDocument document;
-  EXPECT_FALSE(document.LoadText(static_cast<const char*>(nullptr)));
+  EXPECT_FALSE(document.LoadText(static_cast<const char*>(nullptr)).ok());
 }
 
 struct ErrorCase {
@@ -253,11 +264,11 @@ class ParseErrorTest : public testing::TestWithParam<ErrorCase> {};
 
 TEST_P(ParseErrorTest, RecordsCodePositionAndMessage) {
   XmlDocument document;
-  EXPECT_FALSE(document.LoadText(GetParam().text));
-  EXPECT_TRUE(document.parseOptions.failed);
-  EXPECT_EQ(document.parseOptions.errorCode, GetParam().code);
-  EXPECT_EQ(document.parseOptions.errorPos, GetParam().position);
-  EXPECT_EQ(document.parseOptions.errorMessage, GetParam().message);
+  XMLParseResult result = document.LoadText(GetParam().text);
+  EXPECT_FALSE(result.ok());
+  EXPECT_EQ(result.error, GetParam().code);
+  EXPECT_EQ(result.position, GetParam().position);
+  EXPECT_EQ(result.message, GetParam().message);
   // The partial root is gone; only the declaration is left.
   EXPECT_EQ(document.ChildCount(), 1);
 }
@@ -289,21 +300,25 @@ INSTANTIATE_TEST_SUITE_P(
                               3 * kMaxXMLNesting, "Element nesting is too deep."}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(XmlParserTest, OnlyTheFirstErrorIsRecorded) {
+TEST(XmlParserTest, EachLoadTellsItsOwnError) {
   XmlDocument document;
-  EXPECT_FALSE(document.LoadText("<r><a/x>"));
-  EXPECT_FALSE(document.LoadText("<a></b>"));
-  EXPECT_EQ(document.parseOptions.errorCode, XMLParseError::ElementUnclosed);
-  EXPECT_EQ(document.parseOptions.errorPos, 6u);
-  EXPECT_EQ(document.parseOptions.errorMessage, "Element must be closed.");
-  // A later successful load does not clear it either.
-  EXPECT_TRUE(document.LoadText("<ok/>"));
-  EXPECT_TRUE(document.parseOptions.failed);
+  XMLParseResult first = document.LoadText("<r><a/x>");
+  EXPECT_EQ(first.error, XMLParseError::ElementUnclosed);
+  EXPECT_EQ(first.position, 6u);
+  XMLParseResult second = document.LoadText("<a></b>");
+  EXPECT_FALSE(second.ok());
+  EXPECT_EQ(second.error, XMLParseError::EndTagMismatch);
+  EXPECT_EQ(second.position, 7u);
+  EXPECT_EQ(second.message, "'<a> ... </b>' is not wel-formed.");
+  // A later successful load is told no earlier error.
+  XMLParseResult third = document.LoadText("<ok/>");
+  EXPECT_TRUE(third.ok());
+  EXPECT_EQ(third.error, XMLParseError::None);
 }
 
 TEST(XmlParserTest, FailedLoadKeepsWhatItChangedInTheDocument) {
   XmlDocument document;
-  EXPECT_FALSE(document.LoadText("<?xml version=\"2\"?><!--kept--><r>"));
+  EXPECT_FALSE(document.LoadText("<?xml version=\"2\"?><!--kept--><r>").ok());
   ASSERT_EQ(document.ChildCount(), 2);
   EXPECT_EQ(document.ChildAt(0)->AttrText("version"), "2");
   EXPECT_EQ(document.ChildAt(1)->value, "kept");
@@ -335,12 +350,13 @@ TEST(XmlParserTest, NestingLimitHoldsOnASmallStack) {
   RunOnSmallStack([&] {
     {
       XmlDocument document;
-      deepest_loaded = document.LoadText(deepest);
+      deepest_loaded = document.LoadText(deepest).ok();
     }
     XmlDocument document;
-    hostile_loaded = document.LoadText(hostile);
-    hostile_code = document.parseOptions.errorCode;
-    hostile_position = document.parseOptions.errorPos;
+    XMLParseResult result = document.LoadText(hostile);
+    hostile_loaded = result.ok();
+    hostile_code = result.error;
+    hostile_position = result.position;
   });
   EXPECT_TRUE(deepest_loaded);
   EXPECT_FALSE(hostile_loaded);
@@ -350,7 +366,7 @@ TEST(XmlParserTest, NestingLimitHoldsOnASmallStack) {
 
 TEST(XmlParserTest, TheDeepestAllowedDocumentRoundTrips) {
   XmlDocument document;
-  ASSERT_TRUE(document.LoadText(Nested(kMaxXMLNesting)));
+  ASSERT_TRUE(document.LoadText(Nested(kMaxXMLNesting)).ok());
   XmlNode* node = Root(document);
   int depth = 1;
   while (node->ChildCount() == 1) {
@@ -360,7 +376,7 @@ TEST(XmlParserTest, TheDeepestAllowedDocumentRoundTrips) {
   EXPECT_EQ(depth, kMaxXMLNesting);
   std::string text = document.DocumentText();
   XmlDocument again;
-  ASSERT_TRUE(again.LoadText(text));
+  ASSERT_TRUE(again.LoadText(text).ok());
   EXPECT_EQ(again.DocumentText(), text);
 }
 

@@ -118,11 +118,8 @@ void PackageWithEndlessValue(MemoryFileSystem& files) {
 
 bool LoadFails(FileSystem& fs, const std::string& path, uint32_t boxWidth, uint32_t boxHeight) {
   PhotoImage image(fs);
-  image.targetWidth = boxWidth;
-  image.targetHeight = boxHeight;
-  bool loaded = image.Load(path);
-  image.ReleasePixels();
-  return !loaded;
+  DecodedImage decoded;
+  return !image.Load(path, {boxWidth, boxHeight}, &decoded).ok();
 }
 
 std::string NestedXml(size_t depth) {
@@ -169,7 +166,7 @@ const Hostile kCases[] = {
      [](MemoryFileSystem& files) {
        PhotoImage image(files);
        PhotoMetadata info;
-       bool kept = image.ReadPhotoMetadata("/photo.jpg", "/thumb.jpg", &info);
+       bool kept = image.ReadPhotoMetadata("/photo.jpg", "/thumb.jpg", &info).kept();
        std::string thumb;
        files.GetFile("/thumb.jpg", &thumb);
        return !kept && info.dateTaken.empty() && thumb.size() < 4096;
@@ -209,17 +206,16 @@ const Hostile kCases[] = {
      },
      [](MemoryFileSystem& files) {
        PhotoImage image(files);
-       image.targetWidth = 133;
-       image.targetHeight = 100;
-       const bool loaded = image.Load("/big.jpg");
-       return !loaded && image.failure == PictureFailure::kTooLarge && image.multiScan &&
-              image.sourceWidth == 40000;
+       DecodedImage decoded;
+       const PictureOutcome outcome = image.Load("/big.jpg", {133, 100}, &decoded);
+       return outcome.failure == PictureFailure::kTooLarge && outcome.multiScan &&
+              outcome.source.width == 40000;
      }},
     {"XmlNested100000Deep", [](MemoryFileSystem&) {},
      [](MemoryFileSystem&) {
        XmlDocument document;
-       bool loaded = document.LoadText(NestedXml(100000));
-       return !loaded && document.parseOptions.errorCode == XMLParseError::NestingTooDeep;
+       XMLParseResult result = document.LoadText(NestedXml(100000));
+       return !result.ok() && result.error == XMLParseError::NestingTooDeep;
      }},
     {"AttributeWithoutClosingQuoteAfter10MB", [](MemoryFileSystem&) {},
      [](MemoryFileSystem&) {
@@ -227,7 +223,7 @@ const Hostile kCases[] = {
        text.append(10u << 20, 't');
        text += "</title></show><images><image onlineFilename=\"a.jpg";
        XmlDocument document;
-       bool loaded = document.LoadText(text);
+       bool loaded = document.LoadText(text).ok();
        std::string head = ExtractElementText(text, "image", nullptr);
        return !loaded && head.empty();
      }},
