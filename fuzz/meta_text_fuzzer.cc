@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "xml/meta_text.h"
+#include "metaxml/meta_text.h"
 
 using namespace tavirelle;
 

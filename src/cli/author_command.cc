@@ -28,7 +28,7 @@
 #include "tavirelle/interfaces.h"
 #include "util/file_utils.h"
 #include "util/parallel.h"
-#include "xml/meta_text.h"
+#include "metaxml/meta_text.h"
 
 namespace tavirelle {
 

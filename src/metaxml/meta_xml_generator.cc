@@ -5,7 +5,7 @@
 #include "util/file_utils.h"
 #include "util/text.h"
 #include "xml/encoding.h"
-#include "xml/meta_text.h"
+#include "metaxml/meta_text.h"
 #include "xml/xml_document.h"
 
 namespace tavirelle {

@@ -9,7 +9,7 @@
 #include "package/show_package.h"
 #include "util/text.h"
 #include "xml/encoding.h"
-#include "xml/meta_text.h"
+#include "metaxml/meta_text.h"
 #include "xml/xml_document.h"
 
 namespace tavirelle {

@@ -1,4 +1,4 @@
-#include "xml/meta_text.h"
+#include "metaxml/meta_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "xml/meta_text.h"
+#include "metaxml/meta_text.h"
 
 #include "util/text.h"
 #include "xml/encoding.h"
