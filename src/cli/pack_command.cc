@@ -22,13 +22,13 @@
 #include "cli/progress.h"
 #include "cli/user_path.h"
 #include "com/bstr.h"
+#include "metaxml/stored_show.h"
 #include "package/show_package.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "platform/path.h"
 #include "util/file_utils.h"
 #include "util/text.h"
-#include "xml/xml_document.h"
 
 namespace tavirelle {
 
@@ -45,14 +45,6 @@ std::string TooLarge(uint64_t size) {
          WithThousands(kMaxPackageSize);
 }
 
-// A value a show description gives in either form a reader accepts: the
-// text of a child element or, failing that, an attribute.
-std::string ValueOf(XmlNode* element, const char* name) {
-  if (element == nullptr) return {};
-  if (XmlNode* child = element->FindChild(name)) return child->Text();
-  return element->AttrText(name);
-}
-
 // What a show description names: its photos, as the package stores them,
 // and every file it refers to (icon, photos, audio captions, music, clip
 // art), as written.
@@ -62,29 +54,19 @@ struct ShowReferences {
 };
 
 bool ReadReferences(const std::string& meta_text, ShowReferences* references) {
-  XmlDocument document;
-  if (!document.LoadText(meta_text).ok()) return false;
-  XmlNode* root = document.FindChild("qx");
-  if (root == nullptr) return false;
+  StoredShow show;
+  if (!ReadStoredShow(meta_text, &show).ok()) return false;
   std::set<std::string> seen;
   auto refer = [&](const std::string& name) {
     if (!name.empty() && seen.insert(name).second) references->files.push_back(name);
   };
-  refer(ValueOf(root->FindChild("show"), "icon"));
-  XmlNode* images = root->FindChild("images");
-  for (int32_t i = 0; images != nullptr && i < images->ChildCount(); ++i) {
-    XmlNode* image = images->ChildAt(i);
-    if (image->name != "image") continue;
-    const std::string online = ValueOf(image, "onlineFilename");
-    refer(online);
-    refer(ValueOf(image->FindChild("audioCaption"), "file"));
-    refer(ValueOf(image->FindChild("music"), "file"));
-    if (XmlNode* clips = image->FindChild("clips")) {
-      for (int32_t c = 0; c < clips->ChildCount(); ++c) {
-        if (clips->ChildAt(c)->name == "clip") refer(clips->ChildAt(c)->AttrText("file"));
-      }
-    }
-    std::string name = online;
+  refer(show.icon);
+  for (const StoredImage& image : show.images) {
+    refer(image.online_filename);
+    refer(image.audio_caption);
+    if (image.music) refer(image.music->file);
+    for (const StoredClip& clip : image.clips) refer(clip.file);
+    std::string name = image.online_filename;
     std::replace(name.begin(), name.end(), '/', '\\');
     name.erase(0, name.find_first_not_of('\\'));
     if (!name.empty()) references->photos.push_back(name);
