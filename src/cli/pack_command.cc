@@ -24,6 +24,7 @@
 #include "com/bstr.h"
 #include "metaxml/stored_show.h"
 #include "package/show_package.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "platform/path.h"
@@ -87,14 +88,14 @@ bool PackageHoldsKind(const std::string& name) {
 // package made to be handed on.
 std::string LinkLeavingTheFolder(const std::string& folder, const std::string& reachable,
                                  const std::vector<PackageSource>& sources) {
-  char* resolved = ::realpath(NativePath(ToAnsi(reachable)).c_str(), nullptr);
+  char* resolved = ::realpath(NativePath(Utf8ToAnsi(reachable)).c_str(), nullptr);
   const std::string inside = resolved == nullptr ? std::string() : std::string(resolved) + "/";
   std::free(resolved);
   for (const PackageSource& source : sources) {
     const std::string native = NativePath(source.path);
     struct stat link {};
     if (::lstat(native.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) continue;
-    const std::string name = AsOutputFolder(folder) + ToUtf8(FileNameOf(source.path));
+    const std::string name = AsOutputFolder(folder) + AnsiToUtf8(FileNameOf(source.path));
     struct stat target {};
     if (::stat(native.c_str(), &target) != 0 || !S_ISREG(target.st_mode)) {
       return name + ": a link to something that is not a file; not packed";
@@ -129,14 +130,14 @@ mode_t ReadableByAll(const std::vector<PackageSource>& sources) {
 bool CheckShowFolder(const std::string& folder, const std::string& reachable,
                      std::vector<PackageSource>* sources, std::string* problem) {
   DWORD error = 0;
-  if (!ListPackageSources(DefaultFileSystem(), ToAnsi(reachable), sources, &error)) {
+  if (!ListPackageSources(DefaultFileSystem(), Utf8ToAnsi(reachable), sources, &error)) {
     *problem = folder + ": " + ErrorInWords(error);
     return false;
   }
   *problem = LinkLeavingTheFolder(folder, reachable, *sources);
   if (!problem->empty()) return false;
   const std::string meta_name = AsOutputFolder(folder) + "meta.xml";
-  const std::string meta_path = ToAnsi(AsOutputFolder(reachable) + "meta.xml");
+  const std::string meta_path = Utf8ToAnsi(AsOutputFolder(reachable) + "meta.xml");
   std::string meta_text;
   if (!PathExists(DefaultFileSystem(), meta_path) || FolderExists(DefaultFileSystem(), meta_path)) {
     *problem = meta_name + ": no such file (not a show folder)";
@@ -158,7 +159,7 @@ bool CheckShowFolder(const std::string& folder, const std::string& reachable,
   }
   std::vector<std::string> lost;
   for (const std::string& file : references.files) {
-    if (!PackageHoldsKind(file)) lost.push_back(ToUtf8(file));
+    if (!PackageHoldsKind(file)) lost.push_back(AnsiToUtf8(file));
   }
   if (!lost.empty()) {
     *problem = meta_name +
@@ -177,7 +178,7 @@ bool CheckShowFolder(const std::string& folder, const std::string& reachable,
   }
   if (!missing.empty()) {
     *problem =
-        AsOutputFolder(folder) + ToUtf8(missing[0]) + ": no such file (a photo the show names";
+        AsOutputFolder(folder) + AnsiToUtf8(missing[0]) + ": no such file (a photo the show names";
     if (missing.size() > 1) *problem += FormatText(", and %zu more missing", missing.size() - 1);
     *problem += ")";
     return false;
@@ -192,7 +193,7 @@ std::string UnreadableSource(const std::vector<PackageSource>& sources) {
     std::unique_ptr<File> file;
     Status opened =
         DefaultFileSystem().Open(source.path, GENERIC_READ, Disposition::kOpenExisting, &file);
-    if (!opened.ok()) return ToUtf8(source.path) + ": " + ErrorInWords(opened.code());
+    if (!opened.ok()) return AnsiToUtf8(source.path) + ": " + ErrorInWords(opened.code());
   }
   return {};
 }
@@ -221,7 +222,7 @@ int RunPack(const std::vector<std::string>& arguments) {
   if (int status = ExpectOperands(args, 2, "pack")) return status;
   UserPaths paths;
   const std::string from = paths.In(args[0]);
-  if (!FolderExists(DefaultFileSystem(), ToAnsi(from))) return Fail(args[0] + ": no such folder");
+  if (!FolderExists(DefaultFileSystem(), Utf8ToAnsi(from))) return Fail(args[0] + ": no such folder");
   // Entry names are code-page text: a name outside it could not be stored.
   std::string unreachable = FirstUnreachableEntry(args[0]);
   if (!unreachable.empty()) {
@@ -242,7 +243,7 @@ int RunPack(const std::vector<std::string>& arguments) {
   ScopedBstr written;
   // The component writes the package under a temporary name beside the
   // target; the ones there before this run are another writer's.
-  const std::string ansi_target = ToAnsi(reachable_target);
+  const std::string ansi_target = Utf8ToAnsi(reachable_target);
   const std::set<std::string> others = PartialPackagesOf(ansi_target);
   auto ours = [&]() {
     std::vector<std::string> partial;
@@ -284,7 +285,7 @@ int RunPack(const std::vector<std::string>& arguments) {
   if (status == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)) {
     // A show file grew after the check.
     DWORD ignored = 0;
-    ListPackageSources(DefaultFileSystem(), ToAnsi(from), &sources, &ignored);
+    ListPackageSources(DefaultFileSystem(), Utf8ToAnsi(from), &sources, &ignored);
     return Fail(args[0] + ": " + TooLarge(std::max(PackageSizeOf(sources), kMaxPackageSize + 1)));
   }
   if (status != S_OK) {
@@ -294,7 +295,7 @@ int RunPack(const std::vector<std::string>& arguments) {
                                                    : HresultInWords(status)));
   }
   if (!paths.Commit(false, &error)) return Fail(error);
-  std::printf("written: %s\n", paths.Typed(ToUtf8(written.Ansi())).c_str());
+  std::printf("written: %s\n", paths.Typed(AnsiToUtf8(written.Ansi())).c_str());
   return 0;
 }
 

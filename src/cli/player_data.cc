@@ -6,11 +6,12 @@
 #include <set>
 
 #include "cli/player_assets.h"
+#include "metaxml/stored_show.h"
+#include "platform/code_page.h"
 #include "showdata/show_data.h"
 #include "util/file_utils.h"
 #include "util/text.h"
 #include "xml/encoding.h"
-#include "metaxml/stored_show.h"
 
 namespace tavirelle {
 
@@ -110,7 +111,7 @@ PlayerSlide ReadSlide(const StoredImage& image) {
   slide.crossfade = transition == "crossfade";
   std::string caption = image.display_date;
   if (IsBlankText(caption)) caption = CaptionFromExifDate(image.exif_date);
-  slide.caption = IsBlankText(caption) ? std::string() : MbToUtf8(caption);
+  slide.caption = IsBlankText(caption) ? std::string() : AnsiToUtf8(caption);
   slide.width = static_cast<int>(ParseWithDefault(image.playback_width, 800, 1, 1e5));
   slide.height = static_cast<int>(ParseWithDefault(image.playback_height, 600, 1, 1e5));
   if (image.music) {
@@ -153,7 +154,7 @@ std::string JsonString(const std::string& text) {
 }
 
 std::string JsonName(const std::string& code_page_name) {
-  return JsonString(MbToUtf8(code_page_name));
+  return JsonString(AnsiToUtf8(code_page_name));
 }
 
 std::string JsonNumber(double value) { return FormatText("%.6g", value); }
@@ -206,9 +207,9 @@ bool ReadPlayerShow(const std::string& meta_text, PlayerShow* show) {
   StoredShow stored;
   if (!ReadStoredShow(meta_text, &stored).ok()) return false;
   *show = PlayerShow();
-  show->title = MbToUtf8(stored.title);
-  show->created_by = MbToUtf8(stored.created_by);
-  show->starring = MbToUtf8(stored.starring);
+  show->title = AnsiToUtf8(stored.title);
+  show->created_by = AnsiToUtf8(stored.created_by);
+  show->starring = AnsiToUtf8(stored.starring);
   for (const StoredImage& image : stored.images) show->slides.push_back(ReadSlide(image));
   return true;
 }

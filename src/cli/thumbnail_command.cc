@@ -16,6 +16,7 @@
 #include "cli/picture_failure.h"
 #include "cli/user_path.h"
 #include "imaging/photo_image.h"
+#include "platform/code_page.h"
 #include "platform/last_error.h"
 #include "platform/status.h"
 #include "util/parallel.h"
@@ -51,8 +52,8 @@ struct Thumbnail {
 void Make(const std::string& photo, const std::string& out, const ThumbnailSettings& settings,
           bool whole, Thumbnail* thumbnail) {
   PhotoImage image(DefaultFileSystem());
-  thumbnail->made = image.MakeThumbnail(ToAnsi(thumbnail->paths.In(photo)),
-                                        ToAnsi(thumbnail->paths.OutFile(out, whole)), settings);
+  thumbnail->made = image.MakeThumbnail(Utf8ToAnsi(thumbnail->paths.In(photo)),
+                                        Utf8ToAnsi(thumbnail->paths.OutFile(out, whole)), settings);
   image.ReleasePixels();
   if (!thumbnail->made) {
     thumbnail->failure = image.failure == PictureFailure::kUnwritable

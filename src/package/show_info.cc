@@ -8,6 +8,7 @@
 
 #include "metaxml/stored_show.h"
 #include "package/show_package.h"
+#include "platform/code_page.h"
 #include "util/text.h"
 #include "xml/encoding.h"
 #include "xml/xml_document.h"
@@ -54,7 +55,7 @@ std::string SideFileText(ShowPackage& package, const char* entry,
 }  // namespace
 
 std::string DescriptionInCodePage(const std::string& text) {
-  return LoadTextReadsUtf8(text) ? Utf8ToMb(text) : text;
+  return LoadTextReadsUtf8(text) ? Utf8ToAnsi(text.c_str()) : text;
 }
 
 std::string SearchShowIcon(std::string icon, std::string head,
