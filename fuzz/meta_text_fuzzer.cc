@@ -1,10 +1,11 @@
-// The meta text scanners on any text. The first line (up to 32 bytes) names
+// The meta text scanners and the description reader on any text. The first line (up to 32 bytes) names
 // the element searched for, the rest is the text.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "xml/meta_text.h"
+#include "metaxml/meta_text.h"
+#include "metaxml/stored_show.h"
 
 using namespace tavirelle;
 
@@ -26,5 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   StripCData(input);
   DecodeUrlText(input);
+  StoredShow show;
+  ReadStoredShow(input, &show).IgnoreError();
+  ScanShowHead(input);
+  ScanFirstImageName(input);
+  size_t at = ImagesScanStart(input);
+  std::string image;
+  while (ScanNextImageName(input, &at, &image) == ImageScan::kFound) {
+  }
   return 0;
 }

@@ -19,6 +19,8 @@
 #include "cli/user_path.h"
 #include "com/bstr.h"
 #include "imaging/photo_image.h"
+#include "metaxml/meta_text.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "platform/path.h"
@@ -28,7 +30,6 @@
 #include "tavirelle/interfaces.h"
 #include "util/file_utils.h"
 #include "util/parallel.h"
-#include "xml/meta_text.h"
 
 namespace tavirelle {
 
@@ -43,7 +44,7 @@ HRESULT PutText(IQXHelper* show, HRESULT (IQXHelper::*setter)(BSTR),
 std::string GetText(IPhotoDesc* photo, HRESULT (IPhotoDesc::*getter)(BSTR*)) {
   ScopedBstr value;
   (photo->*getter)(value.Receive());
-  return ToUtf8(value.Ansi());
+  return AnsiToUtf8(value.Ansi());
 }
 
 // A show text (title, created-by, starring) as the component is to get it.
@@ -209,7 +210,7 @@ int ParseAuthorOptions(std::vector<std::string> args, AuthorOptions* options) {
 }
 
 void SetShowTexts(IQXHelper* show, const OutputFolder& folder, const AuthorOptions& options) {
-  PutText(show, &IQXHelper::put_OutputPath, ToUtf8(folder.path()));
+  PutText(show, &IQXHelper::put_OutputPath, AnsiToUtf8(folder.path()));
   PutText(show, &IQXHelper::put_Title, options.title);
   PutText(show, &IQXHelper::put_CreatBy, options.created_by);
   PutText(show, &IQXHelper::put_Starring, options.starring);
@@ -263,7 +264,7 @@ class PhotoImport {
       const LONG orientation =
           options_.has_orientation
               ? options_.orientation
-              : QuarterTurnsOf(ReadExifOrientation(DefaultFileSystem(), ToAnsi(reachable_.back())));
+              : QuarterTurnsOf(ReadExifOrientation(DefaultFileSystem(), Utf8ToAnsi(reachable_.back())));
       photo->put_Orientation(static_cast<PhotoOrientation>(orientation));
       photo->put__DisplayDate(date.get());
       pointers.push_back(photo.get());
@@ -325,8 +326,8 @@ class PhotoImport {
     std::string taken = GetText(photo, &IPhotoDesc::get__PhotoDateTaken);
     lines_->push_back("photo: " + online + " " + std::to_string(width) + " " +
                       std::to_string(height) + " " + taken);
-    if (!PathExists(DefaultFileSystem(), ThumbnailPathOf(folder_.path() + ToAnsi(online)))) {
-      warnings_->push_back(typed + ": no thumbnail: " + WhyNoThumbnail(ToAnsi(reachable)));
+    if (!PathExists(DefaultFileSystem(), ThumbnailPathOf(folder_.path() + Utf8ToAnsi(online)))) {
+      warnings_->push_back(typed + ": no thumbnail: " + WhyNoThumbnail(Utf8ToAnsi(reachable)));
     }
     return {};
   }
@@ -374,11 +375,11 @@ int RunAuthor(const std::vector<std::string>& arguments) {
   // it made, as any failed run does.
   Interruption interruption;
   {
-    OutputFolder folder(ToAnsi(out_reachable));
+    OutputFolder folder(Utf8ToAnsi(out_reachable));
     std::string problem = folder.Claim();
     if (!problem.empty()) return Fail(out + ": " + problem);
     if (!options.music_file.empty()) {
-      problem = folder.TakeMusic(ToAnsi(paths.In(options.music_file)), ToAnsi(options.music));
+      problem = folder.TakeMusic(Utf8ToAnsi(paths.In(options.music_file)), Utf8ToAnsi(options.music));
       if (!problem.empty()) {
         return Fail(options.music_file + ": cannot be copied into the show: " + problem);
       }

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform/code_page.h"
 #include "util/parallel.h"
 #include "util/text.h"
 
@@ -177,28 +176,6 @@ std::string ControlsEscaped(const std::string& text) {
     }
   }
   return escaped;
-}
-
-std::string ToAnsi(const std::string& utf8) { return Utf8ToAnsi(utf8); }
-std::string ToUtf8(const std::string& ansi) { return AnsiToUtf8(ansi); }
-
-std::vector<std::string> CharactersOutsideCodePage(const std::string& utf8) {
-  std::vector<std::string> lacking;
-  std::u16string wide = Utf8ToWide(utf8);
-  for (size_t i = 0; i < wide.size();) {
-    bool pair = wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size() &&
-                wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF;
-    std::u16string_view character(wide.data() + i, pair ? 2 : 1);
-    i += character.size();
-    bool used_default = false;
-    WideToAnsi(character, &used_default);
-    if (!used_default) continue;
-    std::string text = WideToUtf8(character);
-    if (std::find(lacking.begin(), lacking.end(), text) == lacking.end()) {
-      lacking.push_back(text);
-    }
-  }
-  return lacking;
 }
 
 }  // namespace tavirelle

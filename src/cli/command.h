@@ -82,13 +82,6 @@ bool SameFile(const std::string& a, const std::string& b);
 // as "\xHH", so that a name read from a file stays on one output line.
 std::string ControlsEscaped(const std::string& text);
 
-// Conversions between the command's UTF-8 and the process code page.
-std::string ToAnsi(const std::string& utf8);
-std::string ToUtf8(const std::string& ansi);
-// The characters of a UTF-8 text that the process code page lacks, each once,
-// in order of first appearance (as UTF-8); empty when the whole text fits.
-std::vector<std::string> CharactersOutsideCodePage(const std::string& utf8);
-
 }  // namespace tavirelle
 
 #endif  // TAVIRELLE_CLI_COMMAND_H_

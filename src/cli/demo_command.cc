@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/host.h"
 #include "util/file_utils.h"
@@ -41,10 +42,10 @@ int RunDemo(const std::vector<std::string>& arguments) {
   for (const std::string& folder : {HostFolder(), InstalledDataFolder()}) {
     if (folder.empty()) continue;
     std::string samples = folder + "sample-photos/";
-    searched.push_back(ToUtf8(samples));
+    searched.push_back(AnsiToUtf8(samples));
     for (const char* pattern : {"*.jpg", "*.bmp"}) {
       for (const auto& path : FindFiles(DefaultFileSystem(), samples + pattern))
-        photos.push_back(ToUtf8(path));
+        photos.push_back(AnsiToUtf8(path));
     }
     if (!photos.empty()) break;
   }
@@ -55,9 +56,9 @@ int RunDemo(const std::vector<std::string>& arguments) {
   }
 
   std::string dir =
-      args.empty() ? ToUtf8(MakeUniqueName(DefaultFileSystem(), "tavirelle-demo")) : args[0];
+      args.empty() ? AnsiToUtf8(MakeUniqueName(DefaultFileSystem(), "tavirelle-demo")) : args[0];
   std::vector<FindData> found;
-  if (DefaultFileSystem().Find(ToAnsi(dir) + "/*", &found).ok() && found.size() > 2) {
+  if (DefaultFileSystem().Find(Utf8ToAnsi(dir) + "/*", &found).ok() && found.size() > 2) {
     return Fail(dir + " is not empty; give the demo a new folder");
   }
   std::string show = dir + "/show";

@@ -7,6 +7,7 @@
 #include "cli/picture_failure.h"
 #include "cli/user_path.h"
 #include "imaging/photo_image.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "util/file_utils.h"
@@ -45,7 +46,7 @@ int RunExif(const std::vector<std::string>& arguments) {
   UserPaths paths;
   if (!UserPathExists(args[0])) return Fail(args[0] + ": no such file");
   const std::string reachable = paths.In(args[0]);
-  const std::string photo = ToAnsi(reachable);
+  const std::string photo = Utf8ToAnsi(reachable);
   // The metadata is read from the headers: a photo the decoder cannot take
   // still has them.
   const std::string problem = FileProblem(reachable);
@@ -56,7 +57,7 @@ int RunExif(const std::vector<std::string>& arguments) {
     return Fail(previewOption + ": is the photo itself; give another file");
   }
   const std::string preview =
-      wantsPreview ? ToAnsi(paths.OutFile(previewOption)) : ScratchPreviewPath(paths);
+      wantsPreview ? Utf8ToAnsi(paths.OutFile(previewOption)) : ScratchPreviewPath(paths);
 
   PhotoImage image(DefaultFileSystem());
   PhotoMetadata info;
@@ -67,7 +68,7 @@ int RunExif(const std::vector<std::string>& arguments) {
     const std::string cause = ErrorInWords(result.status.code());
     if (wantsPreview) return Fail(previewOption + ": the preview cannot be written: " + cause);
     return Fail(args[0] + ": its preview cannot be checked in the scratch folder " +
-                paths.Typed(ToUtf8(FolderOf(preview))) + ": " + cause);
+                paths.Typed(AnsiToUtf8(FolderOf(preview))) + ": " + cause);
   }
   if (info.width == 0 || info.height == 0) {
     ReadJpegFrameSize(DefaultFileSystem(), photo, &info.width, &info.height);
@@ -82,7 +83,7 @@ int RunExif(const std::vector<std::string>& arguments) {
   std::string error;
   if (!paths.Commit(true, &error)) return Fail(error);
 
-  std::printf("date: %s\n", ToUtf8(info.dateTaken).c_str());
+  std::printf("date: %s\n", AnsiToUtf8(info.dateTaken).c_str());
   std::printf("width: %d\n", info.width);
   std::printf("height: %d\n", info.height);
   std::printf("preview: %s\n", kept ? "kept" : "none");

@@ -23,6 +23,7 @@
 #include "cli/user_path.h"
 #include "package/record_format.h"
 #include "package/show_package.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "showdata/show_data.h"
@@ -100,12 +101,12 @@ int ExtractInto(const std::vector<std::string>& arguments, Interruption& interru
   if (int status = ExpectOperands(args, 2, "extract")) return status;
   UserPaths paths;
   ShowPackage package(DefaultFileSystem());
-  if (!package.OpenPackage(ToAnsi(paths.In(args[0])), /*validateMeta=*/false)) {
+  if (!package.OpenPackage(Utf8ToAnsi(paths.In(args[0])), /*validateMeta=*/false)) {
     return Fail(args[0] + ": " + DescribeOpenError(package.openError()));
   }
   RunOutput output(args[1]);
   const std::string folder = AsOutputFolder(paths.OutFolder(args[1]));
-  const std::string ansi_folder = ToAnsi(folder);
+  const std::string ansi_folder = Utf8ToAnsi(folder);
   Status made = CreateFolderPath(DefaultFileSystem(), ansi_folder);
   if (!made.ok()) {
     return Fail(args[1] + ": the folder cannot be created (" + ErrorInWords(made.code()) + ")");
@@ -137,7 +138,7 @@ int ExtractInto(const std::vector<std::string>& arguments, Interruption& interru
       if (!MayBeSharedAsset(file, held_as(file))) continue;
       progress->Clear();
       std::fprintf(stderr, "tavirelle: warning: %s: not in the package, skipped\n",
-                   ControlsEscaped(ToUtf8(file.name)).c_str());
+                   ControlsEscaped(AnsiToUtf8(file.name)).c_str());
     }
     progress->Update(done);
   };
@@ -159,7 +160,7 @@ int ExtractInto(const std::vector<std::string>& arguments, Interruption& interru
 
   const std::string description = report.description.entry.empty()
                                       ? std::string("meta.xml")
-                                      : ControlsEscaped(ToUtf8(report.description.entry));
+                                      : ControlsEscaped(AnsiToUtf8(report.description.entry));
   std::string broken;
   if (report.meta_damaged) {
     broken = report.description.intact ? "damaged in the package"
@@ -181,7 +182,7 @@ int ExtractInto(const std::vector<std::string>& arguments, Interruption& interru
     const std::string held = held_as(file);
     const std::string problem = Problem(file, held);
     if (problem.empty() || MayBeSharedAsset(file, held)) continue;
-    failures.push_back(ControlsEscaped(ToUtf8(held.empty() ? file.name : held)) + " (" + problem +
+    failures.push_back(ControlsEscaped(AnsiToUtf8(held.empty() ? file.name : held)) + " (" + problem +
                        ")");
   }
   if (!report.meta_saved) {

@@ -5,6 +5,7 @@
 #include "com/bstr.h"
 #include "package/record_format.h"
 #include "package/show_package.h"
+#include "platform/code_page.h"
 
 namespace tavirelle {
 
@@ -20,7 +21,7 @@ bool FileIOSession::Create(std::string* error) {
 bool FileIOSession::Open(const std::string& utf8_path, bool validate_meta,
                          std::string* error) {
   opened_ = utf8_path;
-  package_path_ = ToAnsi(utf8_path);
+  package_path_ = Utf8ToAnsi(utf8_path);
   ScopedBstr path(BstrFromUtf8(utf8_path));
   if (io_->OpenDotTavirelle(path.get(), validate_meta ? 1 : 0) == S_OK) return true;
   // The interface only says that the open failed; a second look without

@@ -8,6 +8,7 @@
 #include "cli/user_path.h"
 #include "com/bstr.h"
 #include "package/show_package.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "util/file_utils.h"
@@ -43,7 +44,7 @@ class ScratchFolder {
   Status created_;
 };
 
-std::string Utf8Of(BSTR text) { return ToUtf8(AnsiFromBstr(text)); }
+std::string Utf8Of(BSTR text) { return AnsiToUtf8(AnsiFromBstr(text)); }
 
 int RunInfo(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
@@ -60,7 +61,7 @@ int RunInfo(const std::vector<std::string>& arguments) {
   std::unique_ptr<ScratchFolder> scratch;
   std::string folder;
   if (has_out) {
-    folder = ToAnsi(AsOutputFolder(paths.OutFolder(out)));
+    folder = Utf8ToAnsi(AsOutputFolder(paths.OutFolder(out)));
     Status made = CreateFolderPath(DefaultFileSystem(), folder);
     if (!made.ok()) {
       return Fail(out + ": the folder cannot be created (" + ErrorInWords(made.code()) + ")");
@@ -68,7 +69,7 @@ int RunInfo(const std::vector<std::string>& arguments) {
   } else {
     scratch = std::make_unique<ScratchFolder>(paths);
     if (!scratch->created().ok()) {
-      return Fail(paths.Typed(ToUtf8(scratch->path())) + ": cannot create a scratch folder (" +
+      return Fail(paths.Typed(AnsiToUtf8(scratch->path())) + ": cannot create a scratch folder (" +
                   ErrorInWords(scratch->created().code()) + ")");
     }
     folder = scratch->path();
@@ -85,7 +86,7 @@ int RunInfo(const std::vector<std::string>& arguments) {
     scratch->set_icon(icon_name);
   } else if (!icon_name.empty()) {
     if (!StaysInsideFolder(icon_name)) {
-      return Fail(args[0] + ": the icon " + ToUtf8(icon_name) +
+      return Fail(args[0] + ": the icon " + AnsiToUtf8(icon_name) +
                   " cannot be saved: its name leaves the folder");
     }
     // The object's status ignores the icon: whether it was saved is checked
@@ -105,7 +106,7 @@ int RunInfo(const std::vector<std::string>& arguments) {
     }
     std::string problem = DescribeEntrySave(saved);
     if (!problem.empty()) {
-      return Fail(AsOutputFolder(out) + ToUtf8(icon_name) + ": the icon cannot be saved: " +
+      return Fail(AsOutputFolder(out) + AnsiToUtf8(icon_name) + ": the icon cannot be saved: " +
                   problem);
     }
   }

@@ -4,6 +4,7 @@
 #include "cli/command.h"
 #include "cli/file_io_session.h"
 #include "com/bstr.h"
+#include "platform/code_page.h"
 
 namespace tavirelle {
 
@@ -15,11 +16,11 @@ int RunLegalName(const std::vector<std::string>& arguments) {
   FileIOSession session;
   std::string error;
   if (!session.Create(&error)) return Fail(error);
-  ScopedBstr text(BstrFromAnsi(ToAnsi(args[0])));
+  ScopedBstr text(BstrFromAnsi(Utf8ToAnsi(args[0])));
   ScopedBstr legal;
   HRESULT hr = session->Utils_MakeLegalName(text.get(), legal.Receive());
   if (FAILED(hr)) return Fail(args[0] + ": " + HresultInWords(hr));
-  std::printf("%s\n", ToUtf8(legal.Ansi()).c_str());
+  std::printf("%s\n", AnsiToUtf8(legal.Ansi()).c_str());
   std::fflush(stdout);
   return 0;
 }

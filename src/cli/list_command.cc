@@ -9,6 +9,7 @@
 #include "cli/command.h"
 #include "cli/user_path.h"
 #include "package/show_package.h"
+#include "platform/code_page.h"
 
 namespace tavirelle {
 
@@ -19,14 +20,14 @@ int RunList(const std::vector<std::string>& arguments) {
   if (int status = ExpectOperands(args, 1, "list")) return status;
   ShowPackage package(DefaultFileSystem());
   UserPaths paths;
-  if (!package.OpenPackage(ToAnsi(paths.In(args[0])), /*validateMeta=*/false)) {
+  if (!package.OpenPackage(Utf8ToAnsi(paths.In(args[0])), /*validateMeta=*/false)) {
     return Fail(args[0] + ": " + DescribeOpenError(package.openError()));
   }
   for (const PackageEntry& entry : package.entries()) {
     // Names and digests come from the file: a tab or line break in them
     // must not split one entry into several lines or fields.
-    std::printf("%s\t%u\t%u\t%s\n", ControlsEscaped(ToUtf8(entry.name)).c_str(), entry.offset,
-                entry.size, ControlsEscaped(ToUtf8(entry.md5)).c_str());
+    std::printf("%s\t%u\t%u\t%s\n", ControlsEscaped(AnsiToUtf8(entry.name)).c_str(), entry.offset,
+                entry.size, ControlsEscaped(AnsiToUtf8(entry.md5)).c_str());
   }
   return 0;
 }

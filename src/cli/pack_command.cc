@@ -22,13 +22,14 @@
 #include "cli/progress.h"
 #include "cli/user_path.h"
 #include "com/bstr.h"
+#include "metaxml/stored_show.h"
 #include "package/show_package.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "platform/path.h"
 #include "util/file_utils.h"
 #include "util/text.h"
-#include "xml/xml_document.h"
 
 namespace tavirelle {
 
@@ -45,14 +46,6 @@ std::string TooLarge(uint64_t size) {
          WithThousands(kMaxPackageSize);
 }
 
-// A value a show description gives in either form a reader accepts: the
-// text of a child element or, failing that, an attribute.
-std::string ValueOf(XmlNode* element, const char* name) {
-  if (element == nullptr) return {};
-  if (XmlNode* child = element->FindChild(name)) return child->Text();
-  return element->AttrText(name);
-}
-
 // What a show description names: its photos, as the package stores them,
 // and every file it refers to (icon, photos, audio captions, music, clip
 // art), as written.
@@ -62,29 +55,19 @@ struct ShowReferences {
 };
 
 bool ReadReferences(const std::string& meta_text, ShowReferences* references) {
-  XmlDocument document;
-  if (!document.LoadText(meta_text).ok()) return false;
-  XmlNode* root = document.FindChild("qx");
-  if (root == nullptr) return false;
+  StoredShow show;
+  if (!ReadStoredShow(meta_text, &show).ok()) return false;
   std::set<std::string> seen;
   auto refer = [&](const std::string& name) {
     if (!name.empty() && seen.insert(name).second) references->files.push_back(name);
   };
-  refer(ValueOf(root->FindChild("show"), "icon"));
-  XmlNode* images = root->FindChild("images");
-  for (int32_t i = 0; images != nullptr && i < images->ChildCount(); ++i) {
-    XmlNode* image = images->ChildAt(i);
-    if (image->name != "image") continue;
-    const std::string online = ValueOf(image, "onlineFilename");
-    refer(online);
-    refer(ValueOf(image->FindChild("audioCaption"), "file"));
-    refer(ValueOf(image->FindChild("music"), "file"));
-    if (XmlNode* clips = image->FindChild("clips")) {
-      for (int32_t c = 0; c < clips->ChildCount(); ++c) {
-        if (clips->ChildAt(c)->name == "clip") refer(clips->ChildAt(c)->AttrText("file"));
-      }
-    }
-    std::string name = online;
+  refer(show.icon);
+  for (const StoredImage& image : show.images) {
+    refer(image.online_filename);
+    refer(image.audio_caption);
+    if (image.music) refer(image.music->file);
+    for (const StoredClip& clip : image.clips) refer(clip.file);
+    std::string name = image.online_filename;
     std::replace(name.begin(), name.end(), '/', '\\');
     name.erase(0, name.find_first_not_of('\\'));
     if (!name.empty()) references->photos.push_back(name);
@@ -105,14 +88,14 @@ bool PackageHoldsKind(const std::string& name) {
 // package made to be handed on.
 std::string LinkLeavingTheFolder(const std::string& folder, const std::string& reachable,
                                  const std::vector<PackageSource>& sources) {
-  char* resolved = ::realpath(NativePath(ToAnsi(reachable)).c_str(), nullptr);
+  char* resolved = ::realpath(NativePath(Utf8ToAnsi(reachable)).c_str(), nullptr);
   const std::string inside = resolved == nullptr ? std::string() : std::string(resolved) + "/";
   std::free(resolved);
   for (const PackageSource& source : sources) {
     const std::string native = NativePath(source.path);
     struct stat link {};
     if (::lstat(native.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) continue;
-    const std::string name = AsOutputFolder(folder) + ToUtf8(FileNameOf(source.path));
+    const std::string name = AsOutputFolder(folder) + AnsiToUtf8(FileNameOf(source.path));
     struct stat target {};
     if (::stat(native.c_str(), &target) != 0 || !S_ISREG(target.st_mode)) {
       return name + ": a link to something that is not a file; not packed";
@@ -147,14 +130,14 @@ mode_t ReadableByAll(const std::vector<PackageSource>& sources) {
 bool CheckShowFolder(const std::string& folder, const std::string& reachable,
                      std::vector<PackageSource>* sources, std::string* problem) {
   DWORD error = 0;
-  if (!ListPackageSources(DefaultFileSystem(), ToAnsi(reachable), sources, &error)) {
+  if (!ListPackageSources(DefaultFileSystem(), Utf8ToAnsi(reachable), sources, &error)) {
     *problem = folder + ": " + ErrorInWords(error);
     return false;
   }
   *problem = LinkLeavingTheFolder(folder, reachable, *sources);
   if (!problem->empty()) return false;
   const std::string meta_name = AsOutputFolder(folder) + "meta.xml";
-  const std::string meta_path = ToAnsi(AsOutputFolder(reachable) + "meta.xml");
+  const std::string meta_path = Utf8ToAnsi(AsOutputFolder(reachable) + "meta.xml");
   std::string meta_text;
   if (!PathExists(DefaultFileSystem(), meta_path) || FolderExists(DefaultFileSystem(), meta_path)) {
     *problem = meta_name + ": no such file (not a show folder)";
@@ -176,7 +159,7 @@ bool CheckShowFolder(const std::string& folder, const std::string& reachable,
   }
   std::vector<std::string> lost;
   for (const std::string& file : references.files) {
-    if (!PackageHoldsKind(file)) lost.push_back(ToUtf8(file));
+    if (!PackageHoldsKind(file)) lost.push_back(AnsiToUtf8(file));
   }
   if (!lost.empty()) {
     *problem = meta_name +
@@ -195,7 +178,7 @@ bool CheckShowFolder(const std::string& folder, const std::string& reachable,
   }
   if (!missing.empty()) {
     *problem =
-        AsOutputFolder(folder) + ToUtf8(missing[0]) + ": no such file (a photo the show names";
+        AsOutputFolder(folder) + AnsiToUtf8(missing[0]) + ": no such file (a photo the show names";
     if (missing.size() > 1) *problem += FormatText(", and %zu more missing", missing.size() - 1);
     *problem += ")";
     return false;
@@ -210,7 +193,7 @@ std::string UnreadableSource(const std::vector<PackageSource>& sources) {
     std::unique_ptr<File> file;
     Status opened =
         DefaultFileSystem().Open(source.path, GENERIC_READ, Disposition::kOpenExisting, &file);
-    if (!opened.ok()) return ToUtf8(source.path) + ": " + ErrorInWords(opened.code());
+    if (!opened.ok()) return AnsiToUtf8(source.path) + ": " + ErrorInWords(opened.code());
   }
   return {};
 }
@@ -239,7 +222,7 @@ int RunPack(const std::vector<std::string>& arguments) {
   if (int status = ExpectOperands(args, 2, "pack")) return status;
   UserPaths paths;
   const std::string from = paths.In(args[0]);
-  if (!FolderExists(DefaultFileSystem(), ToAnsi(from))) return Fail(args[0] + ": no such folder");
+  if (!FolderExists(DefaultFileSystem(), Utf8ToAnsi(from))) return Fail(args[0] + ": no such folder");
   // Entry names are code-page text: a name outside it could not be stored.
   std::string unreachable = FirstUnreachableEntry(args[0]);
   if (!unreachable.empty()) {
@@ -260,7 +243,7 @@ int RunPack(const std::vector<std::string>& arguments) {
   ScopedBstr written;
   // The component writes the package under a temporary name beside the
   // target; the ones there before this run are another writer's.
-  const std::string ansi_target = ToAnsi(reachable_target);
+  const std::string ansi_target = Utf8ToAnsi(reachable_target);
   const std::set<std::string> others = PartialPackagesOf(ansi_target);
   auto ours = [&]() {
     std::vector<std::string> partial;
@@ -302,7 +285,7 @@ int RunPack(const std::vector<std::string>& arguments) {
   if (status == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)) {
     // A show file grew after the check.
     DWORD ignored = 0;
-    ListPackageSources(DefaultFileSystem(), ToAnsi(from), &sources, &ignored);
+    ListPackageSources(DefaultFileSystem(), Utf8ToAnsi(from), &sources, &ignored);
     return Fail(args[0] + ": " + TooLarge(std::max(PackageSizeOf(sources), kMaxPackageSize + 1)));
   }
   if (status != S_OK) {
@@ -312,7 +295,7 @@ int RunPack(const std::vector<std::string>& arguments) {
                                                    : HresultInWords(status)));
   }
   if (!paths.Commit(false, &error)) return Fail(error);
-  std::printf("written: %s\n", paths.Typed(ToUtf8(written.Ansi())).c_str());
+  std::printf("written: %s\n", paths.Typed(AnsiToUtf8(written.Ansi())).c_str());
   return 0;
 }
 

@@ -135,6 +135,25 @@ TEST_F(ShowCommandTest, PackRefusesAFolderThatIsNotAShowAndWritesNothing) {
   EXPECT_EQ(run.status, 0) << run.err;
 }
 
+// Clip art given as an element is as much part of the show as clip art
+// given as an attribute: the check reads the description as every reader
+// does, so a PNG named either way is refused rather than lost.
+TEST_F(ShowCommandTest, PackChecksClipArtGivenAsAnElement) {
+  std::string show = dir_.Join("show/");
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(show).ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "meta.xml",
+                             "<qx><show/><images><image onlineFilename=\"a.jpg\"><clips><clip>"
+                             "<file>star.png</file></clip></clips></image></images></qx>")
+                  .ok());
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show + "a.jpg", "A").ok());
+  CommandRun run = Tavirelle("pack " + Quoted(show) + " " + Quoted(dir_.Join("s.pkg")));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "tavirelle: " + show +
+                         "meta.xml: names files a package cannot hold (only .jpg, .mp3, .swf "
+                         "and .xml files are packed): star.png\n");
+  EXPECT_FALSE(Exists(dir_.Join("s.pkg")));
+}
+
 // A link to a file of the show folder is packed as that file. The package
 // is no more readable than the least readable file it holds.
 TEST_F(ShowCommandTest, PackFollowsLinksInsideTheFolderAndKeepsPrivateFilesPrivate) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "cli/command.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 
@@ -61,13 +62,13 @@ std::string PictureProblem(const std::string& utf8) {
   std::string problem = FileProblem(utf8);
   if (!problem.empty()) return problem;
   int32_t width = 0, height = 0;
-  if (!ReadImageSize(DefaultFileSystem(), ToAnsi(utf8), &width, &height))
+  if (!ReadImageSize(DefaultFileSystem(), Utf8ToAnsi(utf8), &width, &height))
     return NotAPicture();
   return {};
 }
 
 std::string FileProblem(const std::string& utf8) {
-  std::string path = ToAnsi(utf8);
+  std::string path = Utf8ToAnsi(utf8);
   FileSystem* fs = &DefaultFileSystem();
   DWORD attributes = 0;
   Status found = fs->GetFileAttributes(path, &attributes);

@@ -30,6 +30,7 @@
 #include "cli/user_path.h"
 #include "imaging/photo_image.h"
 #include "package/show_package.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "platform/path.h"
@@ -229,7 +230,7 @@ class PlayerFolder {
       }
       if (end == std::string::npos) break;
     }
-    folder_ = ToAnsi(AsOutputFolder(paths_.OutFolder(typed)));
+    folder_ = Utf8ToAnsi(AsOutputFolder(paths_.OutFolder(typed)));
     std::vector<std::string> none;  // every level is there by now
     Status claimed = ClaimEmptyFolder(DefaultFileSystem(), folder_, "index.html", &none);
     if (!claimed.ok()) {
@@ -340,7 +341,7 @@ class PlayerRun {
     const std::string& typed = options_.source;
     if (!UserPathExists(typed)) return Fail(typed + ": no such file or folder");
     const std::string reachable = paths_.In(typed);
-    const bool is_folder = FolderExists(DefaultFileSystem(), ToAnsi(reachable));
+    const bool is_folder = FolderExists(DefaultFileSystem(), Utf8ToAnsi(reachable));
     const std::string out =
         options_.out.empty() ? DefaultPlayerFolder(typed, is_folder) : options_.out;
     out_ = AsOutputFolder(out);
@@ -351,7 +352,7 @@ class PlayerRun {
     // The show is read and checked before anything is written.
     if (is_folder) {
       show_folder_typed_ = AsOutputFolder(typed);
-      show_folder_ = std::make_unique<ShowFolder>(ToAnsi(AsOutputFolder(reachable)));
+      show_folder_ = std::make_unique<ShowFolder>(Utf8ToAnsi(AsOutputFolder(reachable)));
       if (int status = ReadFolderShow()) return status;
     } else if (int status = ReadPackageShow(reachable)) {
       return status;
@@ -388,7 +389,7 @@ class PlayerRun {
 
     for (const std::string& note : notes_) std::printf("%s\n", note.c_str());
     for (const PlayerSlide& slide : show.slides) {
-      if (slide.missing) std::printf("missing: %s\n", ToUtf8(slide.stored).c_str());
+      if (slide.missing) std::printf("missing: %s\n", AnsiToUtf8(slide.stored).c_str());
     }
     std::printf("images: %zu\nplayer: %s\n", show.slides.size(), page.c_str());
     std::fflush(stdout);
@@ -431,14 +432,14 @@ class PlayerRun {
   // page uses is: a damaged one would play a show nobody made.
   int ReadPackageShow(const std::string& reachable) {
     const std::string& typed = options_.source;
-    if (!package_.OpenPackage(ToAnsi(reachable), /*validateMeta=*/false)) {
+    if (!package_.OpenPackage(Utf8ToAnsi(reachable), /*validateMeta=*/false)) {
       return Fail(typed + ": " + DescribeOpenError(package_.openError()));
     }
     MetaText meta = package_.ReadMetaText();
     // A repair that could not be written closes the package; the show is
     // still in it as it stands.
     if (!package_.IsOpen()) {
-      if (!package_.OpenPackage(ToAnsi(reachable), /*validateMeta=*/false)) {
+      if (!package_.OpenPackage(Utf8ToAnsi(reachable), /*validateMeta=*/false)) {
         return Fail(typed + ": " + DescribeOpenError(package_.openError()));
       }
       WarnDescriptionNotRepaired(typed);
@@ -447,7 +448,7 @@ class PlayerRun {
       return Fail(typed + ": the show description (meta.xml) cannot be read from the package");
     }
     if (!meta.intact) {
-      return Fail(typed + ": the show description (" + ToUtf8(meta.entry) +
+      return Fail(typed + ": the show description (" + AnsiToUtf8(meta.entry) +
                   ") is damaged in the package (checksum mismatch)");
     }
     meta_text_ = std::move(meta.text);
@@ -478,7 +479,7 @@ class PlayerRun {
     DWORD error = 0;
     if (folder_.Prepare(local, &error)) {
       error = DefaultFileSystem()
-                  .CopyFile(ToAnsi(music_), folder_.path() + local, IfExists::kFail)
+                  .CopyFile(Utf8ToAnsi(music_), folder_.path() + local, IfExists::kFail)
                   .code();
     }
     if (error != 0) {
@@ -504,13 +505,13 @@ class PlayerRun {
         ShowFolder::Reach reach = show_folder_->Open(file.in_folder, &source, &why);
         if (reach == ShowFolder::Reach::kMissing) continue;
         if (reach == ShowFolder::Reach::kRefused) {
-          return Fail(show_folder_typed_ + ToUtf8(file.in_folder) + ": " + why);
+          return Fail(show_folder_typed_ + AnsiToUtf8(file.in_folder) + ": " + why);
         }
       }
       DWORD error = 0;
       if (!folder_.Prepare(file.local, &error)) {
         if (!LeaveOut(file.local, error)) {
-          return Fail(out_ + ToUtf8(file.local) + ": " + ErrorInWords(error));
+          return Fail(out_ + AnsiToUtf8(file.local) + ": " + ErrorInWords(error));
         }
         continue;
       }
@@ -523,7 +524,7 @@ class PlayerRun {
       if (copied.ok()) {
         written_.insert(file.local);
       } else if (!LeaveOut(file.local, copied.code())) {
-        return Fail(out_ + ToUtf8(file.local) + ": " + ErrorInWords(copied.code()));
+        return Fail(out_ + AnsiToUtf8(file.local) + ": " + ErrorInWords(copied.code()));
       }
     }
     return from_package.empty() ? 0 : SaveFromPackage(from_package);
@@ -551,12 +552,12 @@ class PlayerRun {
             break;
           case EntrySaveResult::kDamaged:
           case EntrySaveResult::kMismatch:
-            notes_.push_back("damaged: " + ToUtf8(file.in_package) +
+            notes_.push_back("damaged: " + AnsiToUtf8(file.in_package) +
                              " (left out: " + DescribeEntrySave(save) + ")");
             break;
           case EntrySaveResult::kWriteFailed:
             if (!LeaveOut(file.local, save.error)) {
-              return Fail(out_ + ToUtf8(file.local) + ": " + DescribeEntrySave(save));
+              return Fail(out_ + AnsiToUtf8(file.local) + ": " + DescribeEntrySave(save));
             }
             break;
         }
@@ -569,7 +570,7 @@ class PlayerRun {
   // the name.
   bool LeaveOut(const std::string& local, DWORD error) {
     if (!NameCannotBeUsed(error) && error != ERROR_FILE_EXISTS) return false;
-    notes_.push_back("left out: " + ToUtf8(local) + " (" +
+    notes_.push_back("left out: " + AnsiToUtf8(local) + " (" +
                      (error == ERROR_FILE_EXISTS ? std::string("its name is taken in the player")
                                                  : ErrorInWords(error)) +
                      ")");

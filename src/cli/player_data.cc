@@ -6,12 +6,12 @@
 #include <set>
 
 #include "cli/player_assets.h"
+#include "metaxml/stored_show.h"
+#include "platform/code_page.h"
 #include "showdata/show_data.h"
 #include "util/file_utils.h"
 #include "util/text.h"
 #include "xml/encoding.h"
-#include "xml/meta_text.h"
-#include "xml/xml_document.h"
 
 namespace tavirelle {
 
@@ -32,14 +32,6 @@ bool IsSlidePicture(const std::string& name) {
 }
 bool IsClipPicture(const std::string& name) {
   return HasExtension(name, {".jpg", ".jpeg", ".png", ".gif"});
-}
-
-// A value stored either as an attribute or as a child element of that name.
-std::string ValueOf(XmlNode* node, const char* name) {
-  if (XmlNode* child = node->FindChild(name)) {
-    if (child->kind == XMLNodeKind::Element) return child->Text(nullptr);
-  }
-  return node->AttrText(name);
 }
 
 bool ParseNumber(const std::string& text, double* value) {
@@ -90,56 +82,49 @@ std::string ThumbnailName(const std::string& prefix, const std::string& local) {
   return prefix + FileNameOf(picture);
 }
 
-PlayerClip ReadClip(XmlNode* node) {
+PlayerClip ReadClip(const StoredClip& stored) {
   PlayerClip clip;
-  clip.stored = ValueOf(node, "file");
+  clip.stored = stored.file;
   clip.local = PlayerLocalName(clip.stored);
   clip.picture = IsClipPicture(clip.local);
-  clip.x = ParseWithDefault(ValueOf(node, "locX"), 0.5, -1e5, 1e5);
-  clip.y = ParseWithDefault(ValueOf(node, "locY"), 0.5, -1e5, 1e5);
-  double scale = ParseWithDefault(ValueOf(node, "scale"), 1.0, 0, 100);
+  clip.x = ParseWithDefault(stored.loc_x, 0.5, -1e5, 1e5);
+  clip.y = ParseWithDefault(stored.loc_y, 0.5, -1e5, 1e5);
+  double scale = ParseWithDefault(stored.scale, 1.0, 0, 100);
   clip.scale = scale > 0 ? scale : 1.0;
   return clip;
 }
 
-PlayerSlide ReadSlide(XmlNode* image) {
+PlayerSlide ReadSlide(const StoredImage& image) {
   PlayerSlide slide;
-  slide.stored = ValueOf(image, "onlineFilename");
-  if (slide.stored.empty()) slide.stored = ValueOf(image, "file");
+  slide.stored = image.online_filename;
+  if (slide.stored.empty()) slide.stored = image.file;
   slide.local = PlayerLocalName(slide.stored);
-  std::string is_video = ValueOf(image, "isVideo");
+  std::string is_video = image.is_video;
   LowerCase(is_video);
   slide.video = is_video == "1" || is_video == "true" || !IsSlidePicture(slide.local);
-  slide.rotation = ParseRotation(ValueOf(image, "rotation"));
+  slide.rotation = ParseRotation(image.rotation);
   // A duration of no time or less is no duration at all: the default holds.
-  double duration = ParseWithDefault(ValueOf(image, "duration"), 5, 0, 3600);
+  double duration = ParseWithDefault(image.duration, 5, 0, 3600);
   slide.duration = duration <= 0 ? 5 : duration < 0.5 ? 0.5 : duration;
-  std::string transition = ValueOf(image, "transition");
+  std::string transition = image.transition;
   LowerCase(transition);
   slide.crossfade = transition == "crossfade";
-  std::string caption = ValueOf(image, "display_date");
-  if (IsBlankText(caption)) caption = CaptionFromExifDate(ValueOf(image, "exif_date"));
-  slide.caption = IsBlankText(caption) ? std::string() : MbToUtf8(caption);
-  slide.width = static_cast<int>(ParseWithDefault(ValueOf(image, "playback_width"), 800, 1, 1e5));
-  slide.height = static_cast<int>(ParseWithDefault(ValueOf(image, "playback_height"), 600, 1, 1e5));
-  if (XmlNode* music = image->FindChild("music")) {
+  std::string caption = image.display_date;
+  if (IsBlankText(caption)) caption = CaptionFromExifDate(image.exif_date);
+  slide.caption = IsBlankText(caption) ? std::string() : AnsiToUtf8(caption);
+  slide.width = static_cast<int>(ParseWithDefault(image.playback_width, 800, 1, 1e5));
+  slide.height = static_cast<int>(ParseWithDefault(image.playback_height, 600, 1, 1e5));
+  if (image.music) {
     PlayerMusic played;
-    played.stored = music->AttrText("file");
+    played.stored = image.music->file;
     played.local = PlayerLocalName(played.stored);
-    played.volume = static_cast<int>(ParseWithDefault(music->AttrText("volume"), 100, 0, 100));
+    played.volume = static_cast<int>(ParseWithDefault(image.music->volume, 100, 0, 100));
     std::string file = FileNameOf(played.local);
     LowerCase(file);
     played.application = file == kDefaultMusicFile;
     if (!played.local.empty()) slide.music = played;
   }
-  if (XmlNode* clips = image->FindChild("clips")) {
-    for (int32_t i = 0; i < clips->ChildCount(); ++i) {
-      XmlNode* clip = clips->ChildAt(i);
-      if (clip->kind == XMLNodeKind::Element && clip->name == "clip") {
-        slide.clips.push_back(ReadClip(clip));
-      }
-    }
-  }
+  for (const StoredClip& clip : image.clips) slide.clips.push_back(ReadClip(clip));
   return slide;
 }
 
@@ -169,7 +154,7 @@ std::string JsonString(const std::string& text) {
 }
 
 std::string JsonName(const std::string& code_page_name) {
-  return JsonString(MbToUtf8(code_page_name));
+  return JsonString(AnsiToUtf8(code_page_name));
 }
 
 std::string JsonNumber(double value) { return FormatText("%.6g", value); }
@@ -219,24 +204,13 @@ std::string PlayerLocalName(const std::string& stored) {
 }
 
 bool ReadPlayerShow(const std::string& meta_text, PlayerShow* show) {
-  XmlDocument document;
-  document.LoadText(meta_text);
-  XmlNode* qx = document.FindChild("qx");
-  if (qx == nullptr || qx->kind != XMLNodeKind::Element) return false;
+  StoredShow stored;
+  if (!ReadStoredShow(meta_text, &stored).ok()) return false;
   *show = PlayerShow();
-  if (XmlNode* about = qx->FindChild("show")) {
-    show->title = MbToUtf8(DecodeShowText(about->ChildText("title")));
-    show->created_by = MbToUtf8(DecodeShowText(about->ChildText("createdby")));
-    show->starring = MbToUtf8(DecodeShowText(about->ChildText("starring")));
-  }
-  if (XmlNode* images = qx->FindChild("images")) {
-    for (int32_t i = 0; i < images->ChildCount(); ++i) {
-      XmlNode* image = images->ChildAt(i);
-      if (image->kind == XMLNodeKind::Element && image->name == "image") {
-        show->slides.push_back(ReadSlide(image));
-      }
-    }
-  }
+  show->title = AnsiToUtf8(stored.title);
+  show->created_by = AnsiToUtf8(stored.created_by);
+  show->starring = AnsiToUtf8(stored.starring);
+  for (const StoredImage& image : stored.images) show->slides.push_back(ReadSlide(image));
   return true;
 }
 

@@ -82,6 +82,21 @@ TEST(PlayerDataTest, TemplateValuesAreRead) {
   EXPECT_FALSE(show.slides[2].music.has_value());
 }
 
+// Music and clip art are read in either form, as every reader of a
+// description reads them; the player once took music only as attributes.
+TEST(PlayerDataTest, MusicAndClipsGivenAsElementsAreRead) {
+  PlayerShow show = Read(
+      "<image onlineFilename=\"a.jpg\"><music><file>song.mp3</file><volume>30</volume></music>"
+      "<clips><clip><file>star.png</file><scale>2</scale></clip></clips></image>");
+  ASSERT_EQ(show.slides.size(), 1u);
+  ASSERT_TRUE(show.slides[0].music.has_value());
+  EXPECT_EQ(show.slides[0].music->local, "song.mp3");
+  EXPECT_EQ(show.slides[0].music->volume, 30);
+  ASSERT_EQ(show.slides[0].clips.size(), 1u);
+  EXPECT_EQ(show.slides[0].clips[0].local, "star.png");
+  EXPECT_EQ(show.slides[0].clips[0].scale, 2);
+}
+
 TEST(PlayerDataTest, RotationsAreQuarterTurns) {
   const std::pair<const char*, int> cases[] = {
       {"0", 0},    {"90", 90},   {"180", 180}, {"270", 270}, {"-90", 270}, {"450", 90},

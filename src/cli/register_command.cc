@@ -8,6 +8,7 @@
 #include "cli/command.h"
 #include "cli/module_objects.h"
 #include "com/registry.h"
+#include "platform/code_page.h"
 
 namespace tavirelle {
 
@@ -26,7 +27,7 @@ int Run(const char* name, bool install, std::vector<std::string> args) {
   std::string load_error;
   const ModuleExports* module = LoadModuleExports(&load_error);
   if (module == nullptr) return Fail(load_error);
-  if (has_registry) SetRegistryRoot(ToAnsi(registry));
+  if (has_registry) SetRegistryRoot(Utf8ToAnsi(registry));
   // The module keeps a registry root of its own: hand it the one shown.
   HRESULT hr = module->set_registry_root(RegistryRoot().c_str());
 
@@ -36,11 +37,11 @@ int Run(const char* name, bool install, std::vector<std::string> args) {
     hr = install ? module->register_server() : module->unregister_server();
   }
   if (FAILED(hr)) {
-    return Fail(ToUtf8(RegistryRoot()) + ": " + (install ? "registration" : "unregistration") +
+    return Fail(AnsiToUtf8(RegistryRoot()) + ": " + (install ? "registration" : "unregistration") +
                 " failed: " + HresultInWords(hr));
   }
-  std::printf("module: %s\n", ToUtf8(module->path).c_str());
-  std::printf("registry: %s\n", ToUtf8(RegistryRoot()).c_str());
+  std::printf("module: %s\n", AnsiToUtf8(module->path).c_str());
+  std::printf("registry: %s\n", AnsiToUtf8(RegistryRoot()).c_str());
   std::printf("scope: %s\n", user ? "user" : "machine");
   std::fflush(stdout);
   return 0;

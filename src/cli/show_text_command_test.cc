@@ -4,7 +4,7 @@
 #include "cli/show_command_fixture.h"
 #include "platform/code_page.h"
 #include "testing/image_builder.h"
-#include "xml/meta_text.h"
+#include "metaxml/meta_text.h"
 
 namespace tavirelle {
 

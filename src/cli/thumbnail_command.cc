@@ -16,6 +16,7 @@
 #include "cli/picture_failure.h"
 #include "cli/user_path.h"
 #include "imaging/photo_image.h"
+#include "platform/code_page.h"
 #include "platform/last_error.h"
 #include "platform/status.h"
 #include "util/parallel.h"
@@ -54,8 +55,8 @@ void Make(const std::string& photo, const std::string& out, const ThumbnailSetti
   // The photo may be reached through an alias without its extension: the
   // name as typed says which formats it is read as.
   const ThumbnailResult result =
-      image.MakeThumbnail(ToAnsi(thumbnail->paths.In(photo)),
-                          ToAnsi(thumbnail->paths.OutFile(out, whole)), settings, photo);
+      image.MakeThumbnail(Utf8ToAnsi(thumbnail->paths.In(photo)),
+                          Utf8ToAnsi(thumbnail->paths.OutFile(out, whole)), settings, photo);
   thumbnail->made = result.outcome.ok();
   if (!thumbnail->made) {
     thumbnail->failure = result.outcome.failure == PictureFailure::kUnwritable

@@ -99,7 +99,7 @@ std::string UserPaths::OutFolder(const std::string& typed) {
 
 std::string UserPaths::ScratchFolder() {
   const char* tmp = std::getenv("TMPDIR");
-  return WithSlash(ToAnsi(In(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp")));
+  return WithSlash(Utf8ToAnsi(In(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp")));
 }
 
 std::string UserPaths::OutFile(const std::string& typed, bool whole) {

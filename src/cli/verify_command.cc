@@ -10,8 +10,9 @@
 #include "cli/command.h"
 #include "cli/progress.h"
 #include "cli/user_path.h"
-#include "package/show_package.h"
 #include "package/record_format.h"
+#include "package/show_package.h"
+#include "platform/code_page.h"
 #include "util/md5_lanes.h"
 #include "util/parallel.h"
 
@@ -36,7 +37,7 @@ int RunVerify(const std::vector<std::string>& arguments) {
   if (int status = ExpectOperands(args, 1, "verify")) return status;
   ShowPackage package(DefaultFileSystem());
   UserPaths paths;
-  if (!package.OpenPackage(ToAnsi(paths.In(args[0])), /*validateMeta=*/false)) {
+  if (!package.OpenPackage(Utf8ToAnsi(paths.In(args[0])), /*validateMeta=*/false)) {
     return Fail(args[0] + ": " + DescribeOpenError(package.openError()));
   }
   const std::vector<PackageEntry>& entries = package.entries();
@@ -65,7 +66,7 @@ int RunVerify(const std::vector<std::string>& arguments) {
         if (const char* problem = DescribeCheck(checks[i])) {
           ++bad;
           progress.Clear();
-          std::printf("bad: %s (%s)\n", ControlsEscaped(ToUtf8(entries[i].name)).c_str(),
+          std::printf("bad: %s (%s)\n", ControlsEscaped(AnsiToUtf8(entries[i].name)).c_str(),
                       problem);
         }
         progress.Update(static_cast<size_t>(done >> kMiB));

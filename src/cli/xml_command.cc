@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "util/file_utils.h"
 #include "xml/xml_document.h"
@@ -18,7 +19,7 @@ namespace {
 int RunXml(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
   if (int status = ExpectOperands(args, 1, "xml")) return status;
-  const std::string path = ToAnsi(args[0]);
+  const std::string path = Utf8ToAnsi(args[0]);
   if (FolderExists(DefaultFileSystem(), path)) return Fail(args[0] + ": a folder, not a file");
   std::string bytes;
   Status read = ReadWholeFile(DefaultFileSystem(), path, &bytes);
@@ -34,7 +35,7 @@ int RunXml(const std::vector<std::string>& arguments) {
     }
     return Fail(args[0] + ": does not load: error " +
                 std::to_string(static_cast<int>(result.error)) + " at " +
-                std::to_string(result.position) + ": " + ToUtf8(result.message));
+                std::to_string(result.position) + ": " + AnsiToUtf8(result.message));
   }
   const std::string text = document.DocumentText();
   std::fwrite(text.data(), 1, text.size(), stdout);

@@ -2,10 +2,11 @@
 
 #include <string>
 
+#include "metaxml/meta_text.h"
+#include "platform/code_page.h"
 #include "util/file_utils.h"
 #include "util/text.h"
 #include "xml/encoding.h"
-#include "xml/meta_text.h"
 #include "xml/xml_document.h"
 
 namespace tavirelle {
@@ -73,7 +74,7 @@ void ReplacePlaceholders(const ShowDescription& show, std::string& text) {
   bool utf8 = LoadTextReadsUtf8(text);
   auto as_template_text = [&](const std::string& value) {
     std::string quoted = QuoteShowTextMarkup(value);
-    return utf8 ? MbToUtf8(quoted) : quoted;
+    return utf8 ? AnsiToUtf8(quoted.c_str()) : quoted;
   };
   ReplaceAll(text, "%SHOW_TITLE%", as_template_text(show.title));
   ReplaceAll(text, "%CREATED_BY%", as_template_text(show.created_by));

@@ -11,7 +11,7 @@
 #include "testing/fault_injecting_file_system.h"
 #include "testing/temp_dir.h"
 #include "util/file_utils.h"
-#include "xml/meta_text.h"
+#include "metaxml/meta_text.h"
 #include "xml/xml_document.h"
 
 namespace tavirelle {

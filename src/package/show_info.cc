@@ -6,10 +6,11 @@
 #include <unordered_set>
 #include <utility>
 
+#include "metaxml/stored_show.h"
 #include "package/show_package.h"
+#include "platform/code_page.h"
 #include "util/text.h"
 #include "xml/encoding.h"
-#include "xml/meta_text.h"
 #include "xml/xml_document.h"
 
 namespace tavirelle {
@@ -51,16 +52,10 @@ std::string SideFileText(ShowPackage& package, const char* entry,
   return node->ChildText(child);
 }
 
-// Show texts are stored form-encoded, inside CDATA or not; there is one way
-// to read them.
-std::string DisplayText(const std::string& show, const char* element) {
-  return DecodeShowText(ExtractElementText(show, element, nullptr));
-}
-
 }  // namespace
 
 std::string DescriptionInCodePage(const std::string& text) {
-  return LoadTextReadsUtf8(text) ? Utf8ToMb(text) : text;
+  return LoadTextReadsUtf8(text) ? Utf8ToAnsi(text.c_str()) : text;
 }
 
 std::string SearchShowIcon(std::string icon, std::string head,
@@ -71,35 +66,21 @@ std::string SearchShowIcon(std::string icon, std::string head,
 
   icon = "show_icon.jpg";
   bool full_loaded = false;
-  bool at_start = true;
-  size_t position = 0;
+  size_t position = ImagesScanStart(head);
   for (;;) {
     if (has_entry(icon)) return icon;
-    if (at_start) {
-      size_t images = head.find("<images>");
-      position = images == std::string::npos ? 0 : images + 8;
-      at_start = false;
-    }
-    size_t image = head.find("<image ", position);
-    if (image == std::string::npos) return icon;
-    static constexpr std::string_view kOnline = "onlineFilename=\"";
-    size_t value = head.find(kOnline, image);
-    size_t quote = value == std::string::npos
-                       ? std::string::npos
-                       : head.find('"', value + kOnline.size());
-    if (quote == std::string::npos) {
+    ImageScan scan = ScanNextImageName(head, &position, &icon);
+    if (scan == ImageScan::kNone) return icon;
+    if (scan == ImageScan::kCut) {
       // The head may have been cut inside the images; the whole text is
       // read once. A value whose closing quote never comes ends the search
       // rather than being scanned again and again.
       if (full_loaded) return icon;
       head = load_full();
       full_loaded = true;
-      at_start = true;
+      position = ImagesScanStart(head);
       continue;
     }
-    value += kOnline.size();
-    icon = head.substr(value, quote - value);
-    position = quote;
     if (EndsWith(icon, kSwf)) {
       SwfToJpg(icon);
       if (!has_entry(icon)) icon = kThumbnailFolder + icon;
@@ -135,10 +116,10 @@ ShowInfo QuickShowInfo(ShowPackage& package) {
   if (meta == nullptr) return info;
   head = AsDescriptionText(std::move(head));
 
-  std::string show = ExtractElementText(head, "show", nullptr);
-  info.title = DisplayText(show, "title");
-  info.createdBy = DisplayText(show, "createdby");
-  info.starring = DisplayText(show, "starring");
+  ShowHead scanned = ScanShowHead(head);
+  info.title = std::move(scanned.title);
+  info.createdBy = std::move(scanned.created_by);
+  info.starring = std::move(scanned.starring);
   // The whole text, when the head was cut too early, is the same entry read
   // to its end: a quick look neither falls back to older versions nor
   // repairs the package, so looking at a package never changes it.
@@ -147,7 +128,7 @@ ShowInfo QuickShowInfo(ShowPackage& package) {
   std::unordered_set<std::string_view> names;
   for (const PackageEntry& entry : package.entries()) names.insert(entry.name);
   info.icon = SearchShowIcon(
-      ExtractElementText(show, "icon", nullptr), head,
+      std::move(scanned.icon), head,
       [&names](const std::string& name) { return names.count(name) != 0; },
       [&package, meta]() {
         std::string full;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
+#include "metaxml/stored_show.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "util/file_utils.h"
@@ -306,21 +308,8 @@ std::string ShowPackage::ReadEntryText(const std::string& name) {
 }
 
 bool ShowPackage::IsUsableMetaText(const std::string& text) const {
-  if (text.empty()) return false;
-  for (const char* frame : {"<qx>", "</qx>", "<show>", "</show>"}) {
-    if (text.find(frame) == std::string::npos) return false;
-  }
-  size_t images = text.find("<images>");
-  if (images == std::string::npos) return false;
-  size_t image = text.find("<image ", images);
-  if (image == std::string::npos) return false;
-  static const char kOnline[] = "onlineFilename=\"";
-  size_t online = text.find(kOnline, image);
-  if (online == std::string::npos) return false;
-  size_t start = online + std::strlen(kOnline);
-  size_t quote = text.find('"', start);
-  if (quote == std::string::npos) return false;
-  return FindEntry(text.substr(start, quote - start)) != nullptr;
+  std::optional<std::string> first = ScanFirstImageName(text);
+  return first && FindEntry(*first) != nullptr;
 }
 
 MetaText ShowPackage::ReadMetaText() {

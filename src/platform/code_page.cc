@@ -1,5 +1,8 @@
 #include "platform/code_page.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/last_error.h"
@@ -284,12 +287,87 @@ std::string WideToUtf8(std::u16string_view text) {
   return FromWide(CP_UTF8, text, nullptr);
 }
 
+// The longest text converted through UTF-16: its units, and the up to four
+// bytes each may take back, must be countable in an int.
+constexpr size_t kMaxConverted = INT_MAX / 4;
+
+// Texts our own XML writer produces are pure ASCII (every byte from 0x80 up
+// is written as a numeric reference), and ASCII is the same in the code page
+// and in UTF-8: converting such a text through UTF-16 would give it back
+// unchanged, so the copy is taken directly.
 std::string AnsiToUtf8(std::string_view text) {
+  if (IsAsciiText(text)) return std::string(text);
+  if (text.size() > kMaxConverted) return {};
   return WideToUtf8(AnsiToWide(text));
 }
 
 std::string Utf8ToAnsi(std::string_view text, bool* used_default) {
+  if (IsAsciiText(text)) {
+    if (used_default != nullptr) *used_default = false;
+    return std::string(text);
+  }
+  if (text.size() > kMaxConverted) return {};
   return WideToAnsi(Utf8ToWide(text), used_default);
+}
+
+bool IsAsciiText(std::string_view text) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+  size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    uint64_t words[4];
+    std::memcpy(words, s + i, 32);
+    if ((words[0] | words[1] | words[2] | words[3]) & kHighBits) return false;
+  }
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, s + i, 8);
+    if (word & kHighBits) return false;
+  }
+  for (; i < n; ++i) {
+    if (s[i] & 0x80) return false;
+  }
+  return true;
+}
+
+bool CharToWide(char ch, OLECHAR* out) {
+  OLECHAR unit = 0;
+  const char text[2] = {ch, '\0'};
+  OLECHAR wide[2] = {0, 0};
+  bool ok = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 2) != 0;
+  if (ok) unit = wide[0];
+  if (out != nullptr) *out = unit;
+  return ok;
+}
+
+bool WideToChar(OLECHAR code, char* out) {
+  const OLECHAR wide[2] = {code, 0};
+  char bytes[4] = {0, 0, 0, 0};
+  BOOL used_default = FALSE;
+  int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, bytes, sizeof bytes,
+                              nullptr, &used_default);
+  if (out != nullptr) *out = bytes[0];
+  return n != 0 && used_default == FALSE;
+}
+
+std::vector<std::string> CharactersOutsideCodePage(std::string_view utf8) {
+  std::vector<std::string> lacking;
+  std::u16string wide = Utf8ToWide(utf8);
+  for (size_t i = 0; i < wide.size();) {
+    bool pair = wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size() &&
+                wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF;
+    std::u16string_view character(wide.data() + i, pair ? 2 : 1);
+    i += character.size();
+    bool used_default = false;
+    WideToAnsi(character, &used_default);
+    if (!used_default) continue;
+    std::string text = WideToUtf8(character);
+    if (std::find(lacking.begin(), lacking.end(), text) == lacking.end()) {
+      lacking.push_back(text);
+    }
+  }
+  return lacking;
 }
 
 }  // namespace tavirelle

@@ -61,90 +61,37 @@ bool IsNameInsideFolder(const std::string& name) {
 }
 
 ShowData::ShowData(const std::string& meta_text) {
-  loaded_ = document_.LoadText(meta_text.c_str()).ok() && document_.FindChild("qx") != nullptr;
+  loaded_ = ReadStoredShow(meta_text, &show_).ok();
 }
 
 std::vector<std::string> ShowData::CollectReferencedFiles() {
   referenced_files_.clear();
   seen_.clear();
   online_files_.clear();
-  AddReferencedFile("/qx/show/icon", nullptr, nullptr);
-  collecting_online_files_ = true;
-  AddReferencedFilesForEach("/qx/images", "/image/onlineFilename", nullptr);
-  collecting_online_files_ = false;
-  AddReferencedFilesForEach("/qx/images", "/image/audioCaption/file", nullptr);
-  AddReferencedFilesForEach("/qx/images", "/image/music/file", ".mp3");
+  AddReferencedFile(show_.icon, nullptr, false);
+  for (const StoredImage& image : show_.images) {
+    AddReferencedFile(image.online_filename, nullptr, true);
+  }
+  for (const StoredImage& image : show_.images) {
+    AddReferencedFile(image.audio_caption, nullptr, false);
+  }
+  for (const StoredImage& image : show_.images) {
+    if (image.music) AddReferencedFile(image.music->file, ".mp3", false);
+  }
   return referenced_files_;
 }
 
-// The last component names a child element or, failing that, an attribute of
-// the element before it. A component missing in the middle makes the next one
-// be looked up among the top-level elements again; stored descriptions may
-// rely on that, so it stays.
-XmlNode* ShowData::FindByPath(std::string path, XmlNode* start_element,
-                                  std::string* attribute_value) {
-  StripLeadingSeparators(path);
-  std::vector<std::string> parts = SplitText(path, "/");
-  XmlNode* current = start_element;
-  for (size_t i = 0; i < parts.size(); ++i) {
-    if (current != nullptr) {
-      XmlNode* child = current->FindChild(parts[i].c_str());
-      if (i + 1 == parts.size()) {
-        if (child != nullptr) return child;
-        if (attribute_value != nullptr) {
-          *attribute_value = current->AttrText(parts[i].c_str());
-        }
-        return nullptr;
-      }
-      current = child;
-    } else {
-      current = document_.FindChild(parts[i].c_str());
-    }
-  }
-  return nullptr;
-}
-
-bool ShowData::AddReferencedFile(std::string path, XmlNode* start_element,
-                                 const char* extension) {
-  StripLeadingSeparators(path);
-  std::string attribute_value;
-  XmlNode* element = FindByPath(path, start_element, &attribute_value);
-  std::string value = element != nullptr ? std::string(element->Text(nullptr))
-                                         : attribute_value;
-  if (value.empty()) return false;
+void ShowData::AddReferencedFile(std::string value, const char* extension, bool online_file) {
+  if (value.empty()) return;
   StripLeadingSeparators(value);
   ReplaceChar(value, '\\', '/');
   if (extension != nullptr) {
     std::string wanted = Extension(extension);
     std::string found = Extension(value);
-    if (found.empty() || found != wanted) return false;
+    if (found.empty() || found != wanted) return;
   }
-  if (collecting_online_files_) online_files_.insert(value);
-  AddUnique(value);
-  return true;
-}
-
-int ShowData::AddReferencedFilesForEach(std::string list_path,
-                                        std::string item_path,
-                                        const char* extension) {
-  StripLeadingSeparators(list_path);
-  StripLeadingSeparators(item_path);
-  XmlNode* list = FindByPath(list_path, nullptr, nullptr);
-  if (list == nullptr) return 0;
-  std::vector<std::string> pieces = SplitText(item_path, "/");
-  std::string first = pieces.empty() ? std::string() : pieces[0];
-  std::string rest = item_path.substr(first.size());
-  int count = 0;
-  for (int i = 0; i < list->ChildCount(); ++i) {
-    XmlNode* child = list->ChildAt(i);
-    if (child == nullptr || child->name != first) continue;
-    if (AddReferencedFile(rest, child, extension)) ++count;
-  }
-  return count;
-}
-
-void ShowData::AddUnique(const std::string& name) {
-  if (seen_.insert(name).second) referenced_files_.push_back(name);
+  if (online_file) online_files_.insert(value);
+  if (seen_.insert(value).second) referenced_files_.push_back(value);
 }
 
 bool ExtractShow(ShowPackage& package, const std::string& output_path, ExtractReport* report,

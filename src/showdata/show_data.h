@@ -10,9 +10,9 @@
 #include <unordered_set>
 #include <vector>
 
+#include "metaxml/stored_show.h"
 #include "package/show_package.h"
 #include "platform/status.h"
-#include "xml/xml_document.h"
 
 namespace tavirelle {
 
@@ -51,22 +51,15 @@ class ShowData {
   }
 
  private:
-  bool AddReferencedFile(std::string path, XmlNode* start_element,
-                         const char* extension);
-  int AddReferencedFilesForEach(std::string list_path, std::string item_path,
-                                const char* extension);
-  XmlNode* FindByPath(std::string path, XmlNode* start_element,
-                          std::string* attribute_value);
-  void AddUnique(const std::string& name);
+  void AddReferencedFile(std::string value, const char* extension, bool online_file);
 
-  XmlDocument document_;
+  StoredShow show_;
   bool loaded_ = false;
   std::vector<std::string> referenced_files_;
   // The names of referenced_files_, so that a description naming very many
   // files is not checked name against name.
   std::unordered_set<std::string> seen_;
   std::unordered_set<std::string> online_files_;
-  bool collecting_online_files_ = false;
 };
 
 // What became of each file an extraction copies out.

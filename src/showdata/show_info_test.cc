@@ -12,7 +12,7 @@
 #include "showdata/test_packages.h"
 #include "testing/temp_dir.h"
 #include "xml/encoding.h"
-#include "xml/meta_text.h"
+#include "metaxml/meta_text.h"
 #include "xml/xml_document.h"
 
 namespace tavirelle {

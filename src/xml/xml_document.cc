@@ -5,6 +5,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/code_page.h"
 #include "xml/encoding.h"
 #include "xml/node_memory.h"
 
@@ -405,7 +406,7 @@ std::string XmlDocument::DocumentText() {
   std::string text = ToText(&writeOptions);
   // Our writer escapes every byte from 0x80 up, so the text is usually ASCII
   // and its UTF-8 form is itself.
-  if (DeclaresEncoding("UTF-8") && !IsAsciiText(text)) return MbToUtf8(text);
+  if (DeclaresEncoding("UTF-8") && !IsAsciiText(text)) return AnsiToUtf8(text.c_str());
   return text;
 }
 

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "xml/encoding.h"
 #include "xml/xml_document.h"
 
@@ -507,7 +508,7 @@ XMLParseResult XmlDocument::LoadText(const char* text) {
     // An ASCII text is its own conversion; parsing it in place spares a
     // copy of the whole file.
     if (!IsAsciiText(std::string_view(begin, static_cast<size_t>(end - begin)))) {
-      copy = Utf8ToMb(text);
+      copy = Utf8ToAnsi(text);
       begin = copy.c_str();
       end = begin + copy.size();
     }

@@ -18,7 +18,7 @@
 #include "testing/memory_file_system.h"
 #include "testing/package_builder.h"
 #include "util/md5.h"
-#include "xml/meta_text.h"
+#include "metaxml/meta_text.h"
 #include "xml/xml_document.h"
 
 namespace tavirelle {

@@ -3,8 +3,8 @@
 // tree. They assume the layout our own meta.xml writer produces and are not a
 // general XML reader. Beside them, the stored form of a show's texts: how a
 // host encodes them, how the generator quotes them and how they are read.
-#ifndef TAVIRELLE_XML_META_TEXT_H_
-#define TAVIRELLE_XML_META_TEXT_H_
+#ifndef TAVIRELLE_METAXML_META_TEXT_H_
+#define TAVIRELLE_METAXML_META_TEXT_H_
 
 #include <cstdint>
 #include <string>
@@ -54,4 +54,4 @@ std::string QuoteShowTextMarkup(const std::string& text);
 
 }  // namespace tavirelle
 
-#endif  // TAVIRELLE_XML_META_TEXT_H_
+#endif  // TAVIRELLE_METAXML_META_TEXT_H_

@@ -1,7 +1,7 @@
-#include "xml/meta_text.h"
+#include "metaxml/meta_text.h"
 
+#include "platform/code_page.h"
 #include "util/text.h"
-#include "xml/encoding.h"
 
 namespace tavirelle {
 

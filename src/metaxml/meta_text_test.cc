@@ -1,9 +1,10 @@
-#include "xml/meta_text.h"
+#include "metaxml/meta_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "platform/code_page.h"
 #include "xml/encoding.h"
 #include "xml/xml_document.h"
 
@@ -136,7 +137,7 @@ TEST(MetaTextTest, TypedTextsComeBackThroughEveryStoredForm) {
     for (bool as_cdata : {false, true}) {
       XmlDocument document;
       document.AddChild("title", stored.c_str(), as_cdata);
-      std::string written = Utf8ToMb(document.DocumentText());
+      std::string written = Utf8ToAnsi(document.DocumentText());
       EXPECT_EQ(DecodeShowText(ExtractElementText(written, "title")), text) << written;
     }
   }
