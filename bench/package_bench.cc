@@ -129,7 +129,7 @@ void BM_OpenAndReadMeta(benchmark::State& state) {
   const std::string& path = PackageWith(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     ShowPackage package(DefaultFileSystem());
-    if (!package.OpenPackage(path, false)) state.SkipWithError("open failed");
+    if (!package.OpenPackage(path, false).ok()) state.SkipWithError("open failed");
     benchmark::DoNotOptimize(package.ReadEntryText("meta.xml"));
   }
 }
@@ -139,7 +139,7 @@ void BM_Open(benchmark::State& state) {
   const std::string& path = PackageWith(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     ShowPackage package(DefaultFileSystem());
-    if (!package.OpenPackage(path, false)) state.SkipWithError("open failed");
+    if (!package.OpenPackage(path, false).ok()) state.SkipWithError("open failed");
   }
   state.SetComplexityN(state.range(0));
 }
@@ -152,7 +152,7 @@ BENCHMARK(BM_Open)
 void BM_ReadOneEntry(benchmark::State& state) {
   const std::string& path = PackageWith(static_cast<int>(state.range(0)));
   ShowPackage package(DefaultFileSystem());
-  if (!package.OpenPackage(path, false)) state.SkipWithError("open failed");
+  if (!package.OpenPackage(path, false).ok()) state.SkipWithError("open failed");
   std::string data;
   for (auto _ : state) {
     if (!package.ReadEntry("image100000.jpg", &data)) state.SkipWithError("read failed");

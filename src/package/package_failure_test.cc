@@ -189,10 +189,11 @@ TEST_F(WriterFailure, WriteProtectionPartWayLeavesOnlyATemporaryThatNeverOpens) 
       faulty.Reset();
       ShowPackage reader(DefaultFileSystem());
       std::string path = dir_.Join("out/" + partial.name);
-      EXPECT_FALSE(reader.OpenPackage(path, false));
+      const std::string why = reader.OpenPackage(path, false).words();
       // Cut before the magic or before the directory: either way unusable.
-      EXPECT_TRUE(reader.openError() == PackageOpenError::kUnfinished ||
-                  reader.openError() == PackageOpenError::kNotPackage);
+      EXPECT_TRUE(why == DescribeOpenError(PackageOpenError::kUnfinished) ||
+                  why == DescribeOpenError(PackageOpenError::kNotPackage))
+          << why;
     }
   }
   EXPECT_TRUE(leftBehind);
@@ -225,7 +226,7 @@ class RepairFailure : public testing::Test {
     original_ = PackageWithBrokenMeta();
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_).ok());
     ShowPackage package(DefaultFileSystem());
-    ASSERT_TRUE(package.OpenPackage(Path(), true));
+    ASSERT_TRUE(package.OpenPackage(Path(), true).ok());
     repaired_ = Contents(Path());
     ASSERT_NE(repaired_, original_);
   }
@@ -235,7 +236,7 @@ class RepairFailure : public testing::Test {
   // previous directory or the repaired one, and its description is usable.
   void ExpectOpensEitherWay(const std::string& context) {
     ShowPackage reader(DefaultFileSystem());
-    ASSERT_TRUE(reader.OpenPackage(Path(), false)) << context;
+    ASSERT_TRUE(reader.OpenPackage(Path(), false).ok()) << context;
     size_t count = reader.entries().size();
     EXPECT_TRUE(count == 3 || count == 4) << context;
     if (count == 3) {
@@ -257,7 +258,7 @@ TEST_F(RepairFailure, EveryOperationFailingInTurnKeepsThePackageOpenable) {
   for (uint64_t n = 1;; ++n) {
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_).ok());
     ShowPackage package(faulty);
-    ASSERT_TRUE(package.OpenPackage(Path(), false));
+    ASSERT_TRUE(package.OpenPackage(Path(), false).ok());
     faulty.Reset();
     faulty.FailOperation(n, ERROR_NOT_READY);
     std::string text;
@@ -271,7 +272,7 @@ TEST_F(RepairFailure, EveryOperationFailingInTurnKeepsThePackageOpenable) {
     if (package.IsOpen()) {
       // What the object believes matches what the file says.
       ShowPackage reader(DefaultFileSystem());
-      ASSERT_TRUE(reader.OpenPackage(Path(), false));
+      ASSERT_TRUE(reader.OpenPackage(Path(), false).ok());
       EXPECT_EQ(package.entries().size(), reader.entries().size()) << context << " of " << used;
     }
     if (n > used) break;
@@ -287,7 +288,7 @@ TEST_F(RepairFailure, FullDiskLeavesThePreviousDirectory) {
   for (uint64_t limit = 0; limit + 6 <= appended; ++limit) {
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_).ok());
     ShowPackage package(faulty);
-    ASSERT_TRUE(package.OpenPackage(Path(), false));
+    ASSERT_TRUE(package.OpenPackage(Path(), false).ok());
     faulty.Reset();
     faulty.SetDiskFullAfter(limit);
     std::string text;
@@ -304,12 +305,12 @@ TEST_F(RepairFailure, ReadOnlyPackageIsClosedButUnchanged) {
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_).ok());
   FaultInjectingFileSystem faulty;
   ShowPackage package(faulty);
-  ASSERT_TRUE(package.OpenPackage(Path(), false));
+  ASSERT_TRUE(package.OpenPackage(Path(), false).ok());
   faulty.SetWriteProtected(true);
   EXPECT_EQ(package.GetMetaText(), usable_);
   EXPECT_FALSE(package.IsOpen());
-  EXPECT_FALSE(package.OpenPackage(Path(), true));
-  EXPECT_EQ(package.openError(), PackageOpenError::kRepairFailed);
+  EXPECT_EQ(package.OpenPackage(Path(), true).words(),
+            DescribeOpenError(PackageOpenError::kRepairFailed));
   EXPECT_EQ(Contents(Path()), original_);
 }
 
@@ -345,7 +346,7 @@ TEST(RepairNearFourGigabytes, IsRefusedAndLeavesThePackageAsItWas) {
     }
     // It still reads, with the older description standing in.
     ShowPackage package(DefaultFileSystem());
-    ASSERT_TRUE(package.OpenPackage(path, true));
+    ASSERT_TRUE(package.OpenPackage(path, true).ok());
     EXPECT_EQ(package.GetMetaText(), kUsableMeta);
     EXPECT_EQ(package.entries().size(), 3u);
     // As it was: its size, its records with the 'L' record, its directory.
@@ -407,7 +408,7 @@ class GroupedFailure : public testing::Test {
     std::vector<std::pair<std::string, std::string>> targets;
     for (const auto& [name, data] : items_) targets.emplace_back(name, dir_.Join(folder + "/" + name));
     ShowPackage package(faulty_);
-    EXPECT_TRUE(package.OpenPackage(Package(), false));
+    EXPECT_TRUE(package.OpenPackage(Package(), false).ok());
     return package.SaveEntries(targets, 3);
   }
 

@@ -143,8 +143,7 @@ TEST_F(PackageWriter, ShowBeyondFourGigabytesIsRefusedBeforeAnythingIsWritten) {
   fs.AddLarge("big1.jpg", 2500000000u, 2500000000u);
   fs.AddLarge("big2.jpg", 2500000000u, 2500000000u);
   std::vector<PackageSource> sources;
-  DWORD error = 0;
-  ASSERT_TRUE(ListPackageSources(fs, show_, &sources, &error));
+  ASSERT_TRUE(ListPackageSources(fs, show_, &sources).ok());
   EXPECT_GT(PackageSizeOf(sources), 5000000000u);
 
   ShowPackage package(fs);
@@ -183,8 +182,7 @@ TEST_F(PackageWriter, PlannedSizeIsTheWrittenSize) {
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "__w133_h100_a.jpg", "thumb").ok());
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "tune.mp3", std::string(3000, 'm')).ok());
   std::vector<PackageSource> sources;
-  DWORD error = 0;
-  ASSERT_TRUE(ListPackageSources(DefaultFileSystem(), show_, &sources, &error));
+  ASSERT_TRUE(ListPackageSources(DefaultFileSystem(), show_, &sources).ok());
   ShowPackage package(DefaultFileSystem());
   std::string target = Target();
   ASSERT_TRUE(package.WritePackage(target, show_));
@@ -206,7 +204,7 @@ TEST_F(PackageWriter, FilesOfSeveralChunksAreDigestedWhole) {
   ShowPackage package(DefaultFileSystem());
   std::string target = Target();
   ASSERT_TRUE(package.WritePackage(target, show_));
-  ASSERT_TRUE(package.OpenPackage(target, false));
+  ASSERT_TRUE(package.OpenPackage(target, false).ok());
   const PackageEntry* entry = package.FindEntry("big.jpg");
   ASSERT_NE(entry, nullptr);
   EXPECT_EQ(entry->size, big.size());
@@ -232,7 +230,7 @@ TEST_F(PackageWriter, NameTakenWhileWritingGetsTheNextFreeNameAndIsKept) {
   std::string theirs;
   ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), Target(), &theirs).ok());
   EXPECT_EQ(theirs, "theirs");
-  EXPECT_TRUE(package.OpenPackage(target, false));
+  EXPECT_TRUE(package.OpenPackage(target, false).ok());
   EXPECT_EQ(OutFiles().size(), 2u);
 }
 

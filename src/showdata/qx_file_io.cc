@@ -16,8 +16,10 @@ HRESULT CQXFileIO::OpenDotTavirelle(BSTR file_name,
     if (hr != S_OK) return hr;
     // The flag only asks for the description to be checked at once; this
     // library fetches nothing.
-    bool opened = package_.OpenPackage(path, download_missing_common_assets != 0);
-    return opened ? S_OK : E_FAIL;
+    // The interface promises E_FAIL for every package that does not open,
+    // whatever the reason.
+    Status opened = package_.OpenPackage(path, download_missing_common_assets != 0);
+    return opened.ok() ? S_OK : E_FAIL;
   });
 }
 
