@@ -76,7 +76,7 @@ void BM_PackShow(benchmark::State& state) {
     state.ResumeTiming();
     std::string name = target;
     ShowPackage package(DefaultFileSystem());
-    if (!package.WritePackage(name, folder)) state.SkipWithError("write failed");
+    if (!package.WritePackage(name, folder).ok()) state.SkipWithError("write failed");
   }
   DefaultFileSystem().DeleteFile(target).IgnoreError();
   state.SetBytesProcessed(state.iterations() * bytes);
@@ -121,7 +121,7 @@ const std::string& PackageWith(int entries) {
   DefaultFileSystem().DeleteFile(target).IgnoreError();
   std::string name = target;
   ShowPackage package(DefaultFileSystem());
-  package.WritePackage(name, folder);
+  if (!package.WritePackage(name, folder).ok()) return {};
   return made[entries] = target;
 }
 

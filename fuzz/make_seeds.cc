@@ -149,7 +149,7 @@ void PackageSeeds() {
   ShowPackage writer(memory);
   std::string name = "/out/show.qx";
   std::string bytes;
-  if (writer.WritePackage(name, "/show") && memory.GetFile(name, &bytes)) {
+  if (writer.WritePackage(name, "/show").ok() && memory.GetFile(name, &bytes)) {
     Seed("package", "written", bytes);
   } else {
     std::fprintf(stderr, "make_seeds: the package writer failed\n");

@@ -57,7 +57,7 @@ TEST_F(PackageCrashSafety, ExistingPackageAtTheExportNameIsNeverTouched) {
   {
     std::string target = "/out/show.pkg";
     ShowPackage package(faulty_);
-    ASSERT_TRUE(package.WritePackage(target, "/show"));
+    ASSERT_TRUE(package.WritePackage(target, "/show").ok());
     ASSERT_NE(target, "/out/show.pkg");
     total = faulty_.operations();
     ASSERT_TRUE(memory_.GetFile(target, &reference));
@@ -71,7 +71,7 @@ TEST_F(PackageCrashSafety, ExistingPackageAtTheExportNameIsNeverTouched) {
     bool written;
     {
       ShowPackage package(faulty_);
-      written = package.WritePackage(target, "/show");
+      written = package.WritePackage(target, "/show").ok();
     }
     std::string bytes;
     ASSERT_TRUE(memory_.GetFile("/out/show.pkg", &bytes)) << context;

@@ -42,7 +42,7 @@ class WriterFailure : public ShowFolderTest {
               {"tune.mp3", std::string(3000, 'm')}});
     std::string target = Target();
     ShowPackage package(DefaultFileSystem());
-    ASSERT_TRUE(package.WritePackage(target, show_));
+    ASSERT_TRUE(package.WritePackage(target, show_).ok());
     reference_ = Contents(target);
     ASSERT_TRUE(DefaultFileSystem().DeleteFile(target).ok());
   }
@@ -74,7 +74,7 @@ TEST_P(WriterFailureOnThreads, EveryOperationFailingInTurnLeavesNoPartialPackage
   {
     std::string target = Target();
     ShowPackage package(faulty);
-    ASSERT_TRUE(package.WritePackage(target, show_));
+    ASSERT_TRUE(package.WritePackage(target, show_).ok());
     total = faulty.operations();
   }
   ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()).ok());
@@ -82,15 +82,16 @@ TEST_P(WriterFailureOnThreads, EveryOperationFailingInTurnLeavesNoPartialPackage
   for (uint64_t n = 1; n <= total + 1; ++n) {
     faulty.Reset();
     faulty.FailOperation(n, ERROR_NOT_READY);
-    bool written;
+    Status status;
     ShowPackage package(faulty);
     {
       std::string target = Target();
-      written = package.WritePackage(target, show_);
+      status = package.WritePackage(target, show_);
     }
+    const bool written = status.ok();
     ExpectCompleteOrNothing(written, "operation " + std::to_string(n));
     if (!written) {
-      EXPECT_NE(package.WriteStatus(false), S_OK);
+      EXPECT_NE(ToHresult(status), S_OK);
     }
     if (written) {
       DWORD attributes = 0;
@@ -111,13 +112,12 @@ TEST_P(WriterFailureOnThreads, FullDiskAfterAnyNumberOfBytes) {
     faulty.Reset();
     faulty.SetDiskFullAfter(limit);
     ShowPackage package(faulty);
-    bool written;
+    Status status;
     {
       std::string target = Target();
-      written = package.WritePackage(target, show_);
+      status = package.WritePackage(target, show_);
     }
-    ASSERT_FALSE(written) << limit;
-    EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070070)) << limit;
+    EXPECT_EQ(ToHresult(status), static_cast<HRESULT>(0x80070070)) << limit;
     EXPECT_EQ(package.lastError(), 112);
     EXPECT_EQ(package.lastErrorText(), "#write_error_disc_full");
     ExpectCompleteOrNothing(false, "limit " + std::to_string(limit));
@@ -126,7 +126,7 @@ TEST_P(WriterFailureOnThreads, FullDiskAfterAnyNumberOfBytes) {
   faulty.SetDiskFullAfter(needed);
   ShowPackage package(faulty);
   std::string target = Target();
-  EXPECT_TRUE(package.WritePackage(target, show_)) << package.lastError();
+  EXPECT_TRUE(package.WritePackage(target, show_).ok()) << package.lastError();
   EXPECT_TRUE(Contents(Target()) == reference_);
 }
 
@@ -135,25 +135,22 @@ TEST_F(WriterFailure, WriteProtectedAndAccessDeniedGiveTheirStatus) {
   faulty.SetWriteProtected(true);
   ShowPackage package(faulty);
   std::string target = Target();
-  EXPECT_FALSE(package.WritePackage(target, show_));
-  EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070013));
+  EXPECT_EQ(ToHresult(package.WritePackage(target, show_)), static_cast<HRESULT>(0x80070013));
   EXPECT_EQ(package.lastErrorText(), "#write_error_write_protected");
   EXPECT_FALSE(Exists(Target()));
 
   faulty.Reset();
   faulty.DenyAccess("show.pkg");
   target = Target();
-  EXPECT_FALSE(package.WritePackage(target, show_));
-  EXPECT_EQ(package.WriteStatus(false), E_ACCESSDENIED);
+  EXPECT_EQ(ToHresult(package.WritePackage(target, show_)), E_ACCESSDENIED);
   EXPECT_EQ(package.lastErrorText(), "#write_access_denied");
   EXPECT_FALSE(Exists(Target()));
 
   // The codes stay until the next failure: a success does not clear them.
   faulty.Reset();
   target = Target();
-  EXPECT_TRUE(package.WritePackage(target, show_));
+  EXPECT_TRUE(package.WritePackage(target, show_).ok());
   EXPECT_EQ(package.lastError(), 5);
-  EXPECT_EQ(package.WriteStatus(true), S_OK);
 }
 
 TEST_F(WriterFailure, WriteProtectionPartWayLeavesOnlyATemporaryThatNeverOpens) {
@@ -166,7 +163,7 @@ TEST_F(WriterFailure, WriteProtectionPartWayLeavesOnlyATemporaryThatNeverOpens) 
     std::string target = Target();
     ShowPackage probe(faulty);
     faulty.Reset();
-    ASSERT_TRUE(probe.WritePackage(target, show_));
+    ASSERT_TRUE(probe.WritePackage(target, show_).ok());
     before = faulty.operations();
     ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()).ok());
   }
@@ -176,7 +173,8 @@ TEST_F(WriterFailure, WriteProtectionPartWayLeavesOnlyATemporaryThatNeverOpens) 
     faulty.FailOperation(n, ERROR_WRITE_PROTECT);
     ShowPackage package(faulty);
     std::string target = Target();
-    if (package.WritePackage(target, show_)) {
+    Status status = package.WritePackage(target, show_);
+    if (status.ok()) {
       DefaultFileSystem().DeleteFile(Target()).IgnoreError();
       continue;
     }
@@ -185,7 +183,7 @@ TEST_F(WriterFailure, WriteProtectionPartWayLeavesOnlyATemporaryThatNeverOpens) 
     DefaultFileSystem().Find(dir_.Join("out/.show.pkg.tavirelle-partial-*"), &found).IgnoreError();
     for (const FindData& partial : found) {
       leftBehind = true;
-      EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070013));
+      EXPECT_EQ(ToHresult(status), static_cast<HRESULT>(0x80070013));
       faulty.Reset();
       ShowPackage reader(DefaultFileSystem());
       std::string path = dir_.Join("out/" + partial.name);
@@ -205,15 +203,13 @@ TEST_P(WriterFailureOnThreads, SourceThatCannotBeReadFailsTheWholeWrite) {
   faulty.DenyAccess("tune.mp3");
   ShowPackage package(faulty);
   std::string target = Target();
-  EXPECT_FALSE(package.WritePackage(target, show_));
-  EXPECT_EQ(package.WriteStatus(false), E_ACCESSDENIED);
+  EXPECT_EQ(ToHresult(package.WritePackage(target, show_)), E_ACCESSDENIED);
   EXPECT_FALSE(Exists(Target()));
 
   faulty.Reset();
   faulty.SetReadFailAfter(40000);
   target = Target();
-  EXPECT_FALSE(package.WritePackage(target, show_));
-  EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070015));
+  EXPECT_EQ(ToHresult(package.WritePackage(target, show_)), static_cast<HRESULT>(0x80070015));
   EXPECT_FALSE(Exists(Target()));
 }
 

@@ -135,10 +135,6 @@ uint64_t PackageSizeOf(const std::vector<PackageSource>& sources) {
   return total + DirectoryRecordsSize(directory);
 }
 
-HRESULT ShowPackage::WriteStatus(bool written) const {
-  return ToHresult(written ? Status::Ok() : Status::Error(static_cast<DWORD>(lastError_)));
-}
-
 namespace {
 
 // Every show file as one record, its directory entry taken in the same pass.
@@ -168,13 +164,14 @@ Status WriteRecords(file_io& stream, const std::vector<PackageSource>& sources) 
 
 }  // namespace
 
-bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& dataFolder) {
+Status ShowPackage::WritePackage(std::string& exportFilename, const std::string& dataFolder) {
   SetLastError(ERROR_SUCCESS);
+  // The writer's documented last error, kept until the next failure.
   auto fail = [this](const Status& status) {
     lastError_ = static_cast<int32_t>(status.code());
     lastErrorText_ = WriteErrorText(lastError_);
     SetLastError(status.code());
-    return false;
+    return status;
   };
 
   // Gather the sources. A show that cannot fit is refused before anything is
@@ -216,19 +213,17 @@ bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& d
     status = PublishPackage(fs_, partial, exportFilename, &published);
     if (status.ok()) {
       exportFilename = published;
-      return true;
+      return status;
     }
-    fail(status);
     RemovePartialPackage(fs_, partial);
-    return false;
+    return fail(status);
   }
   // A show file that vanished or could not be read fails the package as a
   // whole, as does a write that failed. A write-protected medium refuses the
   // deletion as well, but a package whose close failed is whole and would
   // open: it goes all the same.
-  fail(status);
   if (closeFailed || status.code() != ERROR_WRITE_PROTECT) RemovePartialPackage(fs_, partial);
-  return false;
+  return fail(status);
 }
 
 }  // namespace tavirelle

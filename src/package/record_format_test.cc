@@ -45,7 +45,7 @@ TEST(PackageLayout, WriterOutputForASmallFolderIsExact) {
 
   ShowPackage package(DefaultFileSystem());
   std::string target = dir.Join("show.pkg");
-  ASSERT_TRUE(package.WritePackage(target, show));
+  ASSERT_TRUE(package.WritePackage(target, show).ok());
   EXPECT_EQ(target, dir.Join("show.pkg"));
 
   std::string expected = TextRecord(0x4B, "Tavirelle File") + Int32Record(0x4C, 118);

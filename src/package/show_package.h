@@ -79,16 +79,13 @@ class ShowPackage {
   // platform/partial_files.h) and moved to `exportFilename` once complete,
   // never replacing a file: when the name is taken then, a unique name is
   // chosen and written back into `exportFilename`. On failure nothing is left
-  // behind (except on a write-protected medium) and lastError()/
-  // lastErrorText() describe the platform error when there was one;
+  // behind (except on a write-protected medium); the Status, and
+  // lastError()/lastErrorText() until the next failure, give the platform
+  // error when there was one (ERROR_DISK_FULL, ERROR_WRITE_PROTECT, ...);
   // ERROR_FILE_TOO_LARGE when the package would pass kMaxPackageSize.
-  bool WritePackage(std::string& exportFilename, const std::string& dataFolder);
+  Status WritePackage(std::string& exportFilename, const std::string& dataFolder);
   int32_t lastError() const { return lastError_; }
   const std::string& lastErrorText() const { return lastErrorText_; }
-  // The automation status of a WritePackage call that returned `written`:
-  // S_OK, E_FAIL when there is no platform error, or HRESULT_FROM_WIN32 of
-  // lastError() (ERROR_DISK_FULL, ERROR_WRITE_PROTECT, ...).
-  HRESULT WriteStatus(bool written) const;
 
   // --- Reading -------------------------------------------------------------
 

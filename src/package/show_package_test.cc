@@ -567,8 +567,8 @@ TEST(WritePackage, SameFolderTwiceGivesIdenticalBytesUnderAUniqueName) {
   ShowPackage package(DefaultFileSystem());
   std::string first = dir.Join("Show.TVP");
   std::string second = first;
-  ASSERT_TRUE(package.WritePackage(first, show));
-  ASSERT_TRUE(package.WritePackage(second, show));
+  ASSERT_TRUE(package.WritePackage(first, show).ok());
+  ASSERT_TRUE(package.WritePackage(second, show).ok());
   EXPECT_EQ(first, dir.Join("Show.TVP"));
   EXPECT_EQ(second, dir.Join("Show (2).tvp"));
   std::string a, b;
@@ -592,10 +592,9 @@ TEST(WritePackage, EmptyFolderWritesAPackageThatDoesNotOpen) {
   TempDir dir;
   ShowPackage package(DefaultFileSystem());
   std::string target = dir.Join("empty.pkg");
-  ASSERT_TRUE(package.WritePackage(target, dir.path()));
+  ASSERT_TRUE(package.WritePackage(target, dir.path()).ok());
   EXPECT_EQ(package.OpenPackage(target, false).words(),
             DescribeOpenError(PackageOpenError::kEmptyDirectory));
-  EXPECT_EQ(package.WriteStatus(true), S_OK);
 }
 
 }  // namespace

@@ -113,9 +113,8 @@ HRESULT CQXFileIO::WriteDotTavirelle(BSTR export_filename, BSTR data_folder,
     // An empty name would be taken as the current folder's and be reported
     // as already there.
     if (target.empty() || folder.empty()) return E_INVALIDARG;
-    bool written = package_.WritePackage(target, folder);
-    HRESULT status = package_.WriteStatus(written);
-    if (status != S_OK) return status;
+    Status written = package_.WritePackage(target, folder);
+    if (!written.ok()) return ToHresult(written);
     return ReturnText(target, exact_filename);
   });
 }
