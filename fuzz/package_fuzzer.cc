@@ -17,10 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PutInput(path, data, size);
 
   std::vector<PackageEntry> entries;
-  ReadDirectory(FuzzFileSystem(), path, entries);
+  ReadDirectory(FuzzFileSystem(), path, entries).IgnoreError();
 
   ShowPackage package(FuzzFileSystem());
-  if (!package.OpenPackage(path, false)) return 0;
+  if (!package.OpenPackage(path, false).ok()) return 0;
   std::vector<PackageEntry> listed = package.entries();
   size_t count = 0;
   for (const PackageEntry& entry : listed) {
@@ -40,6 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Opening with validation repairs a broken description in place.
   ShowPackage validated(FuzzFileSystem());
-  if (validated.OpenPackage(path, true)) QuickShowInfo(validated);
+  if (validated.OpenPackage(path, true).ok()) QuickShowInfo(validated);
   return 0;
 }

@@ -11,7 +11,7 @@ using namespace tavirelle;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PutInput("/registry/HKEY_LOCAL_MACHINE.reg", data, size);
   Registry registry(FuzzFileSystem(), "/registry");
-  if (!registry.Load()) return 0;
+  if (!registry.Load().ok()) return 0;
   // A hive we write must read back as the same hive.
   std::string written = registry.hive(kLocalMachine)->ToText();
   RegistryHive again(kLocalMachine);

@@ -101,9 +101,8 @@ int ExtractInto(const std::vector<std::string>& arguments, Interruption& interru
   if (int status = ExpectOperands(args, 2, "extract")) return status;
   UserPaths paths;
   ShowPackage package(DefaultFileSystem());
-  if (!package.OpenPackage(Utf8ToAnsi(paths.In(args[0])), /*validateMeta=*/false)) {
-    return Fail(args[0] + ": " + DescribeOpenError(package.openError()));
-  }
+  Status opened = package.OpenPackage(Utf8ToAnsi(paths.In(args[0])), /*validateMeta=*/false);
+  if (!opened.ok()) return Fail(args[0] + ": " + opened.words());
   RunOutput output(args[1]);
   const std::string folder = AsOutputFolder(paths.OutFolder(args[1]));
   const std::string ansi_folder = Utf8ToAnsi(folder);

@@ -24,13 +24,12 @@ bool FileIOSession::Open(const std::string& utf8_path, bool validate_meta,
   package_path_ = Utf8ToAnsi(utf8_path);
   ScopedBstr path(BstrFromUtf8(utf8_path));
   if (io_->OpenDotTavirelle(path.get(), validate_meta ? 1 : 0) == S_OK) return true;
-  // The interface only says that the open failed; a second look without
-  // checking the description (which never writes) tells why.
+  // The interface only says that the open failed; the library's open
+  // without checking the description (which never writes) tells why.
   ShowPackage probe(DefaultFileSystem());
-  probe.OpenPackage(package_path_, /*validateMeta=*/false);
-  PackageOpenError why = probe.openError();
-  if (why == PackageOpenError::kNone) why = PackageOpenError::kRepairFailed;
-  *error = utf8_path + ": " + DescribeOpenError(why);
+  Status opened = probe.OpenPackage(package_path_, /*validateMeta=*/false);
+  if (opened.ok()) opened = OpenFailure(PackageOpenError::kRepairFailed);
+  *error = utf8_path + ": " + opened.words();
   return false;
 }
 

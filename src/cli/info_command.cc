@@ -92,7 +92,8 @@ int RunInfo(const std::vector<std::string>& arguments) {
     // The object's status ignores the icon: whether it was saved is checked
     // against the package.
     ShowPackage package(DefaultFileSystem());
-    package.OpenPackage(session.package_path(), /*validateMeta=*/false);
+    // A package that no longer opens saves nothing, which the check tells.
+    package.OpenPackage(session.package_path(), /*validateMeta=*/false).IgnoreError();
     const std::string target = folder + icon_name;
     EntrySave saved = CheckSavedEntry(package, icon_name, target);
     if (saved.result == EntrySaveResult::kWriteFailed && FileNameOf(icon_name) != icon_name &&

@@ -20,9 +20,8 @@ int RunList(const std::vector<std::string>& arguments) {
   if (int status = ExpectOperands(args, 1, "list")) return status;
   ShowPackage package(DefaultFileSystem());
   UserPaths paths;
-  if (!package.OpenPackage(Utf8ToAnsi(paths.In(args[0])), /*validateMeta=*/false)) {
-    return Fail(args[0] + ": " + DescribeOpenError(package.openError()));
-  }
+  Status opened = package.OpenPackage(Utf8ToAnsi(paths.In(args[0])), /*validateMeta=*/false);
+  if (!opened.ok()) return Fail(args[0] + ": " + opened.words());
   for (const PackageEntry& entry : package.entries()) {
     // Names and digests come from the file: a tab or line break in them
     // must not split one entry into several lines or fields.

@@ -29,7 +29,8 @@ int RunMeta(const std::vector<std::string>& arguments) {
   // It does not say whether that text is one a player can use, nor whether a
   // broken one was written back: the package as it stands now tells.
   ShowPackage package(DefaultFileSystem());
-  package.OpenPackage(session.package_path(), /*validateMeta=*/false);
+  // A package that no longer opens has no usable text, which the check tells.
+  package.OpenPackage(session.package_path(), /*validateMeta=*/false).IgnoreError();
   if (!package.IsUsableMetaText(utf8)) {
     const char* why = package.FindEntry("meta.xml") == nullptr
                           ? "the package holds no meta.xml"

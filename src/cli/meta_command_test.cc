@@ -59,7 +59,7 @@ TEST_F(ShowCommandTest, MetaRecoversAnAuthoredShowFromABrokenNewerDescription) {
   // directory as an update of the package would.
   {
     ShowPackage writer(DefaultFileSystem());
-    ASSERT_TRUE(writer.OpenPackage(package, false));
+    ASSERT_TRUE(writer.OpenPackage(package, false).ok());
     std::string broken = authored.substr(0, authored.size() / 2);
     writer.StorePending("meta.xml", broken.data(), static_cast<uint32_t>(broken.size()));
     ASSERT_TRUE(writer.CommitPending());
@@ -76,7 +76,7 @@ TEST_F(ShowCommandTest, MetaRecoversAnAuthoredShowFromABrokenNewerDescription) {
   EXPECT_EQ(run.out, authored);
   EXPECT_TRUE(Read(package) == repaired);
   ShowPackage reader(DefaultFileSystem());
-  ASSERT_TRUE(reader.OpenPackage(package, false));
+  ASSERT_TRUE(reader.OpenPackage(package, false).ok());
   EXPECT_EQ(reader.ReadEntryText("meta.xml"), authored);
   EXPECT_EQ(reader.ReadEntryText("meta.xml.0"), authored);
   EXPECT_EQ(reader.ReadEntryText("meta.xml.1"), authored.substr(0, authored.size() / 2));

@@ -24,8 +24,12 @@ const ModuleExports* LoadModuleExports(std::string* error) {
   static std::once_flag once;
   std::call_once(once, [] {
     // The loader's message names the file it could not load.
-    void* module = LoadModule(TAVIRELLE_MODULE_FILE, &failure);
-    if (module == nullptr) return;
+    void* module = nullptr;
+    Status opened = LoadModule(TAVIRELLE_MODULE_FILE, &module);
+    if (!opened.ok()) {
+      failure = opened.words();
+      return;
+    }
     if (Resolve(module, "DllGetClassObject", &exports.get_class_object, &failure) &&
         Resolve(module, "DllRegisterServer", &exports.register_server, &failure) &&
         Resolve(module, "DllUnregisterServer", &exports.unregister_server, &failure) &&

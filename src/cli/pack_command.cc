@@ -129,9 +129,9 @@ mode_t ReadableByAll(const std::vector<PackageSource>& sources) {
 // `reachable` is the name the component can take for it (see user_path.h).
 bool CheckShowFolder(const std::string& folder, const std::string& reachable,
                      std::vector<PackageSource>* sources, std::string* problem) {
-  DWORD error = 0;
-  if (!ListPackageSources(DefaultFileSystem(), Utf8ToAnsi(reachable), sources, &error)) {
-    *problem = folder + ": " + ErrorInWords(error);
+  Status listed = ListPackageSources(DefaultFileSystem(), Utf8ToAnsi(reachable), sources);
+  if (!listed.ok()) {
+    *problem = folder + ": " + ErrorInWords(listed.code());
     return false;
   }
   *problem = LinkLeavingTheFolder(folder, reachable, *sources);
@@ -284,8 +284,8 @@ int RunPack(const std::vector<std::string>& arguments) {
   HRESULT status = writing.get();
   if (status == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)) {
     // A show file grew after the check.
-    DWORD ignored = 0;
-    ListPackageSources(DefaultFileSystem(), Utf8ToAnsi(from), &sources, &ignored);
+    // A listing that fails now leaves the size of the limit itself.
+    ListPackageSources(DefaultFileSystem(), Utf8ToAnsi(from), &sources).IgnoreError();
     return Fail(args[0] + ": " + TooLarge(std::max(PackageSizeOf(sources), kMaxPackageSize + 1)));
   }
   if (status != S_OK) {

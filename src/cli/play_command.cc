@@ -32,7 +32,6 @@
 #include "package/show_package.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
-#include "platform/last_error.h"
 #include "platform/path.h"
 #include "platform/status.h"
 #include "util/file_utils.h"
@@ -422,8 +421,9 @@ class PlayerRun {
       case ShowFolder::Reach::kRefused:
         return Fail(show_folder_typed_ + "meta.xml: " + why);
     }
-    if (!ReadWholeFile(DefaultFileSystem(), meta_file_.path(), &meta_text_).ok()) {
-      return Fail(show_folder_typed_ + "meta.xml: cannot be read: " + ErrorInWords(GetLastError()));
+    Status read = ReadWholeFile(DefaultFileSystem(), meta_file_.path(), &meta_text_);
+    if (!read.ok()) {
+      return Fail(show_folder_typed_ + "meta.xml: cannot be read: " + ErrorInWords(read.code()));
     }
     return 0;
   }
@@ -432,16 +432,14 @@ class PlayerRun {
   // page uses is: a damaged one would play a show nobody made.
   int ReadPackageShow(const std::string& reachable) {
     const std::string& typed = options_.source;
-    if (!package_.OpenPackage(Utf8ToAnsi(reachable), /*validateMeta=*/false)) {
-      return Fail(typed + ": " + DescribeOpenError(package_.openError()));
-    }
+    Status opened = package_.OpenPackage(Utf8ToAnsi(reachable), /*validateMeta=*/false);
+    if (!opened.ok()) return Fail(typed + ": " + opened.words());
     MetaText meta = package_.ReadMetaText();
     // A repair that could not be written closes the package; the show is
     // still in it as it stands.
     if (!package_.IsOpen()) {
-      if (!package_.OpenPackage(Utf8ToAnsi(reachable), /*validateMeta=*/false)) {
-        return Fail(typed + ": " + DescribeOpenError(package_.openError()));
-      }
+      opened = package_.OpenPackage(Utf8ToAnsi(reachable), /*validateMeta=*/false);
+      if (!opened.ok()) return Fail(typed + ": " + opened.words());
       WarnDescriptionNotRepaired(typed);
     }
     if (meta.entry.empty()) {

@@ -37,9 +37,8 @@ int RunVerify(const std::vector<std::string>& arguments) {
   if (int status = ExpectOperands(args, 1, "verify")) return status;
   ShowPackage package(DefaultFileSystem());
   UserPaths paths;
-  if (!package.OpenPackage(Utf8ToAnsi(paths.In(args[0])), /*validateMeta=*/false)) {
-    return Fail(args[0] + ": " + DescribeOpenError(package.openError()));
-  }
+  Status opened = package.OpenPackage(Utf8ToAnsi(paths.In(args[0])), /*validateMeta=*/false);
+  if (!opened.ok()) return Fail(args[0] + ": " + opened.words());
   const std::vector<PackageEntry>& entries = package.entries();
   // Progress counts mebibytes read, so that a few large entries show it too.
   constexpr int kMiB = 20;

@@ -9,14 +9,12 @@
 
 namespace tavirelle {
 
-void* LoadModule(const std::string& path, std::string* error) {
+Status LoadModule(const std::string& path, void** module) {
   std::string native = NativePath(path);
-  void* module = ::dlopen(native.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (module == nullptr && error != nullptr) {
-    const char* why = ::dlerror();
-    *error = Utf8ToAnsi(why != nullptr ? why : "cannot be loaded");
-  }
-  return module;
+  *module = ::dlopen(native.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (*module != nullptr) return Status::Ok();
+  const char* why = ::dlerror();
+  return Status::Error(ERROR_MOD_NOT_FOUND, Utf8ToAnsi(why != nullptr ? why : "cannot be loaded"));
 }
 
 void* ModuleSymbol(void* module, const char* name) {

@@ -5,11 +5,14 @@
 
 #include <string>
 
+#include "platform/status.h"
+
 namespace tavirelle {
 
-// Loads the module at `path` (process code page); null on failure, with the
-// loader's explanation in *error when given.
-void* LoadModule(const std::string& path, std::string* error);
+// Loads the module at `path` (process code page) into *module (null on
+// failure); fails with ERROR_MOD_NOT_FOUND and the loader's explanation in
+// words.
+Status LoadModule(const std::string& path, void** module);
 void* ModuleSymbol(void* module, const char* name);
 
 // Absolute path (process code page) of the module holding `address`, by

@@ -35,7 +35,7 @@ HRESULT CLSIDFromProgID(const std::string& prog_id, CLSID* clsid) {
   if (prog_id.empty() || prog_id.find('\\') != std::string::npos) return CO_E_CLASSSTRING;
   Registry registry(DefaultFileSystem());
   std::string text;
-  if (!registry.Load() ||
+  if (!registry.Load().ok() ||
       !registry.GetValue(std::string(kClassesRoot) + "\\" + prog_id + "\\CLSID", "", &text) ||
       !GuidFromString(text, clsid)) {
     return CO_E_CLASSSTRING;
@@ -51,7 +51,7 @@ HRESULT GetClassObjectFromRegistry(REFCLSID clsid, REFIID riid, void** object,
   std::string path;
   std::string key = std::string(kClassesRoot) + "\\CLSID\\" + GuidToString(clsid) +
                     "\\InprocServer32";
-  if (!registry.Load()) {
+  if (!registry.Load().ok()) {
     Explain(error, "the registry under " + registry.root() + " cannot be read");
     return REGDB_E_CLASSNOTREG;
   }
@@ -66,10 +66,9 @@ HRESULT GetClassObjectFromRegistry(REFCLSID clsid, REFIID riid, void** object,
     if (found != LoadedModules().end()) {
       module = found->second;
     } else {
-      std::string why;
-      module = LoadModule(path, &why);
-      if (module == nullptr) {
-        Explain(error, "module " + path + " cannot be loaded: " + why);
+      Status loaded = LoadModule(path, &module);
+      if (!loaded.ok()) {
+        Explain(error, "module " + path + " cannot be loaded: " + loaded.words());
         return CO_E_DLLNOTFOUND;
       }
       LoadedModules()[path] = module;

@@ -32,7 +32,7 @@ const char kScript[] = R"(HKCR
 class RegistrarTest : public testing::Test {
  protected:
   RegistrarTest() : registry_(DefaultFileSystem(), dir_.path()), registrar_(&registry_) {
-    EXPECT_TRUE(registry_.Load());
+    EXPECT_TRUE(registry_.Load().ok());
     registrar_.AddReplacement("CLSID", "{00000000-0000-0000-0000-0000000000AB}");
     registrar_.AddReplacement("MODULE", "/opt/it's {odd} %path%/lib.so");
   }
@@ -98,7 +98,7 @@ class BadScript : public testing::TestWithParam<const char*> {};
 TEST_P(BadScript, IsRefusedAndWritesNothing) {
   TempDir dir;
   Registry registry(DefaultFileSystem(), dir.path());
-  ASSERT_TRUE(registry.Load());
+  ASSERT_TRUE(registry.Load().ok());
   Registrar registrar(&registry);
   registrar.AddReplacement("KNOWN", "k");
   EXPECT_EQ(registrar.Register(GetParam()), kRegistrarSyntaxError);
@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Registrar, DeeplyNestedScriptIsRefused) {
   TempDir dir;
   Registry registry(DefaultFileSystem(), dir.path());
-  ASSERT_TRUE(registry.Load());
+  ASSERT_TRUE(registry.Load().ok());
   Registrar registrar(&registry);
   std::string script = "HKCR { ";
   for (int i = 0; i < 10000; ++i) script += "k { ";

@@ -104,8 +104,8 @@ std::string ToUtf8Text(const std::string& bytes) {
   return bytes;
 }
 
-bool ReadHiveFile(FileSystem& fs, const std::string& path, std::string* contents,
-                  bool* missing) {
+Status ReadHiveFile(FileSystem& fs, const std::string& path, std::string* contents,
+                    bool* missing) {
   *missing = false;
   DWORD attributes = 0;
   Status found = fs.GetFileAttributes(path, &attributes);
@@ -114,65 +114,60 @@ bool ReadHiveFile(FileSystem& fs, const std::string& path, std::string* contents
     // another reason must not become one, or the next save would replace
     // the real hive with the few keys just written.
     DWORD error = found.code();
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return false;
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return found;
     *missing = true;
-    return true;
+    return Status::Ok();
   }
   std::unique_ptr<File> file;
-  if (!fs.Open(path, GENERIC_READ, Disposition::kOpenExisting, &file).ok()) return false;
+  Status status = fs.Open(path, GENERIC_READ, Disposition::kOpenExisting, &file);
   uint64_t size = 0;
-  if (!file->Size(&size).ok()) return false;
-  if (size > kMaxHiveFileSize) {
-    SetLastError(ERROR_BADDB);
-    return false;
-  }
+  if (status.ok()) status = file->Size(&size);
+  if (!status.ok()) return status;
+  if (size > kMaxHiveFileSize) return Status::Error(ERROR_BADDB);
   contents->assign(static_cast<size_t>(size), '\0');
   size_t have = 0;
   while (have < contents->size()) {
     DWORD done = 0;
-    if (!file->Read(contents->data() + have, static_cast<DWORD>(contents->size() - have), &done)
-             .ok()) {
-      return false;
-    }
+    status = file->Read(contents->data() + have, static_cast<DWORD>(contents->size() - have), &done);
+    if (!status.ok()) return status;
     if (done == 0) break;
     have += done;
   }
   contents->resize(have);
-  return true;
+  return Status::Ok();
 }
 
 // Creates the folder and the folders above it.
-bool CreateFolders(FileSystem& fs, const std::string& folder) {
+Status CreateFolders(FileSystem& fs, const std::string& folder) {
   for (size_t i = 1; i <= folder.size(); ++i) {
     if (i == folder.size() || folder[i] == '/') {
       std::string prefix = folder.substr(0, i);
       if (prefix.empty()) continue;
       DWORD attributes = 0;
       if (fs.GetFileAttributes(prefix, &attributes).ok()) continue;
-      if (!fs.CreateDirectory(prefix).ok() && !fs.GetFileAttributes(prefix, &attributes).ok()) {
-        return false;
-      }
+      Status made = fs.CreateDirectory(prefix);
+      // Another process may have made it meanwhile.
+      if (!made.ok() && !fs.GetFileAttributes(prefix, &attributes).ok()) return made;
     }
   }
-  return true;
+  return Status::Ok();
 }
 
-bool WriteAtomically(FileSystem& fs, const std::string& path, const std::string& text) {
+Status WriteAtomically(FileSystem& fs, const std::string& path, const std::string& text) {
   std::string fresh = path + ".new";
   std::unique_ptr<File> file;
-  if (!fs.Open(fresh, GENERIC_WRITE, Disposition::kCreateAlways, &file).ok()) return false;
+  Status status = fs.Open(fresh, GENERIC_WRITE, Disposition::kCreateAlways, &file);
+  if (!status.ok()) return status;
   DWORD done = 0;
-  bool ok =
-      file->Write(text.data(), static_cast<DWORD>(text.size()), &done).ok() && done == text.size();
-  ok = file->Close().ok() && ok;
+  status = file->Write(text.data(), static_cast<DWORD>(text.size()), &done);
+  // A short write the platform gave no reason for still fails.
+  if (status.ok() && done != text.size()) status = Status::Error(ERROR_SUCCESS);
+  Status closed = file->Close();
+  if (status.ok()) status = closed;
   file.reset();
-  if (ok) ok = fs.MoveFile(fresh, path, IfExists::kReplace).ok();
-  if (!ok) {
-    DWORD error = GetLastError();
-    fs.DeleteFile(fresh).IgnoreError();
-    SetLastError(error);
-  }
-  return ok;
+  if (status.ok()) status = fs.MoveFile(fresh, path, IfExists::kReplace);
+  if (!status.ok()) fs.DeleteFile(fresh).IgnoreError();
+  return status;
 }
 
 // The lines of a hive file, without their line ends.
@@ -405,35 +400,38 @@ bool RegistryHive::Parse(std::string_view utf8_text) {
 
 Registry::Registry(FileSystem& fs, std::string root) : fs_(fs), root_(WithSlash(std::move(root))) {}
 
-bool Registry::Load() {
+Status Registry::Load() {
   for (RegistryHive* hive : {&machine_, &user_}) {
     std::string path = root_ + hive->root_name() + ".reg";
     std::string bytes;
     bool missing = false;
-    if (!ReadHiveFile(fs_, path, &bytes, &missing)) return false;
+    Status read = ReadHiveFile(fs_, path, &bytes, &missing);
+    if (!read.ok()) return read;
     if (missing) {
       *hive = RegistryHive(hive->root_name());
       continue;
     }
-    if (!hive->Parse(ToUtf8Text(bytes))) return false;
+    if (!hive->Parse(ToUtf8Text(bytes))) return Status::Error(ERROR_BADDB);
   }
   machine_changed_ = user_changed_ = false;
-  return true;
+  return Status::Ok();
 }
 
-bool Registry::Save() {
-  if (!machine_changed_ && !user_changed_) return true;
-  if (!CreateFolders(fs_, root_.substr(0, root_.size() - 1))) return false;
+Status Registry::Save() {
+  if (!machine_changed_ && !user_changed_) return Status::Ok();
+  Status status = CreateFolders(fs_, root_.substr(0, root_.size() - 1));
+  if (!status.ok()) return status;
   if (machine_changed_) {
-    if (!WriteAtomically(fs_, root_ + machine_.root_name() + ".reg", machine_.ToText()))
-      return false;
+    status = WriteAtomically(fs_, root_ + machine_.root_name() + ".reg", machine_.ToText());
+    if (!status.ok()) return status;
     machine_changed_ = false;
   }
   if (user_changed_) {
-    if (!WriteAtomically(fs_, root_ + user_.root_name() + ".reg", user_.ToText())) return false;
+    status = WriteAtomically(fs_, root_ + user_.root_name() + ".reg", user_.ToText());
+    if (!status.ok()) return status;
     user_changed_ = false;
   }
-  return true;
+  return Status::Ok();
 }
 
 RegistryHive* Registry::hive(std::string_view name) {

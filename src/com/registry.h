@@ -97,12 +97,13 @@ class Registry {
 
   const std::string& root() const { return root_; }
 
-  // Reads the hive files; a missing file is an empty hive. False when a
-  // file cannot be read or is not a registry export.
-  bool Load();
+  // Reads the hive files; a missing file is an empty hive. Fails when a
+  // file cannot be read, or with ERROR_BADDB when it is not a registry
+  // export.
+  Status Load();
   // Writes the hives changed since loading, each to a new file that then
   // replaces the old one, so a failure never leaves a half-written hive.
-  bool Save();
+  Status Save();
 
   // Full paths start with the hive name ("HKEY_LOCAL_MACHINE\Software");
   // HKEY_CLASSES_ROOT paths are looked up in the merged view.

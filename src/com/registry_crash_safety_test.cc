@@ -46,7 +46,7 @@ class RegistryCrashSafety : public testing::Test {
     Registry registry(memory_, kRoot);
     ASSERT_TRUE(registry.SetValue("HKEY_LOCAL_MACHINE\\Software\\Classes\\Old", "", "kept"));
     ASSERT_TRUE(registry.SetValue("HKEY_CURRENT_USER\\Software\\Old", "v", "kept"));
-    ASSERT_TRUE(registry.Save());
+    ASSERT_TRUE(registry.Save().ok());
     old_machine_ = Hive(kLocalMachine);
     old_user_ = Hive(kCurrentUser);
   }
@@ -55,10 +55,10 @@ class RegistryCrashSafety : public testing::Test {
   // module does.
   bool Register() {
     Registry registry(faulty_, kRoot);
-    if (!registry.Load()) return false;
+    if (!registry.Load().ok()) return false;
     Registrar registrar(&registry);
     registrar.AddReplacement("MODULE", "/usr/lib/libcrash.so");
-    return registrar.Register(kScript) == S_OK && registry.Save();
+    return registrar.Register(kScript) == S_OK && registry.Save().ok();
   }
 
   std::string Hive(const char* name) {
@@ -98,7 +98,7 @@ TEST_F(RegistryCrashSafety, EveryOperationFailingInTurnLeavesOldOrNewHives) {
     }
     // Whatever is on the medium still loads.
     Registry reread(memory_, kRoot);
-    EXPECT_TRUE(reread.Load()) << context;
+    EXPECT_TRUE(reread.Load().ok()) << context;
   }
 }
 

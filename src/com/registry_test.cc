@@ -108,7 +108,7 @@ TEST(RegistryHive, ReadsTheEditorsUtf16Files) {
   }
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("HKEY_CURRENT_USER.reg"), bytes).ok());
   Registry registry(DefaultFileSystem(), dir.path());
-  ASSERT_TRUE(registry.Load());
+  ASSERT_TRUE(registry.Load().ok());
   std::string value;
   EXPECT_TRUE(registry.GetValue("HKEY_CURRENT_USER\\Caf\xE9", "", &value));
   EXPECT_EQ(value, "x");
@@ -117,7 +117,7 @@ TEST(RegistryHive, ReadsTheEditorsUtf16Files) {
 TEST(Registry, ClassesRootIsTheUsersClassesOverTheMachines) {
   TempDir dir;
   Registry registry(DefaultFileSystem(), dir.path());
-  ASSERT_TRUE(registry.Load());
+  ASSERT_TRUE(registry.Load().ok());
   ASSERT_TRUE(registry.SetValue("HKEY_LOCAL_MACHINE\\Software\\Classes\\P", "", "machine"));
   ASSERT_TRUE(registry.SetValue("HKEY_LOCAL_MACHINE\\Software\\Classes\\Q", "", "machine"));
   ASSERT_TRUE(registry.SetValue("HKEY_CURRENT_USER\\Software\\Classes\\P", "", "user"));
@@ -139,9 +139,9 @@ TEST(Registry, SavesAtomicallySoAFailedWriteKeepsTheOldHive) {
   std::string root = dir.Join("reg/nested");
   {
     Registry registry(DefaultFileSystem(), root);
-    ASSERT_TRUE(registry.Load());
+    ASSERT_TRUE(registry.Load().ok());
     ASSERT_TRUE(registry.SetValue("HKEY_CURRENT_USER\\Old", "", "kept"));
-    ASSERT_TRUE(registry.Save());  // creates the folders
+    ASSERT_TRUE(registry.Save().ok());  // creates the folders
   }
   std::string before;
   ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), root + "/HKEY_CURRENT_USER.reg", &before).ok());
@@ -150,9 +150,9 @@ TEST(Registry, SavesAtomicallySoAFailedWriteKeepsTheOldHive) {
     if (fault == 0) faulty.SetDiskFullAfter(10);
     if (fault == 1) faulty.DenyAccess("HKEY_CURRENT_USER.reg.new");
     Registry registry(faulty, root);
-    ASSERT_TRUE(registry.Load());
+    ASSERT_TRUE(registry.Load().ok());
     ASSERT_TRUE(registry.SetValue("HKEY_CURRENT_USER\\New", "", "lost"));
-    EXPECT_FALSE(registry.Save());
+    EXPECT_EQ(registry.Save().code(), fault == 0 ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);
   }
   std::string after;
   ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), root + "/HKEY_CURRENT_USER.reg", &after).ok());
@@ -168,7 +168,7 @@ TEST(Registry, CorruptHiveIsNotOverwritten) {
       WriteWholeFile(DefaultFileSystem(), dir.Join("HKEY_LOCAL_MACHINE.reg"), "not a registry")
           .ok());
   Registry registry(DefaultFileSystem(), dir.path());
-  EXPECT_FALSE(registry.Load());
+  EXPECT_EQ(registry.Load().code(), ERROR_BADDB);
 }
 
 TEST(RegistryRoot, OverrideThenEnvironmentThenDataFolder) {

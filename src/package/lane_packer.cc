@@ -8,7 +8,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/last_error.h"
+#include "platform/status.h"
 #include "util/md5_lanes.h"
 
 namespace tavirelle {
@@ -60,13 +60,10 @@ struct Lane {
   uint64_t data_offset = 0;  // where its bytes go in the package
 };
 
-// Places the stream at `offset`; a seek that fails throws as a failed write
-// would, since the bytes could not go where they belong.
-void SeekForWrite(file_io& stream, uint64_t offset) {
-  if (stream.tell64() == offset) return;
-  if (stream.seek(static_cast<uint32_t>(offset)) != offset) {
-    throw StreamError{StreamError::kShortWrite};
-  }
+// Places the stream at `offset`, where the next bytes belong.
+Status SeekForWrite(file_io& stream, uint64_t offset) {
+  if (stream.tell64() == offset) return Status::Ok();
+  return stream.seek(static_cast<uint32_t>(offset));
 }
 
 class LanePacker {
@@ -87,28 +84,31 @@ class LanePacker {
     return true;
   }
 
-  bool Run(std::vector<PackageEntry>* directory, DWORD* error) {
+  Status Run(std::vector<PackageEntry>* directory) {
     std::vector<PackageEntry> entries(sources_.size());
     std::thread reader([this] { Read(); });
+    Status written;
     try {
-      Write(&entries);
+      written = Write(&entries);
     } catch (...) {
       Stop();
       reader.join();
       throw;
     }
+    // A package that cannot be written needs no more of its sources.
+    if (!written.ok()) Stop();
     reader.join();
-    if (failed_at_ != kNone) {
-      *error = failure_;
-      return false;
-    }
+    if (read_exception_) std::rethrow_exception(read_exception_);
+    if (!written.ok()) return written;
+    if (failed_at_ != kNone) return failure_;
     {
       auto turn = Turn();
-      SeekForWrite(stream_, end_);
+      written = SeekForWrite(stream_, end_);
     }
+    if (!written.ok()) return written;
     for (size_t i = 0; i < entries.size(); ++i) entries[i].name = sources_[i].storedName;
     *directory = std::move(entries);
-    return true;
+    return Status::Ok();
   }
 
  private:
@@ -145,10 +145,10 @@ class LanePacker {
   }
 
   // The first source in order that failed wins, as it would one at a time.
-  void Failed(size_t source, DWORD error) {
+  void Failed(size_t source, Status why) {
     if (source < failed_at_) {
       failed_at_ = source;
-      failure_ = error;
+      failure_ = std::move(why);
     }
   }
 
@@ -157,18 +157,18 @@ class LanePacker {
   bool Open(Lane& lane, Round* round) {
     if (next_ == sources_.size() || failed_at_ != kNone) return false;
     const size_t source = next_++;
-    SetLastError(ERROR_SUCCESS);
     auto turn = Turn();
-    auto file = std::make_unique<file_io>(stream_.file_system(), sources_[source].path,
-                                          StreamMode::kRead, OnError::kReport);
-    if (!file->is_open()) {
-      Failed(source, GetLastError());
+    auto file =
+        std::make_unique<file_io>(stream_.file_system(), sources_[source].path, StreamMode::kRead);
+    Status opened = file->open();
+    if (!opened.ok()) {
+      Failed(source, std::move(opened));
       return false;
     }
     const uint64_t size = file->size64();
     const uint64_t record = StoredFileRecordSize(sources_[source].storedName, size);
     if (end_ + record > kMaxPackageSize) {
-      Failed(source, ERROR_FILE_TOO_LARGE);
+      Failed(source, Status::Error(ERROR_FILE_TOO_LARGE));
       return false;
     }
     lane.busy = true;
@@ -222,10 +222,10 @@ class LanePacker {
         if (!lane.busy) continue;
         const uint32_t want = std::min(kLaneBlock, lane.size - lane.copied);
         uint32_t got = 0;
+        Status read;
         if (want != 0) {
-          SetLastError(ERROR_SUCCESS);
           auto turn = Turn();
-          got = lane.file->read(round->blocks[l].get(), want);
+          read = lane.file->read_all(round->blocks[l].get(), want, &got);
         }
         if (got != 0) {
           round->pieces.push_back({lane.data_offset + lane.copied, l, got});
@@ -235,7 +235,8 @@ class LanePacker {
         if (got < want) {
           // The file shrank or could not be read: its record would announce
           // more than follows.
-          Failed(lane.source, GetLastError());
+          Failed(lane.source, read.ok() ? Status::Error(ERROR_SUCCESS, kSourceShrank)
+                                        : std::move(read));
           chunks[l] = {};
           digests.Start(l);
           lane = Lane();
@@ -252,7 +253,7 @@ class LanePacker {
     }
   }
 
-  void Write(std::vector<PackageEntry>* entries) {
+  Status Write(std::vector<PackageEntry>* entries) {
     for (;;) {
       Round* round;
       {
@@ -264,18 +265,21 @@ class LanePacker {
       }
       {
         auto turn = Turn();
+        Status written;
         for (const Round::Head& head : round->heads) {
-          SeekForWrite(stream_, head.offset);
-          WriteStoredFileHead(stream_, kTagStoredFile, sources_[head.source].storedName,
-                              head.size);
+          written = SeekForWrite(stream_, head.offset);
+          if (written.ok()) {
+            written = WriteStoredFileHead(stream_, kTagStoredFile,
+                                          sources_[head.source].storedName, head.size);
+          }
+          if (!written.ok()) return written;
           (*entries)[head.source].offset = static_cast<uint32_t>(head.offset);
           (*entries)[head.source].size = head.size;
         }
         for (const Round::Piece& piece : round->pieces) {
-          SeekForWrite(stream_, piece.offset);
-          if (stream_.write(round->blocks[piece.lane].get(), piece.length) != piece.length) {
-            throw StreamError{StreamError::kShortWrite};
-          }
+          written = SeekForWrite(stream_, piece.offset);
+          if (written.ok()) written = stream_.write_all(round->blocks[piece.lane].get(), piece.length);
+          if (!written.ok()) return written;
         }
       }
       for (Round::Digest& digest : round->digests) {
@@ -287,7 +291,7 @@ class LanePacker {
       }
       changed_.notify_all();
     }
-    if (read_exception_) std::rethrow_exception(read_exception_);
+    return Status::Ok();
   }
 
   file_io& stream_;
@@ -298,7 +302,7 @@ class LanePacker {
   size_t next_ = 0;
   uint64_t end_;  // where the next record goes
   size_t failed_at_ = kNone;
-  DWORD failure_ = ERROR_SUCCESS;
+  Status failure_;
 
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -312,34 +316,27 @@ class LanePacker {
 
 }  // namespace
 
-bool WriteFileRecordsInLanes(file_io& stream, const std::vector<PackageSource>& sources,
-                             std::vector<PackageEntry>* directory, DWORD* error,
-                             std::mutex* turns) {
+Status WriteFileRecordsInLanes(file_io& stream, const std::vector<PackageSource>& sources,
+                               std::vector<PackageEntry>* directory, std::mutex* turns) {
   LanePacker packer(stream, sources, turns);
-  if (!packer.Allocate()) {
-    *error = ERROR_NOT_ENOUGH_MEMORY;
-    return false;
-  }
-  return packer.Run(directory, error);
+  if (!packer.Allocate()) return Status::Error(ERROR_NOT_ENOUGH_MEMORY);
+  return packer.Run(directory);
 }
 
-bool WriteFileRecordsInTurn(file_io& stream, const std::vector<PackageSource>& sources,
-                            std::vector<PackageEntry>* directory, DWORD* error) {
+Status WriteFileRecordsInTurn(file_io& stream, const std::vector<PackageSource>& sources,
+                              std::vector<PackageEntry>* directory) {
   directory->reserve(sources.size());
   std::unique_ptr<uint8_t[]> scratch;
   for (const PackageSource& source : sources) {
     PackageEntry entry;
     entry.name = source.storedName;
     entry.offset = stream.tell();
-    SetLastError(ERROR_SUCCESS);
-    if (WriteFileRecord(stream, kTagStoredFile, source.path, entry.name, &entry.md5,
-                        &entry.size, &scratch) == 0) {
-      *error = GetLastError();
-      return false;
-    }
+    Status written = WriteFileRecord(stream, kTagStoredFile, source.path, entry.name, &entry.md5,
+                                     &entry.size, &scratch);
+    if (!written.ok()) return written;
     directory->push_back(std::move(entry));
   }
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace tavirelle

@@ -20,6 +20,7 @@
 #include "package/record_format.h"
 #include "package/show_package.h"
 #include "package/streams.h"
+#include "platform/status.h"
 #include "tavirelle/types.h"
 
 namespace tavirelle {
@@ -27,20 +28,19 @@ namespace tavirelle {
 // Writes one stored-file record per source from the stream's position, as
 // WriteFileRecord would one after another, and their directory entries into
 // *directory in the same order; the stream is left at the end of the last
-// record. False with the platform's error in *error for the first source in
-// order that could not be opened or read whole, or whose record would make
-// the package too large (ERROR_FILE_TOO_LARGE); write failures throw
-// StreamError as the stream's own writes do. `turns`, when not null, is
-// held around every call into the file system, for file systems that serve
-// one thread at a time.
-bool WriteFileRecordsInLanes(file_io& stream, const std::vector<PackageSource>& sources,
-                             std::vector<PackageEntry>* directory, DWORD* error,
-                             std::mutex* turns = nullptr);
+// record. Fails with the reason of a write to the stream that failed, or else
+// of the first source in order that could not be opened or read whole, or
+// whose record would make the package too large (ERROR_FILE_TOO_LARGE).
+// `turns`, when not null, is held around every call into the file system,
+// for file systems that serve one thread at a time.
+Status WriteFileRecordsInLanes(file_io& stream, const std::vector<PackageSource>& sources,
+                               std::vector<PackageEntry>* directory,
+                               std::mutex* turns = nullptr);
 
 // The same records, one WriteFileRecord after another on this thread (the
 // form that counts a package's size without writing it takes).
-bool WriteFileRecordsInTurn(file_io& stream, const std::vector<PackageSource>& sources,
-                            std::vector<PackageEntry>* directory, DWORD* error);
+Status WriteFileRecordsInTurn(file_io& stream, const std::vector<PackageSource>& sources,
+                              std::vector<PackageEntry>* directory);
 
 }  // namespace tavirelle
 

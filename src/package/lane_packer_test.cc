@@ -38,10 +38,13 @@ class LanePackerTest : public ::testing::Test {
                               std::vector<PackageEntry>* entries, DWORD* error) {
     const std::string path = dir_.Join("sequential.pkg");
     {
-      file_io stream(fs_, path, StreamMode::kWrite, OnError::kThrow);
-      stream.write("head", 4);
-      if (!WriteFileRecordsInTurn(stream, sources, entries, error)) return {};
-      stream.write("tail", 4);
+      file_io stream(fs_, path, StreamMode::kWrite);
+      EXPECT_TRUE(stream.open().ok());
+      EXPECT_TRUE(stream.write_all("head", 4).ok());
+      Status status = WriteFileRecordsInTurn(stream, sources, entries);
+      *error = status.code();
+      if (!status.ok()) return {};
+      EXPECT_TRUE(stream.write_all("tail", 4).ok());
     }
     std::string bytes;
     ReadWholeFile(fs_, path, &bytes).IgnoreError();
@@ -52,10 +55,15 @@ class LanePackerTest : public ::testing::Test {
                       std::vector<PackageEntry>* entries, DWORD* error, bool* written) {
     const std::string path = dir_.Join("lanes.pkg");
     {
-      file_io stream(fs_, path, StreamMode::kWrite, OnError::kThrow);
-      stream.write("head", 4);
-      *written = WriteFileRecordsInLanes(stream, sources, entries, error);
-      if (*written) stream.write("tail", 4);
+      file_io stream(fs_, path, StreamMode::kWrite);
+      EXPECT_TRUE(stream.open().ok());
+      EXPECT_TRUE(stream.write_all("head", 4).ok());
+      Status status = WriteFileRecordsInLanes(stream, sources, entries);
+      *error = status.code();
+      *written = status.ok();
+      if (*written) {
+        EXPECT_TRUE(stream.write_all("tail", 4).ok());
+      }
     }
     std::string bytes;
     ReadWholeFile(fs_, path, &bytes).IgnoreError();
@@ -120,13 +128,30 @@ TEST_F(LanePackerTest, TheFirstSourceInOrderIsReportedNotTheFirstFailureInTime) 
                                               {dir_.Join("gone.jpg"), "gone.jpg", 10}};
   for (bool in_lanes : {false, true}) {
     SCOPED_TRACE(in_lanes ? "in lanes" : "in turn");
-    file_io stream(faulty, dir_.Join("p.pkg"), StreamMode::kWrite, OnError::kThrow);
+    file_io stream(faulty, dir_.Join("p.pkg"), StreamMode::kWrite);
+    ASSERT_TRUE(stream.open().ok());
     std::vector<PackageEntry> entries;
-    DWORD error = ERROR_SUCCESS;
-    const bool written = in_lanes ? WriteFileRecordsInLanes(stream, sources, &entries, &error)
-                                  : WriteFileRecordsInTurn(stream, sources, &entries, &error);
-    EXPECT_FALSE(written);
-    EXPECT_EQ(error, ERROR_NOT_READY);
+    const Status written = in_lanes ? WriteFileRecordsInLanes(stream, sources, &entries)
+                                    : WriteFileRecordsInTurn(stream, sources, &entries);
+    EXPECT_EQ(written.code(), ERROR_NOT_READY);
+  }
+}
+
+// A package that cannot take more bytes stops either form with the medium's
+// reason, its sources left unread.
+TEST_F(LanePackerTest, AFailedWriteStopsTheRecordsWithItsReason) {
+  FaultInjectingFileSystem faulty;
+  faulty.ServeThreads(true);
+  for (bool in_lanes : {false, true}) {
+    SCOPED_TRACE(in_lanes ? "in lanes" : "in turn");
+    faulty.SetDiskFullAfter(600000);
+    file_io stream(faulty, dir_.Join(in_lanes ? "lanes.pkg" : "turn.pkg"), StreamMode::kWrite);
+    ASSERT_TRUE(stream.open().ok());
+    std::vector<PackageEntry> entries;
+    const Status written = in_lanes ? WriteFileRecordsInLanes(stream, sources_, &entries)
+                                    : WriteFileRecordsInTurn(stream, sources_, &entries);
+    EXPECT_EQ(written.code(), ERROR_DISK_FULL);
+    EXPECT_LT(stream.bytes_written(), 700000u);
   }
 }
 

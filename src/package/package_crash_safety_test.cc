@@ -25,7 +25,7 @@ namespace {
 std::vector<std::string> CheckedEntries(FileSystem& fs, const std::string& path,
                                         const std::string& context) {
   ShowPackage reader(fs);
-  if (!reader.OpenPackage(path, false)) return {"<unopenable>"};
+  if (!reader.OpenPackage(path, false).ok()) return {"<unopenable>"};
   std::vector<std::string> names;
   for (const PackageEntry& entry : reader.entries()) {
     std::string data;
@@ -57,7 +57,7 @@ TEST_F(PackageCrashSafety, ExistingPackageAtTheExportNameIsNeverTouched) {
   {
     std::string target = "/out/show.pkg";
     ShowPackage package(faulty_);
-    ASSERT_TRUE(package.WritePackage(target, "/show"));
+    ASSERT_TRUE(package.WritePackage(target, "/show").ok());
     ASSERT_NE(target, "/out/show.pkg");
     total = faulty_.operations();
     ASSERT_TRUE(memory_.GetFile(target, &reference));
@@ -71,7 +71,7 @@ TEST_F(PackageCrashSafety, ExistingPackageAtTheExportNameIsNeverTouched) {
     bool written;
     {
       ShowPackage package(faulty_);
-      written = package.WritePackage(target, "/show");
+      written = package.WritePackage(target, "/show").ok();
     }
     std::string bytes;
     ASSERT_TRUE(memory_.GetFile("/out/show.pkg", &bytes)) << context;
@@ -110,7 +110,7 @@ TEST_F(PackageCrashSafety, AppendingEntriesKeepsEitherDirectoryWithMatchingDiges
     memory_.SetFile("/p.pkg", original);
     // The package's own open file fails in turn too, as its writes do.
     ShowPackage package(faulty_);
-    ASSERT_TRUE(package.OpenPackage("/p.pkg", false));
+    ASSERT_TRUE(package.OpenPackage("/p.pkg", false).ok());
     package.StorePending("a.jpg", "replaced", 8);
     package.StorePending("new.txt", "added text", 10);
     faulty_.Reset();
@@ -143,7 +143,7 @@ TEST_F(PackageCrashSafety, RepairKeepsEveryEntryMatchingItsDigest) {
     std::string context = "operation " + std::to_string(n);
     memory_.SetFile("/p.pkg", original);
     ShowPackage package(faulty_);
-    ASSERT_TRUE(package.OpenPackage("/p.pkg", false));
+    ASSERT_TRUE(package.OpenPackage("/p.pkg", false).ok());
     faulty_.Reset();
     faulty_.FailOperation(n, ERROR_NOT_READY);
     uint64_t used;
@@ -152,7 +152,7 @@ TEST_F(PackageCrashSafety, RepairKeepsEveryEntryMatchingItsDigest) {
     std::vector<std::string> names = CheckedEntries(memory_, "/p.pkg", context);
     ASSERT_TRUE(names.size() == 3 || names.size() == 4) << context;
     ShowPackage reader(memory_);
-    ASSERT_TRUE(reader.OpenPackage("/p.pkg", false));
+    ASSERT_TRUE(reader.OpenPackage("/p.pkg", false).ok());
     std::string current = reader.ReadEntryText("meta.xml");
     EXPECT_TRUE(names.size() == 3 ? current == "broken" : current == usable) << context;
     if (n > used) break;

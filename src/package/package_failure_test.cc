@@ -42,7 +42,7 @@ class WriterFailure : public ShowFolderTest {
               {"tune.mp3", std::string(3000, 'm')}});
     std::string target = Target();
     ShowPackage package(DefaultFileSystem());
-    ASSERT_TRUE(package.WritePackage(target, show_));
+    ASSERT_TRUE(package.WritePackage(target, show_).ok());
     reference_ = Contents(target);
     ASSERT_TRUE(DefaultFileSystem().DeleteFile(target).ok());
   }
@@ -74,7 +74,7 @@ TEST_P(WriterFailureOnThreads, EveryOperationFailingInTurnLeavesNoPartialPackage
   {
     std::string target = Target();
     ShowPackage package(faulty);
-    ASSERT_TRUE(package.WritePackage(target, show_));
+    ASSERT_TRUE(package.WritePackage(target, show_).ok());
     total = faulty.operations();
   }
   ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()).ok());
@@ -82,15 +82,16 @@ TEST_P(WriterFailureOnThreads, EveryOperationFailingInTurnLeavesNoPartialPackage
   for (uint64_t n = 1; n <= total + 1; ++n) {
     faulty.Reset();
     faulty.FailOperation(n, ERROR_NOT_READY);
-    bool written;
+    Status status;
     ShowPackage package(faulty);
     {
       std::string target = Target();
-      written = package.WritePackage(target, show_);
+      status = package.WritePackage(target, show_);
     }
+    const bool written = status.ok();
     ExpectCompleteOrNothing(written, "operation " + std::to_string(n));
     if (!written) {
-      EXPECT_NE(package.WriteStatus(false), S_OK);
+      EXPECT_NE(ToHresult(status), S_OK);
     }
     if (written) {
       DWORD attributes = 0;
@@ -111,13 +112,12 @@ TEST_P(WriterFailureOnThreads, FullDiskAfterAnyNumberOfBytes) {
     faulty.Reset();
     faulty.SetDiskFullAfter(limit);
     ShowPackage package(faulty);
-    bool written;
+    Status status;
     {
       std::string target = Target();
-      written = package.WritePackage(target, show_);
+      status = package.WritePackage(target, show_);
     }
-    ASSERT_FALSE(written) << limit;
-    EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070070)) << limit;
+    EXPECT_EQ(ToHresult(status), static_cast<HRESULT>(0x80070070)) << limit;
     EXPECT_EQ(package.lastError(), 112);
     EXPECT_EQ(package.lastErrorText(), "#write_error_disc_full");
     ExpectCompleteOrNothing(false, "limit " + std::to_string(limit));
@@ -126,7 +126,7 @@ TEST_P(WriterFailureOnThreads, FullDiskAfterAnyNumberOfBytes) {
   faulty.SetDiskFullAfter(needed);
   ShowPackage package(faulty);
   std::string target = Target();
-  EXPECT_TRUE(package.WritePackage(target, show_)) << package.lastError();
+  EXPECT_TRUE(package.WritePackage(target, show_).ok()) << package.lastError();
   EXPECT_TRUE(Contents(Target()) == reference_);
 }
 
@@ -135,25 +135,22 @@ TEST_F(WriterFailure, WriteProtectedAndAccessDeniedGiveTheirStatus) {
   faulty.SetWriteProtected(true);
   ShowPackage package(faulty);
   std::string target = Target();
-  EXPECT_FALSE(package.WritePackage(target, show_));
-  EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070013));
+  EXPECT_EQ(ToHresult(package.WritePackage(target, show_)), static_cast<HRESULT>(0x80070013));
   EXPECT_EQ(package.lastErrorText(), "#write_error_write_protected");
   EXPECT_FALSE(Exists(Target()));
 
   faulty.Reset();
   faulty.DenyAccess("show.pkg");
   target = Target();
-  EXPECT_FALSE(package.WritePackage(target, show_));
-  EXPECT_EQ(package.WriteStatus(false), E_ACCESSDENIED);
+  EXPECT_EQ(ToHresult(package.WritePackage(target, show_)), E_ACCESSDENIED);
   EXPECT_EQ(package.lastErrorText(), "#write_access_denied");
   EXPECT_FALSE(Exists(Target()));
 
   // The codes stay until the next failure: a success does not clear them.
   faulty.Reset();
   target = Target();
-  EXPECT_TRUE(package.WritePackage(target, show_));
+  EXPECT_TRUE(package.WritePackage(target, show_).ok());
   EXPECT_EQ(package.lastError(), 5);
-  EXPECT_EQ(package.WriteStatus(true), S_OK);
 }
 
 TEST_F(WriterFailure, WriteProtectionPartWayLeavesOnlyATemporaryThatNeverOpens) {
@@ -166,7 +163,7 @@ TEST_F(WriterFailure, WriteProtectionPartWayLeavesOnlyATemporaryThatNeverOpens) 
     std::string target = Target();
     ShowPackage probe(faulty);
     faulty.Reset();
-    ASSERT_TRUE(probe.WritePackage(target, show_));
+    ASSERT_TRUE(probe.WritePackage(target, show_).ok());
     before = faulty.operations();
     ASSERT_TRUE(DefaultFileSystem().DeleteFile(Target()).ok());
   }
@@ -176,7 +173,8 @@ TEST_F(WriterFailure, WriteProtectionPartWayLeavesOnlyATemporaryThatNeverOpens) 
     faulty.FailOperation(n, ERROR_WRITE_PROTECT);
     ShowPackage package(faulty);
     std::string target = Target();
-    if (package.WritePackage(target, show_)) {
+    Status status = package.WritePackage(target, show_);
+    if (status.ok()) {
       DefaultFileSystem().DeleteFile(Target()).IgnoreError();
       continue;
     }
@@ -185,14 +183,15 @@ TEST_F(WriterFailure, WriteProtectionPartWayLeavesOnlyATemporaryThatNeverOpens) 
     DefaultFileSystem().Find(dir_.Join("out/.show.pkg.tavirelle-partial-*"), &found).IgnoreError();
     for (const FindData& partial : found) {
       leftBehind = true;
-      EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070013));
+      EXPECT_EQ(ToHresult(status), static_cast<HRESULT>(0x80070013));
       faulty.Reset();
       ShowPackage reader(DefaultFileSystem());
       std::string path = dir_.Join("out/" + partial.name);
-      EXPECT_FALSE(reader.OpenPackage(path, false));
+      const std::string why = reader.OpenPackage(path, false).words();
       // Cut before the magic or before the directory: either way unusable.
-      EXPECT_TRUE(reader.openError() == PackageOpenError::kUnfinished ||
-                  reader.openError() == PackageOpenError::kNotPackage);
+      EXPECT_TRUE(why == DescribeOpenError(PackageOpenError::kUnfinished) ||
+                  why == DescribeOpenError(PackageOpenError::kNotPackage))
+          << why;
     }
   }
   EXPECT_TRUE(leftBehind);
@@ -204,15 +203,13 @@ TEST_P(WriterFailureOnThreads, SourceThatCannotBeReadFailsTheWholeWrite) {
   faulty.DenyAccess("tune.mp3");
   ShowPackage package(faulty);
   std::string target = Target();
-  EXPECT_FALSE(package.WritePackage(target, show_));
-  EXPECT_EQ(package.WriteStatus(false), E_ACCESSDENIED);
+  EXPECT_EQ(ToHresult(package.WritePackage(target, show_)), E_ACCESSDENIED);
   EXPECT_FALSE(Exists(Target()));
 
   faulty.Reset();
   faulty.SetReadFailAfter(40000);
   target = Target();
-  EXPECT_FALSE(package.WritePackage(target, show_));
-  EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x80070015));
+  EXPECT_EQ(ToHresult(package.WritePackage(target, show_)), static_cast<HRESULT>(0x80070015));
   EXPECT_FALSE(Exists(Target()));
 }
 
@@ -225,7 +222,7 @@ class RepairFailure : public testing::Test {
     original_ = PackageWithBrokenMeta();
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_).ok());
     ShowPackage package(DefaultFileSystem());
-    ASSERT_TRUE(package.OpenPackage(Path(), true));
+    ASSERT_TRUE(package.OpenPackage(Path(), true).ok());
     repaired_ = Contents(Path());
     ASSERT_NE(repaired_, original_);
   }
@@ -235,7 +232,7 @@ class RepairFailure : public testing::Test {
   // previous directory or the repaired one, and its description is usable.
   void ExpectOpensEitherWay(const std::string& context) {
     ShowPackage reader(DefaultFileSystem());
-    ASSERT_TRUE(reader.OpenPackage(Path(), false)) << context;
+    ASSERT_TRUE(reader.OpenPackage(Path(), false).ok()) << context;
     size_t count = reader.entries().size();
     EXPECT_TRUE(count == 3 || count == 4) << context;
     if (count == 3) {
@@ -257,7 +254,7 @@ TEST_F(RepairFailure, EveryOperationFailingInTurnKeepsThePackageOpenable) {
   for (uint64_t n = 1;; ++n) {
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_).ok());
     ShowPackage package(faulty);
-    ASSERT_TRUE(package.OpenPackage(Path(), false));
+    ASSERT_TRUE(package.OpenPackage(Path(), false).ok());
     faulty.Reset();
     faulty.FailOperation(n, ERROR_NOT_READY);
     std::string text;
@@ -271,7 +268,7 @@ TEST_F(RepairFailure, EveryOperationFailingInTurnKeepsThePackageOpenable) {
     if (package.IsOpen()) {
       // What the object believes matches what the file says.
       ShowPackage reader(DefaultFileSystem());
-      ASSERT_TRUE(reader.OpenPackage(Path(), false));
+      ASSERT_TRUE(reader.OpenPackage(Path(), false).ok());
       EXPECT_EQ(package.entries().size(), reader.entries().size()) << context << " of " << used;
     }
     if (n > used) break;
@@ -287,7 +284,7 @@ TEST_F(RepairFailure, FullDiskLeavesThePreviousDirectory) {
   for (uint64_t limit = 0; limit + 6 <= appended; ++limit) {
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_).ok());
     ShowPackage package(faulty);
-    ASSERT_TRUE(package.OpenPackage(Path(), false));
+    ASSERT_TRUE(package.OpenPackage(Path(), false).ok());
     faulty.Reset();
     faulty.SetDiskFullAfter(limit);
     std::string text;
@@ -304,12 +301,12 @@ TEST_F(RepairFailure, ReadOnlyPackageIsClosedButUnchanged) {
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), Path(), original_).ok());
   FaultInjectingFileSystem faulty;
   ShowPackage package(faulty);
-  ASSERT_TRUE(package.OpenPackage(Path(), false));
+  ASSERT_TRUE(package.OpenPackage(Path(), false).ok());
   faulty.SetWriteProtected(true);
   EXPECT_EQ(package.GetMetaText(), usable_);
   EXPECT_FALSE(package.IsOpen());
-  EXPECT_FALSE(package.OpenPackage(Path(), true));
-  EXPECT_EQ(package.openError(), PackageOpenError::kRepairFailed);
+  EXPECT_EQ(package.OpenPackage(Path(), true).words(),
+            DescribeOpenError(PackageOpenError::kRepairFailed));
   EXPECT_EQ(Contents(Path()), original_);
 }
 
@@ -345,7 +342,7 @@ TEST(RepairNearFourGigabytes, IsRefusedAndLeavesThePackageAsItWas) {
     }
     // It still reads, with the older description standing in.
     ShowPackage package(DefaultFileSystem());
-    ASSERT_TRUE(package.OpenPackage(path, true));
+    ASSERT_TRUE(package.OpenPackage(path, true).ok());
     EXPECT_EQ(package.GetMetaText(), kUsableMeta);
     EXPECT_EQ(package.entries().size(), 3u);
     // As it was: its size, its records with the 'L' record, its directory.
@@ -407,7 +404,7 @@ class GroupedFailure : public testing::Test {
     std::vector<std::pair<std::string, std::string>> targets;
     for (const auto& [name, data] : items_) targets.emplace_back(name, dir_.Join(folder + "/" + name));
     ShowPackage package(faulty_);
-    EXPECT_TRUE(package.OpenPackage(Package(), false));
+    EXPECT_TRUE(package.OpenPackage(Package(), false).ok());
     return package.SaveEntries(targets, 3);
   }
 

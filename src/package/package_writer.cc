@@ -54,62 +54,61 @@ std::string PartialPackageName(const std::string& target) {
   return target.substr(0, start) + "." + name + kPartialPackageMarker + LowerCase(unique);
 }
 
-// Creates the temporary file exclusively: a file already at a name (one that
-// another writer chose) is never written over.
-std::string CreatePartialPackage(FileSystem& fs, const std::string& target) {
+// Creates the temporary file exclusively, its name in *path: a file already
+// at a name (one that another writer chose) is never written over.
+Status CreatePartialPackage(FileSystem& fs, const std::string& target, std::string* path) {
+  Status created;
   for (int attempt = 0; attempt < 8; ++attempt) {
-    std::string path = PartialPackageName(target);
+    *path = PartialPackageName(target);
     std::unique_ptr<File> file;
-    if (fs.Open(path, GENERIC_WRITE, Disposition::kCreateNew, &file).ok()) return path;
-    DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    created = fs.Open(*path, GENERIC_WRITE, Disposition::kCreateNew, &file);
+    if (created.ok()) return created;
+    if (created.code() != ERROR_FILE_EXISTS && created.code() != ERROR_ALREADY_EXISTS) break;
   }
-  return {};
+  path->clear();
+  return created;
 }
 
 // Moves the finished package to `target`, or to the next free "NAME (n)"
 // name when `target` is taken, never replacing a file: the unique name is
-// chosen at the moment of publishing. Returns the name used, or the empty
-// text with the platform's error.
-std::string PublishPackage(FileSystem& fs, const std::string& partial, const std::string& target) {
+// chosen at the moment of publishing. The name used goes to *published.
+Status PublishPackage(FileSystem& fs, const std::string& partial, const std::string& target,
+                      std::string* published) {
   std::string name = target;
   for (int attempt = 0; attempt < 100; ++attempt) {
     if (PathExists(fs, name)) name = MakeUniqueName(fs, target);
     if (name.empty()) break;
-    if (fs.MoveFile(partial, name, IfExists::kFail).ok()) return name;
-    DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return {};
+    Status moved = fs.MoveFile(partial, name, IfExists::kFail);
+    if (moved.ok()) {
+      *published = name;
+      return moved;
+    }
+    if (moved.code() != ERROR_FILE_EXISTS && moved.code() != ERROR_ALREADY_EXISTS) return moved;
   }
-  SetLastError(ERROR_FILE_EXISTS);
-  return {};
+  return Status::Error(ERROR_FILE_EXISTS);
 }
 
 }  // namespace
 
-bool ListPackageSources(FileSystem& fs, const std::string& dataFolder,
-                        std::vector<PackageSource>* sources, DWORD* error) {
+Status ListPackageSources(FileSystem& fs, const std::string& dataFolder,
+                          std::vector<PackageSource>* sources) {
   sources->clear();
-  *error = 0;
   std::string folder = dataFolder;
   WithTrailingSeparator(folder, /*backslash=*/true, /*add=*/true);
   std::string base = FolderOf(folder);
   // A folder that is not there holds no show: packing it would report an
   // empty package as a success.
-  if (!FolderExists(fs, folder)) {
-    *error = ERROR_PATH_NOT_FOUND;
-    return false;
-  }
+  if (!FolderExists(fs, folder)) return Status::Error(ERROR_PATH_NOT_FOUND);
   for (const char* pattern : {"*.swf", "*.mp3", "*.jpg", "*.xml"}) {
-    SetLastError(0);
     std::vector<FindData> found;
-    if (!fs.Find(folder + pattern, &found).ok()) {
+    Status listed = fs.Find(folder + pattern, &found);
+    if (!listed.ok()) {
       // "No such files" is an empty list; a listing that failed would
       // silently leave files out of the package.
-      DWORD why = GetLastError();
+      DWORD why = listed.code();
       if (why != 0 && why != ERROR_FILE_NOT_FOUND && why != ERROR_PATH_NOT_FOUND &&
           why != ERROR_NO_MORE_FILES) {
-        *error = why;
-        return false;
+        return listed;
       }
       continue;
     }
@@ -122,7 +121,7 @@ bool ListPackageSources(FileSystem& fs, const std::string& dataFolder,
       sources->push_back(std::move(source));
     }
   }
-  return true;
+  return Status::Ok();
 }
 
 uint64_t PackageSizeOf(const std::vector<PackageSource>& sources) {
@@ -136,130 +135,95 @@ uint64_t PackageSizeOf(const std::vector<PackageSource>& sources) {
   return total + DirectoryRecordsSize(directory);
 }
 
-HRESULT ShowPackage::WriteStatus(bool written) const {
-  return ToHresult(written ? Status::Ok() : Status::Error(static_cast<DWORD>(lastError_)));
-}
-
 namespace {
 
-// How writing a package's records ended.
-struct RecordsOutcome {
-  bool written = false;          // every record landed and the file closed
-  bool source_failed = false;    // a show file vanished or could not be read
-  bool close_failed = false;     // the data may not have reached the medium
-  DWORD error = ERROR_SUCCESS;   // the platform's error of either failure
-};
-
 // Every show file as one record, its directory entry taken in the same pass.
-// False with the platform's error in *error when a show file vanished or
-// could not be read.
-bool WriteEntries(file_io& stream, const std::vector<PackageSource>& sources,
-                  std::vector<PackageEntry>* directory, DWORD* error) {
+Status WriteEntries(file_io& stream, const std::vector<PackageSource>& sources,
+                    std::vector<PackageEntry>* directory) {
   if (!stream.count_only() && sources.size() > 1) {
     std::mutex turns;
-    return WriteFileRecordsInLanes(stream, sources, directory, error,
+    return WriteFileRecordsInLanes(stream, sources, directory,
                                    stream.file_system().ThreadSafe() ? nullptr : &turns);
   }
-  return WriteFileRecordsInTurn(stream, sources, directory, error);
+  return WriteFileRecordsInTurn(stream, sources, directory);
 }
 
 // The magic, the entries, the directory and, last, the directory's offset:
-// until that 'L' record lands the package does not open. Stream failures
-// throw StreamError.
-RecordsOutcome WriteRecords(FileSystem& fs, const std::string& partial,
-                            const std::vector<PackageSource>& sources) {
-  RecordsOutcome outcome;
-  file_io stream(fs, partial, StreamMode::kWrite, OnError::kThrow);
-  // Read-only while incomplete, so that nothing else writes into it; a
-  // medium without the mark writes the package all the same.
-  SetReadOnly(fs, partial, true).IgnoreError();
-
-  WriteTextRecord(stream, kTagMagic, kPackageMagic);
+// until that 'L' record lands the package does not open.
+Status WriteRecords(file_io& stream, const std::vector<PackageSource>& sources) {
+  Status written = WriteTextRecord(stream, kTagMagic, kPackageMagic);
   uint32_t offsetPosition = stream.tell();
-  WriteInt32Record(stream, kTagDirectoryOffset, kUnfinishedOffset);
-
+  if (written.ok()) written = WriteInt32Record(stream, kTagDirectoryOffset, kUnfinishedOffset);
   std::vector<PackageEntry> directory;
-  if (!WriteEntries(stream, sources, &directory, &outcome.error)) {
-    outcome.source_failed = true;
-    return outcome;
-  }
+  if (written.ok()) written = WriteEntries(stream, sources, &directory);
   uint32_t directoryOffset = stream.tell();
-  SetLastError(ERROR_SUCCESS);
-  if (WriteDirectoryRecords(stream, directory) == 0) {
-    outcome.source_failed = true;
-    outcome.error = GetLastError();
-    return outcome;
-  }
-  outcome.written = WriteDirectoryOffset(stream, offsetPosition, directoryOffset);
-  if (outcome.written && !stream.close()) {
-    outcome.written = false;
-    outcome.close_failed = true;
-    outcome.error = GetLastError();
-  }
-  return outcome;
+  if (written.ok()) written = WriteDirectoryRecords(stream, directory);
+  if (written.ok()) written = WriteDirectoryOffset(stream, offsetPosition, directoryOffset);
+  return written;
 }
 
 }  // namespace
 
-bool ShowPackage::WritePackage(std::string& exportFilename, const std::string& dataFolder) {
+Status ShowPackage::WritePackage(std::string& exportFilename, const std::string& dataFolder) {
   SetLastError(ERROR_SUCCESS);
-  auto fail = [this](DWORD error) {
-    lastError_ = static_cast<int32_t>(error);
+  // The writer's documented last error, kept until the next failure.
+  auto fail = [this](const Status& status) {
+    lastError_ = static_cast<int32_t>(status.code());
     lastErrorText_ = WriteErrorText(lastError_);
-    SetLastError(error);
-    return false;
+    SetLastError(status.code());
+    return status;
   };
 
   // Gather the sources. A show that cannot fit is refused before anything is
   // written; the check while copying catches files that grow meanwhile.
   std::vector<PackageSource> sources;
-  DWORD listError = ERROR_SUCCESS;
-  if (!ListPackageSources(fs_, dataFolder, &sources, &listError)) return fail(listError);
-  if (PackageSizeOf(sources) > kMaxPackageSize) return fail(ERROR_FILE_TOO_LARGE);
+  Status status = ListPackageSources(fs_, dataFolder, &sources);
+  if (!status.ok()) return fail(status);
+  if (PackageSizeOf(sources) > kMaxPackageSize) return fail(Status::Error(ERROR_FILE_TOO_LARGE));
 
   // Write the entries under a partial name, then publish the finished file.
   std::string partial;
-  std::unique_ptr<PartialFileGuard> guard;
-  RecordsOutcome outcome;
+  status = CreatePartialPackage(fs_, exportFilename, &partial);
+  if (!status.ok()) return fail(status);
+  PartialFileGuard guard(partial);
+  bool closeFailed = false;
   try {
-    partial = CreatePartialPackage(fs_, exportFilename);
-    if (partial.empty()) throw StreamError{StreamError::kOpenFailed};
-    guard = std::make_unique<PartialFileGuard>(partial);
-    outcome = WriteRecords(fs_, partial, sources);
-    if (outcome.close_failed) fail(outcome.error);
-    if (outcome.written) {
-      // A medium that refused once may not refuse again; a package left
-      // read-only could not be repaired later.
-      if (!SetReadOnly(fs_, partial, false).ok()) SetReadOnly(fs_, partial, false).IgnoreError();
-      std::string published = PublishPackage(fs_, partial, exportFilename);
-      if (published.empty()) {
-        fail(GetLastError());
-        outcome.written = false;
-      } else {
-        exportFilename = published;
-      }
+    file_io stream(fs_, partial, StreamMode::kWrite);
+    status = stream.open();
+    if (status.ok()) {
+      // Read-only while incomplete, so that nothing else writes into it; a
+      // medium without the mark writes the package all the same.
+      SetReadOnly(fs_, partial, true).IgnoreError();
+      status = WriteRecords(stream, sources);
     }
-  } catch (const StreamError&) {
-    fail(GetLastError());
-    // A write-protected medium refuses the deletion as well.
-    if (!partial.empty() && lastError_ != static_cast<int32_t>(ERROR_WRITE_PROTECT)) {
-      RemovePartialPackage(fs_, partial);
+    if (status.ok()) {
+      status = stream.close();
+      closeFailed = !status.ok();
     }
-    return false;
   } catch (...) {
     // Out of memory: the caller reports it, but no partial package stays.
-    if (!partial.empty()) RemovePartialPackage(fs_, partial);
+    RemovePartialPackage(fs_, partial);
     throw;
   }
-
-  // A show file that vanished or could not be read fails the package as a
-  // whole; the platform's error tells why.
-  if (outcome.source_failed) fail(outcome.error);
-  if (!outcome.written) {
+  if (status.ok()) {
+    // A medium that refused once may not refuse again; a package left
+    // read-only could not be repaired later.
+    if (!SetReadOnly(fs_, partial, false).ok()) SetReadOnly(fs_, partial, false).IgnoreError();
+    std::string published;
+    status = PublishPackage(fs_, partial, exportFilename, &published);
+    if (status.ok()) {
+      exportFilename = published;
+      return status;
+    }
     RemovePartialPackage(fs_, partial);
-    return false;
+    return fail(status);
   }
-  return true;
+  // A show file that vanished or could not be read fails the package as a
+  // whole, as does a write that failed. A write-protected medium refuses the
+  // deletion as well, but a package whose close failed is whole and would
+  // open: it goes all the same.
+  if (closeFailed || status.code() != ERROR_WRITE_PROTECT) RemovePartialPackage(fs_, partial);
+  return fail(status);
 }
 
 }  // namespace tavirelle

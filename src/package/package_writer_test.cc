@@ -143,16 +143,14 @@ TEST_F(PackageWriter, ShowBeyondFourGigabytesIsRefusedBeforeAnythingIsWritten) {
   fs.AddLarge("big1.jpg", 2500000000u, 2500000000u);
   fs.AddLarge("big2.jpg", 2500000000u, 2500000000u);
   std::vector<PackageSource> sources;
-  DWORD error = 0;
-  ASSERT_TRUE(ListPackageSources(fs, show_, &sources, &error));
+  ASSERT_TRUE(ListPackageSources(fs, show_, &sources).ok());
   EXPECT_GT(PackageSizeOf(sources), 5000000000u);
 
   ShowPackage package(fs);
   std::string target = Target();
-  EXPECT_FALSE(package.WritePackage(target, show_));
+  EXPECT_EQ(ToHresult(package.WritePackage(target, show_)), static_cast<HRESULT>(0x800700DF));
   EXPECT_EQ(package.lastError(), static_cast<int32_t>(ERROR_FILE_TOO_LARGE));
   EXPECT_EQ(GetLastError(), ERROR_FILE_TOO_LARGE);
-  EXPECT_EQ(package.WriteStatus(false), static_cast<HRESULT>(0x800700DF));
   EXPECT_EQ(fs.bytes_served, 0u);
   EXPECT_TRUE(OutFiles().empty());
 }
@@ -164,7 +162,7 @@ TEST_F(PackageWriter, FileThatGrewPastTheLimitFailsTheWriteAndLeavesNothing) {
   fs.AddLarge("grown.jpg", 100, 0xFFFFFFF0u);
   ShowPackage package(fs);
   std::string target = Target();
-  EXPECT_FALSE(package.WritePackage(target, show_));
+  EXPECT_FALSE(package.WritePackage(target, show_).ok());
   EXPECT_EQ(package.lastError(), static_cast<int32_t>(ERROR_FILE_TOO_LARGE));
   EXPECT_EQ(fs.bytes_served, 0u);
   EXPECT_TRUE(OutFiles().empty());
@@ -173,9 +171,9 @@ TEST_F(PackageWriter, FileThatGrewPastTheLimitFailsTheWriteAndLeavesNothing) {
 TEST_F(PackageWriter, AFolderThatIsNotThereIsRefusedAndNothingIsWritten) {
   ShowPackage package(DefaultFileSystem());
   std::string target = Target();
-  EXPECT_FALSE(package.WritePackage(target, show_ + "missing/"));
+  EXPECT_EQ(ToHresult(package.WritePackage(target, show_ + "missing/")),
+            HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
   EXPECT_EQ(package.lastError(), static_cast<int32_t>(ERROR_PATH_NOT_FOUND));
-  EXPECT_EQ(package.WriteStatus(false), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
   EXPECT_TRUE(OutFiles().empty());
 }
 
@@ -183,11 +181,10 @@ TEST_F(PackageWriter, PlannedSizeIsTheWrittenSize) {
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "__w133_h100_a.jpg", "thumb").ok());
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "tune.mp3", std::string(3000, 'm')).ok());
   std::vector<PackageSource> sources;
-  DWORD error = 0;
-  ASSERT_TRUE(ListPackageSources(DefaultFileSystem(), show_, &sources, &error));
+  ASSERT_TRUE(ListPackageSources(DefaultFileSystem(), show_, &sources).ok());
   ShowPackage package(DefaultFileSystem());
   std::string target = Target();
-  ASSERT_TRUE(package.WritePackage(target, show_));
+  ASSERT_TRUE(package.WritePackage(target, show_).ok());
   uint64_t written = 0;
   std::unique_ptr<File> file;
   ASSERT_TRUE(
@@ -205,8 +202,8 @@ TEST_F(PackageWriter, FilesOfSeveralChunksAreDigestedWhole) {
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), show_ + "big.jpg", big).ok());
   ShowPackage package(DefaultFileSystem());
   std::string target = Target();
-  ASSERT_TRUE(package.WritePackage(target, show_));
-  ASSERT_TRUE(package.OpenPackage(target, false));
+  ASSERT_TRUE(package.WritePackage(target, show_).ok());
+  ASSERT_TRUE(package.OpenPackage(target, false).ok());
   const PackageEntry* entry = package.FindEntry("big.jpg");
   ASSERT_NE(entry, nullptr);
   EXPECT_EQ(entry->size, big.size());
@@ -227,12 +224,12 @@ TEST_F(PackageWriter, NameTakenWhileWritingGetsTheNextFreeNameAndIsKept) {
   };
   ShowPackage package(fs);
   std::string target = Target();
-  ASSERT_TRUE(package.WritePackage(target, show_));
+  ASSERT_TRUE(package.WritePackage(target, show_).ok());
   EXPECT_EQ(target, dir_.Join("out/show (2).pkg"));
   std::string theirs;
   ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), Target(), &theirs).ok());
   EXPECT_EQ(theirs, "theirs");
-  EXPECT_TRUE(package.OpenPackage(target, false));
+  EXPECT_TRUE(package.OpenPackage(target, false).ok());
   EXPECT_EQ(OutFiles().size(), 2u);
 }
 

@@ -101,215 +101,213 @@ uint32_t ReadRecord(file_io& stream, uint8_t header[10], dynamic_buffer& payload
   }
 }
 
-uint32_t WriteTextRecord(simple_io& stream, uint8_t tag, const std::string& text) {
+Status WriteTextRecord(file_io& stream, uint8_t tag, const std::string& text) {
   uint32_t length = static_cast<uint32_t>(text.size()) & 0xFFFF;
   uint8_t head[4] = {tag, kRecordText, static_cast<uint8_t>(length),
                      static_cast<uint8_t>(length >> 8)};
-  uint32_t written = stream.write(head, 4);
-  written += stream.write(text.data(), length);
-  return written == 4 + length ? written : 0;
+  Status written = stream.write_all(head, 4);
+  if (written.ok()) written = stream.write_all(text.data(), length);
+  return written;
 }
 
-uint32_t WriteInt32Record(simple_io& stream, uint8_t tag, uint32_t value) {
+Status WriteInt32Record(file_io& stream, uint8_t tag, uint32_t value) {
   uint8_t record[6] = {tag, kRecordInt32};
   PutU32(record + 2, value);
-  return stream.write(record, 6) == 6 ? 6 : 0;
+  return stream.write_all(record, 6);
 }
 
-void WriteStoredFileHead(simple_io& stream, uint8_t tag, const std::string& storedName,
-                         uint32_t dataSize) {
+Status WriteStoredFileHead(file_io& stream, uint8_t tag, const std::string& storedName,
+                           uint32_t dataSize) {
   uint64_t outer = StoredFileRecordSize(storedName, dataSize) - 6;
   uint8_t head[6] = {tag, kRecordBlock};
   PutU32(head + 2, static_cast<uint32_t>(outer));
-  stream.write(head, 6);
-  WriteTextRecord(stream, kTagStoredName, storedName);
+  Status written = stream.write_all(head, 6);
+  if (written.ok()) written = WriteTextRecord(stream, kTagStoredName, storedName);
   uint8_t dataHead[6] = {kTagStoredFile, kRecordBlock};
   PutU32(dataHead + 2, dataSize);
-  stream.write(dataHead, 6);
+  if (written.ok()) written = stream.write_all(dataHead, 6);
+  return written;
 }
 
-uint32_t WriteFileRecord(file_io& stream, uint8_t tag, const std::string& sourcePath,
-                         const std::string& storedName, std::string* md5,
-                         uint32_t* size, std::unique_ptr<uint8_t[]>* scratch) {
-  file_io source(stream.file_system(), sourcePath, StreamMode::kRead, OnError::kReport);
-  if (!source.is_open()) return 0;
+Status WriteFileRecord(file_io& stream, uint8_t tag, const std::string& sourcePath,
+                       const std::string& storedName, std::string* md5, uint32_t* size,
+                       std::unique_ptr<uint8_t[]>* scratch) {
+  file_io source(stream.file_system(), sourcePath, StreamMode::kRead);
+  Status status = source.open();
+  if (!status.ok()) return status;
   uint64_t size64 = source.size64();
   uint64_t record = StoredFileRecordSize(storedName, size64);
   // Offsets and sizes beyond 32 bits would be stored truncated, leaving a
   // package that looks complete and cannot be read.
-  if (stream.tell64() + record > kMaxPackageSize) {
-    SetLastError(ERROR_FILE_TOO_LARGE);
-    return 0;
-  }
+  if (stream.tell64() + record > kMaxPackageSize) return Status::Error(ERROR_FILE_TOO_LARGE);
   uint32_t dataSize = static_cast<uint32_t>(size64);
   // The whole length is known before the first byte is copied, so the
   // record is written front to back with no patching.
-  WriteStoredFileHead(stream, tag, storedName, dataSize);
+  status = WriteStoredFileHead(stream, tag, storedName, dataSize);
+  if (!status.ok()) return status;
 
   Md5Digest digest;
   uint32_t copied = 0;
   if (stream.count_only()) {
-    stream.write(nullptr, dataSize);
+    status = stream.write_all(nullptr, dataSize);
     copied = dataSize;
   } else if (dataSize != 0) {
     uint32_t chunk = kCopyChunk;
     std::unique_ptr<uint8_t[]> local;
     std::unique_ptr<uint8_t[]>& buffer = scratch != nullptr ? *scratch : local;
     if (!buffer) buffer.reset(new (std::nothrow) uint8_t[kCopyChunk]);
-    if (!buffer) return 0;
+    if (!buffer) return Status::Error(ERROR_NOT_ENOUGH_MEMORY);
     while (copied < dataSize) {
       uint32_t want = dataSize - copied < chunk ? dataSize - copied : chunk;
-      uint32_t got = source.read(buffer.get(), want);
+      uint32_t got = 0;
+      Status read = source.read_all(buffer.get(), want, &got);
       if (got != 0) {
         digest.Update(buffer.get(), got);
-        if (stream.write(buffer.get(), got) != got) return 0;
+        status = stream.write_all(buffer.get(), got);
+        if (!status.ok()) return status;
       }
       copied += got;
+      if (!read.ok()) return read;
       if (got < want) break;
     }
   }
-  // A source that shrank or failed to read leaves a record whose header
-  // announces more than follows; the caller must not keep it.
-  if (copied != dataSize) return 0;
+  if (!status.ok()) return status;
+  // A source that shrank leaves a record whose header announces more than
+  // follows; the caller must not keep it.
+  if (copied != dataSize) return Status::Error(ERROR_SUCCESS, kSourceShrank);
   // A record without its checksum could never be verified.
-  if (md5 != nullptr && (*md5 = digest.FinishHex()).empty()) return 0;
+  if (md5 != nullptr && (*md5 = digest.FinishHex()).empty()) {
+    return Status::Error(ERROR_SUCCESS, "no checksum");
+  }
   if (size != nullptr) *size = dataSize;
-  return static_cast<uint32_t>(record);
+  return Status::Ok();
 }
 
-uint32_t WriteMemoryRecord(simple_io& stream, uint8_t tag, const std::string& storedName,
-                           const void* data, uint32_t size) {
+Status WriteMemoryRecord(file_io& stream, uint8_t tag, const std::string& storedName,
+                         const void* data, uint32_t size) {
   uint32_t nameLength = static_cast<uint32_t>(storedName.size()) & 0xFFFF;
   uint64_t outer = uint64_t{4} + nameLength + 6 + size;
-  if (outer > 0xFFFFFFFFu - 6) return 0;
-  uint8_t head[6] = {tag, kRecordBlock};
-  PutU32(head + 2, static_cast<uint32_t>(outer));
-  uint32_t written = stream.write(head, 6);
-  written += WriteTextRecord(stream, kTagStoredName, storedName);
-  uint8_t dataHead[6] = {kTagStoredFile, kRecordBlock};
-  PutU32(dataHead + 2, size);
-  written += stream.write(dataHead, 6);
-  if (size != 0) written += stream.write(data, size);
-  return written == outer + 6 ? written : 0;
+  if (outer > 0xFFFFFFFFu - 6) return Status::Error(ERROR_FILE_TOO_LARGE);
+  Status written = WriteStoredFileHead(stream, tag, storedName, size);
+  if (written.ok() && size != 0) written = stream.write_all(data, size);
+  return written;
 }
 
-uint32_t WriteDirectoryRecords(file_io& stream, const std::vector<PackageEntry>& entries) {
+Status WriteDirectoryRecords(file_io& stream, const std::vector<PackageEntry>& entries) {
   uint64_t total = DirectoryRecordsSize(entries);
-  if (stream.tell64() + total > kMaxPackageSize) {
-    SetLastError(ERROR_FILE_TOO_LARGE);
-    return 0;
+  if (stream.tell64() + total > kMaxPackageSize) return Status::Error(ERROR_FILE_TOO_LARGE);
+  Status written = WriteTextRecord(stream, kTagDirectory, kDirectoryMarker);
+  if (written.ok()) {
+    written = WriteInt32Record(stream, kTagEntryCount, static_cast<uint32_t>(entries.size()));
   }
-  bool ok = WriteTextRecord(stream, kTagDirectory, kDirectoryMarker) != 0 &&
-            WriteInt32Record(stream, kTagEntryCount,
-                             static_cast<uint32_t>(entries.size())) != 0;
   for (const PackageEntry& entry : entries) {
-    if (!ok) break;
-    ok = WriteTextRecord(stream, kTagEntryName, entry.name) != 0 &&
-         WriteInt32Record(stream, kTagEntryOffset, entry.offset) != 0 &&
-         WriteInt32Record(stream, kTagEntrySize, entry.size) != 0 &&
-         WriteTextRecord(stream, kTagEntryChecksum, entry.md5) != 0;
+    if (!written.ok()) break;
+    written = WriteTextRecord(stream, kTagEntryName, entry.name);
+    if (written.ok()) written = WriteInt32Record(stream, kTagEntryOffset, entry.offset);
+    if (written.ok()) written = WriteInt32Record(stream, kTagEntrySize, entry.size);
+    if (written.ok()) written = WriteTextRecord(stream, kTagEntryChecksum, entry.md5);
   }
-  return ok ? static_cast<uint32_t>(total) : 0;
+  return written;
 }
 
-uint32_t WriteDirectory(file_io& stream, const std::vector<PackageEntry>& entries) {
-  if (!stream.is_open()) return 0;
+Status WriteDirectory(file_io& stream, const std::vector<PackageEntry>& entries) {
+  if (!stream.is_open()) return Status::Error(ERROR_INVALID_HANDLE);
   uint64_t position = stream.tell64();
-  if (position >= kMaxPackageSize) {
-    SetLastError(ERROR_FILE_TOO_LARGE);
-    return 0;
-  }
+  if (position >= kMaxPackageSize) return Status::Error(ERROR_FILE_TOO_LARGE);
   uint32_t directoryOffset = static_cast<uint32_t>(position);
-  uint32_t written = WriteDirectoryRecords(stream, entries);
   // The 'L' record moves only once the whole new directory is in place, so
   // a write that fails before leaves the previous directory in charge.
-  if (written == 0) return 0;
-  if (stream.seek(0) != 0) return 0;
+  Status status = WriteDirectoryRecords(stream, entries);
+  if (status.ok()) status = stream.seek(0);
+  if (!status.ok()) return status;
   uint8_t header[10] = {};
   dynamic_buffer buffer(1024);
   uint32_t got = ReadRecord(stream, header, buffer);
   // A first record that cannot be read is a failed read, not a file of
   // another kind: the directory just written would never be named.
-  if (got < 2 || (header[1] == kRecordText && got < 4)) return 0;
-  if (IsMagicRecord(header, got, buffer)) {
-    if (!WriteDirectoryOffset(stream, kDirectoryOffsetPosition, directoryOffset)) return 0;
-  }
-  return written;
+  if (got < 2 || (header[1] == kRecordText && got < 4)) return Status::Error(ERROR_READ_FAULT);
+  if (!IsMagicRecord(header, got, buffer)) return Status::Ok();
+  return WriteDirectoryOffset(stream, kDirectoryOffsetPosition, directoryOffset);
 }
 
-bool WriteDirectoryOffset(file_io& stream, uint32_t position, uint32_t directoryOffset) {
-  if (stream.seek(position) != position) return false;
+Status WriteDirectoryOffset(file_io& stream, uint32_t position, uint32_t directoryOffset) {
+  Status moved = stream.seek(position);
+  if (!moved.ok()) return moved;
   // One write, so that the record is never left half old and half new by a
   // failure between two writes.
   uint8_t record[6] = {kTagDirectoryOffset, kRecordInt32};
   PutU32(record + 2, directoryOffset);
-  return stream.write(record, 6) == 6;
+  return stream.write_all(record, 6);
 }
 
-bool ReadDirectory(FileSystem& fs, const std::string& path, std::vector<PackageEntry>& entries,
-                   PackageOpenError* why) {
-  PackageOpenError ignored;
-  PackageOpenError& reason = why != nullptr ? *why : ignored;
+Status OpenFailure(PackageOpenError why, DWORD code) {
+  if (code == ERROR_SUCCESS) {
+    switch (why) {
+      case PackageOpenError::kMissing: code = ERROR_FILE_NOT_FOUND; break;
+      case PackageOpenError::kNotPackage:
+      case PackageOpenError::kUnfinished:
+      case PackageOpenError::kEmptyDirectory:
+      case PackageOpenError::kDamagedDirectory: code = ERROR_INVALID_DATA; break;
+      default: break;
+    }
+  }
+  return Status::Error(code, DescribeOpenError(why));
+}
+
+Status ReadDirectory(FileSystem& fs, const std::string& path,
+                     std::vector<PackageEntry>& entries) {
   entries.clear();
-  reason = PackageOpenError::kUnreadable;
-  file_io stream(fs, path, StreamMode::kRead, OnError::kReport);
-  if (!stream.is_open()) return false;
+  file_io stream(fs, path, StreamMode::kRead);
+  Status opened = stream.open();
+  if (!opened.ok()) return OpenFailure(PackageOpenError::kUnreadable, opened.code());
+  const Status damaged = OpenFailure(PackageOpenError::kDamagedDirectory);
 
   dynamic_buffer buffer(1024);
   uint8_t header[10] = {};
-  reason = PackageOpenError::kNotPackage;
   uint32_t got = ReadRecord(stream, header, buffer);
-  if (!IsMagicRecord(header, got, buffer)) return false;
-  reason = PackageOpenError::kDamagedDirectory;
+  if (!IsMagicRecord(header, got, buffer)) return OpenFailure(PackageOpenError::kNotPackage);
   got = ReadRecord(stream, header, buffer);
-  if (!IsInt32(header, got, kTagDirectoryOffset)) return false;
+  if (!IsInt32(header, got, kTagDirectoryOffset)) return damaged;
   uint32_t directoryOffset = RecordInt32(header);
-  if (directoryOffset == kUnfinishedOffset) {
-    reason = PackageOpenError::kUnfinished;
-    return false;
-  }
-  if (stream.seek(directoryOffset) != directoryOffset) return false;
+  if (directoryOffset == kUnfinishedOffset) return OpenFailure(PackageOpenError::kUnfinished);
+  if (!stream.seek(directoryOffset).ok()) return damaged;
   buffer.allocate(1024);
   got = ReadRecord(stream, header, buffer);
   if (!IsText(header, got, kTagDirectory) || std::strcmp(buffer.text(), kDirectoryMarker) != 0) {
-    return false;
+    return damaged;
   }
   got = ReadRecord(stream, header, buffer);
-  if (!IsInt32(header, got, kTagEntryCount)) return false;
+  if (!IsInt32(header, got, kTagEntryCount)) return damaged;
   int32_t count = static_cast<int32_t>(RecordInt32(header));
-  if (count <= 0) {
-    reason = PackageOpenError::kEmptyDirectory;
-    return false;
-  }
+  if (count <= 0) return OpenFailure(PackageOpenError::kEmptyDirectory);
   // A count that cannot fit in the rest of the file is refused before the
   // loop, so a hostile count costs nothing.
-  if (uint64_t(count) * kSmallestEntry > stream.remaining()) return false;
+  if (uint64_t(count) * kSmallestEntry > stream.remaining()) return damaged;
 
   entries.reserve(static_cast<size_t>(count));
   for (int32_t i = 0; i < count; ++i) {
     PackageEntry entry;
     buffer.allocate(1024);
     got = ReadRecord(stream, header, buffer);
-    if (!IsText(header, got, kTagEntryName)) return false;
+    if (!IsText(header, got, kTagEntryName)) return damaged;
     entry.name = buffer.text();
     got = ReadRecord(stream, header, buffer);
-    if (!IsInt32(header, got, kTagEntryOffset)) return false;
+    if (!IsInt32(header, got, kTagEntryOffset)) return damaged;
     entry.offset = RecordInt32(header);
     got = ReadRecord(stream, header, buffer);
-    if (!IsInt32(header, got, kTagEntrySize)) return false;
+    if (!IsInt32(header, got, kTagEntrySize)) return damaged;
     entry.size = RecordInt32(header);
     buffer.allocate(1024);
     got = ReadRecord(stream, header, buffer);
-    if (!IsText(header, got, kTagEntryChecksum)) return false;
+    if (!IsText(header, got, kTagEntryChecksum)) return damaged;
     entry.md5 = buffer.text();
     entries.push_back(std::move(entry));
   }
-  reason = PackageOpenError::kNone;
-  return true;
+  return Status::Ok();
 }
 
 bool SeekStoredData(file_io& stream, uint32_t offset) {
-  if (stream.seek(offset) != offset) return false;
+  if (!stream.seek(offset).ok()) return false;
   uint8_t head[6];
   if (stream.read(head, 6) != 6 || head[0] != kTagStoredFile || head[1] != kRecordBlock) {
     return false;
@@ -332,8 +330,8 @@ void CheckStoredEntries(FileSystem& fs, const std::string& path, const PackageEn
   std::vector<size_t> streamed;  // the entry each stream reads
   for (size_t i = 0; i < count; ++i) {
     const PackageEntry& entry = entries[i];
-    auto file = std::make_unique<file_io>(fs, path, StreamMode::kRead, OnError::kReport);
-    if (!file->is_open() || !SeekStoredData(*file, entry.offset)) {
+    auto file = std::make_unique<file_io>(fs, path, StreamMode::kRead);
+    if (!file->open().ok() || !SeekStoredData(*file, entry.offset)) {
       checks[i] = StoredEntryCheck::kDamagedRecord;
       continue;
     }

@@ -12,6 +12,7 @@
 
 #include "package/streams.h"
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace tavirelle {
 
@@ -86,43 +87,56 @@ bool IsMagicRecord(const uint8_t header[10], uint32_t got, const dynamic_buffer&
 uint64_t StoredFileRecordSize(const std::string& storedName, uint64_t dataSize);
 uint64_t DirectoryRecordsSize(const std::vector<PackageEntry>& entries);
 
-uint32_t WriteTextRecord(simple_io& stream, uint8_t tag, const std::string& text);
-uint32_t WriteInt32Record(simple_io& stream, uint8_t tag, uint32_t value);
+// The record writers write at the stream's position and tell why a write
+// failed; a failed one may leave part of its record behind.
+Status WriteTextRecord(file_io& stream, uint8_t tag, const std::string& text);
+Status WriteInt32Record(file_io& stream, uint8_t tag, uint32_t value);
 
-// Copies the file `sourcePath` into a stored-file record named
-// `storedName`, in one pass that also yields the digest and size of the bytes
-// copied. Returns the record's size, or 0 when the source could not be opened
-// or read in full (the stream then holds a partial record), or when the
-// record would end past kMaxPackageSize (last error ERROR_FILE_TOO_LARGE,
-// nothing written).
-// `scratch` (optional) is reused across calls so that packing many files
-// allocates the chunk once.
+// Why a stored file's record could not be completed when the platform gave
+// no reason: its source ended before the size it had when the record began.
+inline constexpr char kSourceShrank[] = "the file shrank while it was read";
+
 // What precedes a stored file's bytes in its record: the record's head, the
 // stored name and the data block's head.
-void WriteStoredFileHead(simple_io& stream, uint8_t tag, const std::string& storedName,
-                         uint32_t dataSize);
-uint32_t WriteFileRecord(file_io& stream, uint8_t tag, const std::string& sourcePath,
-                         const std::string& storedName, std::string* md5,
-                         uint32_t* size, std::unique_ptr<uint8_t[]>* scratch = nullptr);
-uint32_t WriteMemoryRecord(simple_io& stream, uint8_t tag, const std::string& storedName,
-                           const void* data, uint32_t size);
+Status WriteStoredFileHead(file_io& stream, uint8_t tag, const std::string& storedName,
+                           uint32_t dataSize);
+// Copies the file `sourcePath` into a stored-file record named
+// `storedName`, in one pass that also yields the digest and size of the bytes
+// copied. Fails when the source cannot be opened or read in full (the
+// stream then holds a partial record; a source that shrank is a failure
+// without a platform reason), when writing fails, or with
+// ERROR_FILE_TOO_LARGE, nothing written, when the record would end past
+// kMaxPackageSize.
+// `scratch` (optional) is reused across calls so that packing many files
+// allocates the chunk once.
+Status WriteFileRecord(file_io& stream, uint8_t tag, const std::string& sourcePath,
+                       const std::string& storedName, std::string* md5, uint32_t* size,
+                       std::unique_ptr<uint8_t[]>* scratch = nullptr);
+Status WriteMemoryRecord(file_io& stream, uint8_t tag, const std::string& storedName,
+                         const void* data, uint32_t size);
 
 // Writes the directory records (N, O, then P Q R S per entry) at the current
-// position; returns the bytes written, or 0 when a write fell short.
-uint32_t WriteDirectoryRecords(file_io& stream, const std::vector<PackageEntry>& entries);
+// position; ERROR_FILE_TOO_LARGE, nothing written, when they would end past
+// kMaxPackageSize.
+Status WriteDirectoryRecords(file_io& stream, const std::vector<PackageEntry>& entries);
 // Writes the directory at the current position and then, when the file
 // starts with the package magic and every directory byte was written, points
-// the 'L' record at it. Returns the bytes of the directory, 0 on failure
-// (ERROR_FILE_TOO_LARGE when it would end past kMaxPackageSize; nothing is
-// written then).
-uint32_t WriteDirectory(file_io& stream, const std::vector<PackageEntry>& entries);
+// the 'L' record at it (ERROR_FILE_TOO_LARGE, nothing written, when it would
+// end past kMaxPackageSize).
+Status WriteDirectory(file_io& stream, const std::vector<PackageEntry>& entries);
 // Writes the 'L' record with `directoryOffset` at `position`.
-bool WriteDirectoryOffset(file_io& stream, uint32_t position, uint32_t directoryOffset);
+Status WriteDirectoryOffset(file_io& stream, uint32_t position, uint32_t directoryOffset);
 
-// Reads the directory of the package at `path` into `entries`. `why`
-// (optional) receives the reason of a failure.
-bool ReadDirectory(FileSystem& fs, const std::string& path, std::vector<PackageEntry>& entries,
-                   PackageOpenError* why = nullptr);
+// Why a package does not open: DescribeOpenError(why) in words, with the
+// platform's `code` when there is one (ERROR_FILE_NOT_FOUND for a missing
+// file, ERROR_INVALID_DATA for a file that is not a usable package, when not
+// given).
+Status OpenFailure(PackageOpenError why, DWORD code = ERROR_SUCCESS);
+
+// Reads the directory of the package at `path` into `entries`; fails with
+// the OpenFailure that tells why the file is not a usable package.
+Status ReadDirectory(FileSystem& fs, const std::string& path,
+                     std::vector<PackageEntry>& entries);
 
 // Positions `stream` at the data of the stored file whose outer record starts
 // at `offset`, checking both record headers. False when they are damaged.

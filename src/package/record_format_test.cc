@@ -45,7 +45,7 @@ TEST(PackageLayout, WriterOutputForASmallFolderIsExact) {
 
   ShowPackage package(DefaultFileSystem());
   std::string target = dir.Join("show.pkg");
-  ASSERT_TRUE(package.WritePackage(target, show));
+  ASSERT_TRUE(package.WritePackage(target, show).ok());
   EXPECT_EQ(target, dir.Join("show.pkg"));
 
   std::string expected = TextRecord(0x4B, "Tavirelle File") + Int32Record(0x4C, 118);
@@ -73,7 +73,8 @@ TEST(PackageLayout, WriterOutputForASmallFolderIsExact) {
 TEST(ReadRecord, UnknownTypeConsumesOnlyTheHeader) {
   TempDir dir;
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), Bytes({0x41, 7, 1, 2, 3})).ok());
-  file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead, OnError::kReport);
+  file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead);
+  ASSERT_TRUE(file.open().ok());
   uint8_t header[10] = {};
   dynamic_buffer payload(1024);
   EXPECT_EQ(ReadRecord(file, header, payload), 2u);
@@ -84,7 +85,8 @@ TEST(ReadRecord, LongTextGrowsTheBufferAndIsTerminated) {
   TempDir dir;
   std::string name(2000, 'n');
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), TextRecord(0x50, name)).ok());
-  file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead, OnError::kReport);
+  file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead);
+  ASSERT_TRUE(file.open().ok());
   uint8_t header[10] = {};
   dynamic_buffer payload(1024);
   EXPECT_EQ(ReadRecord(file, header, payload), 2004u);
@@ -110,7 +112,8 @@ TEST(ReadRecord, LengthsPastTheEndFailWithoutGrowingTheBuffer) {
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), c.bytes).ok());
-    file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead, OnError::kReport);
+    file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead);
+    ASSERT_TRUE(file.open().ok());
     uint8_t header[10] = {};
     dynamic_buffer payload(1024);
     EXPECT_EQ(ReadRecord(file, header, payload), c.result) << c.bytes.size();
@@ -119,11 +122,17 @@ TEST(ReadRecord, LengthsPastTheEndFailWithoutGrowingTheBuffer) {
 }
 
 TEST(WriteTextRecord, LengthIsTakenModulo65536) {
-  dynamic_buffer out(16);
-  EXPECT_EQ(WriteTextRecord(out, 0x50, std::string(70000, 'a')), 4u + 4464u);
-  EXPECT_EQ(out.write_position(), 4468u);
-  EXPECT_EQ(out.data()[2], 4464 & 0xFF);
-  EXPECT_EQ(out.data()[3], 4464 >> 8);
+  TempDir dir;
+  {
+    file_io out(DefaultFileSystem(), dir.Join("f"), StreamMode::kWrite);
+    ASSERT_TRUE(out.open().ok());
+    EXPECT_TRUE(WriteTextRecord(out, 0x50, std::string(70000, 'a')).ok());
+  }
+  std::string written;
+  ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("f"), &written).ok());
+  ASSERT_EQ(written.size(), 4468u);
+  EXPECT_EQ(static_cast<uint8_t>(written[2]), 4464 & 0xFF);
+  EXPECT_EQ(static_cast<uint8_t>(written[3]), 4464 >> 8);
 }
 
 TEST(StoredEntryName, ThumbnailNamesBecomeFolders) {
@@ -249,13 +258,14 @@ TEST_P(ReadDirectoryRejects, WithItsReason) {
   TempDir dir;
   ASSERT_TRUE(c.package.WriteTo(DefaultFileSystem(), dir.Join("p")));
   std::vector<PackageEntry> entries;
-  PackageOpenError why = PackageOpenError::kNone;
-  EXPECT_FALSE(ReadDirectory(DefaultFileSystem(), dir.Join("p"), entries, &why)) << c.what;
-  EXPECT_EQ(why, c.why) << c.what;
+  Status read = ReadDirectory(DefaultFileSystem(), dir.Join("p"), entries);
+  EXPECT_EQ(read.words(), DescribeOpenError(c.why)) << c.what;
+  EXPECT_EQ(read.code(), ERROR_INVALID_DATA) << c.what;
   ShowPackage package(DefaultFileSystem());
-  EXPECT_FALSE(package.OpenPackage(dir.Join("p"), false)) << c.what;
+  Status opened = package.OpenPackage(dir.Join("p"), false);
   EXPECT_FALSE(package.IsOpen());
-  EXPECT_EQ(package.openError(), c.why) << c.what;
+  EXPECT_EQ(opened.words(), DescribeOpenError(c.why)) << c.what;
+  EXPECT_EQ(opened.code(), ERROR_INVALID_DATA) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(All, ReadDirectoryRejects,
@@ -271,7 +281,7 @@ TEST(ReadDirectory, ReadsEveryEntryInFileOrder) {
   b.PointAtDirectory();
   ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
   std::vector<PackageEntry> entries;
-  ASSERT_TRUE(ReadDirectory(DefaultFileSystem(), dir.Join("p"), entries));
+  ASSERT_TRUE(ReadDirectory(DefaultFileSystem(), dir.Join("p"), entries).ok());
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[0].name, std::string(2000, 'x'));
   EXPECT_EQ(entries[0].offset, a);
@@ -292,11 +302,13 @@ TEST(WriteDirectory, MovesTheDirectoryOffsetOnlyBehindTheExactMagic) {
     ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
     uint32_t end = 0;
     {
-      file_io stream(DefaultFileSystem(), dir.Join("p"), StreamMode::kWrite, OnError::kReport);
-      end = stream.seek_end();
+      file_io stream(DefaultFileSystem(), dir.Join("p"), StreamMode::kWrite);
+      ASSERT_TRUE(stream.open().ok());
+      ASSERT_TRUE(stream.seek_end().ok());
+      end = stream.tell();
       std::vector<PackageEntry> entries(1);
       entries[0].name = "b.jpg";
-      ASSERT_NE(WriteDirectory(stream, entries), 0u);
+      ASSERT_TRUE(WriteDirectory(stream, entries).ok());
     }
     std::string after;
     ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("p"), &after).ok());
@@ -309,12 +321,13 @@ TEST(WriteDirectory, MovesTheDirectoryOffsetOnlyBehindTheExactMagic) {
 TEST(ReadDirectory, MissingFileIsUnreadable) {
   TempDir dir;
   std::vector<PackageEntry> entries;
-  PackageOpenError why = PackageOpenError::kNone;
-  EXPECT_FALSE(ReadDirectory(DefaultFileSystem(), dir.Join("none"), entries, &why));
-  EXPECT_EQ(why, PackageOpenError::kUnreadable);
+  Status read = ReadDirectory(DefaultFileSystem(), dir.Join("none"), entries);
+  EXPECT_EQ(read.words(), DescribeOpenError(PackageOpenError::kUnreadable));
+  EXPECT_EQ(read.code(), ERROR_FILE_NOT_FOUND);
   ShowPackage package(DefaultFileSystem());
-  EXPECT_FALSE(package.OpenPackage(dir.Join("none"), false));
-  EXPECT_EQ(package.openError(), PackageOpenError::kMissing);
+  Status opened = package.OpenPackage(dir.Join("none"), false);
+  EXPECT_EQ(opened.words(), DescribeOpenError(PackageOpenError::kMissing));
+  EXPECT_EQ(opened.code(), ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace

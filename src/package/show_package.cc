@@ -56,25 +56,22 @@ void ShowPackage::IndexEntries() {
   for (size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].name, i);
 }
 
-bool ShowPackage::OpenPackage(const std::string& path, bool validateMeta) {
+Status ShowPackage::OpenPackage(const std::string& path, bool validateMeta) {
   entries_.clear();
   pending_.clear();
   packageFile_.reset();
   path_ = path;
-  openError_ = PackageOpenError::kMissing;
-  if (!PathExists(fs_, path)) return false;
-  bool read = ReadDirectory(fs_, path, entries_, &openError_);
+  if (!PathExists(fs_, path)) return OpenFailure(PackageOpenError::kMissing);
+  Status status = ReadDirectory(fs_, path, entries_);
   IndexEntries();
-  if (!read) return false;
-  auto file = std::make_unique<file_io>(fs_, path, StreamMode::kRead, OnError::kReport);
-  if (!file->is_open()) {
-    openError_ = PackageOpenError::kUnreadable;
-    return false;
-  }
+  if (!status.ok()) return status;
+  auto file = std::make_unique<file_io>(fs_, path, StreamMode::kRead);
+  status = file->open();
+  if (!status.ok()) return OpenFailure(PackageOpenError::kUnreadable, status.code());
   packageFile_ = std::move(file);
   if (validateMeta) GetMetaText();
-  if (!IsOpen()) openError_ = PackageOpenError::kRepairFailed;
-  return IsOpen();
+  if (!IsOpen()) return OpenFailure(PackageOpenError::kRepairFailed);
+  return Status::Ok();
 }
 
 void ShowPackage::ClosePackage() { packageFile_.reset(); }
@@ -146,10 +143,7 @@ class ShowPackage::FileSink final : public EntrySink {
   bool TakeBytes(const std::string& bytes) override {
     // Pending bytes are the package's own, hashed when they were stored.
     return Write([&](File& file) {
-      DWORD done = 0;
-      bool ok =
-          bytes.empty() || file.Write(bytes.data(), static_cast<DWORD>(bytes.size()), &done).ok();
-      return Written(ok && done == bytes.size());
+      return bytes.empty() || Written(WriteAll(file, bytes.data(), static_cast<DWORD>(bytes.size())));
     });
   }
 
@@ -164,8 +158,7 @@ class ShowPackage::FileSink final : public EntrySink {
           return false;
         }
         digest.Update(block.data(), n);
-        DWORD done = 0;
-        if (!Written(file.Write(block.data(), n, &done).ok() && done == n)) return false;
+        if (!Written(WriteAll(file, block.data(), n))) return false;
         left -= n;
       }
       if (digest.FinishHex() != entry.md5) {
@@ -186,9 +179,16 @@ class ShowPackage::FileSink final : public EntrySink {
  private:
   static constexpr uint32_t kBlock = 1 << 20;
 
-  bool Written(bool ok) {
-    if (!ok) outcome_ = {EntrySaveResult::kWriteFailed, GetLastError()};
-    return ok;
+  bool Written(const Status& status) {
+    if (!status.ok()) outcome_ = {EntrySaveResult::kWriteFailed, status.code()};
+    return status.ok();
+  }
+
+  static Status WriteAll(File& file, const void* data, DWORD size) {
+    DWORD done = 0;
+    Status written = file.Write(data, size, &done);
+    if (written.ok() && done != size) return Status::Error(ERROR_WRITE_FAULT);
+    return written;
   }
 
   // Runs `fill` on a new file beside the target and puts it in the
@@ -212,17 +212,14 @@ class ShowPackage::FileSink final : public EntrySink {
       return false;
     }
     temporary_ = TemporaryNameBeside(path_);
-    return Written(fs_.Open(temporary_, GENERIC_WRITE, Disposition::kCreateNew, &file_).ok());
+    return Written(fs_.Open(temporary_, GENERIC_WRITE, Disposition::kCreateNew, &file_));
   }
-  bool Append(const void* data, uint32_t size) {
-    DWORD done = 0;
-    return Written(file_->Write(data, size, &done).ok() && done == size);
-  }
+  bool Append(const void* data, uint32_t size) { return Written(WriteAll(*file_, data, size)); }
   void Mismatch() { outcome_.result = EntrySaveResult::kMismatch; }
   bool End(bool ok) {
-    ok = Written(file_->Close().ok()) && ok;
+    ok = Written(file_->Close()) && ok;
     file_.reset();
-    ok = ok && Written(fs_.MoveFile(temporary_, path_, IfExists::kReplace).ok());
+    ok = ok && Written(fs_.MoveFile(temporary_, path_, IfExists::kReplace));
     if (!ok) {
       fs_.DeleteFile(temporary_).IgnoreError();
       return false;
@@ -375,12 +372,13 @@ void ShowPackage::StorePending(const std::string& name, const void* data, uint32
 bool ShowPackage::CommitPending() {
   if (!IsOpen()) return false;
   packageFile_.reset();
-  file_io stream(fs_, path_, StreamMode::kWrite, OnError::kReport);
-  if (!stream.is_open()) return false;
+  file_io stream(fs_, path_, StreamMode::kWrite);
+  if (!stream.open().ok()) return false;
 
   std::vector<PackageEntry> previous = entries_;
-  uint32_t oldEnd = stream.seek_end();
-  bool ok = oldEnd != 0xFFFFFFFF && !pending_.empty();
+  bool ended = stream.seek_end().ok();
+  uint32_t oldEnd = stream.tell();
+  bool ok = ended && !pending_.empty();
   for (const PackageEntry& item : pending_) {
     if (!ok) break;
     // The current entry of this name keeps pointing at its old data under
@@ -404,28 +402,26 @@ bool ShowPackage::CommitPending() {
     added.offset = stream.tell();
     added.size = item.size;
     added.md5 = item.md5;
-    ok = added.offset != 0xFFFFFFFF &&
-         WriteMemoryRecord(stream, kTagStoredFile, item.name, item.data.data(),
-                           item.size) != 0;
+    ok = WriteMemoryRecord(stream, kTagStoredFile, item.name, item.data.data(), item.size).ok();
     entries_.push_back(std::move(added));
   }
   pending_.clear();
-  ok = ok && WriteDirectory(stream, entries_) != 0;
+  ok = ok && WriteDirectory(stream, entries_).ok();
   if (!ok) {
     // The 'L' record still names the previous directory: drop what was
     // appended so the file is as it was, and keep reading the old entries.
-    if (oldEnd != 0xFFFFFFFF && stream.seek(oldEnd) == oldEnd) stream.truncate();
+    if (ended && stream.seek(oldEnd).ok()) stream.truncate().IgnoreError();
     entries_ = std::move(previous);
   }
-  if (!stream.close() && ok) {
+  if (!stream.close().ok() && ok) {
     // The data may or may not have reached the medium: believe the file.
     ok = false;
     std::vector<PackageEntry> onDisk;
-    entries_ = ReadDirectory(fs_, path_, onDisk) ? std::move(onDisk) : std::move(previous);
+    entries_ = ReadDirectory(fs_, path_, onDisk).ok() ? std::move(onDisk) : std::move(previous);
   }
   IndexEntries();
-  auto file = std::make_unique<file_io>(fs_, path_, StreamMode::kRead, OnError::kReport);
-  if (file->is_open()) packageFile_ = std::move(file);
+  auto file = std::make_unique<file_io>(fs_, path_, StreamMode::kRead);
+  if (file->open().ok()) packageFile_ = std::move(file);
   return ok;
 }
 
@@ -456,9 +452,9 @@ void ShowPackage::SaveStoredTogether(const std::vector<SaveTarget*>& group) {
   slots.reserve(group.size());
   for (SaveTarget* target : group) {
     const PackageEntry& entry = *target->entry;
-    auto package = std::make_unique<file_io>(fs_, path_, StreamMode::kRead, OnError::kReport);
+    auto package = std::make_unique<file_io>(fs_, path_, StreamMode::kRead);
     // A record that cannot be read is for SaveEntry, with its fall-backs.
-    if (!package->is_open() || !SeekStoredData(*package, entry.offset) ||
+    if (!package->open().ok() || !SeekStoredData(*package, entry.offset) ||
         entry.size > package->remaining()) {
       continue;
     }

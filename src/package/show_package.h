@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "package/record_format.h"
-#include "platform/file_system.h"
 #include "package/streams.h"
+#include "platform/file_system.h"
+#include "platform/status.h"
 #include "tavirelle/types.h"
 
 namespace tavirelle {
@@ -52,10 +53,10 @@ struct PackageSource {
   uint64_t size = 0;
 };
 // The files WritePackage stores from `dataFolder`, in its order: the
-// top-level "*.swf", "*.mp3", "*.jpg" and "*.xml" files. False, with the
-// platform's error in *error, when a listing failed.
-bool ListPackageSources(FileSystem& fs, const std::string& dataFolder,
-                        std::vector<PackageSource>* sources, DWORD* error);
+// top-level "*.swf", "*.mp3", "*.jpg" and "*.xml" files. Fails when a
+// listing failed (ERROR_PATH_NOT_FOUND when there is no such folder).
+Status ListPackageSources(FileSystem& fs, const std::string& dataFolder,
+                          std::vector<PackageSource>* sources);
 // The bytes of the package those files make; more than kMaxPackageSize
 // cannot be written.
 uint64_t PackageSizeOf(const std::vector<PackageSource>& sources);
@@ -78,26 +79,23 @@ class ShowPackage {
   // platform/partial_files.h) and moved to `exportFilename` once complete,
   // never replacing a file: when the name is taken then, a unique name is
   // chosen and written back into `exportFilename`. On failure nothing is left
-  // behind (except on a write-protected medium) and lastError()/
-  // lastErrorText() describe the platform error when there was one;
+  // behind (except on a write-protected medium); the Status, and
+  // lastError()/lastErrorText() until the next failure, give the platform
+  // error when there was one (ERROR_DISK_FULL, ERROR_WRITE_PROTECT, ...);
   // ERROR_FILE_TOO_LARGE when the package would pass kMaxPackageSize.
-  bool WritePackage(std::string& exportFilename, const std::string& dataFolder);
+  Status WritePackage(std::string& exportFilename, const std::string& dataFolder);
   int32_t lastError() const { return lastError_; }
   const std::string& lastErrorText() const { return lastErrorText_; }
-  // The automation status of a WritePackage call that returned `written`:
-  // S_OK, E_FAIL when there is no platform error, or HRESULT_FROM_WIN32 of
-  // lastError() (ERROR_DISK_FULL, ERROR_WRITE_PROTECT, ...).
-  HRESULT WriteStatus(bool written) const;
 
   // --- Reading -------------------------------------------------------------
 
   // Opens a package and reads its directory; with `validateMeta` the
   // "meta.xml" entry is checked at once (and repaired when it is broken).
-  bool OpenPackage(const std::string& path, bool validateMeta);
+  // Fails with the OpenFailure that says why the file is not a usable
+  // package.
+  Status OpenPackage(const std::string& path, bool validateMeta);
   void ClosePackage();
   bool IsOpen() const { return packageFile_ != nullptr; }
-  // Why the last OpenPackage failed (kNone after a successful open).
-  PackageOpenError openError() const { return openError_; }
   // The path of the package last opened.
   const std::string& path() const { return path_; }
 
@@ -197,7 +195,6 @@ class ShowPackage {
   std::vector<PackageEntry> pending_;
   std::unique_ptr<file_io> packageFile_;
   std::string path_;
-  PackageOpenError openError_ = PackageOpenError::kNone;
 };
 
 }  // namespace tavirelle

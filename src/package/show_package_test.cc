@@ -61,7 +61,7 @@ TEST_P(ReadEntryNames, FindTheEntryTheShowMeans) {
   TempDir dir;
   ASSERT_TRUE(BuildPackage(items).WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false).ok());
   std::string data;
   if (c.read == nullptr) {
     EXPECT_FALSE(package.ReadEntry(c.requested, &data)) << c.requested;
@@ -102,7 +102,7 @@ TEST(ReadEntry, OnlyTheFirstOfTwoEqualNamesIsTried) {
   PackageBuilder b = BuildPackage({{"a.jpg", "first"}, {"a.jpg", "second"}});
   ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false).ok());
   std::string data;
   ASSERT_TRUE(package.ReadEntry("a.jpg", &data));
   EXPECT_EQ(data, "first");
@@ -114,7 +114,7 @@ TEST(ReadEntry, NeverDeletesTheFileANameDenotes) {
   std::string victim = dir.Join("victim.txt");
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), victim, "").ok());
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false).ok());
   std::string data;
   EXPECT_FALSE(package.ReadEntry(victim, &data));
   EXPECT_TRUE(PathExists(DefaultFileSystem(), victim));
@@ -134,7 +134,7 @@ TEST(ReadEntry, SizesAndHeadersThatLieFailOnlyThatEntry) {
   b.PointAtDirectory();
   ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false).ok());
   std::string data;
   for (const char* name : {"huge.jpg", "misplaced.jpg", "outside.jpg"}) {
     EXPECT_FALSE(package.ReadEntry(name, &data)) << name;
@@ -153,7 +153,7 @@ TEST(ReadEntry, EntryStatedPastTheEndOfTheFileFails) {
   b.StoredFile("a.jpg", "short");
   ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false).ok());
   std::string data;
   EXPECT_FALSE(package.ReadEntry("a.jpg", &data));
   std::string head;
@@ -167,7 +167,7 @@ TEST(ReadEntry, ClosedPackageReadsNothing) {
   ShowPackage package(DefaultFileSystem());
   std::string data;
   EXPECT_FALSE(package.ReadEntry("a.jpg", &data));
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false).ok());
   package.ClosePackage();
   EXPECT_FALSE(package.IsOpen());
   EXPECT_FALSE(package.ReadEntry("a.jpg", &data));
@@ -179,7 +179,7 @@ TEST(ReadEntry, PendingEntriesComeFirst) {
   TempDir dir;
   ASSERT_TRUE(BuildPackage({{"a.jpg", "old"}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false).ok());
   package.StorePending("a.jpg", "new", 3);
   package.StorePending("a.jpg", "newer", 5);
   ASSERT_EQ(package.pending().size(), 1u);
@@ -192,7 +192,7 @@ TEST(ReadEntryText, StopsAtTheFirstZeroByte) {
   ASSERT_TRUE(BuildPackage({{"a.xml", std::string("ab\0cd", 5)}})
                   .WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false).ok());
   EXPECT_EQ(package.ReadEntryText("a.xml"), "ab");
   std::string data;
   ASSERT_TRUE(package.ReadEntry("a.xml", &data));
@@ -203,7 +203,7 @@ TEST(SaveEntryToFile, WritesTheBytesAndCreatesNoFolder) {
   TempDir dir;
   ASSERT_TRUE(BuildPackage({{"a.jpg", "bytes"}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false).ok());
   EXPECT_TRUE(package.SaveEntryToFile("a.jpg", dir.Join("out.jpg")));
   std::string contents;
   ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("out.jpg"), &contents).ok());
@@ -221,7 +221,7 @@ TEST(SaveEntryToFile, CopiesLargeEntriesInBlocksAndFollowsTheNameRules) {
                             {"song.mp3", "music"}})
                   .WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false).ok());
   ASSERT_TRUE(
       SaveTextToFile(DefaultFileSystem(), dir.Join("out.jpg"), std::string(5 * 1024 * 1024, 'x'))
           .ok());
@@ -248,7 +248,7 @@ TEST(SaveEntry, ReplacesALinkAtTheTargetAndNeverWritesThroughIt) {
   ASSERT_TRUE(
       BuildPackage({{"a.jpg", "package bytes"}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false).ok());
   ASSERT_TRUE(
       WriteWholeFile(DefaultFileSystem(), dir.Join("precious"), "the user's own file").ok());
   ASSERT_TRUE(DefaultFileSystem().CreateDirectory(dir.Join("out")).ok());
@@ -284,7 +284,7 @@ TEST(SaveEntry, ChecksTheBytesAsItCopiesAndKeepsTheOldFileOnAnyFailure) {
   damaged.Raw(bytes);
   ASSERT_TRUE(damaged.WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false).ok());
 
   const struct {
     const char* name;
@@ -336,7 +336,7 @@ TEST(SaveEntries, SettlesEveryTargetAsSaveEntryDoes) {
   damaged.Raw(bytes);
   ASSERT_TRUE(damaged.WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false).ok());
 
   std::vector<std::pair<std::string, std::string>> names;  // entry, target file
   for (const StoredItem& item : items) names.emplace_back(item.name, item.name);
@@ -394,7 +394,7 @@ TEST(IsUsableMetaText, NeedsTheFrameAndAFirstImageThatIsAnEntry) {
   TempDir dir;
   ASSERT_TRUE(BuildPackage({{"a.jpg", "a"}}).WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false).ok());
   EXPECT_TRUE(package.IsUsableMetaText(Meta("a.jpg")));
   EXPECT_FALSE(package.IsUsableMetaText(""));
   EXPECT_FALSE(package.IsUsableMetaText(Meta("a.jpg", false)));
@@ -434,7 +434,7 @@ class MetaFallback : public testing::Test {
 
 TEST_F(MetaFallback, RepairStoresTheNewestUsableVersionAsMetaXml) {
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(path(), false));
+  ASSERT_TRUE(package.OpenPackage(path(), false).ok());
   EXPECT_EQ(package.GetMetaText(), items_[3].data);
 
   // The old text keeps its bytes under the next number, the usable one is
@@ -461,14 +461,14 @@ TEST_F(MetaFallback, RepairStoresTheNewestUsableVersionAsMetaXml) {
   EXPECT_EQ(package.ReadEntryText("meta.xml"), items_[3].data);
   EXPECT_EQ(package.ReadEntryText("meta.xml.3"), items_[1].data);
   ShowPackage again(DefaultFileSystem());
-  ASSERT_TRUE(again.OpenPackage(path(), true));
+  ASSERT_TRUE(again.OpenPackage(path(), true).ok());
   EXPECT_EQ(Contents(), expected.bytes());
   EXPECT_EQ(again.entries().size(), 5u);
 }
 
 TEST_F(MetaFallback, OpeningWithValidationRepairsAtOnce) {
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(path(), true));
+  ASSERT_TRUE(package.OpenPackage(path(), true).ok());
   EXPECT_EQ(package.entries().back().name, "meta.xml");
   EXPECT_EQ(package.entries()[1].name, "meta.xml.3");
   EXPECT_NE(Contents(), original_.bytes());
@@ -479,7 +479,7 @@ TEST(MetaFallbackEdges, UnusableTextWithoutVersionsIsReturnedUnchanged) {
   PackageBuilder b = BuildPackage({{"a.jpg", "A"}, {"meta.xml", Meta("a.jpg", false)}});
   ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), true));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), true).ok());
   EXPECT_EQ(package.GetMetaText(), Meta("a.jpg", false));
   std::string contents;
   ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("p"), &contents).ok());
@@ -494,7 +494,7 @@ TEST(MetaFallbackEdges, OnlyListedVersionsAreTried) {
                                    {"meta.xml.5", "also broken"}});
   ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), false).ok());
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(package.GetMetaText(), Meta("a.jpg"));
   // Counting down from two billion would take minutes, not this.
@@ -509,7 +509,7 @@ TEST(MetaFallbackEdges, UnlistedNumbersAndOtherNamesAreNotVersions) {
                                    {"meta.xml.bak", Meta("a.jpg")}});
   ASSERT_TRUE(b.WriteTo(DefaultFileSystem(), dir.Join("p")));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), true));
+  ASSERT_TRUE(package.OpenPackage(dir.Join("p"), true).ok());
   EXPECT_EQ(package.GetMetaText(), "broken");
   std::string contents;
   ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("p"), &contents).ok());
@@ -545,7 +545,7 @@ TEST(ReadMetaText, TellsWhichVersionWasReadAndWhetherItsDigestHolds) {
                         Case{"zero", usable, "meta.xml", true},
                         Case{"older", usable, "meta.xml.4", true}}) {
     ShowPackage package(DefaultFileSystem());
-    ASSERT_TRUE(package.OpenPackage(dir.Join(c.file), false)) << c.file;
+    ASSERT_TRUE(package.OpenPackage(dir.Join(c.file), false).ok()) << c.file;
     MetaText meta = package.ReadMetaText();
     EXPECT_EQ(meta.text, c.text) << c.file;
     EXPECT_EQ(meta.entry, c.entry) << c.file;
@@ -567,8 +567,8 @@ TEST(WritePackage, SameFolderTwiceGivesIdenticalBytesUnderAUniqueName) {
   ShowPackage package(DefaultFileSystem());
   std::string first = dir.Join("Show.TVP");
   std::string second = first;
-  ASSERT_TRUE(package.WritePackage(first, show));
-  ASSERT_TRUE(package.WritePackage(second, show));
+  ASSERT_TRUE(package.WritePackage(first, show).ok());
+  ASSERT_TRUE(package.WritePackage(second, show).ok());
   EXPECT_EQ(first, dir.Join("Show.TVP"));
   EXPECT_EQ(second, dir.Join("Show (2).tvp"));
   std::string a, b;
@@ -576,7 +576,7 @@ TEST(WritePackage, SameFolderTwiceGivesIdenticalBytesUnderAUniqueName) {
   ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), second, &b).ok());
   EXPECT_EQ(a, b);
 
-  ASSERT_TRUE(package.OpenPackage(second, true));
+  ASSERT_TRUE(package.OpenPackage(second, true).ok());
   std::vector<std::string> names;
   for (const PackageEntry& e : package.entries()) names.push_back(e.name);
   EXPECT_EQ(names, (std::vector<std::string>{"clip.swf", "Song.MP3", "A.jpg", "b.jpg",
@@ -592,10 +592,9 @@ TEST(WritePackage, EmptyFolderWritesAPackageThatDoesNotOpen) {
   TempDir dir;
   ShowPackage package(DefaultFileSystem());
   std::string target = dir.Join("empty.pkg");
-  ASSERT_TRUE(package.WritePackage(target, dir.path()));
-  EXPECT_FALSE(package.OpenPackage(target, false));
-  EXPECT_EQ(package.openError(), PackageOpenError::kEmptyDirectory);
-  EXPECT_EQ(package.WriteStatus(true), S_OK);
+  ASSERT_TRUE(package.WritePackage(target, dir.path()).ok());
+  EXPECT_EQ(package.OpenPackage(target, false).words(),
+            DescribeOpenError(PackageOpenError::kEmptyDirectory));
 }
 
 }  // namespace

@@ -8,27 +8,25 @@
 
 namespace tavirelle {
 
-file_io::file_io(FileSystem& fs, const std::string& path, StreamMode mode, OnError onError)
+file_io::file_io(FileSystem& fs, const std::string& path, StreamMode mode)
     : fs_(fs),
       path_(path),
       countOnly_(mode == StreamMode::kCount),
-      throwOnError_(onError == OnError::kThrow) {
-  if (countOnly_) return;
-  const bool forWriting = mode == StreamMode::kWrite;
-  DWORD access = forWriting ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ;
-  fs_.Open(path, access, forWriting ? Disposition::kOpenAlways : Disposition::kOpenExisting, &file_)
-      .IgnoreError();
-  if (!file_) {
-    if (throwOnError_) throw StreamError{StreamError::kOpenFailed};
-    return;
+      forWriting_(mode == StreamMode::kWrite) {}
+
+Status file_io::open() {
+  if (countOnly_) return Status::Ok();
+  DWORD access = forWriting_ ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ;
+  Status opened = fs_.Open(
+      path_, access, forWriting_ ? Disposition::kOpenAlways : Disposition::kOpenExisting, &file_);
+  if (!opened.ok() || forWriting_) return opened;
+  Status sized = file_->Size(&knownSize_);
+  if (!sized.ok()) {
+    file_.reset();
+    return sized;
   }
-  if (!forWriting) {
-    if (!file_->Size(&knownSize_).ok()) {
-      file_.reset();
-      return;
-    }
-    buffered_ = true;
-  }
+  buffered_ = true;
+  return Status::Ok();
 }
 
 file_io::~file_io() {
@@ -36,54 +34,52 @@ file_io::~file_io() {
   if (file_) file_->Close().IgnoreError();
 }
 
-bool file_io::close() {
+Status file_io::close() {
   if (countOnly_) {
     countOnly_ = false;
-    return true;
+    return Status::Ok();
   }
-  if (!file_) return false;
-  bool ok = file_->Close().ok();
+  if (!file_) return Status::Error(ERROR_INVALID_HANDLE);
+  Status closed = file_->Close();
   file_.reset();
   block_.reset();
   blockLength_ = blockPos_ = 0;
-  return ok;
+  return closed;
 }
 
-uint32_t file_io::seek(uint32_t pos) {
-  if (countOnly_) return pos;
-  if (!file_) return 0xFFFFFFFF;
+Status file_io::seek(uint32_t pos) {
+  if (countOnly_) return Status::Ok();
+  if (!file_) return Status::Error(ERROR_INVALID_HANDLE);
   if (buffered_ && pos >= BlockStart() && pos <= filePos_) {
     blockPos_ = static_cast<uint32_t>(pos - BlockStart());
-    return pos;
+    return Status::Ok();
   }
   uint64_t now = 0;
   blockLength_ = blockPos_ = 0;
-  if (!file_->Seek(pos, SeekOrigin::kBegin, &now).ok()) {
+  Status moved = file_->Seek(pos, SeekOrigin::kBegin, &now);
+  if (!moved.ok()) {
     // The platform pointer is unknown now; ask again on the next use.
     file_->Seek(0, SeekOrigin::kCurrent, &filePos_).IgnoreError();
-    return 0xFFFFFFFF;
+    return moved;
   }
   filePos_ = now;
-  return static_cast<uint32_t>(now);
+  return Status::Ok();
 }
 
-uint32_t file_io::seek_end() {
-  if (!file_) return 0xFFFFFFFF;
+Status file_io::seek_end() {
+  if (!file_) return Status::Error(ERROR_INVALID_HANDLE);
   uint64_t now = 0;
   blockLength_ = blockPos_ = 0;
-  if (!file_->Seek(0, SeekOrigin::kEnd, &now).ok()) return 0xFFFFFFFF;
+  Status moved = file_->Seek(0, SeekOrigin::kEnd, &now);
+  if (!moved.ok()) return moved;
   filePos_ = now;
-  return static_cast<uint32_t>(now);
+  return Status::Ok();
 }
 
-uint32_t file_io::tell() {
-  if (!file_) return 0xFFFFFFFF;
-  return static_cast<uint32_t>(filePos_ - (blockLength_ - blockPos_));
-}
+uint32_t file_io::tell() { return static_cast<uint32_t>(tell64()); }
 
 uint64_t file_io::tell64() {
   if (countOnly_) return bytes_written_;
-  if (!file_) return 0xFFFFFFFF;
   return filePos_ - (blockLength_ - blockPos_);
 }
 
@@ -102,23 +98,23 @@ uint64_t file_io::remaining() {
   return size > now ? size - now : 0;
 }
 
-bool file_io::truncate() {
-  if (!file_ || buffered_) return false;
-  return file_->Truncate().ok();
+Status file_io::truncate() {
+  if (!file_ || buffered_) return Status::Error(ERROR_INVALID_HANDLE);
+  return file_->Truncate();
 }
 
-bool file_io::RawRead(uint8_t* at, uint32_t n, uint32_t* total) {
+Status file_io::RawRead(uint8_t* at, uint32_t n, uint32_t* total) {
   DWORD done = 0;
   *total = 0;
   // The platform may return fewer bytes than asked before the end of file.
   while (*total < n) {
-    bool ok = file_->Read(at + *total, n - *total, &done).ok();
+    Status read = file_->Read(at + *total, n - *total, &done);
     *total += done;
     filePos_ += done;
-    if (!ok) return false;
+    if (!read.ok()) return read;
     if (done == 0) break;
   }
-  return true;
+  return Status::Ok();
 }
 
 uint32_t file_io::read_into(simple_io& target, uint32_t n) {
@@ -139,21 +135,31 @@ uint32_t file_io::read_into(simple_io& target, uint32_t n) {
 }
 
 uint32_t file_io::read(void* destination, uint32_t n) {
-  if (countOnly_) return n;
-  if (!file_ || destination == nullptr) return 0;
+  uint32_t got = 0;
+  // A short count tells the caller all it looks at.
+  read_all(destination, n, &got).IgnoreError();
+  return got;
+}
+
+Status file_io::read_all(void* destination, uint32_t n, uint32_t* got) {
+  *got = 0;
+  if (countOnly_) {
+    *got = n;
+    return Status::Ok();
+  }
+  if (!file_) return Status::Error(ERROR_INVALID_HANDLE);
+  if (destination == nullptr) return Status::Error(ERROR_INVALID_PARAMETER);
   auto* at = static_cast<uint8_t*>(destination);
-  if (n == 0) return 0;
+  if (n == 0) return Status::Ok();
   if (buffered_ && blockLength_ - blockPos_ >= n) {
     // The common case while reading a directory: the bytes are in the block.
     std::memcpy(at, block_.get() + blockPos_, n);
     blockPos_ += n;
-    return n;
+    *got = n;
+    return Status::Ok();
   }
-  uint32_t total = 0;
-  if (!buffered_) {
-    RawRead(at, n, &total);
-    return total;
-  }
+  if (!buffered_) return RawRead(at, n, got);
+  uint32_t& total = *got;
   while (total < n) {
     uint32_t available = blockLength_ - blockPos_;
     if (available != 0) {
@@ -166,36 +172,40 @@ uint32_t file_io::read(void* destination, uint32_t n) {
     if (n - total >= kReadBlock) {
       // Large reads go straight to the caller's memory.
       blockLength_ = blockPos_ = 0;
-      uint32_t got = 0;
-      RawRead(at + total, n - total, &got);
-      total += got;
-      break;
+      uint32_t direct = 0;
+      Status read = RawRead(at + total, n - total, &direct);
+      total += direct;
+      return read;
     }
     if (!block_) block_.reset(new uint8_t[kReadBlock]);
-    uint32_t got = 0;
-    RawRead(block_.get(), kReadBlock, &got);
-    blockLength_ = got;
+    uint32_t filled = 0;
+    Status read = RawRead(block_.get(), kReadBlock, &filled);
+    blockLength_ = filled;
     blockPos_ = 0;
-    if (got == 0) break;
+    if (filled == 0) return read;
   }
-  return total;
+  return Status::Ok();
 }
 
 uint32_t file_io::write(const void* source, uint32_t n) {
-  uint32_t count = 0;
+  uint32_t before = bytes_written_;
+  // A short count tells the caller all it looks at.
+  write_all(source, n).IgnoreError();
+  return bytes_written_ - before;
+}
+
+Status file_io::write_all(const void* source, uint32_t n) {
   if (countOnly_) {
-    count = n;
-  } else if (file_ && !buffered_) {
-    DWORD done = 0;
-    file_->Write(source, n, &done).IgnoreError();
-    count = done;
-    filePos_ += done;
-    if (count < n && throwOnError_) throw StreamError{StreamError::kShortWrite};
-  } else if (throwOnError_ && n != 0) {
-    throw StreamError{StreamError::kShortWrite};
+    bytes_written_ += n;
+    return Status::Ok();
   }
-  bytes_written_ += count;
-  return count;
+  if (!file_ || buffered_) return n == 0 ? Status::Ok() : Status::Error(ERROR_INVALID_HANDLE);
+  DWORD done = 0;
+  Status written = file_->Write(source, n, &done);
+  filePos_ += done;
+  bytes_written_ += done;
+  if (written.ok() && done < n) return Status::Error(ERROR_WRITE_FAULT);
+  return written;
 }
 
 uint32_t file_io::size() {

@@ -3,7 +3,9 @@
 // file system) and the growable memory block dynamic_buffer.
 //
 // Positions and sizes are 32-bit byte counts: packages are limited to what
-// 32-bit offsets address.
+// 32-bit offsets address. The simple_io operations report what moved as
+// counts; a file_io also tells why an open, read, write, seek or close
+// failed, as a Status.
 #ifndef TAVIRELLE_PACKAGE_STREAMS_H_
 #define TAVIRELLE_PACKAGE_STREAMS_H_
 
@@ -11,18 +13,12 @@
 #include <memory>
 #include <string>
 
+#include "platform/status.h"
+
 namespace tavirelle {
 
 class File;
 class FileSystem;
-
-// Raised by a file_io built with throwOnError; the package writer catches it
-// and classifies the failure by the platform's last error.
-struct StreamError {
-  static constexpr int kOpenFailed = 1000;
-  static constexpr int kShortWrite = 1001;
-  int code;
-};
 
 class simple_io {
  public:
@@ -49,32 +45,31 @@ enum class StreamMode {
   kCount,  // opens nothing and only counts what is transferred
 };
 
-// How a file_io reports a failed open, read or write.
-enum class OnError {
-  kReport,  // by its results
-  kThrow,   // by raising StreamError
-};
-
 class file_io final : public simple_io {
  public:
-  file_io(FileSystem& fs, const std::string& path, StreamMode mode, OnError onError);
+  // A stream of the file `path` as `mode` says; open() opens it.
+  file_io(FileSystem& fs, const std::string& path, StreamMode mode);
   ~file_io() override;
   file_io(const file_io&) = delete;
   file_io& operator=(const file_io&) = delete;
 
+  // Opens the file (nothing in count-only mode); a stream that is not open
+  // reads and writes nothing.
+  Status open();
   bool is_open() const { return countOnly_ || file_ != nullptr; }
   bool count_only() const { return countOnly_; }
   const std::string& path() const { return path_; }
   // The file system the stream's file lives in.
   FileSystem& file_system() const { return fs_; }
   uint32_t bytes_written() const { return bytes_written_; }
-  // Closes the file; false when the platform reports that the close failed
-  // (the written data may not have reached the medium).
-  bool close();
-  // Absolute position from the start; returns the new position, or
-  // 0xFFFFFFFF when the seek failed.
-  uint32_t seek(uint32_t pos);
-  uint32_t seek_end();
+  // Closes the file; a failure means the written data may not have reached
+  // the medium. The stream is closed either way.
+  Status close();
+  // Moves to the absolute position `pos` (count-only mode: does nothing).
+  Status seek(uint32_t pos);
+  // Moves to the end of the file; tell() then gives its size.
+  Status seek_end();
+  // The position from the start, of an open file.
   uint32_t tell();
   // The position without 32-bit truncation (the bytes counted in count-only
   // mode), so that a writer can refuse what 32-bit offsets cannot address.
@@ -84,7 +79,14 @@ class file_io final : public simple_io {
   uint64_t size64();
   uint64_t remaining();
   // Ends the file at the current position.
-  bool truncate();
+  Status truncate();
+
+  // Reads up to n bytes; *got tells how many arrived, fewer only where the
+  // file ends or when the read failed.
+  Status read_all(void* destination, uint32_t n, uint32_t* got);
+  // Writes all n bytes (counts them in count-only mode), or tells why not;
+  // the bytes that did land count in bytes_written().
+  Status write_all(const void* source, uint32_t n);
 
   uint32_t read_into(simple_io& target, uint32_t n) override;
   uint32_t read(void* destination, uint32_t n) override;
@@ -99,7 +101,7 @@ class file_io final : public simple_io {
   // Reading a directory or a stored file's headers takes many small reads;
   // a file opened for reading serves them from one block.
   static constexpr uint32_t kReadBlock = 64 * 1024;
-  bool RawRead(uint8_t* at, uint32_t n, uint32_t* total);
+  Status RawRead(uint8_t* at, uint32_t n, uint32_t* total);
   uint64_t BlockStart() const { return filePos_ - blockLength_; }
 
   FileSystem& fs_;
@@ -107,7 +109,7 @@ class file_io final : public simple_io {
   std::unique_ptr<File> file_;
   bool countOnly_;
   uint32_t bytes_written_ = 0;
-  bool throwOnError_;
+  bool forWriting_;
   bool buffered_ = false;
   std::unique_ptr<uint8_t[]> block_;
   uint32_t blockLength_ = 0;

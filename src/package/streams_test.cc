@@ -48,8 +48,8 @@ TEST(DynamicBuffer, GrowthThatWouldWrapFailsAndKeepsTheBlock) {
 TEST(FileIo, ReadIntoGrowsTheBufferFirstAndReadsNothingForZero) {
   TempDir dir;
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), std::string(3000, 'a')).ok());
-  file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead, OnError::kReport);
-  ASSERT_TRUE(file.is_open());
+  file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead);
+  ASSERT_TRUE(file.open().ok());
   dynamic_buffer buffer(1024);
   EXPECT_EQ(file.read_into(buffer, 0), 0u);
   EXPECT_EQ(buffer.capacity(), 1024u);
@@ -63,13 +63,16 @@ TEST(FileIo, ReadIntoGrowsTheBufferFirstAndReadsNothingForZero) {
 TEST(FileIo, ReadIntoAFileTargetReadsNothing) {
   TempDir dir;
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), "abc").ok());
-  file_io source(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead, OnError::kReport);
-  file_io target(DefaultFileSystem(), dir.Join("g"), StreamMode::kWrite, OnError::kReport);
+  file_io source(DefaultFileSystem(), dir.Join("f"), StreamMode::kRead);
+  file_io target(DefaultFileSystem(), dir.Join("g"), StreamMode::kWrite);
+  ASSERT_TRUE(source.open().ok());
+  ASSERT_TRUE(target.open().ok());
   EXPECT_EQ(source.read_into(target, 3), 0u);
 }
 
 TEST(FileIo, CountOnlyCountsEveryTransfer) {
-  file_io counter(DefaultFileSystem(), "unused", StreamMode::kCount, OnError::kReport);
+  file_io counter(DefaultFileSystem(), "unused", StreamMode::kCount);
+  EXPECT_TRUE(counter.open().ok());
   EXPECT_TRUE(counter.is_open());
   char buf[8];
   dynamic_buffer buffer(16);
@@ -78,56 +81,57 @@ TEST(FileIo, CountOnlyCountsEveryTransfer) {
   EXPECT_EQ(counter.write(buf, 7), 7u);
   EXPECT_EQ(counter.write(nullptr, 100), 100u);
   EXPECT_EQ(counter.bytes_written(), 107u);
-  EXPECT_EQ(counter.seek(42), 42u);
-  EXPECT_TRUE(counter.close());
+  EXPECT_TRUE(counter.write_all(buf, 3).ok());
+  EXPECT_EQ(counter.bytes_written(), 110u);
+  EXPECT_TRUE(counter.seek(42).ok());
+  EXPECT_TRUE(counter.close().ok());
 }
 
 TEST(FileIo, WritingKeepsTheOldTailOfAnExistingFile) {
   TempDir dir;
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), "0123456789").ok());
   {
-    file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kWrite, OnError::kReport);
+    file_io file(DefaultFileSystem(), dir.Join("f"), StreamMode::kWrite);
+    ASSERT_TRUE(file.open().ok());
     EXPECT_EQ(file.write("ab", 2), 2u);
-    EXPECT_TRUE(file.close());
+    EXPECT_TRUE(file.close().ok());
   }
   std::string contents;
   ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), dir.Join("f"), &contents).ok());
   EXPECT_EQ(contents, "ab23456789");
 }
 
-TEST(FileIo, ShortWriteThrowsOnlyWhenAsked) {
+TEST(FileIo, FailuresComeBackWithThePlatformsReason) {
   TempDir dir;
   FaultInjectingFileSystem faulty;
   faulty.SetDiskFullAfter(3);
-  {
-    file_io quiet(faulty, dir.Join("quiet"), StreamMode::kWrite, OnError::kReport);
-    EXPECT_EQ(quiet.write("abcdef", 6), 3u);
-    EXPECT_EQ(quiet.bytes_written(), 3u);
-  }
-  faulty.SetDiskFullAfter(3);
-  file_io loud(faulty, dir.Join("loud"), StreamMode::kWrite, OnError::kThrow);
-  try {
-    loud.write("abcdef", 6);
-    FAIL() << "no exception";
-  } catch (const StreamError& e) {
-    EXPECT_EQ(e.code, 1001);
-    EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
-  }
-}
+  file_io full(faulty, dir.Join("full"), StreamMode::kWrite);
+  ASSERT_TRUE(full.open().ok());
+  // The bytes that landed are counted, whether or not the caller asks why.
+  EXPECT_EQ(full.write_all("abcdef", 6).code(), ERROR_DISK_FULL);
+  EXPECT_EQ(full.bytes_written(), 3u);
+  EXPECT_EQ(full.write("abcdef", 6), 0u);
 
-TEST(FileIo, FailedOpenThrowsOnlyWhenAsked) {
-  TempDir dir;
-  file_io quiet(DefaultFileSystem(), dir.Join("missing"), StreamMode::kRead, OnError::kReport);
-  EXPECT_FALSE(quiet.is_open());
+  file_io missing(DefaultFileSystem(), dir.Join("missing"), StreamMode::kRead);
+  EXPECT_EQ(missing.open().code(), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(missing.is_open());
   char buf[4];
-  EXPECT_EQ(quiet.read(buf, 4), 0u);
-  EXPECT_EQ(quiet.write(buf, 4), 0u);
-  try {
-    file_io loud(DefaultFileSystem(), dir.Join("missing"), StreamMode::kRead, OnError::kThrow);
-    FAIL() << "no exception";
-  } catch (const StreamError& e) {
-    EXPECT_EQ(e.code, 1000);
-  }
+  uint32_t got = 7;
+  EXPECT_EQ(missing.read_all(buf, 4, &got).code(), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(got, 0u);
+  EXPECT_EQ(missing.read(buf, 4), 0u);
+  EXPECT_EQ(missing.write(buf, 4), 0u);
+  EXPECT_FALSE(missing.seek(0).ok());
+  EXPECT_FALSE(missing.close().ok());
+
+  faulty.Reset();
+  ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), std::string(100, 'x')).ok());
+  faulty.SetReadFailAfter(40);
+  file_io failing(faulty, dir.Join("f"), StreamMode::kRead);
+  ASSERT_TRUE(failing.open().ok());
+  std::string out(100, '\0');
+  EXPECT_EQ(failing.read_all(out.data(), 100, &got).code(), ERROR_NOT_READY);
+  EXPECT_EQ(got, 40u);
 }
 
 TEST(FileIo, BufferedReadsSurviveShortPlatformReadsAndSeeks) {
@@ -137,17 +141,18 @@ TEST(FileIo, BufferedReadsSurviveShortPlatformReadsAndSeeks) {
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir.Join("f"), data).ok());
   FaultInjectingFileSystem faulty;
   faulty.SetShortReads(1000);
-  file_io file(faulty, dir.Join("f"), StreamMode::kRead, OnError::kReport);
+  file_io file(faulty, dir.Join("f"), StreamMode::kRead);
+  ASSERT_TRUE(file.open().ok());
   std::string out(10, '\0');
   for (uint32_t at : {0u, 70000u, 69990u, 5u, 199995u}) {
-    ASSERT_EQ(file.seek(at), at);
+    ASSERT_TRUE(file.seek(at).ok());
     uint32_t want = std::min<uint32_t>(10, 200000 - at);
     ASSERT_EQ(file.read(out.data(), 10), want) << at;
     EXPECT_EQ(out.substr(0, want), data.substr(at, want)) << at;
     EXPECT_EQ(file.tell(), at + want);
   }
   std::string big(150000, '\0');
-  ASSERT_EQ(file.seek(100), 100u);
+  ASSERT_TRUE(file.seek(100).ok());
   ASSERT_EQ(file.read(big.data(), 150000), 150000u);
   EXPECT_EQ(big, data.substr(100, 150000));
   EXPECT_EQ(file.remaining(), 200000u - 150100u);

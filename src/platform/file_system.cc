@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <ctime>
 
-#include "platform/last_error.h"
 #include "platform/path.h"
 #include "platform/status.h"
 #include "platform/system_calls.h"
@@ -34,14 +33,7 @@ LocalTime ToLocalTime(FileTime time) {
 
 namespace {
 
-// A failure for `code`. Until every caller takes the Status, it is left as
-// the thread's last error too.
-Status Failure(DWORD code) {
-  SetLastError(code);
-  return Status::Error(code);
-}
-
-Status Fail(int err) { return Failure(Win32ErrorFromErrno(err)); }
+Status Fail(int err) { return Status::Error(Win32ErrorFromErrno(err)); }
 
 // Refuses a name that would be taken for another file (see HoldsWildcard).
 bool InvalidName(const std::string& path) { return HoldsWildcard(path); }
@@ -155,14 +147,14 @@ class PosixFileSystem final : public FileSystem {
   Status Open(const std::string& path, DWORD access, Disposition disposition,
               std::unique_ptr<File>* file) override {
     file->reset();
-    if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
+    if (InvalidName(path)) return Status::Error(ERROR_INVALID_NAME);
     std::string native = NativePath(path);
     struct stat st {};
     bool exists = ::stat(native.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) return Failure(ERROR_ACCESS_DENIED);
+    if (exists && S_ISDIR(st.st_mode)) return Status::Error(ERROR_ACCESS_DENIED);
     bool write = (access & GENERIC_WRITE) != 0;
     // A read-only file refuses writers, whoever runs the process.
-    if (exists && write && (st.st_mode & S_IWUSR) == 0) return Failure(ERROR_ACCESS_DENIED);
+    if (exists && write && (st.st_mode & S_IWUSR) == 0) return Status::Error(ERROR_ACCESS_DENIED);
     int flags = O_CLOEXEC;
     flags |= write ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
     switch (disposition) {
@@ -181,13 +173,13 @@ class PosixFileSystem final : public FileSystem {
         flags |= O_TRUNC;
         break;
     }
-    if ((flags & (O_CREAT | O_TRUNC)) && !write) return Failure(ERROR_INVALID_PARAMETER);
+    if ((flags & (O_CREAT | O_TRUNC)) && !write) return Status::Error(ERROR_INVALID_PARAMETER);
     int fd = ::open(native.c_str(), flags, 0666);
     if (fd < 0) {
-      if (errno == EEXIST) return Failure(ERROR_FILE_EXISTS);
+      if (errno == EEXIST) return Status::Error(ERROR_FILE_EXISTS);
       if (errno == ENOENT && disposition != Disposition::kOpenExisting &&
           disposition != Disposition::kTruncateExisting) {
-        return Failure(ERROR_PATH_NOT_FOUND);
+        return Status::Error(ERROR_PATH_NOT_FOUND);
       }
       return Fail(errno);
     }
@@ -196,25 +188,25 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status CopyFile(const std::string& from, const std::string& to, IfExists if_exists) override {
-    if (InvalidName(from) || InvalidName(to)) return Failure(ERROR_INVALID_NAME);
+    if (InvalidName(from) || InvalidName(to)) return Status::Error(ERROR_INVALID_NAME);
     std::string src_path = NativePath(from);
     int src = ::open(src_path.c_str(), O_RDONLY | O_CLOEXEC);
     if (src < 0) return Fail(errno);
     struct stat st {};
     if (::fstat(src, &st) != 0 || S_ISDIR(st.st_mode)) {
       ::close(src);
-      return Failure(ERROR_ACCESS_DENIED);
+      return Status::Error(ERROR_ACCESS_DENIED);
     }
     std::string dst_path = NativePath(to);
     struct stat dst_st {};
     if (::stat(dst_path.c_str(), &dst_st) == 0) {
       if (if_exists == IfExists::kFail) {
         ::close(src);
-        return Failure(ERROR_FILE_EXISTS);
+        return Status::Error(ERROR_FILE_EXISTS);
       }
       if (S_ISDIR(dst_st.st_mode) || (dst_st.st_mode & S_IWUSR) == 0) {
         ::close(src);
-        return Failure(ERROR_ACCESS_DENIED);
+        return Status::Error(ERROR_ACCESS_DENIED);
       }
     }
     // Nobody may read the copy who could not read the source, from its
@@ -252,17 +244,17 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status DeleteFile(const std::string& path) override {
-    if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
+    if (InvalidName(path)) return Status::Error(ERROR_INVALID_NAME);
     std::string native = NativePath(path);
     struct stat st {};
     if (::lstat(native.c_str(), &st) != 0) return Fail(errno);
-    if (S_ISDIR(st.st_mode) || (st.st_mode & S_IWUSR) == 0) return Failure(ERROR_ACCESS_DENIED);
+    if (S_ISDIR(st.st_mode) || (st.st_mode & S_IWUSR) == 0) return Status::Error(ERROR_ACCESS_DENIED);
     if (::unlink(native.c_str()) != 0) return Fail(errno);
     return Status::Ok();
   }
 
   Status MoveFile(const std::string& from, const std::string& to, IfExists if_exists) override {
-    if (InvalidName(from) || InvalidName(to)) return Failure(ERROR_INVALID_NAME);
+    if (InvalidName(from) || InvalidName(to)) return Status::Error(ERROR_INVALID_NAME);
     std::string src = NativePath(from);
     std::string dst = NativePath(to);
     if (if_exists == IfExists::kReplace) {
@@ -288,19 +280,19 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status CreateDirectory(const std::string& path) override {
-    if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
+    if (InvalidName(path)) return Status::Error(ERROR_INVALID_NAME);
     if (::mkdir(NativePath(path).c_str(), 0777) != 0) return Fail(errno);
     return Status::Ok();
   }
 
   Status RemoveDirectory(const std::string& path) override {
-    if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
+    if (InvalidName(path)) return Status::Error(ERROR_INVALID_NAME);
     if (::rmdir(NativePath(path).c_str()) != 0) return Fail(errno);
     return Status::Ok();
   }
 
   Status GetFileAttributes(const std::string& path, DWORD* attributes) override {
-    if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
+    if (InvalidName(path)) return Status::Error(ERROR_INVALID_NAME);
     struct stat st {};
     if (::stat(NativePath(path).c_str(), &st) != 0) return Fail(errno);
     *attributes = AttributesOf(st);
@@ -308,7 +300,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status SetFileAttributes(const std::string& path, DWORD attributes) override {
-    if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
+    if (InvalidName(path)) return Status::Error(ERROR_INVALID_NAME);
     std::string native = NativePath(path);
     struct stat st {};
     if (::stat(native.c_str(), &st) != 0) return Fail(errno);
@@ -330,11 +322,11 @@ class PosixFileSystem final : public FileSystem {
                          : slash == 0                ? std::string("/")
                                                      : native.substr(0, slash);
     // Only the last component is a pattern; the folder is a name.
-    if (InvalidName(folder)) return Failure(ERROR_INVALID_NAME);
+    if (InvalidName(folder)) return Status::Error(ERROR_INVALID_NAME);
     std::string name_pattern =
         NameFromNative(slash == std::string::npos ? native : native.substr(slash + 1));
     // A path ending in a separator names no entry.
-    if (name_pattern.empty()) return Failure(ERROR_FILE_NOT_FOUND);
+    if (name_pattern.empty()) return Status::Error(ERROR_FILE_NOT_FOUND);
     struct stat st {};
     if (!HoldsWildcard(name_pattern)) {
       // A plain name is looked up as the operating system resolves it, case
@@ -344,14 +336,14 @@ class PosixFileSystem final : public FileSystem {
         return Status::Ok();
       }
       int err = errno;
-      return Failure(err == ENOENT && ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)
+      return Status::Error(err == ENOENT && ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)
                          ? ERROR_FILE_NOT_FOUND
                      : err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND
                                                        : Win32ErrorFromErrno(err));
     }
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) {
-      return Failure(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
+      return Status::Error(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
                                                          : Win32ErrorFromErrno(errno));
     }
     bool root = folder == "/";
@@ -377,7 +369,7 @@ class PosixFileSystem final : public FileSystem {
                      });
     *matches = std::move(dots);
     for (auto& f : found) matches->push_back(std::move(f));
-    if (matches->empty()) return Failure(ERROR_FILE_NOT_FOUND);
+    if (matches->empty()) return Status::Error(ERROR_FILE_NOT_FOUND);
     return Status::Ok();
   }
 

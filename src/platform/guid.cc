@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/last_error.h"
+#include "platform/status.h"
 
 namespace tavirelle {
 
@@ -17,7 +17,7 @@ HRESULT CoCreateGuid(GUID* guid) {
     ssize_t n = ::getrandom(bytes + have, sizeof bytes - have, 0);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return HRESULT_FROM_WIN32(SetLastErrorFromErrno(errno));
+      return HRESULT_FROM_WIN32(Win32ErrorFromErrno(errno));
     }
     have += static_cast<size_t>(n);
   }

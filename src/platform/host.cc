@@ -6,10 +6,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <vector>
 
-#include "platform/last_error.h"
 #include "platform/path.h"
 
 namespace tavirelle {
@@ -17,10 +15,7 @@ namespace tavirelle {
 std::string HostExecutablePath() {
   char buffer[4096];
   ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) {
-    SetLastErrorFromErrno(errno);
-    return {};
-  }
+  if (n <= 0) return {};
   return NameFromNative(std::string_view(buffer, static_cast<size_t>(n)));
 }
 
@@ -75,10 +70,7 @@ std::string InstalledDataFolder() {
   }
   bool is_program = map->l_name == nullptr || map->l_name[0] == '\0';
   char resolved[PATH_MAX];
-  if (::realpath(is_program ? "/proc/self/exe" : map->l_name, resolved) == nullptr) {
-    SetLastErrorFromErrno(errno);
-    return {};
-  }
+  if (::realpath(is_program ? "/proc/self/exe" : map->l_name, resolved) == nullptr) return {};
   std::string file = resolved;
   std::string folder = file.substr(0, file.rfind('/') + 1);
   return NameFromNative(

@@ -1,7 +1,5 @@
 #include "platform/last_error.h"
 
-#include "platform/status.h"
-
 namespace tavirelle {
 
 namespace {
@@ -11,11 +9,5 @@ thread_local DWORD t_last_error = ERROR_SUCCESS;
 DWORD GetLastError() { return t_last_error; }
 
 void SetLastError(DWORD code) { t_last_error = code; }
-
-DWORD SetLastErrorFromErrno(int err) {
-  DWORD code = Win32ErrorFromErrno(err);
-  SetLastError(code);
-  return code;
-}
 
 }  // namespace tavirelle

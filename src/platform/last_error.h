@@ -1,7 +1,7 @@
-// The per-thread "last error" of the platform layer, in Win32 codes.
-//
-// Every platform call that fails sets it; callers that report platform errors
-// (the package writer, the automation boundary) read it back.
+// The per-thread "last error", in Win32 codes, where a caller can observe it:
+// the code-page stand-ins, the registry that the registration scripts edit,
+// and the package writer's documented last error. Everything else tells why
+// it failed by the Status it returns.
 #ifndef TAVIRELLE_PLATFORM_LAST_ERROR_H_
 #define TAVIRELLE_PLATFORM_LAST_ERROR_H_
 
@@ -11,9 +11,6 @@ namespace tavirelle {
 
 DWORD GetLastError();
 void SetLastError(DWORD code);
-
-// Sets the last error from errno and returns it.
-DWORD SetLastErrorFromErrno(int err);
 
 }  // namespace tavirelle
 

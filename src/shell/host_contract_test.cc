@@ -25,7 +25,11 @@ namespace {
 // The module's export `name`, as the host's loader hands it out.
 template <class Function>
 Function Export(const char* name) {
-  static void* module = LoadModule(TAVIRELLE_MODULE_PATH, nullptr);
+  static void* module = [] {
+    void* loaded = nullptr;
+    LoadModule(TAVIRELLE_MODULE_PATH, &loaded).IgnoreError();  // null fails below
+    return loaded;
+  }();
   void* symbol = module != nullptr ? ModuleSymbol(module, name) : nullptr;
   EXPECT_NE(symbol, nullptr) << name;
   return reinterpret_cast<Function>(symbol);

@@ -103,7 +103,10 @@ class ClassFactory final : public IClassFactory {
 
 // Why the registry could not be read or written; a failure the platform gave
 // no reason for still reads as one to the registration tools.
-HRESULT RegistryFailure() { return ToHresult(Status::FromLastErrorOr(ERROR_INVALID_FUNCTION)); }
+HRESULT RegistryFailure(const Status& status) {
+  return status.code() != ERROR_SUCCESS ? ToHresult(status)
+                                        : HRESULT_FROM_WIN32(ERROR_INVALID_FUNCTION);
+}
 
 std::string FolderOfPath(const std::string& path) {
   size_t cut = path.find_last_of("/\\");
@@ -181,7 +184,8 @@ HRESULT CTavirelleHelperModule::UpdateRegistry(FileSystem& fs, bool do_register)
   // All scripts change one in-memory copy, saved at the end in one step: a
   // failure part-way leaves the stored registry as it was.
   Registry registry(fs);
-  if (!registry.Load()) return RegistryFailure();
+  Status loaded = registry.Load();
+  if (!loaded.ok()) return RegistryFailure(loaded);
   Registrar registrar(&registry);
   registrar.AddReplacement("APPID", GuidToString(APPID_TavirelleHelper));
   registrar.AddReplacement("MODULE", module_path);
@@ -206,7 +210,8 @@ HRESULT CTavirelleHelperModule::UpdateRegistry(FileSystem& fs, bool do_register)
     if (SUCCEEDED(hr)) hr = registrar.Unregister(kAppIdScript);
   }
   if (FAILED(hr)) return hr;
-  if (!registry.Save()) return RegistryFailure();
+  Status saved = registry.Save();
+  if (!saved.ok()) return RegistryFailure(saved);
   return S_OK;
 }
 

@@ -36,9 +36,9 @@ struct Exports {
 };
 
 Exports Load(const std::string& path) {
-  std::string error;
-  void* module = LoadModule(path, &error);
-  EXPECT_NE(module, nullptr) << error;
+  void* module = nullptr;
+  Status loaded = LoadModule(path, &module);
+  EXPECT_TRUE(loaded.ok()) << loaded.words();
   Exports e;
   e.path = ModulePathOf(ModuleSymbol(module, "DllGetClassObject"));
   e.can_unload = reinterpret_cast<HRESULT (*)()>(ModuleSymbol(module, "DllCanUnloadNow"));
@@ -72,7 +72,7 @@ class ScratchRegistry {
   // Every key under `hive`\Software\Classes as "path" or "path|name=value".
   std::set<std::string> Flatten(const char* hive) {
     Registry registry(DefaultFileSystem(), dir_.path());
-    EXPECT_TRUE(registry.Load());
+    EXPECT_TRUE(registry.Load().ok());
     std::set<std::string> lines;
     RegistryKey* classes = registry.FindKey(std::string(hive) + "\\Software\\Classes");
     if (classes == nullptr) return lines;
@@ -410,11 +410,11 @@ TEST(HostRuntime, CreatesRegisteredClassesByProgIdAndExplainsFailures) {
             REGDB_E_CLASSNOTREG);
   {
     Registry edit(DefaultFileSystem(), registry.root());
-    ASSERT_TRUE(edit.Load());
+    ASSERT_TRUE(edit.Load().ok());
     ASSERT_TRUE(edit.SetValue("HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\" +
                                   GuidToString(unknown_class) + "\\InprocServer32",
                               "", registry.root() + "missing.so"));
-    ASSERT_TRUE(edit.Save());
+    ASSERT_TRUE(edit.Save().ok());
   }
   EXPECT_EQ(CreateInstanceFromRegistry(unknown_class, nullptr, IID_IUnknown,
                                        reinterpret_cast<void**>(&clip), &error),
@@ -426,7 +426,8 @@ TEST(HostRuntime, CreatesRegisteredClassesByProgIdAndExplainsFailures) {
 }
 
 TEST(ModuleExports, AutomationHelpersHaveCLinkage) {
-  void* module = LoadModule(TAVIRELLE_MODULE_PATH, nullptr);
+  void* module = nullptr;
+  ASSERT_TRUE(LoadModule(TAVIRELLE_MODULE_PATH, &module).ok());
   for (const char* name : {"SysAllocString", "SysAllocStringLen", "SysFreeString",
                            "SysStringLen", "VariantInit", "VariantClear"}) {
     EXPECT_NE(ModuleSymbol(module, name), nullptr) << name;

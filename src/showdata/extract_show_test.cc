@@ -50,7 +50,7 @@ class ExtractShowTest : public testing::Test {
       if (!left_out) entries.push_back({name, data});
     }
     ASSERT_TRUE(WriteTestPackage(dir_.Join("show.pkg"), entries));
-    ASSERT_TRUE(package_.OpenPackage(dir_.Join("show.pkg"), false));
+    ASSERT_TRUE(package_.OpenPackage(dir_.Join("show.pkg"), false).ok());
   }
 
   // Every name in the output folder, whatever it is.
@@ -191,7 +191,7 @@ TEST_F(ExtractShowTest, DamagedAndMissingEntriesAreToldApart) {
   bytes[at + 1024 * 1024 + 100] ^= 0x40;
   package_.ClosePackage();
   ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("show.pkg"), bytes).ok());
-  ASSERT_TRUE(package_.OpenPackage(dir_.Join("show.pkg"), false));
+  ASSERT_TRUE(package_.OpenPackage(dir_.Join("show.pkg"), false).ok());
 
   ExtractReport report;
   ASSERT_TRUE(ExtractShow(package_, out_, &report));
@@ -337,8 +337,8 @@ TEST_F(ExtractShowTest, AStoppedRunBeginsNoFurtherFile) {
   entries[0].data = "<qx><show/><images>" + images + "</images></qx>";
   ASSERT_TRUE(WriteTestPackage(dir_.Join("show.pkg"), entries));
   ShowPackage together(DefaultFileSystem());
-  ASSERT_TRUE(together.OpenPackage(dir_.Join("show.pkg"), false));
-  ASSERT_TRUE(package_.OpenPackage(dir_.Join("show.pkg"), false));
+  ASSERT_TRUE(together.OpenPackage(dir_.Join("show.pkg"), false).ok());
+  ASSERT_TRUE(package_.OpenPackage(dir_.Join("show.pkg"), false).ok());
   for (unsigned jobs : {1u, 3u}) {
     for (ShowPackage* package : {&package_, &together}) {
       const std::string context = std::to_string(jobs) + (package == &together ? " together" : "");
@@ -397,7 +397,7 @@ TEST_F(ExtractShowTest, AnUntrustworthyDescriptionWritesNothingWhenAskedSo) {
     for (bool whole_only : {true, false}) {
       EmptyOutput();
       ShowPackage package(DefaultFileSystem());
-      ASSERT_TRUE(package.OpenPackage(dir_.Join("meta.pkg"), false));
+      ASSERT_TRUE(package.OpenPackage(dir_.Join("meta.pkg"), false).ok());
       ExtractOptions options;
       options.whole_description_only = whole_only;
       ExtractReport report;

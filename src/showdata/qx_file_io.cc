@@ -16,8 +16,10 @@ HRESULT CQXFileIO::OpenDotTavirelle(BSTR file_name,
     if (hr != S_OK) return hr;
     // The flag only asks for the description to be checked at once; this
     // library fetches nothing.
-    bool opened = package_.OpenPackage(path, download_missing_common_assets != 0);
-    return opened ? S_OK : E_FAIL;
+    // The interface promises E_FAIL for every package that does not open,
+    // whatever the reason.
+    Status opened = package_.OpenPackage(path, download_missing_common_assets != 0);
+    return opened.ok() ? S_OK : E_FAIL;
   });
 }
 
@@ -111,9 +113,8 @@ HRESULT CQXFileIO::WriteDotTavirelle(BSTR export_filename, BSTR data_folder,
     // An empty name would be taken as the current folder's and be reported
     // as already there.
     if (target.empty() || folder.empty()) return E_INVALIDARG;
-    bool written = package_.WritePackage(target, folder);
-    HRESULT status = package_.WriteStatus(written);
-    if (status != S_OK) return status;
+    Status written = package_.WritePackage(target, folder);
+    if (!written.ok()) return ToHresult(written);
     return ReturnText(target, exact_filename);
   });
 }

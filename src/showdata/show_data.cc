@@ -116,7 +116,7 @@ bool ExtractShow(ShowPackage& package, const std::string& output_path, ExtractRe
   ShowPackage reopened(package.file_system());
   if (!package.IsOpen()) {
     report->repair_failed = true;
-    if (reopened.OpenPackage(package.path(), /*validateMeta=*/false)) source = &reopened;
+    if (reopened.OpenPackage(package.path(), /*validateMeta=*/false).ok()) source = &reopened;
   }
   ShowData show(meta_text);
   report->description_loads = show.Loaded();

@@ -131,7 +131,7 @@ TEST_F(GenerateShowDataTest, ExtractsReferencedEntriesAndTheDescription) {
                                               {"song.mp3", "music"},
                                               {"unused.jpg", "never"}}));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(package_path, false));
+  ASSERT_TRUE(package.OpenPackage(package_path, false).ok());
   std::string out = dir_.Join("out/");
   ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out).ok());
   ASSERT_TRUE(GenerateShowData(package, out).ok());
@@ -161,7 +161,7 @@ TEST_F(GenerateShowDataTest, NamesLeavingTheFolderAreSkippedAndTheRestExtracted)
                                               {"C:c.jpg", "escaped"},
                                               {"d.jpg", "D"}}));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(package_path, false));
+  ASSERT_TRUE(package.OpenPackage(package_path, false).ok());
   std::string out = dir_.Join("deep/out/");
   ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out).ok());
   // Never written, and no failure: the folder's files are all there.
@@ -187,7 +187,7 @@ TEST_F(GenerateShowDataTest, DamagedOrOverlongEntriesLeaveNoFile) {
                                               {"sub\\ok.jpg", std::string(3 << 20, 'k')},
                                               {"tune.mp3", "la"}}));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(package_path, false));
+  ASSERT_TRUE(package.OpenPackage(package_path, false).ok());
   std::string out = dir_.Join("out/");
   ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "sub\\").ok());
   ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "music\\").ok());
@@ -204,7 +204,7 @@ TEST_F(GenerateShowDataTest, ExtractionReplacesOlderFilesWhole) {
   std::string package_path = dir_.Join("show.pkg");
   ASSERT_TRUE(WriteTestPackage(package_path, {{"meta.xml", meta}, {"a.jpg", "new"}}));
   ShowPackage package(DefaultFileSystem());
-  ASSERT_TRUE(package.OpenPackage(package_path, false));
+  ASSERT_TRUE(package.OpenPackage(package_path, false).ok());
   ASSERT_TRUE(
       WriteWholeFile(DefaultFileSystem(), dir_.Join("a.jpg"), "an older and longer file").ok());
   ASSERT_TRUE(

@@ -149,7 +149,7 @@ class ShowPackageQueryTest : public ::testing::Test {
   void Open(const std::vector<TestEntry>& entries) {
     std::string path = dir_.Join("show.pkg");
     ASSERT_TRUE(WriteTestPackage(path, entries));
-    ASSERT_TRUE(package_.OpenPackage(path, false));
+    ASSERT_TRUE(package_.OpenPackage(path, false).ok());
   }
   static std::string Online(const std::string& code, const std::string& time) {
     return "<?xml version=\"1.0\"?><onlineInfo><showCode>" + code +
@@ -331,7 +331,7 @@ TEST_F(ShowPackageQueryTest, ReloadReadsTheSameVersionAndNeverRepairs) {
                                       {"old.jpg", "o"}}));
   std::string before;
   ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), path, &before).ok());
-  ASSERT_TRUE(package_.OpenPackage(path, false));
+  ASSERT_TRUE(package_.OpenPackage(path, false).ok());
   ShowInfo info = QuickShowInfo(package_);
   EXPECT_EQ(info.title, "Now");
   EXPECT_EQ(info.icon, "cur.jpg");

@@ -3,20 +3,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "platform/last_error.h"
 
 namespace tavirelle {
-
-namespace {
-
-// A failure for `code`, left as the thread's last error too, as the real
-// file system does.
-Status Failure(DWORD code) {
-  SetLastError(code);
-  return Status::Error(code);
-}
-
-}  // namespace
 
 class FaultInjectingFile final : public File {
  public:
@@ -33,7 +21,7 @@ class FaultInjectingFile final : public File {
       std::lock_guard<std::mutex> lock(fs_->mutex_);
       if (fs_->short_read_ != 0) want = std::min(want, fs_->short_read_);
       if (fs_->read_limited_) {
-        if (fs_->bytes_read_ >= fs_->read_limit_) return Failure(ERROR_NOT_READY);
+        if (fs_->bytes_read_ >= fs_->read_limit_) return Status::Error(ERROR_NOT_READY);
         want = static_cast<DWORD>(std::min<uint64_t>(want, fs_->read_limit_ - fs_->bytes_read_));
       }
       // Counted before the read, so that threads reading at once stop
@@ -53,7 +41,7 @@ class FaultInjectingFile final : public File {
       std::lock_guard<std::mutex> lock(fs_->mutex_);
       fs_->bytes_read_ -= asked - *done;
     }
-    if (read.ok() && damaged && *done == want) return Failure(damage_->error);
+    if (read.ok() && damaged && *done == want) return Status::Error(damage_->error);
     return read;
   }
 
@@ -81,7 +69,7 @@ class FaultInjectingFile final : public File {
       std::lock_guard<std::mutex> lock(fs_->mutex_);
       fs_->bytes_written_ -= allowed - *done;
     }
-    if (written.ok() && full) return Failure(ERROR_DISK_FULL);
+    if (written.ok() && full) return Status::Error(ERROR_DISK_FULL);
     return written;
   }
 
@@ -193,7 +181,7 @@ bool FaultInjectingFileSystem::ThreadSafe() const {
 Status FaultInjectingFileSystem::Step() {
   std::lock_guard<std::mutex> lock(mutex_);
   ++operations_;
-  if (fail_at_ != 0 && operations_ == fail_at_) return Failure(fail_error_);
+  if (fail_at_ != 0 && operations_ == fail_at_) return Status::Error(fail_error_);
   return Status::Ok();
 }
 
@@ -205,14 +193,14 @@ Status FaultInjectingFileSystem::StepChange() {
 
 Status FaultInjectingFileSystem::RefusesChange() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (write_protected_) return Failure(ERROR_WRITE_PROTECT);
+  if (write_protected_) return Status::Error(ERROR_WRITE_PROTECT);
   return Status::Ok();
 }
 
 Status FaultInjectingFileSystem::Denied(const std::string& path) const {
   std::lock_guard<std::mutex> lock(mutex_);
   for (const auto& part : denied_) {
-    if (part.empty() || path.find(part) != std::string::npos) return Failure(ERROR_ACCESS_DENIED);
+    if (part.empty() || path.find(part) != std::string::npos) return Status::Error(ERROR_ACCESS_DENIED);
   }
   return Status::Ok();
 }
@@ -256,7 +244,7 @@ Status FaultInjectingFileSystem::CopyFile(const std::string& from, const std::st
     std::lock_guard<std::mutex> lock(mutex_);
     if (bytes_written_ + size > disk_limit_) {
       bytes_written_ = disk_limit_;
-      return Failure(ERROR_DISK_FULL);
+      return Status::Error(ERROR_DISK_FULL);
     }
     bytes_written_ += size;
   }

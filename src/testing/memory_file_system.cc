@@ -3,19 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/last_error.h"
 #include "platform/path.h"
 
 namespace tavirelle {
 
 namespace {
-
-// A failure for `code`, left as the thread's last error too, as the real
-// file system does.
-Status Failure(DWORD code) {
-  SetLastError(code);
-  return Status::Error(code);
-}
 
 class MemoryFile final : public File {
  public:
@@ -24,7 +16,7 @@ class MemoryFile final : public File {
 
   Status Read(void* buffer, DWORD n, DWORD* done) override {
     *done = 0;
-    if (!open_ || (access_ & GENERIC_READ) == 0) return Failure(ERROR_ACCESS_DENIED);
+    if (!open_ || (access_ & GENERIC_READ) == 0) return Status::Error(ERROR_ACCESS_DENIED);
     if (position_ < bytes_->size()) {
       uint64_t count = std::min<uint64_t>(n, bytes_->size() - position_);
       std::memcpy(buffer, bytes_->data() + position_, count);
@@ -36,10 +28,10 @@ class MemoryFile final : public File {
 
   Status Write(const void* buffer, DWORD n, DWORD* done) override {
     *done = 0;
-    if (!open_ || (access_ & GENERIC_WRITE) == 0) return Failure(ERROR_ACCESS_DENIED);
+    if (!open_ || (access_ & GENERIC_WRITE) == 0) return Status::Error(ERROR_ACCESS_DENIED);
     // Refuse what no real medium of a test would hold rather than let a
     // wild offset exhaust memory.
-    if (position_ + n > kLargestFile) return Failure(ERROR_DISK_FULL);
+    if (position_ + n > kLargestFile) return Status::Error(ERROR_DISK_FULL);
     if (bytes_->size() < position_ + n) bytes_->resize(position_ + n);
     if (n != 0) std::memcpy(bytes_->data() + position_, buffer, n);
     position_ += n;
@@ -51,7 +43,7 @@ class MemoryFile final : public File {
     int64_t base = 0;
     if (origin == SeekOrigin::kCurrent) base = static_cast<int64_t>(position_);
     if (origin == SeekOrigin::kEnd) base = static_cast<int64_t>(bytes_->size());
-    if (!open_ || (offset < 0 && -offset > base)) return Failure(ERROR_INVALID_PARAMETER);
+    if (!open_ || (offset < 0 && -offset > base)) return Status::Error(ERROR_INVALID_PARAMETER);
     position_ = static_cast<uint64_t>(base + offset);
     if (position != nullptr) *position = position_;
     return Status::Ok();
@@ -63,7 +55,7 @@ class MemoryFile final : public File {
   }
 
   Status Truncate() override {
-    if ((access_ & GENERIC_WRITE) == 0) return Failure(ERROR_ACCESS_DENIED);
+    if ((access_ & GENERIC_WRITE) == 0) return Status::Error(ERROR_ACCESS_DENIED);
     if (position_ < bytes_->size()) bytes_->resize(position_);
     return Status::Ok();
   }
@@ -146,28 +138,28 @@ void MemoryFileSystem::Clear() {
 Status MemoryFileSystem::Open(const std::string& path, DWORD access, Disposition disposition,
                               std::unique_ptr<File>* file) {
   file->reset();
-  if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
+  if (InvalidName(path)) return Status::Error(ERROR_INVALID_NAME);
   std::string key = Key(path);
-  if (folders_.count(key) != 0) return Failure(ERROR_ACCESS_DENIED);
+  if (folders_.count(key) != 0) return Status::Error(ERROR_ACCESS_DENIED);
   auto it = files_.find(key);
   bool exists = it != files_.end();
   switch (disposition) {
     case Disposition::kCreateNew:
-      if (exists) return Failure(ERROR_FILE_EXISTS);
+      if (exists) return Status::Error(ERROR_FILE_EXISTS);
       break;
     case Disposition::kOpenExisting:
     case Disposition::kTruncateExisting:
-      if (!exists) return Failure(ERROR_FILE_NOT_FOUND);
+      if (!exists) return Status::Error(ERROR_FILE_NOT_FOUND);
       break;
     default:
       break;
   }
   if (exists && (access & GENERIC_WRITE) != 0 &&
       (it->second.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    return Failure(ERROR_ACCESS_DENIED);
+    return Status::Error(ERROR_ACCESS_DENIED);
   }
   if (!exists) {
-    if (!FolderExists(Parent(key))) return Failure(ERROR_PATH_NOT_FOUND);
+    if (!FolderExists(Parent(key))) return Status::Error(ERROR_PATH_NOT_FOUND);
     it = files_.emplace(key, Node{std::make_shared<std::string>()}).first;
   } else if (disposition == Disposition::kCreateAlways ||
              disposition == Disposition::kTruncateExisting) {
@@ -179,37 +171,37 @@ Status MemoryFileSystem::Open(const std::string& path, DWORD access, Disposition
 
 Status MemoryFileSystem::CopyFile(const std::string& from, const std::string& to,
                                   IfExists if_exists) {
-  if (InvalidName(from) || InvalidName(to)) return Failure(ERROR_INVALID_NAME);
+  if (InvalidName(from) || InvalidName(to)) return Status::Error(ERROR_INVALID_NAME);
   auto source = files_.find(Key(from));
-  if (source == files_.end()) return Failure(ERROR_FILE_NOT_FOUND);
+  if (source == files_.end()) return Status::Error(ERROR_FILE_NOT_FOUND);
   std::string target = Key(to);
-  if (if_exists == IfExists::kFail && files_.count(target) != 0) return Failure(ERROR_FILE_EXISTS);
-  if (!FolderExists(Parent(target))) return Failure(ERROR_PATH_NOT_FOUND);
+  if (if_exists == IfExists::kFail && files_.count(target) != 0) return Status::Error(ERROR_FILE_EXISTS);
+  if (!FolderExists(Parent(target))) return Status::Error(ERROR_PATH_NOT_FOUND);
   files_[target] = Node{std::make_shared<std::string>(*source->second.bytes),
                         source->second.attributes};
   return Status::Ok();
 }
 
 Status MemoryFileSystem::DeleteFile(const std::string& path) {
-  if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
+  if (InvalidName(path)) return Status::Error(ERROR_INVALID_NAME);
   auto it = files_.find(Key(path));
-  if (it == files_.end()) return Failure(ERROR_FILE_NOT_FOUND);
-  if ((it->second.attributes & FILE_ATTRIBUTE_READONLY) != 0) return Failure(ERROR_ACCESS_DENIED);
+  if (it == files_.end()) return Status::Error(ERROR_FILE_NOT_FOUND);
+  if ((it->second.attributes & FILE_ATTRIBUTE_READONLY) != 0) return Status::Error(ERROR_ACCESS_DENIED);
   files_.erase(it);
   return Status::Ok();
 }
 
 Status MemoryFileSystem::MoveFile(const std::string& from, const std::string& to,
                                   IfExists if_exists) {
-  if (InvalidName(from) || InvalidName(to)) return Failure(ERROR_INVALID_NAME);
+  if (InvalidName(from) || InvalidName(to)) return Status::Error(ERROR_INVALID_NAME);
   std::string source = Key(from), target = Key(to);
   auto it = files_.find(source);
-  if (it == files_.end()) return Failure(ERROR_FILE_NOT_FOUND);
+  if (it == files_.end()) return Status::Error(ERROR_FILE_NOT_FOUND);
   if (source == target) return Status::Ok();
   if (files_.count(target) != 0 && if_exists == IfExists::kFail) {
-    return Failure(ERROR_ALREADY_EXISTS);
+    return Status::Error(ERROR_ALREADY_EXISTS);
   }
-  if (!FolderExists(Parent(target))) return Failure(ERROR_PATH_NOT_FOUND);
+  if (!FolderExists(Parent(target))) return Status::Error(ERROR_PATH_NOT_FOUND);
   Node node = it->second;
   files_.erase(it);
   files_[target] = node;
@@ -217,31 +209,31 @@ Status MemoryFileSystem::MoveFile(const std::string& from, const std::string& to
 }
 
 Status MemoryFileSystem::CreateDirectory(const std::string& path) {
-  if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
+  if (InvalidName(path)) return Status::Error(ERROR_INVALID_NAME);
   std::string key = Key(path);
-  if (folders_.count(key) != 0 || files_.count(key) != 0) return Failure(ERROR_ALREADY_EXISTS);
-  if (!FolderExists(Parent(key))) return Failure(ERROR_PATH_NOT_FOUND);
+  if (folders_.count(key) != 0 || files_.count(key) != 0) return Status::Error(ERROR_ALREADY_EXISTS);
+  if (!FolderExists(Parent(key))) return Status::Error(ERROR_PATH_NOT_FOUND);
   folders_.insert(key);
   return Status::Ok();
 }
 
 Status MemoryFileSystem::RemoveDirectory(const std::string& path) {
-  if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
+  if (InvalidName(path)) return Status::Error(ERROR_INVALID_NAME);
   std::string key = Key(path);
-  if (folders_.count(key) == 0) return Failure(ERROR_PATH_NOT_FOUND);
+  if (folders_.count(key) == 0) return Status::Error(ERROR_PATH_NOT_FOUND);
   std::string prefix = key + "/";
   auto file = files_.lower_bound(prefix);
   auto folder = folders_.upper_bound(key);
   if ((file != files_.end() && file->first.compare(0, prefix.size(), prefix) == 0) ||
       (folder != folders_.end() && folder->compare(0, prefix.size(), prefix) == 0)) {
-    return Failure(ERROR_DIR_NOT_EMPTY);
+    return Status::Error(ERROR_DIR_NOT_EMPTY);
   }
   folders_.erase(key);
   return Status::Ok();
 }
 
 Status MemoryFileSystem::GetFileAttributes(const std::string& path, DWORD* attributes) {
-  if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
+  if (InvalidName(path)) return Status::Error(ERROR_INVALID_NAME);
   std::string key = Key(path);
   if (folders_.count(key) != 0) {
     *attributes = FILE_ATTRIBUTE_DIRECTORY;
@@ -249,16 +241,16 @@ Status MemoryFileSystem::GetFileAttributes(const std::string& path, DWORD* attri
   }
   auto it = files_.find(key);
   if (it == files_.end()) {
-    return Failure(FolderExists(Parent(key)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    return Status::Error(FolderExists(Parent(key)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
   }
   *attributes = it->second.attributes;
   return Status::Ok();
 }
 
 Status MemoryFileSystem::SetFileAttributes(const std::string& path, DWORD attributes) {
-  if (InvalidName(path)) return Failure(ERROR_INVALID_NAME);
+  if (InvalidName(path)) return Status::Error(ERROR_INVALID_NAME);
   auto it = files_.find(Key(path));
-  if (it == files_.end()) return Failure(ERROR_FILE_NOT_FOUND);
+  if (it == files_.end()) return Status::Error(ERROR_FILE_NOT_FOUND);
   it->second.attributes = attributes & ~FILE_ATTRIBUTE_DIRECTORY;
   return Status::Ok();
 }
@@ -269,8 +261,8 @@ Status MemoryFileSystem::Find(const std::string& pattern, std::vector<FindData>*
   std::string folder = Parent(key);
   size_t slash = key.rfind('/');
   std::string wanted = slash == std::string::npos ? key : key.substr(slash + 1);
-  if (InvalidName(folder)) return Failure(ERROR_INVALID_NAME);
-  if (!FolderExists(folder)) return Failure(ERROR_PATH_NOT_FOUND);
+  if (InvalidName(folder)) return Status::Error(ERROR_INVALID_NAME);
+  if (!FolderExists(folder)) return Status::Error(ERROR_PATH_NOT_FOUND);
   if (!HoldsWildcard(wanted)) {
     // A plain name is one exact look-up, as on the real file system.
     DWORD attributes = 0;
@@ -305,7 +297,7 @@ Status MemoryFileSystem::Find(const std::string& pattern, std::vector<FindData>*
         a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
         [](char x, char y) { return Lower(x) < Lower(y); });
   });
-  if (found.empty()) return Failure(ERROR_FILE_NOT_FOUND);
+  if (found.empty()) return Status::Error(ERROR_FILE_NOT_FOUND);
   *matches = std::move(found);
   return Status::Ok();
 }

@@ -135,12 +135,13 @@ const Hostile kCases[] = {
      [](MemoryFileSystem& files) {
        std::vector<PackageEntry> entries;
        ShowPackage package(files);
-       return !ReadDirectory(files, "/p.pkg", entries) && !package.OpenPackage("/p.pkg", true);
+       return !ReadDirectory(files, "/p.pkg", entries).ok() &&
+              !package.OpenPackage("/p.pkg", true).ok();
      }},
     {"EntryOfFourGigabytes", PackageWithHugeEntry,
      [](MemoryFileSystem& files) {
        ShowPackage package(files);
-       if (!package.OpenPackage("/p.pkg", true)) return true;
+       if (!package.OpenPackage("/p.pkg", true).ok()) return true;
        std::string data;
        bool read = package.ReadEntry("a.jpg", &data);
        QuickShowInfo(package);
@@ -149,7 +150,7 @@ const Hostile kCases[] = {
     {"DescriptionValueWithoutClosingQuote", PackageWithEndlessValue,
      [](MemoryFileSystem& files) {
        ShowPackage package(files);
-       if (!package.OpenPackage("/p.pkg", false)) return false;
+       if (!package.OpenPackage("/p.pkg", false).ok()) return false;
        ShowInfo info = QuickShowInfo(package);
        package.GetMetaText();
        return info.title == "T";
