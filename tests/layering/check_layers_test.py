@@ -59,6 +59,16 @@ class CheckLayers(unittest.TestCase):
         self.assertEqual(lines, ["src/mid/shipped.cc: includes testing/double.h, "
                                  "which only tests may use"])
 
+    def test_a_second_copy_of_the_order_is_reported(self):
+        status, lines = self.run_on({
+            "src/high/CMakeLists.txt": "foreach(part low mid\n  high)\nendforeach()\n",
+            "src/mid/CMakeLists.txt": "add_library(mid low.cc mid.cc)\n",
+            "src/low/CMakeLists.txt": "set(parts low mid)\n",
+        })
+        self.assertEqual(status, 1)
+        self.assertEqual(lines, ["src/high/CMakeLists.txt: lists the subsystems again; "
+                                 "read TAVIRELLE_SUBSYSTEMS instead"])
+
     def test_a_build_without_the_order_is_an_error(self):
         with tempfile.TemporaryDirectory() as root:
             pathlib.Path(root, "CMakeLists.txt").write_text("project(x)\n")
