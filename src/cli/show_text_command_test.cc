@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <string>
 
-#include "cli/show_command_fixture.h"
 #include "platform/code_page.h"
 #include "testing/image_builder.h"
+#include "testing/show_command_fixture.h"
 #include "xml/meta_text.h"
 
 namespace tavirelle {

@@ -6,16 +6,16 @@
 
 #include <cstring>
 
-#include "package/package_test_support.h"
 #include "package/record_format.h"
 #include "package/show_package.h"
-#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
+#include "testing/fault_injecting_file_system.h"
 #include "testing/package_builder.h"
+#include "testing/package_test_support.h"
 #include "testing/temp_dir.h"
-#include "util/md5.h"
 #include "util/lane_groups.h"
+#include "util/md5.h"
 
 namespace tavirelle {
 
