@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "cli/show_command_fixture.h"
 #include "testing/folder_names.h"
 #include "testing/image_builder.h"
+#include "testing/show_command_fixture.h"
 
 extern char** environ;
 

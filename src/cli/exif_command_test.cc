@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/show_command_fixture.h"
 #include "platform/file_system.h"
 #include "testing/image_builder.h"
+#include "testing/show_command_fixture.h"
 
 namespace tavirelle {
 

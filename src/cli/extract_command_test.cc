@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
-#include "cli/show_command_fixture.h"
-#include "showdata/test_packages.h"
 #include "testing/package_builder.h"
+#include "testing/show_command_fixture.h"
+#include "testing/test_packages.h"
 #include "util/file_utils.h"
 #include "util/md5.h"
 

@@ -1,7 +1,7 @@
 #include <vector>
 
-#include "cli/show_command_fixture.h"
-#include "showdata/test_packages.h"
+#include "testing/show_command_fixture.h"
+#include "testing/test_packages.h"
 
 namespace tavirelle {
 

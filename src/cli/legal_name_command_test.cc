@@ -1,4 +1,4 @@
-#include "cli/show_command_fixture.h"
+#include "testing/show_command_fixture.h"
 
 namespace tavirelle {
 

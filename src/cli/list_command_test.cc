@@ -1,5 +1,5 @@
-#include "cli/show_command_fixture.h"
 #include "testing/package_builder.h"
+#include "testing/show_command_fixture.h"
 
 namespace tavirelle {
 

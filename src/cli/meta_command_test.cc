@@ -1,7 +1,7 @@
-#include "cli/show_command_fixture.h"
 #include "package/show_package.h"
-#include "showdata/test_packages.h"
 #include "testing/image_builder.h"
+#include "testing/show_command_fixture.h"
+#include "testing/test_packages.h"
 
 namespace tavirelle {
 

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <set>
 
-#include "cli/show_command_fixture.h"
 #include "testing/image_builder.h"
+#include "testing/show_command_fixture.h"
 
 namespace tavirelle {
 

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "cli/show_command_fixture.h"
+#include "testing/show_command_fixture.h"
 
 namespace tavirelle {
 

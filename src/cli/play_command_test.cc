@@ -13,10 +13,10 @@
 #include <cstdlib>
 #include <thread>
 
-#include "cli/show_command_fixture.h"
 #include "platform/file_system.h"
-#include "showdata/test_packages.h"
 #include "testing/image_builder.h"
+#include "testing/show_command_fixture.h"
+#include "testing/test_packages.h"
 #include "util/file_utils.h"
 
 extern char** environ;

@@ -1,10 +1,10 @@
 #include <algorithm>
 #include <string>
 
-#include "cli/show_command_fixture.h"
 #include "platform/code_page.h"
 #include "testing/image_builder.h"
 #include "metaxml/meta_text.h"
+#include "testing/show_command_fixture.h"
 
 namespace tavirelle {
 

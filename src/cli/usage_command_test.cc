@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <regex>
 
-#include "cli/show_command_fixture.h"
 #include "testing/image_builder.h"
+#include "testing/show_command_fixture.h"
 
 namespace tavirelle {
 

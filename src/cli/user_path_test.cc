@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "cli/show_command_fixture.h"
 #include "platform/file_system.h"
+#include "testing/show_command_fixture.h"
 #include "testing/temp_dir.h"
 
 namespace tavirelle {

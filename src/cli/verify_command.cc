@@ -4,7 +4,6 @@
 // entries of one name are both checked), and compares the MD5 of its bytes
 // with the directory's, on up to N threads, reporting in directory order.
 // Never changes the package.
-#include <algorithm>
 #include <cstdio>
 
 #include "cli/command.h"
@@ -13,7 +12,7 @@
 #include "package/record_format.h"
 #include "package/show_package.h"
 #include "platform/code_page.h"
-#include "util/md5_lanes.h"
+#include "util/lane_groups.h"
 #include "util/parallel.h"
 
 namespace tavirelle {
@@ -49,30 +48,26 @@ int RunVerify(const std::vector<std::string>& arguments) {
   std::vector<StoredEntryCheck> checks(entries.size(), StoredEntryCheck::kWhole);
   {
     ProgressBar progress(static_cast<size_t>(total >> kMiB), 64, "MiB");
-    // Each item is a group of entries digested side by side, each read
-    // through a stream of its own: the package object's stream has one
-    // position, which threads would share.
-    constexpr size_t kGroup = Md5Lanes::kLanes;
-    const size_t groups = (entries.size() + kGroup - 1) / kGroup;
-    auto check = [&](size_t g) {
-      size_t first = g * kGroup;
-      CheckStoredEntries(DefaultFileSystem(), package.path(), entries.data() + first,
-                         std::min(kGroup, entries.size() - first), checks.data() + first);
-    };
-    auto report = [&](size_t g) {
-      for (size_t i = g * kGroup; i < entries.size() && i < (g + 1) * kGroup; ++i) {
-        done += entries[i].size;
-        if (const char* problem = DescribeCheck(checks[i])) {
-          ++bad;
-          progress.Clear();
-          std::printf("bad: %s (%s)\n", ControlsEscaped(AnsiToUtf8(entries[i].name)).c_str(),
-                      problem);
-        }
-        progress.Update(static_cast<size_t>(done >> kMiB));
-      }
-      return true;
-    };
-    RunInOrder(groups, jobs, check, report);
+    // Entries are digested side by side, each read through a stream of its
+    // own: the package object's stream has one position, which threads would
+    // share.
+    RunInLaneGroups(
+        entries.size(), jobs, nullptr,
+        [&](size_t first, size_t size) {
+          CheckStoredEntries(DefaultFileSystem(), package.path(), entries.data() + first, size,
+                             checks.data() + first);
+        },
+        [&](size_t i) {
+          done += entries[i].size;
+          if (const char* problem = DescribeCheck(checks[i])) {
+            ++bad;
+            progress.Clear();
+            std::printf("bad: %s (%s)\n", ControlsEscaped(AnsiToUtf8(entries[i].name)).c_str(),
+                        problem);
+          }
+          progress.Update(static_cast<size_t>(done >> kMiB));
+          return true;
+        });
   }
   if (bad != 0) {
     return Fail(args[0] + ": " + std::to_string(bad) + " of " +

@@ -1,7 +1,7 @@
 #include <unistd.h>
 
-#include "cli/show_command_fixture.h"
 #include "testing/package_builder.h"
+#include "testing/show_command_fixture.h"
 
 namespace tavirelle {
 

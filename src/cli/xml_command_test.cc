@@ -1,7 +1,7 @@
 // Runs `tavirelle xml FILE` as a template author would.
 #include <string>
 
-#include "cli/show_command_fixture.h"
+#include "testing/show_command_fixture.h"
 
 namespace tavirelle {
 

@@ -106,11 +106,6 @@ class DispatchObject : public Interface {
     return false;
   }
 
-  // The controlling unknown: the outer object when aggregated, else this.
-  IUnknown* ControllingUnknown() {
-    return outer_ != nullptr ? outer_ : static_cast<Interface*>(this);
-  }
-
  private:
   class Inner final : public IUnknown {
    public:

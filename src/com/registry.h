@@ -25,7 +25,6 @@
 namespace tavirelle {
 
 inline constexpr DWORD ERROR_BADDB = 1009;
-inline constexpr DWORD ERROR_KEY_DELETED = 1018;
 
 inline constexpr char kLocalMachine[] = "HKEY_LOCAL_MACHINE";
 inline constexpr char kCurrentUser[] = "HKEY_CURRENT_USER";

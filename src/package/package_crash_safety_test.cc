@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "package/show_package.h"
-#include "package/package_test_support.h"
-#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
+#include "testing/fault_injecting_file_system.h"
 #include "testing/memory_file_system.h"
 #include "testing/package_builder.h"
+#include "testing/package_test_support.h"
 #include "util/md5.h"
 
 namespace tavirelle {

@@ -6,17 +6,16 @@
 
 #include <cstring>
 
-#include "package/package_test_support.h"
 #include "package/record_format.h"
 #include "package/show_package.h"
-#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
+#include "testing/fault_injecting_file_system.h"
 #include "testing/package_builder.h"
+#include "testing/package_test_support.h"
 #include "testing/temp_dir.h"
+#include "util/lane_groups.h"
 #include "util/md5.h"
-#include "util/md5_lanes.h"
-#include "util/parallel.h"
 
 namespace tavirelle {
 
@@ -471,12 +470,12 @@ TEST_F(GroupedFailure, CheckingTellsTheEntryThatCannotBeReadAndNoOther) {
   const size_t damaged = 9;
   faulty_.SetDamagedByte("show.pkg", DataOffset(damaged) + 1);
   std::vector<StoredEntryCheck> checks(entries_.size(), StoredEntryCheck::kDamagedRecord);
-  const size_t group = Md5Lanes::kLanes;
-  RunAll((entries_.size() + group - 1) / group, 3, [&](size_t g) {
-    const size_t first = g * group;
-    CheckStoredEntries(faulty_, Package(), entries_.data() + first,
-                       std::min(group, entries_.size() - first), checks.data() + first);
-  });
+  RunInLaneGroups(
+      entries_.size(), 3, nullptr,
+      [&](size_t first, size_t size) {
+        CheckStoredEntries(faulty_, Package(), entries_.data() + first, size, checks.data() + first);
+      },
+      [](size_t) { return true; });
   for (size_t i = 0; i < checks.size(); ++i) {
     EXPECT_EQ(checks[i], i == damaged ? StoredEntryCheck::kCutOff : StoredEntryCheck::kWhole)
         << items_[i].first;

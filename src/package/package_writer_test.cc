@@ -8,9 +8,9 @@
 #include <random>
 
 #include "package/show_package.h"
-#include "package/package_test_support.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
+#include "testing/package_test_support.h"
 #include "util/file_utils.h"
 #include "util/md5.h"
 

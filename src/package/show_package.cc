@@ -8,9 +8,9 @@
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "util/file_utils.h"
+#include "util/lane_groups.h"
 #include "util/md5.h"
 #include "util/md5_lanes.h"
-#include "util/parallel.h"
 #include "util/text.h"
 
 namespace tavirelle {
@@ -433,14 +433,14 @@ EntrySave ShowPackage::SaveEntry(const std::string& name, const std::string& pat
 
 // One (name, path) pair of SaveEntries.
 struct ShowPackage::SaveTarget {
-  size_t index = 0;
   const std::string* path = nullptr;
   const PackageEntry* entry = nullptr;  // when stored plainly
   bool settled = false;                 // `save` is its outcome
+  bool skipped = false;                 // its group was not begun for a stop
   EntrySave save;
 };
 
-void ShowPackage::SaveStoredTogether(const std::vector<SaveTarget*>& group) {
+void ShowPackage::SaveStoredTogether(SaveTarget* group, size_t size) {
   struct Slot {
     SaveTarget* target;
     std::unique_ptr<file_io> package;
@@ -449,8 +449,8 @@ void ShowPackage::SaveStoredTogether(const std::vector<SaveTarget*>& group) {
     bool write_failed = false;  // the sink holds why
   };
   std::vector<Slot> slots;
-  slots.reserve(group.size());
-  for (SaveTarget* target : group) {
+  slots.reserve(size);
+  for (SaveTarget* target = group; target != group + size; ++target) {
     const PackageEntry& entry = *target->entry;
     auto package = std::make_unique<file_io>(fs_, path_, StreamMode::kRead);
     // A record that cannot be read is for SaveEntry, with its fall-backs.
@@ -503,12 +503,8 @@ std::vector<EntrySave> ShowPackage::SaveEntries(
     const std::vector<std::pair<std::string, std::string>>& targets, unsigned jobs,
     const std::function<void(size_t, const EntrySave&)>& saved, const std::function<bool()>& stop) {
   std::vector<SaveTarget> all(targets.size());
-  // Runs of plainly stored entries go together, up to eight at a time; any
-  // other target is one unit of its own, settled by SaveEntry.
-  std::vector<std::vector<SaveTarget*>> units;
   for (size_t i = 0; i < targets.size(); ++i) {
     SaveTarget& target = all[i];
-    target.index = i;
     target.path = &targets[i].second;
     bool thumbnail = false;
     const std::string name = LookupName(targets[i].first, &thumbnail);
@@ -517,48 +513,36 @@ std::vector<EntrySave> ShowPackage::SaveEntries(
     // A file system that serves one thread at a time (a test's) gets the
     // files one after another, in order, as SaveEntry writes them.
     if (IsOpen() && !pending && fs_.ThreadSafe()) target.entry = FindEntry(name);
-    if (target.entry != nullptr && !units.empty() && units.back().front()->entry != nullptr &&
-        units.back().size() < Md5Lanes::kLanes) {
-      units.back().push_back(&target);
-    } else {
-      units.push_back({&target});
-    }
   }
-  // A unit a worker skipped for `stop` is not settled here either.
-  std::unique_ptr<bool[]> skipped(new bool[units.size()]());
   auto stopped = [&]() { return stop && stop(); };
-  const size_t taken = RunInOrder(
-      units.size(), jobs,
-      [&](size_t u) {
+  // Runs of plainly stored entries go together; any other target is a group
+  // of its own, settled by SaveEntry.
+  const size_t taken = RunInLaneGroups(
+      all.size(), jobs, [&](size_t i) { return all[i].entry != nullptr; },
+      [&](size_t first, size_t size) {
         if (stopped()) {
-          skipped[u] = true;
-        } else if (units[u].front()->entry != nullptr) {
-          SaveStoredTogether(units[u]);
+          // A group skipped for `stop` is not settled when taken either.
+          for (size_t i = first; i < first + size; ++i) all[i].skipped = true;
+        } else if (all[first].entry != nullptr) {
+          SaveStoredTogether(all.data() + first, size);
         }
       },
-      [&](size_t u) {
-        if (skipped[u]) return false;
-        bool go_on = true;
-        for (SaveTarget* target : units[u]) {
-          if (!target->settled) {
-            // What a group wrote is told; a file of its own is not begun
-            // once the run is to stop.
-            if (!go_on || stopped()) {
-              go_on = false;
-              continue;
-            }
-            target->save = SaveEntry(targets[target->index].first, *target->path);
-            target->settled = true;
-          }
-          if (saved) saved(target->index, target->save);
+      [&](size_t i) {
+        SaveTarget& target = all[i];
+        if (target.skipped) return false;
+        if (!target.settled) {
+          // What a group wrote is told; a file of its own is not begun once
+          // the run is to stop.
+          if (stopped()) return false;
+          target.save = SaveEntry(targets[i].first, *target.path);
+          target.settled = true;
         }
-        return go_on;
+        if (saved) saved(i, target.save);
+        return true;
       });
   // Groups that workers finished ahead of a stop were written all the same.
-  for (size_t u = taken; u < units.size() && saved; ++u) {
-    for (SaveTarget* target : units[u]) {
-      if (target->settled) saved(target->index, target->save);
-    }
+  for (size_t i = taken; i < all.size() && saved; ++i) {
+    if (all[i].settled) saved(i, all[i].save);
   }
   std::vector<EntrySave> outcomes;
   outcomes.reserve(all.size());

@@ -180,7 +180,7 @@ class ShowPackage {
   // Saves up to eight plainly stored entries side by side through streams
   // of their own; a target whose record turns out damaged is left for
   // SaveEntry, which knows the fall-backs.
-  void SaveStoredTogether(const std::vector<SaveTarget*>& group);
+  void SaveStoredTogether(SaveTarget* group, size_t size);
   bool ReadEntryExact(const std::string& name, bool thumbnail, EntrySink& sink);
   bool SeekPastStoredHeaders(const PackageEntry& entry);
   // Rebuilds the name index after the directory changed.

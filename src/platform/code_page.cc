@@ -123,8 +123,6 @@ UINT Resolve(UINT code_page) {
 
 }  // namespace
 
-UINT GetACP() { return CP_WINDOWS_1252; }
-
 int MultiByteToWideChar(UINT code_page, DWORD flags, const char* src,
                         int src_len, OLECHAR* dst, int dst_len) {
   code_page = Resolve(code_page);
@@ -239,8 +237,6 @@ const char* CharNextA(const char* p) { return *p == '\0' ? p : p + 1; }
 const char* CharPrevA(const char* start, const char* p) {
   return p > start ? p - 1 : start;
 }
-
-bool IsDBCSLeadByte(BYTE) { return false; }
 
 namespace {
 

@@ -24,10 +24,6 @@ inline constexpr UINT CP_UTF8 = 65001;
 
 inline constexpr DWORD MB_ERR_INVALID_CHARS = 0x08;
 inline constexpr DWORD WC_ERR_INVALID_CHARS = 0x80;
-inline constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x400;
-
-// The code page behind CP_ACP.
-UINT GetACP();
 
 int MultiByteToWideChar(UINT code_page, DWORD flags, const char* src,
                         int src_len, OLECHAR* dst, int dst_len);
@@ -45,7 +41,6 @@ int WideCharToMultiByte(UINT code_page, DWORD flags, const OLECHAR* src,
 // with lead bytes would be walked correctly.
 const char* CharNextA(const char* p);
 const char* CharPrevA(const char* start, const char* p);
-bool IsDBCSLeadByte(BYTE b);
 
 // String conveniences over the functions above: one name per conversion.
 // Each converts the whole text given, zero bytes included; a caller that

@@ -25,10 +25,8 @@
 namespace tavirelle {
 
 inline constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
-inline constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x02;
 inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 inline constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
-inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 
 // Access rights of an open file.
 inline constexpr DWORD GENERIC_READ = 0x80000000;

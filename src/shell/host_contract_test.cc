@@ -12,11 +12,11 @@
 #include "com/bstr.h"
 #include "com/dynamic_module.h"
 #include "platform/guid.h"
-#include "showdata/test_packages.h"
 #include "tavirelle/interfaces.h"
 #include "tavirelle/module.h"
 #include "testing/scoped_environment.h"
 #include "testing/temp_dir.h"
+#include "testing/test_packages.h"
 
 namespace tavirelle {
 

@@ -11,13 +11,13 @@
 
 #include "com/bstr.h"
 #include "package/show_package.h"
-#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "showdata/qx_file_io.h"
 #include "showdata/show_data.h"
-#include "showdata/test_packages.h"
+#include "testing/fault_injecting_file_system.h"
 #include "testing/temp_dir.h"
+#include "testing/test_packages.h"
 #include "util/file_utils.h"
 
 namespace tavirelle {

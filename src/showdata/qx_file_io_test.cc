@@ -5,10 +5,10 @@
 #include "gtest/gtest.h"
 #include "com/bstr.h"
 #include "platform/code_page.h"
-#include "testing/fault_injecting_file_system.h"
 #include "platform/file_system.h"
-#include "showdata/test_packages.h"
+#include "testing/fault_injecting_file_system.h"
 #include "testing/temp_dir.h"
+#include "testing/test_packages.h"
 #include "util/file_utils.h"
 
 namespace tavirelle {

@@ -6,8 +6,8 @@
 #include "gtest/gtest.h"
 #include "package/show_package.h"
 #include "platform/file_system.h"
-#include "showdata/test_packages.h"
 #include "testing/temp_dir.h"
+#include "testing/test_packages.h"
 #include "util/file_utils.h"
 
 namespace tavirelle {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "platform/file_system.h"
 #include "package/show_package.h"
-#include "showdata/test_packages.h"
+#include "platform/file_system.h"
 #include "testing/temp_dir.h"
+#include "testing/test_packages.h"
 #include "xml/encoding.h"
 #include "metaxml/meta_text.h"
 #include "xml/xml_document.h"

@@ -51,13 +51,34 @@ class CheckLayers(unittest.TestCase):
 
     def test_only_test_code_may_use_the_test_doubles(self):
         status, lines = self.run_on({
-            "src/mid/helper.h": "#include \"testing/double.h\"\n",
-            "src/mid/helper_test.cc": "#include \"mid/helper.h\"\n",
+            "src/mid/helper_test.cc": "#include \"testing/double.h\"\n",
             "src/mid/shipped.cc": "#include \"testing/double.h\"\n",
         })
         self.assertEqual(status, 1)
         self.assertEqual(lines, ["src/mid/shipped.cc: includes testing/double.h, "
                                  "which only tests may use"])
+
+    def test_a_header_only_tests_include_belongs_with_the_test_doubles(self):
+        status, lines = self.run_on({
+            "src/mid/helper.h": "#include \"testing/double.h\"\n",
+            "src/mid/helper_test.cc": "#include \"mid/helper.h\"\n",
+            "src/high/c_test.cc": "#include \"mid/helper.h\"\n",
+            "src/mid/shared.h": "#include \"low/a.h\"\n",
+            "src/mid/shared.cc": "#include \"mid/shared.h\"\n",
+            "src/mid/shared_test.cc": "#include \"mid/shared.h\"\n",
+        })
+        self.assertEqual(status, 1)
+        self.assertEqual(lines, ["src/mid/helper.h: only tests use it; it belongs in src/testing/"])
+
+    def test_a_second_copy_of_the_order_is_reported(self):
+        status, lines = self.run_on({
+            "src/high/CMakeLists.txt": "foreach(part low mid\n  high)\nendforeach()\n",
+            "src/mid/CMakeLists.txt": "add_library(mid low.cc mid.cc)\n",
+            "src/low/CMakeLists.txt": "set(parts low mid)\n",
+        })
+        self.assertEqual(status, 1)
+        self.assertEqual(lines, ["src/high/CMakeLists.txt: lists the subsystems again; "
+                                 "read TAVIRELLE_SUBSYSTEMS instead"])
 
     def test_a_build_without_the_order_is_an_error(self):
         with tempfile.TemporaryDirectory() as root:

@@ -1,8 +1,8 @@
 // Test helper: a package with chosen entries, in the given order, including
 // names the folder packer never produces ("..\x.jpg", the same name twice),
 // stored files with damaged headers and sizes that claim too much.
-#ifndef TAVIRELLE_SHOWDATA_TEST_PACKAGES_H_
-#define TAVIRELLE_SHOWDATA_TEST_PACKAGES_H_
+#ifndef TAVIRELLE_TESTING_TEST_PACKAGES_H_
+#define TAVIRELLE_TESTING_TEST_PACKAGES_H_
 
 #include <cstdint>
 #include <string>
@@ -46,4 +46,4 @@ inline bool WriteTestPackage(const std::string& path,
 
 }  // namespace tavirelle
 
-#endif  // TAVIRELLE_SHOWDATA_TEST_PACKAGES_H_
+#endif  // TAVIRELLE_TESTING_TEST_PACKAGES_H_

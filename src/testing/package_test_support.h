@@ -1,8 +1,8 @@
 // Set-ups the package writer's tests share: a show folder on disk with an
 // empty output folder beside it, and a package whose description is broken
 // but whose older one still serves, for the repair.
-#ifndef TAVIRELLE_PACKAGE_PACKAGE_TEST_SUPPORT_H_
-#define TAVIRELLE_PACKAGE_PACKAGE_TEST_SUPPORT_H_
+#ifndef TAVIRELLE_TESTING_PACKAGE_TEST_SUPPORT_H_
+#define TAVIRELLE_TESTING_PACKAGE_TEST_SUPPORT_H_
 
 #include <gtest/gtest.h>
 
@@ -69,4 +69,4 @@ inline std::string PackageWithBrokenMeta() {
 
 }  // namespace tavirelle
 
-#endif  // TAVIRELLE_PACKAGE_PACKAGE_TEST_SUPPORT_H_
+#endif  // TAVIRELLE_TESTING_PACKAGE_TEST_SUPPORT_H_

@@ -1,8 +1,8 @@
 // Shared by the tests of the command: runs the built tavirelle command as a
 // user would, reads and writes files under names of any script, and makes a
 // small show folder to pack.
-#ifndef TAVIRELLE_CLI_SHOW_COMMAND_FIXTURE_H_
-#define TAVIRELLE_CLI_SHOW_COMMAND_FIXTURE_H_
+#ifndef TAVIRELLE_TESTING_SHOW_COMMAND_FIXTURE_H_
+#define TAVIRELLE_TESTING_SHOW_COMMAND_FIXTURE_H_
 
 #include <fcntl.h>
 #include <signal.h>
@@ -188,4 +188,4 @@ class ShowCommandTest : public ::testing::Test {
 
 }  // namespace tavirelle
 
-#endif  // TAVIRELLE_CLI_SHOW_COMMAND_FIXTURE_H_
+#endif  // TAVIRELLE_TESTING_SHOW_COMMAND_FIXTURE_H_
