@@ -108,6 +108,7 @@ inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
 inline constexpr DWORD ERROR_DIRECTORY = 267;
 inline constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
+inline constexpr DWORD ERROR_CANCELLED = 1223;
 
 // The HRESULT a Win32 error code turns into at the automation boundary.
 constexpr HRESULT HRESULT_FROM_WIN32(DWORD code) {
