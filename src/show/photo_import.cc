@@ -45,7 +45,8 @@ Status MakeImportFiles(FileSystem& fs, const std::string& source, ImportedPhoto*
     imported->date_taken = FormatFileDate(fs, source, /*with_milliseconds=*/false);
   }
 
-  if (!PathExists(fs, thumbnail_path)) {
+  imported->has_thumbnail = PathExists(fs, thumbnail_path);
+  if (!imported->has_thumbnail) {
     // The copy is named ".jpg" whatever it is: its source's name says which
     // formats to read it as (a bitmap is known only by its name).
     ThumbnailResult thumbnail =
@@ -57,6 +58,8 @@ Status MakeImportFiles(FileSystem& fs, const std::string& source, ImportedPhoto*
     if (thumbnail.outcome.failure == PictureFailure::kUnwritable) {
       return std::move(thumbnail.outcome.status);
     }
+    imported->has_thumbnail = thumbnail.outcome.ok();
+    imported->thumbnail_outcome = std::move(thumbnail.outcome);
   }
   ReadImageSize(fs, copy_path, &imported->width, &imported->height);
   return Status::Ok();
@@ -76,6 +79,8 @@ ImportedPhoto& ImportedPhoto::operator=(ImportedPhoto&& other) noexcept {
   date_taken = std::move(other.date_taken);
   width = other.width;
   height = other.height;
+  has_thumbnail = other.has_thumbnail;
+  thumbnail_outcome = std::move(other.thumbnail_outcome);
   fs_ = other.fs_;
   copy_path_ = std::move(other.copy_path_);
   thumbnail_path_ = std::move(other.thumbnail_path_);

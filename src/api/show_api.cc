@@ -1,0 +1,145 @@
+#include "api/show_api.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+#include "imaging/photo_image.h"
+#include "metaxml/template_selector.h"
+#include "show/photo_import.h"
+#include "util/file_utils.h"
+#include "util/parallel.h"
+#include "util/text.h"
+
+namespace tavirelle {
+
+namespace {
+
+std::string Size(PixelSize size) {
+  return std::to_string(size.width) + "\u00D7" + std::to_string(size.height);
+}
+
+// The worker's share of one photo: its files, and its orientation read from
+// the source (the copy is the same bytes).
+struct PhotoWork {
+  ImportedPhoto files;
+  int32_t quarter_turns = 0;
+  bool skipped = false;  // cancelled before its files were made
+};
+
+ImportedPhotoResult ResultOf(const std::string& source, const PhotoWork& work) {
+  ImportedPhotoResult result;
+  result.source = source;
+  const ImportedPhoto& files = work.files;
+  result.status = !files.found && files.status.ok() ? Status::Error(ERROR_FILE_NOT_FOUND)
+                                                    : files.status;
+  result.online_name = files.online_name;
+  result.original_name = files.original_name;
+  result.date_taken = files.date_taken;
+  result.width = files.width;
+  result.height = files.height;
+  result.exif_quarter_turns = work.quarter_turns;
+  result.thumbnail = files.has_thumbnail;
+  if (!files.has_thumbnail && result.status.ok()) {
+    result.no_thumbnail = files.thumbnail_outcome.ok()
+                              ? "the thumbnail could not be written"
+                              : PictureFailureInWords(files.thumbnail_outcome);
+  }
+  return result;
+}
+
+}  // namespace
+
+PhotoImport ImportPhotos(FileSystem& fs, const std::string& folder,
+                         const std::vector<std::string>& sources,
+                         const PhotoImportOptions& options) {
+  PhotoImport import;
+  if (options.jobs < 1 || options.jobs > 256) {
+    import.status = Status::Error(ERROR_INVALID_PARAMETER, "jobs must be 1 to 256");
+    return import;
+  }
+  if (Cancelled(options.cancel)) {
+    import.status = Status::Error(ERROR_CANCELLED);
+    return import;
+  }
+  // Photos not taken delete their files with this vector; those taken are
+  // kept until the whole import stands.
+  std::vector<PhotoWork> work(sources.size());
+  try {
+    RunInOrder(
+        sources.size(), options.jobs,
+        [&](size_t i) {
+          // A photo after the first is not begun once the host cancelled.
+          if (i > 0 && Cancelled(options.cancel)) {
+            work[i].skipped = true;
+            return;
+          }
+          work[i].files = ImportPhotoFiles(fs, folder, sources[i]);
+          if (work[i].files.found && work[i].files.status.ok()) {
+            work[i].quarter_turns = QuarterTurnsOf(ReadExifOrientation(fs, sources[i]));
+          }
+        },
+        [&](size_t i) {
+          if (work[i].skipped || (i > 0 && Cancelled(options.cancel))) {
+            import.status = Status::Error(ERROR_CANCELLED);
+            return false;
+          }
+          import.photos.push_back(ResultOf(sources[i], work[i]));
+          if (!import.photos.back().status.ok()) {
+            import.status = import.photos.back().status;
+            return false;
+          }
+          if (options.progress) options.progress(i + 1, sources.size());
+          return true;
+        });
+  } catch (const std::bad_alloc&) {
+    import.status = Status::Error(ERROR_OUTOFMEMORY);
+  }
+  if (import.status.ok()) {
+    for (PhotoWork& photo : work) photo.files.Keep();
+  }
+  return import;
+}
+
+void RemoveImportedPhotos(FileSystem& fs, const std::string& folder, const PhotoImport& import) {
+  for (const ImportedPhotoResult& photo : import.photos) {
+    if (photo.online_name.empty()) continue;
+    const std::string copy = folder + photo.online_name;
+    // What cannot be removed stays; the host's run has failed either way.
+    fs.DeleteFile(ThumbnailPathOf(copy)).IgnoreError();
+    fs.DeleteFile(copy).IgnoreError();
+  }
+}
+
+Status WriteShowDescription(FileSystem& fs, const ShowDescription& show) {
+  CTemplateSelector templates(fs, HostTemplateSource());
+  return WriteMetaXml(show, templates, fs);
+}
+
+std::string PictureFailureInWords(const PictureOutcome& outcome) {
+  switch (outcome.failure) {
+    case PictureFailure::kNone:
+      return "no failure";
+    case PictureFailure::kUnreadable:
+    case PictureFailure::kUnwritable:
+      return outcome.status.code() != ERROR_SUCCESS ? ErrorInWords(outcome.status.code())
+                                                    : "input/output error";
+    case PictureFailure::kNotAPicture:
+      return NotAPicture();
+    case PictureFailure::kDamaged:
+      return "damaged: its data cannot be decoded";
+    case PictureFailure::kTooLarge: {
+      std::string words = "too large to decode (" + Size(outcome.source);
+      if (outcome.multiScan) words += outcome.progressive ? ", progressive" : ", multi-scan";
+      return words + ")";
+    }
+    case PictureFailure::kNoFit:
+      return "no thumbnail " + std::to_string(outcome.boxHeight) +
+             " pixels high can hold its shape (" + Size(outcome.source) + ")";
+  }
+  return "cannot be decoded";
+}
+
+std::string NotAPicture() { return "not a " + FormatNamesInWords() + " picture"; }
+
+}  // namespace tavirelle
