@@ -13,19 +13,6 @@
 
 namespace tavirelle {
 
-std::string WhyNoThumbnail(const std::string& path) {
-  PhotoImage image(DefaultFileSystem());
-  DecodedImage decoded;
-  PictureOutcome outcome = image.Load(path, kImportThumbnail.box(), &decoded);
-  if (!outcome.ok()) return PictureFailureInWords(outcome);
-  if (!ThumbnailSizeFor(decoded.size, kImportThumbnail.box())) {
-    outcome.failure = PictureFailure::kNoFit;
-    outcome.boxHeight = kImportThumbnail.height;
-    return PictureFailureInWords(outcome);
-  }
-  return "the thumbnail could not be written";
-}
-
 std::string PictureProblem(const std::string& utf8) {
   std::string problem = FileProblem(utf8);
   if (!problem.empty()) return problem;

@@ -10,11 +10,6 @@
 
 namespace tavirelle {
 
-// Why the photo at `path` (in the process code page) gets no thumbnail of
-// the box an import uses: decodes it again and says what stops it. For the
-// warning line of a command whose import left a photo without a thumbnail.
-std::string WhyNoThumbnail(const std::string& path);
-
 // Why the picture at `utf8` (a typed path, or an alias from user_path.h)
 // cannot be read, in words: "no such file", "a folder, not a picture", "not
 // a regular file", "cannot read it: ...", "not a JPEG or BMP picture"; empty
