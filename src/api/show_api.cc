@@ -1,6 +1,7 @@
 #include "api/show_api.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -114,6 +115,75 @@ void RemoveImportedPhotos(FileSystem& fs, const std::string& folder, const Photo
 Status WriteShowDescription(FileSystem& fs, const ShowDescription& show) {
   CTemplateSelector templates(fs, HostTemplateSource());
   return WriteMetaXml(show, templates, fs);
+}
+
+ThumbnailMade WriteThumbnail(FileSystem& fs, const std::string& photo, const std::string& out,
+                             const ThumbnailOptions& options) {
+  PhotoImage image(fs);
+  const ThumbnailResult result =
+      image.MakeThumbnail(photo, out, {options.width, options.height, options.quality},
+                          options.format_name);
+  ThumbnailMade made;
+  if (!result.outcome.ok()) {
+    made.write_failed = result.outcome.failure == PictureFailure::kUnwritable;
+    made.status = Status::Error(result.outcome.status.code(), PictureFailureInWords(result.outcome));
+    return made;
+  }
+  made.width = result.size.width;
+  made.height = result.size.height;
+  return made;
+}
+
+namespace {
+
+// Whether the file starts as a picture of a format the library reads.
+bool LooksLikeAPicture(FileSystem& fs, const std::string& path) {
+  std::unique_ptr<File> file;
+  uint8_t start[16] = {};
+  DWORD done = 0;
+  if (!fs.Open(path, GENERIC_READ, Disposition::kOpenExisting, &file).ok() ||
+      !file->Read(start, sizeof start, &done).ok()) {
+    return false;
+  }
+  return RecogniseFormat(start, done) != nullptr;
+}
+
+}  // namespace
+
+PhotoFacts ReadPhotoFacts(FileSystem& fs, const std::string& photo, const std::string& preview) {
+  PhotoFacts facts;
+  PhotoImage image(fs);
+  PhotoMetadata info;
+  const PreviewResult result = image.ReadPhotoMetadata(photo, preview, &info);
+  facts.preview_kept = result.kept();
+  if (result.outcome == PreviewOutcome::kUnwritable) {
+    facts.preview_unwritable = true;
+    facts.status = result.status.ok() ? Status::Error(ERROR_SUCCESS) : result.status;
+    return facts;
+  }
+  // The metadata is read from the headers: a photo the decoder cannot take
+  // still has them, and a photo without EXIF still states its frame.
+  if (info.width == 0 || info.height == 0) {
+    ReadJpegFrameSize(fs, photo, &info.width, &info.height);
+  }
+  if (info.width == 0 || info.height == 0) {
+    if (facts.preview_kept) fs.DeleteFile(preview).IgnoreError();
+    facts.preview_kept = false;
+    facts.status = Status::Error(ERROR_INVALID_DATA,
+                                 LooksLikeAPicture(fs, photo)
+                                     ? "cannot be decoded: its headers give no picture size"
+                                     : NotAPicture());
+    return facts;
+  }
+  facts.date_taken = info.dateTaken;
+  facts.width = info.width;
+  facts.height = info.height;
+  return facts;
+}
+
+bool StatesPictureSize(FileSystem& fs, const std::string& path) {
+  int32_t width = 0, height = 0;
+  return ReadImageSize(fs, path, &width, &height);
 }
 
 std::string PictureFailureInWords(const PictureOutcome& outcome) {

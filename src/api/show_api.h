@@ -11,6 +11,7 @@
 
 #include "api/api.h"
 #include "imaging/image_format.h"
+#include "imaging/photo_image.h"
 #include "metaxml/meta_text.h"  // EncodeTypedShowText, for a show text a user typed
 #include "metaxml/meta_xml_generator.h"
 #include "platform/file_system.h"
@@ -75,6 +76,49 @@ void RemoveImportedPhotos(FileSystem& fs, const std::string& folder, const Photo
 // ERROR_INVALID_DATA for a template that cannot serve, else the read's or
 // the write's failure; what was there before then stays.
 Status WriteShowDescription(FileSystem& fs, const ShowDescription& show);
+
+struct ThumbnailOptions {
+  // The box the thumbnail fits: its height, the width its aspect gives.
+  uint32_t width = 133, height = 100;
+  int32_t quality = 100;
+  // The name that says which formats the photo is read as, when the photo
+  // is reached by another (an alias); empty: the photo's own.
+  std::string format_name;
+};
+
+struct ThumbnailMade {
+  // Why no thumbnail was written, the words those of PictureFailureInWords.
+  Status status;
+  // The failure was writing it, not reading the photo.
+  bool write_failed = false;
+  uint32_t width = 0, height = 0;  // as written
+};
+
+// Writes the JPEG thumbnail of `photo` as `out`; a thumbnail not written
+// whole is removed.
+ThumbnailMade WriteThumbnail(FileSystem& fs, const std::string& photo, const std::string& out,
+                             const ThumbnailOptions& options);
+
+struct PhotoFacts {
+  // Failed: the preview could not be written (`preview_unwritable`, with its
+  // platform code), or the photo states no size (ERROR_INVALID_DATA, in
+  // words: "not a JPEG or BMP picture", "cannot be decoded: its headers
+  // give no picture size").
+  Status status;
+  bool preview_unwritable = false;
+  std::string date_taken;  // the EXIF capture date; empty when none
+  int32_t width = 0, height = 0;
+  bool preview_kept = false;
+};
+
+// Reads a photo's capture date and size from its headers and writes its
+// embedded preview to `preview` when it suits the photo (the preview is
+// always written to be judged, and removed when it is not kept or the
+// photo states no size).
+PhotoFacts ReadPhotoFacts(FileSystem& fs, const std::string& photo, const std::string& preview);
+
+// Whether `path` states a picture size in a format the library reads.
+bool StatesPictureSize(FileSystem& fs, const std::string& path);
 
 // Why a picture gave no pixels or no thumbnail, in words for a message
 // line: "not a JPEG or BMP picture", "too large to decode (W×H,

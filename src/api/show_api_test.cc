@@ -137,6 +137,42 @@ TEST_F(ShowApiTest, AFailureOrACancelLeavesNothing) {
   }
 }
 
+// A thumbnail or a photo's facts that cannot be had come back with words
+// fit for a message, and say whether the photo or the written file failed.
+TEST_F(ShowApiTest, ThumbnailAndFactsTellTheirFailureInWords) {
+  const std::string fine = Write("fine.jpg", EncodeJpeg(400, 300));
+  const std::string text = Write("text.jpg", "hello");
+  const std::string claim = Write("claim.jpg", WithFrameSize(EncodeJpeg(16, 16), 65000, 65000));
+
+  ThumbnailMade made = WriteThumbnail(medium_, fine, out_ + "t.jpg", {});
+  EXPECT_TRUE(made.status.ok());
+  EXPECT_EQ(made.width, 133u);
+  EXPECT_EQ(made.height, 100u);
+  made = WriteThumbnail(medium_, text, out_ + "u.jpg", {});
+  EXPECT_FALSE(made.write_failed);
+  EXPECT_EQ(made.status.words(), "not a JPEG or BMP picture");
+  medium_.SetDiskFullAfter(10);
+  made = WriteThumbnail(medium_, fine, out_ + "v.jpg", {});
+  medium_.Reset();
+  EXPECT_TRUE(made.write_failed);
+  EXPECT_EQ(made.status.code(), static_cast<DWORD>(ERROR_DISK_FULL));
+  EXPECT_EQ(made.status.words(), "disk full");
+  EXPECT_FALSE(PathExists(DefaultFileSystem(), out_ + "v.jpg"));
+
+  PhotoFacts facts = ReadPhotoFacts(medium_, fine, out_ + "p.jpg");
+  EXPECT_TRUE(facts.status.ok());
+  EXPECT_EQ(facts.width, 400);
+  EXPECT_EQ(facts.height, 300);
+  EXPECT_FALSE(facts.preview_kept);
+  facts = ReadPhotoFacts(medium_, text, out_ + "q.jpg");
+  EXPECT_EQ(facts.status.words(), "not a JPEG or BMP picture");
+  facts = ReadPhotoFacts(medium_, claim, out_ + "r.jpg");
+  EXPECT_TRUE(facts.status.ok());
+  EXPECT_EQ(facts.width, 65000);
+  EXPECT_TRUE(StatesPictureSize(medium_, claim));
+  EXPECT_FALSE(StatesPictureSize(medium_, text));
+}
+
 }  // namespace
 
 }  // namespace tavirelle

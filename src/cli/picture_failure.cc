@@ -6,7 +6,6 @@
 
 #include "api/show_api.h"
 #include "cli/command.h"
-#include "imaging/photo_image.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
@@ -16,9 +15,7 @@ namespace tavirelle {
 std::string PictureProblem(const std::string& utf8) {
   std::string problem = FileProblem(utf8);
   if (!problem.empty()) return problem;
-  int32_t width = 0, height = 0;
-  if (!ReadImageSize(DefaultFileSystem(), Utf8ToAnsi(utf8), &width, &height))
-    return NotAPicture();
+  if (!StatesPictureSize(DefaultFileSystem(), Utf8ToAnsi(utf8))) return NotAPicture();
   return {};
 }
 
