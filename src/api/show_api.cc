@@ -7,10 +7,12 @@
 
 #include "imaging/photo_image.h"
 #include "metaxml/template_selector.h"
+#include "platform/code_page.h"
 #include "show/photo_import.h"
 #include "util/file_utils.h"
 #include "util/parallel.h"
 #include "util/text.h"
+#include "xml/xml_document.h"
 
 namespace tavirelle {
 
@@ -184,6 +186,27 @@ PhotoFacts ReadPhotoFacts(FileSystem& fs, const std::string& photo, const std::s
 bool StatesPictureSize(FileSystem& fs, const std::string& path) {
   int32_t width = 0, height = 0;
   return ReadImageSize(fs, path, &width, &height);
+}
+
+LoadedXml LoadXmlFile(FileSystem& fs, const std::string& path) {
+  LoadedXml loaded;
+  std::string bytes;
+  loaded.status = ReadWholeFile(fs, path, &bytes);
+  if (!loaded.status.ok()) return loaded;
+  XmlDocument document;
+  XMLParseResult result = document.LoadText(bytes);
+  if (!result.ok()) {
+    loaded.status = Status::Error(
+        ERROR_INVALID_DATA,
+        result.error == XMLParseError::None
+            ? "does not load: no root element"
+            : "does not load: error " + std::to_string(static_cast<int>(result.error)) +
+                  " at " + std::to_string(result.position) + ": " +
+                  AnsiToUtf8(result.message));
+    return loaded;
+  }
+  loaded.text = document.DocumentText();
+  return loaded;
 }
 
 std::string PictureFailureInWords(const PictureOutcome& outcome) {

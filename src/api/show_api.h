@@ -120,6 +120,18 @@ PhotoFacts ReadPhotoFacts(FileSystem& fs, const std::string& photo, const std::s
 // Whether `path` states a picture size in a format the library reads.
 bool StatesPictureSize(FileSystem& fs, const std::string& path);
 
+struct LoadedXml {
+  // Failed: the file's read failure (its code, no words), or
+  // ERROR_INVALID_DATA for a document that does not load, with the words
+  // "does not load: error N at P: <the parser's message>".
+  Status status;
+  // The document text as the system writes it back out.
+  std::string text;
+};
+
+// Loads the XML file at `path` as a style template or meta.xml is loaded.
+LoadedXml LoadXmlFile(FileSystem& fs, const std::string& path);
+
 // Why a picture gave no pixels or no thumbnail, in words for a message
 // line: "not a JPEG or BMP picture", "too large to decode (W×H,
 // progressive)", ... A read or write failure reads as its platform error.

@@ -173,6 +173,23 @@ TEST_F(ShowApiTest, ThumbnailAndFactsTellTheirFailureInWords) {
   EXPECT_FALSE(StatesPictureSize(medium_, text));
 }
 
+// A document that does not load says where and why; one that cannot be
+// read keeps the platform's code for the host's own words.
+TEST_F(ShowApiTest, LoadXmlFileTellsWhyADocumentDoesNotLoad) {
+  LoadedXml loaded = LoadXmlFile(medium_, Write("good.xml", "<qx><images/></qx>"));
+  EXPECT_TRUE(loaded.status.ok());
+  EXPECT_NE(loaded.text.find("<images"), std::string::npos);
+  loaded = LoadXmlFile(medium_, Write("empty.xml", ""));
+  EXPECT_EQ(loaded.status.words(), "does not load: no root element");
+  loaded = LoadXmlFile(medium_, Write("bad.xml", "<qx><images></qx>"));
+  EXPECT_EQ(loaded.status.code(), static_cast<DWORD>(ERROR_INVALID_DATA));
+  EXPECT_EQ(loaded.status.words().rfind("does not load: error ", 0), 0u);
+  EXPECT_TRUE(loaded.text.empty());
+  loaded = LoadXmlFile(medium_, dir_.Join("missing.xml"));
+  EXPECT_EQ(loaded.status.code(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_TRUE(loaded.status.words().empty());
+}
+
 }  // namespace
 
 }  // namespace tavirelle
