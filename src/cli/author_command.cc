@@ -1,4 +1,5 @@
-// tavirelle author: one show authored through IQXHelper, as a host would.
+// tavirelle author: one show authored through the library's API: its photos
+// imported, its meta.xml written.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -6,46 +7,26 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "api/show_api.h"
 #include "cli/command.h"
 #include "cli/interruption.h"
-#include "cli/module_objects.h"
 #include "cli/picture_failure.h"
-#include "cli/player_data.h"
 #include "cli/progress.h"
 #include "cli/user_path.h"
-#include "com/bstr.h"
-#include "imaging/photo_image.h"
-#include "metaxml/meta_text.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
 #include "platform/path.h"
 #include "platform/status.h"
-#include "show/photo_batch.h"
-#include "tavirelle/com_ptr.h"
-#include "tavirelle/interfaces.h"
 #include "util/file_utils.h"
 #include "util/parallel.h"
 
 namespace tavirelle {
 
 namespace {
-
-HRESULT PutText(IQXHelper* show, HRESULT (IQXHelper::*setter)(BSTR),
-                const std::string& utf8) {
-  ScopedBstr value(BstrFromUtf8(utf8));
-  return (show->*setter)(value.get());
-}
-
-std::string GetText(IPhotoDesc* photo, HRESULT (IPhotoDesc::*getter)(BSTR*)) {
-  ScopedBstr value;
-  (photo->*getter)(value.Receive());
-  return AnsiToUtf8(value.Ansi());
-}
 
 // A show text (title, created-by, starring) as the component is to get it.
 // Shows store these texts form-encoded, so "%" and "+" go in encoded and come
@@ -74,7 +55,9 @@ class OutputFolder {
   }
   ~OutputFolder() {
     if (done_) return;
-    if (show_ != nullptr) show_->ClearPhotos();
+    for (const PhotoImport& photos : photos_) {
+      RemoveImportedPhotos(DefaultFileSystem(), folder_, photos);
+    }
     // What cannot be removed stays; the run has failed either way.
     if (!music_.empty()) DefaultFileSystem().DeleteFile(folder_ + music_).IgnoreError();
     if (claimed_) DefaultFileSystem().DeleteFile(meta()).IgnoreError();
@@ -110,7 +93,8 @@ class OutputFolder {
   }
 
   const std::string& path() const { return folder_; }
-  void set_show(IQXHelper* show) { show_ = show; }
+  // Photos imported into the folder, removed again unless the run finishes.
+  void TakePhotos(PhotoImport photos) { photos_.push_back(std::move(photos)); }
   void Keep() { done_ = true; }
 
  private:
@@ -121,7 +105,7 @@ class OutputFolder {
   std::string music_;  // the music copied in, by name
   bool claimed_ = false;
   bool done_ = false;
-  IQXHelper* show_ = nullptr;
+  std::vector<PhotoImport> photos_;
 };
 
 // What the command line asks of one run.
@@ -132,7 +116,7 @@ struct AuthorOptions {
   std::string music_file;
   // Every photo turned by `orientation`, or each by its own EXIF orientation.
   bool has_orientation = false;
-  LONG orientation = 0;
+  int orientation = 0;
   unsigned jobs = DefaultJobs();
   std::vector<std::string> photos;
 };
@@ -209,148 +193,89 @@ int ParseAuthorOptions(std::vector<std::string> args, AuthorOptions* options) {
   return 0;
 }
 
-void SetShowTexts(IQXHelper* show, const OutputFolder& folder, const AuthorOptions& options) {
-  PutText(show, &IQXHelper::put_OutputPath, AnsiToUtf8(folder.path()));
-  PutText(show, &IQXHelper::put_Title, options.title);
-  PutText(show, &IQXHelper::put_CreatBy, options.created_by);
-  PutText(show, &IQXHelper::put_Starring, options.starring);
-  PutText(show, &IQXHelper::put_StyleId, options.style);
-  PutText(show, &IQXHelper::put_MusicPath, options.music);
+// A text as the show holds it: in the code page, or empty when the code page
+// cannot hold it (as a show object refuses such a text and keeps its own).
+std::string ShowText(const std::string& utf8, const std::string& otherwise = {}) {
+  bool lossy = false;
+  std::string text = Utf8ToAnsi(utf8, &lossy);
+  return lossy ? otherwise : text;
 }
 
-// The photos of one run, imported on several cores through the show's batch
-// interface, with every result told on this thread in the photos' order.
-class PhotoImport {
+// The photos of one run, imported on several cores through the library's
+// import, with every result told on this thread in the photos' order.
+class PhotoImporter {
  public:
-  PhotoImport(IPhotoBatch* batch, const OutputFolder& folder, const AuthorOptions& options,
-              Interruption& interruption)
-      : batch_(batch), folder_(folder), options_(options), interruption_(interruption) {}
+  PhotoImporter(OutputFolder& folder, const AuthorOptions& options, Interruption& interruption)
+      : folder_(folder), options_(options), interruption_(interruption) {}
 
   // Imports every photo or stops at the first that fails, or at Ctrl-C; the
-  // failure in words (empty when all were imported). Adds a result line per
-  // photo, and a warning for each that got no thumbnail.
-  std::string Run(std::vector<std::string>* lines, std::vector<std::string>* warnings) {
-    lines_ = lines;
-    warnings_ = warnings;
+  // failure in words (empty when all were imported). Adds a result line and
+  // a description per photo, and a warning for each that got no thumbnail.
+  std::string Run(std::vector<std::string>* lines, std::vector<std::string>* warnings,
+                  std::vector<PhotoDescription>* described) {
     const std::vector<std::string>& photos = options_.photos;
     ProgressBar progress(photos.size());
-    progress_ = &progress;
     progress.Update(0);
-    if (interruption_.signal() != 0) return Interrupted();
     // An alias holds a descriptor open while its photo is in the batch: a
     // batch of a bounded size keeps any number of photos within the limit.
     const size_t batch_size = std::min<size_t>(512, std::max<size_t>(64, 8 * options_.jobs));
-    for (first_ = 0; first_ < photos.size() && failure_.empty(); first_ += batch_size) {
-      ImportBatch(std::min(batch_size, photos.size() - first_));
+    PhotoImportOptions import_options;
+    import_options.jobs = options_.jobs;
+    import_options.cancel = [this] { return interruption_.signal() != 0; };
+    for (size_t first = 0; first < photos.size(); first += batch_size) {
+      const size_t count = std::min(batch_size, photos.size() - first);
+      UserPaths paths;
+      std::vector<std::string> sources;
+      for (size_t i = 0; i < count; ++i) {
+        sources.push_back(Utf8ToAnsi(paths.In(photos[first + i])));
+      }
+      import_options.progress = [&](uint64_t done, uint64_t) { progress.Update(first + done); };
+      PhotoImport import =
+          ImportPhotos(DefaultFileSystem(), folder_.path(), sources, import_options);
+      for (size_t i = 0; i < import.photos.size(); ++i) {
+        const ImportedPhotoResult& photo = import.photos[i];
+        if (!photo.status.ok()) break;
+        Tell(photo, photos[first + i], lines, warnings, described);
+      }
+      if (import.status.code() == ERROR_CANCELLED) return Interrupted();
+      if (!import.status.ok()) {
+        return photos[first + import.photos.size() - 1] +
+               ": cannot import it: " + HresultInWords(ToHresult(import.status));
+      }
+      folder_.TakePhotos(std::move(import));
     }
-    if (failure_.empty()) progress.Update(photos.size());
-    return failure_;
+    progress.Update(photos.size());
+    return {};
   }
 
  private:
-  void ImportBatch(size_t count) {
-    UserPaths paths;
-    reachable_.clear();
-    std::vector<ComPtr<IPhotoDesc>> photos;
-    std::vector<IPhotoDesc*> pointers;
-    ScopedBstr date(BstrFromUtf8(options_.display_date));
-    for (size_t i = 0; i < count; ++i) {
-      ComPtr<IPhotoDesc> photo = CreateModuleObject<IPhotoDesc>(CLSID_PhotoDesc);
-      if (!photo) break;
-      reachable_.push_back(paths.In(options_.photos[first_ + i]));
-      ScopedBstr path(BstrFromUtf8(reachable_.back()));
-      photo->put_Path(path.get());
-      // A phone keeps a portrait photo sideways and says how to turn it.
-      const LONG orientation =
-          options_.has_orientation
-              ? options_.orientation
-              : QuarterTurnsOf(ReadExifOrientation(DefaultFileSystem(), Utf8ToAnsi(reachable_.back())));
-      photo->put_Orientation(static_cast<PhotoOrientation>(orientation));
-      photo->put__DisplayDate(date.get());
-      pointers.push_back(photo.get());
-      photos.push_back(std::move(photo));
-    }
-    photos_ = &photos;
-    done_ = 0;
-    LONG added = 0;
-    HRESULT hr = batch_->AddPhotos(pointers.data(), static_cast<LONG>(pointers.size()),
-                                   static_cast<LONG>(options_.jobs), &PhotoImport::PhotoDone,
-                                   this, &added);
-    photos_ = nullptr;
-    if (out_of_memory_) throw std::bad_alloc();
-    if (!failure_.empty()) return;  // told by PhotoDone, which stopped the batch
-    if (FAILED(hr)) {
-      failure_ = options_.photos[first_ + done_] + ": cannot import it: " + HresultInWords(hr);
-    } else if (photos.size() < count) {
-      failure_ = "cannot create a photo object";
-    }
-  }
-
-  // The batch's progress: tells the result of the photo just dealt with, and
-  // stops the batch at the first that was not added or at Ctrl-C.
-  static HRESULT PhotoDone(void* context, LONG done) {
-    auto* self = static_cast<PhotoImport*>(context);
-    try {
-      return self->Done(static_cast<size_t>(done));
-    } catch (...) {
-      // Nothing thrown here may reach the component; told after the batch.
-      self->out_of_memory_ = true;
-      return E_OUTOFMEMORY;
-    }
-  }
-  HRESULT Done(size_t done) {
-    done_ = done;
-    size_t i = done - 1;
-    failure_ = Tell((*photos_)[i].get(), options_.photos[first_ + i], reachable_[i]);
-    if (!failure_.empty()) return S_FALSE;
-    progress_->Update(first_ + done);
-    if (first_ + done < options_.photos.size() && interruption_.signal() != 0) {
-      failure_ = Interrupted();
-      return S_FALSE;
-    }
-    return S_OK;
-  }
-
-  // The result line of one photo (as typed) and its warning; the reason in
-  // words when it was not imported.
-  std::string Tell(IPhotoDesc* photo, const std::string& typed, const std::string& reachable) {
+  // The result line of one photo (as typed), its warning and its
+  // description.
+  void Tell(const ImportedPhotoResult& photo, const std::string& typed,
+            std::vector<std::string>* lines, std::vector<std::string>* warnings,
+            std::vector<PhotoDescription>* described) {
+    lines->push_back("photo: " + AnsiToUtf8(photo.online_name) + " " +
+                     std::to_string(photo.width) + " " + std::to_string(photo.height) + " " +
+                     AnsiToUtf8(photo.date_taken));
+    if (!photo.thumbnail) warnings->push_back(typed + ": no thumbnail: " + photo.no_thumbnail);
+    PhotoDescription& description = described->emplace_back();
+    description.online_name = photo.online_name;
     // An alias is a descriptor's number: the show keeps the photo's own name.
-    ScopedBstr original(BstrFromUtf8(FileNameOf(typed)));
-    photo->put__OriginalName(original.get());
-    std::string online = GetText(photo, &IPhotoDesc::get__OnlineName);
-    // The photo was checked, so it went away.
-    if (online.empty()) return typed + ": cannot import it: " + ErrorInWords(ERROR_FILE_NOT_FOUND);
-    LONG width = 0, height = 0;
-    photo->get__Width(&width);
-    photo->get__Height(&height);
-    std::string taken = GetText(photo, &IPhotoDesc::get__PhotoDateTaken);
-    lines_->push_back("photo: " + online + " " + std::to_string(width) + " " +
-                      std::to_string(height) + " " + taken);
-    if (!PathExists(DefaultFileSystem(), ThumbnailPathOf(folder_.path() + Utf8ToAnsi(online)))) {
-      warnings_->push_back(typed + ": no thumbnail: " + WhyNoThumbnail(Utf8ToAnsi(reachable)));
-    }
-    return {};
+    description.original_name = ShowText(FileNameOf(typed), photo.original_name);
+    description.date_taken = photo.date_taken;
+    description.display_date = ShowText(options_.display_date);
+    // A phone keeps a portrait photo sideways and says how to turn it.
+    description.orientation =
+        options_.has_orientation ? options_.orientation : photo.exif_quarter_turns;
   }
 
   std::string Interrupted() const {
     return options_.out + ": interrupted; nothing of this run is kept";
   }
 
-  IPhotoBatch* batch_;
-  const OutputFolder& folder_;
+  OutputFolder& folder_;
   const AuthorOptions& options_;
   Interruption& interruption_;
-  ProgressBar* progress_ = nullptr;
-  std::vector<std::string>* lines_ = nullptr;
-  std::vector<std::string>* warnings_ = nullptr;
-  // The batch under way: where it starts among the photos, its photos and
-  // the paths handed for them, and how many it has dealt with.
-  size_t first_ = 0;
-  std::vector<ComPtr<IPhotoDesc>>* photos_ = nullptr;
-  std::vector<std::string> reachable_;
-  size_t done_ = 0;
-  bool out_of_memory_ = false;
-  std::string failure_;
 };
 
 int RunAuthor(const std::vector<std::string>& arguments) {
@@ -358,17 +283,11 @@ int RunAuthor(const std::vector<std::string>& arguments) {
   if (int status = ParseAuthorOptions(arguments, &options)) return status;
   const std::string& out = options.out;
 
-  std::string load_error;
-  if (LoadModuleExports(&load_error) == nullptr) return Fail(load_error);
-  // A folder named outside the code page is made here, so that the component
+  // A folder named outside the code page is made here, so that the library
   // can be handed an alias of it; a failed run removes it again below.
   UserPaths paths;
   const bool out_existed = UserPathExists(out);
   const std::string out_reachable = paths.OutFolder(out);
-  ComPtr<IQXHelper> show = CreateModuleObject<IQXHelper>(CLSID_QXHelper);
-  if (!show) return Fail("cannot create the show object");
-  ComPtr<IPhotoBatch> batch = show.As<IPhotoBatch>(IPhotoBatch::kIid);
-  if (!batch) return Fail("the loaded component cannot import photos in batches");
   std::vector<std::string> lines, warnings;
   int status = 0;
   // Ctrl-C stops the run between two photos, and the run then removes what
@@ -384,30 +303,33 @@ int RunAuthor(const std::vector<std::string>& arguments) {
         return Fail(options.music_file + ": cannot be copied into the show: " + problem);
       }
     }
-    folder.set_show(show.get());
-    SetShowTexts(show.get(), folder, options);
+    ShowDescription show;
+    show.output_path = folder.path();
+    show.title = ShowText(options.title);
+    show.created_by = ShowText(options.created_by);
+    show.starring = ShowText(options.starring);
+    show.style_id = ShowText(options.style);
+    show.music_path = ShowText(options.music);
 
     // Told once the progress bar is gone.
-    std::string failure = PhotoImport(batch.get(), folder, options, interruption)
-                              .Run(&lines, &warnings);
+    std::string failure =
+        PhotoImporter(folder, options, interruption).Run(&lines, &warnings, &show.photos);
     if (!failure.empty()) {
       status = Fail(failure);
     } else {
-      const HRESULT generated = show->GenerateMetaXML();
-      if (generated == S_OK && folder.MetaWritten()) {
+      Status written = WriteShowDescription(DefaultFileSystem(), show);
+      if (written.ok() && folder.MetaWritten()) {
         folder.Keep();
-      } else if (generated == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
-                 generated == HRESULT_FROM_WIN32(ERROR_INVALID_DATA) || generated == S_OK) {
+      } else if (written.ok() || written.code() == ERROR_FILE_NOT_FOUND ||
+                 written.code() == ERROR_INVALID_DATA) {
         status = Fail("no meta.xml written: the style template was not found or did not load "
                       "(templates are looked up beside the tavirelle program, then in "
                       "share/tavirelle/)");
       } else {
-        status = Fail(out + "/meta.xml: " + HresultInWords(generated));
+        status = Fail(out + "/meta.xml: " + HresultInWords(ToHresult(written)));
       }
     }
   }
-  batch.Reset();
-  show.Reset();
   if (status != 0) {
     if (!out_existed && out_reachable != out) ::rmdir(out.c_str());
     interruption.ReRaise();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tavirelle/types.h"
+#include "util/text.h"
 
 namespace tavirelle {
 
@@ -68,10 +69,8 @@ int ExpectOperands(std::vector<std::string>& args, size_t count, const char* nam
 // appended to: with a trailing separator.
 std::string AsOutputFolder(const std::string& folder);
 
-// A Win32 error code in words for a message line: "no such file",
-// "disk full", "permission denied", ...
-std::string ErrorInWords(DWORD code);
-// The same for an HRESULT; a platform error (0x8007xxxx) reads as its code.
+// An HRESULT in words for a message line (ErrorInWords of util/text.h for
+// a Win32 code): a platform error (0x8007xxxx) reads as its code. for an HRESULT; a platform error (0x8007xxxx) reads as its code.
 std::string HresultInWords(HRESULT status);
 
 // True when `a` and `b` (UTF-8 command arguments) name the same existing

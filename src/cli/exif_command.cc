@@ -1,12 +1,11 @@
 // tavirelle exif PHOTO [--preview OUT]
 #include <cstdio>
-#include <memory>
 #include <string>
 
+#include "api/show_api.h"
 #include "cli/command.h"
 #include "cli/picture_failure.h"
 #include "cli/user_path.h"
-#include "imaging/photo_image.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
@@ -21,18 +20,6 @@ namespace {
 // scratch file that is removed again.
 std::string ScratchPreviewPath(UserPaths& paths) {
   return paths.ScratchFolder() + "tavirelle-exif-" + NewGuidText(false) + ".jpg";
-}
-
-// Whether the file starts as a picture of a format the imaging code reads.
-bool LooksLikeAPicture(const std::string& path) {
-  std::unique_ptr<File> file;
-  uint8_t start[16] = {};
-  DWORD done = 0;
-  if (!DefaultFileSystem().Open(path, GENERIC_READ, Disposition::kOpenExisting, &file).ok() ||
-      !file->Read(start, sizeof start, &done).ok()) {
-    return false;
-  }
-  return RecogniseFormat(start, done) != nullptr;
 }
 
 int RunExif(const std::vector<std::string>& arguments) {
@@ -59,34 +46,22 @@ int RunExif(const std::vector<std::string>& arguments) {
   const std::string preview =
       wantsPreview ? Utf8ToAnsi(paths.OutFile(previewOption)) : ScratchPreviewPath(paths);
 
-  PhotoImage image(DefaultFileSystem());
-  PhotoMetadata info;
-  const PreviewResult result = image.ReadPhotoMetadata(photo, preview, &info);
-  const bool kept = result.kept();
+  const PhotoFacts facts = ReadPhotoFacts(DefaultFileSystem(), photo, preview);
   if (!wantsPreview) DefaultFileSystem().DeleteFile(preview).IgnoreError();  // scratch
-  if (result.outcome == PreviewOutcome::kUnwritable) {
-    const std::string cause = ErrorInWords(result.status.code());
+  if (facts.preview_unwritable) {
+    const std::string cause = ErrorInWords(facts.status.code());
     if (wantsPreview) return Fail(previewOption + ": the preview cannot be written: " + cause);
     return Fail(args[0] + ": its preview cannot be checked in the scratch folder " +
                 paths.Typed(AnsiToUtf8(FolderOf(preview))) + ": " + cause);
   }
-  if (info.width == 0 || info.height == 0) {
-    ReadJpegFrameSize(DefaultFileSystem(), photo, &info.width, &info.height);
-  }
-  if (info.width == 0 || info.height == 0) {
-    if (kept) DefaultFileSystem().DeleteFile(preview).IgnoreError();
-    return Fail(args[0] + ": " +
-                (LooksLikeAPicture(photo) ? "cannot be decoded: its headers "
-                                            "give no picture size"
-                                          : NotAPicture()));
-  }
+  if (!facts.status.ok()) return Fail(args[0] + ": " + facts.status.words());
   std::string error;
   if (!paths.Commit(true, &error)) return Fail(error);
 
-  std::printf("date: %s\n", AnsiToUtf8(info.dateTaken).c_str());
-  std::printf("width: %d\n", info.width);
-  std::printf("height: %d\n", info.height);
-  std::printf("preview: %s\n", kept ? "kept" : "none");
+  std::printf("date: %s\n", AnsiToUtf8(facts.date_taken).c_str());
+  std::printf("width: %d\n", facts.width);
+  std::printf("height: %d\n", facts.height);
+  std::printf("preview: %s\n", facts.preview_kept ? "kept" : "none");
   return 0;
 }
 

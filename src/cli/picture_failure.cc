@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "api/show_api.h"
 #include "cli/command.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
@@ -11,59 +12,10 @@
 
 namespace tavirelle {
 
-namespace {
-
-std::string Size(PixelSize size) {
-  return std::to_string(size.width) + "\u00D7" + std::to_string(size.height);
-}
-
-}  // namespace
-
-std::string PictureFailureInWords(const PictureOutcome& outcome) {
-  switch (outcome.failure) {
-    case PictureFailure::kNone:
-      return "no failure";
-    case PictureFailure::kUnreadable:
-    case PictureFailure::kUnwritable:
-      return outcome.status.code() != ERROR_SUCCESS ? ErrorInWords(outcome.status.code())
-                                                    : "input/output error";
-    case PictureFailure::kNotAPicture:
-      return NotAPicture();
-    case PictureFailure::kDamaged:
-      return "damaged: its data cannot be decoded";
-    case PictureFailure::kTooLarge: {
-      std::string words = "too large to decode (" + Size(outcome.source);
-      if (outcome.multiScan) words += outcome.progressive ? ", progressive" : ", multi-scan";
-      return words + ")";
-    }
-    case PictureFailure::kNoFit:
-      return "no thumbnail " + std::to_string(outcome.boxHeight) +
-             " pixels high can hold its shape (" + Size(outcome.source) + ")";
-  }
-  return "cannot be decoded";
-}
-
-std::string WhyNoThumbnail(const std::string& path) {
-  PhotoImage image(DefaultFileSystem());
-  DecodedImage decoded;
-  PictureOutcome outcome = image.Load(path, kImportThumbnail.box(), &decoded);
-  if (!outcome.ok()) return PictureFailureInWords(outcome);
-  if (!ThumbnailSizeFor(decoded.size, kImportThumbnail.box())) {
-    outcome.failure = PictureFailure::kNoFit;
-    outcome.boxHeight = kImportThumbnail.height;
-    return PictureFailureInWords(outcome);
-  }
-  return "the thumbnail could not be written";
-}
-
-std::string NotAPicture() { return "not a " + FormatNamesInWords() + " picture"; }
-
 std::string PictureProblem(const std::string& utf8) {
   std::string problem = FileProblem(utf8);
   if (!problem.empty()) return problem;
-  int32_t width = 0, height = 0;
-  if (!ReadImageSize(DefaultFileSystem(), Utf8ToAnsi(utf8), &width, &height))
-    return NotAPicture();
+  if (!StatesPictureSize(DefaultFileSystem(), Utf8ToAnsi(utf8))) return NotAPicture();
   return {};
 }
 

@@ -1,27 +1,14 @@
-// Why a photo gave no pixels or no thumbnail, in words for a message line.
+// Whether a photo named on the command line can be read, in words for a
+// message line; the words for a picture's failures are the API's
+// (PictureFailureInWords of api/show_api.h).
 #ifndef TAVIRELLE_CLI_PICTURE_FAILURE_H_
 #define TAVIRELLE_CLI_PICTURE_FAILURE_H_
 
 #include <string>
 
-#include "imaging/photo_image.h"
+#include "api/show_api.h"
 
 namespace tavirelle {
-
-// The cause of a failed Load or MakeThumbnail: "no such file", "not a JPEG
-// or BMP picture", "too large to decode (W×H, progressive)", ... A write
-// failure reads as its platform error alone; the caller names the file that
-// could not be written.
-std::string PictureFailureInWords(const PictureOutcome& outcome);
-
-// "not a JPEG or BMP picture", naming the formats the imaging code reads:
-// the words for a file none of them takes.
-std::string NotAPicture();
-
-// Why the photo at `path` (in the process code page) gets no thumbnail of
-// the box an import uses: decodes it again and says what stops it. For the
-// warning line of a command whose import left a photo without a thumbnail.
-std::string WhyNoThumbnail(const std::string& path);
 
 // Why the picture at `utf8` (a typed path, or an alias from user_path.h)
 // cannot be read, in words: "no such file", "a folder, not a picture", "not

@@ -23,12 +23,12 @@
 #include <utility>
 #include <vector>
 
+#include "api/player_show.h"
 #include "cli/command.h"
 #include "cli/interruption.h"
 #include "cli/package_checks.h"
-#include "cli/player_data.h"
+#include "cli/player_page.h"
 #include "cli/user_path.h"
-#include "imaging/photo_image.h"
 #include "package/show_package.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
@@ -576,7 +576,7 @@ class PlayerRun {
   }
 
   int OrientationOf(const std::string& local) const {
-    return local.empty() ? 0 : ReadExifOrientation(DefaultFileSystem(), folder_.path() + local);
+    return local.empty() ? 0 : ReadPictureOrientation(DefaultFileSystem(), folder_.path() + local);
   }
 
   int Interrupted() const {

@@ -11,11 +11,11 @@
 #include <unordered_map>
 #include <utility>
 
+#include "api/show_api.h"
 #include "cli/command.h"
 #include "cli/interruption.h"
 #include "cli/picture_failure.h"
 #include "cli/user_path.h"
-#include "imaging/photo_image.h"
 #include "platform/code_page.h"
 #include "platform/last_error.h"
 #include "platform/status.h"
@@ -49,23 +49,24 @@ struct Thumbnail {
 
 // Writes the thumbnail of `photo` for `out` (both as typed); it gets its
 // own name from Publish.
-void Make(const std::string& photo, const std::string& out, const ThumbnailSettings& settings,
+void Make(const std::string& photo, const std::string& out, const ThumbnailOptions& settings,
           bool whole, Thumbnail* thumbnail) {
-  PhotoImage image(DefaultFileSystem());
   // The photo may be reached through an alias without its extension: the
   // name as typed says which formats it is read as.
-  const ThumbnailResult result =
-      image.MakeThumbnail(Utf8ToAnsi(thumbnail->paths.In(photo)),
-                          Utf8ToAnsi(thumbnail->paths.OutFile(out, whole)), settings, photo);
-  thumbnail->made = result.outcome.ok();
+  ThumbnailOptions options = settings;
+  options.format_name = photo;
+  const ThumbnailMade made =
+      WriteThumbnail(DefaultFileSystem(), Utf8ToAnsi(thumbnail->paths.In(photo)),
+                     Utf8ToAnsi(thumbnail->paths.OutFile(out, whole)), options);
+  thumbnail->made = made.status.ok();
   if (!thumbnail->made) {
-    thumbnail->failure = result.outcome.failure == PictureFailure::kUnwritable
-                             ? out + ": cannot be written: " + PictureFailureInWords(result.outcome)
-                             : photo + ": " + PictureFailureInWords(result.outcome);
+    thumbnail->failure = made.write_failed
+                             ? out + ": cannot be written: " + made.status.words()
+                             : photo + ": " + made.status.words();
     return;
   }
-  thumbnail->width = result.size.width;
-  thumbnail->height = result.size.height;
+  thumbnail->width = made.width;
+  thumbnail->height = made.height;
 }
 
 // Gives a made thumbnail its own name, replacing what had it when `taken`
@@ -135,7 +136,7 @@ bool Occupied(const std::string& path) {
 // threads, each exactly as the single form makes it; prints and publishes
 // them in the order given. A file already standing under a thumbnail's name
 // was named by nobody: it is replaced only with `overwrite`.
-int RunBatch(const ThumbnailSettings& settings, const std::string& out_dir, unsigned jobs,
+int RunBatch(const ThumbnailOptions& settings, const std::string& out_dir, unsigned jobs,
              bool overwrite, const std::vector<std::string>& photos) {
   const std::string folder = AsOutputFolder(out_dir);
   std::vector<std::string> outs;
@@ -198,7 +199,7 @@ int RunBatch(const ThumbnailSettings& settings, const std::string& out_dir, unsi
 
 int RunThumbnail(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
-  ThumbnailSettings settings = kImportThumbnail;
+  ThumbnailOptions settings;
   uint32_t quality = static_cast<uint32_t>(settings.quality);
   // A box side of 0 could hold no thumbnail at all.
   const struct {

@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <string>
 
+#include "api/show_api.h"
 #include "cli/command.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "util/file_utils.h"
-#include "xml/xml_document.h"
 
 namespace tavirelle {
 
@@ -21,23 +21,16 @@ int RunXml(const std::vector<std::string>& arguments) {
   if (int status = ExpectOperands(args, 1, "xml")) return status;
   const std::string path = Utf8ToAnsi(args[0]);
   if (FolderExists(DefaultFileSystem(), path)) return Fail(args[0] + ": a folder, not a file");
-  std::string bytes;
-  Status read = ReadWholeFile(DefaultFileSystem(), path, &bytes);
-  if (!read.ok()) return Fail(args[0] + ": " + ErrorInWords(read.code()));
-
-  XmlDocument document;
-  XMLParseResult result = document.LoadText(bytes);
-  if (!result.ok()) {
-    // Nothing on stdout: what a failed load leaves is no document, and a
-    // script that keeps the output must not take it for one.
-    if (result.error == XMLParseError::None) {
-      return Fail(args[0] + ": does not load: no root element");
-    }
-    return Fail(args[0] + ": does not load: error " +
-                std::to_string(static_cast<int>(result.error)) + " at " +
-                std::to_string(result.position) + ": " + AnsiToUtf8(result.message));
+  LoadedXml loaded = LoadXmlFile(DefaultFileSystem(), path);
+  // Nothing on stdout when it does not load: what a failed load leaves is
+  // no document, and a script that keeps the output must not take it for
+  // one.
+  if (!loaded.status.ok()) {
+    return Fail(args[0] + ": " +
+                (loaded.status.words().empty() ? ErrorInWords(loaded.status.code())
+                                               : loaded.status.words()));
   }
-  const std::string text = document.DocumentText();
+  const std::string& text = loaded.text;
   std::fwrite(text.data(), 1, text.size(), stdout);
   return std::fflush(stdout) == 0 && !std::ferror(stdout)
              ? 0

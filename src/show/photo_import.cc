@@ -1,31 +1,21 @@
-// AddPhoto: copies a photo into the output folder under a GUID name, gives it
-// a thumbnail (the embedded preview when it suits, a scaled copy otherwise),
-// fills its description and appends it to the show.
+// The file work of importing one photo: copies it into the output folder
+// under a GUID name and gives it a thumbnail (the embedded preview when it
+// suits, a scaled copy otherwise). The show's AddPhoto (photo_add.cc) and
+// the library's import both stand on it.
 #include "show/photo_import.h"
 
 #include <new>
 #include <string>
 #include <utility>
 
-#include "com/boundary.h"
 #include "imaging/photo_image.h"
 #include "platform/file_system.h"
 #include "platform/status.h"
-#include "show/qx_helper.h"
 #include "util/file_utils.h"
 
 namespace tavirelle {
 
 namespace {
-
-HRESULT SetPhotoText(IPhotoDesc* photo, HRESULT (IPhotoDesc::*setter)(BSTR),
-                const std::string& text) {
-  BSTR value = BstrFromAnsi(text);
-  if (value == nullptr) return E_OUTOFMEMORY;
-  HRESULT hr = (photo->*setter)(value);
-  SysFreeString(value);
-  return hr;
-}
 
 // Makes the files of `imported`, which already owns their names; returns
 // the failure that leaves nothing worth keeping.
@@ -45,7 +35,8 @@ Status MakeImportFiles(FileSystem& fs, const std::string& source, ImportedPhoto*
     imported->date_taken = FormatFileDate(fs, source, /*with_milliseconds=*/false);
   }
 
-  if (!PathExists(fs, thumbnail_path)) {
+  imported->has_thumbnail = PathExists(fs, thumbnail_path);
+  if (!imported->has_thumbnail) {
     // The copy is named ".jpg" whatever it is: its source's name says which
     // formats to read it as (a bitmap is known only by its name).
     ThumbnailResult thumbnail =
@@ -57,6 +48,8 @@ Status MakeImportFiles(FileSystem& fs, const std::string& source, ImportedPhoto*
     if (thumbnail.outcome.failure == PictureFailure::kUnwritable) {
       return std::move(thumbnail.outcome.status);
     }
+    imported->has_thumbnail = thumbnail.outcome.ok();
+    imported->thumbnail_outcome = std::move(thumbnail.outcome);
   }
   ReadImageSize(fs, copy_path, &imported->width, &imported->height);
   return Status::Ok();
@@ -76,6 +69,8 @@ ImportedPhoto& ImportedPhoto::operator=(ImportedPhoto&& other) noexcept {
   date_taken = std::move(other.date_taken);
   width = other.width;
   height = other.height;
+  has_thumbnail = other.has_thumbnail;
+  thumbnail_outcome = std::move(other.thumbnail_outcome);
   fs_ = other.fs_;
   copy_path_ = std::move(other.copy_path_);
   thumbnail_path_ = std::move(other.thumbnail_path_);
@@ -111,43 +106,6 @@ ImportedPhoto ImportPhotoFiles(FileSystem& fs, const std::string& output_path,
   }
   if (!imported.status.ok()) imported.Discard();
   return imported;
-}
-
-HRESULT CQXHelper::ReadPhotoSource(IPhotoDesc* photo, std::string* source) {
-  BSTR text = nullptr;
-  HRESULT hr = photo->get_Path(&text);
-  if (FAILED(hr)) return hr;
-  // A host's own description may hand over any text; one the code page
-  // cannot hold would name another file.
-  hr = ArgumentFromBstr(text, source);
-  SysFreeString(text);
-  return hr;
-}
-
-HRESULT CQXHelper::AddImported(IPhotoDesc* photo, ImportedPhoto& imported) {
-  if (!imported.status.ok()) return ToHresult(imported.status);
-  if (!imported.found) return S_OK;
-  photo->put__Width(imported.width);
-  photo->put__Height(imported.height);
-  SetPhotoText(photo, &IPhotoDesc::put__OnlineName, imported.online_name);
-  SetPhotoText(photo, &IPhotoDesc::put__OriginalName, imported.original_name);
-  SetPhotoText(photo, &IPhotoDesc::put__PhotoDateTaken, imported.date_taken);
-  photo->put__IsVideo(0);
-  AppendPhoto(photo);
-  imported.Keep();
-  return S_OK;
-}
-
-HRESULT CQXHelper::AddPhoto(IPhotoDesc* photo) {
-  if (photo == nullptr) return E_FAIL;
-  return Guarded([&]() -> HRESULT {
-    std::string source;
-    HRESULT hr = ReadPhotoSource(photo, &source);
-    if (FAILED(hr)) return hr;
-    show_changed_ = true;
-    ImportedPhoto imported = ImportPhotoFiles(fs_, output_path_, source);
-    return AddImported(photo, imported);
-  });
 }
 
 }  // namespace tavirelle

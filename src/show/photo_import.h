@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "imaging/image_format.h"
 #include "platform/file_system.h"
 #include "platform/status.h"
 
@@ -35,6 +36,10 @@ class ImportedPhoto {
   std::string original_name;  // the file-name part of the source path
   std::string date_taken;
   int32_t width = 0, height = 0;
+  // Whether the photo got a thumbnail (its embedded preview or a scaled
+  // copy), and when it did not, why the scaled copy could not be made.
+  bool has_thumbnail = false;
+  PictureOutcome thumbnail_outcome;
 
   // The files stay: the photo joined the show.
   void Keep() { fs_ = nullptr; }

@@ -1,12 +1,19 @@
-// Text helpers used across the system: printf-style formatting, replacing
-// every occurrence of a pattern, and byte-wise case conversion.
+// Text helpers used across the system: error codes in words, printf-style
+// formatting, replacing every occurrence of a pattern, and byte-wise case
+// conversion.
 #ifndef TAVIRELLE_UTIL_TEXT_H_
 #define TAVIRELLE_UTIL_TEXT_H_
 
 #include <cstddef>
 #include <string>
 
+#include "tavirelle/types.h"
+
 namespace tavirelle {
+
+// A Win32 error code in words for a message line: "no such file",
+// "disk full", "permission denied", ...
+std::string ErrorInWords(DWORD code);
 
 // Formats into a buffer of 2048 characters and, while the output does not
 // fit, tries again with 6144, 12288, 20480, 30720 and 43008; longer output is

@@ -1,11 +1,11 @@
-#include "cli/player_data.h"
+#include "api/player_show.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <set>
 
-#include "cli/player_assets.h"
+#include "imaging/photo_image.h"
 #include "metaxml/stored_show.h"
 #include "platform/code_page.h"
 #include "showdata/show_data.h"
@@ -161,31 +161,6 @@ std::string JsonNumber(double value) { return FormatText("%.6g", value); }
 
 const char* JsonBool(bool value) { return value ? "true" : "false"; }
 
-// Fills the page's markers in one pass over the page text, so that a marker
-// inside inserted text (a title may be anything) is never replaced.
-std::string FillMarkers(const std::string& page,
-                        const std::vector<std::pair<std::string, std::string>>& markers) {
-  std::string out;
-  size_t from = 0;
-  while (true) {
-    size_t best = std::string::npos;
-    const std::pair<std::string, std::string>* found = nullptr;
-    for (const auto& marker : markers) {
-      size_t at = page.find(marker.first, from);
-      if (at < best) {
-        best = at;
-        found = &marker;
-      }
-    }
-    if (found == nullptr) break;
-    out.append(page, from, best - from);
-    out += found->second;
-    from = best + found->first.size();
-  }
-  out.append(page, from, std::string::npos);
-  return out;
-}
-
 }  // namespace
 
 std::string PlayerLocalName(const std::string& stored) {
@@ -324,10 +299,9 @@ std::string PlayerDataJson(const PlayerShow& show) {
   return json + "]}";
 }
 
-std::string PlayerPage(const PlayerShow& show) {
-  return FillMarkers(kPlayerHtml, {{"@PLAYER_STYLE@", kPlayerCss},
-                                   {"@PLAYER_SCRIPT@", kPlayerJs},
-                                   {"@PLAYER_DATA@", PlayerDataJson(show)}});
+
+int ReadPictureOrientation(FileSystem& fs, const std::string& path) {
+  return ReadExifOrientation(fs, path);
 }
 
 }  // namespace tavirelle

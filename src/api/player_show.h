@@ -1,18 +1,20 @@
-// What the show player page needs from a show description, and the page
-// itself: `tavirelle play` reads meta.xml into a PlayerShow, gathers the files
-// it names into the player folder, marks the ones it could not get, and
-// writes PlayerPage() as the folder's index.html.
+// What the show player page needs from a show description: `tavirelle play`
+// reads meta.xml into a PlayerShow, gathers the files it names into the
+// player folder, marks the ones it could not get, and writes the page (its
+// own, with PlayerDataJson inside) as the folder's index.html.
 //
 // File names are kept in the process code page, as the platform layer takes
 // them; texts for the page are UTF-8. Names in the player folder ("local"
 // names) are relative, '/'-separated and never reach outside the folder.
-#ifndef TAVIRELLE_CLI_PLAYER_DATA_H_
-#define TAVIRELLE_CLI_PLAYER_DATA_H_
+#ifndef TAVIRELLE_API_PLAYER_SHOW_H_
+#define TAVIRELLE_API_PLAYER_SHOW_H_
 
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/file_system.h"
 
 namespace tavirelle {
 
@@ -96,9 +98,10 @@ void ResolvePlayerFiles(PlayerShow* show,
 // element: "<", ">" and "&" are written as \u escapes.
 std::string PlayerDataJson(const PlayerShow& show);
 
-// The whole index.html: the page, its styles and script, and the show data.
-std::string PlayerPage(const PlayerShow& show);
+// The EXIF orientation (1 to 8) of the picture at `path`, 0 for none: what a
+// browser applies to it before the page turns it.
+int ReadPictureOrientation(FileSystem& fs, const std::string& path);
 
 }  // namespace tavirelle
 
-#endif  // TAVIRELLE_CLI_PLAYER_DATA_H_
+#endif  // TAVIRELLE_API_PLAYER_SHOW_H_
