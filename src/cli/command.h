@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "api/words.h"
 #include "tavirelle/types.h"
 
 namespace tavirelle {
@@ -68,10 +69,7 @@ int ExpectOperands(std::vector<std::string>& args, size_t count, const char* nam
 // appended to: with a trailing separator.
 std::string AsOutputFolder(const std::string& folder);
 
-// A Win32 error code in words for a message line: "no such file",
-// "disk full", "permission denied", ...
-std::string ErrorInWords(DWORD code);
-// The same for an HRESULT; a platform error (0x8007xxxx) reads as its code.
+// ErrorInWords (api/words.h) for an HRESULT for an HRESULT; a platform error (0x8007xxxx) reads as its code.
 std::string HresultInWords(HRESULT status);
 
 // True when `a` and `b` (UTF-8 command arguments) name the same existing
