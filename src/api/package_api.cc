@@ -330,8 +330,9 @@ PackResult PackFailed(PackFailure failure, Status status) {
   return result;
 }
 
-PackResult ShowFileFailed(const std::string& name, const std::string& words) {
-  PackResult result = PackFailed(PackFailure::kShowFile, Status::Error(ERROR_INVALID_DATA, words));
+PackResult ShowFileFailed(const std::string& name, const std::string& words,
+                          DWORD code = ERROR_INVALID_DATA) {
+  PackResult result = PackFailed(PackFailure::kShowFile, Status::Error(code, words));
   result.show_file = name;
   return result;
 }
@@ -428,11 +429,11 @@ std::optional<PackResult> CheckShowFolder(FileSystem& fs, const std::string& fol
   WithTrailingSeparator(meta_path, /*backslash=*/false, /*add=*/true);
   meta_path += "meta.xml";
   if (!PathExists(fs, meta_path) || FolderExists(fs, meta_path)) {
-    return ShowFileFailed("meta.xml", "no such file (not a show folder)");
+    return ShowFileFailed("meta.xml", "no such file (not a show folder)", ERROR_FILE_NOT_FOUND);
   }
   std::string meta_text;
   Status read = ReadWholeFile(fs, meta_path, &meta_text);
-  if (!read.ok()) return ShowFileFailed("meta.xml", ErrorInWords(read.code()));
+  if (!read.ok()) return ShowFileFailed("meta.xml", ErrorInWords(read.code()), read.code());
   ShowReferences references;
   if (!ReadReferences(meta_text, &references)) {
     return ShowFileFailed("meta.xml", "does not load as a show description");
@@ -459,7 +460,7 @@ std::optional<PackResult> CheckShowFolder(FileSystem& fs, const std::string& fol
   if (!missing.empty()) {
     std::string words = "no such file (a photo the show names";
     if (missing.size() > 1) words += FormatText(", and %zu more missing", missing.size() - 1);
-    return ShowFileFailed(missing[0], words + ")");
+    return ShowFileFailed(missing[0], words + ")", ERROR_FILE_NOT_FOUND);
   }
   return std::nullopt;
 }

@@ -69,6 +69,7 @@ TEST_F(PackageApiTest, FailuresComeWithTheirWords) {
   PackResult packed = PackShow(fs_, folder, dir_.Join("show.pkg"), {});
   EXPECT_EQ(packed.failure, PackFailure::kShowFile);
   EXPECT_EQ(packed.show_file, "photo.jpg");
+  EXPECT_EQ(packed.status.code(), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(packed.status.words(), "no such file (a photo the show names)");
 }
 
