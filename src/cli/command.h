@@ -70,7 +70,7 @@ int ExpectOperands(std::vector<std::string>& args, size_t count, const char* nam
 std::string AsOutputFolder(const std::string& folder);
 
 // An HRESULT in words for a message line (ErrorInWords of util/text.h for
-// a Win32 code): a platform error (0x8007xxxx) reads as its code. for an HRESULT; a platform error (0x8007xxxx) reads as its code.
+// a Win32 code): a platform error (0x8007xxxx) reads as its code.
 std::string HresultInWords(HRESULT status);
 
 // True when `a` and `b` (UTF-8 command arguments) name the same existing

@@ -14,31 +14,20 @@
 
 #include <cstdio>
 #include <optional>
-#include <unordered_map>
 
+#include "api/package_api.h"
 #include "cli/command.h"
 #include "cli/interruption.h"
 #include "cli/package_checks.h"
 #include "cli/progress.h"
 #include "cli/user_path.h"
-#include "package/record_format.h"
-#include "package/show_package.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
-#include "platform/last_error.h"
-#include "showdata/show_data.h"
-#include "util/file_utils.h"
 #include "util/parallel.h"
 
 namespace tavirelle {
 
 namespace {
-
-// Only a reference the package does not hold at all may be a shared asset.
-bool MayBeSharedAsset(const ExtractedFile& file, const std::string& held_as) {
-  return !file.online_file && !file.outside && held_as.empty() &&
-         file.save.result == EntrySaveResult::kMissing;
-}
 
 // One line however many failed: the first few by name, then a count.
 std::string NamedFailures(const std::vector<std::string>& failures) {
@@ -52,14 +41,12 @@ std::string NamedFailures(const std::vector<std::string>& failures) {
   return list;
 }
 
-// What one run wrote into its output folder, and the folders it made for
-// it: taken back when the run is stopped or writes nothing of the show.
-// Files that stood there before and were not written stay.
-class RunOutput {
+// The levels of the output folder `typed` (the command's UTF-8 text) that
+// are missing before anything makes them: a folder the command makes for a
+// name outside the code page goes again with what the library takes back.
+class TypedLevels {
  public:
-  // Notes the levels of `typed` (the command's UTF-8 text) that are missing
-  // before anything makes them.
-  explicit RunOutput(const std::string& typed) {
+  explicit TypedLevels(const std::string& typed) {
     std::string path = typed;
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     struct stat st {};
@@ -71,28 +58,15 @@ class RunOutput {
     }
   }
 
-  // A file written as `path` (process code page).
-  void Wrote(const std::string& path) { written_.push_back(path); }
-
   void TakeBack() {
-    for (const std::string& path : written_) DefaultFileSystem().DeleteFile(path).IgnoreError();
     // Innermost first; a folder someone else has put something in stays.
     for (const std::string& folder : missing_) ::rmdir(folder.c_str());
-    written_.clear();
     missing_.clear();
   }
 
  private:
-  std::vector<std::string> missing_, written_;
+  std::vector<std::string> missing_;
 };
-
-// The cause, in words, of a file of the show that did not arrive whole;
-// empty when it did. `held_as` is the name the package holds it under when
-// that name would leave the folder.
-std::string Problem(const ExtractedFile& file, const std::string& held_as) {
-  if (file.outside || !held_as.empty()) return "a name that would leave the folder";
-  return DescribeEntrySave(file.save);
-}
 
 int ExtractInto(const std::vector<std::string>& arguments, Interruption& interruption) {
   std::vector<std::string> args = arguments;
@@ -100,99 +74,52 @@ int ExtractInto(const std::vector<std::string>& arguments, Interruption& interru
   if (int status = TakeJobs(args, &jobs, "extract")) return status;
   if (int status = ExpectOperands(args, 2, "extract")) return status;
   UserPaths paths;
-  ShowPackage package(DefaultFileSystem());
-  Status opened = package.OpenPackage(Utf8ToAnsi(paths.In(args[0])), /*validateMeta=*/false);
-  if (!opened.ok()) return Fail(args[0] + ": " + opened.words());
-  RunOutput output(args[1]);
+  PackageOpening opened = OpenShowPackage(DefaultFileSystem(), Utf8ToAnsi(paths.In(args[0])));
+  if (!opened.status.ok()) return Fail(args[0] + ": " + opened.status.words());
+  TypedLevels levels(args[1]);
   const std::string folder = AsOutputFolder(paths.OutFolder(args[1]));
-  const std::string ansi_folder = Utf8ToAnsi(folder);
-  Status made = CreateFolderPath(DefaultFileSystem(), ansi_folder);
-  if (!made.ok()) {
-    return Fail(args[1] + ": the folder cannot be created (" + ErrorInWords(made.code()) + ")");
-  }
 
-  ExtractReport report;
-  bool repair_told = false;
-  auto tell_repair = [&]() {
-    if (report.repair_failed && !repair_told) WarnDescriptionNotRepaired(args[0]);
-    repair_told = true;
-  };
-  // Names the package holds only under a name that would leave the folder,
-  // found the first time a file of the show is missing.
-  std::optional<std::unordered_map<std::string, std::string>> leaving;
-  auto held_as = [&](const ExtractedFile& file) -> std::string {
-    if (file.save.result != EntrySaveResult::kMissing) return {};
-    if (!leaving) leaving = EntriesLeavingTheFolder(package);
-    auto found = leaving->find(file.name);
-    return found == leaving->end() ? std::string() : found->second;
-  };
   // Warnings are told as their files settle, in the show's order.
   std::optional<ProgressBar> progress;
-  size_t told = 0;
-  auto settled = [&](size_t done, size_t total) {
-    tell_repair();
-    if (!progress) progress.emplace(total);
-    for (; told < done && told < report.files.size(); ++told) {
-      const ExtractedFile& file = report.files[told];
-      if (!MayBeSharedAsset(file, held_as(file))) continue;
-      progress->Clear();
-      std::fprintf(stderr, "tavirelle: warning: %s: not in the package, skipped\n",
-                   ControlsEscaped(AnsiToUtf8(file.name)).c_str());
-    }
-    progress->Update(done);
-  };
-  ExtractOptions options;
+  ExtractPackageOptions options;
   options.jobs = jobs;
-  options.stop = [&]() { return interruption.signal() != 0; };
-  options.whole_description_only = true;
-  ExtractShow(package, ansi_folder, &report, settled, options);
+  options.cancel = [&]() { return interruption.signal() != 0; };
+  options.not_repaired = [&]() { WarnDescriptionNotRepaired(args[0]); };
+  options.settled = [&](const ExtractedShowFile& file) {
+    if (!file.shared_asset) return;
+    if (progress) progress->Clear();
+    std::fprintf(stderr, "tavirelle: warning: %s: not in the package, skipped\n",
+                 ControlsEscaped(AnsiToUtf8(file.name)).c_str());
+  };
+  options.progress = [&](uint64_t done, uint64_t total) {
+    if (!progress) progress.emplace(static_cast<size_t>(total));
+    progress->Update(static_cast<size_t>(done));
+  };
+  ExtractResult result = ExtractPackage(*opened.package, Utf8ToAnsi(folder), options);
   progress.reset();
-  for (const ExtractedFile& file : report.files) {
-    if (file.save.saved()) output.Wrote(ansi_folder + file.name);
-  }
-  if (report.meta_saved) output.Wrote(ansi_folder + "meta.xml");
-  if (interruption.signal() != 0) {
-    output.TakeBack();
-    return Fail(paths.Typed(folder) + ": interrupted; what this run wrote there is removed");
-  }
-  tell_repair();
-
-  const std::string description = report.description.entry.empty()
-                                      ? std::string("meta.xml")
-                                      : ControlsEscaped(AnsiToUtf8(report.description.entry));
-  std::string broken;
-  if (report.meta_damaged) {
-    broken = report.description.intact ? "damaged in the package"
-                                       : "damaged in the package (checksum mismatch)";
-  } else if (report.description.entry.empty()) {
-    broken = "not in the package";
-  } else if (!report.description.intact) {
-    broken = "damaged in the package (checksum mismatch)";
-  } else if (!report.description_loads) {
-    broken = "does not load as a show description";
-  }
-  if (!broken.empty()) {
-    output.TakeBack();
-    return Fail(args[0] + ": not extracted: " + description + " (" + broken + ")");
-  }
-
-  std::vector<std::string> failures;
-  for (const ExtractedFile& file : report.files) {
-    const std::string held = held_as(file);
-    const std::string problem = Problem(file, held);
-    if (problem.empty() || MayBeSharedAsset(file, held)) continue;
-    failures.push_back(ControlsEscaped(AnsiToUtf8(held.empty() ? file.name : held)) + " (" + problem +
-                       ")");
-  }
-  if (!report.meta_saved) {
-    failures.push_back(
-        "meta.xml (" +
-        (report.meta_error == 0 ? std::string("not written") : ErrorInWords(report.meta_error)) +
-        ")");
-  }
-  if (!failures.empty()) {
-    return Fail(args[0] + ": not extracted into " + paths.Typed(folder) + ": " +
-                NamedFailures(failures));
+  switch (result.failure) {
+    case ExtractFailure::kNone: break;
+    case ExtractFailure::kFolder:
+      return Fail(args[1] + ": the folder cannot be created (" +
+                  ErrorInWords(result.status.code()) + ")");
+    case ExtractFailure::kCancelled:
+      levels.TakeBack();
+      return Fail(paths.Typed(folder) + ": interrupted; what this run wrote there is removed");
+    case ExtractFailure::kDescription:
+      levels.TakeBack();
+      return Fail(args[0] + ": not extracted: " +
+                  ControlsEscaped(AnsiToUtf8(result.description)) + " (" +
+                  result.status.words() + ")");
+    case ExtractFailure::kFiles: {
+      std::vector<std::string> failures;
+      for (const ExtractedShowFile& file : result.files) {
+        if (file.problem.empty() || file.shared_asset) continue;
+        failures.push_back(ControlsEscaped(AnsiToUtf8(file.name)) + " (" + file.problem + ")");
+      }
+      if (!result.meta_problem.empty()) failures.push_back("meta.xml (" + result.meta_problem + ")");
+      return Fail(args[0] + ": not extracted into " + paths.Typed(folder) + ": " +
+                  NamedFailures(failures));
+    }
   }
   std::printf("extracted: %s\n", paths.Typed(folder).c_str());
   std::fflush(stdout);

@@ -6,9 +6,9 @@
 // (and so never changes) it.
 #include <cstdio>
 
+#include "api/package_api.h"
 #include "cli/command.h"
 #include "cli/user_path.h"
-#include "package/show_package.h"
 #include "platform/code_page.h"
 
 namespace tavirelle {
@@ -18,11 +18,10 @@ namespace {
 int RunList(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
   if (int status = ExpectOperands(args, 1, "list")) return status;
-  ShowPackage package(DefaultFileSystem());
   UserPaths paths;
-  Status opened = package.OpenPackage(Utf8ToAnsi(paths.In(args[0])), /*validateMeta=*/false);
-  if (!opened.ok()) return Fail(args[0] + ": " + opened.words());
-  for (const PackageEntry& entry : package.entries()) {
+  PackageOpening opened = OpenShowPackage(DefaultFileSystem(), Utf8ToAnsi(paths.In(args[0])));
+  if (!opened.status.ok()) return Fail(args[0] + ": " + opened.status.words());
+  for (const PackageEntry& entry : opened.package->entries()) {
     // Names and digests come from the file: a tab or line break in them
     // must not split one entry into several lines or fields.
     std::printf("%s\t%u\t%u\t%s\n", ControlsEscaped(AnsiToUtf8(entry.name)).c_str(), entry.offset,

@@ -5,75 +5,49 @@
 // with the directory's, on up to N threads, reporting in directory order.
 // Never changes the package.
 #include <cstdio>
+#include <optional>
 
+#include "api/package_api.h"
 #include "cli/command.h"
 #include "cli/progress.h"
 #include "cli/user_path.h"
-#include "package/record_format.h"
-#include "package/show_package.h"
 #include "platform/code_page.h"
-#include "util/lane_groups.h"
 #include "util/parallel.h"
 
 namespace tavirelle {
 
 namespace {
 
-const char* DescribeCheck(StoredEntryCheck check) {
-  switch (check) {
-    case StoredEntryCheck::kWhole: return nullptr;
-    case StoredEntryCheck::kDamagedRecord: return "damaged record";
-    case StoredEntryCheck::kCutOff: return "cut off";
-    case StoredEntryCheck::kChecksumMismatch: return "checksum mismatch";
-  }
-  return "damaged record";
-}
-
 int RunVerify(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
   unsigned jobs = DefaultJobs();
   if (int status = TakeJobs(args, &jobs, "verify")) return status;
   if (int status = ExpectOperands(args, 1, "verify")) return status;
-  ShowPackage package(DefaultFileSystem());
   UserPaths paths;
-  Status opened = package.OpenPackage(Utf8ToAnsi(paths.In(args[0])), /*validateMeta=*/false);
-  if (!opened.ok()) return Fail(args[0] + ": " + opened.words());
-  const std::vector<PackageEntry>& entries = package.entries();
   // Progress counts mebibytes read, so that a few large entries show it too.
   constexpr int kMiB = 20;
-  uint64_t total = 0;
-  for (const PackageEntry& entry : entries) total += entry.size;
-  size_t bad = 0;
-  uint64_t done = 0;
-  std::vector<StoredEntryCheck> checks(entries.size(), StoredEntryCheck::kWhole);
-  {
-    ProgressBar progress(static_cast<size_t>(total >> kMiB), 64, "MiB");
-    // Entries are digested side by side, each read through a stream of its
-    // own: the package object's stream has one position, which threads would
-    // share.
-    RunInLaneGroups(
-        entries.size(), jobs, nullptr,
-        [&](size_t first, size_t size) {
-          CheckStoredEntries(DefaultFileSystem(), package.path(), entries.data() + first, size,
-                             checks.data() + first);
-        },
-        [&](size_t i) {
-          done += entries[i].size;
-          if (const char* problem = DescribeCheck(checks[i])) {
-            ++bad;
-            progress.Clear();
-            std::printf("bad: %s (%s)\n", ControlsEscaped(AnsiToUtf8(entries[i].name)).c_str(),
-                        problem);
-          }
-          progress.Update(static_cast<size_t>(done >> kMiB));
-          return true;
-        });
+  std::optional<ProgressBar> progress;
+  VerifyOptions options;
+  options.jobs = jobs;
+  options.checked = [&](const PackageEntry& entry, StoredEntryCheck check) {
+    if (const char* problem = EntryCheckInWords(check)) {
+      if (progress) progress->Clear();
+      std::printf("bad: %s (%s)\n", ControlsEscaped(AnsiToUtf8(entry.name)).c_str(), problem);
+    }
+  };
+  options.progress = [&](uint64_t done, uint64_t total) {
+    if (!progress) progress.emplace(static_cast<size_t>(total >> kMiB), 64, "MiB");
+    progress->Update(static_cast<size_t>(done >> kMiB));
+  };
+  VerifyResult result =
+      VerifyPackage(DefaultFileSystem(), Utf8ToAnsi(paths.In(args[0])), options);
+  progress.reset();
+  if (!result.status.ok()) return Fail(args[0] + ": " + result.status.words());
+  if (result.damaged != 0) {
+    return Fail(args[0] + ": " + std::to_string(result.damaged) + " of " +
+                std::to_string(result.entries.size()) + " entries are damaged");
   }
-  if (bad != 0) {
-    return Fail(args[0] + ": " + std::to_string(bad) + " of " +
-                std::to_string(entries.size()) + " entries are damaged");
-  }
-  std::printf("ok: %zu entries\n", entries.size());
+  std::printf("ok: %zu entries\n", result.entries.size());
   return 0;
 }
 

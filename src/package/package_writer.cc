@@ -164,7 +164,8 @@ Status WriteRecords(file_io& stream, const std::vector<PackageSource>& sources) 
 
 }  // namespace
 
-Status ShowPackage::WritePackage(std::string& exportFilename, const std::string& dataFolder) {
+Status ShowPackage::WritePackage(std::string& exportFilename, const std::string& dataFolder,
+                                 const PackageWriteHooks& hooks) {
   SetLastError(ERROR_SUCCESS);
   // The writer's documented last error, kept until the next failure.
   auto fail = [this](const Status& status) {
@@ -186,9 +187,17 @@ Status ShowPackage::WritePackage(std::string& exportFilename, const std::string&
   status = CreatePartialPackage(fs_, exportFilename, &partial);
   if (!status.ok()) return fail(status);
   PartialFileGuard guard(partial);
+  if (hooks.started) hooks.started(partial);
   bool closeFailed = false;
   try {
     file_io stream(fs_, partial, StreamMode::kWrite);
+    if (hooks.progress || hooks.cancelled) {
+      stream.set_write_observer([&hooks](uint64_t written) {
+        if (hooks.cancelled && hooks.cancelled()) return Status::Error(ERROR_CANCELLED);
+        if (hooks.progress) hooks.progress(written);
+        return Status::Ok();
+      });
+    }
     status = stream.open();
     if (status.ok()) {
       // Read-only while incomplete, so that nothing else writes into it; a
@@ -199,6 +208,10 @@ Status ShowPackage::WritePackage(std::string& exportFilename, const std::string&
     if (status.ok()) {
       status = stream.close();
       closeFailed = !status.ok();
+    }
+    if (status.ok() && hooks.cancelled && hooks.cancelled()) {
+      status = Status::Error(ERROR_CANCELLED);
+      closeFailed = true;  // whole, but not to be published: it goes
     }
   } catch (...) {
     // Out of memory: the caller reports it, but no partial package stays.

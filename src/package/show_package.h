@@ -61,6 +61,18 @@ Status ListPackageSources(FileSystem& fs, const std::string& dataFolder,
 // cannot be written.
 uint64_t PackageSizeOf(const std::vector<PackageSource>& sources);
 
+// What a caller of WritePackage may follow and stop the write by.
+struct PackageWriteHooks {
+  // The package's bytes written so far, from the writing thread.
+  std::function<void(uint64_t written)> progress;
+  // Asked after every write and before publishing; once true the write
+  // fails with ERROR_CANCELLED and the temporary file goes.
+  std::function<bool()> cancelled;
+  // The temporary file, once created: a caller that gives up on a write
+  // stuck in a read that never ends (a pipe) removes it itself.
+  std::function<void(const std::string& partial)> started;
+};
+
 class ShowPackage {
  public:
   // Reads and writes packages and entries through `fs`, which must outlive
@@ -83,7 +95,8 @@ class ShowPackage {
   // lastError()/lastErrorText() until the next failure, give the platform
   // error when there was one (ERROR_DISK_FULL, ERROR_WRITE_PROTECT, ...);
   // ERROR_FILE_TOO_LARGE when the package would pass kMaxPackageSize.
-  Status WritePackage(std::string& exportFilename, const std::string& dataFolder);
+  Status WritePackage(std::string& exportFilename, const std::string& dataFolder,
+                      const PackageWriteHooks& hooks = {});
   int32_t lastError() const { return lastError_; }
   const std::string& lastErrorText() const { return lastErrorText_; }
 

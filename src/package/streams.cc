@@ -205,6 +205,7 @@ Status file_io::write_all(const void* source, uint32_t n) {
   filePos_ += done;
   bytes_written_ += done;
   if (written.ok() && done < n) return Status::Error(ERROR_WRITE_FAULT);
+  if (written.ok() && observer_) return observer_(bytes_written_);
   return written;
 }
 

@@ -10,6 +10,7 @@
 #define TAVIRELLE_PACKAGE_STREAMS_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -87,6 +88,12 @@ class file_io final : public simple_io {
   // Writes all n bytes (counts them in count-only mode), or tells why not;
   // the bytes that did land count in bytes_written().
   Status write_all(const void* source, uint32_t n);
+  // Told the bytes written so far after every write that landed whole; a
+  // Status it returns that is not ok fails that write (a writer stopped
+  // half-way by its caller).
+  void set_write_observer(std::function<Status(uint64_t written)> observer) {
+    observer_ = std::move(observer);
+  }
 
   uint32_t read_into(simple_io& target, uint32_t n) override;
   uint32_t read(void* destination, uint32_t n) override;
@@ -109,6 +116,7 @@ class file_io final : public simple_io {
   std::unique_ptr<File> file_;
   bool countOnly_;
   uint32_t bytes_written_ = 0;
+  std::function<Status(uint64_t)> observer_;
   bool forWriting_;
   bool buffered_ = false;
   std::unique_ptr<uint8_t[]> block_;
