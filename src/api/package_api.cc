@@ -46,8 +46,8 @@ std::string EntrySaveInWords(const EntrySave& save) {
 
 // --- The show description and the quick queries ----------------------------
 
-ShowDescription ReadShowDescription(ShowPackage& package) {
-  ShowDescription description;
+DescriptionReading ReadShowDescription(ShowPackage& package) {
+  DescriptionReading description;
   const std::string path = package.path();
   description.meta = package.ReadMetaText();
   // A host receives the text as UTF-16 read from UTF-8: what is not UTF-8

@@ -36,7 +36,7 @@ std::string EntrySaveInWords(const EntrySave& save);
 
 // --- The show description and the quick queries ----------------------------
 
-struct ShowDescription {
+struct DescriptionReading {
   // Fails when no usable description is left (words say which case).
   Status status;
   // The description as a host receives it (UTF-8), with the entry it came
@@ -49,7 +49,7 @@ struct ShowDescription {
 
 // The current description of the open package, falling back to the newest
 // usable older version and writing it back, as a host's reading does.
-ShowDescription ReadShowDescription(ShowPackage& package);
+DescriptionReading ReadShowDescription(ShowPackage& package);
 
 struct ShowQuery {
   Status status;  // only an icon that could not be saved fails

@@ -60,7 +60,7 @@ TEST_F(PackageApiTest, FailuresComeWithTheirWords) {
   ASSERT_TRUE(WriteTestPackage(dir_.Join("bare.pkg"), {{"photo.jpg", "p"}}));
   opened = OpenShowPackage(fs_, dir_.Join("bare.pkg"));
   ASSERT_TRUE(opened.status.ok());
-  ShowDescription description = ReadShowDescription(*opened.package);
+  DescriptionReading description = ReadShowDescription(*opened.package);
   EXPECT_EQ(description.status.words(), "the package holds no meta.xml");
 
   // Packing: the show file at fault, by name.

@@ -3,7 +3,6 @@
 
 #include "api/package_api.h"
 #include "cli/command.h"
-#include "cli/package_checks.h"
 #include "cli/user_path.h"
 #include "platform/code_page.h"
 
@@ -18,7 +17,7 @@ int RunMeta(const std::vector<std::string>& arguments) {
   PackageOpening opened = OpenShowPackage(DefaultFileSystem(), Utf8ToAnsi(paths.In(args[0])));
   if (!opened.status.ok()) return Fail(args[0] + ": " + opened.status.words());
   // Read with the fall-back to an older version and the repair.
-  ShowDescription description = ReadShowDescription(*opened.package);
+  DescriptionReading description = ReadShowDescription(*opened.package);
   if (!description.status.ok()) return Fail(args[0] + ": " + description.status.words());
   if (description.not_repaired) WarnDescriptionNotRepaired(args[0]);
   const std::string& utf8 = description.meta.text;
