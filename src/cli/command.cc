@@ -34,6 +34,13 @@ int Fail(const std::string& message) {
   return 1;
 }
 
+void WarnDescriptionNotRepaired(const std::string& typed) {
+  std::fprintf(stderr,
+               "tavirelle: warning: %s: the broken meta.xml was read from an older "
+               "version, but the package could not be repaired\n",
+               typed.c_str());
+}
+
 int UsageError(const char* name) {
   for (const Command& c : Commands()) {
     if (std::string(c.name) == name) {

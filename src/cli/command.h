@@ -41,6 +41,9 @@ int UsageError(const char* name);
 // Prints "tavirelle: message" (what is wrong with the arguments) and returns
 // the exit code of a usage error, 2.
 int UsageFail(const std::string& message);
+// Warns that the package `typed` (a command argument) had its broken
+// meta.xml read from an older version that could not be written back.
+void WarnDescriptionNotRepaired(const std::string& typed);
 
 // Simple option parsing: takes "--name VALUE" or "--name=VALUE" out of args;
 // returns false when absent. A present option without a value is a usage

@@ -18,7 +18,6 @@
 #include "api/package_api.h"
 #include "cli/command.h"
 #include "cli/interruption.h"
-#include "cli/package_checks.h"
 #include "cli/progress.h"
 #include "cli/user_path.h"
 #include "platform/code_page.h"

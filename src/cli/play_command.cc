@@ -23,13 +23,12 @@
 #include <utility>
 #include <vector>
 
+#include "api/package_api.h"
 #include "api/player_show.h"
 #include "cli/command.h"
 #include "cli/interruption.h"
-#include "cli/package_checks.h"
 #include "cli/player_page.h"
 #include "cli/user_path.h"
-#include "package/show_package.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
@@ -432,14 +431,16 @@ class PlayerRun {
   // page uses is: a damaged one would play a show nobody made.
   int ReadPackageShow(const std::string& reachable) {
     const std::string& typed = options_.source;
-    Status opened = package_.OpenPackage(Utf8ToAnsi(reachable), /*validateMeta=*/false);
-    if (!opened.ok()) return Fail(typed + ": " + opened.words());
-    MetaText meta = package_.ReadMetaText();
+    PackageOpening opened = OpenShowPackage(DefaultFileSystem(), Utf8ToAnsi(reachable));
+    if (!opened.status.ok()) return Fail(typed + ": " + opened.status.words());
+    package_ = std::move(opened.package);
+    MetaText meta = package_->ReadMetaText();
     // A repair that could not be written closes the package; the show is
     // still in it as it stands.
-    if (!package_.IsOpen()) {
-      opened = package_.OpenPackage(Utf8ToAnsi(reachable), /*validateMeta=*/false);
-      if (!opened.ok()) return Fail(typed + ": " + opened.words());
+    if (!package_->IsOpen()) {
+      opened = OpenShowPackage(DefaultFileSystem(), Utf8ToAnsi(reachable));
+      if (!opened.status.ok()) return Fail(typed + ": " + opened.status.words());
+      package_ = std::move(opened.package);
       WarnDescriptionNotRepaired(typed);
     }
     if (meta.entry.empty()) {
@@ -538,7 +539,7 @@ class PlayerRun {
       for (size_t i = first; i < files.size() && i < first + kBatch; ++i) {
         targets.emplace_back(files[i]->in_package, folder_.path() + files[i]->local);
       }
-      std::vector<EntrySave> saves = package_.SaveEntries(targets, DefaultJobs());
+      std::vector<EntrySave> saves = package_->SaveEntries(targets, DefaultJobs());
       for (size_t i = 0; i < saves.size(); ++i) {
         const PlayerSourceFile& file = *files[first + i];
         const EntrySave& save = saves[i];
@@ -551,11 +552,11 @@ class PlayerRun {
           case EntrySaveResult::kDamaged:
           case EntrySaveResult::kMismatch:
             notes_.push_back("damaged: " + AnsiToUtf8(file.in_package) +
-                             " (left out: " + DescribeEntrySave(save) + ")");
+                             " (left out: " + EntrySaveInWords(save) + ")");
             break;
           case EntrySaveResult::kWriteFailed:
             if (!LeaveOut(file.local, save.error)) {
-              return Fail(out_ + AnsiToUtf8(file.local) + ": " + DescribeEntrySave(save));
+              return Fail(out_ + AnsiToUtf8(file.local) + ": " + EntrySaveInWords(save));
             }
             break;
         }
@@ -590,7 +591,7 @@ class PlayerRun {
   PlayerFolder folder_;
   std::string out_;  // the player folder as typed, with a separator at its end
   std::string music_;
-  ShowPackage package_{DefaultFileSystem()};
+  std::unique_ptr<ShowPackage> package_;  // a package source, once open
   std::unique_ptr<ShowFolder> show_folder_;
   std::string show_folder_typed_;
   OpenFile meta_file_;
