@@ -70,6 +70,32 @@ class CheckLayers(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertEqual(lines, ["src/mid/helper.h: only tests use it; it belongs in src/testing/"])
 
+    def test_the_command_uses_the_library_through_its_api_only(self):
+        with tempfile.TemporaryDirectory() as root:
+            base = pathlib.Path(root)
+            (base / "CMakeLists.txt").write_text(
+                "set(TAVIRELLE_SUBSYSTEMS platform com util package api cli)\n")
+            files = {
+                "src/cli/list.cc": "#include \"api/a.h\"\n#include \"util/u.h\"\n"
+                                   "#include \"tavirelle/types.h\"\n#include \"cli/c.h\"\n",
+                "src/cli/pack.cc": "#include \"package/p.h\"\n#include \"tavirelle/interfaces.h\"\n",
+                "src/cli/pack_test.cc": "#include \"package/p.h\"\n",
+                "src/cli/register_command.cc": "#include \"com/registry.h\"\n"
+                                               "#include \"tavirelle/module.h\"\n",
+            }
+            for folder in ("platform", "com", "util", "package", "api", "cli", "testing"):
+                (base / "src" / folder).mkdir(parents=True)
+            for path, text in files.items():
+                (base / path).write_text(text)
+            run = subprocess.run([sys.executable, str(SCRIPT), root],
+                                 capture_output=True, text=True)
+        self.assertEqual(run.returncode, 1)
+        self.assertEqual(sorted(run.stdout.splitlines()), [
+            "src/cli/pack.cc: includes package/p.h; the command uses the library through api/ only",
+            "src/cli/pack.cc: includes the module's public headers; only the register command "
+            "is about the module",
+        ])
+
     def test_a_second_copy_of_the_order_is_reported(self):
         status, lines = self.run_on({
             "src/high/CMakeLists.txt": "foreach(part low mid\n  high)\nendforeach()\n",
