@@ -77,7 +77,8 @@ PhotoImport ImportPhotos(FileSystem& fs, const std::string& folder,
             work[i].skipped = true;
             return;
           }
-          work[i].files = ImportPhotoFiles(fs, folder, sources[i]);
+          work[i].files = ImportPhotoFiles(fs, folder, sources[i],
+                                           i < options.names.size() ? options.names[i] : "");
           if (work[i].files.found && work[i].files.status.ok()) {
             work[i].quarter_turns = QuarterTurnsOf(ReadExifOrientation(fs, sources[i]));
           }

@@ -26,6 +26,11 @@ struct PhotoImportOptions {
   // calling thread, after each photo.
   ProgressFn progress;
   CancelToken cancel;
+  // The names the photos go by, one per source, where a source is another
+  // way to reach its photo (an alias without the name's extension): each
+  // says which formats its photo is read as and gives its original name.
+  // Empty: the sources are the photos' own names.
+  std::vector<std::string> names;
 };
 
 // One photo dealt with: what the show's description needs of it.

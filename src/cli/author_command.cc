@@ -226,8 +226,12 @@ class PhotoImporter {
       const size_t count = std::min(batch_size, photos.size() - first);
       UserPaths paths;
       std::vector<std::string> sources;
+      import_options.names.clear();
       for (size_t i = 0; i < count; ++i) {
         sources.push_back(Utf8ToAnsi(paths.In(photos[first + i])));
+        // A name outside the code page is reached through an alias; the name
+        // keeps its extension, and every character the code page holds.
+        import_options.names.push_back(Utf8ToAnsi(photos[first + i]));
       }
       import_options.progress = [&](uint64_t done, uint64_t) { progress.Update(first + done); };
       PhotoImport import =
@@ -260,8 +264,10 @@ class PhotoImporter {
     if (!photo.thumbnail) warnings->push_back(typed + ": no thumbnail: " + photo.no_thumbnail);
     PhotoDescription& description = described->emplace_back();
     description.online_name = photo.online_name;
-    // An alias is a descriptor's number: the show keeps the photo's own name.
-    description.original_name = ShowText(FileNameOf(typed), photo.original_name);
+    // The original name as the code page holds it: a character it lacks
+    // stands as '?' (the photo is reached through an alias, whose number is
+    // no name at all).
+    description.original_name = photo.original_name;
     description.date_taken = photo.date_taken;
     description.display_date = ShowText(options_.display_date);
     // A phone keeps a portrait photo sideways and says how to turn it.

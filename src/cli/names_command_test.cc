@@ -66,13 +66,29 @@ TEST_F(NamesCommandTest, AuthorUsesTheNamedPhotosAndFolderAndTheExactCase) {
   std::string chinese = greek_ + "/照片.jpg";
   WriteUtf8Path(chinese,
                 CameraPhoto({.stated_width = 2000, .stated_height = 3000, .preview = preview_}));
+  // A bitmap is known by its name alone: the alias a name outside the code
+  // page is reached through must not hide it.
+  std::string bitmap = greek_ + "/εικόνα.bmp";
+  WriteUtf8Path(bitmap, BuildBmp({.width = 40, .height = 30,
+                                  .rows = StoredRows(40, 30, 24, [](uint32_t, uint32_t) {
+                                    return 0x336699u;
+                                  })}));
   std::string out = dir_.Join("Παράσταση");
   CommandRun run = Tavirelle("author --out " + Quoted(out) + " --music none " + Quoted(photo_) +
-                             " " + Quoted(chinese));
+                             " " + Quoted(chinese) + " " + Quoted(bitmap));
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(ReadUtf8Path(out + "/meta.xml"), "<missing>");
+  EXPECT_EQ(run.err, "");  // every photo got its thumbnail
+  const std::string meta = ReadUtf8Path(out + "/meta.xml");
+  // The original names as the code page holds them (a '?' for each letter
+  // it lacks, written as a reference), never an alias's number.
+  const std::string q = "&#x3F;";
+  for (const std::string& name : {q + q + q + q + ".jpg", q + q + ".jpg",
+                                  q + q + q + q + q + q + ".bmp"}) {
+    EXPECT_NE(meta.find("original_filename=\"" + name + "\""), std::string::npos)
+        << name << "\n" << meta;
+  }
   EXPECT_FALSE(RawExists(dir_.Join("????????\?")));
-  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 3) << run.out;
 
   // A name in another letter case is not the photo, however a folder
   // listing would match it.

@@ -19,8 +19,9 @@ namespace {
 
 // Makes the files of `imported`, which already owns their names; returns
 // the failure that leaves nothing worth keeping.
-Status MakeImportFiles(FileSystem& fs, const std::string& source, ImportedPhoto* imported,
-                       const std::string& copy_path, const std::string& thumbnail_path) {
+Status MakeImportFiles(FileSystem& fs, const std::string& source, const std::string& name,
+                       ImportedPhoto* imported, const std::string& copy_path,
+                       const std::string& thumbnail_path) {
   // A photo whose copy is not there (a full disk, an unreadable source, a
   // folder named as the photo) would leave the show naming a missing file.
   Status copied = fs.CopyFile(source, copy_path, IfExists::kReplace);
@@ -37,10 +38,10 @@ Status MakeImportFiles(FileSystem& fs, const std::string& source, ImportedPhoto*
 
   imported->has_thumbnail = PathExists(fs, thumbnail_path);
   if (!imported->has_thumbnail) {
-    // The copy is named ".jpg" whatever it is: its source's name says which
-    // formats to read it as (a bitmap is known only by its name).
+    // The copy is named ".jpg" whatever it is: the photo's own name says
+    // which formats to read it as (a bitmap is known only by its name).
     ThumbnailResult thumbnail =
-        image.MakeThumbnail(copy_path, thumbnail_path, kImportThumbnail, source);
+        image.MakeThumbnail(copy_path, thumbnail_path, kImportThumbnail, name);
     // A picture that does not decode, or whose shape no thumbnail of the
     // box's height can hold (far taller than wide), simply has no
     // thumbnail; one that could not be written (a full disk) fails the
@@ -87,18 +88,20 @@ void ImportedPhoto::Discard() {
 }
 
 ImportedPhoto ImportPhotoFiles(FileSystem& fs, const std::string& output_path,
-                               const std::string& source) {
+                               const std::string& source, const std::string& name) {
+  const std::string& own_name = name.empty() ? source : name;
   ImportedPhoto imported;
   try {
     if (!PathExists(fs, source)) return imported;
     imported.found = true;
     imported.online_name = NewGuidText(false) + ".jpg";
-    imported.original_name = FileNameOf(source);
+    imported.original_name = FileNameOf(own_name);
     imported.copy_path_ = output_path + imported.online_name;
     imported.thumbnail_path_ = ThumbnailPathOf(imported.copy_path_);
     imported.fs_ = &fs;
     imported.status =
-        MakeImportFiles(fs, source, &imported, imported.copy_path_, imported.thumbnail_path_);
+        MakeImportFiles(fs, source, own_name, &imported, imported.copy_path_,
+                        imported.thumbnail_path_);
   } catch (const std::bad_alloc&) {
     imported.status = Status::Error(ERROR_OUTOFMEMORY);
   } catch (...) {

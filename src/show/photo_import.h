@@ -46,7 +46,7 @@ class ImportedPhoto {
 
  private:
   friend ImportedPhoto ImportPhotoFiles(FileSystem& fs, const std::string& output_path,
-                                        const std::string& source);
+                                        const std::string& source, const std::string& name);
   void Discard();
 
   FileSystem* fs_ = nullptr;  // set while files are owned
@@ -57,8 +57,12 @@ class ImportedPhoto {
 // under a new GUID name, writes its thumbnail beside it and reads its size
 // and capture date. Safe to call from several threads at once when `fs` is.
 // Never throws: a failure, memory included, is in the result's status.
+// `name` is the name the photo goes by when `source` is another way to reach
+// it (a descriptor's alias, which has no extension): its extension says
+// which formats the photo is read as, and its file-name part is the original
+// name. Empty: `source` is the photo's own name.
 ImportedPhoto ImportPhotoFiles(FileSystem& fs, const std::string& output_path,
-                               const std::string& source);
+                               const std::string& source, const std::string& name = {});
 
 }  // namespace tavirelle
 
