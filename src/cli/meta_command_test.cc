@@ -62,7 +62,7 @@ TEST_F(ShowCommandTest, MetaRecoversAnAuthoredShowFromABrokenNewerDescription) {
     ASSERT_TRUE(writer.OpenPackage(package, false).ok());
     std::string broken = authored.substr(0, authored.size() / 2);
     writer.StorePending("meta.xml", broken.data(), static_cast<uint32_t>(broken.size()));
-    ASSERT_TRUE(writer.CommitPending());
+    ASSERT_TRUE(writer.CommitPending().ok());
   }
 
   run = Tavirelle("meta " + Quoted(package));

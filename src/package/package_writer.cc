@@ -12,7 +12,6 @@
 #include "package/show_package.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
-#include "platform/partial_files.h"
 #include "platform/status.h"
 #include "util/file_utils.h"
 #include "util/text.h"
@@ -186,7 +185,6 @@ Status ShowPackage::WritePackage(std::string& exportFilename, const std::string&
   std::string partial;
   status = CreatePartialPackage(fs_, exportFilename, &partial);
   if (!status.ok()) return fail(status);
-  PartialFileGuard guard(partial);
   if (hooks.started) hooks.started(partial);
   bool closeFailed = false;
   try {

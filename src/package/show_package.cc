@@ -348,7 +348,8 @@ MetaText ShowPackage::ReadMetaText() {
     if (!IsUsableMetaText(candidate.text)) continue;
     StorePending(kMetaName, candidate.text.data(),
                  static_cast<uint32_t>(candidate.text.size()));
-    CommitPending();
+    // A package that cannot take the repair is still read through it.
+    CommitPending().IgnoreError();
     return candidate;
   }
   return current;
@@ -369,18 +370,21 @@ void ShowPackage::StorePending(const std::string& name, const void* data, uint32
   target->data.assign(static_cast<const char*>(data), size);
 }
 
-bool ShowPackage::CommitPending() {
-  if (!IsOpen()) return false;
+Status ShowPackage::CommitPending() {
+  if (!IsOpen()) return Status::Error(ERROR_INVALID_HANDLE, "no package is open");
   packageFile_.reset();
   file_io stream(fs_, path_, StreamMode::kWrite);
-  if (!stream.open().ok()) return false;
+  if (Status opened = stream.open(); !opened.ok()) return opened;
 
   std::vector<PackageEntry> previous = entries_;
-  bool ended = stream.seek_end().ok();
+  Status written = stream.seek_end();
+  const bool ended = written.ok();
   uint32_t oldEnd = stream.tell();
-  bool ok = ended && !pending_.empty();
+  if (written.ok() && pending_.empty()) {
+    written = Status::Error(ERROR_INVALID_PARAMETER, "no entry is waiting");
+  }
   for (const PackageEntry& item : pending_) {
-    if (!ok) break;
+    if (!written.ok()) break;
     // The current entry of this name keeps pointing at its old data under
     // the next free version number.
     PackageEntry* current = nullptr;
@@ -402,27 +406,28 @@ bool ShowPackage::CommitPending() {
     added.offset = stream.tell();
     added.size = item.size;
     added.md5 = item.md5;
-    ok = WriteMemoryRecord(stream, kTagStoredFile, item.name, item.data.data(), item.size).ok();
+    written = WriteMemoryRecord(stream, kTagStoredFile, item.name, item.data.data(), item.size);
     entries_.push_back(std::move(added));
   }
   pending_.clear();
-  ok = ok && WriteDirectory(stream, entries_).ok();
-  if (!ok) {
+  if (written.ok()) written = WriteDirectory(stream, entries_);
+  if (!written.ok()) {
     // The 'L' record still names the previous directory: drop what was
     // appended so the file is as it was, and keep reading the old entries.
     if (ended && stream.seek(oldEnd).ok()) stream.truncate().IgnoreError();
     entries_ = std::move(previous);
   }
-  if (!stream.close().ok() && ok) {
+  Status closed = stream.close();
+  if (!closed.ok() && written.ok()) {
     // The data may or may not have reached the medium: believe the file.
-    ok = false;
+    written = closed;
     std::vector<PackageEntry> onDisk;
     entries_ = ReadDirectory(fs_, path_, onDisk).ok() ? std::move(onDisk) : std::move(previous);
   }
   IndexEntries();
   auto file = std::make_unique<file_io>(fs_, path_, StreamMode::kRead);
   if (file->open().ok()) packageFile_ = std::move(file);
-  return ok;
+  return written;
 }
 
 EntrySave ShowPackage::SaveEntry(const std::string& name, const std::string& path) {

@@ -87,8 +87,9 @@ class ShowPackage {
 
   // Packs the top-level "*.swf", "*.mp3", "*.jpg" and "*.xml" files of
   // `dataFolder` into a new package. The package is written under a
-  // temporary name beside `exportFilename` (registered as a partial file, see
-  // platform/partial_files.h) and moved to `exportFilename` once complete,
+  // temporary name beside `exportFilename` (hooks.started names it, for a
+  // host that may have to remove it itself) and moved to `exportFilename`
+  // once complete,
   // never replacing a file: when the name is taken then, a unique name is
   // chosen and written back into `exportFilename`. On failure nothing is left
   // behind (except on a write-protected medium); the Status, and
@@ -148,8 +149,8 @@ class ShowPackage {
   void StorePending(const std::string& name, const void* data, uint32_t size);
   // Appends the queued entries and a new directory to the package. When
   // this fails part-way the package still opens with its previous
-  // directory.
-  bool CommitPending();
+  // directory, and the status says why (the write's platform error).
+  Status CommitPending();
 
   // Saves the entry's bytes as the file `path` (no folder is created),
   // copying them from the package in blocks rather than whole and checking
