@@ -55,8 +55,7 @@ int RunExif(const std::vector<std::string>& arguments) {
                 paths.Typed(AnsiToUtf8(FolderOf(preview))) + ": " + cause);
   }
   if (!facts.status.ok()) return Fail(args[0] + ": " + facts.status.words());
-  std::string error;
-  if (!paths.Commit(true, &error)) return Fail(error);
+  if (Status committed = paths.Commit(true); !committed.ok()) return Fail(committed.words());
 
   std::printf("date: %s\n", AnsiToUtf8(facts.date_taken).c_str());
   std::printf("width: %d\n", facts.width);

@@ -17,7 +17,7 @@ bool Resolve(void* module, const char* name, F* function, std::string* error) {
 
 }  // namespace
 
-const ModuleExports* LoadModuleExports(std::string* error) {
+LoadedModule LoadModuleExports() {
   static ModuleExports exports;
   static const ModuleExports* loaded = nullptr;
   static std::string failure;
@@ -39,8 +39,12 @@ const ModuleExports* LoadModuleExports(std::string* error) {
       loaded = &exports;
     }
   });
-  if (loaded == nullptr && error != nullptr) *error = "cannot load the module: " + failure;
-  return loaded;
+  LoadedModule result;
+  if (loaded == nullptr) {
+    result.status = Status::Error(ERROR_MOD_NOT_FOUND, "cannot load the module: " + failure);
+  }
+  result.exports = loaded;
+  return result;
 }
 
 }  // namespace tavirelle

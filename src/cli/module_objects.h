@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "platform/status.h"
 #include "tavirelle/module.h"
 
 namespace tavirelle {
@@ -22,10 +23,16 @@ struct ModuleExports {
   std::string path;
 };
 
+struct LoadedModule {
+  // Why the module cannot be used: the file and the loader's reason, in
+  // words fit for the one line of a failure.
+  Status status;
+  const ModuleExports* exports = nullptr;  // when status is ok
+};
+
 // Loads the module once per process, found by its versioned name through the
-// command's run path; null when it cannot be loaded, with the file and the
-// loader's reason in *error, in words fit for the one line of a failure.
-const ModuleExports* LoadModuleExports(std::string* error);
+// command's run path.
+LoadedModule LoadModuleExports();
 
 }  // namespace tavirelle
 

@@ -61,8 +61,7 @@ int RunPack(const std::vector<std::string>& arguments) {
       return Fail(paths.Typed(AnsiToUtf8(result.source_path) + ": " + result.status.words()));
     case PackFailure::kPackage: return Fail(args[1] + ": " + result.status.words());
   }
-  std::string error;
-  if (!paths.Commit(false, &error)) return Fail(error);
+  if (Status committed = paths.Commit(false); !committed.ok()) return Fail(committed.words());
   std::printf("written: %s\n", paths.Typed(AnsiToUtf8(result.written)).c_str());
   return 0;
 }

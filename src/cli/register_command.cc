@@ -24,9 +24,9 @@ int Run(const char* name, bool install, std::vector<std::string> args) {
   // An empty root would put the registry's files in whatever folder the
   // command happens to run in.
   if (has_registry && registry.empty()) return UsageFail("--registry needs a folder name");
-  std::string load_error;
-  const ModuleExports* module = LoadModuleExports(&load_error);
-  if (module == nullptr) return Fail(load_error);
+  const LoadedModule loaded = LoadModuleExports();
+  if (!loaded.status.ok()) return Fail(loaded.status.words());
+  const ModuleExports* module = loaded.exports;
   if (has_registry) SetRegistryRoot(Utf8ToAnsi(registry));
   // The module keeps a registry root of its own: hand it the one shown.
   HRESULT hr = module->set_registry_root(RegistryRoot().c_str());

@@ -74,10 +74,9 @@ void Make(const std::string& photo, const std::string& out, const ThumbnailOptio
 // cannot take the name.
 bool Publish(Thumbnail* thumbnail, UserPaths::Taken taken = UserPaths::Taken::kReplace) {
   if (!thumbnail->made) return false;
-  std::string error;
-  if (!thumbnail->paths.Commit(taken, &error)) {
+  if (Status committed = thumbnail->paths.Commit(taken); !committed.ok()) {
     thumbnail->made = false;
-    thumbnail->failure = error;
+    thumbnail->failure = committed.words();
   }
   return thumbnail->made;
 }

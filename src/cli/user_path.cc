@@ -120,7 +120,7 @@ std::string UserPaths::OutFile(const std::string& typed, bool whole) {
   return output.alias;
 }
 
-bool UserPaths::Commit(Taken taken, std::string* error) {
+Status UserPaths::Commit(Taken taken) {
   const bool replace = taken == Taken::kReplace;
   for (Output& output : outputs_) {
     if (output.committed) continue;
@@ -143,15 +143,16 @@ bool UserPaths::Commit(Taken taken, std::string* error) {
                                      output.folder_fd, name.c_str(), RENAME_NOREPLACE);
       if (rc == 0) break;
       if (replace || errno != EEXIST || taken == Taken::kRefuse) {
-        *error = output.typed_folder + output.name + ": " + Reason(errno);
-        return false;
+        const int err = errno;
+        return Status::Error(Win32ErrorFromErrno(err),
+                             output.typed_folder + output.name + ": " + Reason(err));
       }
       name = stem + " (" + std::to_string(n) + ")" + extension;
     }
     output.name = name;
     output.committed = true;
   }
-  return true;
+  return Status::Ok();
 }
 
 std::string UserPaths::Typed(const std::string& reported) const {

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/status.h"
+
 namespace tavirelle {
 
 class UserPaths {
@@ -46,13 +48,11 @@ class UserPaths {
     kRefuse,   // fails with "it already exists"; the new file goes
   };
   // Gives every file written under a temporary name its own name; a file the
-  // component did not write is skipped. False with a one-line reason in
-  // *error.
-  bool Commit(Taken taken, std::string* error);
+  // component did not write is skipped. A failure's words are a line for
+  // the user, naming the file.
+  Status Commit(Taken taken);
   // Commit(kReplace) when `replace` is set, else Commit(kNewName).
-  bool Commit(bool replace, std::string* error) {
-    return Commit(replace ? Taken::kReplace : Taken::kNewName, error);
-  }
+  Status Commit(bool replace) { return Commit(replace ? Taken::kReplace : Taken::kNewName); }
   // The text the component reports back (a name, or a message that starts
   // with one) with a leading alias, or aliased folder, spelled as the user
   // typed it. Other texts come back unchanged.

@@ -79,8 +79,8 @@ TEST(UserPaths, OutputsAreCreatedUnderTheirOwnNames) {
     std::string alias = paths.OutFile(package);
     ASSERT_TRUE(IsAscii(alias)) << alias;
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), alias, "new").ok());
-    std::string error;
-    ASSERT_TRUE(paths.Commit(false, &error)) << error;
+    Status committed = paths.Commit(false);
+    ASSERT_TRUE(committed.ok()) << committed.words();
     EXPECT_EQ(ReadUtf8Path(package), "old");
     EXPECT_EQ(ReadUtf8Path(deep + "/" + kGreek + " (2).pkg"), "new");
     EXPECT_EQ(paths.Typed(alias), deep + "/" + kGreek + " (2).pkg");
@@ -89,7 +89,8 @@ TEST(UserPaths, OutputsAreCreatedUnderTheirOwnNames) {
     std::string thumb = paths.OutFile(package);
     ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), thumb, "thumb").ok());
     paths.OutFile(deep + "/" + kGreek + ".never");
-    ASSERT_TRUE(paths.Commit(true, &error)) << error;
+    committed = paths.Commit(true);
+    ASSERT_TRUE(committed.ok()) << committed.words();
     EXPECT_EQ(ReadUtf8Path(package), "thumb");
     EXPECT_FALSE(UserPathExists(deep + "/" + kGreek + ".never"));
 
