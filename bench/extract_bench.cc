@@ -17,7 +17,7 @@
 #include "com/bstr.h"
 #include "platform/file_system.h"
 #include "tavirelle/interfaces.h"
-#include "showdata/qx_file_io.h"
+#include "automation/qx_file_io.h"
 #include "util/file_utils.h"
 
 using namespace tavirelle;

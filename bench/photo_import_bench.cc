@@ -10,8 +10,8 @@
 
 #include "com/bstr.h"
 #include "platform/file_system.h"
-#include "show/photo_desc.h"
-#include "show/qx_helper.h"
+#include "automation/photo_desc.h"
+#include "automation/qx_helper.h"
 #include "util/file_utils.h"
 
 using namespace tavirelle;

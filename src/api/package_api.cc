@@ -71,21 +71,21 @@ DescriptionReading ReadShowDescription(ShowPackage& package) {
   return description;
 }
 
-ShowQuery QueryShow(ShowPackage& package, const std::string& icon_folder) {
+ShowQuery QueryShow(ShowPackage& package, const std::optional<IconSaving>& icon) {
   ShowQuery query;
   ShowInfo info = QuickShowInfo(package);
   query.icon = info.icon;
   query.title = info.title;
-  if (!icon_folder.empty() && !query.icon.empty()) {
+  if (icon && !query.icon.empty()) {
     if (!IsNameInsideFolder(query.icon)) {
       query.icon_leaves_folder = true;
       query.status = Status::Error(ERROR_INVALID_NAME, "its name leaves the folder");
       return query;
     }
     FileSystem& fs = package.file_system();
-    const std::string target = icon_folder + query.icon;
+    const std::string target = icon->folder + query.icon;
     query.icon_save = package.SaveEntry(query.icon, target);
-    if (query.icon_save.result == EntrySaveResult::kWriteFailed &&
+    if (icon->make_subfolders && query.icon_save.result == EntrySaveResult::kWriteFailed &&
         FileNameOf(query.icon) != query.icon && !FolderExists(fs, FolderOf(target))) {
       // A thumbnail icon lives in subfolders, made only when it needs them;
       // whether that worked, saving it again tells.
@@ -306,6 +306,10 @@ ExtractResult ExtractPackage(ShowPackage& package, const std::string& folder,
     result.failure = ExtractFailure::kFiles;
   }
   return result;
+}
+
+Status ExtractForHost(ShowPackage& package, const std::string& folder) {
+  return GenerateShowData(package, folder);
 }
 
 // --- Packing ---------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,11 +64,19 @@ struct ShowQuery {
   EntrySave icon_save;  // with an icon folder and an icon
 };
 
+struct IconSaving {
+  // Where the icon goes: a folder ending with a separator, or empty for the
+  // current folder.
+  std::string folder;
+  // Make the subfolders a thumbnail icon lives in ("w133\h100\") when
+  // missing; an automation host is promised that they must exist.
+  bool make_subfolders = true;
+};
+
 // The show's icon, title, code, modification time on the sharing service
 // and local-modified flag, from the head of the open package's meta.xml and
-// its info entries. With `icon_folder` (ending with a separator) the icon is
-// saved there, its subfolders made when it has them.
-ShowQuery QueryShow(ShowPackage& package, const std::string& icon_folder = {});
+// its info entries. With `icon` the icon entry is also saved as a file.
+ShowQuery QueryShow(ShowPackage& package, const std::optional<IconSaving>& icon = std::nullopt);
 
 // `text` (code page) made into a legal file name.
 std::string LegalFileName(const std::string& text);
@@ -142,6 +151,15 @@ struct ExtractResult {
 // cancelled, the files and folders the run made are removed.
 ExtractResult ExtractPackage(ShowPackage& package, const std::string& folder,
                              const ExtractPackageOptions& options);
+
+// The extraction an automation host asks for (GenerateTavirelleData), told
+// as one status: ok when the description and every entry the package holds
+// for the show were written whole into `folder` (which must exist);
+// otherwise the error of the first write that failed (in the show's order,
+// meta.xml last), else ERROR_CRC for a damaged description or entry. An
+// entry the package lacks, or whose name would leave the folder, is no
+// failure. A failure without a code when no package is open.
+Status ExtractForHost(ShowPackage& package, const std::string& folder);
 
 // --- Packing ---------------------------------------------------------------
 

@@ -176,12 +176,12 @@ TEST_F(PackageApiTest, QuerySavesTheIconOnlyWhereAsked) {
 
   ASSERT_TRUE(fs_.CreateDirectory(dir_.Join("icons/")).ok());
   fs_.SetDiskFullAfter(10);
-  query = QueryShow(*opened.package, dir_.Join("icons/"));
+  query = QueryShow(*opened.package, IconSaving{dir_.Join("icons/")});
   EXPECT_FALSE(query.status.ok());
   EXPECT_EQ(query.status.words(), "disk full");
   EXPECT_TRUE(query.show_code.empty());
   fs_.Reset();
-  query = QueryShow(*opened.package, dir_.Join("icons/"));
+  query = QueryShow(*opened.package, IconSaving{dir_.Join("icons/")});
   EXPECT_TRUE(query.status.ok()) << query.status.words();
   EXPECT_TRUE(PathExists(fs_, dir_.Join("icons/photo.jpg")));
 }

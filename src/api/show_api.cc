@@ -68,6 +68,7 @@ PhotoImport ImportPhotos(FileSystem& fs, const std::string& folder,
   // Photos not taken delete their files with this vector; those taken are
   // kept until the whole import stands.
   std::vector<PhotoWork> work(sources.size());
+  const bool one_by_one = static_cast<bool>(options.taken);
   try {
     RunInOrder(
         sources.size(), options.jobs,
@@ -89,9 +90,15 @@ PhotoImport ImportPhotos(FileSystem& fs, const std::string& folder,
             return false;
           }
           import.photos.push_back(ResultOf(sources[i], work[i]));
-          if (!import.photos.back().status.ok()) {
-            import.status = import.photos.back().status;
+          const ImportedPhotoResult& photo = import.photos.back();
+          const bool missing = !work[i].files.found && work[i].files.status.ok();
+          if (!photo.status.ok() && !(one_by_one && missing)) {
+            import.status = photo.status;
             return false;
+          }
+          if (one_by_one) {
+            work[i].files.Keep();
+            options.taken(photo);
           }
           if (options.progress) options.progress(i + 1, sources.size());
           return true;
@@ -115,9 +122,9 @@ void RemoveImportedPhotos(FileSystem& fs, const std::string& folder, const Photo
   }
 }
 
-Status WriteShowDescription(FileSystem& fs, const ShowDescription& show) {
-  CTemplateSelector templates(fs, HostTemplateSource());
-  return WriteMetaXml(show, templates, fs);
+Status WriteShowDescription(FileSystem& fs, const ShowDescription& show,
+                            const TemplateSource& templates) {
+  return WriteMetaXml(show, CTemplateSelector(fs, templates), fs);
 }
 
 ThumbnailMade WriteThumbnail(FileSystem& fs, const std::string& photo, const std::string& out,

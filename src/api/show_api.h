@@ -6,6 +6,7 @@
 #define TAVIRELLE_API_SHOW_API_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,24 +15,12 @@
 #include "imaging/photo_image.h"
 #include "metaxml/meta_text.h"  // EncodeTypedShowText, for a show text a user typed
 #include "metaxml/meta_xml_generator.h"
+#include "metaxml/template_selector.h"
 #include "platform/file_system.h"
 #include "platform/status.h"
 
 namespace tavirelle {
 
-struct PhotoImportOptions {
-  // Photos whose files are made at once (1 to 256).
-  unsigned jobs = 1;
-  // Photos taken into the show so far, of all given; called in order on the
-  // calling thread, after each photo.
-  ProgressFn progress;
-  CancelToken cancel;
-  // The names the photos go by, one per source, where a source is another
-  // way to reach its photo (an alias without the name's extension): each
-  // says which formats its photo is read as and gives its original name.
-  // Empty: the sources are the photos' own names.
-  std::vector<std::string> names;
-};
 
 // One photo dealt with: what the show's description needs of it.
 struct ImportedPhotoResult {
@@ -52,10 +41,32 @@ struct ImportedPhotoResult {
   Status status;
 };
 
+struct PhotoImportOptions {
+  // Photos whose files are made at once (1 to 256).
+  unsigned jobs = 1;
+  // Photos taken into the show so far, of all given; called in order on the
+  // calling thread, after each photo.
+  ProgressFn progress;
+  CancelToken cancel;
+  // The names the photos go by, one per source, where a source is another
+  // way to reach its photo (an alias without the name's extension): each
+  // says which formats its photo is read as and gives its original name.
+  // Empty: the sources are the photos' own names.
+  std::vector<std::string> names;
+  // For a host that puts each photo into its show as it is dealt with (an
+  // automation host's AddPhoto): told of each photo in order, on the calling
+  // thread, before the progress that counts it. A source with nothing at it
+  // is told too (status ERROR_FILE_NOT_FOUND) and then does not fail the
+  // run. The photos told of keep their files whatever happens after them;
+  // only the photos after them are taken back.
+  std::function<void(const ImportedPhotoResult& photo)> taken;
+};
+
 struct PhotoImport {
   // Ok when every photo was imported; ERROR_CANCELLED when the token asked
   // to stop; else the failure of the last photo in `photos`. Whenever it is
-  // not ok, the files of every photo were removed again.
+  // not ok, the files of every photo were removed again, but those a host
+  // was told were taken.
   Status status;
   // The photos dealt with, in the order given: all of them, or up to the
   // one that failed.
@@ -74,13 +85,14 @@ PhotoImport ImportPhotos(FileSystem& fs, const std::string& folder,
 // failed; what cannot be removed stays.
 void RemoveImportedPhotos(FileSystem& fs, const std::string& folder, const PhotoImport& import);
 
-// Writes show.output_path + "meta.xml" from the style template the host
-// would find (beside the program, then in the shared templates), as an
-// automation host's show writes it. A show without photos writes nothing.
+// Writes show.output_path + "meta.xml" from the style template found in
+// `templates` (by default where a host's would be: beside the program, then
+// in the shared templates), as an automation host's show writes it. A show without photos writes nothing.
 // ERROR_FILE_NOT_FOUND when no template folder holds the style's template,
 // ERROR_INVALID_DATA for a template that cannot serve, else the read's or
 // the write's failure; what was there before then stays.
-Status WriteShowDescription(FileSystem& fs, const ShowDescription& show);
+Status WriteShowDescription(FileSystem& fs, const ShowDescription& show,
+                            const TemplateSource& templates = HostTemplateSource());
 
 struct ThumbnailOptions {
   // The box the thumbnail fits: its height, the width its aspect gives.

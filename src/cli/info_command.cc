@@ -1,5 +1,6 @@
 // tavirelle info PACKAGE [--out DIR]
 #include <cstdio>
+#include <optional>
 
 #include "api/package_api.h"
 #include "cli/command.h"
@@ -26,15 +27,15 @@ int RunInfo(const std::vector<std::string>& arguments) {
 
   // Without --out the icon is not saved at all: looking at a package leaves
   // nothing behind.
-  std::string folder;
+  std::optional<IconSaving> icon;
   if (has_out) {
-    folder = Utf8ToAnsi(AsOutputFolder(paths.OutFolder(out)));
-    Status made = CreateFolderPath(DefaultFileSystem(), folder);
+    icon = IconSaving{Utf8ToAnsi(AsOutputFolder(paths.OutFolder(out)))};
+    Status made = CreateFolderPath(DefaultFileSystem(), icon->folder);
     if (!made.ok()) {
       return Fail(out + ": the folder cannot be created (" + ErrorInWords(made.code()) + ")");
     }
   }
-  ShowQuery query = QueryShow(*opened.package, folder);
+  ShowQuery query = QueryShow(*opened.package, icon);
   if (query.icon_leaves_folder) {
     return Fail(args[0] + ": the icon " + AnsiToUtf8(query.icon) +
                 " cannot be saved: its name leaves the folder");

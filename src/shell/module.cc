@@ -12,10 +12,10 @@
 #include "com/registrar.h"
 #include "com/registry.h"
 #include "shell/registration_scripts.h"
-#include "show/clip.h"
-#include "show/photo_desc.h"
-#include "show/qx_helper.h"
-#include "showdata/qx_file_io.h"
+#include "automation/clip.h"
+#include "automation/photo_desc.h"
+#include "automation/qx_helper.h"
+#include "automation/qx_file_io.h"
 
 namespace tavirelle {
 

@@ -9,11 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "com/bstr.h"
 #include "package/show_package.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
-#include "showdata/qx_file_io.h"
 #include "showdata/show_data.h"
 #include "testing/fault_injecting_file_system.h"
 #include "testing/temp_dir.h"
@@ -207,11 +205,11 @@ TEST_F(ExtractShowTest, DamagedAndMissingEntriesAreToldApart) {
   ExpectWholeOrAbsent(report, "damaged");
 }
 
-// What a host that calls GenerateTavirelleData is told, for each way the
-// extraction can go: S_OK only when the description and every entry the
-// package holds for the show arrived whole, and never a file cut short.
+// What a host that extracts a show is told, for each way the extraction can
+// go: ok only when the description and every entry the package holds for
+// the show arrived whole, and never a file cut short.
 TEST_F(ExtractShowTest, TheHostIsToldWhatCouldNotBeWritten) {
-  const HRESULT kCrc = HRESULT_FROM_WIN32(ERROR_CRC);
+  const DWORD kCrc = ERROR_CRC;
   uint64_t big = contents_["a.jpg"].size();
   const std::string missing_folder = dir_.Join("missing/");
   struct Case {
@@ -219,14 +217,14 @@ TEST_F(ExtractShowTest, TheHostIsToldWhatCouldNotBeWritten) {
     std::vector<std::string> left_out;  // entries the package lacks
     std::function<void(std::string&)> damage;  // to the package's bytes
     std::function<void(FaultInjectingFileSystem&)> fault;
-    HRESULT status;
+    DWORD status;
     std::vector<std::string> written;  // besides meta.xml
     bool meta = true;
     std::string output = "";
   } cases[] = {
-      {"whole", {}, {}, {}, S_OK, {"show_icon.jpg", "a.jpg", "b.jpg", "note.wav", "song.mp3"}},
+      {"whole", {}, {}, {}, ERROR_SUCCESS, {"show_icon.jpg", "a.jpg", "b.jpg", "note.wav", "song.mp3"}},
       // Shared assets, and even a photo, that the package lacks are skipped.
-      {"entries missing", {"song.mp3", "note.wav", "b.jpg"}, {}, {}, S_OK,
+      {"entries missing", {"song.mp3", "note.wav", "b.jpg"}, {}, {}, ERROR_SUCCESS,
        {"show_icon.jpg", "a.jpg"}},
       {"a damaged photo", {}, [&](std::string& bytes) {
          bytes[bytes.find(contents_["a.jpg"]) + 1024 * 1024 + 100] ^= 0x40;
@@ -235,18 +233,18 @@ TEST_F(ExtractShowTest, TheHostIsToldWhatCouldNotBeWritten) {
       {"a damaged description", {}, [](std::string& bytes) {
          bytes[bytes.find("song.mp3")] ^= 0x20;
        }, {}, kCrc, {}, false},
-      {"no such folder", {}, {}, {}, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), {}, false,
+      {"no such folder", {}, {}, {}, ERROR_PATH_NOT_FOUND, {}, false,
        missing_folder},
       {"write-protected", {}, {}, [](FaultInjectingFileSystem& fs) { fs.SetWriteProtected(true); },
-       HRESULT_FROM_WIN32(ERROR_WRITE_PROTECT), {}, false},
+       ERROR_WRITE_PROTECT, {}, false},
       {"access denied", {}, {}, [&](FaultInjectingFileSystem& fs) { fs.DenyAccess(out_); },
-       HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), {}, false},
+       ERROR_ACCESS_DENIED, {}, false},
       {"disk full in a.jpg", {}, {}, [&](FaultInjectingFileSystem& fs) {
          fs.SetDiskFullAfter(4 + big / 2);
-       }, HRESULT_FROM_WIN32(ERROR_DISK_FULL), {"show_icon.jpg"}, false},
+       }, ERROR_DISK_FULL, {"show_icon.jpg"}, false},
       {"disk full at meta.xml", {}, {}, [&](FaultInjectingFileSystem& fs) {
          fs.SetDiskFullAfter(4 + big + 4 + 4 + 8);
-       }, HRESULT_FROM_WIN32(ERROR_DISK_FULL),
+       }, ERROR_DISK_FULL,
        {"show_icon.jpg", "a.jpg", "b.jpg", "note.wav", "song.mp3"}, false},
   };
   for (const Case& c : cases) {
@@ -261,15 +259,11 @@ TEST_F(ExtractShowTest, TheHostIsToldWhatCouldNotBeWritten) {
       ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), dir_.Join("show.pkg"), bytes).ok());
     }
     medium_.Reset();
-    CQXFileIO* io = new CQXFileIO(medium_);  // starts with one reference
-    ScopedBstr package(BstrFromAnsi(dir_.Join("show.pkg")));
-    ScopedBstr output(BstrFromAnsi(c.output.empty() ? out_ : c.output));
-    ASSERT_EQ(io->OpenDotTavirelle(package.get(), 0), S_OK) << c.what;
-    ASSERT_EQ(io->put_OutputPath(output.get()), S_OK) << c.what;
+    ASSERT_TRUE(package_.OpenPackage(dir_.Join("show.pkg"), false).ok()) << c.what;
     if (c.fault) c.fault(medium_);
-    EXPECT_EQ(io->GenerateTavirelleData(), c.status) << c.what;
+    EXPECT_EQ(GenerateShowData(package_, c.output.empty() ? out_ : c.output).code(), c.status)
+        << c.what;
     medium_.Reset();
-    io->Release();
     // What is there is whole, and nothing else is.
     std::vector<std::string> expected = c.written;
     if (c.meta) expected.push_back("meta.xml");
@@ -292,22 +286,14 @@ TEST_F(ExtractShowTest, ADescriptionThatCannotBeReadWritesNothing) {
   std::vector<TestEntry> entries = {{"meta.xml", kShow, /*damaged_headers=*/true}};
   for (const auto& [name, data] : contents_) entries.push_back({name, data});
   ASSERT_TRUE(WriteTestPackage(dir_.Join("show.pkg"), entries));
-  CQXFileIO* io = new CQXFileIO(medium_);
-  ScopedBstr package(BstrFromAnsi(dir_.Join("show.pkg"))), output(BstrFromAnsi(out_));
-  ASSERT_EQ(io->OpenDotTavirelle(package.get(), 0), S_OK);
-  io->put_OutputPath(output.get());
-  EXPECT_EQ(io->GenerateTavirelleData(), HRESULT_FROM_WIN32(ERROR_CRC));
-  io->Release();
+  ASSERT_TRUE(package_.OpenPackage(dir_.Join("show.pkg"), false).ok());
+  EXPECT_EQ(GenerateShowData(package_, out_).code(), static_cast<DWORD>(ERROR_CRC));
   EXPECT_TRUE(Listing().empty());
   // Without any description there is nothing to distrust: the (empty)
   // description is written, as for one that does not parse.
   ASSERT_TRUE(WriteTestPackage(dir_.Join("bare.pkg"), {{"a.jpg", "A"}}));
-  io = new CQXFileIO(medium_);
-  ScopedBstr bare(BstrFromAnsi(dir_.Join("bare.pkg")));
-  ASSERT_EQ(io->OpenDotTavirelle(bare.get(), 0), S_OK);
-  io->put_OutputPath(output.get());
-  EXPECT_EQ(io->GenerateTavirelleData(), S_OK);
-  io->Release();
+  ASSERT_TRUE(package_.OpenPackage(dir_.Join("bare.pkg"), false).ok());
+  EXPECT_TRUE(GenerateShowData(package_, out_).ok());
   EXPECT_EQ(Listing(), std::vector<std::string>{"meta.xml"});
 }
 

@@ -70,12 +70,16 @@ class CheckLayers(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertEqual(lines, ["src/mid/helper.h: only tests use it; it belongs in src/testing/"])
 
-    def test_the_command_uses_the_library_through_its_api_only(self):
+    def test_the_hosts_use_the_library_through_its_api_only(self):
         with tempfile.TemporaryDirectory() as root:
             base = pathlib.Path(root)
             (base / "CMakeLists.txt").write_text(
-                "set(TAVIRELLE_SUBSYSTEMS platform com util package api cli)\n")
+                "set(TAVIRELLE_SUBSYSTEMS platform com util package api automation cli)\n")
             files = {
+                "src/automation/obj.cc": "#include \"api/a.h\"\n#include \"com/bstr.h\"\n"
+                                         "#include \"tavirelle/interfaces.h\"\n",
+                "src/automation/file.cc": "#include \"package/p.h\"\n",
+                "src/automation/file_test.cc": "#include \"package/p.h\"\n",
                 "src/cli/list.cc": "#include \"api/a.h\"\n#include \"util/u.h\"\n"
                                    "#include \"tavirelle/types.h\"\n#include \"cli/c.h\"\n",
                 "src/cli/pack.cc": "#include \"package/p.h\"\n#include \"tavirelle/interfaces.h\"\n",
@@ -83,7 +87,8 @@ class CheckLayers(unittest.TestCase):
                 "src/cli/register_command.cc": "#include \"com/registry.h\"\n"
                                                "#include \"tavirelle/module.h\"\n",
             }
-            for folder in ("platform", "com", "util", "package", "api", "cli", "testing"):
+            for folder in ("platform", "com", "util", "package", "api", "automation", "cli",
+                           "testing"):
                 (base / "src" / folder).mkdir(parents=True)
             for path, text in files.items():
                 (base / path).write_text(text)
@@ -91,7 +96,10 @@ class CheckLayers(unittest.TestCase):
                                  capture_output=True, text=True)
         self.assertEqual(run.returncode, 1)
         self.assertEqual(sorted(run.stdout.splitlines()), [
-            "src/cli/pack.cc: includes package/p.h; the command uses the library through api/ only",
+            "src/automation/file.cc: includes package/p.h; the library reaches the automation "
+            "classes through api/ only",
+            "src/cli/pack.cc: includes package/p.h; the library reaches the command through "
+            "api/ only",
             "src/cli/pack.cc: includes the module's public headers; only the register command "
             "is about the module",
         ])

@@ -1,4 +1,4 @@
-#include "showdata/qx_file_io.h"
+#include "automation/qx_file_io.h"
 
 #include <string>
 
@@ -154,10 +154,15 @@ TEST_F(QXFileIOTest, ShowQueriesAndIconSave) {
                                            "</localInfo>"}}),
             S_OK);
   std::string out = dir_.Join("out/");
-  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "w133\\h100\\").ok());
+  ASSERT_TRUE(DefaultFileSystem().CreateDirectory(out).ok());
   SetOutput(out);
   ScopedBstr icon, title, code, time;
   LONG modified = 0;
+  // The icon's subfolders are the host's to make: without them the icon is
+  // not saved, which the method does not tell.
+  EXPECT_EQ(io_->QuickGetShowInfo(icon.Receive(), title.Receive()), S_OK);
+  EXPECT_FALSE(FolderExists(DefaultFileSystem(), out + "w133"));
+  ASSERT_TRUE(CreateFolderPath(DefaultFileSystem(), out + "w133\\h100\\").ok());
   EXPECT_EQ(io_->QuickGetShowInfo(icon.Receive(), title.Receive()), S_OK);
   EXPECT_EQ(icon.Ansi(), "w133\\h100\\i.jpg");
   EXPECT_EQ(BstrView(title.get()), u"Caf\u00E9!");
@@ -213,6 +218,11 @@ TEST_F(QXFileIOTest, WritesPackagesUnderUniqueNamesAndExtractsThem) {
   EXPECT_EQ(io_->GenerateTavirelleData(), S_OK);
   EXPECT_EQ(Read(out + "photo.jpg"), std::string(70000, 'p'));
   EXPECT_EQ(Read(out + "meta.xml"), Read(folder + "meta.xml"));
+  // The output folder is the host's to make; a failure comes back as the
+  // platform's code.
+  SetOutput(dir_.Join("missing/"));
+  EXPECT_EQ(io_->GenerateTavirelleData(), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+  EXPECT_FALSE(FolderExists(DefaultFileSystem(), dir_.Join("missing/")));
 }
 
 // Texts a host hands over end at their first NUL; a text the code page

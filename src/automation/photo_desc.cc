@@ -1,4 +1,4 @@
-#include "show/photo_desc.h"
+#include "automation/photo_desc.h"
 
 #include "com/boundary.h"
 

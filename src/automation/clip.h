@@ -1,6 +1,6 @@
 // CClip: one clip-art overlay on a photo (its file, position and size).
-#ifndef TAVIRELLE_SHOW_CLIP_H_
-#define TAVIRELLE_SHOW_CLIP_H_
+#ifndef TAVIRELLE_AUTOMATION_CLIP_H_
+#define TAVIRELLE_AUTOMATION_CLIP_H_
 
 #include <string>
 
@@ -31,4 +31,4 @@ class CClip : public DispatchObject<IClip> {
 
 }  // namespace tavirelle
 
-#endif  // TAVIRELLE_SHOW_CLIP_H_
+#endif  // TAVIRELLE_AUTOMATION_CLIP_H_

@@ -1,4 +1,4 @@
-#include "show/clip.h"
+#include "automation/clip.h"
 
 #include "com/boundary.h"
 

@@ -1,16 +1,17 @@
 // CQXFileIO: the automation object behind IQXFileIO. It owns one show
 // package: packs show folders into packages, opens one package at a time,
-// answers questions about it and extracts its show into OutputPath.
+// answers questions about it and extracts its show into OutputPath, each
+// through the library's API, and tells the outcome in the interface's codes.
 //
 // At this boundary texts arrive as automation strings (converted to the
 // process code page by ArgumentFromBstr) and leave as new automation
 // strings; no C++ exception gets out of a method.
-#ifndef TAVIRELLE_SHOWDATA_QX_FILE_IO_H_
-#define TAVIRELLE_SHOWDATA_QX_FILE_IO_H_
+#ifndef TAVIRELLE_AUTOMATION_QX_FILE_IO_H_
+#define TAVIRELLE_AUTOMATION_QX_FILE_IO_H_
 
 #include <string>
 
-#include "package/show_package.h"
+#include "api/package_api.h"
 #include "com/com_object.h"
 #include "tavirelle/interfaces.h"
 
@@ -40,18 +41,11 @@ class CQXFileIO : public DispatchObject<IQXFileIO> {
   HRESULT GetMetaXml(BSTR* meta_xml) override;
   HRESULT Utils_MakeLegalName(BSTR source_name, BSTR* dest_name) override;
 
-  // For hosts inside this library (the tavirelle command), which need more
-  // than the interface says: the package itself, and what became of the
-  // icon the last QuickGetShowInfo saved (whose status ignores it).
-  ShowPackage& package() { return package_; }
-  const EntrySave& last_icon_save() const { return last_icon_save_; }
-
  private:
   ~CQXFileIO() override = default;
 
   ShowPackage package_;
   std::string output_path_;
-  EntrySave last_icon_save_;
 };
 
 // Creates a CQXFileIO and returns its `riid` interface through `object`.
@@ -59,4 +53,4 @@ HRESULT CreateQXFileIO(REFIID riid, void** object);
 
 }  // namespace tavirelle
 
-#endif  // TAVIRELLE_SHOWDATA_QX_FILE_IO_H_
+#endif  // TAVIRELLE_AUTOMATION_QX_FILE_IO_H_

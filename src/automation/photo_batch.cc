@@ -1,13 +1,11 @@
 // AddPhotos: AddPhoto for many photos, with the file work of several done at
-// once on worker threads and everything else on the caller's thread, in
-// order, so that the show ends as one-by-one calls would leave it.
+// once on the library's worker threads and everything else on the caller's
+// thread, in order.
 #include <string>
 #include <vector>
 
+#include "automation/qx_helper.h"
 #include "com/boundary.h"
-#include "show/photo_import.h"
-#include "show/qx_helper.h"
-#include "util/parallel.h"
 
 namespace tavirelle {
 
@@ -38,28 +36,7 @@ HRESULT CQXHelper::AddPhotos(IPhotoDesc** photos, LONG count, LONG jobs,
         break;
       }
     }
-
-    const std::string output_path = output_path_;
-    FileSystem& fs = fs_;
-    // Photos made but never added delete their files with this vector.
-    std::vector<ImportedPhoto> imported(sources.size());
-    HRESULT result = S_OK;
-    RunInOrder(
-        sources.size(), static_cast<unsigned>(jobs),
-        [&](size_t i) { imported[i] = ImportPhotoFiles(fs, output_path, sources[i]); },
-        [&](size_t i) {
-          show_changed_ = true;
-          IPhotoDesc* photo = photos[i];
-          LONG before = static_cast<LONG>(photos_.size());
-          result = AddImported(photo, imported[i]);
-          *added += static_cast<LONG>(photos_.size()) - before;
-          if (result != S_OK) return false;
-          if (progress != nullptr && progress(context, static_cast<LONG>(i) + 1) != S_OK) {
-            result = E_ABORT;
-            return false;
-          }
-          return true;
-        });
+    HRESULT result = ImportInto(photos, sources, jobs, progress, context, added);
     if (result != S_OK) return result;
     // A null description leaves the show unchanged; one whose Path fails
     // marks it changed first, as AddPhoto does.

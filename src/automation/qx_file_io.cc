@@ -1,10 +1,7 @@
-#include "showdata/qx_file_io.h"
+#include "automation/qx_file_io.h"
 
 #include "com/boundary.h"
 #include "com/bstr.h"
-#include "package/show_info.h"
-#include "showdata/show_data.h"
-#include "util/file_utils.h"
 
 namespace tavirelle {
 
@@ -25,7 +22,7 @@ HRESULT CQXFileIO::OpenDotTavirelle(BSTR file_name,
 
 HRESULT CQXFileIO::GenerateTavirelleData() {
   return Guarded([&]() -> HRESULT {
-    return ToHresult(GenerateShowData(package_, output_path_));
+    return ToHresult(ExtractForHost(package_, output_path_));
   });
 }
 
@@ -35,15 +32,12 @@ HRESULT CQXFileIO::QuickGetShowInfo(BSTR* show_icon, BSTR* show_title) {
     *show_icon = nullptr;
     *show_title = nullptr;
     if (!package_.IsOpen()) return E_FAIL;
-    last_icon_save_ = EntrySave();
-    ShowInfo info = QuickShowInfo(package_);
-    // The host shows the icon from its output folder; a name that would
-    // land outside that folder is not saved.
-    if (!info.icon.empty() && IsNameInsideFolder(info.icon)) {
-      last_icon_save_ = package_.SaveEntry(info.icon, output_path_ + info.icon);
-    }
-    BSTR icon = BstrFromAnsi(info.icon);
-    BSTR title = BstrFromAnsi(info.title);
+    // The host shows the icon from its output folder, whose subfolders it
+    // makes itself; whether the icon could be saved there the interface
+    // does not tell. A name that would land outside that folder is not saved.
+    ShowQuery query = QueryShow(package_, IconSaving{output_path_, /*make_subfolders=*/false});
+    BSTR icon = BstrFromAnsi(query.icon);
+    BSTR title = BstrFromAnsi(query.title);
     if (icon == nullptr || title == nullptr) {
       SysFreeString(icon);
       SysFreeString(title);
@@ -60,7 +54,7 @@ HRESULT CQXFileIO::GetShowCode(BSTR* show_code) {
     if (show_code == nullptr) return E_FAIL;
     *show_code = nullptr;
     if (!package_.IsOpen()) return E_FAIL;
-    return ReturnText(ReadShowCode(package_), show_code);
+    return ReturnText(QueryShow(package_).show_code, show_code);
   });
 }
 
@@ -69,7 +63,7 @@ HRESULT CQXFileIO::GetServerModTime(BSTR* server_mod_time) {
     if (server_mod_time == nullptr) return E_FAIL;
     *server_mod_time = nullptr;
     if (!package_.IsOpen()) return E_FAIL;
-    return ReturnText(ReadServerModTime(package_), server_mod_time);
+    return ReturnText(QueryShow(package_).server_mod_time, server_mod_time);
   });
 }
 
@@ -77,7 +71,7 @@ HRESULT CQXFileIO::GetLocalModified(LONG* local_modified) {
   return Guarded([&]() -> HRESULT {
     if (local_modified == nullptr) return E_FAIL;
     if (!package_.IsOpen()) return E_FAIL;
-    *local_modified = ReadLocalModified(package_) ? 1 : 0;
+    *local_modified = QueryShow(package_).local_modified ? 1 : 0;
     return S_OK;
   });
 }
@@ -124,7 +118,8 @@ HRESULT CQXFileIO::GetMetaXml(BSTR* meta_xml) {
     if (meta_xml == nullptr) return E_POINTER;
     *meta_xml = nullptr;
     if (!package_.IsOpen()) return E_FAIL;
-    std::string text = package_.GetMetaText();
+    // Whatever text is left is handed over, usable or not: the host judges.
+    std::string text = ReadShowDescription(package_).meta.text;
     if (text.empty()) return S_OK;
     BSTR result = BstrFromUtf8(text);
     if (result == nullptr) return E_OUTOFMEMORY;
@@ -140,7 +135,7 @@ HRESULT CQXFileIO::Utils_MakeLegalName(BSTR source_name, BSTR* dest_name) {
     std::string source;
     HRESULT hr = ArgumentFromBstr(source_name, &source);
     if (hr != S_OK) return hr;
-    return ReturnText(MakeLegalName(source), dest_name);
+    return ReturnText(LegalFileName(source), dest_name);
   });
 }
 

@@ -1,25 +1,22 @@
 // CQXHelper: the show being authored (texts, style, music, output folder and
 // the ordered photo list) behind IQXHelper.
-#ifndef TAVIRELLE_SHOW_QX_HELPER_H_
-#define TAVIRELLE_SHOW_QX_HELPER_H_
+#ifndef TAVIRELLE_AUTOMATION_QX_HELPER_H_
+#define TAVIRELLE_AUTOMATION_QX_HELPER_H_
 
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "api/show_api.h"
+#include "automation/photo_batch.h"
 #include "com/com_object.h"
 #include "com/connection_point.h"
-#include "metaxml/meta_xml_generator.h"
-#include "metaxml/template_selector.h"
 #include "platform/file_system.h"
-#include "show/photo_batch.h"
 #include "tavirelle/com_ptr.h"
 #include "tavirelle/interfaces.h"
 
 namespace tavirelle {
-
-class ImportedPhoto;
 
 class CQXHelper : public DispatchObject<IQXHelper> {
  public:
@@ -115,7 +112,12 @@ class CQXHelper : public DispatchObject<IQXHelper> {
   // The steps of AddPhoto around the file work, on the caller's thread:
   // the description's source path, and the imported photo joining the show.
   static HRESULT ReadPhotoSource(IPhotoDesc* photo, std::string* source);
-  HRESULT AddImported(IPhotoDesc* photo, ImportedPhoto& imported);
+  void TakeImported(IPhotoDesc* photo, const ImportedPhotoResult& imported);
+  // Imports sources[i] for photos[i] in turn, up to `jobs` at once, until
+  // one fails or `progress` asks to stop (E_ABORT); counts the photos
+  // appended in *added (may be null).
+  HRESULT ImportInto(IPhotoDesc** photos, const std::vector<std::string>& sources, LONG jobs,
+                     PhotoBatchProgress progress, void* context, LONG* added);
 
   HRESULT PutText(std::string* field, BSTR value);
   // Deletes the photo copy and the thumbnail of the photo; failures ignored.
@@ -138,4 +140,4 @@ class CQXHelper : public DispatchObject<IQXHelper> {
 
 }  // namespace tavirelle
 
-#endif  // TAVIRELLE_SHOW_QX_HELPER_H_
+#endif  // TAVIRELLE_AUTOMATION_QX_HELPER_H_

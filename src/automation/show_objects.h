@@ -1,7 +1,7 @@
 // Creation of the show's automation objects, for the class objects of the
 // module and for in-process hosts such as the tavirelle command.
-#ifndef TAVIRELLE_SHOW_SHOW_OBJECTS_H_
-#define TAVIRELLE_SHOW_SHOW_OBJECTS_H_
+#ifndef TAVIRELLE_AUTOMATION_SHOW_OBJECTS_H_
+#define TAVIRELLE_AUTOMATION_SHOW_OBJECTS_H_
 
 #include "com/com.h"
 
@@ -14,4 +14,4 @@ HRESULT CreateQXHelper(REFIID riid, void** object);
 
 }  // namespace tavirelle
 
-#endif  // TAVIRELLE_SHOW_SHOW_OBJECTS_H_
+#endif  // TAVIRELLE_AUTOMATION_SHOW_OBJECTS_H_

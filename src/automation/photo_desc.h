@@ -1,7 +1,7 @@
 // CPhotoDesc: one photo (or video) of a show, its imported copy, dates and
 // clip-art overlays. A plain property holder with a change flag.
-#ifndef TAVIRELLE_SHOW_PHOTO_DESC_H_
-#define TAVIRELLE_SHOW_PHOTO_DESC_H_
+#ifndef TAVIRELLE_AUTOMATION_PHOTO_DESC_H_
+#define TAVIRELLE_AUTOMATION_PHOTO_DESC_H_
 
 #include <string>
 #include <vector>
@@ -60,4 +60,4 @@ class CPhotoDesc : public DispatchObject<IPhotoDesc> {
 
 }  // namespace tavirelle
 
-#endif  // TAVIRELLE_SHOW_PHOTO_DESC_H_
+#endif  // TAVIRELLE_AUTOMATION_PHOTO_DESC_H_

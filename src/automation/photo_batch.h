@@ -3,8 +3,8 @@
 // published interfaces: a host reaches it by QueryInterface on an IQXHelper
 // object. Only plain C types cross it, so that a host with its own C++
 // runtime can call it.
-#ifndef TAVIRELLE_SHOW_PHOTO_BATCH_H_
-#define TAVIRELLE_SHOW_PHOTO_BATCH_H_
+#ifndef TAVIRELLE_AUTOMATION_PHOTO_BATCH_H_
+#define TAVIRELLE_AUTOMATION_PHOTO_BATCH_H_
 
 #include "tavirelle/com.h"
 #include "tavirelle/interfaces.h"
@@ -47,4 +47,4 @@ class IPhotoBatch : public IUnknown {
 
 }  // namespace tavirelle
 
-#endif  // TAVIRELLE_SHOW_PHOTO_BATCH_H_
+#endif  // TAVIRELLE_AUTOMATION_PHOTO_BATCH_H_

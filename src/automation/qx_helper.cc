@@ -1,11 +1,11 @@
-#include "show/qx_helper.h"
+#include "automation/qx_helper.h"
 
 #include <algorithm>
 
-#include "com/bstr.h"
-#include "metaxml/meta_xml_generator.h"
-#include "platform/file_system.h"
+#include "api/show_api.h"
 #include "com/boundary.h"
+#include "com/bstr.h"
+#include "platform/file_system.h"
 #include "util/file_utils.h"
 
 namespace tavirelle {
@@ -198,12 +198,10 @@ HRESULT CQXHelper::GenerateMetaXML() {
       return NumberOf(photos_[i].get(), &IPhotoDesc::get__Changed);
     });
     if (!out_of_date) return S_OK;
-    ShowDescription show = Describe();
-    // The automation boundary: the process's file system and the template
-    // places hosts are told about, unless the show was given others.
-    FileSystem& fs = fs_;
-    CTemplateSelector templates(fs, template_source_ ? *template_source_ : HostTemplateSource());
-    Status written = WriteMetaXml(show, templates, fs);
+    // The template places hosts are told about, unless the show was given
+    // others.
+    Status written = WriteShowDescription(
+        fs_, Describe(), template_source_ ? *template_source_ : HostTemplateSource());
     // The flags stay set when nothing could be written, so that a host that
     // mends its template or its folder has only to call again.
     if (!written.ok()) return ToHresult(written);

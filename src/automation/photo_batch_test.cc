@@ -6,9 +6,9 @@
 
 #include "com/bstr.h"
 #include "platform/file_system.h"
-#include "show/photo_batch.h"
-#include "show/photo_desc.h"
-#include "show/qx_helper.h"
+#include "automation/photo_batch.h"
+#include "automation/photo_desc.h"
+#include "automation/qx_helper.h"
 #include "tavirelle/com_ptr.h"
 #include "testing/com_properties.h"
 #include "testing/folder_names.h"

@@ -1,9 +1,9 @@
-#include "show/show_objects.h"
+#include "automation/show_objects.h"
 
 #include "com/boundary.h"
-#include "show/clip.h"
-#include "show/photo_desc.h"
-#include "show/qx_helper.h"
+#include "automation/clip.h"
+#include "automation/photo_desc.h"
+#include "automation/qx_helper.h"
 
 namespace tavirelle {
 
