@@ -5,7 +5,8 @@
 # yet. Until it has, this build compiles every subsystem library and test
 # file but those listed in TAVIRELLE_WINDOWS_PENDING_SOURCES, links and runs
 # the tests of the subsystems in TAVIRELLE_WINDOWS_TESTED_SUBSYSTEMS (none
-# link without the platform layer).
+# link without the platform layer), and builds and tests the type library
+# and the module's resources (tests/type_library).
 include(${CMAKE_CURRENT_LIST_DIR}/LibjpegTurbo.cmake)
 find_package(Threads REQUIRED)
 enable_language(RC)
@@ -38,3 +39,6 @@ foreach(subsystem ${TAVIRELLE_SUBSYSTEMS} testing)
     add_subdirectory(src/${subsystem})
   endif()
 endforeach()
+if(TAVIRELLE_BUILD_TESTS)
+  add_subdirectory(tests/type_library)
+endif()
