@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/code_page.h"
 #include "shell/type_library.h"
 #include "tavirelle/automation.h"
 #include "tavirelle/interfaces.h"
@@ -84,6 +85,10 @@ std::string InterfaceText(const LibraryEntry& interface_entry) {
 }
 
 }  // namespace
+
+std::string type_info_text::Utf8(const OLECHAR* text, size_t length) {
+  return tavirelle::WideToUtf8(std::u16string_view(text, length));
+}
 
 int main() {
   // The library is locale neutral.

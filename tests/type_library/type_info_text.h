@@ -10,7 +10,6 @@
 #ifndef TAVIRELLE_TESTS_TYPE_LIBRARY_TYPE_INFO_TEXT_H_
 #define TAVIRELLE_TESTS_TYPE_LIBRARY_TYPE_INFO_TEXT_H_
 
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -18,37 +17,9 @@
 
 namespace type_info_text {
 
-// UTF-8 of a UTF-16 text (BSTR is wchar_t* on Windows, char16_t* here).
-template <class Char>
-std::string Utf8(const Char* text, size_t length) {
-  std::string out;
-  for (size_t i = 0; i < length; ++i) {
-    uint32_t c = static_cast<uint16_t>(text[i]);
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < length) {
-      uint32_t low = static_cast<uint16_t>(text[i + 1]);
-      if (low >= 0xDC00 && low < 0xE000) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-        ++i;
-      }
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
+// UTF-8 of a UTF-16 text, by the system's own conversion: each program
+// defines it.
+std::string Utf8(const OLECHAR* text, size_t length);
 
 // Takes a BSTR the caller received and frees it. A null BSTR is "".
 inline std::string Take(BSTR text) {

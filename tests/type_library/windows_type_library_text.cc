@@ -128,6 +128,16 @@ int Print(ITypeLib* library) {
 
 }  // namespace
 
+std::string type_info_text::Utf8(const OLECHAR* text, size_t length) {
+  if (length == 0) return std::string();
+  int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                 nullptr, nullptr);
+  std::string out(size > 0 ? size : 0, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr,
+                      nullptr);
+  return out;
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: windows_type_library_text FILE\n");
