@@ -30,7 +30,9 @@ DWORD Win32ErrorFromErrno(int err) {
     case ETXTBSY:
       return ERROR_SHARING_VIOLATION;
     case ENOSPC:
+#ifdef EDQUOT  // not in every C library's errno.h
     case EDQUOT:
+#endif
     case EFBIG:
       return ERROR_DISK_FULL;
     case EEXIST:
