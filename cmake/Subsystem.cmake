@@ -59,3 +59,26 @@ function(tavirelle_discover_tests target)
                        PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ${environment}
                                   ${TAVIRELLE_WINE_TEST_PROPERTIES})
 endfunction()
+
+# tavirelle_system_sources(NAME)
+#
+# Adds to tavirelle_NAME the folder's side for the system being built for
+# (its posix/ or windows/ folder: the layers under everything else, which
+# differ between systems by files, never by #ifdef), and that side's own
+# *_test.cc files to NAME_tests.
+function(tavirelle_system_sources name)
+  if(WIN32)
+    set(system windows)
+  else()
+    set(system posix)
+  endif()
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${system}/*.cc)
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${system}/*_test.cc)
+  if(tests)
+    list(REMOVE_ITEM sources ${tests})
+    if(TARGET ${name}_tests)
+      target_sources(${name}_tests PRIVATE ${tests})
+    endif()
+  endif()
+  target_sources(tavirelle_${name} PRIVATE ${sources})
+endfunction()

@@ -1,35 +1,8 @@
 #include "platform/guid.h"
 
-#include <sys/random.h>
-
-#include <cerrno>
 #include <cstdio>
 
-#include "platform/status.h"
-
 namespace tavirelle {
-
-HRESULT CoCreateGuid(GUID* guid) {
-  if (guid == nullptr) return E_INVALIDARG;
-  uint8_t bytes[16];
-  size_t have = 0;
-  while (have < sizeof bytes) {
-    ssize_t n = ::getrandom(bytes + have, sizeof bytes - have, 0);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return HRESULT_FROM_WIN32(Win32ErrorFromErrno(errno));
-    }
-    have += static_cast<size_t>(n);
-  }
-  bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
-  bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
-  guid->Data1 = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |
-                (uint32_t{bytes[2]} << 8) | bytes[3];
-  guid->Data2 = static_cast<uint16_t>((bytes[4] << 8) | bytes[5]);
-  guid->Data3 = static_cast<uint16_t>((bytes[6] << 8) | bytes[7]);
-  std::memcpy(guid->Data4, bytes + 8, 8);
-  return S_OK;
-}
 
 std::string GuidToString(const GUID& g) {
   char text[40];

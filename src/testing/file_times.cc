@@ -1,11 +1,10 @@
 #include "testing/file_times.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+
+#include "platform/file_dates.h"
 
 namespace tavirelle {
 
@@ -15,10 +14,7 @@ bool InTestTimeZone() {
 }
 
 void SetLastWrite(const std::string& path, int64_t seconds, int32_t nanoseconds) {
-  struct timespec times[2];
-  times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(seconds);
-  times[0].tv_nsec = times[1].tv_nsec = nanoseconds;
-  if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
+  if (!SetLastWriteTime(path, FileTime{seconds, nanoseconds}).ok()) {
     throw std::runtime_error("cannot set the time of " + path);
   }
 }

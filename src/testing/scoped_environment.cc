@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/environment.h"
+
 namespace tavirelle {
 
 ScopedEnvironment::ScopedEnvironment(std::initializer_list<std::string> changes) {
@@ -11,11 +13,7 @@ ScopedEnvironment::ScopedEnvironment(std::initializer_list<std::string> changes)
 
 ScopedEnvironment::~ScopedEnvironment() {
   for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-    if (it->second) {
-      ::setenv(it->first.c_str(), it->second->c_str(), 1);
-    } else {
-      ::unsetenv(it->first.c_str());
-    }
+    SetEnvironmentValue(it->first, it->second);
   }
 }
 
@@ -28,11 +26,9 @@ void ScopedEnvironment::Set(const std::string& change) {
     const char* value = std::getenv(name.c_str());
     saved_.emplace_back(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
   }
-  if (equals == std::string::npos) {
-    ::unsetenv(name.c_str());
-  } else {
-    ::setenv(name.c_str(), change.c_str() + equals + 1, 1);
-  }
+  SetEnvironmentValue(name, equals == std::string::npos
+                                ? std::nullopt
+                                : std::optional<std::string>(change.substr(equals + 1)));
 }
 
 }  // namespace tavirelle

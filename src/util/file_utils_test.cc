@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/host.h"
 #include "platform/path.h"
 #include "testing/fault_injecting_file_system.h"
 #include "testing/file_times.h"
@@ -286,10 +287,17 @@ TEST(FileUtils, NewGuidTextIsRandomUpperCaseWithOrWithoutBraces) {
   EXPECT_EQ(braced.front(), '{');
 }
 
+// The maker's folder under the machine's application data, and the folder
+// holding the program, with the separator of the system's own paths.
 TEST(FileUtils, MakerDataAndHostFolders) {
-  EXPECT_EQ(MakerDataFolder(), "/var/lib/Zelto\\");
-  EXPECT_FALSE(HostFolder().empty());
-  EXPECT_EQ(HostFolder().back(), '/');
+  const std::string data = PlatformSpecialFolder(CSIDL_COMMON_APPDATA);
+  ASSERT_FALSE(data.empty());
+  EXPECT_EQ(MakerDataFolder(), data + "Zelto\\");
+  const std::string host = HostFolder();
+  ASSERT_FALSE(host.empty());
+  EXPECT_EQ(host.back(), data.back());
+  EXPECT_EQ(HostExecutablePath().substr(0, host.size()), host);
+  EXPECT_EQ(HostExecutablePath().find_first_of("\\/", host.size()), std::string::npos);
 }
 
 TEST(Md5, FileDigestEqualsBufferDigest) {

@@ -1,7 +1,5 @@
 #include "util/parallel.h"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <exception>
@@ -9,18 +7,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/processors.h"
+
 namespace tavirelle {
 
-unsigned DefaultJobs() {
-  // The affinity mask, not the machine's core count: a container or
-  // taskset may give the process fewer.
-  cpu_set_t set;
-  if (sched_getaffinity(0, sizeof(set), &set) == 0) {
-    int count = CPU_COUNT(&set);
-    if (count > 0) return static_cast<unsigned>(count);
-  }
-  return std::max(1u, std::thread::hardware_concurrency());
-}
+unsigned DefaultJobs() { return ProcessorsOfThisProcess(); }
 
 bool ParseJobs(const std::string& text, unsigned* jobs) {
   if (text.empty() || text.size() > 3) return false;

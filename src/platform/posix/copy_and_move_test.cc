@@ -175,6 +175,38 @@ TEST_F(CopyAndMove, MoveWithoutReplacingWhereTheFileSystemCannotBeToldSo) {
   EXPECT_TRUE(Contents(Source()) == source_bytes_);
 }
 
+// A copy is readable by no one who could not read its source, whether it is
+// made new or replaces a file that others could read.
+TEST(CopyFile, NeverMakesAFileMoreReadableThanItsSource) {
+  TempDir dir;
+  struct Case {
+    mode_t source;
+    bool replace;
+  };
+  for (const Case& c :
+       {Case{0640, false}, Case{0600, false}, Case{0600, true}, Case{0644, false}}) {
+    std::string from = dir.Join("from"), to = dir.Join("to");
+    ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), from, "private").ok());
+    ASSERT_EQ(::chmod(from.c_str(), c.source), 0);
+    if (c.replace) {
+      ASSERT_TRUE(WriteWholeFile(DefaultFileSystem(), to, "old").ok());
+      ASSERT_EQ(::chmod(to.c_str(), 0644), 0);
+    }
+    ASSERT_TRUE(DefaultFileSystem()
+                    .CopyFile(from, to, c.replace ? IfExists::kReplace : IfExists::kFail)
+                    .ok());
+    struct stat st {};
+    ASSERT_EQ(::stat(to.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0444 & ~c.source, 0u) << std::oct << c.source;
+    EXPECT_NE(st.st_mode & S_IRUSR, 0u);
+    std::string copied;
+    ASSERT_TRUE(ReadWholeFile(DefaultFileSystem(), to, &copied).ok());
+    EXPECT_EQ(copied, "private");
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(from).ok());
+    ASSERT_TRUE(DefaultFileSystem().DeleteFile(to).ok());
+  }
+}
+
 }  // namespace
 
 }  // namespace tavirelle

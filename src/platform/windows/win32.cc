@@ -1,0 +1,287 @@
+// The one file of the Windows side that includes <windows.h> (see win32.h).
+#include "platform/windows/win32.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <bit>
+#include <cstring>
+
+// <windows.h> names the narrow or wide variant of these by macros; here they
+// name the functions of win32.h, which call the wide ones by their own names.
+#undef CopyFile
+#undef CreateDirectory
+#undef CreateFile
+#undef DeleteFile
+#undef GetFileAttributes
+#undef LoadLibrary
+#undef MoveFile
+#undef RemoveDirectory
+#undef SetFileAttributes
+
+namespace tavirelle::win32 {
+
+namespace {
+
+constexpr UINT kCodePage = 1252;
+
+const wchar_t* Wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+int64_t Ticks(const FILETIME& time) {
+  return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) |
+                              time.dwLowDateTime);
+}
+
+FoundFile FoundFileOf(const WIN32_FIND_DATAW& data) {
+  FoundFile found;
+  found.name.assign(reinterpret_cast<const char16_t*>(data.cFileName));
+  found.attributes = data.dwFileAttributes;
+  found.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  found.last_write = Ticks(data.ftLastWriteTime);
+  return found;
+}
+
+}  // namespace
+
+uint32_t LastError() { return ::GetLastError(); }
+void SetLastError(uint32_t code) { ::SetLastError(code); }
+
+bool CodePageToWide(std::string_view text, std::u16string* wide) {
+  wide->clear();
+  if (text.empty()) return true;
+  const int n = ::MultiByteToWideChar(kCodePage, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0);
+  if (n <= 0) return false;
+  wide->resize(static_cast<size_t>(n));
+  return ::MultiByteToWideChar(kCodePage, 0, text.data(), static_cast<int>(text.size()),
+                               reinterpret_cast<wchar_t*>(wide->data()), n) == n;
+}
+
+bool WideToCodePage(std::u16string_view wide, std::string* text) {
+  text->clear();
+  if (wide.empty()) return true;
+  const auto* source = reinterpret_cast<const wchar_t*>(wide.data());
+  const int length = static_cast<int>(wide.size());
+  BOOL used_default = FALSE;
+  const int n = ::WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, source, length, nullptr,
+                                      0, nullptr, &used_default);
+  if (n <= 0) return false;
+  text->resize(static_cast<size_t>(n));
+  if (::WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, source, length, text->data(), n,
+                            nullptr, &used_default) != n) {
+    return false;
+  }
+  if (used_default) {
+    ::SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return false;
+  }
+  return true;
+}
+
+Handle CreateFile(const std::u16string& path, uint32_t access, uint32_t disposition) {
+  HANDLE file = ::CreateFileW(Wide(path), access,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+
+bool ReadFile(Handle file, void* buffer, uint32_t n, uint32_t* done) {
+  DWORD got = 0;
+  const BOOL ok = ::ReadFile(file, buffer, n, &got, nullptr);
+  *done = got;
+  return ok != FALSE;
+}
+
+bool WriteFile(Handle file, const void* buffer, uint32_t n, uint32_t* done) {
+  DWORD put = 0;
+  const BOOL ok = ::WriteFile(file, buffer, n, &put, nullptr);
+  *done = put;
+  return ok != FALSE;
+}
+
+bool SetFilePointer(Handle file, int64_t offset, uint32_t method, uint64_t* position) {
+  LARGE_INTEGER distance;
+  distance.QuadPart = offset;
+  LARGE_INTEGER now;
+  if (!::SetFilePointerEx(file, distance, &now, method)) return false;
+  if (position != nullptr) *position = static_cast<uint64_t>(now.QuadPart);
+  return true;
+}
+
+bool GetFileSize(Handle file, uint64_t* size) {
+  LARGE_INTEGER value;
+  if (!::GetFileSizeEx(file, &value)) return false;
+  *size = static_cast<uint64_t>(value.QuadPart);
+  return true;
+}
+
+bool SetEndOfFile(Handle file) { return ::SetEndOfFile(file) != FALSE; }
+bool CloseHandle(Handle file) { return ::CloseHandle(file) != FALSE; }
+
+bool CopyFile(const std::u16string& from, const std::u16string& to, bool fail_if_exists) {
+  return ::CopyFileW(Wide(from), Wide(to), fail_if_exists ? TRUE : FALSE) != FALSE;
+}
+
+bool DeleteFile(const std::u16string& path) { return ::DeleteFileW(Wide(path)) != FALSE; }
+
+bool MoveFile(const std::u16string& from, const std::u16string& to, bool replace) {
+  DWORD flags = MOVEFILE_COPY_ALLOWED;
+  if (replace) flags |= MOVEFILE_REPLACE_EXISTING;
+  return ::MoveFileExW(Wide(from), Wide(to), flags) != FALSE;
+}
+
+bool CreateDirectory(const std::u16string& path) {
+  return ::CreateDirectoryW(Wide(path), nullptr) != FALSE;
+}
+
+bool RemoveDirectory(const std::u16string& path) {
+  return ::RemoveDirectoryW(Wide(path)) != FALSE;
+}
+
+bool GetFileAttributes(const std::u16string& path, uint32_t* attributes) {
+  const DWORD value = ::GetFileAttributesW(Wide(path));
+  if (value == INVALID_FILE_ATTRIBUTES) return false;
+  *attributes = value;
+  return true;
+}
+
+bool SetFileAttributes(const std::u16string& path, uint32_t attributes) {
+  return ::SetFileAttributesW(Wide(path), attributes) != FALSE;
+}
+
+bool GetFileInformation(const std::u16string& path, FoundFile* found) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &data)) return false;
+  found->name.clear();
+  found->attributes = data.dwFileAttributes;
+  found->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  found->last_write = Ticks(data.ftLastWriteTime);
+  return true;
+}
+
+bool ListFiles(const std::u16string& pattern, std::vector<FoundFile>* found) {
+  found->clear();
+  WIN32_FIND_DATAW data;
+  HANDLE search = ::FindFirstFileExW(Wide(pattern), FindExInfoBasic, &data,
+                                     FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES;
+  }
+  do {
+    found->push_back(FoundFileOf(data));
+  } while (::FindNextFileW(search, &data));
+  const DWORD error = ::GetLastError();
+  ::FindClose(search);
+  if (error != ERROR_NO_MORE_FILES) {
+    ::SetLastError(error);
+    return false;
+  }
+  return true;
+}
+
+bool SetFileTimes(const std::u16string& path, int64_t last_write) {
+  // Folders open only with the backup-semantics flag.
+  HANDLE file = ::CreateFileW(Wide(path), FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(last_write));
+  time.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(last_write) >> 32);
+  const BOOL ok = ::SetFileTime(file, nullptr, &time, &time);
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(file);
+  if (!ok) ::SetLastError(error);
+  return ok != FALSE;
+}
+
+std::u16string ModuleFileName(Handle module) {
+  std::u16string name(MAX_PATH, u'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(static_cast<HMODULE>(module),
+                                         reinterpret_cast<wchar_t*>(name.data()),
+                                         static_cast<DWORD>(name.size()));
+    if (n == 0) return {};
+    if (n < name.size()) {
+      name.resize(n);
+      return name;
+    }
+    // Cut short: try again with room for more.
+    if (name.size() >= 32768) return {};
+    name.resize(name.size() * 2);
+  }
+}
+
+Handle ModuleHolding(const void* address) {
+  HMODULE module = nullptr;
+  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(address), &module)) {
+    return nullptr;
+  }
+  return module;
+}
+
+Handle ProgramModule() { return ::GetModuleHandleW(nullptr); }
+
+Handle LoadLibrary(const std::u16string& path) {
+  // A missing module is an error for the caller to report, not a dialog box.
+  return ::LoadLibraryExW(Wide(path), nullptr, 0);
+}
+
+void* GetProcAddress(Handle module, const char* name) {
+  return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(module), name));
+}
+
+std::u16string ErrorMessage(uint32_t code) {
+  wchar_t* text = nullptr;
+  const DWORD n = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::u16string message;
+  if (n > 0 && text != nullptr) message.assign(reinterpret_cast<const char16_t*>(text), n);
+  if (text != nullptr) ::LocalFree(text);
+  while (!message.empty() && (message.back() == u'\n' || message.back() == u'\r' ||
+                              message.back() == u' ' || message.back() == u'.')) {
+    message.pop_back();
+  }
+  return message;
+}
+
+int32_t CreateGuid(uint8_t bytes[16]) {
+  ::GUID guid;
+  const HRESULT hr = ::CoCreateGuid(&guid);
+  if (SUCCEEDED(hr)) std::memcpy(bytes, &guid, sizeof guid);
+  return hr;
+}
+
+std::u16string CommonAppDataFolder() {
+  wchar_t path[MAX_PATH];
+  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
+                                path))) {
+    return {};
+  }
+  return reinterpret_cast<const char16_t*>(path);
+}
+
+std::u16string TempFolder() {
+  wchar_t path[MAX_PATH + 1];
+  const DWORD n = ::GetTempPathW(MAX_PATH + 1, path);
+  if (n == 0 || n > MAX_PATH) return {};
+  return std::u16string(reinterpret_cast<const char16_t*>(path), n);
+}
+
+unsigned ProcessorsOfThisProcess() {
+  DWORD_PTR process = 0, system = 0;
+  if (::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system) && process != 0) {
+    return static_cast<unsigned>(std::popcount(static_cast<uint64_t>(process)));
+  }
+  const DWORD active = ::GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
+  return active > 0 ? active : 1;
+}
+
+}  // namespace tavirelle::win32

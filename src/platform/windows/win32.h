@@ -1,0 +1,99 @@
+// The Win32 calls that the Windows side of the platform layer (and of com/)
+// makes, in standard C++ types only.
+//
+// <windows.h> and tavirelle/types.h cannot meet in one file: both define
+// DWORD, GUID, HRESULT and the error codes, and <windows.h> turns names such
+// as CreateDirectory and GENERIC_READ into macros. So win32.cc alone includes
+// <windows.h>, and the rest of the Windows implementation calls the system
+// through these. Paths are UTF-16; a call that fails returns false (or an
+// empty result) with the reason in the thread's last error, as the call of the
+// same name does.
+#ifndef TAVIRELLE_PLATFORM_WINDOWS_WIN32_H_
+#define TAVIRELLE_PLATFORM_WINDOWS_WIN32_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavirelle::win32 {
+
+using Handle = void*;  // null when no file or module is held
+
+uint32_t LastError();
+void SetLastError(uint32_t code);
+
+// ---- Text ----------------------------------------------------------------
+
+// Windows-1252 text to UTF-16; fails on nothing but an out-of-memory.
+bool CodePageToWide(std::string_view text, std::u16string* wide);
+// UTF-16 to Windows-1252 without best-fit mapping: false (and
+// ERROR_NO_UNICODE_TRANSLATION) when a character has no byte of its own.
+// *text then holds the conversion with "?" in its place.
+bool WideToCodePage(std::u16string_view wide, std::string* text);
+
+// ---- Files ---------------------------------------------------------------
+
+// CreateFileW, shared for reading, writing and deletion, as the file layer's
+// callers open one file more than once (a reader beside a writer).
+Handle CreateFile(const std::u16string& path, uint32_t access, uint32_t disposition);
+bool ReadFile(Handle file, void* buffer, uint32_t n, uint32_t* done);
+bool WriteFile(Handle file, const void* buffer, uint32_t n, uint32_t* done);
+// `method`: 0 from the beginning, 1 from the current position, 2 from the end.
+bool SetFilePointer(Handle file, int64_t offset, uint32_t method, uint64_t* position);
+bool GetFileSize(Handle file, uint64_t* size);
+bool SetEndOfFile(Handle file);
+bool CloseHandle(Handle file);
+
+bool CopyFile(const std::u16string& from, const std::u16string& to, bool fail_if_exists);
+bool DeleteFile(const std::u16string& path);
+// Across volumes too; `replace` lets it replace an existing file.
+bool MoveFile(const std::u16string& from, const std::u16string& to, bool replace);
+bool CreateDirectory(const std::u16string& path);
+bool RemoveDirectory(const std::u16string& path);
+bool GetFileAttributes(const std::u16string& path, uint32_t* attributes);
+bool SetFileAttributes(const std::u16string& path, uint32_t attributes);
+
+struct FoundFile {
+  std::u16string name;
+  uint32_t attributes = 0;
+  uint64_t size = 0;
+  int64_t last_write = 0;  // 100-nanosecond steps since 1601-01-01 UTC
+};
+// What stands at `path`, by one look-up of that name (its name member is left
+// empty).
+bool GetFileInformation(const std::u16string& path, FoundFile* found);
+// The entries FindFirstFileW/FindNextFileW give for `pattern`, in the order
+// they come; an empty list (and true) when nothing matches in a folder that
+// exists.
+bool ListFiles(const std::u16string& pattern, std::vector<FoundFile>* found);
+// Sets the last-write and last-access times of a file or folder.
+bool SetFileTimes(const std::u16string& path, int64_t last_write);
+
+// ---- Modules, the process and the machine -----------------------------------
+
+// GetModuleFileNameW, of the program when `module` is null; empty on failure.
+std::u16string ModuleFileName(Handle module);
+// The module whose code or data holds `address`, without taking a reference.
+Handle ModuleHolding(const void* address);
+// The program's own module.
+Handle ProgramModule();
+Handle LoadLibrary(const std::u16string& path);
+void* GetProcAddress(Handle module, const char* name);
+// The system's words for an error code, without the line break it ends in.
+std::u16string ErrorMessage(uint32_t code);
+
+// A new GUID from the system (CoCreateGuid) in its 16-byte layout; the
+// HRESULT.
+int32_t CreateGuid(uint8_t bytes[16]);
+// The machine-wide application data folder (CSIDL_COMMON_APPDATA); empty on
+// failure.
+std::u16string CommonAppDataFolder();
+// The folder for temporary files (GetTempPathW), with a trailing backslash.
+std::u16string TempFolder();
+// How many processors this process may run on (its affinity mask), at least 1.
+unsigned ProcessorsOfThisProcess();
+
+}  // namespace tavirelle::win32
+
+#endif  // TAVIRELLE_PLATFORM_WINDOWS_WIN32_H_
