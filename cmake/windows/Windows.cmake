@@ -31,7 +31,7 @@ set(TAVIRELLE_WINDOWS_PENDING_SOURCES
 # Subsystems whose test programs this build links and runs under wine: those
 # of TAVIRELLE_SUBSYSTEMS from the bottom up to this one, which moves upward
 # as each passes.
-set(TAVIRELLE_WINDOWS_TESTED_THROUGH util)
+set(TAVIRELLE_WINDOWS_TESTED_THROUGH showdata)
 list(FIND TAVIRELLE_SUBSYSTEMS ${TAVIRELLE_WINDOWS_TESTED_THROUGH} tested_rank)
 math(EXPR tested_count "${tested_rank} + 1")
 list(SUBLIST TAVIRELLE_SUBSYSTEMS 0 ${tested_count} TAVIRELLE_WINDOWS_TESTED_SUBSYSTEMS)

@@ -365,7 +365,10 @@ TEST(ReadTextFile, StopsAtNulHonoursLimitsAndFileUrls) {
   EXPECT_EQ(read(dir.Join("a.xml"), -1), "abc");
   EXPECT_EQ(read(dir.Join("b.xml"), 4), "0123");
   EXPECT_EQ(read(dir.Join("b.xml"), 40), "0123456789");
-  EXPECT_EQ(read("file:///C:" + dir.Join("b.xml"), -1), "0123456789");
+  // A file URL names a drive; the folder's path has one on Windows only.
+  const std::string b = dir.Join("b.xml");
+  EXPECT_EQ(read("file:///" + std::string(b.size() > 1 && b[1] == ':' ? "" : "C:") + b, -1),
+            "0123456789");
   EXPECT_EQ(read(dir.Join("missing.xml"), -1), "failed: 2 ");
 }
 
