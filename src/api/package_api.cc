@@ -1,7 +1,5 @@
 #include "api/package_api.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <chrono>
 #include <future>
@@ -16,7 +14,9 @@
 #include "metaxml/stored_show.h"
 #include "package/show_info.h"
 #include "platform/code_page.h"
+#include "platform/links.h"
 #include "platform/path.h"
+#include "platform/readers.h"
 #include "showdata/show_data.h"
 #include "util/file_utils.h"
 #include "util/lane_groups.h"
@@ -383,40 +383,21 @@ bool PackageHoldsKind(const std::string& name) {
 // into a package made to be handed on.
 std::optional<PackResult> LinkLeavingTheFolder(const std::string& folder,
                                                const std::vector<PackageSource>& sources) {
-  char* resolved = ::realpath(NativePath(folder).c_str(), nullptr);
-  const std::string inside = resolved == nullptr ? std::string() : std::string(resolved) + "/";
-  std::free(resolved);
   for (const PackageSource& source : sources) {
-    const std::string native = NativePath(source.path);
-    struct stat link {};
-    if (::lstat(native.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) continue;
-    const std::string name = FileNameOf(source.path);
-    struct stat target {};
-    if (::stat(native.c_str(), &target) != 0 || !S_ISREG(target.st_mode)) {
-      return ShowFileFailed(name, "a link to something that is not a file; not packed");
-    }
-    resolved = ::realpath(native.c_str(), nullptr);
-    const bool within = resolved != nullptr && !inside.empty() &&
-                        std::string(resolved).compare(0, inside.size(), inside) == 0;
-    std::free(resolved);
-    if (!within) {
-      return ShowFileFailed(name,
-                            "a link that leads out of the show folder; only links to files "
-                            "inside it are packed");
+    switch (ReachOfLink(folder, source.path)) {
+      case LinkReach::kNoLink:
+      case LinkReach::kFileInside:
+        break;
+      case LinkReach::kNotAFile:
+        return ShowFileFailed(FileNameOf(source.path),
+                              "a link to something that is not a file; not packed");
+      case LinkReach::kOutside:
+        return ShowFileFailed(FileNameOf(source.path),
+                              "a link that leads out of the show folder; only links to files "
+                              "inside it are packed");
     }
   }
   return std::nullopt;
-}
-
-// The read permissions every show file grants: the package holds all of
-// them, so it must not be readable by anyone one of them hides from.
-mode_t ReadableByAll(const std::vector<PackageSource>& sources) {
-  mode_t readable = S_IRUSR | S_IRGRP | S_IROTH;
-  for (const PackageSource& source : sources) {
-    struct stat st {};
-    if (::stat(NativePath(source.path).c_str(), &st) == 0) readable &= st.st_mode;
-  }
-  return readable;
 }
 
 // Whether `folder` holds a show that can be packed; the failure that says
@@ -452,7 +433,7 @@ std::optional<PackResult> CheckShowFolder(FileSystem& fs, const std::string& fol
         "names files a package cannot hold (only .jpg, .mp3, .swf and .xml files are packed): " +
         lost[0];
     for (size_t i = 1; i < lost.size() && i < 5; ++i) words += ", " + lost[i];
-    if (lost.size() > 5) words += FormatText(" and %zu more", lost.size() - 5);
+    if (lost.size() > 5) words += " and " + std::to_string(lost.size() - 5) + " more";
     return ShowFileFailed("meta.xml", words);
   }
   std::set<std::string> stored;
@@ -463,7 +444,7 @@ std::optional<PackResult> CheckShowFolder(FileSystem& fs, const std::string& fol
   }
   if (!missing.empty()) {
     std::string words = "no such file (a photo the show names";
-    if (missing.size() > 1) words += FormatText(", and %zu more missing", missing.size() - 1);
+    if (missing.size() > 1) words += ", and " + std::to_string(missing.size() - 1) + " more missing";
     return ShowFileFailed(missing[0], words + ")", ERROR_FILE_NOT_FOUND);
   }
   return std::nullopt;
@@ -549,16 +530,15 @@ PackResult PackShow(FileSystem& fs, const std::string& folder, const std::string
   }
 
   // The package is created no more readable than the least readable file
-  // it holds (the owner keeps reading it): the mask is the one the file is
-  // made under, so it is never readable by more, even while written.
-  const mode_t hidden = (S_IRGRP | S_IROTH) & ~ReadableByAll(sources);
-  const mode_t before = ::umask(0);
-  ::umask(before | hidden);
+  // it holds (the owner keeps reading it), even while written.
+  std::vector<std::string> source_paths;
+  for (const PackageSource& source : sources) source_paths.push_back(source.path);
+  std::optional<ReadersNoWiderThan> readers(std::in_place, source_paths);
   if (options.progress) options.progress(0, size);
   PackResult result;
   result.size = size;
   result.status = WriteShow(fs, folder, target, size, options, &result.written);
-  ::umask(before);
+  readers.reset();
   if (result.status.ok()) return result;
   result.written.clear();
   if (Cancelled(options.cancel)) {

@@ -183,6 +183,35 @@ bool ListFiles(const std::u16string& pattern, std::vector<FoundFile>* found) {
   return true;
 }
 
+bool FinalPath(const std::u16string& path, std::u16string* final_path, uint32_t* attributes) {
+  // Folders open only with the backup-semantics flag; no access right is
+  // needed to ask where a name leads.
+  HANDLE file = ::CreateFileW(Wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information;
+  bool ok = ::GetFileInformationByHandle(file, &information) != FALSE;
+  std::u16string name(MAX_PATH, u'\0');
+  DWORD n = 0;
+  while (ok) {
+    n = ::GetFinalPathNameByHandleW(file, reinterpret_cast<wchar_t*>(name.data()),
+                                    static_cast<DWORD>(name.size()), FILE_NAME_NORMALIZED);
+    if (n < name.size()) break;
+    name.resize(n + 1);  // n is the size needed, terminator included
+  }
+  ok = ok && n > 0;
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(file);
+  if (!ok) {
+    ::SetLastError(error);
+    return false;
+  }
+  name.resize(n);
+  *final_path = std::move(name);
+  *attributes = information.dwFileAttributes;
+  return true;
+}
+
 bool SetFileTimes(const std::u16string& path, int64_t last_write) {
   // Folders open only with the backup-semantics flag.
   HANDLE file = ::CreateFileW(Wide(path), FILE_WRITE_ATTRIBUTES,

@@ -67,6 +67,9 @@ bool GetFileInformation(const std::u16string& path, FoundFile* found);
 // they come; an empty list (and true) when nothing matches in a folder that
 // exists.
 bool ListFiles(const std::u16string& pattern, std::vector<FoundFile>* found);
+// The full path of what `path` leads to, every link on the way followed,
+// and that file's or folder's attributes.
+bool FinalPath(const std::u16string& path, std::u16string* final_path, uint32_t* attributes);
 // Sets the last-write and last-access times of a file or folder.
 bool SetFileTimes(const std::u16string& path, int64_t last_write);
 
