@@ -22,25 +22,50 @@ bool StartsWith(const std::u16string& path, const std::u16string& start) {
   return true;
 }
 
+bool SameFolded(const std::u16string& a, const std::u16string& b) {
+  return a.size() == b.size() && StartsWith(a, b);
+}
+
+// The final path of a folder given in the code page, with a trailing
+// backslash; empty when it cannot be told.
+std::u16string FinalFolder(const std::string& folder) {
+  std::u16string wide, final_path;
+  uint32_t attributes = 0;
+  if (!win32::CodePageToWide(folder, &wide) || !win32::FinalPath(wide, &final_path, &attributes)) {
+    return {};
+  }
+  if (final_path.empty() || final_path.back() != u'\\') final_path += u'\\';
+  return final_path;
+}
+
 }  // namespace
 
+// A link is a reparse point, or, where the system beneath shows none (wine
+// over POSIX symbolic links), a name whose final path is not its own.
 LinkReach ReachOfLink(const std::string& folder, const std::string& path) {
-  std::u16string wide_path, wide_folder;
-  uint32_t attributes = 0;
-  if (!win32::CodePageToWide(path, &wide_path) ||
-      !win32::GetFileAttributes(wide_path, &attributes) || (attributes & kReparsePoint) == 0) {
-    return LinkReach::kNoLink;
+  std::u16string wide_path;
+  if (!win32::CodePageToWide(path, &wide_path)) return LinkReach::kNoLink;
+  std::u16string target;
+  uint32_t target_attributes = 0;
+  if (!win32::FinalPath(wide_path, &target, &target_attributes)) {
+    // Nothing can be opened there: a link to nothing, if an entry stands.
+    std::vector<win32::FoundFile> found;
+    return win32::ListFiles(wide_path, &found) && !found.empty() ? LinkReach::kNotAFile
+                                                                  : LinkReach::kNoLink;
   }
-  std::u16string target, inside;
-  uint32_t target_attributes = 0, folder_attributes = 0;
-  if (!win32::FinalPath(wide_path, &target, &target_attributes) ||
-      (target_attributes & (kDirectory | kReparsePoint)) != 0) {
-    return LinkReach::kNotAFile;
-  }
-  const bool within = win32::CodePageToWide(folder, &wide_folder) &&
-                      win32::FinalPath(wide_folder, &inside, &folder_attributes) &&
-                      StartsWith(target, inside + u"\\");
-  return within ? LinkReach::kFileInside : LinkReach::kOutside;
+  uint32_t own_attributes = 0;
+  const bool reparse = win32::GetFileAttributes(wide_path, &own_attributes) &&
+                       (own_attributes & kReparsePoint) != 0;
+  const size_t separator = path.find_last_of("\\/");
+  const std::u16string parent =
+      FinalFolder(separator == std::string::npos ? std::string(".") : path.substr(0, separator + 1));
+  std::u16string name;
+  win32::CodePageToWide(separator == std::string::npos ? path : path.substr(separator + 1), &name);
+  if (!reparse && !parent.empty() && SameFolded(target, parent + name)) return LinkReach::kNoLink;
+  if ((target_attributes & kDirectory) != 0) return LinkReach::kNotAFile;
+  const std::u16string inside = FinalFolder(folder);
+  return !inside.empty() && StartsWith(target, inside) ? LinkReach::kFileInside
+                                                       : LinkReach::kOutside;
 }
 
 }  // namespace tavirelle

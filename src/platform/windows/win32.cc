@@ -13,6 +13,7 @@
 #undef CopyFile
 #undef CreateDirectory
 #undef CreateFile
+#undef CreateSymbolicLink
 #undef DeleteFile
 #undef GetFileAttributes
 #undef LoadLibrary
@@ -210,6 +211,11 @@ bool FinalPath(const std::u16string& path, std::u16string* final_path, uint32_t*
   *final_path = std::move(name);
   *attributes = information.dwFileAttributes;
   return true;
+}
+
+bool CreateSymbolicLink(const std::u16string& link, const std::u16string& target) {
+  return ::CreateSymbolicLinkW(Wide(link), Wide(target),
+                               SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != FALSE;
 }
 
 bool SetFileTimes(const std::u16string& path, int64_t last_write) {

@@ -70,6 +70,8 @@ bool ListFiles(const std::u16string& pattern, std::vector<FoundFile>* found);
 // The full path of what `path` leads to, every link on the way followed,
 // and that file's or folder's attributes.
 bool FinalPath(const std::u16string& path, std::u16string* final_path, uint32_t* attributes);
+// Makes a symbolic link at `link` to the file `target`.
+bool CreateSymbolicLink(const std::u16string& link, const std::u16string& target);
 // Sets the last-write and last-access times of a file or folder.
 bool SetFileTimes(const std::u16string& path, int64_t last_write);
 

@@ -15,6 +15,7 @@
 #include "platform/guid.h"
 #include "platform/host.h"
 #include "platform/last_error.h"
+#include "platform/links.h"
 #include "platform/processors.h"
 #include "platform/windows/win32.h"
 #include "testing/folder_names.h"
@@ -79,6 +80,45 @@ TEST(WindowsFileSystem, FindReportsTheDateSetAndTheSize) {
   EXPECT_EQ(found[0].last_write.nanoseconds, 500000000);
   EXPECT_EQ(found[0].size, 5u);
   EXPECT_EQ(fs.Find(dir.Join("missing\\*.jpg"), &found).code(), ERROR_PATH_NOT_FOUND);
+}
+
+// A link among a folder's files is told from a plain file, and where it
+// leads: a file inside the folder, something else, or a file outside.
+TEST(WindowsLinks, TellWhereALinkAmongAFoldersFilesLeads) {
+  TempDir outside_dir, dir;
+  FileSystem& fs = DefaultFileSystem();
+  ASSERT_TRUE(WriteWholeFile(fs, dir.Join("plain.jpg"), "x").ok());
+  ASSERT_TRUE(WriteWholeFile(fs, outside_dir.Join("private"), "x").ok());
+  ASSERT_TRUE(fs.CreateDirectory(dir.Join("sub")).ok());
+  auto wide = [](const std::string& path) {
+    std::u16string text;
+    EXPECT_TRUE(win32::CodePageToWide(path, &text));
+    return text;
+  };
+  struct Case {
+    const char* link;
+    std::string target;
+    LinkReach reach;
+  } cases[] = {
+      {"inside.jpg", dir.Join("plain.jpg"), LinkReach::kFileInside},
+      {"outside.jpg", outside_dir.Join("private"), LinkReach::kOutside},
+      {"nowhere.jpg", dir.Join("missing"), LinkReach::kNotAFile},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(win32::CreateSymbolicLink(wide(dir.Join(c.link)), wide(c.target)))
+        << win32::LastError();
+  }
+  uint32_t attributes = 0;
+  if (!win32::GetFileAttributes(wide(dir.Join("inside.jpg")), &attributes)) {
+    GTEST_SKIP() << "CreateSymbolicLinkW reported success and made no link (wine 8 does so); "
+                    "wine shows a POSIX symbolic link as its target, whose final path the "
+                    "check compares";
+  }
+  EXPECT_EQ(ReachOfLink(dir.path(), dir.Join("plain.jpg")), LinkReach::kNoLink);
+  EXPECT_EQ(ReachOfLink(dir.path(), dir.Join("sub")), LinkReach::kNoLink);
+  for (const Case& c : cases) {
+    EXPECT_EQ(ReachOfLink(dir.path(), dir.Join(c.link)), c.reach) << c.link;
+  }
 }
 
 // The layer's last error and the system's are one.
