@@ -251,6 +251,23 @@ std::u16string ModuleFileName(Handle module) {
   }
 }
 
+char16_t* SysAllocStringLen(const char16_t* text, uint32_t length) {
+  return reinterpret_cast<char16_t*>(
+      ::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text), length));
+}
+
+char16_t* SysAllocStringByteLen(const char* bytes, uint32_t length) {
+  return reinterpret_cast<char16_t*>(::SysAllocStringByteLen(bytes, length));
+}
+
+void SysFreeString(char16_t* text) { ::SysFreeString(reinterpret_cast<BSTR>(text)); }
+
+uint32_t SysStringLen(char16_t* text) { return ::SysStringLen(reinterpret_cast<BSTR>(text)); }
+
+uint32_t SysStringByteLen(char16_t* text) {
+  return ::SysStringByteLen(reinterpret_cast<BSTR>(text));
+}
+
 Handle ModuleHolding(const void* address) {
   HMODULE module = nullptr;
   if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |

@@ -75,6 +75,14 @@ bool CreateSymbolicLink(const std::u16string& link, const std::u16string& target
 // Sets the last-write and last-access times of a file or folder.
 bool SetFileTimes(const std::u16string& path, int64_t last_write);
 
+// ---- Strings of the object runtime (oleaut32) -------------------------------
+
+char16_t* SysAllocStringLen(const char16_t* text, uint32_t length);
+char16_t* SysAllocStringByteLen(const char* bytes, uint32_t length);
+void SysFreeString(char16_t* text);
+uint32_t SysStringLen(char16_t* text);
+uint32_t SysStringByteLen(char16_t* text);
+
 // ---- Modules, the process and the machine -----------------------------------
 
 // GetModuleFileNameW, of the program when `module` is null; empty on failure.
