@@ -230,13 +230,16 @@ class WindowsFileSystem final : public FileSystem {
     // A path ending in a separator names no entry.
     if (name_pattern.empty()) return Status::Error(ERROR_FILE_NOT_FOUND);
     if (!HoldsWildcard(name_pattern)) {
-      // A plain name is one look-up, so that what is found here is what
-      // opening it finds.
+      // A plain name is one look-up, as the system resolves it (ignoring
+      // case), and comes back as the folder spells it.
       std::u16string wide;
       if (Status named = WideName(pattern, &wide); !named.ok()) return named;
-      win32::FoundFile found;
-      if (!win32::GetFileInformation(wide, &found)) return Failed();
-      matches->push_back(FindDataOf(name_pattern, found));
+      std::vector<win32::FoundFile> listed;
+      if (!win32::ListFiles(wide, &listed)) return Failed();
+      if (listed.empty()) return Status::Error(ERROR_FILE_NOT_FOUND);
+      std::string name;
+      win32::WideToCodePage(listed[0].name, &name);  // "?" where the code page lacks one
+      matches->push_back(FindDataOf(std::move(name), listed[0]));
       return Status::Ok();
     }
     // The folder's entries are matched here rather than by the system, whose

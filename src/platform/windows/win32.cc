@@ -153,16 +153,6 @@ bool SetFileAttributes(const std::u16string& path, uint32_t attributes) {
   return ::SetFileAttributesW(Wide(path), attributes) != FALSE;
 }
 
-bool GetFileInformation(const std::u16string& path, FoundFile* found) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!::GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &data)) return false;
-  found->name.clear();
-  found->attributes = data.dwFileAttributes;
-  found->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  found->last_write = Ticks(data.ftLastWriteTime);
-  return true;
-}
-
 bool ListFiles(const std::u16string& pattern, std::vector<FoundFile>* found) {
   found->clear();
   WIN32_FIND_DATAW data;

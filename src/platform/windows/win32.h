@@ -60,9 +60,6 @@ struct FoundFile {
   uint64_t size = 0;
   int64_t last_write = 0;  // 100-nanosecond steps since 1601-01-01 UTC
 };
-// What stands at `path`, by one look-up of that name (its name member is left
-// empty).
-bool GetFileInformation(const std::u16string& path, FoundFile* found);
 // The entries FindFirstFileW/FindNextFileW give for `pattern`, in the order
 // they come; an empty list (and true) when nothing matches in a folder that
 // exists.

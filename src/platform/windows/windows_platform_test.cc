@@ -79,6 +79,11 @@ TEST(WindowsFileSystem, FindReportsTheDateSetAndTheSize) {
   EXPECT_EQ(found[0].last_write.seconds, 1234567890);
   EXPECT_EQ(found[0].last_write.nanoseconds, 500000000);
   EXPECT_EQ(found[0].size, 5u);
+  // A plain name is resolved as the system does, and comes back as spelled
+  // in the folder.
+  ASSERT_TRUE(fs.Find(dir.Join("DATED.JPG"), &found).ok());
+  EXPECT_EQ(Names(found), (std::vector<std::string>{"dated.jpg"}));
+  EXPECT_EQ(fs.Find(dir.Join("missing.jpg"), &found).code(), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(fs.Find(dir.Join("missing\\*.jpg"), &found).code(), ERROR_PATH_NOT_FOUND);
 }
 
