@@ -39,12 +39,18 @@ bool GuidFromString(std::string_view text, GUID* guid) {
     bytes[n++] = static_cast<uint8_t>(hi * 16 + lo);
     i += 2;
   }
-  guid->Data1 = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |
-                (uint32_t{bytes[2]} << 8) | bytes[3];
-  guid->Data2 = static_cast<uint16_t>((bytes[4] << 8) | bytes[5]);
-  guid->Data3 = static_cast<uint16_t>((bytes[6] << 8) | bytes[7]);
-  std::memcpy(guid->Data4, bytes + 8, 8);
+  *guid = GuidFromTextOrder(bytes);
   return true;
+}
+
+GUID GuidFromTextOrder(const uint8_t bytes[16]) {
+  GUID guid{};
+  guid.Data1 = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |
+               (uint32_t{bytes[2]} << 8) | bytes[3];
+  guid.Data2 = static_cast<uint16_t>((bytes[4] << 8) | bytes[5]);
+  guid.Data3 = static_cast<uint16_t>((bytes[6] << 8) | bytes[7]);
+  std::memcpy(guid.Data4, bytes + 8, 8);
+  return guid;
 }
 
 }  // namespace tavirelle

@@ -20,6 +20,10 @@ std::string GuidToString(const GUID& guid);
 // Parses the braced form (either case); false when the text is not one.
 bool GuidFromString(std::string_view text, GUID* guid);
 
+// The GUID whose text form spells `bytes` in order (the first three fields
+// big-endian, as written).
+GUID GuidFromTextOrder(const uint8_t bytes[16]);
+
 }  // namespace tavirelle
 
 #endif  // TAVIRELLE_PLATFORM_GUID_H_

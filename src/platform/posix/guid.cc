@@ -22,11 +22,7 @@ HRESULT CoCreateGuid(GUID* guid) {
   }
   bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
   bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
-  guid->Data1 = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |
-                (uint32_t{bytes[2]} << 8) | bytes[3];
-  guid->Data2 = static_cast<uint16_t>((bytes[4] << 8) | bytes[5]);
-  guid->Data3 = static_cast<uint16_t>((bytes[6] << 8) | bytes[7]);
-  std::memcpy(guid->Data4, bytes + 8, 8);
+  *guid = GuidFromTextOrder(bytes);
   return S_OK;
 }
 
