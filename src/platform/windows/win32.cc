@@ -258,6 +258,25 @@ uint32_t SysStringByteLen(char16_t* text) {
   return ::SysStringByteLen(reinterpret_cast<BSTR>(text));
 }
 
+static_assert(sizeof(VARIANT) == 24, "the system's VARIANT is the one com/ lays out");
+
+void VariantInit(void* variant) { ::VariantInit(static_cast<VARIANT*>(variant)); }
+
+int32_t VariantClear(void* variant) { return ::VariantClear(static_cast<VARIANT*>(variant)); }
+
+int32_t VariantCopy(void* dest, const void* source) {
+  return ::VariantCopy(static_cast<VARIANT*>(dest), const_cast<VARIANT*>(static_cast<const VARIANT*>(source)));
+}
+
+int32_t VariantCopyInd(void* dest, const void* source) {
+  return ::VariantCopyInd(static_cast<VARIANT*>(dest), const_cast<VARIANT*>(static_cast<const VARIANT*>(source)));
+}
+
+int32_t VariantChangeType(void* dest, const void* source, uint16_t flags, uint16_t vt) {
+  return ::VariantChangeType(static_cast<VARIANT*>(dest), const_cast<VARIANT*>(static_cast<const VARIANT*>(source)),
+                             flags, vt);
+}
+
 Handle ModuleHolding(const void* address) {
   HMODULE module = nullptr;
   if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |

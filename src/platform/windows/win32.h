@@ -80,6 +80,16 @@ void SysFreeString(char16_t* text);
 uint32_t SysStringLen(char16_t* text);
 uint32_t SysStringByteLen(char16_t* text);
 
+// ---- VARIANTs of the object runtime (oleaut32) ------------------------------
+// `variant` points at a VARIANT (24 bytes in the system's layout); the
+// results are HRESULTs.
+
+void VariantInit(void* variant);
+int32_t VariantClear(void* variant);
+int32_t VariantCopy(void* dest, const void* source);
+int32_t VariantCopyInd(void* dest, const void* source);
+int32_t VariantChangeType(void* dest, const void* source, uint16_t flags, uint16_t vt);
+
 // ---- Modules, the process and the machine -----------------------------------
 
 // GetModuleFileNameW, of the program when `module` is null; empty on failure.
