@@ -2,8 +2,8 @@
 # mingw-w64, and tests run under wine.
 #
 # The platform layer has its Windows side (src/platform/windows, and
-# src/com/windows for loading modules and the system's BSTRs and VARIANTs);
-# the registry in com/ is still the project's own there. This build compiles every
+# src/com/windows for loading modules, the system's BSTRs and VARIANTs, and
+# its registry). This build compiles every
 # subsystem library and test file but those listed in
 # TAVIRELLE_WINDOWS_PENDING_SOURCES, links and runs the tests of the
 # subsystems in TAVIRELLE_WINDOWS_TESTED_SUBSYSTEMS (the others' tests are

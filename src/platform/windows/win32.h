@@ -90,6 +90,32 @@ int32_t VariantCopy(void* dest, const void* source);
 int32_t VariantCopyInd(void* dest, const void* source);
 int32_t VariantChangeType(void* dest, const void* source, uint16_t flags, uint16_t vt);
 
+// ---- The registry (advapi32) ------------------------------------------------
+
+// A predefined key by the name a registrar script or a full key path gives
+// it ("HKEY_LOCAL_MACHINE" or "HKLM", the current user's, the classes
+// root), ignoring case; null for any other name.
+Handle PredefinedKey(std::string_view name);
+
+struct RegistryEntry {
+  std::u16string name;  // empty for the key's default value
+  uint32_t type = 0;    // REG_SZ is 1, REG_EXPAND_SZ 2, REG_DWORD 4
+  std::vector<uint8_t> data;
+};
+// Each call opens `path` below `root` for what it needs and closes it again.
+// The key and the keys above it are made when missing.
+bool RegistryCreateKey(Handle root, const std::u16string& path);
+// The key's values and the names of its subkeys; false (ERROR_FILE_NOT_FOUND)
+// when there is no such key.
+bool RegistryReadKey(Handle root, const std::u16string& path, std::vector<RegistryEntry>* values,
+                     std::vector<std::u16string>* subkeys);
+// Sets a string value, making the key when missing.
+bool RegistrySetString(Handle root, const std::u16string& path, const std::u16string& name,
+                       const std::u16string& value);
+bool RegistryDeleteValue(Handle root, const std::u16string& path, const std::u16string& name);
+// Deletes the key with everything below it.
+bool RegistryDeleteTree(Handle root, const std::u16string& path);
+
 // ---- Modules, the process and the machine -----------------------------------
 
 // GetModuleFileNameW, of the program when `module` is null; empty on failure.
