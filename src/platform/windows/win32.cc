@@ -403,6 +403,54 @@ bool RegistryDeleteTree(Handle root, const std::u16string& path) {
   return RegistryResult(::RegDeleteTreeW(static_cast<HKEY>(root), Wide(path)));
 }
 
+namespace {
+
+// The automation library's per-user entry points, where the system has them
+// (they came after the machine-wide ones).
+template <typename Function>
+Function PerUserEntryPoint(const char* name) {
+  HMODULE automation = ::GetModuleHandleW(L"oleaut32.dll");
+  if (automation == nullptr) return nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(automation, name)));
+}
+
+}  // namespace
+
+int32_t RegisterTypeLibraryOf(const std::u16string& module, const std::u16string& help_folder,
+                              bool per_user) {
+  ITypeLib* library = nullptr;
+  HRESULT hr = ::LoadTypeLibEx(Wide(module), REGKIND_NONE, &library);
+  if (FAILED(hr)) return hr;
+  std::u16string path = module;
+  std::u16string help = help_folder;
+  using Register = HRESULT(WINAPI*)(ITypeLib*, OLECHAR*, OLECHAR*);
+  Register register_for_user =
+      per_user ? PerUserEntryPoint<Register>("RegisterTypeLibForUser") : nullptr;
+  OLECHAR* path_text = reinterpret_cast<OLECHAR*>(path.data());
+  OLECHAR* help_text = help.empty() ? nullptr : reinterpret_cast<OLECHAR*>(help.data());
+  hr = register_for_user != nullptr ? register_for_user(library, path_text, help_text)
+                                    : ::RegisterTypeLib(library, path_text, help_text);
+  library->Release();
+  return hr;
+}
+
+int32_t UnregisterTypeLibrary(const uint8_t libid[16], uint16_t major, uint16_t minor,
+                              bool per_user) {
+  GUID guid;
+  std::memcpy(&guid, libid, sizeof guid);
+  using Unregister = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+  Unregister unregister_for_user =
+      per_user ? PerUserEntryPoint<Unregister>("UnRegisterTypeLibForUser") : nullptr;
+  return unregister_for_user != nullptr
+             ? unregister_for_user(guid, major, minor, LOCALE_NEUTRAL, SYS_WIN64)
+             : ::UnRegisterTypeLib(guid, major, minor, LOCALE_NEUTRAL, SYS_WIN64);
+}
+
+uint32_t SetThreadLocale(uint32_t locale) {
+  LCID previous = ::GetThreadLocale();
+  return ::SetThreadLocale(locale) ? previous : 0;
+}
+
 Handle ModuleHolding(const void* address) {
   HMODULE module = nullptr;
   if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |

@@ -116,6 +116,23 @@ bool RegistryDeleteValue(Handle root, const std::u16string& path, const std::u16
 // Deletes the key with everything below it.
 bool RegistryDeleteTree(Handle root, const std::u16string& path);
 
+// ---- Type libraries and locales (oleaut32, kernel32) ------------------------
+
+// Loads the type library that `module` carries as its resource 1 and
+// registers it, with `help_folder` as its help directory; `per_user` goes
+// through the automation library's per-user entry point, looked up by name,
+// where the system has one. The HRESULT.
+int32_t RegisterTypeLibraryOf(const std::u16string& module, const std::u16string& help_folder,
+                              bool per_user);
+// Removes the registration of the library `libid` (16 bytes) of that
+// version; the HRESULT.
+int32_t UnregisterTypeLibrary(const uint8_t libid[16], uint16_t major, uint16_t minor,
+                              bool per_user);
+
+inline constexpr uint32_t kSystemDefaultLocale = 0x800;
+// Sets the calling thread's locale; the one it had, or 0 when it failed.
+uint32_t SetThreadLocale(uint32_t locale);
+
 // ---- Modules, the process and the machine -----------------------------------
 
 // GetModuleFileNameW, of the program when `module` is null; empty on failure.
