@@ -2,8 +2,8 @@
 # mingw-w64, and tests run under wine.
 #
 # The platform layer has its Windows side (src/platform/windows, and
-# src/com/windows for loading modules and the system's BSTRs); VARIANT and
-# the registry in com/ are still the project's own there. This build compiles every
+# src/com/windows for loading modules, the system's BSTRs and VARIANTs, and
+# its registry). This build compiles every
 # subsystem library and test file but those listed in
 # TAVIRELLE_WINDOWS_PENDING_SOURCES, links and runs the tests of the
 # subsystems in TAVIRELLE_WINDOWS_TESTED_SUBSYSTEMS (the others' tests are
@@ -21,8 +21,9 @@ endif()
 # Sources that cannot compile for Windows yet, and why:
 # - testing/run_command.cc: fork, pipes and poll (it runs the command, which
 #   this build does not make yet);
-# - shell/module_test.cc, shell/host_contract_test.cc: load the module,
-#   which this build does not make yet.
+# - shell/module_test.cc, shell/host_contract_test.cc: load the module
+#   through the host runtime the module brings where the system has none
+#   (on Windows the clients in tests/windows_clients hold it instead).
 set(TAVIRELLE_WINDOWS_PENDING_SOURCES
     testing/run_command.cc shell/module_test.cc shell/host_contract_test.cc)
 # Subsystems whose test programs this build links and runs under wine: those

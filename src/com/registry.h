@@ -10,6 +10,12 @@
 // Root folder: SetRegistryRoot() when a host set one, else the environment
 // variable TAVIRELLE_REGISTRY, else $XDG_DATA_HOME/tavirelle/registry/, else
 // $HOME/.local/share/tavirelle/registry/.
+//
+// On Windows the Registry class is the system's registry (advapi32) under
+// the same contract, and its root folder means nothing: each change reaches
+// the system as it is made (Save() has nothing left to write), HKEY_CLASSES_ROOT
+// is the system's own merged view, and a key Find/Create returns is a copy of
+// the system's key as it was then (its values, and its subkeys by name only).
 #ifndef TAVIRELLE_COM_REGISTRY_H_
 #define TAVIRELLE_COM_REGISTRY_H_
 
@@ -35,6 +41,13 @@ inline constexpr size_t kMaxKeyDepth = 512;
 inline constexpr size_t kMaxKeyNameLength = 255;
 inline constexpr size_t kMaxValueNameLength = 16383;
 inline constexpr uint64_t kMaxHiveFileSize = uint64_t{64} << 20;
+
+// Registry names compare ignoring ASCII case.
+bool SameIgnoringCase(std::string_view a, std::string_view b);
+// `path` with a trailing slash, unless it ends in one (or is empty).
+std::string WithSlash(std::string path);
+// Key names and the hive files' values hold no line break.
+bool HasLineBreak(std::string_view text);
 
 std::string DefaultRegistryRoot();
 // Overrides the root folder for this process; an empty text removes the

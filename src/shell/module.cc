@@ -11,6 +11,7 @@
 #include "util/text.h"
 #include "com/registrar.h"
 #include "com/registry.h"
+#include "com/type_library_registration.h"
 #include "shell/registration_scripts.h"
 #include "automation/clip.h"
 #include "automation/photo_desc.h"
@@ -181,6 +182,7 @@ HRESULT CTavirelleHelperModule::Install(FileSystem& fs, bool install) {
 HRESULT CTavirelleHelperModule::UpdateRegistry(FileSystem& fs, bool do_register) {
   std::string module_path = ModulePath();
   if (module_path.empty()) return E_UNEXPECTED;
+  RegistrationLocale locale;
   // All scripts change one in-memory copy, saved at the end in one step: a
   // failure part-way leaves the stored registry as it was.
   Registry registry(fs);
@@ -192,6 +194,12 @@ HRESULT CTavirelleHelperModule::UpdateRegistry(FileSystem& fs, bool do_register)
   registrar.AddReplacement("MODULEDIR", FolderOfPath(module_path));
   registrar.AddReplacement("LIBID", GuidToString(LIBID_TavirelleHelperLib));
   if (per_user_) registrar.set_classes_root("HKEY_CURRENT_USER\\Software\\Classes");
+  TypeLibraryEntry type_library;
+  type_library.script = kTypeLibraryScript;
+  type_library.module_path = module_path;
+  type_library.help_folder = FolderOfPath(module_path);
+  type_library.libid = &LIBID_TavirelleHelperLib;
+  type_library.per_user = per_user_;
 
   HRESULT hr = S_OK;
   if (do_register) {
@@ -200,13 +208,13 @@ HRESULT CTavirelleHelperModule::UpdateRegistry(FileSystem& fs, bool do_register)
       FillClassScript(registrar, entry);
       if (SUCCEEDED(hr)) hr = registrar.Register(kClassScript);
     }
-    if (SUCCEEDED(hr)) hr = registrar.Register(kTypeLibraryScript);
+    if (SUCCEEDED(hr)) hr = RegisterTypeLibrary(registrar, type_library);
   } else {
     for (const ObjectEntry& entry : kObjectMap) {
       FillClassScript(registrar, entry);
       if (SUCCEEDED(hr)) hr = registrar.Unregister(kClassScript);
     }
-    if (SUCCEEDED(hr)) hr = registrar.Unregister(kTypeLibraryScript);
+    if (SUCCEEDED(hr)) hr = UnregisterTypeLibrary(registrar, type_library);
     if (SUCCEEDED(hr)) hr = registrar.Unregister(kAppIdScript);
   }
   if (FAILED(hr)) return hr;

@@ -1,18 +1,11 @@
-// Everything the module exports, with C linkage: the module entry points, the
-// host runtime, and the automation-string and VARIANT functions. Each one
-// forwards to the module's own code, which the command's tools link as well.
-#include <string>
-
+// The module entry points, with C linkage. Each one forwards to the module's
+// own code, which the command's tools link as well. (Where the system has no
+// object runtime of its own, the module also exports the one it brings:
+// posix/runtime_exports.cc.)
 #include "com/boundary.h"
-#include "com/bstr.h"
-#include "com/host_runtime.h"
 #include "com/com_object.h"
-#include "com/registry.h"
-#include "com/variant.h"
-#include "platform/code_page.h"
+#include "platform/file_system.h"
 #include "shell/module.h"
-#include "tavirelle/automation.h"
-#include "tavirelle/com_ptr.h"
 #include "tavirelle/module.h"
 
 namespace {
@@ -32,11 +25,6 @@ bool IsUserCommand(LPCOLESTR text) {
     if (c != expected[i]) return false;
   }
   return i == 4;
-}
-
-// A ProgID or class ID as the registry spells it (UTF-16 to UTF-8).
-std::string NameText(LPCOLESTR name) {
-  return name == nullptr ? std::string() : tavirelle::WideToAnsi(std::u16string_view(name));
 }
 
 }  // namespace
@@ -68,74 +56,6 @@ HRESULT DllUnregisterServer() {
   return Guarded([] {
     return CTavirelleHelperModule::Instance().UnregisterServer(tavirelle::DefaultFileSystem());
   });
-}
-
-HRESULT TavirelleSetRegistryRoot(const char* folder) {
-  return Guarded([&] {
-    tavirelle::SetRegistryRoot(folder == nullptr ? std::string() : std::string(folder));
-    return S_OK;
-  });
-}
-
-HRESULT CLSIDFromProgID(LPCOLESTR prog_id, CLSID* clsid) {
-  if (prog_id == nullptr) return E_INVALIDARG;
-  return Guarded([&] { return tavirelle::CLSIDFromProgID(NameText(prog_id), clsid); });
-}
-
-HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* server_info, REFIID riid,
-                         void** object) {
-  if ((context & CLSCTX_INPROC_SERVER) == 0 || server_info != nullptr) return E_INVALIDARG;
-  return Guarded([&] { return tavirelle::GetClassObjectFromRegistry(clsid, riid, object); });
-}
-
-HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid,
-                         void** object) {
-  if ((context & CLSCTX_INPROC_SERVER) == 0) return E_INVALIDARG;
-  return Guarded(
-      [&] { return tavirelle::CreateInstanceFromRegistry(clsid, outer, riid, object); });
-}
-
-HRESULT TavirelleCreateObject(LPCOLESTR name, REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  *object = nullptr;
-  if (name == nullptr) return CO_E_CLASSSTRING;
-  return Guarded([&] {
-    std::string text = NameText(name);
-    HRESULT hr = tavirelle::CreateObjectByName(text, riid, object);
-    if (hr != CO_E_CLASSSTRING && hr != REGDB_E_CLASSNOTREG) return hr;
-    // Not registered: one of this module's own classes is still served.
-    const CLSID* own = CTavirelleHelperModule::Instance().FindClass(text);
-    if (own == nullptr) return hr;
-    tavirelle::ComPtr<IClassFactory> factory;
-    HRESULT got = CTavirelleHelperModule::Instance().GetClassObject(*own, IID_IClassFactory,
-                                                                    factory.ReceiveVoid());
-    if (FAILED(got)) return got;
-    return factory->CreateInstance(nullptr, riid, object);
-  });
-}
-
-BSTR SysAllocString(const OLECHAR* text) { return tavirelle::SysAllocString(text); }
-BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
-  return tavirelle::SysAllocStringLen(text, length);
-}
-BSTR SysAllocStringByteLen(const char* bytes, UINT length) {
-  return tavirelle::SysAllocStringByteLen(bytes, length);
-}
-BOOL SysReAllocString(BSTR* target, const OLECHAR* text) {
-  return tavirelle::SysReAllocString(target, text);
-}
-void SysFreeString(BSTR text) { tavirelle::SysFreeString(text); }
-UINT SysStringLen(BSTR text) { return tavirelle::SysStringLen(text); }
-UINT SysStringByteLen(BSTR text) { return tavirelle::SysStringByteLen(text); }
-
-void VariantInit(VARIANTARG* variant) { tavirelle::VariantInit(variant); }
-HRESULT VariantClear(VARIANTARG* variant) { return tavirelle::VariantClear(variant); }
-HRESULT VariantCopy(VARIANTARG* dest, const VARIANTARG* source) {
-  return tavirelle::VariantCopy(dest, source);
-}
-HRESULT VariantChangeType(VARIANTARG* dest, const VARIANTARG* source, USHORT flags,
-                          VARTYPE vt) {
-  return tavirelle::VariantChangeType(dest, source, flags, vt);
 }
 
 }  // extern "C"

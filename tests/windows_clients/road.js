@@ -73,8 +73,8 @@ function run(args) {
   spare._PhotoDateTaken = "2001:02:03 04:05:06";
   spare._DisplayDate = "spring";
   spare._IsVideo = 1;
+  spare.Orientation = 3;  // sets _Changed, so it comes before clearing that
   spare._Changed = 0;
-  spare.Orientation = 3;
   check("_OriginalName", spare._OriginalName, "o.jpg");
   check("_OnlineName", spare._OnlineName, "n.jpg");
   check("_Width", spare._Width, 12);

@@ -23,6 +23,15 @@ file(COPY_FILE ${PHOTOS}/sunset.jpg ${WORK}/data/clip.jpg)
 file(COPY_FILE ${PHOTOS}/lighthouse.jpg ${WORK}/scratch/fixed/a.jpg)
 file(WRITE ${WORK}/scratch/fixed/meta.xml
      "<qx><show><title>Fixed</title></show><images><image onlineFilename=\"a.jpg\"/></images></qx>")
+# A photo without a date of its own is dated by its file's time: the same
+# time on every run, so that runs on the two systems make the same meta.xml.
+execute_process(COMMAND touch -d @981173106 ${WORK}/data/hills.jpg ${WORK}/data/meadow.jpg
+                        ${WORK}/data/postcard.bmp ${WORK}/data/clip.jpg ${WORK}/scratch/fixed/a.jpg
+                        ${WORK}/scratch/fixed/meta.xml
+                RESULT_VARIABLE touched)
+if(NOT touched EQUAL 0)
+  message(FATAL_ERROR "cannot set the times of the photos in ${WORK}")
+endif()
 
 set(scratch ${WORK}/scratch)
 set(data_names hills.jpg meadow.jpg postcard.bmp clip.jpg)

@@ -258,6 +258,199 @@ uint32_t SysStringByteLen(char16_t* text) {
   return ::SysStringByteLen(reinterpret_cast<BSTR>(text));
 }
 
+static_assert(sizeof(VARIANT) == 24, "the system's VARIANT is the one com/ lays out");
+
+namespace {
+
+// The system's declarations take the source VARIANT without const, though
+// it only reads it.
+VARIANT* Mutable(const void* variant) {
+  return const_cast<VARIANT*>(static_cast<const VARIANT*>(variant));
+}
+
+}  // namespace
+
+void VariantInit(void* variant) { ::VariantInit(static_cast<VARIANT*>(variant)); }
+
+int32_t VariantClear(void* variant) { return ::VariantClear(static_cast<VARIANT*>(variant)); }
+
+int32_t VariantCopy(void* dest, const void* source) {
+  return ::VariantCopy(static_cast<VARIANT*>(dest), Mutable(source));
+}
+
+int32_t VariantCopyInd(void* dest, const void* source) {
+  return ::VariantCopyInd(static_cast<VARIANT*>(dest), Mutable(source));
+}
+
+int32_t VariantChangeType(void* dest, const void* source, uint16_t flags, uint16_t vt) {
+  return ::VariantChangeType(static_cast<VARIANT*>(dest), Mutable(source),
+                             flags, vt);
+}
+
+namespace {
+
+// The registry's calls give their error as a result, the file calls in the
+// thread's last error; these report both ways alike.
+bool RegistryResult(LSTATUS status) {
+  if (status == ERROR_SUCCESS) return true;
+  ::SetLastError(static_cast<DWORD>(status));
+  return false;
+}
+
+}  // namespace
+
+Handle PredefinedKey(std::string_view name) {
+  struct Root {
+    const char* full;
+    const char* abbreviation;
+    HKEY key;
+  };
+  const Root roots[] = {{"HKEY_LOCAL_MACHINE", "HKLM", HKEY_LOCAL_MACHINE},
+                        {"HKEY_CURRENT_USER", "HKCU", HKEY_CURRENT_USER},
+                        {"HKEY_CLASSES_ROOT", "HKCR", HKEY_CLASSES_ROOT}};
+  for (const Root& root : roots) {
+    for (std::string_view candidate : {root.full, root.abbreviation}) {
+      if (candidate.size() == name.size() &&
+          ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, candidate.data(),
+                           static_cast<int>(candidate.size()), name.data(),
+                           static_cast<int>(name.size())) == CSTR_EQUAL) {
+        return root.key;
+      }
+    }
+  }
+  return nullptr;
+}
+
+bool RegistryCreateKey(Handle root, const std::u16string& path) {
+  HKEY key = nullptr;
+  LSTATUS status = ::RegCreateKeyExW(static_cast<HKEY>(root), Wide(path), 0, nullptr, 0,
+                                     KEY_WRITE, nullptr, &key, nullptr);
+  if (status == ERROR_SUCCESS) ::RegCloseKey(key);
+  return RegistryResult(status);
+}
+
+bool RegistryReadKey(Handle root, const std::u16string& path, std::vector<RegistryEntry>* values,
+                     std::vector<std::u16string>* subkeys) {
+  HKEY key = nullptr;
+  if (!RegistryResult(
+          ::RegOpenKeyExW(static_cast<HKEY>(root), Wide(path), 0, KEY_READ, &key))) {
+    return false;
+  }
+  values->clear();
+  subkeys->clear();
+  DWORD longest_name = 0, longest_data = 0, longest_subkey = 0;
+  LSTATUS status = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &longest_subkey,
+                                      nullptr, nullptr, &longest_name, &longest_data, nullptr,
+                                      nullptr);
+  for (DWORD i = 0; status == ERROR_SUCCESS; ++i) {
+    std::wstring name(longest_name + 1, L'\0');
+    DWORD name_length = static_cast<DWORD>(name.size());
+    RegistryEntry entry;
+    entry.data.resize(longest_data);
+    DWORD type = 0, size = static_cast<DWORD>(entry.data.size());
+    status = ::RegEnumValueW(key, i, name.data(), &name_length, nullptr, &type,
+                             entry.data.data(), &size);
+    if (status != ERROR_SUCCESS) break;
+    entry.name.assign(reinterpret_cast<const char16_t*>(name.data()), name_length);
+    entry.type = type;
+    entry.data.resize(size);
+    values->push_back(std::move(entry));
+  }
+  if (status == ERROR_NO_MORE_ITEMS) status = ERROR_SUCCESS;
+  for (DWORD i = 0; status == ERROR_SUCCESS; ++i) {
+    std::wstring name(longest_subkey + 1, L'\0');
+    DWORD name_length = static_cast<DWORD>(name.size());
+    status = ::RegEnumKeyExW(key, i, name.data(), &name_length, nullptr, nullptr, nullptr,
+                             nullptr);
+    if (status != ERROR_SUCCESS) break;
+    subkeys->emplace_back(reinterpret_cast<const char16_t*>(name.data()), name_length);
+  }
+  if (status == ERROR_NO_MORE_ITEMS) status = ERROR_SUCCESS;
+  ::RegCloseKey(key);
+  return RegistryResult(status);
+}
+
+bool RegistrySetString(Handle root, const std::u16string& path, const std::u16string& name,
+                       const std::u16string& value) {
+  HKEY key = nullptr;
+  if (!RegistryResult(::RegCreateKeyExW(static_cast<HKEY>(root), Wide(path), 0, nullptr, 0,
+                                        KEY_SET_VALUE, nullptr, &key, nullptr))) {
+    return false;
+  }
+  LSTATUS status =
+      ::RegSetValueExW(key, name.empty() ? nullptr : Wide(name), 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(char16_t)));
+  ::RegCloseKey(key);
+  return RegistryResult(status);
+}
+
+bool RegistryDeleteValue(Handle root, const std::u16string& path, const std::u16string& name) {
+  HKEY key = nullptr;
+  if (!RegistryResult(
+          ::RegOpenKeyExW(static_cast<HKEY>(root), Wide(path), 0, KEY_SET_VALUE, &key))) {
+    return false;
+  }
+  LSTATUS status = ::RegDeleteValueW(key, name.empty() ? nullptr : Wide(name));
+  ::RegCloseKey(key);
+  return RegistryResult(status);
+}
+
+bool RegistryDeleteTree(Handle root, const std::u16string& path) {
+  // RegDeleteTreeW empties a key given as null instead of deleting it: a
+  // predefined key itself is never deleted.
+  if (path.empty()) return RegistryResult(ERROR_INVALID_PARAMETER);
+  return RegistryResult(::RegDeleteTreeW(static_cast<HKEY>(root), Wide(path)));
+}
+
+namespace {
+
+// The automation library's per-user entry points, where the system has them
+// (they came after the machine-wide ones).
+template <typename Function>
+Function PerUserEntryPoint(const char* name) {
+  HMODULE automation = ::GetModuleHandleW(L"oleaut32.dll");
+  if (automation == nullptr) return nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(automation, name)));
+}
+
+}  // namespace
+
+int32_t RegisterTypeLibraryOf(const std::u16string& module, const std::u16string& help_folder,
+                              bool per_user) {
+  ITypeLib* library = nullptr;
+  HRESULT hr = ::LoadTypeLibEx(Wide(module), REGKIND_NONE, &library);
+  if (FAILED(hr)) return hr;
+  std::u16string path = module;
+  std::u16string help = help_folder;
+  using Register = HRESULT(WINAPI*)(ITypeLib*, OLECHAR*, OLECHAR*);
+  Register register_for_user =
+      per_user ? PerUserEntryPoint<Register>("RegisterTypeLibForUser") : nullptr;
+  OLECHAR* path_text = reinterpret_cast<OLECHAR*>(path.data());
+  OLECHAR* help_text = help.empty() ? nullptr : reinterpret_cast<OLECHAR*>(help.data());
+  hr = register_for_user != nullptr ? register_for_user(library, path_text, help_text)
+                                    : ::RegisterTypeLib(library, path_text, help_text);
+  library->Release();
+  return hr;
+}
+
+int32_t UnregisterTypeLibrary(const uint8_t libid[16], uint16_t major, uint16_t minor,
+                              bool per_user) {
+  GUID guid;
+  std::memcpy(&guid, libid, sizeof guid);
+  using Unregister = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+  Unregister unregister_for_user =
+      per_user ? PerUserEntryPoint<Unregister>("UnRegisterTypeLibForUser") : nullptr;
+  return unregister_for_user != nullptr
+             ? unregister_for_user(guid, major, minor, LOCALE_NEUTRAL, SYS_WIN64)
+             : ::UnRegisterTypeLib(guid, major, minor, LOCALE_NEUTRAL, SYS_WIN64);
+}
+
+uint32_t SetThreadLocale(uint32_t locale) {
+  LCID previous = ::GetThreadLocale();
+  return ::SetThreadLocale(locale) ? previous : 0;
+}
+
 Handle ModuleHolding(const void* address) {
   HMODULE module = nullptr;
   if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |

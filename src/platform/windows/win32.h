@@ -80,6 +80,59 @@ void SysFreeString(char16_t* text);
 uint32_t SysStringLen(char16_t* text);
 uint32_t SysStringByteLen(char16_t* text);
 
+// ---- VARIANTs of the object runtime (oleaut32) ------------------------------
+// `variant` points at a VARIANT (24 bytes in the system's layout); the
+// results are HRESULTs.
+
+void VariantInit(void* variant);
+int32_t VariantClear(void* variant);
+int32_t VariantCopy(void* dest, const void* source);
+int32_t VariantCopyInd(void* dest, const void* source);
+int32_t VariantChangeType(void* dest, const void* source, uint16_t flags, uint16_t vt);
+
+// ---- The registry (advapi32) ------------------------------------------------
+
+// A predefined key by the name a registrar script or a full key path gives
+// it ("HKEY_LOCAL_MACHINE" or "HKLM", the current user's, the classes
+// root), ignoring case; null for any other name.
+Handle PredefinedKey(std::string_view name);
+
+struct RegistryEntry {
+  std::u16string name;  // empty for the key's default value
+  uint32_t type = 0;    // REG_SZ is 1, REG_EXPAND_SZ 2, REG_DWORD 4
+  std::vector<uint8_t> data;
+};
+// Each call opens `path` below `root` for what it needs and closes it again.
+// The key and the keys above it are made when missing.
+bool RegistryCreateKey(Handle root, const std::u16string& path);
+// The key's values and the names of its subkeys; false (ERROR_FILE_NOT_FOUND)
+// when there is no such key.
+bool RegistryReadKey(Handle root, const std::u16string& path, std::vector<RegistryEntry>* values,
+                     std::vector<std::u16string>* subkeys);
+// Sets a string value, making the key when missing.
+bool RegistrySetString(Handle root, const std::u16string& path, const std::u16string& name,
+                       const std::u16string& value);
+bool RegistryDeleteValue(Handle root, const std::u16string& path, const std::u16string& name);
+// Deletes the key with everything below it.
+bool RegistryDeleteTree(Handle root, const std::u16string& path);
+
+// ---- Type libraries and locales (oleaut32, kernel32) ------------------------
+
+// Loads the type library that `module` carries as its resource 1 and
+// registers it, with `help_folder` as its help directory; `per_user` goes
+// through the automation library's per-user entry point, looked up by name,
+// where the system has one. The HRESULT.
+int32_t RegisterTypeLibraryOf(const std::u16string& module, const std::u16string& help_folder,
+                              bool per_user);
+// Removes the registration of the library `libid` (16 bytes) of that
+// version; the HRESULT.
+int32_t UnregisterTypeLibrary(const uint8_t libid[16], uint16_t major, uint16_t minor,
+                              bool per_user);
+
+inline constexpr uint32_t kSystemDefaultLocale = 0x800;
+// Sets the calling thread's locale; the one it had, or 0 when it failed.
+uint32_t SetThreadLocale(uint32_t locale);
+
 // ---- Modules, the process and the machine -----------------------------------
 
 // GetModuleFileNameW, of the program when `module` is null; empty on failure.
