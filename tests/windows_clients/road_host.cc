@@ -125,6 +125,27 @@ const IID& kIQXFileIO = IQXFileIO::kIid;
 const IID& kEvents = DIID__IQXHelperEvents;
 #endif
 
+// On Windows the objects' late binding is the system's: the type information
+// an object hands out is the registered library's own, which the system's
+// loader keeps one of (not a copy the module describes itself).
+void CheckLateBindingIsTheRegisteredLibrarys(IDispatch* object, const IID& iid) {
+#ifdef _WIN32
+  Ref<ITypeInfo> served;
+  CheckHr("GetTypeInfo", object->GetTypeInfo(0, LOCALE_NEUTRAL, served.Receive()));
+  Ref<ITypeLib> library;
+  CheckHr("LoadRegTypeLib",
+          LoadRegTypeLib(LIBID_TavirelleHelperLib, 1, 0, LOCALE_NEUTRAL, library.Receive()));
+  if (served.get() == nullptr || library.get() == nullptr) return;
+  Ref<ITypeInfo> registered;
+  CheckHr("GetTypeInfoOfGuid", library->GetTypeInfoOfGuid(iid, registered.Receive()));
+  Check("late binding through the registered type library", served.get() == registered.get(),
+        true);
+#else
+  (void)object;
+  (void)iid;
+#endif
+}
+
 std::string TextOf(HRESULT hr, const Text& text) { return SUCCEEDED(hr) ? text.Ascii() : "<failed>"; }
 
 void Road(const std::string& scratch, char** inputs) {
@@ -133,6 +154,7 @@ void Road(const std::string& scratch, char** inputs) {
   CheckHr("creating QXHelper", Create(TEXT16("TavirelleHelper.QXHelper"), kIQXHelper,
                                       show.ReceiveVoid()));
   if (show.get() == nullptr) return;
+  CheckLateBindingIsTheRegisteredLibrarys(show.get(), kIQXHelper);
   Text text;
   CheckHr("put_Title", show->put_Title(Text("Summer by the sea").get()));
   CheckHr("put_CreatBy", show->put_CreatBy(Text("Ann").get()));

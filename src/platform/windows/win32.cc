@@ -446,6 +446,38 @@ int32_t UnregisterTypeLibrary(const uint8_t libid[16], uint16_t major, uint16_t 
              : ::UnRegisterTypeLib(guid, major, minor, LOCALE_NEUTRAL, SYS_WIN64);
 }
 
+namespace {
+
+HRESULT InterfaceTypeInfoOf(ITypeLib* library, const uint8_t iid[16], void** info) {
+  GUID guid;
+  std::memcpy(&guid, iid, sizeof guid);
+  ITypeInfo* found = nullptr;
+  HRESULT hr = library->GetTypeInfoOfGuid(guid, &found);
+  library->Release();
+  *info = found;
+  return hr;
+}
+
+}  // namespace
+
+int32_t RegisteredInterfaceTypeInfo(const uint8_t libid[16], uint16_t major, uint16_t minor,
+                                    const uint8_t iid[16], void** info) {
+  *info = nullptr;
+  GUID guid;
+  std::memcpy(&guid, libid, sizeof guid);
+  ITypeLib* library = nullptr;
+  HRESULT hr = ::LoadRegTypeLib(guid, major, minor, LOCALE_NEUTRAL, &library);
+  return FAILED(hr) ? hr : InterfaceTypeInfoOf(library, iid, info);
+}
+
+int32_t ModuleInterfaceTypeInfo(const std::u16string& module, const uint8_t iid[16],
+                                void** info) {
+  *info = nullptr;
+  ITypeLib* library = nullptr;
+  HRESULT hr = ::LoadTypeLibEx(Wide(module), REGKIND_NONE, &library);
+  return FAILED(hr) ? hr : InterfaceTypeInfoOf(library, iid, info);
+}
+
 uint32_t SetThreadLocale(uint32_t locale) {
   LCID previous = ::GetThreadLocale();
   return ::SetThreadLocale(locale) ? previous : 0;

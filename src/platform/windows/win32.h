@@ -129,6 +129,15 @@ int32_t RegisterTypeLibraryOf(const std::u16string& module, const std::u16string
 int32_t UnregisterTypeLibrary(const uint8_t libid[16], uint16_t major, uint16_t minor,
                               bool per_user);
 
+// The type information of the interface `iid` (16 bytes) in the library
+// `libid` of that version as the registry places it (LoadRegTypeLib), an
+// ITypeInfo* holding a reference for the caller; the HRESULT.
+int32_t RegisteredInterfaceTypeInfo(const uint8_t libid[16], uint16_t major, uint16_t minor,
+                                    const uint8_t iid[16], void** info);
+// The same from the type library that `module` carries as its resource 1.
+int32_t ModuleInterfaceTypeInfo(const std::u16string& module, const uint8_t iid[16],
+                                void** info);
+
 inline constexpr uint32_t kSystemDefaultLocale = 0x800;
 // Sets the calling thread's locale; the one it had, or 0 when it failed.
 uint32_t SetThreadLocale(uint32_t locale);
