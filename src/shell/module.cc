@@ -183,8 +183,11 @@ HRESULT CTavirelleHelperModule::UpdateRegistry(FileSystem& fs, bool do_register)
   std::string module_path = ModulePath();
   if (module_path.empty()) return E_UNEXPECTED;
   RegistrationLocale locale;
-  // All scripts change one in-memory copy, saved at the end in one step: a
-  // failure part-way leaves the stored registry as it was.
+  // Where the registry is the module's own file, all scripts change one
+  // in-memory copy, saved at the end in one step: a failure part-way leaves
+  // the stored registry as it was. The system's registry takes each change
+  // as it is made, as for every self-registering module; DllInstall undoes
+  // a registration that failed.
   Registry registry(fs);
   Status loaded = registry.Load();
   if (!loaded.ok()) return RegistryFailure(loaded);

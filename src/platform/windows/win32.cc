@@ -483,6 +483,10 @@ uint32_t SetThreadLocale(uint32_t locale) {
   return ::SetThreadLocale(locale) ? previous : 0;
 }
 
+uint32_t ThreadLocale() { return ::GetThreadLocale(); }
+
+uint32_t ConvertDefaultLocale(uint32_t locale) { return ::ConvertDefaultLocale(locale); }
+
 Handle ModuleHolding(const void* address) {
   HMODULE module = nullptr;
   if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |

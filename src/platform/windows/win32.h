@@ -141,6 +141,9 @@ int32_t ModuleInterfaceTypeInfo(const std::u16string& module, const uint8_t iid[
 inline constexpr uint32_t kSystemDefaultLocale = 0x800;
 // Sets the calling thread's locale; the one it had, or 0 when it failed.
 uint32_t SetThreadLocale(uint32_t locale);
+uint32_t ThreadLocale();
+// The locale identifier `locale` stands for (the system default for 0x800).
+uint32_t ConvertDefaultLocale(uint32_t locale);
 
 // ---- Modules, the process and the machine -----------------------------------
 
