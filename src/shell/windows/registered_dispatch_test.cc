@@ -6,12 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "automation/qx_file_io.h"
 #include "automation/show_objects.h"
 #include "com/bstr.h"
 #include "com/variant.h"
 #include "platform/code_page.h"
 #include "platform/windows/win32.h"
 #include "shell/dispatch.h"
+#include "testing/temp_dir.h"
+#include "testing/test_packages.h"
 
 namespace tavirelle {
 
@@ -77,11 +80,17 @@ void PrintTo(const Outcome& o, std::ostream* out) {
   *out << std::hex << "hr " << o.hr << " scode " << o.scode << " result " << o.result;
 }
 
+// How a call passes its arguments: as they are, or each as a reference that
+// the member writes its out-value through, to a VARIANT or to a value of the
+// argument's own type.
+enum class Passing { kValues, kVariantReferences, kTypedReferences };
+
 struct Call {
   DISPID id;
   WORD flags;
   std::vector<VARIANT> args;  // last argument first, as DISPPARAMS holds them
   bool put = false;
+  Passing passing = Passing::kValues;
 };
 
 VARIANT Text(const char16_t* text) {
@@ -100,18 +109,50 @@ VARIANT Long(LONG value) {
   return v;
 }
 
-std::vector<Outcome> CallThrough(DispatchProvider* provider, std::vector<Call> calls) {
+// A value as an outcome records it: its type and its text.
+std::string Described(const VARIANT& value, bool failed = false) {
+  // A failed member's return value comes back from the system as the member
+  // left it (a null object, an empty text), from the tables as nothing; the
+  // caller clears either.
+  if (value.vt == VT_EMPTY ||
+      (failed && value.vt == VT_DISPATCH && value.pdispVal == nullptr) ||
+      (failed && value.vt == VT_BSTR && SysStringLen(value.bstrVal) == 0)) {
+    return "empty";
+  }
+  std::string described = std::to_string(value.vt);
+  VARIANT text;
+  VariantInit(&text);
+  if (VariantChangeType(&text, &value, 0, VT_BSTR) == S_OK) {
+    described += ":" + AnsiFromBstr(text.bstrVal);
+  }
+  VariantClear(&text);
+  return described;
+}
+
+// Makes the calls, in order, on a new object of the class `create` makes,
+// whose late binding `provider` serves.
+std::vector<Outcome> CallThrough(DispatchProvider* provider, HRESULT (*create)(REFIID, void**),
+                                 std::vector<Call> calls) {
   DispatchProvider* before = GetDispatchProvider();
   SetDispatchProvider(provider);
-  IDispatch* helper = nullptr;
-  EXPECT_EQ(CreateQXHelper(IID_IDispatch, reinterpret_cast<void**>(&helper)), S_OK);
+  IDispatch* object = nullptr;
+  EXPECT_EQ(create(IID_IDispatch, reinterpret_cast<void**>(&object)), S_OK);
   std::vector<Outcome> outcomes;
   for (Call& call : calls) {
-    std::vector<VARIANT> args;
-    for (const VARIANT& v : call.args) {
-      args.emplace_back();
-      VariantInit(&args.back());
-      VariantCopy(&args.back(), &v);
+    // The call's own values, and what is passed: them, or references to them.
+    std::vector<VARIANT>& values = call.args;
+    std::vector<VARIANT> args(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+      VariantInit(&args[i]);
+      if (call.passing == Passing::kValues) {
+        args[i] = values[i];
+      } else if (call.passing == Passing::kVariantReferences) {
+        args[i].vt = VT_BYREF | VT_VARIANT;
+        args[i].pvarVal = &values[i];
+      } else {
+        args[i].vt = static_cast<VARTYPE>(VT_BYREF | values[i].vt);
+        args[i].byref = &values[i].lVal;  // where the union's value starts
+      }
     }
     DISPID put = DISPID_PROPERTYPUT;
     DISPPARAMS params{args.empty() ? nullptr : args.data(), call.put ? &put : nullptr,
@@ -120,29 +161,21 @@ std::vector<Outcome> CallThrough(DispatchProvider* provider, std::vector<Call> c
     VariantInit(&result);
     EXCEPINFO exception{};
     UINT arg_error = 0;
-    Outcome o{helper->Invoke(call.id, IID_NULL, 0, call.flags, &params, &result, &exception,
+    Outcome o{object->Invoke(call.id, IID_NULL, 0, call.flags, &params, &result, &exception,
                              &arg_error),
               exception.scode, ""};
-    VARIANT text;
-    VariantInit(&text);
-    // A failed member's null object comes back from the system as a null
-    // VT_DISPATCH, from the tables as nothing: either holds nothing to free.
-    if (result.vt == VT_EMPTY || (result.vt == VT_DISPATCH && result.pdispVal == nullptr)) {
-      o.result = "empty";
-    } else if (VariantChangeType(&text, &result, 0, VT_BSTR) == S_OK) {
-      o.result = std::to_string(result.vt) + ":" + AnsiFromBstr(text.bstrVal);
-    } else {
-      o.result = std::to_string(result.vt);
+    o.result = Described(result, FAILED(o.hr));
+    if (call.passing != Passing::kValues) {
+      for (const VARIANT& value : values) o.result += " out " + Described(value);
     }
-    VariantClear(&text);
     VariantClear(&result);
     SysFreeString(exception.bstrSource);
     SysFreeString(exception.bstrDescription);
     SysFreeString(exception.bstrHelpFile);
-    for (VARIANT& v : args) VariantClear(&v);
+    for (VARIANT& v : values) VariantClear(&v);
     outcomes.push_back(o);
   }
-  helper->Release();
+  object->Release();
   SetDispatchProvider(before);
   return outcomes;
 }
@@ -171,13 +204,74 @@ TEST_F(RegisteredDispatch, CallsComeBackAsTheTablesGiveThem) {
         {6, method, {Text(u"not a photo")}},  // AddPhoto
     };
   };
-  std::vector<Outcome> system = CallThrough(ModuleRegisteredDispatch(), calls());
-  std::vector<Outcome> tables = CallThrough(ModuleDispatchProvider(), calls());
+  std::vector<Outcome> system = CallThrough(ModuleRegisteredDispatch(), CreateQXHelper, calls());
+  std::vector<Outcome> tables = CallThrough(ModuleDispatchProvider(), CreateQXHelper, calls());
   ASSERT_EQ(system.size(), tables.size());
   for (size_t i = 0; i < system.size(); ++i) EXPECT_EQ(system[i], tables[i]) << "call " << i;
   EXPECT_EQ(system[1].result, "8:Voyage");
   EXPECT_EQ(system[6].hr, DISP_E_EXCEPTION);
   EXPECT_EQ(system[6].scode, E_FAIL);
+}
+
+// Out-arguments through references of their own type, and the questions a
+// file object answers about a package.
+TEST_F(RegisteredDispatch, OutArgumentsComeBackAsTheTablesGiveThem) {
+  TempDir dir;
+  ASSERT_TRUE(WriteTestPackage(
+      dir.Join("show.pkg"),
+      {{"meta.xml", "<qx><show><title>Summer</title><icon>a.jpg</icon></show>"
+                    "<images><image onlineFilename=\"a.jpg\"/></images></qx>"},
+       {"a.jpg", "photo"},
+       {"onlineInfo.xml", "<onlineInfo><showCode>XY12</showCode></onlineInfo>"},
+       {"localInfo.xml", "<localInfo><localModified>TRUE</localModified></localInfo>"}}));
+  const std::u16string package = AnsiToWide(dir.Join("show.pkg"));
+  const std::u16string missing = AnsiToWide(dir.Join("missing.pkg"));
+  const WORD method = DISPATCH_METHOD;
+  const Passing typed = Passing::kTypedReferences;
+  const Passing variants = Passing::kVariantReferences;
+  VARIANT wrong;
+  VariantInit(&wrong);
+  wrong.vt = VT_R8;
+  wrong.dblVal = 2.5;
+  auto calls = [&] {
+    return std::vector<Call>{
+        {1, method, {Long(0), Text(missing.c_str())}},  // OpenDotTavirelle: nothing there
+        {10, method, {}},                                // GetMetaXml: nothing open
+        {1, method, {Long(0), Text(package.c_str())}},
+        {3, method, {Text(u"stale title"), Text(u"stale icon")}, false, typed},
+        {7, method, {Text(u"stale")}, false, typed},     // GetShowCode
+        {9, method, {Long(7)}, false, typed},            // GetLocalModified
+        {7, method, {wrong}, false, typed},              // a reference to a double
+        {3, method, {Text(u"x")}, false, typed},         // QuickGetShowInfo, one short
+        {10, method, {}},
+        {11, method, {Text(u"a/b:c")}},                  // Utils_MakeLegalName
+        {5, method, {}},                                 // CloseDotTavirelle
+        {9, method, {Long(7)}, false, typed},            // closed
+    };
+  };
+  std::vector<Outcome> system = CallThrough(ModuleRegisteredDispatch(), CreateQXFileIO, calls());
+  std::vector<Outcome> tables = CallThrough(ModuleDispatchProvider(), CreateQXFileIO, calls());
+  ASSERT_EQ(system.size(), tables.size());
+  for (size_t i = 0; i < system.size(); ++i) EXPECT_EQ(system[i], tables[i]) << "call " << i;
+  EXPECT_EQ(system[3].result, "empty out 8:Summer out 8:a.jpg");
+  EXPECT_EQ(system[4].result, "empty out 8:XY12");
+  EXPECT_EQ(system[5].result, "empty out 3:1");
+  EXPECT_EQ(system[9].result, "8:a b c");
+
+  // One difference, on purpose: the system refuses a reference to a VARIANT
+  // for an out-argument of another type (why scripts cannot call these
+  // members), where the tables write through it, for hosts that hold every
+  // value in a VARIANT (the Python package).
+  auto by_variants = [&] {
+    return std::vector<Call>{
+        {1, method, {Long(0), Text(package.c_str())}},
+        {3, method, {Text(u"stale title"), Text(u"stale icon")}, false, variants},
+    };
+  };
+  EXPECT_EQ(CallThrough(ModuleRegisteredDispatch(), CreateQXFileIO, by_variants())[1],
+            (Outcome{DISP_E_TYPEMISMATCH, 0, "empty out 8:stale title out 8:stale icon"}));
+  EXPECT_EQ(CallThrough(ModuleDispatchProvider(), CreateQXFileIO, by_variants())[1],
+            (Outcome{S_OK, 0, "empty out 8:Summer out 8:a.jpg"}));
 }
 
 }  // namespace
