@@ -22,8 +22,9 @@ struct ScriptKey {
   bool is_value = false;  // a "val" entry
   std::string name;
   bool has_value = false;
-  std::string value;  // string data, or "dword:xxxxxxxx" when raw
-  bool raw = false;
+  std::string value;  // string data
+  bool is_number = false;  // a "d" value, `number`
+  uint32_t number = 0;
   std::vector<ScriptKey> children;
 };
 
@@ -152,10 +153,8 @@ class Parser {
       char* end = nullptr;
       unsigned long long number = std::strtoull(text.c_str(), &end, 0);
       if (text.empty() || *end != 0 || number > 0xFFFFFFFFull) return false;
-      char buffer[24];
-      std::snprintf(buffer, sizeof buffer, "dword:%08llx", number);
-      key->value = buffer;
-      key->raw = true;
+      key->number = static_cast<uint32_t>(number);
+      key->is_number = true;
       return true;
     }
     return false;
@@ -258,11 +257,8 @@ class Applier {
 
  private:
   bool SetValue(const std::string& path, const ScriptKey& key) {
-    if (!key.raw) return registry_->SetValue(path, key.name, key.value);
-    RegistryKey* target = registry_->CreateKey(path);
-    if (target == nullptr) return false;
-    target->values[key.name] = RegistryValue{key.value, true};
-    return true;
+    return key.is_number ? registry_->SetNumber(path, key.name, key.number)
+                         : registry_->SetValue(path, key.name, key.value);
   }
 
   Registry* registry_;

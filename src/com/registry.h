@@ -19,6 +19,7 @@
 #ifndef TAVIRELLE_COM_REGISTRY_H_
 #define TAVIRELLE_COM_REGISTRY_H_
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -124,14 +125,15 @@ class Registry {
   bool DeleteKey(std::string_view full_path);
   bool SetValue(std::string_view full_path, const std::string& name,
                 const std::string& value);
+  // A 32-bit number value (REG_DWORD), making the key when missing.
+  bool SetNumber(std::string_view full_path, const std::string& name, uint32_t value);
   bool DeleteValue(std::string_view full_path, const std::string& name);
   // Reads a string value; false when the key or value is missing.
   bool GetValue(std::string_view full_path, const std::string& name,
                 std::string* value);
 
-  RegistryHive* hive(std::string_view name);
-
  private:
+  RegistryHive* hive(std::string_view name);
   // The hive a full path lives in and the path inside it.
   RegistryHive* Resolve(std::string_view full_path, std::string_view* rest,
                         bool for_write);

@@ -3,6 +3,8 @@
 // that then replaces the old one.
 #include "com/registry.h"
 
+#include <cstdio>
+
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/last_error.h"
@@ -210,6 +212,19 @@ bool Registry::SetValue(std::string_view full_path, const std::string& name,
   RegistryKey* key = CreateKey(full_path);
   if (key == nullptr) return false;
   key->values[name] = RegistryValue{value, false};
+  return true;
+}
+
+bool Registry::SetNumber(std::string_view full_path, const std::string& name, uint32_t value) {
+  if (name.size() > kMaxValueNameLength || HasLineBreak(name)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  RegistryKey* key = CreateKey(full_path);
+  if (key == nullptr) return false;
+  char text[16];
+  std::snprintf(text, sizeof text, "dword:%08x", static_cast<unsigned>(value));
+  key->values[name] = RegistryValue{text, true};
   return true;
 }
 

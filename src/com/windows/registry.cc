@@ -90,7 +90,8 @@ Status Registry::Load() { return Status::Ok(); }
 
 Status Registry::Save() { return Status::Ok(); }
 
-// The copies of the system's keys live in machine_, by their full paths.
+// The copies of the system's keys live in machine_, by their full paths;
+// there are no hives of the module's own.
 RegistryHive* Registry::hive(std::string_view) { return nullptr; }
 
 RegistryHive* Registry::Resolve(std::string_view, std::string_view*, bool) { return nullptr; }
@@ -154,6 +155,16 @@ bool Registry::SetValue(std::string_view full_path, const std::string& name,
   KeyPath path;
   if (!Split(full_path, &path)) return false;
   if (!win32::RegistrySetString(path.root, path.rest, AnsiToWide(name), AnsiToWide(value))) {
+    SetLastError(win32::LastError());
+    return false;
+  }
+  return true;
+}
+
+bool Registry::SetNumber(std::string_view full_path, const std::string& name, uint32_t value) {
+  KeyPath path;
+  if (!Split(full_path, &path)) return false;
+  if (!win32::RegistrySetNumber(path.root, path.rest, AnsiToWide(name), value)) {
     SetLastError(win32::LastError());
     return false;
   }

@@ -67,6 +67,7 @@ TEST(WindowsRegistry, PerUserScriptsLandInTheUsersClassesSeenThroughTheClassesRo
 	%NAME% = s 'Thing'
 	{
 		CLSID = s '{00000000-0000-0000-0000-0000000000AB}'
+		val Count = d '16'
 	}
 }
 )";
@@ -77,6 +78,23 @@ TEST(WindowsRegistry, PerUserScriptsLandInTheUsersClassesSeenThroughTheClassesRo
   ASSERT_TRUE(
       registry.GetValue(std::string(kClassesRoot) + "\\" + prog_id + "\\CLSID", "", &clsid));
   EXPECT_EQ(clsid, "{00000000-0000-0000-0000-0000000000AB}");
+  // A number value is the system's REG_DWORD, not a text.
+  std::vector<win32::RegistryEntry> values;
+  std::vector<std::u16string> subkeys;
+  ASSERT_TRUE(win32::RegistryReadKey(win32::PredefinedKey("HKCU"),
+                                     AnsiToWide("Software\\Classes\\" + prog_id), &values,
+                                     &subkeys));
+  bool counted = false;
+  for (const win32::RegistryEntry& value : values) {
+    if (value.name != u"Count") continue;
+    counted = true;
+    EXPECT_EQ(value.type, 4u);  // REG_DWORD
+    EXPECT_EQ(value.data, (std::vector<uint8_t>{16, 0, 0, 0}));
+  }
+  EXPECT_TRUE(counted);
+  RegistryKey* key = registry.FindKey(std::string(kClassesRoot) + "\\" + prog_id);
+  ASSERT_NE(key, nullptr);
+  EXPECT_EQ(key->values["Count"].data, "dword:00000010");
 
   ASSERT_EQ(registrar.Unregister(script), S_OK);
   EXPECT_FALSE(SystemHasKey("HKCU", "Software\\Classes\\" + prog_id));

@@ -385,6 +385,20 @@ bool RegistrySetString(Handle root, const std::u16string& path, const std::u16st
   return RegistryResult(status);
 }
 
+bool RegistrySetNumber(Handle root, const std::u16string& path, const std::u16string& name,
+                       uint32_t value) {
+  HKEY key = nullptr;
+  if (!RegistryResult(::RegCreateKeyExW(static_cast<HKEY>(root), Wide(path), 0, nullptr, 0,
+                                        KEY_SET_VALUE, nullptr, &key, nullptr))) {
+    return false;
+  }
+  const DWORD number = value;
+  LSTATUS status = ::RegSetValueExW(key, name.empty() ? nullptr : Wide(name), 0, REG_DWORD,
+                                    reinterpret_cast<const BYTE*>(&number), sizeof number);
+  ::RegCloseKey(key);
+  return RegistryResult(status);
+}
+
 bool RegistryDeleteValue(Handle root, const std::u16string& path, const std::u16string& name) {
   HKEY key = nullptr;
   if (!RegistryResult(

@@ -112,6 +112,9 @@ bool RegistryReadKey(Handle root, const std::u16string& path, std::vector<Regist
 // Sets a string value, making the key when missing.
 bool RegistrySetString(Handle root, const std::u16string& path, const std::u16string& name,
                        const std::u16string& value);
+// Sets a 32-bit number value (REG_DWORD), making the key when missing.
+bool RegistrySetNumber(Handle root, const std::u16string& path, const std::u16string& name,
+                       uint32_t value);
 bool RegistryDeleteValue(Handle root, const std::u16string& path, const std::u16string& name);
 // Deletes the key with everything below it.
 bool RegistryDeleteTree(Handle root, const std::u16string& path);
