@@ -20,13 +20,17 @@ namespace tavirelle {
 
 namespace {
 
-// The type library the build compiles, registered in the test's prefix as
-// the module's registration would register it.
+// The type library registered in the test's prefix exactly as the module's
+// registration registers it (from the built DLL, by the path the system
+// names it with, the DLL's folder as help directory): the clients, run in
+// the same prefix, register the same entries.
 class RegisteredDispatch : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_EQ(win32::RegisterTypeLibraryOf(AnsiToWide(TAVIRELLE_TYPE_LIBRARY_FILE), u"", false),
-              S_OK);
+    std::string module = TAVIRELLE_MODULE_PATH;
+    for (char& c : module) c = c == '/' ? '\\' : c;
+    const std::string folder = module.substr(0, module.rfind('\\'));
+    ASSERT_EQ(win32::RegisterTypeLibraryOf(AnsiToWide(module), AnsiToWide(folder), false), S_OK);
   }
 
   // The system's own type information for `iid`, as any client loads it.
