@@ -31,8 +31,9 @@ void ProgressBar::Update(size_t done) {
   if (ever_drawn_ && now - last_draw_ < kRedrawInterval) return;
   const size_t width = 40;
   size_t filled = total_ == 0 ? width : std::min(done, total_) * width / total_;
-  std::string text = "[" + std::string(filled, '#') + std::string(width - filled, '.') + "] " +
-                     std::to_string(done) + "/" + std::to_string(total_) + " " + unit_;
+  std::string text = "[";
+  text.append(filled, '#').append(width - filled, '.').append("] ");
+  text += std::to_string(done) + "/" + std::to_string(total_) + " " + unit_;
   if (drawn_ && text == last_text_) return;
   std::fprintf(out_, "\r%s", text.c_str());
   std::fflush(out_);

@@ -40,7 +40,7 @@ class RegistrationLocale {
   RegistrationLocale& operator=(const RegistrationLocale&) = delete;
 
  private:
-  uint32_t previous_ = 0;
+  [[maybe_unused]] uint32_t previous_ = 0;  // where threads have a locale
 };
 
 }  // namespace tavirelle
