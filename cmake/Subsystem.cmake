@@ -41,13 +41,16 @@ function(tavirelle_subsystem name)
 endfunction()
 
 # tavirelle_discover_tests(TARGET LABEL label TIMEOUT seconds
-#                          [ENVIRONMENT variable=value])
+#                          [ENVIRONMENT variable=value] [WINE_PREFIX properties...])
 #
 # Has CTest run each test of the GoogleTest program TARGET on its own, with
 # the label, time limit and environment given (under wine in the Windows
-# build).
+# build, in the run's prefix or the one WINE_PREFIX's properties name).
 function(tavirelle_discover_tests target)
-  cmake_parse_arguments(ARG "" "LABEL;TIMEOUT;ENVIRONMENT" "" ${ARGN})
+  cmake_parse_arguments(ARG "" "LABEL;TIMEOUT;ENVIRONMENT" "WINE_PREFIX" ${ARGN})
+  if(NOT ARG_WINE_PREFIX)
+    set(ARG_WINE_PREFIX ${TAVIRELLE_WINE_TEST_PROPERTIES})
+  endif()
   if(TARGET wine_build_prefix)
     add_dependencies(${target} wine_build_prefix)
   endif()
@@ -57,7 +60,7 @@ function(tavirelle_discover_tests target)
   endif()
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 120
                        PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ${environment}
-                                  ${TAVIRELLE_WINE_TEST_PROPERTIES})
+                                  ${ARG_WINE_PREFIX})
 endfunction()
 
 # tavirelle_system_sources(NAME)

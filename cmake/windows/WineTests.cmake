@@ -40,6 +40,28 @@ set(TAVIRELLE_WINE_TEST_PROPERTIES
     FIXTURES_REQUIRED wine_prefix
     ENVIRONMENT_MODIFICATION TAVIRELLE_WINEPREFIX=set:${TAVIRELLE_TEST_WINEPREFIX})
 
+# tavirelle_own_wine_prefix(NAME VARIABLE)
+#
+# A fresh prefix of its own, for tests that change what the other tests
+# would see in theirs (registering and unregistering the type library),
+# made and ended like the run's prefix; VARIABLE receives the properties
+# its tests carry in place of TAVIRELLE_WINE_TEST_PROPERTIES.
+function(tavirelle_own_wine_prefix name variable)
+  set(prefix ${CMAKE_BINARY_DIR}/wine/${name}-prefix)
+  add_test(NAME wine.prefix.${name}
+           COMMAND ${CMAKE_COMMAND} -DWINE_RUN=${TAVIRELLE_WINE_RUN} -DPREFIX=${prefix}
+                   -P ${TAVIRELLE_WINDOWS_CMAKE_DIR}/make_wine_prefix.cmake)
+  add_test(NAME wine.prefix.${name}.stop
+           COMMAND ${CMAKE_COMMAND} -DWINESERVER=${TAVIRELLE_WINESERVER} -DPREFIX=${prefix}
+                   -P ${TAVIRELLE_WINDOWS_CMAKE_DIR}/stop_wine_prefix.cmake)
+  set_tests_properties(wine.prefix.${name} PROPERTIES
+                       FIXTURES_SETUP wine_prefix_${name} LABELS wine)
+  set_tests_properties(wine.prefix.${name}.stop PROPERTIES
+                       FIXTURES_CLEANUP wine_prefix_${name} LABELS wine)
+  set(${variable} FIXTURES_REQUIRED wine_prefix_${name}
+      ENVIRONMENT_MODIFICATION TAVIRELLE_WINEPREFIX=set:${prefix} PARENT_SCOPE)
+endfunction()
+
 # tavirelle_check_imports(TARGET...)
 #
 # Tests that each program or module imports only DLLs every Windows has
