@@ -132,8 +132,11 @@ class Registry {
   bool GetValue(std::string_view full_path, const std::string& name,
                 std::string* value);
 
- private:
+  // The hive kept in the file of that name; null where the registry is the
+  // system's, which has no files of the module's own.
   RegistryHive* hive(std::string_view name);
+
+ private:
   // The hive a full path lives in and the path inside it.
   RegistryHive* Resolve(std::string_view full_path, std::string_view* rest,
                         bool for_write);
